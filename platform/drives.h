@@ -1,0 +1,51 @@
+// Drives. On Linux a drive is a mount point from the mount table; its type uses the codes of
+// the desktop system's drive-type call, so the scan's inclusion rules read the same everywhere.
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrel {
+
+enum TDriveType : int {
+  DriveUnknown = 0,
+  DriveNoRoot = 1,
+  DriveRemovable = 2,
+  DriveFixed = 3,
+  DriveRemote = 4,
+  DriveCdRom = 5,
+  DriveRamDisk = 6,
+};
+
+struct TMountEntry {
+  std::string Device;      // first field of the mount table, e.g. "/dev/sda1" or "proc"
+  std::string MountPoint;  // decoded (octal escapes such as \040 undone)
+  std::string FsType;      // e.g. "ext4"
+};
+
+struct TDrive {
+  std::string Root;     // the mount point, e.g. "/" or "/home"
+  int Type = DriveUnknown;
+  bool Floppy = false;  // a floppy drive (Linux: /dev/fd*); governed by "includefloppy"
+};
+
+// Parses mount-table text (the format of /proc/self/mounts). Keeps one entry per distinct
+// mount point, the last line for a point winning, sorted by mount point in ascending byte order.
+// Malformed lines are skipped.
+std::vector<TMountEntry> ParseMountTable(std::string_view text);
+
+// Drive type of one mount entry. `sysBlock` is the folder that holds the block devices' sysfs
+// entries ("/sys/class/block" on a live system), asked whether a device is removable.
+int DriveTypeOfMount(const TMountEntry& entry, const std::string& sysBlock = "/sys/class/block");
+
+// Turns mount entries into drives; a mount point that is not an existing folder is DriveNoRoot.
+std::vector<TDrive> DrivesFromMounts(const std::vector<TMountEntry>& mounts,
+                                     const std::string& sysBlock = "/sys/class/block");
+
+// The drives of this computer, from /proc/self/mounts; empty when it cannot be read.
+std::vector<TDrive> ListDrives();
+
+// Drive type of the mount that holds `path`: DriveNoRoot when `path` names no existing folder.
+int DriveTypeOfPath(const char* path);
+
+}  // namespace ostrel

@@ -1,0 +1,63 @@
+// The scanned tree: one DirNode per folder and per file, each with its own size and the total
+// of everything below it. The scan thread builds a tree and hands it over whole; from then on
+// it is read-only. Nodes and their strings come from a TNodeArena that belongs to the tree's
+// owner (the TThreadLoader), so a tree goes in one piece and nothing is freed node by node.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+inline constexpr int32_t NodeFile = 1;
+inline constexpr int32_t NodeFolder = 2;
+
+struct DirNode {
+  const char* Name;         // arena string: the entry's name; a top-level node's path or label
+  const char* ParentPath;   // arena string shared by all children of one folder; "" at the top
+  double OwnSize;           // a file's size in bytes; 0 for a folder
+  double ChildrenSize;      // sum of the children's TotalSize; 0 for a file
+  double TotalSize;         // OwnSize + ChildrenSize: what readers outside the scan use
+  int32_t Kind;             // NodeFile or NodeFolder
+  DirNode* FirstChild;      // owned through the arena; null when there is none
+  DirNode* LastChild;       // last of FirstChild's sibling chain; AddChild appends through it
+  DirNode* NextSibling;     // next child of the same parent; null for the last one
+  int32_t Depth;            // 0 for the root, parent's Depth + 1 below it
+};
+
+// Appends `child` as the last child of `parent` and adds the child's TotalSize as it is now to
+// the parent's ChildrenSize (the parent's TotalSize is not touched). With `parent` null only
+// the child's NextSibling is cleared.
+void AddChild(DirNode* parent, DirNode* child);
+
+// The node's full path: Name alone when ParentPath is empty, otherwise ParentPath made to end
+// in a separator, followed by Name.
+std::string FullPath(const DirNode& node);
+
+// Bump allocator for nodes and their strings. Single-threaded; frees everything at once.
+class TNodeArena {
+ public:
+  TNodeArena() = default;
+  TNodeArena(const TNodeArena&) = delete;
+  TNodeArena& operator=(const TNodeArena&) = delete;
+  ~TNodeArena();
+
+  // A node with every field zero or null.
+  DirNode* NewNode();
+  // A NUL-terminated copy of `text`.
+  const char* CopyString(std::string_view text);
+  // Bytes taken from the heap so far.
+  size_t Reserved() const { return ReservedBytes; }
+
+ private:
+  void* Allocate(size_t bytes, size_t align);
+  struct Block;
+  Block* Blocks = nullptr;
+  char* Cursor = nullptr;
+  char* Limit = nullptr;
+  size_t ReservedBytes = 0;
+};
+
+}  // namespace ostrel

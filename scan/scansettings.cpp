@@ -1,0 +1,21 @@
+#include "scan/scansettings.h"
+
+#include <cstring>
+
+namespace ostrel {
+
+TScanSettings ScanSettings;
+
+void TScanSettings::SetDefaults() {
+  autominimize = 0;
+  autoload = 0;
+  shrinktotaskbar = 0;
+  combineother = 1;
+  charttype = 0;
+  includefloppy.store(0, std::memory_order_relaxed);
+  includecd.store(0, std::memory_order_relaxed);
+  includenet.store(0, std::memory_order_relaxed);
+  std::strcpy(lastfilename, DefaultLastFileName);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,37 @@
+// One helper for every test that needs real files: a temporary folder that is removed again
+// (permissions restored first) when the object goes.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace ostrel::test {
+
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  // The tree's own folder, without a trailing "/".
+  const std::string& Root() const { return RootPath; }
+  // Root() + "/" + rel (Root() for an empty rel).
+  std::string Path(const std::string& rel) const;
+
+  // Makes a folder and every missing folder above it; returns its full path.
+  std::string Dir(const std::string& rel);
+  // Makes a file of `size` bytes (sparse: takes no disk blocks), folders above it as needed.
+  std::string File(const std::string& rel, uint64_t size = 0);
+  // Makes a symbolic link `rel` pointing at `target` (taken literally).
+  std::string Link(const std::string& rel, const std::string& target);
+  // Makes a chain of `depth` nested folders "d/d/d/..." under `rel`; returns the deepest path.
+  std::string Chain(const std::string& rel, int depth, const std::string& name = "d");
+
+ private:
+  std::string RootPath;
+};
+
+// True when the process can read folders whose permissions deny it (root can).
+bool PermissionsBypassed();
+
+}  // namespace ostrel::test
