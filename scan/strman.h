@@ -39,9 +39,11 @@ class TStringFreeList {
   virtual void Lock() {}
   virtual void Unlock() {}
 
-  // One zero-filled entry of `entrysize` bytes. The first call fixes the size; a later call with
-  // another size fails the check "EntrySize==entrysize". An empty pool grows by one heap block
-  // of `count` entries, handed out last slot first.
+  // One zero-filled entry of `entrysize` bytes (> 0). The first call fixes the size; a later
+  // call with another size fails the check "EntrySize==entrysize". An empty pool grows by one
+  // heap block of `count` entries (at least 1), handed out last slot first. Slots are
+  // pointer-aligned and at least two pointers long, since a free entry is chained through its
+  // second word.
   void* Get(int entrysize, int count);
   // Gives an entry back to the pool.
   void Put(void* entry);
@@ -56,9 +58,14 @@ class TStringFreeList {
 
 class TStringManager {
  public:
-  // `entry_size` bytes per entry (at least sizeof(StrEntry) for real use), 2^`bits` buckets.
+  // 2^`bits` buckets (0 < bits < 31) and entries of `entry_size` bytes (> 0). An entry is never
+  // smaller than a StrEntry: a smaller `entry_size` (such as 28, one StrEntry on a 32-bit
+  // platform) is raised to sizeof(StrEntry), and EntrySize holds the size in use. Callers that
+  // want room after the fields pass sizeof(StrEntry) plus that room.
   // With `pool` null the list makes a pool of its own and destroys it with itself; a given pool
-  // stays the caller's.
+  // stays the caller's, must outlive the list, and gets every entry back when the list goes.
+  // Every list sharing a pool must use the same EntrySize ("EntrySize==entrysize").
+  // The table and the 2^bits bucket sentinels are made here (1024 with 10 bits).
   TStringManager(int entry_size, int bits, int flags, TStringFreeList* pool);
   TStringManager(const TStringManager&) = delete;
   TStringManager& operator=(const TStringManager&) = delete;
@@ -72,17 +79,22 @@ class TStringManager {
   virtual void FreeEntry(StrEntry* entry, int freeString);
 
   // The entry holding `str`, made if new (the string is copied unless SM_NOCOPY, so the caller
-  // may reuse its buffer at once). An existing string's RefCount goes up by one. Null for null.
+  // may reuse its buffer at once). An existing string's RefCount goes up by one and the
+  // iteration list stays valid; a new string stands first in its bucket and makes the list
+  // stale. Null for null, with nothing changed. The entry lives until Clear or destruction.
+  // A string copy that cannot be allocated fails the check "copy != NULL".
   StrEntry* Add(const char* str);
   // The entry whose string equals `str` byte for byte (its RefCount goes up by one), or null.
-  // `bucketOut`, when given, receives the bucket's sentinel.
+  // `bucketOut`, when given, receives the bucket's sentinel. `str` must not be null.
   StrEntry* Find(const char* str, StrEntry** bucketOut = nullptr);
   // Releases every entry; the table stays.
   void Clear();
-  // Head of the iteration list, rebuilt in bucket order when stale; null when empty.
+  // Head of the iteration list (walk it along ListNext), rebuilt in bucket order when stale,
+  // newest first within a bucket; null when empty. Also recounts Count.
   StrEntry* First();
-  // Sorts the iteration list by `compare` (default: ascending unsigned byte order) and returns
-  // its head; null when empty.
+  // Sorts the iteration list by `compare` with `param` (null `compare`: DefaultStrCompare) and
+  // returns its head; null when empty. The sort is not stable. A walk of the list must end
+  // before the next Add of a new string, Clear or destruction.
   StrEntry* Sort(int32_t param, TSortCompare compare);
 
   int32_t Bits;
