@@ -34,11 +34,16 @@ struct TDrive {
 // Malformed lines are skipped.
 std::vector<TMountEntry> ParseMountTable(std::string_view text);
 
-// Drive type of one mount entry. `sysBlock` is the folder that holds the block devices' sysfs
-// entries ("/sys/class/block" on a live system), asked whether a device is removable.
+// Drive type of one mount entry, decided by its file-system type first (virtual, RAM, CD-ROM and
+// image, network), then by its device: a block device "/dev/..." is fixed unless the kernel
+// marks its disk removable; a floppy "/dev/fd<n>" is always removable. `sysBlock` is the
+// folder that holds the block devices' sysfs entries ("/sys/class/block" on a live system):
+// <sysBlock>/<name>/removable, and for a partition (<sysBlock>/<name>/partition exists) the
+// "removable" of the folder above the real path of <sysBlock>/<name>.
 int DriveTypeOfMount(const TMountEntry& entry, const std::string& sysBlock = "/sys/class/block");
 
-// Turns mount entries into drives; a mount point that is not an existing folder is DriveNoRoot.
+// Turns mount entries into drives, in the same order; a mount point that is not an existing
+// folder is DriveNoRoot.
 std::vector<TDrive> DrivesFromMounts(const std::vector<TMountEntry>& mounts,
                                      const std::string& sysBlock = "/sys/class/block");
 
@@ -46,6 +51,12 @@ std::vector<TDrive> DrivesFromMounts(const std::vector<TMountEntry>& mounts,
 std::vector<TDrive> ListDrives();
 
 // Drive type of the mount that holds `path`: DriveNoRoot when `path` names no existing folder.
+// Links in `path` are resolved first; DriveUnknown when the mount table cannot be read.
 int DriveTypeOfPath(const char* path);
+
+// The entry among `mounts` whose mount point is the longest prefix of the absolute, resolved
+// `path` that ends at a component boundary ("/home" holds "/home/a", not "/homework"); null
+// when none does. The pointer is into `mounts`. Used by DriveTypeOfPath.
+const TMountEntry* MountHolding(const std::vector<TMountEntry>& mounts, std::string_view path);
 
 }  // namespace ostrel

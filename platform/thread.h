@@ -1,5 +1,13 @@
 // A thread object in the desktop system's manner: made suspended, configured, resumed once,
 // and its virtual Execute runs on the new thread.
+//
+// Resume, WaitFor and the destructor belong to the owning thread (the one that made the
+// object); only Finished may be asked from anywhere.
+//
+// A derived class whose Execute can still be running when the object is destroyed must call
+// WaitFor() first thing in its own destructor. The base destructor waits too, but it runs after
+// the derived members are gone and the object has already become a plain TThread, so by then
+// a running Execute would touch freed members.
 #pragma once
 #include <atomic>
 #include <thread>
@@ -11,14 +19,17 @@ class TThread {
   TThread() = default;
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
-  // Waits for a running thread to end; a never-resumed one simply goes.
+  // Waits for a running thread to end; a never-resumed one simply goes. Must not run on the
+  // object's own thread (from within Execute).
   virtual ~TThread();
 
   // Starts Execute on a new thread. Only the first call has an effect.
   void Resume();
-  // Blocks until Execute has returned; returns at once if the thread was never resumed.
+  // Blocks until Execute has returned; returns at once if the thread was never resumed, was
+  // already waited for, or when called from Execute itself.
   void WaitFor();
-  // True once Execute has returned.
+  // True once Execute has returned, also when it ended by throwing (the exception is dropped
+  // so that it does not end the process).
   bool Finished() const { return FinishedFlag.load(std::memory_order_acquire); }
 
  protected:
