@@ -40,13 +40,16 @@ struct THtmlPiece {
 // The first HtmlCaptionLimit characters of `caption` (all of it when shorter).
 QString CutHtmlCaption(const QString& caption);
 
-// Scans `caption` (cut with CutHtmlCaption) into pieces, in caption order. At each position the
-// tags are tried in the order <b> </b> <u> </u> <i> </i> <strike> </strike> <blue> </blue>,
+// Scans `caption` (cut with CutHtmlCaption) into pieces, in caption order. At each position
+// the tags are tried in the order <b> </b> <u> </u> <i> </i> <strike> </strike> <blue> </blue>,
 // ignoring the case of the letters a-z only. A closing tag removes its attribute however many
-// opening tags came before. "<blue>" remembers the colour in force and "</blue>" brings back the
-// remembered one; with no "<blue>" before it, "</blue>" gives the font colour. Each space is a
-// piece of its own; empty word pieces never appear. Pure: needs no widget or application.
-std::vector<THtmlPiece> ParseHtmlCaption(const QString& caption);
+// opening tags came before. "<blue>" remembers the colour in force and "</blue>" brings back
+// the remembered one; with no "<blue>" before it, "</blue>" gives the starting colour. Each
+// space is a piece of its own; empty word pieces never appear.
+// `start` gives the attributes in force before the first tag (its Kind and Text are ignored):
+// a label passes its own font's style, so "</b>" in a bold label's caption makes text regular.
+// Pure: needs no widget or application.
+std::vector<THtmlPiece> ParseHtmlCaption(const QString& caption, const THtmlPiece& start = {});
 
 // Where the last pass put a piece: Pen is the top-left corner of its text cell in client
 // coordinates, Width its measured advance.
