@@ -115,9 +115,19 @@ TStringManager::TStringManager(int entry_size, int bits, int flags, TStringFreeL
 
 TStringManager::~TStringManager() {
   if (Table != nullptr) {
-    Clear();
-    const int freeString = (Flags & SM_NOCOPY) ? 0 : 1;
-    for (int i = 0; i < TableSize; ++i) FreeEntry(Table[i], freeString);
+    if (OwnsPool && !(Flags & SM_HEAPENTRIES)) {
+      // The pool goes with the list, so handing its entries back first would change nothing
+      // anyone can see (virtual calls here reach this class only); just release the strings.
+      if (!(Flags & SM_NOCOPY)) {
+        for (int i = 0; i < TableSize; ++i) {
+          for (StrEntry* e = Table[i]->ChainNext; e != nullptr; e = e->ChainNext) std::free(e->Str);
+        }
+      }
+    } else {
+      Clear();
+      const int freeString = (Flags & SM_NOCOPY) ? 0 : 1;
+      for (int i = 0; i < TableSize; ++i) FreeEntry(Table[i], freeString);
+    }
     std::free(Table);
     Table = nullptr;
   }
