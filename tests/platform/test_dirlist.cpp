@@ -1,1 +1,219 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/dirlist.h"
+#include "tests/support/fixture.h"
+
+namespace ostrel {
+namespace {
+
+using test::TempTree;
+
+struct Entry {
+  uint32_t Attr;
+  uint64_t Size;
+  uint64_t Device;
+};
+
+// Every entry of the listing by name; a name reported twice fails the test.
+std::map<std::string, Entry> ListAll(TSearch* search) {
+  std::map<std::string, Entry> out;
+  TSearchRec rec;
+  while (FindNext(search, rec)) {
+    bool fresh = out.emplace(rec.Name, Entry{rec.Attr, rec.Size, rec.Device}).second;
+    EXPECT_TRUE(fresh) << "listed twice: " << rec.Name;
+  }
+  return out;
+}
+
+TEST(DirList, ListsEveryEntryOnceWithAttributeAndSize) {
+  TempTree tree;
+  tree.File("empty");
+  tree.File("small", 123);
+  tree.File("big", (5ull << 30) + 10);
+  tree.File(".hidden", 7);
+  tree.Dir("sub");
+  tree.File("sub/inner", 99);
+  tree.Dir("...");
+  tree.Link("tofolder", "sub");
+  tree.Link("dangling", "no/such/target");
+
+  TSearch* search = FindOpen(nullptr, tree.Root().c_str());
+  ASSERT_NE(search, nullptr);
+  struct stat st {};
+  ASSERT_EQ(stat(tree.Root().c_str(), &st), 0);
+  EXPECT_EQ(FindDevice(search), static_cast<uint64_t>(st.st_dev));
+
+  const std::map<std::string, std::pair<uint32_t, uint64_t>> expected = {
+      {"empty", {0, 0}},          {"small", {0, 123}},      {"big", {0, 5368709130ull}},
+      {".hidden", {0, 7}},        {"sub", {FaDirectory, 0}}, {"...", {FaDirectory, 0}},
+      {"tofolder", {0, 3}},       {"dangling", {0, 14}},
+  };
+  std::map<std::string, Entry> listed = ListAll(search);
+  EXPECT_EQ(listed.size(), expected.size());
+  for (const auto& [name, want] : expected) {
+    auto it = listed.find(name);
+    ASSERT_NE(it, listed.end()) << name;
+    EXPECT_EQ(it->second.Attr, want.first) << name;
+    EXPECT_EQ(it->second.Size, want.second) << name;
+    EXPECT_EQ(it->second.Device, FindDevice(search)) << name;
+  }
+  TSearchRec rec;
+  EXPECT_FALSE(FindNext(search, rec)) << "the end stays the end";
+  FindClose(search);
+  FindClose(nullptr);
+}
+
+TEST(DirList, OpensSubfoldersRelativelyAndNeverThroughLinks) {
+  TempTree tree;
+  tree.File("sub/inner", 5);
+  tree.File("plain", 1);
+  tree.Link("tofolder", "sub");
+  TSearch* root = FindOpen(nullptr, tree.Root().c_str());
+  ASSERT_NE(root, nullptr);
+
+  TSearch* sub = FindOpen(root, "sub");
+  ASSERT_NE(sub, nullptr);
+  std::map<std::string, Entry> inner = ListAll(sub);
+  ASSERT_EQ(inner.size(), 1u);
+  EXPECT_EQ(inner.begin()->first, "inner");
+  FindClose(sub);
+
+  for (const char* name : {"tofolder", "tofolder/.", "sub/.", "plain", "missing", ""})
+    EXPECT_EQ(FindOpen(root, name), nullptr) << '"' << name << '"';
+  FindClose(root);
+
+  // A link that the caller names as the start is followed.
+  TSearch* viaLink = FindOpen(nullptr, tree.Path("tofolder").c_str());
+  ASSERT_NE(viaLink, nullptr);
+  EXPECT_EQ(ListAll(viaLink).count("inner"), 1u);
+  FindClose(viaLink);
+}
+
+TEST(DirList, NamesComeBackByteExact) {
+  TempTree tree;
+  const std::vector<std::string> files = {"caf\xe9", "\xff\xfe\x80", " lead and trail ", "tab\there", "new\nline"};
+  const std::string folder = "dir \xc3\x28 bad";
+  for (const auto& name : files) tree.File(name, 1);
+  tree.File(folder + "/in\xe9", 2);
+
+  TSearch* root = FindOpen(nullptr, tree.Root().c_str());
+  ASSERT_NE(root, nullptr);
+  std::map<std::string, Entry> listed = ListAll(root);
+  EXPECT_EQ(listed.size(), files.size() + 1);
+  for (const auto& name : files) EXPECT_EQ(listed.count(name), 1u) << name;
+  ASSERT_EQ(listed.count(folder), 1u);
+  EXPECT_EQ(listed[folder].Attr, FaDirectory);
+
+  TSearch* sub = FindOpen(root, folder.c_str());
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(ListAll(sub).count("in\xe9"), 1u);
+  FindClose(sub);
+  FindClose(root);
+}
+
+// Builds a chain far deeper than both PATH_MAX and the usual descriptor limit, then opens it
+// level by level with every level kept open, as the walk does. 0 on success.
+int WalkDeepChain(int depth) {
+  int result = 0;
+  {
+    TempTree tree;
+    std::string deepest = tree.Chain("", depth, "dir");
+    if (deepest.size() <= PATH_MAX) return 10;
+    std::vector<TSearch*> open{FindOpen(nullptr, tree.Root().c_str())};
+    for (int level = 0; level < depth && !result; ++level) {
+      TSearchRec rec;
+      if (!open.back() || !FindNext(open.back(), rec) || std::strcmp(rec.Name, "dir") != 0 ||
+          rec.Attr != FaDirectory) {
+        std::fprintf(stderr, "level %d not listed\n", level);
+        result = 1;
+      } else {
+        open.push_back(FindOpen(open.back(), rec.Name));
+      }
+    }
+    TSearchRec rec;
+    if (!result && (!open.back() || FindNext(open.back(), rec))) result = 2;
+    for (auto it = open.rbegin(); it != open.rend(); ++it) FindClose(*it);
+  }
+  return result;
+}
+
+TEST(DirListDeathTest, DeepChainOpensLevelByLevelBeyondTheSoftDescriptorLimit) {
+  constexpr int kDepth = 2000;
+  rlimit lim{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &lim), 0);
+  if (lim.rlim_max != RLIM_INFINITY && lim.rlim_max < kDepth + 100)
+    GTEST_SKIP() << "hard descriptor limit " << lim.rlim_max << " is below the chain's depth";
+  // A fresh process, so that the listing's one-time raise of the limit happens after ours.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        rlimit low = lim;
+        low.rlim_cur = 256;
+        setrlimit(RLIMIT_NOFILE, &low);
+        std::exit(WalkDeepChain(kDepth));
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+TEST(DirList, FolderThatCannotBeListedGivesNull) {
+  TempTree tree;
+  std::string file = tree.File("file", 4);
+  std::string gone = tree.Dir("gone");
+  tree.Dir("gone-too");
+  TSearch* root = FindOpen(nullptr, tree.Root().c_str());
+  ASSERT_NE(root, nullptr);
+  ASSERT_EQ(rmdir(gone.c_str()), 0);
+  ASSERT_EQ(rmdir(tree.Path("gone-too").c_str()), 0);
+  for (const std::string& path : {file, gone, tree.Path("never"), std::string()})
+    EXPECT_EQ(FindOpen(nullptr, path.c_str()), nullptr) << path;
+  EXPECT_EQ(FindOpen(nullptr, nullptr), nullptr);
+  EXPECT_EQ(FindOpen(root, "gone-too"), nullptr);
+  FindClose(root);
+}
+
+TEST(DirList, UnreadableFolderGivesNull) {
+  if (test::PermissionsBypassed())
+    GTEST_SKIP() << "running as root: folder permissions do not stop this process";
+  TempTree tree;
+  std::string locked = tree.Dir("locked");
+  tree.File("locked/inside", 1);
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  EXPECT_EQ(FindOpen(nullptr, locked.c_str()), nullptr);
+  TSearch* root = FindOpen(nullptr, tree.Root().c_str());
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(FindOpen(root, "locked"), nullptr);
+  FindClose(root);
+}
+
+TEST(DirList, EntriesRemovedWhileListingAreSkipped) {
+  TempTree tree;
+  for (int i = 0; i < 50; ++i) tree.File("f" + std::to_string(i), 1);
+  TSearch* search = FindOpen(nullptr, tree.Root().c_str());
+  ASSERT_NE(search, nullptr);
+  TSearchRec rec;
+  ASSERT_TRUE(FindNext(search, rec));
+  std::string kept = rec.Name;
+  // The first read has buffered the remaining names; their files now go.
+  for (int i = 0; i < 50; ++i) {
+    std::string name = "f" + std::to_string(i);
+    if (name != kept) {
+      ASSERT_EQ(unlink(tree.Path(name).c_str()), 0);
+    }
+  }
+  std::map<std::string, Entry> rest = ListAll(search);
+  EXPECT_TRUE(rest.empty()) << rest.size() << " removed entries reported, e.g. " << rest.begin()->first;
+  FindClose(search);
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,1 +1,178 @@
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/drives.h"
+#include "tests/support/fixture.h"
+
+namespace ostrel {
+
+bool operator==(const TMountEntry& a, const TMountEntry& b) {
+  return a.Device == b.Device && a.MountPoint == b.MountPoint && a.FsType == b.FsType;
+}
+void PrintTo(const TMountEntry& e, std::ostream* os) { *os << e.Device << " on " << e.MountPoint << " (" << e.FsType << ")"; }
+
+namespace {
+
+using test::TempTree;
+
+TEST(MountTable, OneEntryPerPointLastWinsSortedAndDecoded) {
+  const std::string text =
+      "/dev/sda1 / ext4 rw,relatime 0 0\n"
+      "proc /proc proc rw 0 0\n"
+      "/dev/sdb1 /mnt/z vfat rw 0 0\n"
+      "/dev/sdc1 /mnt/\xc3\xa9t\xc3\xa9 ext4 rw 0 0\n"
+      "server:/export\\040share /mnt/my\\040disk\\011tab\\012nl\\134bs nfs4 rw 0 0\n"
+      "\n"
+      "garbage-without-fields\n"
+      "two fields\n"
+      "none relative/point tmpfs rw 0 0\n"
+      "tmpfs /proc tmpfs rw 0 0\n"
+      "/dev/sdd1 /mnt/back\\slash\\07x ext4 rw 0 0\n"
+      "/dev/sda2 /home ext4 rw 0 0";  // no final newline
+  const std::vector<TMountEntry> want = {
+      {"/dev/sda1", "/", "ext4"},
+      {"/dev/sda2", "/home", "ext4"},
+      {"/dev/sdd1", "/mnt/back\\slash\\07x", "ext4"},  // not one of the kernel's escapes
+      {"server:/export share", "/mnt/my disk\ttab\nnl\\bs", "nfs4"},
+      {"/dev/sdb1", "/mnt/z", "vfat"},
+      {"/dev/sdc1", "/mnt/\xc3\xa9t\xc3\xa9", "ext4"},  // bytes above 127 after ASCII
+      {"tmpfs", "/proc", "tmpfs"},                      // the later line for /proc
+  };
+  EXPECT_EQ(ParseMountTable(text), want);
+  EXPECT_TRUE(ParseMountTable("").empty());
+  EXPECT_TRUE(ParseMountTable("\n\n# comment\n").empty());
+}
+
+// A stand-in for /sys/class/block laid out as the kernel does it: the class folder holds links
+// into a device tree, where a partition is a folder inside its disk's folder.
+class DriveTypes : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Sys = new TempTree;
+    Sys->Write("devices/sdr/removable", "1\n");
+    Sys->Write("devices/sdr/sdr1/partition", "1\n");
+    Sys->Write("devices/sdf/removable", "0\n");
+    Sys->Write("devices/sdf/sdf1/partition", "1\n");
+    Sys->Dir("class");
+    for (const char* link : {"sdr", "sdf"}) Sys->Link(std::string("class/") + link, std::string("../devices/") + link);
+    for (const char* link : {"sdr1", "sdf1"})
+      Sys->Link(std::string("class/") + link, std::string("../devices/") + std::string(link, 3) + "/" + link);
+  }
+  static void TearDownTestSuite() {
+    delete Sys;
+    Sys = nullptr;
+  }
+  static std::string SysBlock() { return Sys->Path("class"); }
+  static TempTree* Sys;
+};
+TempTree* DriveTypes::Sys = nullptr;
+
+TEST_F(DriveTypes, EveryFileSystemOfTheTable) {
+  struct Row {
+    const char* device;
+    const char* fs;
+    int type;
+  } rows[] = {
+      {"proc", "proc", DriveNoRoot},         {"sysfs", "sysfs", DriveNoRoot},
+      {"udev", "devtmpfs", DriveNoRoot},     {"devpts", "devpts", DriveNoRoot},
+      {"cgroup", "cgroup", DriveNoRoot},     {"cgroup2", "cgroup2", DriveNoRoot},
+      {"securityfs", "securityfs", DriveNoRoot}, {"debugfs", "debugfs", DriveNoRoot},
+      {"tracefs", "tracefs", DriveNoRoot},   {"configfs", "configfs", DriveNoRoot},
+      {"fusectl", "fusectl", DriveNoRoot},   {"mqueue", "mqueue", DriveNoRoot},
+      {"hugetlbfs", "hugetlbfs", DriveNoRoot}, {"pstore", "pstore", DriveNoRoot},
+      {"bpf", "bpf", DriveNoRoot},           {"systemd-1", "autofs", DriveNoRoot},
+      {"binfmt_misc", "binfmt_misc", DriveNoRoot}, {"efivarfs", "efivarfs", DriveNoRoot},
+      {"nsfs", "nsfs", DriveNoRoot},         {"sunrpc", "rpc_pipefs", DriveNoRoot},
+      {"selinuxfs", "selinuxfs", DriveNoRoot},
+      {"tmpfs", "tmpfs", DriveRamDisk},      {"ramfs", "ramfs", DriveRamDisk},
+      {"/dev/sr0", "iso9660", DriveCdRom},   {"/dev/sr0", "udf", DriveCdRom},
+      {"/dev/loop3", "squashfs", DriveCdRom}, {"/dev/loop4", "erofs", DriveCdRom},
+      {"/dev/loop5", "cramfs", DriveCdRom},  {"/dev/sdr1", "iso9660", DriveCdRom},
+      {"srv:/export", "nfs", DriveRemote},   {"srv:/export", "nfs4", DriveRemote},
+      {"//srv/share", "cifs", DriveRemote},  {"//srv/share", "smb3", DriveRemote},
+      {"//srv/share", "smbfs", DriveRemote}, {"tag", "9p", DriveRemote},
+      {"AFS", "afs", DriveRemote},           {"10.0.0.1:/", "ceph", DriveRemote},
+      {"srv:/vol", "glusterfs", DriveRemote}, {"https://srv/dav", "davfs", DriveRemote},
+      {"me@srv:/home", "fuse.sshfs", DriveRemote}, {"drive:", "fuse.rclone", DriveRemote},
+      {"bucket", "fuse.s3fs", DriveRemote},  {"me@host:/data", "fuse.othernetfs", DriveRemote},
+      {"portal", "fuse.portal", DriveUnknown},
+      {"/dev/sdf1", "ext4", DriveFixed},     {"/dev/sdf", "xfs", DriveFixed},
+      {"/dev/sdf1", "fuseblk", DriveFixed},  {"/dev/sdf1", "btrfs", DriveFixed},
+      {"/dev/mapper/unknown-vol", "ext4", DriveFixed},
+      {"overlay", "overlay", DriveFixed},    {"none", "btrfs", DriveFixed},
+      {"rpool/data", "zfs", DriveFixed},     {"fuseblk-src", "fuseblk", DriveFixed},
+      {"/dev/sdr", "vfat", DriveRemovable},  {"/dev/sdr1", "vfat", DriveRemovable},
+      {"/dev/sdr1", "fuseblk", DriveRemovable}, {"/dev/fd0", "vfat", DriveRemovable},
+      {"/dev/fd1", "msdos", DriveRemovable},
+      {"none", "madeupfs", DriveUnknown},    {"something", "fuse", DriveUnknown},
+  };
+  for (const Row& row : rows) {
+    TMountEntry mount{row.device, "/mnt/x", row.fs};
+    EXPECT_EQ(DriveTypeOfMount(mount, SysBlock()), row.type) << row.fs << " on " << row.device;
+  }
+}
+
+TEST_F(DriveTypes, DrivesKeepOrderMarkFloppiesAndNeedAFolder) {
+  TempTree tree;
+  std::string a = tree.Dir("a"), b = tree.Dir("b");
+  std::string file = tree.File("file");
+  std::vector<TDrive> drives = DrivesFromMounts(
+      {{"/dev/fd0", a, "vfat"}, {"/dev/sdf1", b, "ext4"}, {"/dev/sdf1", tree.Path("gone"), "ext4"},
+       {"tmpfs", file, "tmpfs"}},
+      SysBlock());
+  ASSERT_EQ(drives.size(), 4u);
+  EXPECT_EQ(drives[0].Root, a);
+  EXPECT_EQ(drives[0].Type, DriveRemovable);
+  EXPECT_TRUE(drives[0].Floppy);
+  EXPECT_EQ(drives[1].Root, b);
+  EXPECT_EQ(drives[1].Type, DriveFixed);
+  EXPECT_FALSE(drives[1].Floppy);
+  EXPECT_EQ(drives[2].Type, DriveNoRoot);
+  EXPECT_EQ(drives[3].Type, DriveNoRoot) << "a file mounted over a file is no drive";
+}
+
+TEST(Drives, MountHoldingMatchesWholeComponents) {
+  const std::vector<TMountEntry> mounts = {
+      {"/dev/a", "/", "ext4"}, {"/dev/b", "/home", "ext4"}, {"/dev/c", "/home/me/data", "ext4"}};
+  struct Row {
+    const char* path;
+    const char* mount;
+  } rows[] = {
+      {"/", "/"},           {"/homework", "/"},          {"/home", "/home"},
+      {"/home/me", "/home"}, {"/home/me/database", "/home"}, {"/home/me/data", "/home/me/data"},
+      {"/home/me/data/x/y", "/home/me/data"},
+  };
+  for (const Row& row : rows) {
+    const TMountEntry* m = MountHolding(mounts, row.path);
+    ASSERT_NE(m, nullptr) << row.path;
+    EXPECT_EQ(m->MountPoint, row.mount) << row.path;
+  }
+  EXPECT_EQ(MountHolding({{"/dev/b", "/home", "ext4"}}, "/usr"), nullptr);
+}
+
+TEST(Drives, ThisComputer) {
+  TempTree tree;
+  std::string file = tree.File("file");
+  tree.Link("to-root", "/");
+  EXPECT_EQ(DriveTypeOfPath(tree.Path("missing").c_str()), DriveNoRoot);
+  EXPECT_EQ(DriveTypeOfPath(file.c_str()), DriveNoRoot);
+  EXPECT_EQ(DriveTypeOfPath(""), DriveNoRoot);
+  EXPECT_EQ(DriveTypeOfPath(nullptr), DriveNoRoot);
+  int root = DriveTypeOfPath("/");
+  EXPECT_NE(root, DriveNoRoot);
+  EXPECT_EQ(DriveTypeOfPath(tree.Path("to-root").c_str()), root);
+  EXPECT_EQ(DriveTypeOfPath("/proc/self"), DriveNoRoot) << "inside the proc file system";
+
+  std::vector<TDrive> drives = ListDrives();
+  ASSERT_FALSE(drives.empty());
+  EXPECT_EQ(drives.front().Root, "/");
+  EXPECT_EQ(drives.front().Type, root);
+  for (size_t i = 1; i < drives.size(); ++i)
+    EXPECT_LT(drives[i - 1].Root, drives[i].Root) << "distinct and in ascending order";
+}
+
+}  // namespace
+}  // namespace ostrel

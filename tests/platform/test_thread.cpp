@@ -1,1 +1,236 @@
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "platform/thread.h"
+#include "platform/winmsg.h"
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs a function as its Execute.
+class TRunner : public TThread {
+ public:
+  explicit TRunner(std::function<void()> body) : Body(std::move(body)) {}
+  ~TRunner() override { WaitFor(); }
+
+ protected:
+  void Execute() override { Body(); }
+
+ private:
+  std::function<void()> Body;
+};
+
+TEST(TThread, ExecuteRunsOnceOnAnotherThread) {
+  std::atomic<int> runs{0};
+  std::thread::id ranOn;
+  TRunner t([&] {
+    ranOn = std::this_thread::get_id();
+    std::this_thread::sleep_for(20ms);
+    ++runs;
+  });
+  EXPECT_FALSE(t.Finished());
+  t.Resume();
+  t.Resume();
+  t.WaitFor();
+  EXPECT_TRUE(t.Finished());
+  EXPECT_EQ(runs.load(), 1);
+  EXPECT_NE(ranOn, std::this_thread::get_id());
+  t.Resume();
+  t.WaitFor();
+  EXPECT_EQ(runs.load(), 1) << "Resume after the end starts nothing";
+}
+
+TEST(TThread, NeverResumedGoesWithoutRunning) {
+  std::atomic<int> runs{0};
+  {
+    TRunner t([&] { ++runs; });
+    t.WaitFor();
+    EXPECT_FALSE(t.Finished());
+  }
+  EXPECT_EQ(runs.load(), 0);
+}
+
+TEST(TThread, FinishedOnlyAfterExecuteReturnsAndAlsoAfterAThrow) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  TRunner blocked([released] { released.wait(); });
+  TRunner thrower([] { throw std::runtime_error("escapes Execute"); });
+  blocked.Resume();
+  thrower.Resume();
+  std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(blocked.Finished());
+  release.set_value();
+  blocked.WaitFor();
+  thrower.WaitFor();
+  EXPECT_TRUE(blocked.Finished());
+  EXPECT_TRUE(thrower.Finished());
+}
+
+// Has no members of its own, so leaving the wait to the base destructor is allowed.
+std::atomic<bool> BareStarted{false}, BareDone{false};
+class TBare : public TThread {
+ protected:
+  void Execute() override {
+    BareStarted = true;
+    std::this_thread::sleep_for(50ms);
+    BareDone = true;
+  }
+};
+
+TEST(TThread, DestructorWaitsForTheEnd) {
+  auto* t = new TBare;
+  t->Resume();
+  while (!BareStarted) std::this_thread::yield();
+  delete t;
+  EXPECT_TRUE(BareDone.load());
+}
+
+// A one-thread event loop standing in for the GUI thread.
+class TGuiThread {
+ public:
+  TGuiThread() : Loop([this] { Run(); }) {}
+  ~TGuiThread() {
+    Post(nullptr);
+    Loop.join();
+  }
+  void Post(std::function<void()> task) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Tasks.push_back(std::move(task));
+    Wake.notify_one();
+  }
+  std::thread::id Id() const { return Loop.get_id(); }
+
+ private:
+  void Run() {
+    for (;;) {
+      std::unique_lock<std::mutex> lock(Lock);
+      Wake.wait(lock, [this] { return !Tasks.empty(); });
+      std::function<void()> task = std::move(Tasks.front());
+      Tasks.pop_front();
+      lock.unlock();
+      if (!task) return;
+      task();
+    }
+  }
+  std::mutex Lock;
+  std::condition_variable Wake;
+  std::deque<std::function<void()>> Tasks;
+  std::thread Loop;
+};
+
+// Carries each message over to the GUI thread and blocks until it was handled there.
+class TBlockingReceiver : public TMessageReceiver {
+ public:
+  explicit TBlockingReceiver(TGuiThread& gui) : Gui(gui) {}
+  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    CalledOn = std::this_thread::get_id();
+    std::promise<std::intptr_t> done;
+    Gui.Post([&] {
+      std::this_thread::sleep_for(30ms);
+      HandledOn = std::this_thread::get_id();
+      Handled = true;
+      done.set_value(static_cast<std::intptr_t>(msg) + static_cast<std::intptr_t>(wParam) * lParam);
+    });
+    return done.get_future().get();
+  }
+  TGuiThread& Gui;
+  std::thread::id CalledOn, HandledOn;
+  std::atomic<bool> Handled{false};
+};
+
+TEST(SendMessageSync, ReturnsOnlyAfterTheGuiThreadHandledIt) {
+  TGuiThread gui;
+  TBlockingReceiver receiver(gui);
+  THandle window = RegisterWindow(&receiver);
+  ASSERT_GT(window, 0);
+  std::intptr_t result = 0;
+  bool handledWhenReturned = false;
+  std::thread::id senderId;
+  TRunner sender([&] {
+    senderId = std::this_thread::get_id();
+    result = SendMessageSync(window, WmUser + 101, 3, 4);
+    handledWhenReturned = receiver.Handled;
+  });
+  sender.Resume();
+  sender.WaitFor();
+  UnregisterWindow(window);
+  EXPECT_TRUE(handledWhenReturned);
+  EXPECT_EQ(result, 1125 + 12);
+  EXPECT_EQ(receiver.CalledOn, senderId);
+  EXPECT_EQ(receiver.HandledOn, gui.Id());
+}
+
+class TCounting : public TMessageReceiver {
+ public:
+  std::intptr_t HandleMessage(uint32_t, std::uintptr_t wParam, std::intptr_t) override {
+    ++Calls;
+    return static_cast<std::intptr_t>(wParam) + 1;
+  }
+  std::atomic<int> Calls{0};
+};
+
+TEST(SendMessageSync, NobodyMeansZeroAndNoCall) {
+  TCounting receiver;
+  THandle first = RegisterWindow(&receiver);
+  EXPECT_EQ(SendMessageSync(first, WmUser, 41, 0), 42);
+  UnregisterWindow(first);
+  THandle second = RegisterWindow(&receiver);
+  EXPECT_NE(second, first) << "handles are never reused";
+  EXPECT_NE(second, NoWindow);
+  UnregisterWindow(second);
+  for (THandle h : {first, second, NoWindow, THandle{0}, second + 1000}) EXPECT_EQ(SendMessageSync(h, WmUser, 1, 1), 0);
+  EXPECT_EQ(receiver.Calls.load(), 1);
+}
+
+// A receiver that sends on to another window: the registry must not be locked during a call.
+class TForwarding : public TMessageReceiver {
+ public:
+  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    THandle self = RegisterWindow(nullptr);  // registering during a send works too
+    UnregisterWindow(self);
+    return SendMessageSync(Target, msg, wParam, lParam) * 10;
+  }
+  THandle Target = NoWindow;
+};
+
+TEST(SendMessageSync, ReceiverMaySendAndRegisterDuringASend) {
+  TCounting end;
+  TForwarding middle;
+  middle.Target = RegisterWindow(&end);
+  THandle window = RegisterWindow(&middle);
+  EXPECT_EQ(SendMessageSync(window, WmUser, 4, 0), 50);
+  UnregisterWindow(window);
+  UnregisterWindow(middle.Target);
+}
+
+TEST(SendMessageSync, ManyThreadsRegisterSendAndUnregister) {
+  constexpr int kThreads = 4, kSends = 500;
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int i = 0; i < kThreads; ++i)
+    threads.emplace_back([&] {
+      TCounting mine;
+      THandle h = RegisterWindow(&mine);
+      for (int n = 0; n < kSends; ++n)
+        if (SendMessageSync(h, WmUser, static_cast<std::uintptr_t>(n), 0) != n + 1) ++wrong;
+      UnregisterWindow(h);
+      if (SendMessageSync(h, WmUser, 0, 0) != 0 || mine.Calls != kSends) ++wrong;
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+}  // namespace
+}  // namespace ostrel

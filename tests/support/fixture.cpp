@@ -73,6 +73,21 @@ std::string TempTree::File(const std::string& rel, uint64_t size) {
   return full;
 }
 
+std::string TempTree::Write(const std::string& rel, const std::string& content) {
+  auto slash = rel.rfind('/');
+  if (slash != std::string::npos) Dir(rel.substr(0, slash));
+  std::string full = Path(rel);
+  int fd = open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) Fail("open " + full);
+  for (size_t done = 0; done < content.size();) {
+    ssize_t n = write(fd, content.data() + done, content.size() - done);
+    if (n <= 0) Fail("write " + full);
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+  return full;
+}
+
 std::string TempTree::Link(const std::string& rel, const std::string& target) {
   auto slash = rel.rfind('/');
   if (slash != std::string::npos) Dir(rel.substr(0, slash));

@@ -22,6 +22,8 @@ class TempTree {
   std::string Dir(const std::string& rel);
   // Makes a file of `size` bytes (sparse: takes no disk blocks), folders above it as needed.
   std::string File(const std::string& rel, uint64_t size = 0);
+  // Makes a file holding `content` exactly, folders above it as needed; returns its full path.
+  std::string Write(const std::string& rel, const std::string& content);
   // Makes a symbolic link `rel` pointing at `target` (taken literally).
   std::string Link(const std::string& rel, const std::string& target);
   // Makes a chain of `depth` nested folders "d/d/d/..." under `rel`; returns the deepest path.
