@@ -268,10 +268,10 @@ void THtmlLabel::mousePressEvent(QMouseEvent* event) {
 }
 
 void THtmlLabel::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The first click of the pair already clicked; the second press only reports itself.
+  // Qt delivers the second press of a double click as a press (already reported) and then
+  // this event. The first click already clicked, so the second one must not click again.
   FClickArmed = false;
-  const QPoint at = event->position().toPoint();
-  emit OnMouseDown(event->button(), event->modifiers(), at.x(), at.y());
+  event->accept();
 }
 
 void THtmlLabel::mouseReleaseEvent(QMouseEvent* event) {

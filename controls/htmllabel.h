@@ -117,7 +117,7 @@ class THtmlLabel : public QWidget {
   // A left-button press and release, both inside the client rectangle. The whole rectangle
   // counts, not only the text. A double click gives one OnClick (for its first click).
   void OnClick();
-  // Every button press (also the second press of a double click), in client coordinates.
+  // Every button press (the second press of a double click too, once), in client coordinates.
   void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
 
  protected:

@@ -1,0 +1,465 @@
+#include <QApplication>
+#include <QDir>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include "controls/htmllabel.h"
+
+using ostrel::HtmlCaptionLimit;
+using ostrel::ParseHtmlCaption;
+using ostrel::THtmlLabel;
+using ostrel::THtmlPiece;
+
+namespace {
+
+// One piece as flags (b i u s c = bold italic underline strike blue) followed by {word} or _.
+QString Encode(const std::vector<THtmlPiece>& pieces) {
+  QStringList out;
+  for (const THtmlPiece& p : pieces) {
+    QString s;
+    if (p.Bold) s += 'b';
+    if (p.Italic) s += 'i';
+    if (p.Underline) s += 'u';
+    if (p.Strike) s += 's';
+    if (p.Blue) s += 'c';
+    s += p.Kind == THtmlPiece::pkSpace ? QStringLiteral("_") : '{' + p.Text + '}';
+    out << s;
+  }
+  return out.join('|');
+}
+
+int Advance(const QWidget& w, const QString& text, bool bold = false) {
+  QFont f = w.font();
+  if (bold) f.setBold(true);
+  return QFontMetrics(f, &w).horizontalAdvance(text);
+}
+
+int SpaceWidth(const QWidget& w) {
+  return QFontMetrics(w.font(), &w).horizontalAdvance(QLatin1Char(' '));
+}
+
+int Height(const QWidget& w) {
+  return QFontMetrics(w.font(), &w).height();
+}
+
+// Word pieces of the last pass as "text@x,y", spaces as "_@x,y".
+QString Placed(const THtmlLabel& label) {
+  QStringList out;
+  for (const auto& p : label.LastPlacements()) {
+    const QString name = p.Piece.Kind == THtmlPiece::pkSpace ? QStringLiteral("_") : p.Piece.Text;
+    out << QStringLiteral("%1@%2,%3").arg(name).arg(p.Pen.x()).arg(p.Pen.y());
+  }
+  return out.join(' ');
+}
+
+void Send(QWidget* w, QEvent::Type type, Qt::MouseButton button, QPoint at,
+          Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+  QMouseEvent e(type, at, w->mapToGlobal(at), button, held, mods);
+  QApplication::sendEvent(w, &e);
+}
+
+const QString Hint = QStringLiteral(
+    "<b>Hint:</b> Click any item in the tree (or any slice/bar in the chart) to see a breakdown "
+    "of that directory. Hover the mouse over the chart to see details in the status bar below. "
+    "<b><Explore-Dir></b> will open an explorer window.");
+const QString Visit = QStringLiteral(
+    "Visit <blue><u>https://www.pelworth.example/</blue></u> for more shareware and freeware "
+    "programs!");
+
+}  // namespace
+
+class TestHtmlLabel : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void parse_data();
+  void parse();
+  void parseStartsFromOwnStyle();
+  void longCaptionsAreCut();
+  void extentSumsWordPieces();
+  void wrapping_data();
+  void wrapping();
+  void alignment_data();
+  void alignment();
+  void autoSize();
+  void fontChangeRemeasures();
+  void clicks();
+  void renderHintPanel();
+};
+
+void TestHtmlLabel::parse_data() {
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<QString>("pieces");
+
+  QTest::newRow("empty") << "" << "";
+  QTest::newRow("only tags") << "<b></b><blue></blue>" << "";
+  QTest::newRow("words and spaces") << "ab  cd" << "{ab}|_|_|{cd}";
+  QTest::newRow("leading space kept for layout") << " a" << "_|{a}";
+  QTest::newRow("bold inside a word") << "a<b>b</b>c" << "{a}|b{b}|{c}";
+  QTest::newRow("capital tags") << "<B>x</B>y" << "b{x}|{y}";
+  QTest::newRow("mixed case") << "<StRiKe>x</sTrIkE><BlUe>y</bLuE>" << "s{x}|c{y}";
+  QTest::newRow("every tag") << "<i>a</i><u>b</u><strike>c</strike><blue>d</blue>e"
+                             << "i{a}|u{b}|s{c}|c{d}|{e}";
+  QTest::newRow("crossed closing") << "Visit <blue><u>x</blue></u> y"
+                                   << "{Visit}|_|uc{x}|_|{y}";
+  QTest::newRow("stacked styles") << "<b><i><u>x</i>y" << "biu{x}|bu{y}";
+  QTest::newRow("one close undoes two opens") << "<b><b>x</b>y" << "b{x}|{y}";
+  QTest::newRow("second blue overwrites slot") << "<blue><blue>x</blue>y</blue>z"
+                                               << "c{x}|c{y}|c{z}";
+  QTest::newRow("close blue without open") << "</blue>x<blue>y</blue>z" << "{x}|c{y}|{z}";
+  QTest::newRow("unknown tag literal") << "<b><Explore-Dir></b> will"
+                                       << "b{<Explore-Dir>}|_|{will}";
+  QTest::newRow("lone < and space") << "a < b" << "{a}|_|{<}|_|{b}";
+  QTest::newRow("< before a tag") << "<<b>x" << "{<}|b{x}";
+  QTest::newRow("bare < at end") << "x<" << "{x<}";
+  QTest::newRow("unfinished tag at end") << "x</blu" << "{x</blu}";
+  QTest::newRow("space inside a tag") << "< b>x" << "{<}|_|{b>x}";
+  QTest::newRow("spaces carry style") << "<u>a b</u> c" << "u{a}|u_|u{b}|_|{c}";
+  QTest::newRow("tab is no space") << "a\tb" << "{a\tb}";
+  QTest::newRow("only a-z fold") << QString::fromUtf8("<\u0131>x</\u0131>")
+                                 << QString::fromUtf8("{<\u0131>x</\u0131>}");
+}
+
+void TestHtmlLabel::parse() {
+  QFETCH(QString, caption);
+  QFETCH(QString, pieces);
+  QCOMPARE(Encode(ParseHtmlCaption(caption)), pieces);
+}
+
+void TestHtmlLabel::parseStartsFromOwnStyle() {
+  THtmlPiece start;
+  start.Bold = true;
+  start.Blue = true;
+  QCOMPARE(Encode(ParseHtmlCaption("a</b>b<b>c</blue>d", start)), QString("bc{a}|c{b}|bc{c}|bc{d}"));
+
+  // A label in a bold font: "</b>" really gives regular text.
+  THtmlLabel label;
+  QFont f = label.font();
+  f.setBold(true);
+  label.setFont(f);
+  label.SetCaption("a</b>b");
+  const auto& placed = label.LastPlacements();
+  QCOMPARE(placed.size(), size_t(2));
+  QVERIFY(placed[0].Piece.Bold);
+  QVERIFY(!placed[1].Piece.Bold);
+  QFont regular = f;
+  regular.setBold(false);
+  QCOMPARE(placed[1].Width, QFontMetrics(regular, &label).horizontalAdvance("b"));
+  QCOMPARE(placed[0].Width, Advance(label, "a"));
+}
+
+void TestHtmlLabel::longCaptionsAreCut() {
+  QCOMPARE(Encode(ParseHtmlCaption(QString(1023, 'a'))).size(), 1023 + 2);
+  QCOMPARE(ParseHtmlCaption(QString(5000, 'a')).front().Text, QString(1023, 'a'));
+
+  // A tag that straddles the cut is left as a literal "<".
+  const auto straddling = ParseHtmlCaption(QString(1022, 'a') + "<b>x");
+  QCOMPARE(straddling.size(), size_t(1));
+  QCOMPARE(straddling[0].Text, QString(1022, 'a') + '<');
+  QVERIFY(!straddling[0].Bold);
+
+  // Never half a surrogate pair.
+  const auto emoji = ParseHtmlCaption(QString(1022, 'a') + QString::fromUtf8("\U0001F600") + "b");
+  QCOMPARE(emoji.front().Text, QString(1022, 'a'));
+
+  // The label keeps the whole caption but lays out and paints only the kept part.
+  THtmlLabel label;
+  const QString huge = QString("word ").repeated(1000) + "<b>tail</b>";
+  label.SetCaption(huge);
+  QCOMPARE(label.GetCaption(), huge);
+  int words = 0;
+  for (const auto& p : label.LastPlacements()) {
+    if (p.Piece.Kind == THtmlPiece::pkWord) ++words;
+    QVERIFY(!p.Piece.Bold);
+  }
+  QCOMPARE(words, 1023 / 5 + 1);  // 204 whole words and the "wor" of the 205th
+  label.resize(200, 40);
+  QVERIFY(!label.grab().isNull());
+}
+
+void TestHtmlLabel::extentSumsWordPieces() {
+  THtmlLabel label;
+  QSize size(-1, -1);
+  label.GetExtent(&size);
+  QCOMPARE(size, QSize(0, 0));
+
+  // Each piece measured in its own font; spaces never counted.
+  label.SetCaption("a<b>b</b>c  d");
+  label.GetExtent(&size);
+  QFont bold = label.font();
+  bold.setBold(true);
+  const int tallest = qMax(Height(label), QFontMetrics(bold, &label).height());
+  QCOMPARE(size, QSize(Advance(label, "a") + Advance(label, "b", true) + Advance(label, "c") +
+                           Advance(label, "d"),
+                       tallest));
+  QCOMPARE(Placed(label), QStringLiteral("a@0,0 b@%1,0 c@%2,0 _@%3,0 _@%4,0 d@%5,0")
+                              .arg(Advance(label, "a"))
+                              .arg(Advance(label, "a") + Advance(label, "b", true))
+                              .arg(size.width() - Advance(label, "d"))
+                              .arg(size.width() - Advance(label, "d") + SpaceWidth(label))
+                              .arg(size.width() - Advance(label, "d") + 2 * SpaceWidth(label)));
+
+  // Wrapping moves pieces, not the extent.
+  label.resize(5, 13);
+  label.SetWordWrap1(1);
+  QSize wrapped;
+  label.GetExtent(&wrapped);
+  QCOMPARE(wrapped, size);
+}
+
+void TestHtmlLabel::wrapping_data() {
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<int>("wordWrap");
+  QTest::addColumn<int>("slack");  // control width minus the one-line width of "aaa aaa"
+  QTest::addColumn<QString>("expected");  // A = width of "aaa", S = of a space, H = line
+
+  QTest::newRow("exact fit stays") << "aaa aaa" << 1 << 0 << "aaa@0,0 _@A,0 aaa@A+S,0";
+  QTest::newRow("one pixel short wraps") << "aaa aaa" << 1 << -1 << "aaa@0,0 _@A,0 aaa@0,H";
+  QTest::newRow("no wrap stays on line") << "aaa aaa aaa" << 0 << -1
+                                         << "aaa@0,0 _@A,0 aaa@A+S,0 _@2A+S,0 aaa@2A+2S,0";
+  QTest::newRow("trailing space past edge") << "aaa aaa aaa" << 1 << 0
+                                            << "aaa@0,0 _@A,0 aaa@A+S,0 _@2A+S,0 aaa@0,H";
+  QTest::newRow("third line") << "aaa aaa aaa aaa aaa" << 1 << 0
+                              << "aaa@0,0 _@A,0 aaa@A+S,0 _@2A+S,0 aaa@0,H _@A,H aaa@A+S,H "
+                                 "_@2A+S,H aaa@0,2H";
+  QTest::newRow("leading spaces dropped") << "  aaa" << 1 << 0 << "aaa@0,0";
+  QTest::newRow("wide first word keeps line") << "aaaaaaaaaaaaaaaaaaaaaa" << 1 << -1
+                                              << "aaaaaaaaaaaaaaaaaaaaaa@0,0";
+  QTest::newRow("wide later word moves down") << "aaa aaaaaaaaaaaaaaaaaaaaaa" << 1 << -1
+                                              << "aaa@0,0 _@A,0 aaaaaaaaaaaaaaaaaaaaaa@0,H";
+  QTest::newRow("pieces of a word wrap alone") << "aaa aa<b></b>a" << 1 << -1
+                                               << "aaa@0,0 _@A,0 aa@A+S,0 a@0,H";
+}
+
+void TestHtmlLabel::wrapping() {
+  QFETCH(QString, caption);
+  QFETCH(int, wordWrap);
+  QFETCH(int, slack);
+  QFETCH(QString, expected);
+
+  THtmlLabel label;
+  const int a = Advance(label, "aaa");
+  const int s = SpaceWidth(label);
+  const int h = Height(label);
+  if (caption.contains("aa<b>") && Advance(label, "aa") + Advance(label, "a") < a)
+    QSKIP("this font's split pieces are narrower than the whole word");
+  label.resize(2 * a + s + slack, 13);
+  label.SetWordWrap1(wordWrap);
+  label.SetCaption(caption);
+  expected.replace("2A+2S", QString::number(2 * a + 2 * s))
+      .replace("2A+S", QString::number(2 * a + s))
+      .replace("A+S", QString::number(a + s))
+      .replace("@A,", QStringLiteral("@%1,").arg(a))
+      .replace(",2H", QStringLiteral(",%1").arg(2 * h))
+      .replace(",H", QStringLiteral(",%1").arg(h));
+  QCOMPARE(Placed(label), expected);
+}
+
+void TestHtmlLabel::alignment_data() {
+  QTest::addColumn<int>("alignment");
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<int>("widthOverText");  // control width minus FTextWidth
+  QTest::addColumn<int>("originX");
+
+  const int left = THtmlLabel::taLeftJustify;
+  const int right = THtmlLabel::taRightJustify;
+  const int centre = THtmlLabel::taCenter;
+  QTest::newRow("left") << left << "abc" << 100 << 0;
+  QTest::newRow("right") << right << "abc" << 100 << 100;
+  QTest::newRow("centre one word") << centre << "abc" << 100 << 50;
+  QTest::newRow("centre ignores spaces") << centre << "abc abc" << 100 << 50;
+  QTest::newRow("centre odd rounds down") << centre << "abc" << 101 << 50;
+  QTest::newRow("centre too narrow toward zero") << centre << "abc" << -15 << -7;
+  QTest::newRow("right too narrow") << right << "abc" << -15 << -15;
+}
+
+void TestHtmlLabel::alignment() {
+  QFETCH(int, alignment);
+  QFETCH(QString, caption);
+  QFETCH(int, widthOverText);
+  QFETCH(int, originX);
+
+  THtmlLabel label;
+  label.SetCaption(caption);
+  QSize text;
+  label.GetExtent(&text);
+  label.resize(text.width() + widthOverText, 13);
+  label.SetAlignment(static_cast<THtmlLabel::TAlignment>(alignment));
+  QCOMPARE(label.Origin(), QPoint(originX, 0));
+  label.GetExtent(nullptr);
+  QCOMPARE(label.LastPlacements().front().Pen, QPoint(originX, 0));
+
+  // Only the property writers move the origin, a resize does not.
+  label.resize(label.width() + 40, 13);
+  QCOMPARE(label.Origin(), QPoint(originX, 0));
+}
+
+void TestHtmlLabel::autoSize() {
+  QWidget parent;
+  THtmlLabel label(&parent);
+  QCOMPARE(label.size(), QSize(30, 13));
+  label.resize(300, 50);
+  label.SetAlignment(THtmlLabel::taCenter);
+  label.SetCaption("<b>Hint:</b> two  words");
+  QVERIFY(label.Origin().x() > 0);
+
+  label.SetAutoSize1(1);
+  QSize text;
+  label.GetExtent(&text);
+  QCOMPARE(label.size(), text);
+  QCOMPARE(label.Origin(), QPoint(0, 0));
+  QCOMPARE(label.LastPlacements().back().Pen.y(), 0);
+
+  label.SetAlignment(THtmlLabel::taRightJustify);
+  QCOMPARE(label.Origin(), QPoint(0, 0));
+
+  label.SetCaption("");
+  QCOMPARE(label.size(), QSize(0, 0));
+}
+
+void TestHtmlLabel::fontChangeRemeasures() {
+  QWidget parent;
+  THtmlLabel label(&parent);
+  label.SetAutoSize1(1);
+  label.SetCaption("Visit <blue><u>here</blue></u>");
+  const QSize before = label.size();
+
+  // The label follows its parent's font, and a change arrives as a font change.
+  QFont big = parent.font();
+  big.setPixelSize(40);
+  parent.setFont(big);
+  QCOMPARE(label.font().pixelSize(), 40);
+  QSize text;
+  label.GetExtent(&text);
+  QCOMPARE(label.size(), text);
+  QVERIFY(label.width() > before.width());
+  QCOMPARE(label.height(), QFontMetrics(big, &label).height());
+}
+
+void TestHtmlLabel::clicks() {
+  THtmlLabel label;
+  label.resize(100, 20);
+  QSignalSpy clicked(&label, &THtmlLabel::OnClick);
+  QSignalSpy down(&label, &THtmlLabel::OnMouseDown);
+
+  // Anywhere in the rectangle counts, text or not (the caption is empty).
+  Send(&label, QEvent::MouseButtonPress, Qt::LeftButton, {90, 15}, Qt::ShiftModifier);
+  Send(&label, QEvent::MouseButtonRelease, Qt::LeftButton, {90, 15}, Qt::ShiftModifier);
+  QCOMPARE(clicked.count(), 1);
+  QCOMPARE(down.count(), 1);
+  QCOMPARE(down[0][0].value<Qt::MouseButton>(), Qt::LeftButton);
+  QCOMPARE(down[0][1].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ShiftModifier));
+  QCOMPARE(down[0][2].toInt(), 90);
+  QCOMPARE(down[0][3].toInt(), 15);
+
+  // Released outside: no click.
+  Send(&label, QEvent::MouseButtonPress, Qt::LeftButton, {10, 10});
+  Send(&label, QEvent::MouseButtonRelease, Qt::LeftButton, {150, 10});
+  QCOMPARE(clicked.count(), 1);
+
+  // Right button: a mouse-down, never a click.
+  Send(&label, QEvent::MouseButtonPress, Qt::RightButton, {10, 10});
+  Send(&label, QEvent::MouseButtonRelease, Qt::RightButton, {10, 10});
+  QCOMPARE(clicked.count(), 1);
+  QCOMPARE(down.count(), 3);
+  QCOMPARE(down[2][0].value<Qt::MouseButton>(), Qt::RightButton);
+
+  // A double click as Qt delivers it opens the link once, not twice.
+  clicked.clear();
+  down.clear();
+  Send(&label, QEvent::MouseButtonPress, Qt::LeftButton, {10, 10});
+  Send(&label, QEvent::MouseButtonRelease, Qt::LeftButton, {10, 10});
+  Send(&label, QEvent::MouseButtonPress, Qt::LeftButton, {10, 10});
+  Send(&label, QEvent::MouseButtonDblClick, Qt::LeftButton, {10, 10});
+  Send(&label, QEvent::MouseButtonRelease, Qt::LeftButton, {10, 10});
+  QCOMPARE(clicked.count(), 1);
+  QCOMPARE(down.count(), 2);
+}
+
+void TestHtmlLabel::renderHintPanel() {
+  // The main window's hint panel: tool-tip coloured, two labels that set neither colour nor font.
+  QWidget panel;
+  panel.resize(560, 65);
+  panel.setAutoFillBackground(true);
+  panel.setBackgroundRole(QPalette::ToolTipBase);
+  THtmlLabel label1(&panel);
+  label1.setGeometry(8, 8, 513, 33);
+  label1.SetWordWrap1(1);
+  label1.SetCaption(Hint);
+  THtmlLabel label2(&panel);
+  label2.setGeometry(8, 40, 513, 13);
+  label2.setCursor(Qt::PointingHandCursor);
+  label2.SetCaption(Visit);
+  panel.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&panel));
+
+  const QString dir = QStringLiteral(OSTREL_BUILD_DIR "/screenshots");
+  QVERIFY(QDir().mkpath(dir));
+  const QImage shot1 = label1.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage shot2 = label2.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QVERIFY(shot1.save(dir + "/htmllabel1.png"));
+  QVERIFY(shot2.save(dir + "/htmllabel2.png"));
+  QVERIFY(panel.grab().save(dir + "/htmlpanel.png"));
+
+  const QColor tip = panel.palette().color(QPalette::ToolTipBase);
+  QCOMPARE(label1.Color(), tip);
+  QCOMPARE(shot1.pixelColor(shot1.width() - 1, 0), tip);
+
+  // Whole lines one line height apart, every word inside the width, bold where the tags are.
+  const int line = Height(label1);
+  int lastY = 0;
+  QStringList bold;
+  for (const auto& p : label1.LastPlacements()) {
+    lastY = qMax(lastY, p.Pen.y());
+    QVERIFY(p.Piece.Kind == THtmlPiece::pkSpace || p.Pen.x() + p.Width <= label1.width());
+    if (p.Piece.Bold && p.Piece.Kind == THtmlPiece::pkWord) bold << p.Piece.Text;
+  }
+  QCOMPARE(bold, QStringList({"Hint:", "<Explore-Dir>"}));
+  QVERIFY(lastY >= line);
+  QCOMPARE(lastY % line, 0);
+  const int needed = lastY + line;
+  qInfo("font %s: line height %d px; the hint takes %d lines = %d px (label is %d), the link "
+        "line %d px (label is %d)",
+        qPrintable(label1.font().toString()), line, needed / line, needed, label1.height(),
+        Height(label2), label2.height());
+  if (needed > label1.height() || Height(label2) > label2.height())
+    qWarning("the design's label heights clip this font's text");
+
+  for (const auto& p : label2.LastPlacements()) QCOMPARE(p.Pen.y(), 0);
+
+  // The link: blue text with a blue underline as wide as the link, other text not blue.
+  int linkX = -1, linkW = 0;
+  for (const auto& p : label2.LastPlacements()) {
+    if (p.Piece.Text.startsWith("https:")) {
+      QVERIFY(p.Piece.Blue && p.Piece.Underline);
+      linkX = p.Pen.x();
+      linkW = p.Width;
+    } else {
+      QVERIFY(!p.Piece.Blue && !p.Piece.Underline);
+    }
+  }
+  QVERIFY(linkX > 0);
+  int bestRow = 0;
+  for (int y = 0; y < shot2.height(); ++y) {
+    int blue = 0;
+    for (int x = linkX; x < linkX + linkW; ++x) blue += shot2.pixelColor(x, y) == QColor(0, 0, 255);
+    bestRow = qMax(bestRow, blue);
+  }
+  QVERIFY2(bestRow >= linkW * 9 / 10, "no blue underline under the link");
+  for (int y = 0; y < shot2.height(); ++y)
+    for (int x = 0; x < linkX; ++x) QVERIFY(shot2.pixelColor(x, y) != QColor(0, 0, 255));
+
+  // The same panel with the labels as high as this font needs, to see every line.
+  label1.resize(label1.width(), needed);
+  label2.setGeometry(8, 8 + needed, label2.width(), Height(label2));
+  panel.resize(panel.width(), qMax(panel.height(), label2.geometry().bottom() + 2));
+  QVERIFY(panel.grab().save(dir + "/htmlpanel-fitted.png"));
+}
+
+QTEST_MAIN(TestHtmlLabel)
+#include "test_htmllabel.moc"
