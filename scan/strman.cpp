@@ -103,7 +103,8 @@ TStringManager::TStringManager(int entry_size, int bits, int flags, TStringFreeL
   SortParam = 0;
   SortCompare = nullptr;
   SortIdx = nullptr;
-  Table = static_cast<StrEntry**>(std::malloc(static_cast<std::size_t>(TableSize) * sizeof(StrEntry*)));
+  Table = static_cast<StrEntry**>(
+      std::malloc(static_cast<std::size_t>(TableSize) * sizeof(StrEntry*)));
   OSTREL_ASSERT(Table != NULL);
   for (int i = 0; i < TableSize; ++i) {
     StrEntry* sentinel = NewEntry();
@@ -253,7 +254,8 @@ StrEntry* TStringManager::Sort(int32_t param, TSortCompare compare) {
   if (Count == 0) return nullptr;
 
   Lock();
-  SortIdx = static_cast<StrEntry**>(std::malloc(static_cast<std::size_t>(Count) * sizeof(StrEntry*)));
+  SortIdx =
+      static_cast<StrEntry**>(std::malloc(static_cast<std::size_t>(Count) * sizeof(StrEntry*)));
   OSTREL_ASSERT(SortIdx != NULL);
   SortParam = param;
   SortCompare = compare != nullptr ? compare : DefaultStrCompare;

@@ -64,7 +64,8 @@ TEST(AssertFailedDeathTest, ReportsConditionBaseNameAndLine) {
                "^Assertion failed: x<y, file strman\\.cpp, line 42\n$");
   EXPECT_DEATH(AssertFailed("p", "C:\\src\\hash.cpp", 7),
                "^Assertion failed: p, file hash\\.cpp, line 7\n$");
-  EXPECT_DEATH(AssertFailed("q", "plain.cpp", 1), "^Assertion failed: q, file plain\\.cpp, line 1\n$");
+  EXPECT_DEATH(AssertFailed("q", "plain.cpp", 1),
+               "^Assertion failed: q, file plain\\.cpp, line 1\n$");
 }
 
 TEST(AssertFailedDeathTest, MacroStringifiesTheCondition) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +23,9 @@ std::vector<std::string> Walk(const StrEntry* head) {
   return out;
 }
 
-uint32_t Bucket(const TStringManager& m, const std::string& s) { return HashName(s.c_str(), 0) & m.Mask; }
+uint32_t Bucket(const TStringManager& m, const std::string& s) {
+  return HashName(s.c_str(), 0) & m.Mask;
+}
 
 // Two distinct strings that fall into one bucket of a 10-bit table.
 std::pair<std::string, std::string> SameBucketPair() {
@@ -87,7 +90,8 @@ TEST(TStringManager, DefaultOrderIsUnsignedBytes) {
       {{"b", "a", "B"}, {"B", "a", "b"}},
       {{"abc", "ab", "abd", "a"}, {"a", "ab", "abc", "abd"}},
       {{"data", "Data", "alpha", "Zeta"}, {"Data", "Zeta", "alpha", "data"}},
-      {{"\xE9t\xE9", "zeta", "\x7F", "\x01", "\x80"}, {"\x01", "zeta", "\x7F", "\x80", "\xE9t\xE9"}},
+      {{"\xE9t\xE9", "zeta", "\x7F", "\x01", "\x80"},
+       {"\x01", "zeta", "\x7F", "\x80", "\xE9t\xE9"}},
       {{"x", ""}, {"", "x"}},
   };
   for (const Case& c : cases) {
@@ -118,7 +122,8 @@ TEST(TStringManager, NewStringMakesTheListStaleAndFirstReturnsBucketOrder) {
   m.Add("mid");
   EXPECT_EQ(m.ListValid, 1u);
   EXPECT_EQ(m.First(), sortedHead);
-  EXPECT_EQ(Walk(m.First()), (std::vector<std::string>{"Beta", "alpha", "mid", "zeta", "\xC3\xA9t\xC3\xA9"}));
+  EXPECT_EQ(Walk(m.First()),
+            (std::vector<std::string>{"Beta", "alpha", "mid", "zeta", "\xC3\xA9t\xC3\xA9"}));
 
   const auto [older, newer] = SameBucketPair();
   m.Add(older.c_str());
@@ -130,10 +135,13 @@ TEST(TStringManager, NewStringMakesTheListStaleAndFirstReturnsBucketOrder) {
   ASSERT_EQ(walked.size(), 7u);
   EXPECT_EQ(m.Count, 7);
   for (std::size_t k = 0; k + 1 < walked.size(); ++k) {
-    EXPECT_LE(Bucket(m, walked[k]), Bucket(m, walked[k + 1])) << walked[k] << " / " << walked[k + 1];
+    EXPECT_LE(Bucket(m, walked[k]), Bucket(m, walked[k + 1]))
+        << walked[k] << " / " << walked[k + 1];
   }
   // Within a bucket the newest string comes first.
-  auto at = [&](const std::string& s) { return std::find(walked.begin(), walked.end(), s) - walked.begin(); };
+  auto at = [&](const std::string& s) {
+    return std::find(walked.begin(), walked.end(), s) - walked.begin();
+  };
   EXPECT_EQ(at(newer) + 1, at(older));
 }
 
@@ -365,10 +373,13 @@ TEST(TStringManager, ManyRandomStringsSortIntoOrder) {
   EXPECT_EQ(Walk(m.Sort(0, nullptr)), std::vector<std::string>(expected.begin(), expected.end()));
 
   // A comparator with many ties still yields a non-descending list holding every entry.
-  auto byLength = [](StrEntry* a, StrEntry* b, int32_t) -> int { return std::strlen(a->Str) < std::strlen(b->Str); };
+  auto byLength = [](StrEntry* a, StrEntry* b, int32_t) -> int {
+    return std::strlen(a->Str) < std::strlen(b->Str);
+  };
   const std::vector<std::string> byLen = Walk(m.Sort(0, byLength));
   ASSERT_EQ(byLen.size(), expected.size());
-  for (std::size_t k = 0; k + 1 < byLen.size(); ++k) ASSERT_LE(byLen[k].size(), byLen[k + 1].size()) << k;
+  for (std::size_t k = 0; k + 1 < byLen.size(); ++k)
+    ASSERT_LE(byLen[k].size(), byLen[k + 1].size()) << k;
   EXPECT_EQ(std::set<std::string>(byLen.begin(), byLen.end()), expected);
 }
 
@@ -378,6 +389,7 @@ TEST(TStringManagerDeathTest, ChecksFailWithTheirConditionText) {
   EXPECT_DEATH(TStringManager(0, 10, 0, nullptr), "Assertion failed: entry_size>0" + where);
   EXPECT_DEATH(TStringManager(-4, 10, 0, nullptr), "Assertion failed: entry_size>0" + where);
   EXPECT_DEATH(TStringManager(kEntry, 0, 0, nullptr), "Assertion failed: bits>0" + where);
+  EXPECT_DEATH(TStringManager(kEntry, 31, 0, nullptr), "Assertion failed: bits<31" + where);
   EXPECT_DEATH(
       {
         TStringFreeList pool;
