@@ -1,1 +1,71 @@
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "scan/dirnode.h"
+
+using namespace ostrel;
+
+namespace {
+
+DirNode* Node(TNodeArena& arena, const char* name, const char* parentPath, int32_t kind, double size) {
+  DirNode* node = arena.NewNode();
+  node->Name = arena.CopyString(name);
+  node->ParentPath = arena.CopyString(parentPath);
+  node->Kind = kind;
+  node->OwnSize = kind == NodeFile ? size : 0;
+  node->TotalSize = size;
+  return node;
+}
+
+}  // namespace
+
+TEST(AddChild, AppendsInOrderAndAddsTheSizeAtTheMomentOfTheCall) {
+  TNodeArena arena;
+  DirNode* folder = Node(arena, "f", "", NodeFolder, 0);
+  DirNode* a = Node(arena, "a", "f", NodeFile, 10);
+  DirNode* b = Node(arena, "b", "f", NodeFile, 5);
+  a->NextSibling = b;  // stale link: AddChild must clear it
+  AddChild(folder, a);
+  EXPECT_EQ(a->NextSibling, nullptr);
+  AddChild(folder, b);
+  b->TotalSize = 1000;  // later changes are not rolled up again
+  EXPECT_EQ(folder->FirstChild, a);
+  EXPECT_EQ(a->NextSibling, b);
+  EXPECT_EQ(folder->LastChild, b);
+  EXPECT_EQ(b->NextSibling, nullptr);
+  EXPECT_EQ(folder->ChildrenSize, 15);
+  EXPECT_EQ(folder->TotalSize, 0) << "the parent's total is set by its owner, not by AddChild";
+}
+
+TEST(AddChild, WithoutParentOnlyClearsTheSibling) {
+  TNodeArena arena;
+  DirNode* root = Node(arena, "r", "", NodeFolder, 0);
+  root->NextSibling = root;
+  AddChild(nullptr, root);
+  EXPECT_EQ(root->NextSibling, nullptr);
+}
+
+TEST(FullPath, JoinsParentAndNameWithOneSeparator) {
+  TNodeArena arena;
+  EXPECT_EQ(FullPath(*Node(arena, "/data/x", "", NodeFolder, 0)), "/data/x");
+  EXPECT_EQ(FullPath(*Node(arena, "All Drives", "", NodeFolder, 0)), "All Drives");
+  EXPECT_EQ(FullPath(*Node(arena, "b", "/data", NodeFolder, 0)), "/data/b");
+  EXPECT_EQ(FullPath(*Node(arena, "b", "/data/", NodeFolder, 0)), "/data/b");
+  EXPECT_EQ(FullPath(*Node(arena, "home", "/", NodeFolder, 0)), "/home");
+}
+
+TEST(NodeArena, KeepsEveryStringIntactAcrossBlocks) {
+  TNodeArena arena;
+  std::string big(1 << 20, 'x');  // larger than one block
+  std::vector<const char*> copies;
+  for (int i = 0; i < 20000; ++i) copies.push_back(arena.CopyString(std::to_string(i)));
+  const char* large = arena.CopyString(big);
+  DirNode* node = arena.NewNode();
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(node) % alignof(DirNode), 0u);
+  EXPECT_EQ(node->FirstChild, nullptr);
+  EXPECT_EQ(node->TotalSize, 0);
+  for (int i = 0; i < 20000; ++i) ASSERT_EQ(copies[i], std::to_string(i));
+  EXPECT_EQ(std::string(large), big);
+  EXPECT_GE(arena.Reserved(), big.size());
+}

@@ -1,1 +1,445 @@
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "platform/dirlist.h"
+#include "platform/winmsg.h"
+#include "scan/scansettings.h"
+#include "scan/tloader.h"
+#include "tests/support/fixture.h"
+
+using namespace ostrel;
+
+namespace {
+
+std::vector<TDrive> FakeDrives;
+std::vector<TDrive> FakeDriveSource() { return FakeDrives; }
+std::vector<TDrive> NoDrives() { return {}; }
+
+// Runs a one-path or all-drives walk to its end on the loader's own thread.
+std::unique_ptr<TThreadLoader> Scan(const std::string& path, std::vector<TDrive> (*drives)() = NoDrives) {
+  auto loader = std::make_unique<TThreadLoader>(true);
+  loader->Path = path;
+  loader->DriveSource = drives;
+  loader->Resume();
+  loader->WaitFor();
+  return loader;
+}
+
+std::vector<std::string> ChildNames(const DirNode* node) {
+  std::vector<std::string> names;
+  for (const DirNode* c = node->FirstChild; c; c = c->NextSibling) names.push_back(c->Name);
+  return names;
+}
+
+const DirNode* Child(const DirNode* node, const std::string& name) {
+  for (const DirNode* c = node->FirstChild; c; c = c->NextSibling)
+    if (name == c->Name) return c;
+  return nullptr;
+}
+
+// Checks the invariants of a finished tree; returns the number of nodes.
+int CheckTree(const DirNode* node, int32_t depth) {
+  EXPECT_EQ(node->Depth, depth) << FullPath(*node);
+  EXPECT_EQ(node->TotalSize, node->OwnSize + node->ChildrenSize) << FullPath(*node);
+  if (node->Kind == NodeFile) {
+    EXPECT_EQ(node->FirstChild, nullptr);
+    EXPECT_EQ(node->ChildrenSize, 0);
+    return 1;
+  }
+  EXPECT_EQ(node->OwnSize, 0);
+  EXPECT_EQ(node->FirstChild == nullptr, node->LastChild == nullptr);
+  double sum = 0;
+  int count = 1;
+  bool folderSeen = false;
+  const DirNode* last = nullptr;
+  for (const DirNode* c = node->FirstChild; c; c = c->NextSibling) {
+    sum += c->TotalSize;
+    if (c->Kind == NodeFolder) {
+      if (folderSeen) {
+        EXPECT_LT(std::string(last->Name), std::string(c->Name)) << "byte order";
+      }
+      folderSeen = true;
+      last = c;
+    } else {
+      EXPECT_FALSE(folderSeen) << "files come before subfolders in " << FullPath(*node);
+    }
+    if (!c->NextSibling) {
+      EXPECT_EQ(c, node->LastChild);
+    }
+    count += CheckTree(c, depth + 1);
+  }
+  EXPECT_EQ(node->ChildrenSize, sum) << FullPath(*node);
+  return count;
+}
+
+// Makes a file at the end of a chain deeper than any path limit, walking down relatively.
+void FileAtBottom(const std::string& top, int depth, const char* name, off_t size) {
+  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (int i = 0; i < depth; ++i) {
+    int next = openat(fd, "dd", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  int file = openat(fd, name, O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(file, 0);
+  ASSERT_EQ(ftruncate(file, size), 0);
+  close(file);
+  close(fd);
+}
+
+class CountingReceiver : public TMessageReceiver {
+ public:
+  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    ++Calls;
+    Msg = msg;
+    WParam = wParam;
+    Sender = reinterpret_cast<TThreadLoader*>(lParam);
+    RootAtNotice = Sender ? Sender->Root : nullptr;
+    return 0;
+  }
+  int Calls = 0;
+  uint32_t Msg = 0;
+  std::uintptr_t WParam = 99;
+  TThreadLoader* Sender = nullptr;
+  DirNode* RootAtNotice = nullptr;
+};
+
+}  // namespace
+
+TEST(ScanFolder, FilesInListingOrderThenSubfoldersInByteOrder) {
+  test::TempTree tree;
+  tree.Dir("B");
+  tree.Dir("a");
+  tree.Dir("C");
+  tree.Dir("...");
+  tree.File("zz", 1);
+  tree.File("aa", 2);
+  tree.File("Mm", 4);
+  // The files' order is whatever the listing gives.
+  std::vector<std::string> listed;
+  TSearch* search = FindOpen(nullptr, tree.Root().c_str());
+  ASSERT_NE(search, nullptr);
+  for (TSearchRec rec; FindNext(search, rec);)
+    if (!(rec.Attr & FaDirectory)) listed.push_back(rec.Name);
+  FindClose(search);
+
+  auto loader = Scan(tree.Root());
+  const DirNode* root = loader->Root;
+  ASSERT_NE(root, nullptr);
+  std::vector<std::string> expected = listed;
+  for (const char* name : {"...", "B", "C", "a"}) expected.push_back(name);
+  EXPECT_EQ(ChildNames(root), expected);
+  EXPECT_EQ(root->TotalSize, 7);
+  EXPECT_EQ(CheckTree(root, 0), 1 + 3 + 4);
+  EXPECT_EQ(loader->FolderCount, 5);
+  EXPECT_EQ(loader->FileCount, 3);
+}
+
+TEST(ScanFolder, RootIsNamedByThePathExactlyAndChildrenJoinItOnce) {
+  test::TempTree tree;
+  tree.File("x/sub/f", 5);
+  const std::string withSlash = tree.Path("x") + "/";
+  auto loader = Scan(withSlash);
+  const DirNode* root = loader->Root;
+  EXPECT_STREQ(root->Name, withSlash.c_str());
+  EXPECT_STREQ(root->ParentPath, "");
+  EXPECT_EQ(FullPath(*root), withSlash);
+  const DirNode* sub = Child(root, "sub");
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(FullPath(*sub), tree.Path("x/sub"));
+  EXPECT_EQ(FullPath(*sub->FirstChild), tree.Path("x/sub/f"));
+  EXPECT_EQ(sub->FirstChild->ParentPath, sub->FirstChild->ParentPath) << "shared per folder";
+}
+
+TEST(ScanFolder, EmptyMissingAndFileRootsAreOneEmptyFolderNode) {
+  test::TempTree tree;
+  tree.Dir("empty");
+  for (const std::string& path : {tree.Path("empty"), tree.Path("missing"), tree.File("file", 9)}) {
+    auto loader = Scan(path);
+    ASSERT_NE(loader->Root, nullptr) << path;
+    EXPECT_EQ(loader->Root->Kind, NodeFolder);
+    EXPECT_EQ(loader->Root->FirstChild, nullptr);
+    EXPECT_EQ(loader->Root->TotalSize, 0);
+    EXPECT_EQ(loader->FolderCount, 1);
+    EXPECT_EQ(loader->FileCount, 0);
+  }
+}
+
+TEST(ScanFolder, SizesCountInFullSixtyFourBits) {
+  test::TempTree tree;
+  const uint64_t GiB = 1ull << 30;
+  tree.File("four", 4 * GiB);
+  tree.File("fourplus", 4 * GiB + 10);
+  tree.File("five", 5 * GiB + 10);
+  tree.File("zero", 0);
+  auto loader = Scan(tree.Root());
+  EXPECT_EQ(Child(loader->Root, "four")->TotalSize, 4.0 * GiB);
+  EXPECT_EQ(Child(loader->Root, "fourplus")->TotalSize, 4.0 * GiB + 10);
+  EXPECT_EQ(Child(loader->Root, "five")->TotalSize, 5.0 * GiB + 10);
+  const DirNode* zero = Child(loader->Root, "zero");
+  EXPECT_EQ(zero->OwnSize + zero->ChildrenSize + zero->TotalSize, 0);
+  EXPECT_EQ(loader->Root->TotalSize, 13.0 * GiB + 20);
+}
+
+TEST(ScanFolder, SymbolicLinksAreFilesOfTheirOwnSizeAndNeverFollowed) {
+  test::TempTree tree;
+  tree.File("big/data", 1ull << 40);
+  tree.Link("tobig", tree.Path("big"));  // link to a large folder
+  tree.Link("loop/self", "..");          // a loop back up
+  tree.Link("dangling", "/nonexistent/target");
+  auto loader = Scan(tree.Root());
+  const DirNode* link = Child(loader->Root, "tobig");
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->Kind, NodeFile);
+  EXPECT_EQ(link->TotalSize, tree.Path("big").size());
+  EXPECT_EQ(Child(Child(loader->Root, "loop"), "self")->TotalSize, 2);
+  EXPECT_EQ(Child(loader->Root, "dangling")->Kind, NodeFile);
+  EXPECT_EQ(loader->Root->TotalSize, (1ull << 40) + tree.Path("big").size() + 2 + 19);
+  EXPECT_EQ(loader->FolderCount, 3);
+}
+
+TEST(ScanFolder, ChainBeyondThePathLimitIsWalkedWhole) {
+  test::TempTree tree;
+  const int depth = 2000;
+  tree.Chain("", depth, "dd");
+  FileAtBottom(tree.Root(), depth, "leaf", 12345);
+  auto loader = Scan(tree.Root());
+  EXPECT_EQ(loader->FolderCount, depth + 1);
+  EXPECT_EQ(loader->FileCount, 1);
+  EXPECT_EQ(loader->Root->TotalSize, 12345);
+  const DirNode* node = loader->Root;
+  while (node->FirstChild) node = node->FirstChild;
+  EXPECT_STREQ(node->Name, "leaf");
+  EXPECT_EQ(node->Depth, depth + 1);
+  EXPECT_GT(FullPath(*node).size(), 4096u);
+}
+
+TEST(ScanFolder, NamesStayByteExact) {
+  test::TempTree tree;
+  const std::string odd = "caf\xc3\xa9 \xff\xfe name";
+  const std::string lone = "x\xc3";
+  tree.File(odd, 3);
+  tree.Dir(lone);
+  tree.File(lone + "/in", 4);
+  auto loader = Scan(tree.Root());
+  ASSERT_NE(Child(loader->Root, odd), nullptr);
+  const DirNode* folder = Child(loader->Root, lone);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(FullPath(*folder->FirstChild), tree.Path(lone + "/in"));
+}
+
+TEST(ScanFolder, UnreadableFolderBecomesAnEmptyNodeAndTheWalkGoesOn) {
+  if (test::PermissionsBypassed()) GTEST_SKIP() << "running as root: folder permissions do not apply";
+  test::TempTree tree;
+  tree.File("locked/secret", 100);
+  tree.File("open/f", 7);
+  ASSERT_EQ(chmod(tree.Path("locked").c_str(), 0), 0);
+  auto loader = Scan(tree.Root());
+  const DirNode* locked = Child(loader->Root, "locked");
+  ASSERT_NE(locked, nullptr);
+  EXPECT_EQ(locked->FirstChild, nullptr);
+  EXPECT_EQ(locked->TotalSize, 0);
+  EXPECT_EQ(loader->Root->TotalSize, 7);
+}
+
+TEST(Notice, SentOnceWithTheLoaderAfterTheTreeIsStored) {
+  test::TempTree tree;
+  tree.File("f", 1);
+  CountingReceiver receiver;
+  const THandle window = RegisterWindow(&receiver);
+  TThreadLoader loader(true);
+  loader.Path = tree.Root();
+  loader.DriveSource = NoDrives;
+  loader.NotifyWindow = window;
+  loader.NotifyMessage = WmUser + 101;
+  loader.Resume();
+  loader.WaitFor();
+  UnregisterWindow(window);
+  EXPECT_EQ(receiver.Calls, 1);
+  EXPECT_EQ(receiver.Msg, 1125u);
+  EXPECT_EQ(receiver.WParam, 0u);
+  EXPECT_EQ(receiver.Sender, &loader);
+  EXPECT_EQ(receiver.RootAtNotice, loader.Root);
+  EXPECT_NE(loader.Root, nullptr);
+}
+
+TEST(Notice, NobodyIsToldWhenTheWindowHasAllBitsSet) {
+  test::TempTree tree;
+  CountingReceiver receiver;
+  const THandle window = RegisterWindow(&receiver);
+  TThreadLoader loader(true);
+  loader.Path = tree.Root();
+  loader.DriveSource = NoDrives;
+  loader.NotifyWindow = window;
+  loader.NotifyWindow = NoWindow;  // abandoned before it began
+  loader.Resume();
+  loader.WaitFor();
+  UnregisterWindow(window);
+  EXPECT_EQ(receiver.Calls, 0);
+}
+
+TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifies) {
+  test::TempTree tree;
+  tree.File("a/f", 1);
+  CountingReceiver receiver;
+  const THandle window = RegisterWindow(&receiver);
+  for (const std::string& path : {tree.Root(), std::string()}) {
+    receiver.Calls = 0;
+    TThreadLoader loader(true);
+    loader.Path = path;
+    loader.DriveSource = NoDrives;
+    loader.NotifyWindow = window;
+    loader.NotifyMessage = 1125;
+    loader.StopFlag = 1;
+    loader.Resume();
+    loader.WaitFor();
+    EXPECT_EQ(loader.Root, nullptr);
+    EXPECT_EQ(loader.FolderCount, 0);
+    EXPECT_EQ(receiver.Calls, 1);
+    EXPECT_EQ(loader.StopFlag, 1) << "the walk never clears a stop";
+  }
+  UnregisterWindow(window);
+}
+
+TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
+  test::TempTree tree;
+  const int folders = 500, files = 4;
+  for (int i = 0; i < folders; ++i)
+    for (int j = 0; j < files; ++j) tree.File("f" + std::to_string(i) + "/x" + std::to_string(j), 1);
+  CountingReceiver receiver;
+  const THandle window = RegisterWindow(&receiver);
+  TThreadLoader loader(true);
+  loader.Path = tree.Root();
+  loader.DriveSource = NoDrives;
+  loader.NotifyWindow = window;
+  loader.NotifyMessage = 1125;
+  loader.Resume();
+  while (loader.FolderCount < 20 && !loader.Finished()) std::this_thread::yield();
+  loader.StopFlag = 1;
+  loader.WaitFor();
+  UnregisterWindow(window);
+  if (loader.FolderCount == folders + 1) GTEST_SKIP() << "the walk ended before the stop arrived";
+  EXPECT_EQ(receiver.Calls, 1);
+  ASSERT_NE(loader.Root, nullptr);
+  CheckTree(loader.Root, 0);
+  int made = 0;
+  for (const DirNode* c = loader.Root->FirstChild; c; c = c->NextSibling) {
+    ++made;
+    EXPECT_EQ(ChildNames(c).size(), static_cast<size_t>(files)) << "a begun folder lists all its files";
+  }
+  EXPECT_EQ(made + 1, loader.FolderCount);
+  EXPECT_LT(made, folders);
+  EXPECT_EQ(loader.Root->TotalSize, made * files);
+}
+
+TEST(DriveIncluded, DecisionTable) {
+  struct Case {
+    int type;
+    bool floppy;
+    int floppySwitch, cd, net;
+    bool included;
+  } cases[] = {
+      {DriveUnknown, false, 0, 0, 0, true},    {DriveNoRoot, false, 1, 1, 1, false},
+      {DriveRemovable, true, 0, 0, 0, false},  {DriveRemovable, true, 1, 0, 0, true},
+      {DriveRemovable, false, 0, 0, 0, true},  {DriveFixed, false, 0, 0, 0, true},
+      {DriveRemote, false, 0, 0, 0, false},    {DriveRemote, false, 0, 0, 1, true},
+      {DriveCdRom, false, 0, 0, 0, false},     {DriveCdRom, false, 0, 1, 0, true},
+      {DriveRamDisk, false, 0, 0, 0, true},    {42, false, 0, 0, 0, true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DriveIncluded(c.type, c.floppy, c.floppySwitch, c.cd, c.net), c.included)
+        << "type " << c.type << " floppy " << c.floppy;
+}
+
+class AllDrives : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ScanSettings.SetDefaults();
+    FakeDrives.clear();
+  }
+  test::TempTree tree;
+};
+
+TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
+  FakeDrives = {
+      {tree.File("fixed/f", 10).substr(0, tree.Path("fixed").size()), DriveFixed, false},
+      {tree.File("floppy/f", 20).substr(0, tree.Path("floppy").size()), DriveRemovable, true},
+      {tree.File("usb/f", 40).substr(0, tree.Path("usb").size()), DriveRemovable, false},
+      {tree.File("net/f", 80).substr(0, tree.Path("net").size()), DriveRemote, false},
+      {tree.File("cd/f", 160).substr(0, tree.Path("cd").size()), DriveCdRom, false},
+      {tree.File("ram/f", 320).substr(0, tree.Path("ram").size()), DriveRamDisk, false},
+      {tree.Path("gone"), DriveNoRoot, false},
+  };
+  auto loader = Scan("", FakeDriveSource);
+  const DirNode* root = loader->Root;
+  ASSERT_NE(root, nullptr);
+  EXPECT_STREQ(root->Name, "All Drives");
+  EXPECT_EQ(FullPath(*root), "All Drives");
+  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{tree.Path("fixed"), tree.Path("usb"), tree.Path("ram")}));
+  for (const DirNode* d = root->FirstChild; d; d = d->NextSibling) {
+    EXPECT_EQ(d->Depth, 1);
+    EXPECT_STREQ(d->ParentPath, "");
+    EXPECT_EQ(FullPath(*d), d->Name);
+  }
+  EXPECT_EQ(root->TotalSize, 10 + 40 + 320);
+  EXPECT_EQ(loader->FolderCount, 4);
+
+  ScanSettings.includefloppy = 1;
+  ScanSettings.includecd = 1;
+  ScanSettings.includenet = 1;
+  loader = Scan("", FakeDriveSource);
+  EXPECT_EQ(loader->Root->TotalSize, 630);
+  EXPECT_EQ(loader->FolderCount, 7);
+}
+
+TEST_F(AllDrives, EveryDriveExcludedLeavesTheRootAlone) {
+  FakeDrives = {{tree.Dir("net"), DriveRemote, false}, {tree.Dir("x"), DriveNoRoot, false}};
+  auto loader = Scan("", FakeDriveSource);
+  ASSERT_NE(loader->Root, nullptr);
+  EXPECT_EQ(loader->Root->FirstChild, nullptr);
+  EXPECT_EQ(loader->Root->TotalSize, 0);
+  EXPECT_EQ(loader->FolderCount, 1);
+}
+
+TEST_F(AllDrives, EachDriveStaysOnItsOwnFileSystem) {
+  tree.File("disk/f", 1);
+  tree.File("disk/home/g", 2);      // another drive mounted inside the first
+  tree.File("disk/proc/h", 4);      // a virtual one
+  tree.File("disk/home/net/n", 8);  // a network one inside the second
+  FakeDrives = {{tree.Path("disk"), DriveFixed, false},
+                {tree.Path("disk/home"), DriveFixed, false},
+                {tree.Path("disk/home/net"), DriveRemote, false},
+                {tree.Path("disk/proc"), DriveNoRoot, false}};
+  auto loader = Scan("", FakeDriveSource);
+  EXPECT_EQ(ChildNames(loader->Root), (std::vector<std::string>{tree.Path("disk"), tree.Path("disk/home")}));
+  EXPECT_EQ(ChildNames(loader->Root->FirstChild), (std::vector<std::string>{"f"}));
+  EXPECT_EQ(loader->Root->TotalSize, 1 + 2) << "nothing counted twice, no virtual or network file system";
+}
+
+TEST_F(AllDrives, OnePathScanEntersOnlyMountsThatWouldBeDrives) {
+  tree.File("top/f", 1);
+  tree.File("top/disk/g", 2);
+  tree.File("top/net/n", 4);
+  tree.File("top/virt/v", 8);
+  tree.File("top/cd/c", 16);
+  FakeDrives = {{tree.Path("top/disk"), DriveFixed, false},
+                {tree.Path("top/net"), DriveRemote, false},
+                {tree.Path("top/virt"), DriveNoRoot, false},
+                {tree.Path("top/cd"), DriveCdRom, false}};
+  auto loader = Scan(tree.Path("top") + "/", FakeDriveSource);
+  EXPECT_EQ(ChildNames(loader->Root), (std::vector<std::string>{"f", "disk"}));
+  EXPECT_EQ(loader->Root->TotalSize, 3);
+  ScanSettings.includenet = 1;
+  ScanSettings.includecd = 1;
+  loader = Scan(tree.Path("top"), FakeDriveSource);
+  EXPECT_EQ(loader->Root->TotalSize, 1 + 2 + 4 + 16);
+}

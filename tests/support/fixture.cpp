@@ -63,10 +63,13 @@ std::string TempTree::Dir(const std::string& rel) {
 }
 
 std::string TempTree::File(const std::string& rel, uint64_t size) {
-  auto slash = rel.rfind('/');
-  if (slash != std::string::npos) Dir(rel.substr(0, slash));
   std::string full = Path(rel);
   int fd = open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  auto slash = rel.rfind('/');
+  if (fd < 0 && errno == ENOENT && slash != std::string::npos) {  // make the folders only when missing
+    Dir(rel.substr(0, slash));
+    fd = open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
   if (fd < 0) Fail("open " + full);
   if (ftruncate(fd, static_cast<off_t>(size)) != 0) Fail("ftruncate " + full);
   close(fd);
