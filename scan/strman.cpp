@@ -33,7 +33,8 @@ void SetFreeNext(void* entry, void* next) {
 // must be able to carry the free-chain word.
 std::size_t SlotStride(int entrysize) {
   constexpr std::size_t align = std::max<std::size_t>(4, alignof(void*));
-  std::size_t size = std::max<std::size_t>(static_cast<std::size_t>(entrysize), 2 * sizeof(void*));
+  const auto wanted = static_cast<std::size_t>(std::max(entrysize, 0));
+  const std::size_t size = std::max<std::size_t>(wanted, 2 * sizeof(void*));
   return (size + align - 1) / align * align;
 }
 
