@@ -154,19 +154,16 @@ void AddHelpText(QTextEdit* richEdit, const char* title, const char* body) {
   const QString bodyText = QString::fromLocal8Bit(body ? body : "") + QStringLiteral("\n\n");
   const QTextCharFormat saved = richEdit->currentCharFormat();
 
+  // The box's current format carries its font; only weight and colour change for the title.
   QTextCursor cursor(richEdit->document());
   cursor.movePosition(QTextCursor::End);
-  QTextCharFormat titleFormat = cursor.charFormat();
+  QTextCharFormat titleFormat = saved;
   titleFormat.setFontWeight(QFont::Bold);
   titleFormat.setForeground(Qt::black);
   cursor.insertText(titleLine, titleFormat);
 
   cursor.movePosition(QTextCursor::End);
-  QTextCharFormat bodyFormat = cursor.charFormat();
-  bodyFormat.setFontWeight(saved.fontWeight());
-  bodyFormat.setFontItalic(saved.fontItalic());
-  bodyFormat.setFontUnderline(saved.fontUnderline());
-  bodyFormat.setFontStrikeOut(saved.fontStrikeOut());
+  QTextCharFormat bodyFormat = saved;
   bodyFormat.setForeground(Qt::black);
   cursor.insertText(bodyText, bodyFormat);
   richEdit->setTextCursor(cursor);
