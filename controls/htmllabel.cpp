@@ -171,6 +171,8 @@ void THtmlLabel::AutoResize() {
 }
 
 void THtmlLabel::SelectFont(const THtmlPiece& piece) {
+  FStyle = piece;
+  FCanvasColor = piece.Blue ? PureBlue : palette().color(foregroundRole());
   const QFont& own = font();
   FCanvasFont = own;
   // Touch the weight only when a tag changed it, so a demi-bold font stays demi-bold.
@@ -188,7 +190,7 @@ void THtmlLabel::ProcessCaption() {
   start.Underline = own.underline();
   start.Strike = own.strikeOut();
 
-  FCanvasFont = own;
+  SelectFont(start);
   FWord = THtmlPiece();
   FPen = FOrigin;
   FTextWidth = 0;
@@ -217,7 +219,7 @@ void THtmlLabel::DumpText() {
   }
   if (FPainting != 0 && FCanvas != nullptr) {
     FCanvas->setFont(FCanvasFont);
-    FCanvas->setPen(FWord.Blue ? PureBlue : palette().color(foregroundRole()));
+    FCanvas->setPen(FCanvasColor);
     FCanvas->drawText(FPen.x(), FPen.y() + metrics.ascent(), FWord.Text);
   }
   FPlaced.push_back({FWord, FPen, w});
@@ -231,11 +233,13 @@ void THtmlLabel::DumpSpace() {
   if (FPen.x() == FOrigin.x()) return;
   const QFontMetrics metrics(FCanvasFont, this);
   const int w = metrics.horizontalAdvance(QLatin1Char(' '));
-  THtmlPiece space;
+  THtmlPiece space = FStyle;
   space.Kind = THtmlPiece::pkSpace;
   space.Text = QStringLiteral(" ");
   if (FPainting != 0 && FCanvas != nullptr) {
+    // An underlined or struck space shows its line, in the space's own colour.
     FCanvas->setFont(FCanvasFont);
+    FCanvas->setPen(FCanvasColor);
     FCanvas->drawText(FPen.x(), FPen.y() + metrics.ascent(), space.Text);
   }
   FPlaced.push_back({space, FPen, w});

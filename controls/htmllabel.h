@@ -148,7 +148,9 @@ class THtmlLabel : public QWidget {
   THtmlPiece FWord;          // the word piece being flushed, with its attributes
   int FPainting = 0;
   QPainter* FCanvas = nullptr;  // set only during a painting pass
-  QFont FCanvasFont;
+  QFont FCanvasFont;         // the control's font with the attributes of FStyle
+  QColor FCanvasColor;       // foreground colour, or pure blue
+  THtmlPiece FStyle;         // attributes in force on the canvas
   std::vector<THtmlPlacement> FPlaced;
 
   bool FClickArmed = false;

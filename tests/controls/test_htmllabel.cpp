@@ -197,14 +197,20 @@ void TestHtmlLabel::extentSumsWordPieces() {
   QCOMPARE(size, QSize(Advance(label, "a") + Advance(label, "b", true) + Advance(label, "c") +
                            Advance(label, "d"),
                        tallest));
-  QCOMPARE(Placed(label), QStringLiteral("a@0,0 b@%1,0 c@%2,0 _@%3,0 _@%4,0 d@%5,0")
-                              .arg(Advance(label, "a"))
-                              .arg(Advance(label, "a") + Advance(label, "b", true))
-                              .arg(size.width() - Advance(label, "d"))
-                              .arg(size.width() - Advance(label, "d") + SpaceWidth(label))
-                              .arg(size.width() - Advance(label, "d") + 2 * SpaceWidth(label)));
+  // No gaps between the pieces of one word; spaces advance the pen.
+  int x = 0;
+  for (const auto& p : label.LastPlacements()) {
+    QCOMPARE(p.Pen, QPoint(x, 0));
+    x += p.Width;
+  }
+  QCOMPARE(label.LastPlacements().size(), size_t(6));
+  QCOMPARE(label.LastPlacements()[4].Width, SpaceWidth(label));
+  label.SetCaption("x<blue><u> y");
+  QCOMPARE(label.LastPlacements().size(), size_t(3));
+  QVERIFY(label.LastPlacements()[1].Piece.Blue && label.LastPlacements()[1].Piece.Underline);
 
   // Wrapping moves pieces, not the extent.
+  label.SetCaption("a<b>b</b>c  d");
   label.resize(5, 13);
   label.SetWordWrap1(1);
   QSize wrapped;
