@@ -1,0 +1,99 @@
+#include "mainwin/fmain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "controls/htmllabel.h"
+#include "mainwin/formreceiver.h"
+#include "mainwin/radiogroup.h"
+#include "mainwin/textcase.h"
+#include "platform/files.h"
+#include "scan/scansettings.h"
+
+namespace ostrel {
+
+bool IsAutoMinimizeSwitch(std::string_view arg) { return SameTextNoCase(arg, "-autominimize"); }
+
+bool HasAutoMinimizeSwitch(const std::vector<std::string>& args) {
+  for (size_t i = 1; i < args.size(); ++i)
+    if (IsAutoMinimizeSwitch(args[i])) return true;
+  return false;
+}
+
+TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
+    : QMainWindow(owner), Args(std::move(args)) {
+  setWindowTitle(QString::fromLatin1(MainWindowCaption));
+  CreateMenu();
+  CreateControls();
+
+  connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
+  connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
+  connect(Preferences1, &QAction::triggered, this, &TForm1::Preferences1Click);
+  connect(UsersManual1, &QAction::triggered, this, &TForm1::UsersManual1Click);
+  connect(Checkwebforupdatedversion1, &QAction::triggered, this, &TForm1::Checkwebforupdatedversion1Click);
+  connect(VisitPelworthformoreShareware1, &QAction::triggered, this,
+          &TForm1::VisitPelworthformoreShareware1Click);
+  connect(About1, &QAction::triggered, this, &TForm1::About1Click);
+  connect(ButtonStop, &QPushButton::clicked, this, &TForm1::ButtonStopClick);
+  connect(ButtonUp, &QPushButton::clicked, this, &TForm1::ButtonUpClick);
+  connect(ButtonHelp, &QPushButton::clicked, this, &TForm1::ButtonHelpClick);
+  connect(ButtonExplore, &QPushButton::clicked, this, &TForm1::ButtonExploreClick);
+  connect(ButtonCopy, &QPushButton::clicked, this, &TForm1::ButtonCopyClick);
+  connect(HtmlLabel2, &THtmlLabel::OnClick, this, &TForm1::HtmlLabel2Click);
+  connect(RadioGroupChartType, &TRadioGroup::Click, this, &TForm1::RadioGroupChartTypeClick);
+  connect(TimerLoad, &QTimer::timeout, this, &TForm1::TimerLoadTimer);
+  connect(TimerUpdate, &QTimer::timeout, this, &TForm1::TimerUpdateTimer);
+
+  CurrentDir.clear();
+  StartDir = WorkingDirectory();
+  Loader = nullptr;
+  ClickDepth = 0;
+  ScanSettings.SetDefaults();
+
+  Receiver = std::make_unique<TFormReceiver>(this);
+  WindowHandle = RegisterWindow(Receiver.get());
+
+  TimerLoad->start();
+  TimerUpdate->start();
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  UnregisterWindow(WindowHandle);
+  Receiver->Detach();
+}
+
+void TForm1::FormCreate() {
+  ScanCommandLine();
+  LoadScanSettings(this);
+  ShowIdle();
+}
+
+void TForm1::ScanCommandLine() {
+  if (HasAutoMinimizeSwitch(Args)) ScanSettings.autominimize = 1;
+}
+
+void TForm1::TimerLoadTimer() {
+  TimerLoad->stop();
+  RunNewScan();
+}
+
+std::intptr_t TForm1::Dispatch(uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
+  if (msg == ScanDoneMessage) ScanCompleted(lParam);
+  return 0;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  QMainWindow::closeEvent(event);
+}
+
+void TForm1::FormClose() { SaveScanSettings(); }
+
+void TForm1::Quit1Click() { close(); }
+
+}  // namespace ostrel

@@ -1,0 +1,253 @@
+#include <QAction>
+#include <QBarSeries>
+#include <QChart>
+#include <QChartView>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QHorizontalBarSeries>
+#include <QLabel>
+#include <QLegend>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPieSeries>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "controls/htmllabel.h"
+#include "docs/weblinks.h"
+#include "mainwin/anchors.h"
+#include "mainwin/fmain.h"
+#include "mainwin/radiogroup.h"
+#include "mainwin/statusbar.h"
+
+namespace ostrel {
+namespace {
+
+const char* const HintCaption =
+    "<b>Hint:</b> Click any item in the tree (or any slice/bar in the chart) to see a breakdown "
+    "of that directory. Hover the mouse over the chart to see details in the status bar below. "
+    "<b><Explore-Dir></b> will open an explorer window.";
+
+// The design sizes assume a narrow 11-pixel font. With a wider system font a caption may not
+// fit its button; such a button grows just enough, away from the edges it is anchored to.
+QRect FitButton(QPushButton* button, QRect design, TAnchors anchors) {
+  const QStyle* style = button->style();
+  const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+  const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+  const int needed = QFontMetrics(button->font()).horizontalAdvance(button->text()) + 2 * frame + margin;
+  if (needed > design.width()) {
+    if ((anchors & akRight) && !(anchors & akLeft))
+      design.setLeft(design.right() + 1 - needed);
+    else
+      design.setWidth(needed);
+  }
+  return design;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint,
+                        TAnchorLayout* layout, const QRect& design, TAnchors anchors) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  if (hint) button->setToolTip(QString::fromLatin1(hint));
+  layout->Add(button, FitButton(button, design, anchors), anchors);
+  return button;
+}
+
+QLabel* MakeBigLabel(QWidget* parent, const char* name, const char* caption) {
+  auto* label = new QLabel(QString::fromLatin1(caption), parent);
+  label->setObjectName(QString::fromLatin1(name));
+  QFont big = label->font();
+  big.setPixelSize(24);
+  label->setFont(big);
+  label->adjustSize();
+  return label;
+}
+
+// The largest pixel size, at most the label's own, at which the caption wraps into at most
+// `lines` lines that fit the label's height. Stops at 8 pixels.
+void FitToLines(THtmlLabel* label, int lines) {
+  QFont font = label->font();
+  int px = QFontInfo(font).pixelSize();
+  for (; px > 8; --px) {
+    font.setPixelSize(px);
+    label->setFont(font);
+    QSize extent;
+    label->GetExtent(&extent);
+    int bottom = 0;
+    for (const THtmlPlacement& placed : label->LastPlacements())
+      bottom = std::max(bottom, placed.Pen.y() + extent.height());
+    if (bottom <= std::min(label->height(), lines * extent.height())) return;
+  }
+  font.setPixelSize(px);
+  label->setFont(font);
+}
+
+}  // namespace
+
+void TForm1::CreateMenu() {
+  MainMenu1 = new QMenuBar(this);
+  MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+  setMenuBar(MainMenu1);
+
+  auto menu = [this](const char* name, const char* caption) {
+    QMenu* m = MainMenu1->addMenu(QString::fromLatin1(caption));
+    m->setObjectName(QString::fromLatin1(name));
+    return m;
+  };
+  auto item = [](QMenu* m, const char* name, const char* caption) {
+    QAction* a = m->addAction(QString::fromLatin1(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+  };
+  auto separator = [](QMenu* m, const char* name) {
+    QAction* a = m->addSeparator();
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+  };
+
+  File1 = menu("File1", "File");
+  NewScanWizard1 = item(File1, "NewScanWizard1", "New Scan Wizard");
+  N1 = separator(File1, "N1");
+  Quit1 = item(File1, "Quit1", "Quit");
+  Settings1 = menu("Settings1", "Settings");
+  Preferences1 = item(Settings1, "Preferences1", "Preferences");
+  Help1 = menu("Help1", "Help");
+  UsersManual1 = item(Help1, "UsersManual1", "User's Manual");
+  Checkwebforupdatedversion1 = item(Help1, "Checkwebforupdatedversion1", "Check web for updated version");
+  VisitPelworthformoreShareware1 =
+      item(Help1, "VisitPelworthformoreShareware1", "Visit Pelworth for more Shareware");
+  N2 = separator(Help1, "N2");
+  About1 = item(Help1, "About1", "About");
+}
+
+void TForm1::CreateControls() {
+  const QSize clientSize(DesignClientWidth, DesignClientHeight - StatusBarHeight);
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  client->resize(clientSize);
+  setCentralWidget(client);
+  auto* layout = new TAnchorLayout(client, clientSize);
+
+  CreateChart(client, layout);
+
+  TreeViewDirectories = new QTreeWidget(client);
+  TreeViewDirectories->setObjectName(QStringLiteral("TreeViewDirectories"));
+  TreeViewDirectories->setColumnCount(1);
+  TreeViewDirectories->setHeaderHidden(true);
+  TreeViewDirectories->setIndentation(19);
+  TreeViewDirectories->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeViewDirectories->setSortingEnabled(true);
+  TreeViewDirectories->sortByColumn(0, Qt::AscendingOrder);
+  {
+    // The selection stays as visible when the tree loses the focus.
+    QPalette pal = TreeViewDirectories->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    TreeViewDirectories->setPalette(pal);
+  }
+  layout->Add(TreeViewDirectories, QRect(8, 8, 201, 314), akLeft | akTop | akBottom);
+
+  RadioGroupChartType = new TRadioGroup(QStringLiteral("Chart Type"),
+                                        {QStringLiteral("Pie"), QStringLiteral("Horiz Bar"),
+                                         QStringLiteral("Vert Bar")},
+                                        client);
+  RadioGroupChartType->setObjectName(QStringLiteral("RadioGroupChartType"));
+  layout->Add(RadioGroupChartType, QRect(575, 331, 97, 65), akRight | akBottom);
+
+  CreateHintPanel(client, layout);
+
+  StatusBar1 = new TStatusBar({200, 80, 50}, this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setFixedHeight(StatusBarHeight);
+  setStatusBar(StatusBar1);
+
+  TimerLoad = new QTimer(this);
+  TimerLoad->setObjectName(QStringLiteral("TimerLoad"));
+  TimerLoad->setInterval(100);
+  TimerUpdate = new QTimer(this);
+  TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
+  TimerUpdate->setInterval(100);
+
+  resize(DesignClientWidth, MainMenu1->sizeHint().height() + DesignClientHeight);
+}
+
+void TForm1::CreateChart(QWidget* client, TAnchorLayout* layout) {
+  auto* chart = new QChart();
+  chart->legend()->hide();
+  chart->setBackgroundRoundness(0);
+  chart->setDropShadowEnabled(false);
+  chart->setMargins(QMargins(0, 0, 0, 0));
+  Series1 = new QPieSeries(chart);
+  Series1->setObjectName(QStringLiteral("Series1"));
+  Series3 = new QHorizontalBarSeries(chart);
+  Series3->setObjectName(QStringLiteral("Series3"));
+  Series2 = new QBarSeries(chart);
+  Series2->setObjectName(QStringLiteral("Series2"));
+  chart->addSeries(Series1);
+  chart->addSeries(Series3);
+  chart->addSeries(Series2);
+
+  ChartPie = new QChartView(chart, client);
+  ChartPie->setObjectName(QStringLiteral("ChartPie"));
+  ChartPie->setFrameShape(QFrame::NoFrame);
+  ChartPie->setRenderHint(QPainter::Antialiasing);
+  ChartPie->setRubberBand(QChartView::NoRubberBand);
+  layout->Add(ChartPie, QRect(216, 8, 450, 314), akAll);
+
+  const QSize chartSize(450, 314);
+  auto* onChart = new TAnchorLayout(ChartPie, chartSize);
+
+  LabelStandBy = MakeBigLabel(ChartPie, "LabelStandBy", "Standby, Loading Directories");
+  onChart->Add(LabelStandBy, QRect(QPoint(38, 144), LabelStandBy->size()), akLeftTop);
+  LabelScanned = MakeBigLabel(ChartPie, "LabelScanned", "Folders Scanned:");
+  onChart->Add(LabelScanned, QRect(QPoint(38, 176), LabelScanned->size()), akLeftTop);
+  LabelCount = MakeBigLabel(ChartPie, "LabelCount", "(None)");
+  // The count follows the caption; a system font wider than the design's pushes it right.
+  const int countLeft = std::max(230, 38 + LabelScanned->width() + 8);
+  onChart->Add(LabelCount, QRect(QPoint(countLeft, 176), LabelCount->size()), akLeftTop);
+
+  ButtonStop = MakeButton(ChartPie, "ButtonStop", "Stop", nullptr, onChart, QRect(40, 208, 75, 25), akLeftTop);
+  ButtonUp = MakeButton(ChartPie, "ButtonUp", "Up", "Go up to parent directory", onChart,
+                        QRect(418, 0, 32, 21), akTop | akRight);
+  ButtonHelp = MakeButton(ChartPie, "ButtonHelp", "Help", "help!", onChart, QRect(0, 0, 33, 21), akLeftTop);
+  ButtonExplore = MakeButton(ChartPie, "ButtonExplore", "Explore-Dir",
+                             "Open an explorer window in the current directory", onChart,
+                             QRect(0, 293, 65, 21), akLeft | akBottom);
+  ButtonCopy = MakeButton(ChartPie, "ButtonCopy", "Copy-Dir", "Copy the current directory to the clipboard",
+                          onChart, QRect(385, 293, 65, 21), akRight | akBottom);
+}
+
+void TForm1::CreateHintPanel(QWidget* client, TAnchorLayout* layout) {
+  Panel1 = new QFrame(client);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel1->setAutoFillBackground(true);
+  {
+    QPalette pal = Panel1->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
+    pal.setColor(QPalette::WindowText, pal.color(QPalette::ToolTipText));
+    Panel1->setPalette(pal);
+  }
+  layout->Add(Panel1, QRect(8, 330, 560, 65), akLeft | akRight | akBottom);
+
+  HtmlLabel1 = new THtmlLabel(Panel1);
+  HtmlLabel1->setObjectName(QStringLiteral("HtmlLabel1"));
+  HtmlLabel1->setGeometry(8, 8, 513, 33);
+  HtmlLabel1->SetWordWrap1(1);
+  HtmlLabel1->SetCaption(QString::fromLatin1(HintCaption));
+  FitToLines(HtmlLabel1, 2);
+
+  HtmlLabel2 = new THtmlLabel(Panel1);
+  HtmlLabel2->setObjectName(QStringLiteral("HtmlLabel2"));
+  HtmlLabel2->setGeometry(8, 40, 513, 13);
+  HtmlLabel2->setCursor(Qt::PointingHandCursor);
+  HtmlLabel2->SetCaption(QStringLiteral("Visit <blue><u>") + QString::fromLatin1(MakerHomePage) +
+                         QStringLiteral("</blue></u> for more shareware and freeware programs!"));
+}
+
+}  // namespace ostrel

@@ -1,0 +1,33 @@
+#include "mainwin/statusbar.h"
+
+#include <QLabel>
+
+namespace ostrel {
+
+TStatusBar::TStatusBar(std::initializer_list<int> widths, QWidget* parent) : QStatusBar(parent) {
+  for (int width : widths) {
+    auto* panel = new QLabel(this);
+    panel->setFixedWidth(width);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setIndent(2);
+    // Added as normal (left-hand) items; showMessage is never used, so they stay in view.
+    addWidget(panel);
+    Panels.push_back(panel);
+  }
+}
+
+QLabel* TStatusBar::Panel(int index) const {
+  if (index < 0 || index >= PanelCount()) return nullptr;
+  return Panels[static_cast<size_t>(index)];
+}
+
+void TStatusBar::SetPanelText(int index, const QString& text) {
+  if (QLabel* panel = Panel(index)) panel->setText(text);
+}
+
+QString TStatusBar::PanelText(int index) const {
+  QLabel* panel = Panel(index);
+  return panel ? panel->text() : QString();
+}
+
+}  // namespace ostrel

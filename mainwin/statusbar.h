@@ -1,0 +1,29 @@
+// TStatusBar: a status bar with fixed-width text panels from the left, as the desktop system's
+// status bar has; the space right of the last panel stays empty.
+#pragma once
+#include <QStatusBar>
+#include <initializer_list>
+#include <vector>
+
+class QLabel;
+
+namespace ostrel {
+
+class TStatusBar : public QStatusBar {
+  Q_OBJECT
+ public:
+  // One panel per entry of `widths` (pixels), left to right, each empty.
+  TStatusBar(std::initializer_list<int> widths, QWidget* parent);
+
+  int PanelCount() const { return static_cast<int>(Panels.size()); }
+  // The text of panel `index`; an index outside the panels is ignored (and reads as "").
+  void SetPanelText(int index, const QString& text);
+  QString PanelText(int index) const;
+  // The panel's label, or null for an index outside the panels.
+  QLabel* Panel(int index) const;
+
+ private:
+  std::vector<QLabel*> Panels;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,24 @@
+#include "mainwin/textcase.h"
+
+#include <algorithm>
+
+namespace ostrel {
+namespace {
+
+unsigned char Upper(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+
+}  // namespace
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const int d = Upper(a[i]) - Upper(b[i]);
+    if (d != 0) return d;
+  }
+  return (a.size() < b.size()) ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+}  // namespace ostrel

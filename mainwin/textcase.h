@@ -1,0 +1,15 @@
+// Text comparison without regard to case, in the program's one sense of it: the letters a to z
+// count as A to Z and every other byte counts as its unsigned value, whatever the locale. So
+// non-ASCII names compare byte by byte and the order never changes with the system's settings.
+#pragma once
+#include <string_view>
+
+namespace ostrel {
+
+// Negative when `a` sorts before `b`, 0 when they are equal, positive otherwise. A text that is
+// a prefix of the other sorts first.
+int CompareNoCase(std::string_view a, std::string_view b);
+
+inline bool SameTextNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+
+}  // namespace ostrel
