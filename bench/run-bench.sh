@@ -2,18 +2,19 @@
 # Scan speed and memory of ostrel-scan, as ratios against du and find timed in
 # the same run on the same warm tree, so a busy machine slows all three alike.
 #
-# usage: bench/run-bench.sh [--folders N] [--files N] [--rounds R] [--seed S] [--big-folder]
+# usage: bench/run-bench.sh [--folders N] [--files N] [--rounds R] [--seed S] [--big-folder] [--no-build]
 #   --folders N   folders in the generated tree (default 20000)
 #   --files N     files in it (default 200000)
 #   --rounds R    timed rounds of each tool; medians are reported (default 7)
 #   --seed S      generator seed (default 1)
 #   --big-folder  second scenario: the tree also holds one folder of 100000 files
+#   --no-build    use the programs already built in build-bench
 # Trees are generated once and kept under bench/out/ (rm -rf bench/out to redo).
 set -euo pipefail
 export LC_ALL=C
 
-folders=20000 files=200000 rounds=7 seed=1 big=
-usage() { sed -n '5,11p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+folders=20000 files=200000 rounds=7 seed=1 big= build_it=1
+usage() { sed -n '5,12p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 need_number() { [[ ${2:-} =~ ^[0-9]+$ ]] || { echo "run-bench.sh: $1 needs a number" >&2; usage; }; }
 while [ $# -gt 0 ]; do
   case $1 in
@@ -22,6 +23,7 @@ while [ $# -gt 0 ]; do
     --rounds) need_number "$1" "${2:-}"; rounds=$2; shift 2 ;;
     --seed) need_number "$1" "${2:-}"; seed=$2; shift 2 ;;
     --big-folder) big=1; shift ;;
+    --no-build) build_it=; shift ;;
     -h|--help) usage ;;
     *) echo "run-bench.sh: unknown argument $1" >&2; usage ;;
   esac
@@ -31,12 +33,17 @@ done
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$repo/build-bench
-if ! grep -qs '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
-  cmake -S "$repo" -B "$build" -G Ninja -DOSTREL_WITH_QT=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+if [ -n "$build_it" ]; then
+  if ! grep -qs '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
+    cmake -S "$repo" -B "$build" -G Ninja -DOSTREL_WITH_QT=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$build" -j2 --target ostrel-scan ostrel-gentree >/dev/null
 fi
-cmake --build "$build" -j2 --target ostrel-scan ostrel-gentree >/dev/null
 scan=$build/app/ostrel-scan
 gen=$build/bench/ostrel-gentree
+for p in "$scan" "$gen"; do
+  [ -x "$p" ] || { echo "run-bench.sh: $p not built" >&2; exit 1; }
+done
 
 # --- the tree, generated once ------------------------------------------------
 name=tree-d${folders}-f${files}-s${seed}${big:+-big}
