@@ -55,7 +55,10 @@ int main(int argc, char** argv) {
 
   static char buffer[1 << 16];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  PrintTree(loader.Root, options.MaxDepth, options.Files, stdout);
+  if (options.Breakdown)
+    PrintBreakdown(loader.Root, !options.NoCombine, stdout);
+  else
+    PrintTree(loader.Root, options.MaxDepth, options.Files, stdout);
   std::fflush(stdout);
   std::fprintf(stderr, "ostrel-scan: %d folders, %d files, %.3f s%s\n", loader.FolderCount.load(),
                loader.FileCount.load(), seconds, loader.StopFlag ? " (stopped)" : "");

@@ -3,11 +3,14 @@
 #include <charconv>
 #include <utility>
 
+#include "mainwin/breakdown.h"
+
 namespace ostrel {
 
 const char* ScanUsage() {
   return "Usage: ostrel-scan [--max-depth N] [--files] [--include-floppy] [--include-cd]\n"
          "                   [--include-net] [PATH]\n"
+         "       ostrel-scan --breakdown [--no-combine] PATH\n"
          "\n"
          "Scans PATH (or, without PATH, every drive of this computer) with the same engine as\n"
          "the Ostrel window and prints one line per folder: its total size in bytes, a tab, and\n"
@@ -18,6 +21,8 @@ const char* ScanUsage() {
          "  --include-floppy  with all drives: include floppy drives\n"
          "  --include-cd      with all drives: include CD-ROM and read-only image drives\n"
          "  --include-net     with all drives: include network drives\n"
+         "  --breakdown       print the chart's points for PATH instead: label, a tab, bytes\n"
+         "  --no-combine      with --breakdown: do not fold small subfolders into one point\n"
          "  --help            show this text\n"
          "\n"
          "Sizes are apparent sizes; symbolic links are never followed; a drive's walk stays on\n"
@@ -40,6 +45,10 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
       optionsEnded = true;
     } else if (arg == "--help" || arg == "-h") {
       options.Help = true;
+    } else if (arg == "--breakdown") {
+      options.Breakdown = true;
+    } else if (arg == "--no-combine") {
+      options.NoCombine = true;
     } else if (arg == "--files") {
       options.Files = true;
     } else if (arg == "--include-floppy") {
@@ -65,7 +74,18 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
       return "unknown option '" + arg + "'";
     }
   }
+  if (options.Breakdown && !pathSeen && !options.Help) return "--breakdown needs a PATH";
+  if (options.NoCombine && !options.Breakdown) return "--no-combine goes with --breakdown";
   return {};
+}
+
+void PrintBreakdown(const DirNode* root, bool combine, std::FILE* out) {
+  if (!root) return;
+  std::vector<TChartItem> children;
+  for (const DirNode* child = root->FirstChild; child; child = child->NextSibling)
+    if (child->Kind == NodeFolder) children.push_back({child->Name, child->TotalSize});
+  for (const TChartPoint& point : ComputeBreakdown(children, root->TotalSize, combine ? 1 : 0))
+    std::fprintf(out, "%s\t%.0f\n", point.Label.c_str(), point.Value);
 }
 
 void PrintTree(const DirNode* root, int maxDepth, bool files, std::FILE* out) {

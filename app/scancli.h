@@ -16,6 +16,8 @@ struct TScanOptions {
   bool IncludeCd = false;
   bool IncludeNet = false;
   bool Help = false;
+  bool Breakdown = false;  // print the chart's points for the root instead of the folder lines
+  bool NoCombine = false;  // with Breakdown: do not fold small subfolders into one point
   std::string Path;  // empty: all drives
 };
 
@@ -29,5 +31,9 @@ const char* ScanUsage();
 // `root`: TotalSize in whole bytes, a tab, the full path; in tree order, each folder before its
 // children. A null root prints nothing.
 void PrintTree(const DirNode* root, int maxDepth, bool files, std::FILE* out);
+
+// Prints the points the chart draws for `root`: label, a tab, the value in whole bytes; in chart
+// order. The subfolders are the root's folder children; `combine` folds small ones.
+void PrintBreakdown(const DirNode* root, bool combine, std::FILE* out);
 
 }  // namespace ostrel

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "mainwin/breakdown.h"
+
+using namespace ostrel;
+
+namespace {
+
+std::vector<std::string> Labels(const std::vector<TChartPoint>& points) {
+  std::vector<std::string> labels;
+  for (const auto& p : points) labels.push_back(p.Label);
+  return labels;
+}
+
+// `count` subfolders "d00".. of `each` bytes inside a folder of `folder` bytes.
+std::vector<TChartItem> Even(int count, double each) {
+  std::vector<TChartItem> items;
+  for (int i = 0; i < count; ++i) items.push_back({"d" + std::to_string(100 + i).substr(1), each});
+  return items;
+}
+
+}  // namespace
+
+TEST(Breakdown, TwelveSmallSubfoldersAreAllDrawnThirteenFoldThree) {
+  auto twelve = ComputeBreakdown(Even(12, 1), 10000, 1);
+  EXPECT_EQ(twelve.size(), 1u + 12u) << "(files) and all twelve: only two could fold";
+  EXPECT_EQ(twelve[0].Label, "(files)");
+  EXPECT_EQ(twelve[0].Value, 10000 - 12);
+
+  auto thirteen = ComputeBreakdown(Even(13, 1), 10000, 1);
+  ASSERT_EQ(thirteen.size(), 1u + 1u + 10u);
+  EXPECT_EQ(thirteen[1].Label, "(other: 3 dirs)");
+  EXPECT_EQ(thirteen[1].Value, 3);
+  EXPECT_EQ(thirteen[1].Child, PointOther);
+  EXPECT_EQ(thirteen[2].Label, "d03") << "equal sizes fold in label order";
+}
+
+TEST(Breakdown, FortySmallOfFiftyFoldIntoEightPercent) {
+  std::vector<TChartItem> items = Even(40, 2);  // 0.2 % each of 1000
+  for (int i = 0; i < 10; ++i) items.push_back({"big" + std::to_string(i), 92.0 / 10 * 10});
+  auto points = ComputeBreakdown(items, 1000, 1);
+  ASSERT_EQ(points.size(), 11u);
+  EXPECT_EQ(points[0].Label, "(other: 40 dirs)");
+  EXPECT_EQ(points[0].Value, 80);
+  EXPECT_EQ(points[1].Label, "big0");
+}
+
+TEST(Breakdown, ExactlyOnePercentNeverFoldsAndCombiningOffFoldsNothing) {
+  std::vector<TChartItem> items = Even(14, 10);  // 1 % each of 1000
+  EXPECT_EQ(ComputeBreakdown(items, 1000, 1).size(), 1u + 14u);
+  auto small = Even(20, 1);
+  auto off = ComputeBreakdown(small, 1000, 0);
+  EXPECT_EQ(off.size(), 1u + 20u);
+  for (const auto& p : off) EXPECT_EQ(p.Label.rfind("(other", 0), std::string::npos);
+}
+
+TEST(Breakdown, FilesOnlyEmptyAndMyComputer) {
+  auto files = ComputeBreakdown({}, 1536, 1);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].Label, "(files)");
+  EXPECT_EQ(files[0].Value, 1536);
+  EXPECT_EQ(files[0].Child, PointFiles);
+
+  EXPECT_TRUE(ComputeBreakdown({}, 0, 1).empty());
+  EXPECT_TRUE(ComputeBreakdown({{"empty", 0}}, 0, 1).size() == 1u) << "an empty subfolder is still a point";
+
+  auto computer = ComputeBreakdown({{"All Drives", 5e9}}, 0, 1);  // an item without a node
+  ASSERT_EQ(computer.size(), 1u);
+  EXPECT_EQ(computer[0].Label, "All Drives");
+  EXPECT_EQ(computer[0].Value, 5e9);
+  EXPECT_EQ(computer[0].Child, 0);
+}
+
+TEST(Breakdown, LabelsSortWithoutCaseDigitsFirstUnderscoreLast) {
+  auto points = ComputeBreakdown({{"cherry", 1}, {"_tmp", 1}, {"Banana", 1}, {"9lives", 1}, {"apple", 1}}, 5, 1);
+  EXPECT_EQ(Labels(points), (std::vector<std::string>{"9lives", "apple", "Banana", "cherry", "_tmp"}));
+  EXPECT_EQ(points[2].Child, 2);
+}
+
+TEST(Breakdown, EqualShortenedLabelsEachGetTheirOwnPoint) {
+  const std::string base(25, 'x');
+  std::vector<TChartItem> items = {{base + "_first_long", 10}, {base + "_second_long", 20}, {"(files)", 5}};
+  auto points = ComputeBreakdown(items, 100, 1);
+  ASSERT_EQ(points.size(), 4u);
+  EXPECT_EQ(points[0].Label, "(files)");
+  EXPECT_EQ(points[0].Value, 65) << "the folder's own files leave out every subfolder";
+  EXPECT_EQ(points[1].Label, "(files)");
+  EXPECT_EQ(points[1].Child, 2) << "a subfolder named (files) is still that subfolder";
+  EXPECT_EQ(points[2].Label, base + "...");
+  EXPECT_EQ(points[3].Label, base + "...");
+  EXPECT_EQ(points[2].Child + points[3].Child, 1);
+  EXPECT_NE(points[2].Child, points[3].Child);
+}
+
+TEST(ShortenLabel, CutsAfterTwentyFiveCharactersNotBytes) {
+  EXPECT_EQ(ShortenLabel(std::string(28, 'a')), std::string(28, 'a'));
+  EXPECT_EQ(ShortenLabel(std::string(29, 'a')), std::string(25, 'a') + "...");
+  std::string e = "\xc3\xa9";  // é, two bytes
+  std::string name;
+  for (int i = 0; i < 28; ++i) name += e;
+  EXPECT_EQ(ShortenLabel(name), name) << "28 characters stay whole, whatever their bytes";
+  name += "z";
+  std::string cut;
+  for (int i = 0; i < 25; ++i) cut += e;
+  EXPECT_EQ(ShortenLabel(name), cut + "...");
+  EXPECT_EQ(ShortenLabel(""), "");
+}
+
+TEST(CompareChartItems, StrictBySizeThenLabelThenPosition) {
+  TChartItem small{"b", 1}, large{"a", 2}, twin{"B", 1};
+  TChartItemEntry es{&small, "b", 0}, el{&large, "a", 1}, et{&twin, "B", 2};
+  StrEntry a{}, b{}, c{};
+  a.Data = &es;
+  b.Data = &el;
+  c.Data = &et;
+  EXPECT_EQ(CompareChartItems(&a, &b, 1), 1);
+  EXPECT_EQ(CompareChartItems(&b, &a, 1), 0);
+  EXPECT_EQ(CompareChartItems(&b, &a, 0), 1) << "by label: a before b";
+  EXPECT_EQ(CompareChartItems(&a, &c, 0) + CompareChartItems(&c, &a, 0), 1) << "b and B: exactly one first";
+  EXPECT_EQ(CompareChartItems(&a, &a, 0), 0);
+  StrEntry none{};
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(CompareChartItems(&none, &a, 0), "Assertion failed: i!=NULL, file breakdown.cpp, line [0-9]+");
+  EXPECT_DEATH(CompareChartItems(&a, &none, 0), "Assertion failed: j!=NULL, file breakdown.cpp");
+}
+
+TEST(FormatSize, StrictThresholds) {
+  const std::pair<double, const char*> cases[] = {
+      {0, "0 B"},           {1024, "1024 B"},        {1025, "1.0 KB"},
+      {1536, "1.5 KB"},     {1048576, "1024.0 KB"},  {1048577, "1.0 MB"},
+      {5.0 * (1 << 30), "5120.0 MB"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(FormatSize(value), text) << value;
+}
