@@ -193,6 +193,18 @@ TEST(DirList, UnreadableFolderGivesNull) {
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(FindOpen(root, "locked"), nullptr);
   FindClose(root);
+
+  // Readable without search permission: the names can be listed but not looked at.
+  std::string noSearch = tree.Dir("nosearch");
+  tree.File("nosearch/file", 5);
+  tree.Dir("nosearch/folder");
+  ASSERT_EQ(chmod(noSearch.c_str(), 0444), 0);
+  TSearch* listing = FindOpen(nullptr, noSearch.c_str());
+  ASSERT_NE(listing, nullptr);
+  std::map<std::string, Entry> names = ListAll(listing);
+  EXPECT_EQ(names.size(), 2u);
+  EXPECT_EQ(names.count("file") + names.count("folder"), 2u);
+  FindClose(listing);
 }
 
 TEST(DirList, EntriesRemovedWhileListingAreSkipped) {
