@@ -21,16 +21,21 @@ struct TSearch;
 
 // Opens the folder `path` for listing. With `parent` null, `path` is a path of any kind (a
 // symbolic link named by the caller is followed). With `parent` an open listing, `path` is a
-// single entry name inside that folder: it is opened relative to it, so nesting depth and path
-// length are unlimited, and a link is never followed. Returns null when the folder cannot be
-// listed (missing, not a folder, no access, out of descriptors); the caller owns the result.
+// single entry name inside that folder (one holding "/" is refused): it is opened relative to
+// it, so nesting depth and path length are unlimited, and a link is never followed. Returns
+// null when the folder cannot be listed (missing, not a folder, no access, out of descriptors);
+// the caller owns the result. Each open listing holds one descriptor; the first call raises the
+// process's soft descriptor limit to its hard limit so that deep walks have enough.
 TSearch* FindOpen(TSearch* parent, const char* path);
 
-// Fills `rec` with the next entry, "." and ".." skipped. Returns false at the end of the
-// listing, or when reading fails part-way (what was returned so far stays valid).
+// Fills `rec` with the next entry, "." and ".." skipped. An entry removed since the folder was
+// read is skipped; one that can be listed but not examined (the folder lacks search permission)
+// comes with Size 0 and the folder attribute as far as the listing itself tells. Returns false
+// at the end of the listing, or when reading fails part-way (what was returned so far stays
+// valid).
 bool FindNext(TSearch* search, TSearchRec& rec);
 
-// The file system of the listed folder itself.
+// The file system of the listed folder itself; 0 for null.
 uint64_t FindDevice(const TSearch* search);
 
 // Closes the listing; null is allowed.
