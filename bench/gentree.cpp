@@ -79,7 +79,6 @@ struct Folder {
     std::string path; // relative to OUTDIR, "" for OUTDIR itself
     std::uint32_t depth = 0;
     std::uint32_t children = 0;
-    std::uint32_t files = 0;
     bool keepEmpty = false;
 };
 
@@ -239,8 +238,8 @@ public:
     std::size_t pick(Rng &rng) const
     {
         const double r = rng.unit() * m_cumulative.back();
-        return 1 + static_cast<std::size_t>(std::upper_bound(m_cumulative.begin(), m_cumulative.end(), r) -
-                                            m_cumulative.begin());
+        const auto at = std::upper_bound(m_cumulative.begin(), m_cumulative.end(), r) - m_cumulative.begin();
+        return 1 + std::min(static_cast<std::size_t>(at), m_cumulative.size() - 1);
     }
 
 private:
@@ -342,7 +341,6 @@ Totals generate(const Options &opt)
         makeFile(join(opt.outDir, rel), size);
         if (someFile.empty())
             someFile = rel;
-        ++folders[fi].files;
         t.bytes += size;
     }
     t.files = opt.files;
