@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGraphicsLayout>
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLegend>
@@ -32,7 +33,7 @@ const char* const HintCaption =
     "of that directory. Hover the mouse over the chart to see details in the status bar below. "
     "<b><Explore-Dir></b> will open an explorer window.";
 
-// The design sizes assume a narrow 11-pixel font. With a wider system font a caption may not
+// The design sizes assume a narrow font. With a wider system face a caption may not
 // fit its button; such a button grows just enough, away from the edges it is anchored to.
 QRect FitButton(QPushButton* button, QRect design, TAnchors anchors) {
   const QStyle* style = button->style();
@@ -67,23 +68,29 @@ QLabel* MakeBigLabel(QWidget* parent, const char* name, const char* caption) {
   return label;
 }
 
-// The largest pixel size, at most the label's own, at which the caption wraps into at most
-// `lines` lines that fit the label's height. Stops at 8 pixels.
+// Makes the caption wrap into at most `lines` lines that fit the label's height: the label's
+// own font if it fits, otherwise the first that fits of the same family, condensed, then one
+// pixel smaller, and so on down to 8 pixels.
 void FitToLines(THtmlLabel* label, int lines) {
-  QFont font = label->font();
-  int px = QFontInfo(font).pixelSize();
-  for (; px > 8; --px) {
-    font.setPixelSize(px);
+  const QFont own = label->font();
+  auto fits = [&](const QFont& font) {
     label->setFont(font);
     QSize extent;
     label->GetExtent(&extent);
     int bottom = 0;
     for (const THtmlPlacement& placed : label->LastPlacements())
       bottom = std::max(bottom, placed.Pen.y() + extent.height());
-    if (bottom <= std::min(label->height(), lines * extent.height())) return;
+    return bottom <= std::min(label->height(), lines * extent.height());
+  };
+  if (fits(own)) return;
+  QFont font = own;
+  for (int px = QFontInfo(own).pixelSize(); px >= 8; --px) {
+    font.setPixelSize(px);
+    font.setStretch(QFont::Unstretched);
+    if (px < QFontInfo(own).pixelSize() && fits(font)) return;
+    font.setStretch(QFont::Condensed);
+    if (fits(font)) return;
   }
-  font.setPixelSize(px);
-  label->setFont(font);
 }
 
 }  // namespace
@@ -129,6 +136,11 @@ void TForm1::CreateControls() {
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
   client->resize(clientSize);
+  // The design's 11-pixel font in the system's face, whatever the desktop's font size; the
+  // menus and the status bar keep the desktop's own font.
+  QFont formFont = client->font();
+  formFont.setPixelSize(11);
+  client->setFont(formFont);
   setCentralWidget(client);
   auto* layout = new TAnchorLayout(client, clientSize);
 
@@ -182,6 +194,7 @@ void TForm1::CreateChart(QWidget* client, TAnchorLayout* layout) {
   chart->setBackgroundRoundness(0);
   chart->setDropShadowEnabled(false);
   chart->setMargins(QMargins(0, 0, 0, 0));
+  chart->layout()->setContentsMargins(0, 0, 0, 0);
   Series1 = new QPieSeries(chart);
   Series1->setObjectName(QStringLiteral("Series1"));
   Series3 = new QHorizontalBarSeries(chart);

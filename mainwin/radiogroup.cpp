@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QEvent>
-#include <QFontMetrics>
 #include <QRadioButton>
 #include <algorithm>
 
@@ -46,16 +45,15 @@ void TRadioGroup::changeEvent(QEvent* event) {
 
 void TRadioGroup::ArrangeButtons() {
   if (Buttons.empty()) return;
-  // The caption takes one text line at the top; the rest is shared out in equal rows, the
-  // remainder split above and below.
-  const int textHeight = QFontMetrics(font()).height();
+  // Equal rows inside the frame, below the caption; the remainder split above and below.
+  const QRect area = contentsRect();
   const int count = Count();
-  const int room = std::max(height() - textHeight - 5, 0);
-  const int rowHeight = room / count;
-  const int top = textHeight + 1 + (room % count) / 2;
-  const int buttonWidth = std::max(width() - 10, 0);
+  const int rowHeight = std::max(area.height(), 0) / count;
+  const int top = area.top() + (std::max(area.height(), 0) % count) / 2;
+  const int left = area.left() + 6;
+  const int buttonWidth = std::max(area.right() + 1 - left, 0);
   for (int i = 0; i < count; ++i)
-    Buttons[static_cast<size_t>(i)]->setGeometry(8, top + i * rowHeight, buttonWidth, rowHeight);
+    Buttons[static_cast<size_t>(i)]->setGeometry(left, top + i * rowHeight, buttonWidth, rowHeight);
 }
 
 }  // namespace ostrel

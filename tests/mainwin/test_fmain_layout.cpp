@@ -1,0 +1,423 @@
+// The main window's controls: names, design geometry, anchored resizing, captions and hints,
+// menus, status bar, the idle look, and a rendering of the whole window.
+#include <QAction>
+#include <QBarSeries>
+#include <QChart>
+#include <QChartView>
+#include <QFontInfo>
+#include <QHorizontalBarSeries>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPieSeries>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+#include <memory>
+
+#include "controls/htmllabel.h"
+#include "mainwin/anchors.h"
+#include "mainwin/fmain.h"
+#include "mainwin/radiogroup.h"
+#include "mainwin/statusbar.h"
+#include "mainwin_support.h"
+
+using namespace ostrel;
+
+class TestFmainLayout : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void anchoredRect_data();
+  void anchoredRect();
+  void controlGeometry_data();
+  void controlGeometry();
+  void clientAreaAndStatusBar();
+  void resizeFollowsAnchors_data();
+  void resizeFollowsAnchors();
+  void captionsHintsAndFonts();
+  void buttonCaptionsFitWithSystemFont();
+  void menus();
+  void statusBarPanels();
+  void chartHoldsThreeEmptySeries();
+  void idleLook();
+  void hintPanel();
+  void screenshot();
+
+ private:
+  std::unique_ptr<test::TTempStore> Store;
+  std::unique_ptr<TForm1> Form;
+};
+
+void TestFmainLayout::init() {
+  Store = std::make_unique<test::TTempStore>();
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"});
+}
+
+void TestFmainLayout::cleanup() {
+  Form.reset();
+  Store.reset();
+}
+
+void TestFmainLayout::anchoredRect_data() {
+  QTest::addColumn<QRect>("design");
+  QTest::addColumn<uint>("anchors");
+  QTest::addColumn<QSize>("parent");
+  QTest::addColumn<QRect>("expected");
+  // Design parent 100 × 50 throughout.
+  QTest::newRow("left top stays") << QRect(10, 5, 20, 10) << uint(akLeftTop) << QSize(200, 90) << QRect(10, 5, 20, 10);
+  QTest::newRow("right moves") << QRect(70, 5, 20, 10) << uint(akRight | akTop) << QSize(130, 50) << QRect(100, 5, 20, 10);
+  QTest::newRow("left+right stretches") << QRect(10, 5, 20, 10) << uint(akLeft | akRight | akTop) << QSize(130, 50) << QRect(10, 5, 50, 10);
+  QTest::newRow("bottom moves") << QRect(10, 30, 20, 10) << uint(akLeft | akBottom) << QSize(100, 70) << QRect(10, 50, 20, 10);
+  QTest::newRow("all four") << QRect(10, 5, 80, 40) << uint(akAll) << QSize(150, 60) << QRect(10, 5, 130, 50);
+  QTest::newRow("shrunk below zero") << QRect(10, 5, 20, 10) << uint(akAll) << QSize(20, 10) << QRect(10, 5, 0, 0);
+  QTest::newRow("unanchored keeps centre") << QRect(40, 20, 20, 10) << uint(0) << QSize(200, 100) << QRect(90, 45, 20, 10);
+}
+
+void TestFmainLayout::anchoredRect() {
+  QFETCH(QRect, design);
+  QFETCH(uint, anchors);
+  QFETCH(QSize, parent);
+  QFETCH(QRect, expected);
+  QCOMPARE(AnchoredRect(design, QSize(100, 50), parent, anchors), expected);
+}
+
+namespace {
+
+// How exactly a control must sit at its place.
+enum TFit {
+  fExact,
+  fLabel,   // sizes itself to its text: only the top-left corner is fixed
+  fAfter,   // a label that may sit further right, after its caption, when the font is wide
+  fGrows,   // a button that may be wider than designed, away from its anchored edges
+};
+
+struct TPlace {
+  const char* Name;
+  const char* Parent;
+  QRect Design;
+  QRect Resized;  // after the client area grew by 100 × 50
+  TFit Fit;
+};
+
+const TPlace Places[] = {
+    {"ChartPie", "ClientArea", {216, 8, 450, 314}, {216, 8, 550, 364}, fExact},
+    {"TreeViewDirectories", "ClientArea", {8, 8, 201, 314}, {8, 8, 201, 364}, fExact},
+    {"RadioGroupChartType", "ClientArea", {575, 331, 97, 65}, {675, 381, 97, 65}, fExact},
+    {"Panel1", "ClientArea", {8, 330, 560, 65}, {8, 380, 660, 65}, fExact},
+    {"HtmlLabel1", "Panel1", {8, 8, 513, 33}, {8, 8, 513, 33}, fExact},
+    {"HtmlLabel2", "Panel1", {8, 40, 513, 13}, {8, 40, 513, 13}, fExact},
+    {"LabelStandBy", "ChartPie", {38, 144, 0, 0}, {38, 144, 0, 0}, fLabel},
+    {"LabelScanned", "ChartPie", {38, 176, 0, 0}, {38, 176, 0, 0}, fLabel},
+    {"LabelCount", "ChartPie", {230, 176, 0, 0}, {230, 176, 0, 0}, fAfter},
+    {"ButtonStop", "ChartPie", {40, 208, 75, 25}, {40, 208, 75, 25}, fGrows},
+    {"ButtonUp", "ChartPie", {418, 0, 32, 21}, {518, 0, 32, 21}, fGrows},
+    {"ButtonHelp", "ChartPie", {0, 0, 33, 21}, {0, 0, 33, 21}, fGrows},
+    {"ButtonExplore", "ChartPie", {0, 293, 65, 21}, {0, 343, 65, 21}, fGrows},
+    {"ButtonCopy", "ChartPie", {385, 293, 65, 21}, {485, 343, 65, 21}, fGrows},
+};
+
+void ComparePlace(QWidget* w, const QRect& expected, TFit fit) {
+  const QRect g = w->geometry();
+  switch (fit) {
+    case fExact:
+      QCOMPARE(g, expected);
+      break;
+    case fLabel:
+      QCOMPARE(g.topLeft(), expected.topLeft());
+      QVERIFY(!g.isEmpty());
+      break;
+    case fAfter:
+      QCOMPARE(g.y(), expected.y());
+      QVERIFY2(g.x() >= expected.x(), qPrintable(QString::number(g.x())));
+      QVERIFY(!g.isEmpty());
+      break;
+    case fGrows:
+      // A button anchored right keeps its right edge; every other one its left edge.
+      QCOMPARE(g.y(), expected.y());
+      QCOMPARE(g.height(), expected.height());
+      QVERIFY(g.width() >= expected.width());
+      if (g.width() == expected.width() || expected.x() > 300)
+        QCOMPARE(g.right(), expected.right());
+      else
+        QCOMPARE(g.left(), expected.left());
+      break;
+  }
+}
+
+}  // namespace
+
+void TestFmainLayout::controlGeometry_data() {
+  QTest::addColumn<int>("index");
+  for (int i = 0; i < int(std::size(Places)); ++i) QTest::newRow(Places[i].Name) << i;
+}
+
+void TestFmainLayout::controlGeometry() {
+  QFETCH(int, index);
+  const TPlace& place = Places[index];
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  auto* w = Form->findChild<QWidget*>(QString::fromLatin1(place.Name));
+  QVERIFY2(w, place.Name);
+  QCOMPARE(w->parentWidget()->objectName(), QString::fromLatin1(place.Parent));
+  ComparePlace(w, place.Design, place.Fit);
+}
+
+void TestFmainLayout::clientAreaAndStatusBar() {
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  const int menuHeight = Form->MainMenu1->height();
+  QVERIFY(menuHeight > 0);
+  QCOMPARE(Form->centralWidget()->geometry(), QRect(0, menuHeight, 674, 400));
+  QCOMPARE(Form->StatusBar1->geometry(), QRect(0, menuHeight + 400, 674, 19));
+  QCOMPARE(Form->size(), QSize(674, menuHeight + 419));
+  QCOMPARE(Form->windowTitle(), QStringLiteral("Ostrel Free Disk Space Finder"));
+}
+
+void TestFmainLayout::resizeFollowsAnchors_data() { controlGeometry_data(); }
+
+void TestFmainLayout::resizeFollowsAnchors() {
+  QFETCH(int, index);
+  const TPlace& place = Places[index];
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  const QSize grown = Form->size() + QSize(100, 50);
+  Form->resize(grown);
+  QTRY_COMPARE(Form->centralWidget()->size(), QSize(774, 450));
+  auto* w = Form->findChild<QWidget*>(QString::fromLatin1(place.Name));
+  QVERIFY(w);
+  ComparePlace(w, place.Resized, place.Fit);
+
+  // And back: the design geometry returns exactly.
+  Form->resize(grown - QSize(100, 50));
+  QTRY_COMPARE(Form->centralWidget()->size(), QSize(674, 400));
+  ComparePlace(w, place.Design, place.Fit);
+}
+
+void TestFmainLayout::captionsHintsAndFonts() {
+  struct TText {
+    QWidget* W;
+    QString Caption;
+    QString Hint;
+  };
+  const TText texts[] = {
+      {Form->ButtonStop, "Stop", ""},
+      {Form->ButtonUp, "Up", "Go up to parent directory"},
+      {Form->ButtonHelp, "Help", "help!"},
+      {Form->ButtonExplore, "Explore-Dir", "Open an explorer window in the current directory"},
+      {Form->ButtonCopy, "Copy-Dir", "Copy the current directory to the clipboard"},
+  };
+  for (const TText& t : texts) {
+    QCOMPARE(static_cast<QPushButton*>(t.W)->text(), t.Caption);
+    QCOMPARE(t.W->toolTip(), t.Hint);
+  }
+  QCOMPARE(Form->LabelStandBy->text(), QStringLiteral("Standby, Loading Directories"));
+  QCOMPARE(Form->LabelScanned->text(), QStringLiteral("Folders Scanned:"));
+  QCOMPARE(Form->LabelCount->text(), QStringLiteral("(None)"));
+  for (QLabel* label : {Form->LabelStandBy, Form->LabelScanned, Form->LabelCount}) {
+    QCOMPARE(QFontInfo(label->font()).pixelSize(), 24);
+    QVERIFY(label->width() >= label->sizeHint().width());  // caption not clipped
+  }
+  // The count never runs into its caption, whatever the font's width.
+  QVERIFY(Form->LabelCount->x() >= Form->LabelScanned->geometry().right() + 1);
+
+  // The design's 11-pixel size for the client area; the menus keep the desktop's font.
+  for (QWidget* w : {static_cast<QWidget*>(Form->TreeViewDirectories), static_cast<QWidget*>(Form->ButtonUp),
+                     static_cast<QWidget*>(Form->RadioGroupChartType), static_cast<QWidget*>(Form->HtmlLabel2)})
+    QCOMPARE(QFontInfo(w->font()).pixelSize(), 11);
+  QCOMPARE(Form->MainMenu1->font(), QApplication::font(Form->MainMenu1));
+
+  QCOMPARE(Form->RadioGroupChartType->title(), QStringLiteral("Chart Type"));
+  QCOMPARE(Form->RadioGroupChartType->Count(), 3);
+  QCOMPARE(Form->RadioGroupChartType->Button(0)->text(), QStringLiteral("Pie"));
+  QCOMPARE(Form->RadioGroupChartType->Button(1)->text(), QStringLiteral("Horiz Bar"));
+  QCOMPARE(Form->RadioGroupChartType->Button(2)->text(), QStringLiteral("Vert Bar"));
+}
+
+void TestFmainLayout::buttonCaptionsFitWithSystemFont() {
+  // With the system's own (wider) face every caption fits inside its button's frame, and a
+  // button that had to grow still touches the edges it is anchored to.
+  for (QPushButton* b : {Form->ButtonStop, Form->ButtonUp, Form->ButtonHelp, Form->ButtonExplore, Form->ButtonCopy}) {
+    const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+    QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= b->width() - 2 * frame, qPrintable(b->text()));
+  }
+  QCOMPARE(Form->ButtonHelp->pos(), QPoint(0, 0));
+  QCOMPARE(Form->ButtonExplore->geometry().bottomLeft(), QPoint(0, 313));
+  QCOMPARE(Form->ButtonCopy->geometry().bottomRight(), QPoint(449, 313));
+  QCOMPARE(Form->ButtonUp->geometry().topRight(), QPoint(449, 0));
+  // Grown buttons do not meet their neighbours.
+  QVERIFY(!Form->ButtonHelp->geometry().intersects(Form->ButtonUp->geometry()));
+  QVERIFY(!Form->ButtonExplore->geometry().intersects(Form->ButtonCopy->geometry()));
+}
+
+void TestFmainLayout::menus() {
+  QCOMPARE(Form->menuBar(), Form->MainMenu1);
+  QCOMPARE(Form->MainMenu1->objectName(), QStringLiteral("MainMenu1"));
+  // Menu, items in order (name, caption; a separator has an empty caption).
+  struct TMenu {
+    QMenu* Menu;
+    const char* Name;
+    const char* Caption;
+    std::vector<std::pair<const char*, const char*>> Items;
+  };
+  const TMenu menus[] = {
+      {Form->File1, "File1", "File", {{"NewScanWizard1", "New Scan Wizard"}, {"N1", ""}, {"Quit1", "Quit"}}},
+      {Form->Settings1, "Settings1", "Settings", {{"Preferences1", "Preferences"}}},
+      {Form->Help1, "Help1", "Help",
+       {{"UsersManual1", "User's Manual"},
+        {"Checkwebforupdatedversion1", "Check web for updated version"},
+        {"VisitPelworthformoreShareware1", "Visit Pelworth for more Shareware"},
+        {"N2", ""},
+        {"About1", "About"}}},
+  };
+  const QList<QAction*> top = Form->MainMenu1->actions();
+  QCOMPARE(top.size(), 3);
+  for (int m = 0; m < 3; ++m) {
+    const TMenu& menu = menus[m];
+    QCOMPARE(top[m]->menu(), menu.Menu);
+    QCOMPARE(menu.Menu->objectName(), QString::fromLatin1(menu.Name));
+    QCOMPARE(menu.Menu->title(), QString::fromLatin1(menu.Caption));
+    const QList<QAction*> items = menu.Menu->actions();
+    QCOMPARE(items.size(), qsizetype(menu.Items.size()));
+    for (size_t i = 0; i < menu.Items.size(); ++i) {
+      QAction* a = items[qsizetype(i)];
+      QCOMPARE(a->objectName(), QString::fromLatin1(menu.Items[i].first));
+      QCOMPARE(a->isSeparator(), *menu.Items[i].second == '\0');
+      if (!a->isSeparator()) QCOMPARE(a->text(), QString::fromLatin1(menu.Items[i].second));
+      QVERIFY(a->shortcut().isEmpty());
+    }
+  }
+}
+
+void TestFmainLayout::statusBarPanels() {
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  TStatusBar* bar = Form->StatusBar1;
+  QCOMPARE(Form->statusBar(), bar);
+  QCOMPARE(bar->PanelCount(), 3);
+  const int widths[] = {200, 80, 50};
+  int left = -1;
+  for (int i = 0; i < 3; ++i) {
+    QLabel* panel = bar->Panel(i);
+    QCOMPARE(panel->width(), widths[i]);
+    QVERIFY(panel->isVisible());
+    QVERIFY(panel->x() > left);  // left to right
+    left = panel->x();
+    QVERIFY(panel->text().isEmpty());
+  }
+  bar->SetPanelText(0, QStringLiteral("Windows"));
+  bar->SetPanelText(1, QStringLiteral("12.5 MB"));
+  bar->SetPanelText(3, QStringLiteral("ignored"));
+  QCOMPARE(bar->PanelText(0), QStringLiteral("Windows"));
+  QCOMPARE(bar->PanelText(1), QStringLiteral("12.5 MB"));
+  QCOMPARE(bar->PanelText(3), QString());
+}
+
+void TestFmainLayout::chartHoldsThreeEmptySeries() {
+  QChart* chart = Form->ChartPie->chart();
+  const QList<QAbstractSeries*> series = chart->series();
+  QCOMPARE(series.size(), 3);
+  QCOMPARE(series[0], static_cast<QAbstractSeries*>(Form->Series1));
+  QCOMPARE(series[1], static_cast<QAbstractSeries*>(Form->Series3));
+  QCOMPARE(series[2], static_cast<QAbstractSeries*>(Form->Series2));
+  QCOMPARE(Form->Series1->count(), 0);
+  QCOMPARE(Form->Series3->count(), 0);
+  QCOMPARE(Form->Series2->count(), 0);
+  QVERIFY(chart->title().isEmpty());
+  QVERIFY(!chart->legend()->isVisible());
+  QVERIFY(chart->axes().isEmpty());
+  QCOMPARE(Form->ChartPie->frameShape(), QFrame::NoFrame);
+  QCOMPARE(Form->ChartPie->rubberBand(), QChartView::NoRubberBand);
+}
+
+void TestFmainLayout::idleLook() {
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  for (QWidget* w : {static_cast<QWidget*>(Form->LabelStandBy), static_cast<QWidget*>(Form->LabelScanned),
+                     static_cast<QWidget*>(Form->LabelCount), static_cast<QWidget*>(Form->ButtonStop)})
+    QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
+  for (QWidget* w : {static_cast<QWidget*>(Form->ButtonUp), static_cast<QWidget*>(Form->ButtonHelp),
+                     static_cast<QWidget*>(Form->ButtonExplore), static_cast<QWidget*>(Form->ButtonCopy),
+                     static_cast<QWidget*>(Form->Panel1)})
+    QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+
+  // From the scanning look back to the idle look.
+  for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(Form->ChartPie),
+                                    static_cast<QAbstractScrollArea*>(Form->TreeViewDirectories)}) {
+    area->setCursor(Qt::WaitCursor);
+    area->viewport()->setCursor(Qt::WaitCursor);
+  }
+  Form->LabelStandBy->show();
+  Form->ButtonStop->show();
+  Form->ShowIdle();
+  QVERIFY(Form->LabelStandBy->isHidden());
+  QVERIFY(Form->ButtonStop->isHidden());
+  QCOMPARE(Form->ChartPie->viewport()->cursor().shape(), Qt::ArrowCursor);
+  QCOMPARE(Form->TreeViewDirectories->viewport()->cursor().shape(), Qt::ArrowCursor);
+  QVERIFY(!Form->ChartPie->testAttribute(Qt::WA_SetCursor));
+  QVERIFY(!Form->TreeViewDirectories->viewport()->testAttribute(Qt::WA_SetCursor));
+}
+
+void TestFmainLayout::hintPanel() {
+  // Tool-tip colours, inherited by both labels.
+  QCOMPARE(Form->Panel1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::ToolTipBase));
+  QCOMPARE(Form->HtmlLabel1->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+  QCOMPARE(Form->HtmlLabel2->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+  QVERIFY(Form->Panel1->autoFillBackground());
+
+  // The hint wraps into exactly two lines inside its label; "Hint:" and "<Explore-Dir>" are bold.
+  THtmlLabel* hint = Form->HtmlLabel1;
+  QCOMPARE(hint->WordWrap(), 1);
+  QSize extent;
+  hint->GetExtent(&extent);
+  QStringList bold;
+  QSet<int> lines;
+  for (const THtmlPlacement& p : hint->LastPlacements()) {
+    lines.insert(p.Pen.y());
+    QVERIFY(p.Pen.x() + p.Width <= hint->width() || p.Piece.Kind == THtmlPiece::pkSpace);
+    QVERIFY(p.Pen.y() + extent.height() <= hint->height());
+    if (p.Piece.Bold && p.Piece.Kind == THtmlPiece::pkWord) bold << p.Piece.Text;
+  }
+  QCOMPARE(lines.size(), 2);
+  QCOMPARE(bold, QStringList({"Hint:", "<Explore-Dir>"}));
+
+  // The link: one line, blue and underlined exactly over the address, with a hand cursor.
+  THtmlLabel* link = Form->HtmlLabel2;
+  QCOMPARE(link->GetCaption(), QStringLiteral("Visit <blue><u>https://www.pelworth.example/</blue></u> for "
+                                              "more shareware and freeware programs!"));
+  QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+  link->GetExtent(&extent);
+  QStringList marked;
+  for (const THtmlPlacement& p : link->LastPlacements()) {
+    QCOMPARE(p.Pen.y(), 0);
+    QVERIFY(p.Pen.x() + p.Width <= link->width());
+    if (p.Piece.Kind == THtmlPiece::pkWord && p.Piece.Blue && p.Piece.Underline) marked << p.Piece.Text;
+  }
+  QCOMPARE(marked, QStringList({"https://www.pelworth.example/"}));
+}
+
+void TestFmainLayout::screenshot() {
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  QTest::qWait(50);
+  const QString dir = QStringLiteral(OSTREL_BUILD_DIR "/screenshots");
+  QVERIFY(QDir().mkpath(dir));
+  const QPixmap shot = Form->grab();
+  QCOMPARE(shot.size(), Form->size());
+  QVERIFY(shot.save(dir + "/main-idle.png"));
+  QVERIFY(Form->Panel1->grab().save(dir + "/main-hint-panel.png"));
+
+  // The scanning look as well, for a look at the 24-pixel labels over the chart.
+  for (QWidget* w : {static_cast<QWidget*>(Form->LabelStandBy), static_cast<QWidget*>(Form->LabelScanned),
+                     static_cast<QWidget*>(Form->LabelCount), static_cast<QWidget*>(Form->ButtonStop)})
+    w->show();
+  QVERIFY(Form->grab().save(dir + "/main-scanning.png"));
+}
+
+OSTREL_MAINWIN_TEST_MAIN(TestFmainLayout, ostrel::TApplication)
+#include "test_fmain_layout.moc"
