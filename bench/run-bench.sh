@@ -98,6 +98,8 @@ summary=$(grep -E '^ostrel-scan: [0-9]+ folders, [0-9]+ files, [0-9.]+ s$' "$tmp
   { echo "run-bench.sh: no summary line from ostrel-scan; its stderr:" >&2; cat "$tmp/scan.stderr" >&2; exit 1; }
 read -r nfolders nfiles < <(sed -E 's/^ostrel-scan: ([0-9]+) folders, ([0-9]+) files.*/\1 \2/' <<<"$summary")
 
+# "min-max" of a tool's rounds, in seconds: shows how noisy the machine was.
+spread() { sort -n "$1" | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.3f-%.3f", lo / 1e6, hi / 1e6 }'; }
 scan_us=$(median <"$tmp/scan.wall")
 du_us=$(median <"$tmp/du.wall")
 find_us=$(median <"$tmp/find.wall")
@@ -106,16 +108,17 @@ empty_kib=$(median <"$tmp/empty.rss")
 
 awk -v scan="$scan_us" -v du="$du_us" -v find="$find_us" -v rss="$scan_kib" -v empty="$empty_kib" \
     -v folders="$nfolders" -v files="$nfiles" -v rounds="$rounds" -v tree="$tree" \
-    -v gen="$(cat "$tree.summary")" 'BEGIN {
+    -v gen="$(cat "$tree.summary")" -v scan_sp="$(spread "$tmp/scan.wall")" \
+    -v du_sp="$(spread "$tmp/du.wall")" -v find_sp="$(spread "$tmp/find.wall")" 'BEGIN {
   nodes = folders + files
   ratio_du = scan / du; ratio_find = scan / find
   per_node = (rss - empty) * 1024 / nodes
   printf "tree: %s\n  %s\n", tree, gen
   printf "  ostrel-scan counted %d folders + %d files = %d nodes\n", folders, files, nodes
-  printf "median wall time of %d rounds (warm cache):\n", rounds
-  printf "  %-28s%8.3f s\n", "ostrel-scan --max-depth 1", scan / 1e6
-  printf "  %-28s%8.3f s\n", "du -s", du / 1e6
-  printf "  %-28s%8.3f s\n", "find -printf \047%s\\n\047", find / 1e6
+  printf "median wall time of %d rounds (warm cache), range in brackets:\n", rounds
+  printf "  %-28s%8.3f s  [%s]\n", "ostrel-scan --max-depth 1", scan / 1e6, scan_sp
+  printf "  %-28s%8.3f s  [%s]\n", "du -s", du / 1e6, du_sp
+  printf "  %-28s%8.3f s  [%s]\n", "find -printf \047%s\\n\047", find / 1e6, find_sp
   printf "ratios:\n"
   printf "  ostrel-scan / du            %8.2f   target <= 1.10  %s\n", ratio_du, ratio_du <= 1.10 ? "ok" : "OVER"
   printf "  ostrel-scan / find          %8.2f\n", ratio_find
