@@ -1,6 +1,10 @@
 #include "dialogs/formutil.h"
 
+#include <QAbstractButton>
+#include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -12,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace ostrel {
 
@@ -123,6 +128,23 @@ void CopyToBuffer(char* destination, int size, const QByteArray& text) {
   destination[n] = '\0';
 }
 
+namespace {
+constexpr char EditBytesProperty[] = "ostrelEditBytes";
+}  // namespace
+
+void SetEditBytes(QLineEdit* edit, const QByteArray& bytes) {
+  if (!edit) return;
+  edit->setText(QFile::decodeName(bytes));
+  edit->setProperty(EditBytesProperty, bytes);
+}
+
+QByteArray EditBytes(const QLineEdit* edit) {
+  if (!edit) return {};
+  const QVariant shown = edit->property(EditBytesProperty);
+  if (shown.isValid() && QFile::decodeName(shown.toByteArray()) == edit->text()) return shown.toByteArray();
+  return QFile::encodeName(edit->text());
+}
+
 // ---- Dialog placement -----------------------------------------------------------------------
 
 QPoint PlacedPosition(const QRect& owner, const QRect& dialog, const QSize& screen) {
@@ -170,6 +192,34 @@ void AddHelpText(QTextEdit* richEdit, const char* title, const char* body) {
 }
 
 // ---- Dialog frame ---------------------------------------------------------------------------
+
+int SetDesignGeometry(QWidget* control, int left, int top, int width, int height) {
+  if (!control) return 0;
+  const QSize hint = control->sizeHint();
+  auto* label = qobject_cast<QLabel*>(control);
+  const bool caption = qobject_cast<QAbstractButton*>(control) || (label && !label->wordWrap());
+  if (width < 0 || (caption && hint.width() > width)) width = hint.width();
+  if (height < 0) height = hint.height();
+  if (label) height = std::max(height, control->fontMetrics().height());
+  control->setGeometry(left, top, width, height);
+  return width;
+}
+
+namespace {
+
+TModalHook& ModalHook() {
+  static TModalHook hook;
+  return hook;
+}
+
+}  // namespace
+
+int RunModal(QDialog& dialog) {
+  if (const TModalHook& hook = ModalHook()) return hook(dialog);
+  return dialog.exec();
+}
+
+void SetModalHook(TModalHook hook) { ModalHook() = std::move(hook); }
 
 TDialogForm::TDialogForm(QWidget* owner, const QSize& clientSize)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |

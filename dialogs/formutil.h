@@ -8,8 +8,10 @@
 #include <QSettings>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
+class QLineEdit;
 class QPushButton;
 class QTextEdit;
 
@@ -68,6 +70,12 @@ void CloseSettingsKey(SettingsKey& key);
 // is below 1.
 void CopyToBuffer(char* destination, int size, const QByteArray& text);
 
+// Paths in edits. QFile::decodeName turns bytes that are not valid UTF-8 into U+FFFD, so an
+// edit remembers the bytes it was given: EditBytes returns them exactly while the edit still
+// shows their decoded text, and the encoded text once the user has changed it.
+void SetEditBytes(QLineEdit* edit, const QByteArray& bytes);
+QByteArray EditBytes(const QLineEdit* edit);
+
 // ---- Dialog placement -----------------------------------------------------------------------
 
 // Where PlaceDialog puts a dialog of outer geometry `dialog` over an owner of outer geometry
@@ -88,6 +96,19 @@ void PlaceDialog(QWidget* owner, QWidget* dialog);
 void AddHelpText(QTextEdit* richEdit, const char* title, const char* body);
 
 // ---- Dialog frame ---------------------------------------------------------------------------
+
+// Sets a control's geometry from its design values. A width or height below 0 means "as the
+// caption needs" (an auto-sized label). The design assumed a narrow system font: a button, check
+// box or single-line label whose caption would be clipped at the design width is widened to its
+// size hint, and a label is made at least one line of its font high. Returns the width given.
+int SetDesignGeometry(QWidget* control, int left, int top, int width, int height);
+
+// Runs `dialog` modally and returns its result. Normally QDialog::exec(); a hook set with
+// SetModalHook runs it instead, so that tests can drive a dialog that another dialog opens
+// without a nested event loop. An empty hook restores exec().
+using TModalHook = std::function<int(QDialog&)>;
+int RunModal(QDialog& dialog);
+void SetModalHook(TModalHook hook);
 
 // Modal result codes of the program's dialogs.
 inline constexpr int ModalOk = 1;

@@ -1,0 +1,121 @@
+#include "dialogs/fbrowse.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <cstring>
+
+#include "controls/dirlistbox.h"
+#include "controls/drivecombo.h"
+#include "dialogs/fmkdir.h"
+#include "platform/files.h"
+#include "scan/paths.h"
+
+namespace ostrel {
+
+namespace {
+
+// True when every folder along `path` exists; tested on at most one buffer's worth of it.
+bool PassesExistingFolderTest(const char* path) {
+  std::string copy(path, strnlen(path, PathBufferSize - 1));
+  AddPathSeparator(copy);
+  return EnsureDirs(copy, 0) != 0;
+}
+
+}  // namespace
+
+TFormBrowse::TFormBrowse(QWidget* owner, char* path) : TDialogForm(owner, QSize(363, 210)) {
+  setWindowTitle(QStringLiteral("Select Directory"));
+  DriveComboBrowse = new TDriveComboBox(this);
+  DriveComboBrowse->setObjectName(QStringLiteral("DriveComboBrowse"));
+  DirListBrowse = new TDirectoryListBox(this);
+  DirListBrowse->setObjectName(QStringLiteral("DirListBrowse"));
+  DirListBrowse->SetItemHeight(16);
+  Label1 = new QLabel(QStringLiteral("Directory:"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  EditBrowseName = new QLineEdit(this);
+  EditBrowseName->setObjectName(QStringLiteral("EditBrowseName"));
+  Button1 = new QPushButton(QStringLiteral("Create Directory"), this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button2 = new QPushButton(QStringLiteral("Ok"), this);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button3 = new QPushButton(QStringLiteral("Cancel"), this);
+  Button3->setObjectName(QStringLiteral("Button3"));
+
+  SetDesignGeometry(DriveComboBrowse, 8, 8, 345, 22);
+  SetDesignGeometry(DirListBrowse, 8, 32, 345, 97);
+  SetDesignGeometry(Label1, 8, 152, -1, -1);
+  SetDesignGeometry(EditBrowseName, 64, 144, 289, 21);
+  SetDesignGeometry(Button1, 8, 176, 105, 25);
+  SetDesignGeometry(Button2, 128, 176, 105, 25);
+  SetDesignGeometry(Button3, 248, 176, 105, 25);
+
+  Button2->setDefault(true);
+  SetCancelButton(Button3);
+  setTabOrder(DirListBrowse, DriveComboBrowse);
+  setTabOrder(DriveComboBrowse, Button1);
+  setTabOrder(Button1, Button2);
+  setTabOrder(Button2, Button3);
+  setTabOrder(Button3, EditBrowseName);
+  DirListBrowse->setFocus();
+
+  connect(DriveComboBrowse, &TDriveComboBox::DriveChanged, this, &TFormBrowse::DriveComboBrowseChange);
+  connect(DirListBrowse, &TDirectoryListBox::DirectoryChanged, this, &TFormBrowse::DirListBrowseChange);
+  connect(Button1, &QPushButton::clicked, this, &TFormBrowse::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TFormBrowse::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TFormBrowse::Button3Click);
+
+  PlaceDialog(owner, this);
+  FPath = path;
+  FReady = 0;
+  FormCreate();
+}
+
+int TFormBrowse::Browse(QWidget* owner, char* path) {
+  TFormBrowse dialog(owner, path);
+  return RunModal(dialog);
+}
+
+void TFormBrowse::FormCreate() {
+  if (FPath && FPath[0] && PassesExistingFolderTest(FPath))
+    DirListBrowse->SetDirectory(std::string(FPath, strnlen(FPath, PathBufferSize - 1)));
+  DriveComboBrowse->SetDrive(DirListBrowse->Directory());
+  SetEditBytes(EditBrowseName, QByteArray::fromStdString(DirListBrowse->Directory()));
+  FReady = 1;
+}
+
+void TFormBrowse::DriveComboBrowseChange() {
+  if (FReady == 0) return;
+  if (!DirListBrowse->SetDirectory(DriveComboBrowse->Drive())) {
+    const QSignalBlocker blocker(DriveComboBrowse);
+    DriveComboBrowse->SetDrive(DirListBrowse->Directory());
+  }
+}
+
+void TFormBrowse::DirListBrowseChange() {
+  SetEditBytes(EditBrowseName, QByteArray::fromStdString(DirListBrowse->Directory()));
+  // Drives nest on Linux: entering a mount point moves to another drive.
+  const QSignalBlocker blocker(DriveComboBrowse);
+  DriveComboBrowse->SetDrive(DirListBrowse->Directory());
+}
+
+void TFormBrowse::Button1Click() {
+  char name[MkdirNameSize] = "";
+  if (TFormMkdir::Ask(this, name) != ModalOk) return;
+  std::string path = EditBytes(EditBrowseName).toStdString();
+  AddPathSeparator(path);
+  path += name;
+  MakeFolder(path.c_str());
+  DirListBrowse->SetDirectory(path);
+}
+
+void TFormBrowse::Button2Click() {
+  if (FPath) CopyToBuffer(FPath, PathBufferSize, EditBytes(EditBrowseName));
+  done(ModalOk);
+}
+
+void TFormBrowse::Button3Click() { done(ModalCancel); }
+
+}  // namespace ostrel
