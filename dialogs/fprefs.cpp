@@ -1,0 +1,80 @@
+#include "dialogs/fprefs.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include "scan/scansettings.h"
+
+namespace ostrel {
+
+TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(494, 203)) {
+  setWindowTitle(QStringLiteral("Preferences"));
+  ButtonOk = new QPushButton(QStringLiteral("Ok"), this);
+  ButtonOk->setObjectName(QStringLiteral("ButtonOk"));
+  ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+  RichEditHelp = new QTextEdit(this);
+  RichEditHelp->setObjectName(QStringLiteral("RichEditHelp"));
+  RichEditHelp->setPlainText(QStringLiteral("RichEditHelp"));
+  CheckBoxCombineOther = new QCheckBox(QStringLiteral("Combine small items into \"(other)\""), this);
+  CheckBoxCombineOther->setObjectName(QStringLiteral("CheckBoxCombineOther"));
+
+  for (QPushButton* button : {ButtonOk, ButtonCancel}) button->setAutoDefault(false);
+  QPalette palette = RichEditHelp->palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+  RichEditHelp->setPalette(palette);
+  RichEditHelp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+  SetDesignGeometry(ButtonOk, 169, 168, 75, 25);
+  SetDesignGeometry(ButtonCancel, 249, 168, 75, 25);
+  // A check box caption wider than the design's pushes the help panel's left edge right.
+  const int boxWidth = SetDesignGeometry(CheckBoxCombineOther, 8, 32, 201, 17);
+  const int helpLeft = std::max(216, 8 + boxWidth + 7);
+  SetDesignGeometry(RichEditHelp, helpLeft, 8, 216 + 273 - helpLeft, 153);
+
+  setTabOrder(ButtonOk, ButtonCancel);
+  setTabOrder(ButtonCancel, RichEditHelp);
+  setTabOrder(RichEditHelp, CheckBoxCombineOther);
+  ButtonOk->setFocus();
+
+  connect(ButtonOk, &QPushButton::clicked, this, &TFormPreferences::ButtonOkClick);
+  connect(ButtonCancel, &QPushButton::clicked, this, &TFormPreferences::ButtonCancelClick);
+  FormCreate();
+}
+
+int TFormPreferences::Ask(QWidget* owner, TScanSettings& settings) {
+  TFormPreferences dialog(owner);
+  PlaceDialog(owner, &dialog);
+  dialog.LoadSettings(settings);
+  const int result = RunModal(dialog);
+  if (result == ModalOk) dialog.SaveSettings(settings);
+  return result;
+}
+
+void TFormPreferences::LoadSettings(const TScanSettings& settings) {
+  CheckBoxCombineOther->setChecked(settings.combineother != 0);
+}
+
+void TFormPreferences::SaveSettings(TScanSettings& settings) const {
+  settings.combineother = CheckBoxCombineOther->isChecked() ? 1 : 0;
+}
+
+void TFormPreferences::ShowHelp(QTextEdit* richEdit) {
+  if (!richEdit) return;
+  richEdit->clear();
+  AddHelpText(richEdit, "Combine small items into \"(other)\"",
+              "This will combine some of the smaller items in the pie chart into a single item "
+              "called \"(other)\". It is useful for those directories where you have a very large "
+              "number of subdirectories and the pie chart is getting cluttered.");
+  richEdit->moveCursor(QTextCursor::Start);  // show the panel from its title
+}
+
+void TFormPreferences::FormCreate() { ShowHelp(RichEditHelp); }
+
+void TFormPreferences::ButtonOkClick() { done(ModalOk); }
+
+void TFormPreferences::ButtonCancelClick() { done(ModalCancel); }
+
+}  // namespace ostrel

@@ -1,0 +1,45 @@
+// TFormPreferences: "Preferences", switches whether the chart combines small items into one
+// "(other)" item, with a help panel beside the switch. Neither button is the default or the
+// cancel button: Enter and Escape press neither.
+#pragma once
+#include "dialogs/formutil.h"
+
+class QCheckBox;
+class QPushButton;
+class QTextEdit;
+
+namespace ostrel {
+
+struct TScanSettings;
+
+class TFormPreferences : public TDialogForm {
+  Q_OBJECT
+ public:
+  // Not placed: the caller places it (PlaceDialog) over `owner`. FormCreate has run when the
+  // constructor returns.
+  explicit TFormPreferences(QWidget* owner);
+
+  // The Preferences command's exchange: places the dialog over `owner`, loads `settings`, runs
+  // it modally (RunModal) and on Ok saves into `settings`. Returns the modal result; redrawing
+  // the chart is the caller's.
+  static int Ask(QWidget* owner, TScanSettings& settings);
+
+  // The check box checked when "combineother" is not 0.
+  void LoadSettings(const TScanSettings& settings);
+  // "combineother" := 1 when the check box is checked, 0 otherwise. Nothing else is touched.
+  void SaveSettings(TScanSettings& settings) const;
+  // Clears `richEdit` and fills it with the help paragraph on combining small items.
+  static void ShowHelp(QTextEdit* richEdit);
+
+  QPushButton* ButtonOk;
+  QPushButton* ButtonCancel;
+  QTextEdit* RichEditHelp;
+  QCheckBox* CheckBoxCombineOther;
+
+ public slots:
+  void FormCreate();         // ShowHelp(RichEditHelp)
+  void ButtonOkClick();      // result 1
+  void ButtonCancelClick();  // result 2
+};
+
+}  // namespace ostrel
