@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/scancli.h"
+#include "platform/winmsg.h"
 #include "scan/paths.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
@@ -40,17 +41,35 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  // The scan's completion notice wakes this thread at once, as it would wake the window.
+  class TWakeOnNotice : public TMessageReceiver {
+   public:
+    explicit TWakeOnNotice(pthread_t waiter) : Waiter(waiter) {}
+    std::intptr_t HandleMessage(uint32_t, std::uintptr_t, std::intptr_t) override {
+      pthread_kill(Waiter, SIGUSR1);
+      return 0;
+    }
+    pthread_t Waiter;
+  } wake(pthread_self());
+  const THandle window = RegisterWindow(&wake);
 
   const auto started = std::chrono::steady_clock::now();
   TThreadLoader loader(true);
   loader.Path = options.Path;
+  loader.NotifyWindow = window;
+  loader.NotifyMessage = WmUser + 101;
   loader.Resume();
-  const timespec tick{0, 20'000'000};
-  while (!loader.Finished()) {
-    if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) loader.StopFlag = 1;
+  const timespec tick{0, 100'000'000};
+  for (;;) {
+    const int signal = sigtimedwait(&stopSignals, nullptr, &tick);
+    if (signal == SIGUSR1 || loader.Finished()) break;
+    if (signal == SIGINT || signal == SIGTERM) loader.StopFlag = 1;
   }
   loader.WaitFor();
+  UnregisterWindow(window);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
   static char buffer[1 << 16];

@@ -1,5 +1,6 @@
 #include "mainwin/breakdown.h"
 
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -78,14 +79,15 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
 }
 
 std::string FormatSize(double value) {
-  char text[64];
-  if (value > 1048576)
-    std::snprintf(text, sizeof text, "%1.1f MB", value / 1048576);
-  else if (value > 1024)
-    std::snprintf(text, sizeof text, "%1.1f KB", value / 1024);
-  else
-    std::snprintf(text, sizeof text, "%1.0f B", value);
-  return text;
+  // to_chars, not printf: the text must not take the desktop's decimal comma.
+  auto fixed = [](double v, int decimals, const char* unit) {
+    char text[400];
+    auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr;
+    return std::string(text, end) + unit;
+  };
+  if (value > 1048576) return fixed(value / 1048576, 1, " MB");
+  if (value > 1024) return fixed(value / 1024, 1, " KB");
+  return fixed(value, 0, " B");
 }
 
 }  // namespace ostrel

@@ -53,7 +53,7 @@ struct TChartItemEntry {
 int CompareChartItems(StrEntry* a, StrEntry* b, int32_t param);
 
 // A size as the status bar shows it: "%1.1f MB" above 1048576 bytes, "%1.1f KB" above 1024,
-// else "%1.0f B".
+// else "%1.0f B"; always with a decimal point, whatever the locale.
 std::string FormatSize(double value);
 
 }  // namespace ostrel

@@ -14,7 +14,10 @@ namespace ostrel {
 inline constexpr int32_t NodeFile = 1;
 inline constexpr int32_t NodeFolder = 2;
 
-struct DirNode {
+// Packed to 4-byte alignment: the fields keep their order, and the 8 bytes of padding that
+// natural alignment would put after Kind and Depth are saved on every node of a tree that may
+// hold millions.
+struct __attribute__((packed, aligned(4))) DirNode {
   const char* Name;         // arena string: the entry's name; a top-level node's path or label
   const char* ParentPath;   // arena string shared by all children of one folder; "" at the top
   double OwnSize;           // a file's size in bytes; 0 for a folder
