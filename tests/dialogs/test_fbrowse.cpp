@@ -4,10 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QtTest>
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -17,19 +14,12 @@
 #include "dialogs/fbrowse.h"
 #include "dialogs/fmkdir.h"
 #include "platform/files.h"
-#include "tests/dialogs/screenshot.h"
+#include "tests/dialogs/dialogtest.h"
 #include "tests/support/fixture.h"
 
 using namespace ostrel;
 
 namespace {
-
-std::string RealPath(const std::string& path) {
-  char* real = realpath(path.c_str(), nullptr);
-  std::string result = real ? real : "";
-  std::free(real);
-  return result;
-}
 
 // A caller's path buffer with guard bytes behind it.
 struct TGuardedPath {
@@ -39,24 +29,8 @@ struct TGuardedPath {
     std::memset(Guard, 'G', sizeof Guard);
     std::snprintf(Text, sizeof Text, "%s", start.c_str());
   }
-  bool GuardIntact() const {
-    for (char c : Guard)
-      if (c != 'G') return false;
-    return true;
-  }
+  bool GuardIntact() const { return std::all_of(std::begin(Guard), std::end(Guard), [](char c) { return c == 'G'; }); }
 };
-
-// Answers the create-directory dialog by typing `name` and pressing Ok, or Cancel.
-TModalHook AnswerMkdir(const QString& name, bool ok) {
-  return [name, ok](QDialog& dialog) {
-    auto* mkdir = qobject_cast<TFormMkdir*>(&dialog);
-    if (!mkdir) return -1;
-    mkdir->show();
-    QTest::keyClicks(mkdir->EditCreateDir, name);
-    QTest::mouseClick(ok ? mkdir->Button1 : mkdir->Button2, Qt::LeftButton);
-    return mkdir->result();
-  };
-}
 
 }  // namespace
 
@@ -73,17 +47,17 @@ class TestFormBrowse : public QObject {
     dialog->show();
     return dialog;
   }
+  QString Text(const char* rel) const { return QString::fromStdString(Root + rel); }
 
  private slots:
   void init() {
     Tree = std::make_unique<test::TempTree>();
-    Tree->Dir("a/b/c");
-    Tree->Dir("work");
-    Tree->Dir("caf\xe9");
-    Root = RealPath(Tree->Root());
+    for (const char* dir : {"a/b/c", "work", "caf\xe9"}) Tree->Dir(dir);
+    char* real = realpath(Tree->Root().c_str(), nullptr);
+    Root = real;
+    std::free(real);
     SavedCurrent = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(QString::fromStdString(Root + "/work")));
-    SetModalHook({});
+    QVERIFY(QDir::setCurrent(Text("/work")));
   }
   void cleanup() {
     SetModalHook({});
@@ -91,158 +65,107 @@ class TestFormBrowse : public QObject {
     Tree.reset();
   }
 
-  void startsInAnExistingFolder() {
-    TGuardedPath path(Root + "/a/b");
+  void startsInTheGivenFolderOrElseTheWorkingFolder_data() {
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<QByteArray>("shown");
+    QTest::newRow("existing") << QByteArray("/a/b") << QByteArray("/a/b");
+    QTest::newRow("empty") << QByteArray() << QByteArray("/work");
+    QTest::newRow("missing") << QByteArray("/a/none") << QByteArray("/work");
+  }
+  void startsInTheGivenFolderOrElseTheWorkingFolder() {
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArray, shown);
+    TGuardedPath path(start.isEmpty() ? std::string() : Root + start.toStdString());
     auto dialog = Open(path.Text);
     QCOMPARE(dialog->FReady, 1);
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/a/b");
-    QCOMPARE(dialog->EditBrowseName->text(), QString::fromStdString(Root + "/a/b"));
-    const std::string drive = dialog->DriveComboBrowse->Drive();
-    QVERIFY(!drive.empty());
-    QCOMPARE(RootHolding({drive}, Root), 0);
-    QCOMPARE(dialog->windowTitle(), QString("Select Directory"));
-    QVERIFY(test::SaveScreenshot(*dialog, "fbrowse"));
+    QCOMPARE(dialog->DirListBrowse->Directory(), Root + shown.toStdString());
+    QCOMPARE(dialog->EditBrowseName->text(), Text(shown.constData()));
+    QCOMPARE(RootHolding({dialog->DriveComboBrowse->Drive()}, Root), 0);
   }
 
-  void startsInTheWorkingFolderOtherwise_data() {
-    QTest::addColumn<QByteArray>("start");
-    QTest::newRow("empty") << QByteArray("");
-    QTest::newRow("missing") << QByteArray("/no/such/folder");
-    QTest::newRow("missing below the tree") << QByteArray("a/none");
-    QTest::newRow("a file") << QByteArray("/proc/self/status");
+  void okReturnsTheEditCancelLeavesTheBuffer_data() {
+    QTest::addColumn<int>("how");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Ok") << 0 << ModalOk;
+    QTest::newRow("Enter") << 1 << ModalOk;
+    QTest::newRow("Cancel") << 2 << ModalCancel;
+    QTest::newRow("Escape") << 3 << ModalCancel;
+    QTest::newRow("close") << 4 << ModalCancel;
   }
-  void startsInTheWorkingFolderOtherwise() {
-    QFETCH(QByteArray, start);
-    TGuardedPath path(start.toStdString());
-    auto dialog = Open(path.Text);
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/work");
-    QCOMPARE(dialog->EditBrowseName->text(), QString::fromStdString(Root + "/work"));
-    auto none = std::make_unique<TFormBrowse>(nullptr, nullptr);
-    QCOMPARE(none->DirListBrowse->Directory(), Root + "/work");
-  }
-
-  void okReturnsTheTypedTextUnchecked() {
+  void okReturnsTheEditCancelLeavesTheBuffer() {
+    QFETCH(int, how);
+    QFETCH(int, result);
     TGuardedPath path(Root + "/a");
     auto dialog = Open(path.Text);
     dialog->EditBrowseName->clear();
-    QTest::keyClicks(dialog->EditBrowseName, "/no/such/place");
-    QTest::mouseClick(dialog->Button2, Qt::LeftButton);
-    QCOMPARE(dialog->result(), ModalOk);
-    QCOMPARE(QByteArray(path.Text), QByteArray("/no/such/place"));
+    QTest::keyClicks(dialog->EditBrowseName, "/no/such/place");  // returned unchecked
+    if (how == 0) QTest::mouseClick(dialog->Button2, Qt::LeftButton);
+    if (how == 1) QTest::keyClick(dialog->EditBrowseName, Qt::Key_Return);
+    if (how == 2) QTest::mouseClick(dialog->Button3, Qt::LeftButton);
+    if (how == 3) QTest::keyClick(dialog->EditBrowseName, Qt::Key_Escape);
+    if (how == 4) dialog->close();
+    QCOMPARE(dialog->result(), result);
+    QCOMPARE(QByteArray(path.Text), result == ModalOk ? QByteArray("/no/such/place") : Text("/a").toUtf8());
   }
 
-  void enterInTheEditPressesOk() {
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    dialog->EditBrowseName->setFocus();
-    QTest::keyClick(dialog->EditBrowseName, Qt::Key_Return);
-    QCOMPARE(dialog->result(), ModalOk);
-    QCOMPARE(QByteArray(path.Text), QByteArray::fromStdString(Root + "/a"));
-  }
-
-  void okKeepsANameThatIsNotUtf8ByteExact() {
+  void okCutsALongTextAndKeepsBytesExact() {
     TGuardedPath path(Root + "/caf\xe9");
     auto dialog = Open(path.Text);
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/caf\xe9");
     path.Text[0] = '\0';
     QTest::mouseClick(dialog->Button2, Qt::LeftButton);
     QCOMPARE(QByteArray(path.Text), QByteArray::fromStdString(Root + "/caf\xe9"));
-  }
 
-  void cancelEscapeAndCloseLeaveTheBuffer_data() {
-    QTest::addColumn<int>("how");
-    QTest::newRow("Cancel") << 0;
-    QTest::newRow("Escape") << 1;
-    QTest::newRow("close") << 2;
-  }
-  void cancelEscapeAndCloseLeaveTheBuffer() {
-    QFETCH(int, how);
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    QTest::keyClicks(dialog->EditBrowseName, "/typed");
-    if (how == 0) QTest::mouseClick(dialog->Button3, Qt::LeftButton);
-    if (how == 1) QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    if (how == 2) dialog->close();
-    QCOMPARE(dialog->result(), ModalCancel);
-    QCOMPARE(QByteArray(path.Text), QByteArray::fromStdString(Root + "/a"));
-  }
-
-  void aLongTextIsCutToTheBuffer() {
-    TGuardedPath path("");
-    auto dialog = Open(path.Text);
+    dialog = Open(path.Text);
     dialog->EditBrowseName->setText(QString(1500, 'x'));
     QTest::mouseClick(dialog->Button2, Qt::LeftButton);
     QCOMPARE(std::strlen(path.Text), size_t(PathBufferSize - 1));
     QVERIFY(path.GuardIntact());
   }
 
-  void anotherDriveShowsItsRoot() {
+  void anotherDriveShowsItsRootAndOneThatCannotBeEnteredChangesNothing() {
     TGuardedPath path(Root + "/a/b");
     auto dialog = Open(path.Text);
-    dialog->DriveComboBrowse->SetDrives({{"/", DriveFixed, false}, {Root, DriveFixed, false}});
+    dialog->DriveComboBrowse->SetDrives({{"/", DriveFixed, false}, {Root, DriveFixed, false}, {Root + "/gone", DriveCdRom, false}});
     dialog->DriveComboBrowse->setCurrentIndex(1);
     QCOMPARE(dialog->DirListBrowse->Directory(), Root);
-    QCOMPARE(dialog->EditBrowseName->text(), QString::fromStdString(Root));
-    dialog->DriveComboBrowse->setCurrentIndex(0);
-    QCOMPARE(dialog->DirListBrowse->Directory(), std::string("/"));
-    QCOMPARE(dialog->EditBrowseName->text(), QString("/"));
+    QCOMPARE(dialog->EditBrowseName->text(), Text(""));
+    dialog->DriveComboBrowse->setCurrentIndex(2);
+    QCOMPARE(dialog->DirListBrowse->Directory(), Root);
+    QCOMPARE(dialog->DriveComboBrowse->Drive(), Root);
+    QCOMPARE(QApplication::topLevelWidgets().size(), qsizetype(1));  // no message box
   }
 
-  void aDriveThatCannotBeEnteredChangesNothing() {
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    dialog->DriveComboBrowse->SetDrives({{"/", DriveFixed, false}, {Root + "/gone", DriveCdRom, false}});
-    dialog->DriveComboBrowse->SetDrive(Root + "/a");
-    dialog->DriveComboBrowse->setCurrentIndex(1);
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/a");
-    QCOMPARE(dialog->DriveComboBrowse->Drive(), std::string("/"));
-    QCOMPARE(dialog->EditBrowseName->text(), QString::fromStdString(Root + "/a"));
-    QCOMPARE(QApplication::topLevelWidgets().size(), qsizetype(1));
+  void createDirectory_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("listAfter");
+    QTest::newRow("made and entered") << QString("New") << true << QByteArray("/a/New");
+    QTest::newRow("cancelled") << QString("New") << false << QByteArray("/a");
+    QTest::newRow("cannot be made") << QString("x/y") << true << QByteArray("/a");
   }
-
-  void createDirectoryMakesTheFolderAndMovesThere() {
+  void createDirectory() {
+    QFETCH(QString, name);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, listAfter);
     TGuardedPath path(Root + "/a");
     auto dialog = Open(path.Text);
-    SetModalHook(AnswerMkdir("New", true));
+    SetModalHook([&](QDialog& modal) {
+      auto* mkdir = qobject_cast<TFormMkdir*>(&modal);
+      if (!mkdir) return -1;
+      mkdir->show();
+      QTest::keyClicks(mkdir->EditCreateDir, name);
+      QTest::mouseClick(ok ? mkdir->Button1 : mkdir->Button2, Qt::LeftButton);
+      return mkdir->result();
+    });
     QTest::mouseClick(dialog->Button1, Qt::LeftButton);
-    QVERIFY(FolderExists((Root + "/a/New").c_str()));
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/a/New");
-    QCOMPARE(dialog->EditBrowseName->text(), QString::fromStdString(Root + "/a/New"));
+    QCOMPARE(FolderExists((Root + "/a/New").c_str()), listAfter == "/a/New");
+    QCOMPARE(dialog->DirListBrowse->Directory(), Root + listAfter.toStdString());
+    QCOMPARE(dialog->EditBrowseName->text(), Text(listAfter.constData()));
     QVERIFY(dialog->isVisible());
-    QCOMPARE(QByteArray(path.Text), QByteArray::fromStdString(Root + "/a"));
+    QCOMPARE(QByteArray(path.Text), Text("/a").toUtf8());
   }
 
-  void createDirectoryCancelledChangesNothing() {
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    SetModalHook(AnswerMkdir("New", false));
-    QTest::mouseClick(dialog->Button1, Qt::LeftButton);
-    QVERIFY(!FolderExists((Root + "/a/New").c_str()));
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/a");
-  }
-
-  void aFolderThatCannotBeMadeLeavesTheListWhereItWas() {
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    SetModalHook(AnswerMkdir("x/y", true));
-    QSignalSpy moves(dialog->DirListBrowse, &TDirectoryListBox::DirectoryChanged);
-    QTest::mouseClick(dialog->Button1, Qt::LeftButton);
-    QCOMPARE(moves.count(), 0);
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/a");
-    QCOMPARE(dialog->EditBrowseName->text(), QString::fromStdString(Root + "/a"));
-    QCOMPARE(QApplication::topLevelWidgets().size(), qsizetype(1));
-  }
-
-  void createDirectoryUsesTheTypedPath() {
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    dialog->EditBrowseName->setText(QString::fromStdString(Root + "/a/b/"));
-    SetModalHook(AnswerMkdir("Sub", true));
-    QTest::mouseClick(dialog->Button1, Qt::LeftButton);
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + "/a/b/Sub");
-  }
-
-  void mkdirOkWritesTheNameAndCancelDoesNot_data() {
+  void mkdirWritesTheNameOnlyOnOk_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QByteArray>("expected");
@@ -250,7 +173,7 @@ class TestFormBrowse : public QObject {
     QTest::newRow("Cancel") << QString("New") << false << QByteArray("before");
     QTest::newRow("long name cut") << QString(300, 'n') << true << QByteArray(MkdirNameSize - 1, 'n');
   }
-  void mkdirOkWritesTheNameAndCancelDoesNot() {
+  void mkdirWritesTheNameOnlyOnOk() {
     QFETCH(QString, typed);
     QFETCH(bool, ok);
     QFETCH(QByteArray, expected);
@@ -260,25 +183,24 @@ class TestFormBrowse : public QObject {
     TFormMkdir dialog(nullptr, name);
     dialog.show();
     QTest::keyClicks(dialog.EditCreateDir, typed);
-    QTest::mouseClick(ok ? dialog.Button1 : dialog.Button2, Qt::LeftButton);
+    QTest::keyClick(dialog.EditCreateDir, ok ? Qt::Key_Return : Qt::Key_Escape);
     QCOMPARE(dialog.result(), ok ? ModalOk : ModalCancel);
     QCOMPARE(QByteArray(name), expected);
     QCOMPARE(name[MkdirNameSize], 'G');
   }
 
-  void mkdirKeys() {
-    TFormMkdir dialog(nullptr, nullptr);
-    dialog.show();
-    QCOMPARE(dialog.windowTitle(), QString("Create Directory"));
-    QVERIFY(test::SaveScreenshot(dialog, "fmkdir"));
-    QTest::keyClick(dialog.EditCreateDir, Qt::Key_Return);
-    QCOMPARE(dialog.result(), ModalOk);
-    dialog.show();
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QCOMPARE(dialog.result(), ModalCancel);
-    // The prompt is never cut off by the dialog's edge.
-    QVERIFY(dialog.Label1->geometry().right() < dialog.width());
-    QVERIFY(dialog.Label1->width() >= dialog.Label1->sizeHint().width());
+  void looksRight() {
+    TGuardedPath path(Root + "/a/b");
+    auto browse = Open(path.Text);
+    QCOMPARE(browse->windowTitle(), QString("Select Directory"));
+    QCOMPARE(test::TabOrder(browse->DirListBrowse),
+             (QStringList{"DirListBrowse", "DriveComboBrowse", "Button1", "Button2", "Button3", "EditBrowseName"}));
+    QVERIFY(test::SaveScreenshot(*browse, "fbrowse"));
+    TFormMkdir mkdir(nullptr, nullptr);
+    mkdir.show();
+    QCOMPARE(mkdir.windowTitle(), QString("Create Directory"));
+    QVERIFY(mkdir.Label1->geometry().right() < mkdir.width());  // the prompt is never cut off
+    QVERIFY(test::SaveScreenshot(mkdir, "fmkdir"));
   }
 };
 
