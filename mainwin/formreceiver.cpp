@@ -33,10 +33,14 @@ std::intptr_t TFormReceiver::HandleMessage(uint32_t msg, std::uintptr_t wParam, 
   // Posted under the lock, so Detach cannot slip in between the check and the post; waited for
   // outside it, so the GUI thread can take the lock meanwhile. A posted call that is dropped
   // with the window's pending events breaks its promise, which releases the sender.
+  // The posted call holds the only reference to the promise.
   auto reply = std::make_shared<std::promise<std::intptr_t>>();
   std::future<std::intptr_t> result = reply->get_future();
   QMetaObject::invokeMethod(
-      form, [form, reply, msg, wParam, lParam] { reply->set_value(form->Dispatch(msg, wParam, lParam)); },
+      form,
+      [form, reply = std::move(reply), msg, wParam, lParam] {
+        reply->set_value(form->Dispatch(msg, wParam, lParam));
+      },
       Qt::QueuedConnection);
   lock.unlock();
   try {

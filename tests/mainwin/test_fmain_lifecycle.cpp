@@ -1,0 +1,296 @@
+// The main window's lifecycle: the command line, the members at construction, the delayed
+// first tick, the completion message sent from another thread, and exceptions in handlers.
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "mainwin/fmain.h"
+#include "mainwin/textcase.h"
+#include "mainwin_support.h"
+#include "platform/files.h"
+#include "scan/scansettings.h"
+
+using namespace ostrel;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Records every exception display instead of opening a box.
+class TRecordingApp : public TApplication {
+ public:
+  using TApplication::TApplication;
+  void ShowException(const QString& message) override { Shown << message; }
+  QStringList Shown;
+};
+
+TRecordingApp* App() { return static_cast<TRecordingApp*>(qApp); }
+
+// What the probe window's Dispatch saw. Kept outside the window, which a case may delete.
+struct TDispatchLog {
+  std::atomic<int> Calls{0};
+  std::atomic<uint32_t> Msg{0};
+  std::atomic<std::intptr_t> LParam{0};
+  std::atomic<bool> OnGuiThread{false};
+  std::atomic<bool> SenderWasBlocked{false};
+  const std::atomic<bool>* SenderReturned = nullptr;
+};
+
+class TProbeForm : public TForm1 {
+ public:
+  TProbeForm(TDispatchLog& log) : TForm1({"ostrel"}), Log(log) {}
+  std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    Log.Msg = msg;
+    Log.LParam = lParam;
+    Log.OnGuiThread = QThread::currentThread() == qApp->thread();
+    // Give a sender that did not wait the time to show it.
+    std::this_thread::sleep_for(30ms);
+    Log.SenderWasBlocked = Log.SenderReturned && !Log.SenderReturned->load();
+    ++Log.Calls;
+    return TForm1::Dispatch(msg, wParam, lParam);
+  }
+  TDispatchLog& Log;
+};
+
+}  // namespace
+
+class TestFmainLifecycle : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void autoMinimizeSwitch_data();
+  void autoMinimizeSwitch();
+  void compareNoCase_data();
+  void compareNoCase();
+  void membersAtConstruction();
+  void timerLoadTicksOnceAfterTheLoopStarts();
+  void completionSentFromAnotherThread();
+  void otherMessagesIgnored();
+  void sendFromTheGuiThread();
+  void destroyedWindowReleasesAWaitingSender();
+  void exceptionInHandlerIsShownAndLoopGoesOn();
+
+ private:
+  void ShowScanningLook(TForm1* form);
+  std::unique_ptr<test::TTempStore> Store;
+};
+
+void TestFmainLifecycle::init() {
+  Store = std::make_unique<test::TTempStore>();
+  App()->Shown.clear();
+}
+
+void TestFmainLifecycle::cleanup() { Store.reset(); }
+
+void TestFmainLifecycle::ShowScanningLook(TForm1* form) {
+  form->LabelStandBy->show();
+  form->LabelScanned->show();
+  form->LabelCount->show();
+  form->ButtonStop->show();
+}
+
+void TestFmainLifecycle::autoMinimizeSwitch_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<bool>("set");
+  QTest::newRow("no arguments") << QStringList{"ostrel"} << false;
+  QTest::newRow("argument 1") << QStringList{"ostrel", "-autominimize"} << true;
+  QTest::newRow("after a path") << QStringList{"ostrel", "/data", "-autominimize"} << true;
+  QTest::newRow("third of three") << QStringList{"ostrel", "/data", "x", "-autominimize"} << true;
+  QTest::newRow("upper case") << QStringList{"ostrel", "-AUTOMINIMIZE"} << true;
+  QTest::newRow("mixed case") << QStringList{"ostrel", "/data", "-AutoMinimize"} << true;
+  QTest::newRow("longer") << QStringList{"ostrel", "-autominimizex"} << false;
+  QTest::newRow("shorter") << QStringList{"ostrel", "-autominimiz"} << false;
+  QTest::newRow("no dash") << QStringList{"ostrel", "autominimize"} << false;
+  QTest::newRow("argument 0 is the program") << QStringList{"-autominimize"} << false;
+  QTest::newRow("argument 0 and a path") << QStringList{"-autominimize", "/data"} << false;
+  // Only a-z fold: a dotless or dotted I of another script is not an i.
+  QTest::newRow("non-ASCII letter") << QStringList{"ostrel", "-autom\xc4\xb0nimize"} << false;
+  QTest::newRow("empty argument") << QStringList{"ostrel", ""} << false;
+}
+
+void TestFmainLifecycle::autoMinimizeSwitch() {
+  QFETCH(QStringList, args);
+  QFETCH(bool, set);
+  std::vector<std::string> argv;
+  for (const QString& a : args) argv.push_back(a.toStdString());
+  QCOMPARE(HasAutoMinimizeSwitch(argv), set);
+  // The window records it, and shows itself all the same.
+  TForm1 form(argv);
+  QCOMPARE(ScanSettings.autominimize, set ? 1 : 0);
+  QCOMPARE(form.Arguments(), argv);
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  QVERIFY(!form.isMinimized());
+}
+
+void TestFmainLifecycle::compareNoCase_data() {
+  QTest::addColumn<QByteArray>("a");
+  QTest::addColumn<QByteArray>("b");
+  QTest::addColumn<int>("sign");
+  QTest::newRow("equal but for case") << QByteArray("Program Files") << QByteArray("PROGRAM files") << 0;
+  QTest::newRow("letters in order") << QByteArray("apple") << QByteArray("Banana") << -1;
+  QTest::newRow("prefix first") << QByteArray("Temp") << QByteArray("temp2") << -1;
+  QTest::newRow("empty first") << QByteArray("") << QByteArray("a") << -1;
+  // Letters fold up, so '_' (0x5F) sorts after every letter and '@' (0x40) before.
+  QTest::newRow("underscore after letters") << QByteArray("_cache") << QByteArray("zebra") << 1;
+  QTest::newRow("at before letters") << QByteArray("@home") << QByteArray("alpha") << -1;
+  // Other bytes count unsigned: a byte above 127 sorts after ASCII.
+  QTest::newRow("high byte after ASCII") << QByteArray("\xc3\xa9t\xc3\xa9") << QByteArray("zz") << 1;
+  QTest::newRow("high bytes never fold") << QByteArray("\xc3\xa9") << QByteArray("\xc3\x89") << 1;
+}
+
+void TestFmainLifecycle::compareNoCase() {
+  QFETCH(QByteArray, a);
+  QFETCH(QByteArray, b);
+  QFETCH(int, sign);
+  auto sgn = [](int v) { return (v > 0) - (v < 0); };
+  QCOMPARE(sgn(CompareNoCase(a.toStdString(), b.toStdString())), sign);
+  QCOMPARE(sgn(CompareNoCase(b.toStdString(), a.toStdString())), -sign);
+}
+
+void TestFmainLifecycle::membersAtConstruction() {
+  ScanSettings.autominimize = 1;
+  ScanSettings.combineother = 0;
+  ScanSettings.includecd.store(1);
+  TForm1 form({"ostrel"});
+  QVERIFY(form.Loader == nullptr);
+  QCOMPARE(form.ClickDepth, 0);
+  QVERIFY(form.CurrentDir.empty());
+  QCOMPARE(form.StartDir, WorkingDirectory());
+  QVERIFY(!form.StartDir.empty());
+  QVERIFY(form.Handle() != NoWindow);
+  // The constructor reset the record before loading an empty (first-start) store.
+  QCOMPARE(ScanSettings.autominimize, 0);
+  QCOMPARE(ScanSettings.combineother, 1);
+  QCOMPARE(ScanSettings.includecd.load(), 0);
+  QVERIFY(form.TimerUpdate->isActive());
+  QCOMPARE(form.TimerUpdate->interval(), 100);
+  QCOMPARE(form.TimerLoad->interval(), 100);
+}
+
+void TestFmainLifecycle::timerLoadTicksOnceAfterTheLoopStarts() {
+  TForm1 form({"ostrel"});
+  QSignalSpy load(form.TimerLoad, &QTimer::timeout);
+  QSignalSpy update(form.TimerUpdate, &QTimer::timeout);
+  QVERIFY(form.TimerLoad->isActive());
+  // No tick while no events are processed, however long that takes.
+  std::this_thread::sleep_for(250ms);
+  QCOMPARE(load.count(), 0);
+  QTest::qWait(600);
+  QCOMPARE(load.count(), 1);
+  QVERIFY(!form.TimerLoad->isActive());
+  // The progress timer goes on ticking.
+  QVERIFY(update.count() >= 3);
+  QVERIFY(form.TimerUpdate->isActive());
+}
+
+void TestFmainLifecycle::completionSentFromAnotherThread() {
+  TDispatchLog log;
+  std::atomic<bool> returned{false};
+  log.SenderReturned = &returned;
+  TProbeForm form(log);
+  ShowScanningLook(&form);
+  const THandle handle = form.Handle();
+
+  std::intptr_t result = -1;
+  std::thread sender([&] {
+    result = SendMessageSync(handle, ScanDoneMessage, 7, 1234);
+    returned = true;
+  });
+  QTRY_COMPARE(log.Calls.load(), 1);
+  sender.join();
+  QCOMPARE(log.Msg.load(), uint32_t(1125));
+  QCOMPARE(log.LParam.load(), std::intptr_t(1234));
+  QVERIFY(log.OnGuiThread);
+  QVERIFY(log.SenderWasBlocked);
+  QCOMPARE(result, std::intptr_t(0));
+  // The completion ended in the idle look.
+  QVERIFY(form.LabelStandBy->isHidden());
+  QVERIFY(form.LabelScanned->isHidden());
+  QVERIFY(form.LabelCount->isHidden());
+  QVERIFY(form.ButtonStop->isHidden());
+}
+
+void TestFmainLifecycle::otherMessagesIgnored() {
+  TDispatchLog log;
+  TProbeForm form(log);
+  ShowScanningLook(&form);
+  for (uint32_t msg : {ScanDoneMessage - 1, ScanDoneMessage + 1, WmUser, uint32_t(0)}) {
+    std::thread sender([&] { SendMessageSync(form.Handle(), msg, 0, 0); });
+    QTRY_COMPARE(log.Msg.load(), msg);
+    sender.join();
+  }
+  QCOMPARE(log.Calls.load(), 4);
+  QVERIFY(!form.LabelStandBy->isHidden());
+  QVERIFY(!form.ButtonStop->isHidden());
+}
+
+void TestFmainLifecycle::sendFromTheGuiThread() {
+  // No deadlock: on the GUI thread the message is handled at once.
+  TDispatchLog log;
+  TProbeForm form(log);
+  ShowScanningLook(&form);
+  QCOMPARE(SendMessageSync(form.Handle(), ScanDoneMessage, 0, 5), std::intptr_t(0));
+  QCOMPARE(log.Calls.load(), 1);
+  QVERIFY(log.OnGuiThread);
+  QVERIFY(form.LabelStandBy->isHidden());
+}
+
+void TestFmainLifecycle::destroyedWindowReleasesAWaitingSender() {
+  // A scan that ends while the window goes must neither hang nor reach the dead window.
+  TDispatchLog log;
+  auto form = std::make_unique<TProbeForm>(log);
+  const THandle handle = form->Handle();
+  std::promise<std::intptr_t> done;
+  std::future<std::intptr_t> result = done.get_future();
+  std::thread sender([&] { done.set_value(SendMessageSync(handle, ScanDoneMessage, 0, 1)); });
+  // The GUI thread processes no events meanwhile, so the message can only wait.
+  QCOMPARE(result.wait_for(150ms), std::future_status::timeout);
+  form.reset();
+  const bool released = result.wait_for(5s) == std::future_status::ready;
+  if (!released) sender.detach();  // keep the runner alive to report the failure
+  QVERIFY(released);
+  sender.join();
+  QCOMPARE(result.get(), std::intptr_t(0));
+  QCoreApplication::processEvents();
+  QCOMPARE(log.Calls.load(), 0);
+  // The handle now names nobody.
+  QCOMPARE(SendMessageSync(handle, ScanDoneMessage, 0, 1), std::intptr_t(0));
+}
+
+void TestFmainLifecycle::exceptionInHandlerIsShownAndLoopGoesOn() {
+  TForm1 form({"ostrel"});
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  int clicks = 0;
+  connect(form.ButtonCopy, &QPushButton::clicked, &form, [&clicks] {
+    if (++clicks == 1) throw std::runtime_error("Cannot read the folder.");
+  });
+  QTest::mouseClick(form.ButtonCopy, Qt::LeftButton);
+  QCOMPARE(App()->Shown, QStringList{"Cannot read the folder."});
+  QVERIFY(form.isVisible());
+
+  // A timer's handler throwing something else; events after it are still handled.
+  bool later = false;
+  QTimer::singleShot(0, &form, [] { throw 42; });
+  QTimer::singleShot(20, &form, [&later] { later = true; });
+  QTRY_VERIFY(later);
+  QCOMPARE(App()->Shown.size(), 2);
+  QCOMPARE(App()->Shown[1], QStringLiteral("An unknown error occurred."));
+  QTest::mouseClick(form.ButtonCopy, Qt::LeftButton);
+  QCOMPARE(clicks, 2);
+  QCOMPARE(App()->Shown.size(), 2);
+}
+
+OSTREL_MAINWIN_TEST_MAIN(TestFmainLifecycle, TRecordingApp)
+#include "test_fmain_lifecycle.moc"
