@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace ostrel {
 
 TFormMkdir::TFormMkdir(QWidget* owner, char* name) : TDialogForm(owner, QSize(321, 88)), FName(name) {

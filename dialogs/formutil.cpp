@@ -11,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>

@@ -27,9 +27,10 @@ namespace ostrel {
 // Only the user's own store is read: the system-wide and organisation-wide fallbacks are off.
 //
 // A key "exists" once its store holds at least one value; a missing or empty store counts as
-// absent, and opening it "creates" it. A store that cannot be read (no access, or a file that
-// is not valid settings text) is left alone: the opening is not a creation, every read returns
-// its default and no write reaches the file.
+// absent, and opening it "creates" it. A store that cannot be read is no creation and every
+// read returns its default: a file without access stays as it is (writes fail quietly), while
+// a file that is not valid settings text is rewritten by the next write, keeping what of it
+// could be parsed. Nothing here blocks or throws.
 
 struct SettingsKey {
   std::unique_ptr<QSettings> Key;  // null when closed

@@ -5,6 +5,8 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include <algorithm>
+
 #include "scan/scansettings.h"
 
 namespace ostrel {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
