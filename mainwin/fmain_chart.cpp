@@ -4,7 +4,7 @@
 
 namespace ostrel {
 
-// The chart is redrawn from here once the chart is built.
+// Records the choice; drawing the chart in the new kind is not built yet.
 void TForm1::RadioGroupChartTypeClick() { ScanSettings.charttype = RadioGroupChartType->ItemIndex(); }
 
 }  // namespace ostrel

@@ -411,6 +411,9 @@ void TestFmainLayout::screenshot() {
   QCOMPARE(shot.size(), Form->size());
   QVERIFY(shot.save(dir + "/main-idle.png"));
   QVERIFY(Form->Panel1->grab().save(dir + "/main-hint-panel.png"));
+  const QFontInfo hintFont(Form->HtmlLabel1->font());
+  qInfo("hint drawn in %s, %d px, stretch %d", qPrintable(hintFont.family()), hintFont.pixelSize(),
+        Form->HtmlLabel1->font().stretch());
 
   // The scanning look as well, for a look at the 24-pixel labels over the chart.
   for (QWidget* w : {static_cast<QWidget*>(Form->LabelStandBy), static_cast<QWidget*>(Form->LabelScanned),
