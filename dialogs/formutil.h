@@ -30,7 +30,7 @@ namespace ostrel {
 // absent, and opening it "creates" it. A store that cannot be read is no creation and every
 // read returns its default: a file without access stays as it is (writes fail quietly), while
 // a file that is not valid settings text is rewritten by the next write, keeping what of it
-// could be parsed. Nothing here blocks or throws.
+// could be parsed. Failures are never reported and never throw.
 
 struct SettingsKey {
   std::unique_ptr<QSettings> Key;  // null when closed
