@@ -78,6 +78,15 @@ bool FindNext(TSearch* search, TSearchRec& rec) {
     dirent* entry = readdir(search->Dir);
     if (!entry) return false;
     if (IsDotOrDotDot(entry->d_name)) continue;
+    if (entry->d_type == DT_DIR) {
+      // The listing already says it is a real folder (a link would be DT_LNK), and a folder's
+      // size counts as 0: one system call per folder saved.
+      rec.Name = entry->d_name;
+      rec.Attr = FaDirectory;
+      rec.Size = 0;
+      rec.Device = search->Device;
+      return true;
+    }
     struct stat st {};
     if (fstatat(dirfd(search->Dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) continue;  // removed since readdir saw it

@@ -13,7 +13,8 @@ struct TSearchRec {
   const char* Name = nullptr;  // valid until the next FindNext or FindClose on the same search
   uint32_t Attr = 0;           // FaDirectory for a real directory, 0 for anything else
   uint64_t Size = 0;           // apparent size in bytes, full 64 bits (0 for folders)
-  uint64_t Device = 0;         // the file system the entry lives on
+  uint64_t Device = 0;         // the file system the entry lives on; for a folder entry, that of
+                               // the listed folder (a mount point shows its own in FindDevice)
 };
 
 // An open listing of one folder. Opaque; created by FindOpen, destroyed by FindClose.
