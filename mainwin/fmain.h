@@ -102,9 +102,10 @@ class TForm1 : public QMainWindow {
   QPieSeries* Series1 = nullptr;             // chart type 0, series index 0
   QHorizontalBarSeries* Series3 = nullptr;   // chart type 1, series index 1
   QBarSeries* Series2 = nullptr;             // chart type 2, series index 2
+  // The three labels are sized to their text; code that changes a text calls adjustSize().
   QLabel* LabelStandBy = nullptr;            // on ChartPie, like the next seven
   QLabel* LabelScanned = nullptr;
-  QLabel* LabelCount = nullptr;
+  QLabel* LabelCount = nullptr;              // placed after LabelScanned's caption
   QPushButton* ButtonStop = nullptr;
   QPushButton* ButtonUp = nullptr;
   QPushButton* ButtonHelp = nullptr;

@@ -68,9 +68,10 @@ QLabel* MakeBigLabel(QWidget* parent, const char* name, const char* caption) {
   return label;
 }
 
-// Makes the caption wrap into at most `lines` lines that fit the label's height: the label's
-// own font if it fits, otherwise the first that fits of the same family, condensed, then one
-// pixel smaller, and so on down to 8 pixels.
+// Makes the caption wrap into at most `lines` lines that fit the label's height. Keeps the
+// label's font if it fits; otherwise takes the first that fits of: the same font condensed,
+// one pixel smaller, that condensed, and so on down to 8 pixels (the last one tried when
+// none fits).
 void FitToLines(THtmlLabel* label, int lines) {
   const QFont own = label->font();
   auto fits = [&](const QFont& font) {

@@ -1,6 +1,7 @@
 // TRadioGroup: a captioned box of radio buttons, one per item, of which at most one is selected.
 // The buttons are spread over the box in equal rows, one column, as the desktop system's radio
-// group does, so the box keeps its design size whatever the font.
+// group does, so the box keeps its design size whatever the font. They are placed whenever the
+// box is resized or its font changes (a hidden box gets its resize when it is first shown).
 #pragma once
 #include <QGroupBox>
 #include <QStringList>
