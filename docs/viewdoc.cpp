@@ -1,8 +1,11 @@
 #include "docs/viewdoc.h"
 
 #include <QDesktopServices>
+#include <QMessageBox>
 
 #include <utility>
+
+#include "platform/files.h"
 
 namespace ostrel {
 
@@ -13,6 +16,11 @@ TShellOpenHook& ShellOpenHook() {
   return hook;
 }
 
+TMessageBoxHook& MessageBoxHook() {
+  static TMessageBoxHook hook;
+  return hook;
+}
+
 void ShellOpen(const QUrl& url) {
   if (const TShellOpenHook& hook = ShellOpenHook())
     hook(url);
@@ -20,7 +28,105 @@ void ShellOpen(const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
+char Separator(TPathStyle style) { return style == TPathStyle::DriveLetters ? '\\' : '/'; }
+
+bool IsSeparator(char c, TPathStyle style) {
+  return c == '/' || (style == TPathStyle::DriveLetters && c == '\\');
+}
+
 }  // namespace
+
+std::string& JoinPath(const char* directory, const char* file, std::string& out, TPathStyle style) {
+  out = directory ? directory : "";
+  if (!out.empty()) {
+    const char last = out.back();
+    if (!IsSeparator(last, style) && !(style == TPathStyle::DriveLetters && last == ':'))
+      out += Separator(style);
+  }
+  out += file ? file : "";
+  return out;
+}
+
+std::string ProgramFolder(std::string_view programFile) {
+  size_t cut = std::string_view::npos;
+  for (size_t i = programFile.size(); i-- > 0;) {
+    if (IsSeparator(programFile[i], NativePathStyle)) {
+      cut = i;
+      break;
+    }
+  }
+  if (cut == std::string_view::npos) return {};
+  // A program in the root keeps the root, or its folder would read as the current folder.
+  return std::string(programFile.substr(0, cut == 0 ? 1 : cut));
+}
+
+std::string ResolveRelative(std::string folder, std::string_view relative) {
+  while (!relative.empty()) {
+    const size_t end = relative.find('/');
+    const std::string_view step = relative.substr(0, end);
+    relative = end == std::string_view::npos ? std::string_view() : relative.substr(end + 1);
+    if (step.empty() || step == ".") continue;
+    if (step == "..") {
+      const size_t slash = folder.find_last_of('/');
+      if (slash == std::string::npos)
+        folder.clear();
+      else
+        folder.erase(slash == 0 ? 1 : slash);
+      continue;
+    }
+    std::string joined;
+    folder = JoinPath(folder.c_str(), std::string(step).c_str(), joined, TPathStyle::Posix);
+  }
+  return folder;
+}
+
+QUrl LocalFileUrl(std::string_view path) {
+  QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+  if (!bytes.startsWith('/')) {
+    std::string absolute;
+    bytes = QByteArray::fromStdString(JoinPath(WorkingDirectory().c_str(), bytes.constData(), absolute,
+                                                TPathStyle::Posix));
+  }
+  return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
+int OpenIfExists(const char* path) {
+  if (!FileExists(path)) return 0;
+  ShellOpen(LocalFileUrl(path));
+  return 1;
+}
+
+int ViewDocument(const char* name, const char* directory, int quiet) {
+  return ViewDocument(name, directory, quiet, ProgramFilePath());
+}
+
+int ViewDocument(const char* name, const char* directory, int quiet, const std::string& programFile) {
+  const std::string base = name ? name : "";
+  const std::string html = base + ".html";
+  const std::string htm = base + ".htm";
+  std::string candidate;
+
+  if (OpenIfExists(JoinPath(directory, html.c_str(), candidate).c_str())) return 1;
+  if (OpenIfExists(JoinPath(directory, htm.c_str(), candidate).c_str())) return 1;
+  if (OpenIfExists(html.c_str())) return 1;
+  if (OpenIfExists(htm.c_str())) return 1;
+
+  const std::string programFolder = ProgramFolder(programFile);
+  if (!programFolder.empty()) {
+    for (const std::string& folder : {programFolder, ResolveRelative(programFolder, InstalledDocFolder)}) {
+      if (OpenIfExists(JoinPath(folder.c_str(), html.c_str(), candidate).c_str())) return 1;
+      if (OpenIfExists(JoinPath(folder.c_str(), htm.c_str(), candidate).c_str())) return 1;
+    }
+  }
+
+  if (quiet == 0) ShowOkMessage("Unable to find documentation", "error");
+  return 0;
+}
+
+void ExploreFolder(const char* path) {
+  if (!path || !*path) return;
+  ShellOpen(LocalFileUrl(path));
+}
 
 void SetShellOpenHook(TShellOpenHook hook) { ShellOpenHook() = std::move(hook); }
 
@@ -28,5 +134,16 @@ void OpenUrl(const char* url) {
   if (!url || !*url) return;
   ShellOpen(QUrl(QString::fromUtf8(url)));
 }
+
+void ShowOkMessage(const char* text, const char* caption) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption ? caption : ""),
+                  QString::fromUtf8(text ? text : ""), QMessageBox::Ok);
+  if (const TMessageBoxHook& hook = MessageBoxHook())
+    hook(box);
+  else
+    box.exec();
+}
+
+void SetMessageBoxHook(TMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
 
 }  // namespace ostrel
