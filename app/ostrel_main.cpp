@@ -1,5 +1,6 @@
 // The program's entry: the application object, the main window with the command line, the
-// event loop. Always returns 0, also after an exception, which is shown first.
+// event loop. Always returns 0, also after an exception, which is shown first; ends at once,
+// also with 0, when the window closed while a scan was running.
 #include <exception>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     ostrel::TForm1 form(std::vector<std::string>(argv, argv + argc));
     form.show();
     app.exec();
+    // The settings are saved by now. A walk that still runs is not waited for.
+    ostrel::QuitIfScansRunning(0);
   } catch (...) {
     app.ShowException(ostrel::TApplication::CurrentExceptionText());
   }

@@ -1,7 +1,10 @@
 #include "mainwin/breakdown.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <numeric>
 #include <string>
 
 #include "mainwin/textcase.h"
@@ -76,6 +79,101 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
     points.push_back({item->Label, item->Item->Size, item->Index});
   }
   return points;
+}
+
+std::vector<int> GroupPieSlices(const std::vector<TChartPoint>& points, double minFraction) {
+  std::vector<int> first;
+  double total = 0;
+  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  const double minValue = total * minFraction;
+  double run = -1;  // the open run's sum; -1 while none is open
+  for (size_t i = 0; i < points.size(); ++i) {
+    const double v = std::max(0.0, points[i].Value);
+    if (total > 0 && v >= minValue) {
+      first.push_back(static_cast<int>(i));
+      run = -1;
+      continue;
+    }
+    if (run < 0) {
+      first.push_back(static_cast<int>(i));
+      run = 0;
+    }
+    run += v;
+    if (total > 0 && run >= minValue) run = -1;
+  }
+  return first;
+}
+
+int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int end, double fraction) {
+  if (first < 0 || end > static_cast<int>(points.size()) || first >= end) return -1;
+  double total = 0;
+  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  if (total <= 0) return first;
+  double before = 0;
+  for (int i = 0; i < first; ++i) before += std::max(0.0, points[static_cast<size_t>(i)].Value);
+  const double at = fraction * total;
+  for (int i = first; i < end; ++i) {
+    before += std::max(0.0, points[static_cast<size_t>(i)].Value);
+    if (at < before) return i;
+  }
+  return end - 1;
+}
+
+namespace {
+
+// Indices of `values` from the largest down; equal values keep their order.
+std::vector<size_t> LargestFirst(const std::vector<double>& values) {
+  std::vector<size_t> order(values.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return values[a] > values[b]; });
+  return order;
+}
+
+}  // namespace
+
+std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::vector<bool>& wanted,
+                                 double distance, double lineHeight) {
+  const size_t n = values.size();
+  std::vector<bool> shown(n, false);
+  std::vector<double> y(n, 0);
+  std::vector<bool> right(n, false);
+  double total = 0;
+  for (double v : values) total += std::max(0.0, v);
+  if (total <= 0) return shown;
+  double start = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double v = std::max(0.0, values[i]);
+    const double middle = (start + v / 2) / total * 2 * M_PI;  // from the top, clockwise
+    start += v;
+    y[i] = -std::cos(middle) * distance;
+    right[i] = std::sin(middle) >= 0;
+  }
+  std::vector<size_t> kept;
+  for (size_t i : LargestFirst(values)) {
+    if (values[i] <= 0 || i >= wanted.size() || !wanted[i]) continue;
+    const bool clash = std::any_of(kept.begin(), kept.end(), [&](size_t k) {
+      return right[k] == right[i] && std::abs(y[k] - y[i]) < lineHeight;
+    });
+    if (clash) continue;
+    kept.push_back(i);
+    shown[i] = true;
+  }
+  return shown;
+}
+
+std::vector<bool> BarLabelsShown(const std::vector<double>& values, double pitch, double lineHeight) {
+  std::vector<bool> shown(values.size(), false);
+  std::vector<size_t> kept;
+  for (size_t i : LargestFirst(values)) {
+    const bool clash = std::any_of(kept.begin(), kept.end(), [&](size_t k) {
+      const double apart = std::abs(static_cast<double>(k) - static_cast<double>(i)) * pitch;
+      return apart < lineHeight;
+    });
+    if (clash) continue;
+    kept.push_back(i);
+    shown[i] = true;
+  }
+  return shown;
 }
 
 std::string FormatSize(double value) {

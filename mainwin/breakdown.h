@@ -52,6 +52,33 @@ struct TChartItemEntry {
 };
 int CompareChartItems(StrEntry* a, StrEntry* b, int32_t param);
 
+// ---- Drawing the points ----------------------------------------------------------------------
+//
+// The chart draws every point, but a pie cannot show thousands of slivers, nor a column of bars
+// thousands of readable labels. These decide what is drawn; none of them changes the points.
+
+// Groups `points`, in order, into the slices a pie draws. A point of at least `minFraction` of
+// the total gets a slice of its own; a run of smaller neighbours shares one slice until the run
+// reaches `minFraction`. Returns the index of each slice's first point, ascending; a slice ends
+// where the next begins. With a total of 0 all points share one slice; no points, no slices.
+std::vector<int> GroupPieSlices(const std::vector<TChartPoint>& points, double minFraction);
+
+// The point of [first, end) at `fraction` of the pie's full turn (0 at the top, growing
+// clockwise, as the slices are laid out), clamped to that run; -1 for an empty run.
+int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int end, double fraction);
+
+// Which of a pie's slice labels to draw so that none covers another. `values` are the slices'
+// values in pie order, `wanted` says which slice has a label at all; each label sits at its
+// slice's middle angle, `distance` from the centre, on the right or left half. Larger slices
+// win; a label is left out when one already kept on its half lies less than `lineHeight` above
+// or below it. Slices of value 0 get no label.
+std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::vector<bool>& wanted,
+                                 double distance, double lineHeight);
+
+// The same for labels beside bars `pitch` apart: larger bars win, and no two kept labels are
+// less than `lineHeight` apart.
+std::vector<bool> BarLabelsShown(const std::vector<double>& values, double pitch, double lineHeight);
+
 // A size as the status bar shows it: "%1.1f MB" above 1048576 bytes, "%1.1f KB" above 1024,
 // else "%1.0f B"; always with a decimal point, whatever the locale.
 std::string FormatSize(double value);

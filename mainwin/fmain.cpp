@@ -1,8 +1,13 @@
 #include "mainwin/fmain.h"
 
 #include <QAction>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChartView>
 #include <QCloseEvent>
+#include <QHorizontalBarSeries>
 #include <QMenuBar>
+#include <QPieSeries>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -13,6 +18,7 @@
 #include "mainwin/textcase.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
+#include "scan/tloader.h"
 
 namespace ostrel {
 
@@ -29,6 +35,8 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
   setWindowTitle(QString::fromLatin1(MainWindowCaption));
   CreateMenu();
   CreateControls();
+  SetUpTree();
+  SetUpChart();
 
   connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
   connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
@@ -47,6 +55,24 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
   connect(RadioGroupChartType, &TRadioGroup::Click, this, &TForm1::RadioGroupChartTypeClick);
   connect(TimerLoad, &QTimer::timeout, this, &TForm1::TimerLoadTimer);
   connect(TimerUpdate, &QTimer::timeout, this, &TForm1::TimerUpdateTimer);
+  connect(TreeViewDirectories, &QTreeWidget::itemClicked, this, &TForm1::TreeViewDirectoriesClick);
+  // The series report the slice or bar under the pointer and the one clicked; the handlers
+  // take it by its index in the series.
+  connect(Series1, &QPieSeries::hovered, this, [this](QPieSlice* slice, bool state) {
+    ChartHovered(Series1, static_cast<int>(Series1->slices().indexOf(slice)), state);
+  });
+  connect(Series3, &QHorizontalBarSeries::hovered, this,
+          [this](bool state, int index, QBarSet*) { ChartHovered(Series3, index, state); });
+  connect(Series2, &QBarSeries::hovered, this,
+          [this](bool state, int index, QBarSet*) { ChartHovered(Series2, index, state); });
+  connect(Series1, &QPieSeries::clicked, this, [this](QPieSlice* slice) {
+    PostChartClick(Series1, static_cast<int>(Series1->slices().indexOf(slice)));
+  });
+  connect(Series3, &QHorizontalBarSeries::clicked, this,
+          [this](int index, QBarSet*) { PostChartClick(Series3, index); });
+  connect(Series2, &QBarSeries::clicked, this, [this](int index, QBarSet*) { PostChartClick(Series2, index); });
+  connect(ChartPie->chart(), &QChart::plotAreaChanged, this, &TForm1::PlaceMarks);
+  ChartPie->viewport()->installEventFilter(this);
 
   CurrentDir.clear();
   StartDir = WorkingDirectory();
@@ -63,8 +89,19 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
 }
 
 TForm1::~TForm1() {
+  ChartPie->viewport()->removeEventFilter(this);
   UnregisterWindow(WindowHandle);
   Receiver->Detach();
+  // A sender may have looked the receiver up just before the handle went, and call it later.
+  TFormReceiver::Retire(std::move(Receiver));
+  for (const auto& scan : Scans) {
+    scan->NotifyWindow.store(NoWindow);
+    scan->NotifyMessage.store(0);
+    scan->StopFlag.store(1);
+  }
+  // The items point into the trees, which go with their loaders.
+  TreeViewDirectories->clear();
+  ReleaseScans();
 }
 
 void TForm1::FormCreate() {

@@ -5,8 +5,9 @@
 //
 // The class is split over several files by concern: fmain.cpp (construction, command line,
 // message routing, closing), fmain_layout.cpp (controls and menus), fmain_settings.cpp (the
-// settings store), fmain_scan.cpp (scan control), fmain_tree.cpp, fmain_chart.cpp and
-// fmain_commands.cpp (tree, chart and the buttons' and menus' commands).
+// settings store), fmain_scan.cpp (scan control), fmain_tree.cpp (the folder tree),
+// fmain_chart.cpp (the breakdown chart and its marks), fmain_hover.cpp (hover and click on the
+// chart) and fmain_commands.cpp (the buttons' and menus' commands).
 //
 // Everything here runs on the GUI thread. The one way in from another thread is the window's
 // handle: a message sent to it (SendMessageSync) runs Dispatch on the GUI thread while the
@@ -20,12 +21,17 @@
 #include <string_view>
 #include <vector>
 
+#include "mainwin/breakdown.h"
+#include "platform/drives.h"
 #include "platform/winmsg.h"
 
+class QAbstractSeries;
 class QAction;
 class QBarSeries;
+class QBarSet;
 class QChartView;
 class QFrame;
+class QGraphicsSimpleTextItem;
 class QHorizontalBarSeries;
 class QLabel;
 class QMenu;
@@ -34,9 +40,11 @@ class QPieSeries;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace ostrel {
 
+struct DirNode;
 class TAnchorLayout;
 class TFormReceiver;
 class THtmlLabel;
@@ -56,6 +64,29 @@ inline constexpr int DesignClientWidth = 674;
 inline constexpr int DesignClientHeight = 419;
 inline constexpr int StatusBarHeight = 19;
 
+// The answers of AskYesNo, as the desktop system numbers them.
+inline constexpr int IdYes = 6;
+inline constexpr int IdNo = 7;
+
+// Asks `text` in a modal Yes/No box captioned `caption` over `owner` (may be null) and returns
+// IdYes or IdNo; closing the box counts as No. The box runs through RunModal (formutil.h), so a
+// test's modal hook answers it by clicking one of its buttons.
+int AskYesNo(QWidget* owner, const char* text, const char* caption);
+
+// True while a scan thread started by any TForm1 of this process has not ended: still walking,
+// or waiting for a window to take its completion notice. Detached scans count too.
+bool ScanThreadsRunning();
+// With ScanThreadsRunning(), ends the process at once with `code` (std::_Exit, after flushing
+// the C streams): a running walk is neither stopped nor waited for, and no destructor runs, so
+// call it only once the settings are saved. Returns when no scan thread runs.
+void QuitIfScansRunning(int code);
+
+// The folder node a tree item stands for; null for a "My Computer" item (or null `item`).
+const DirNode* ItemNode(const QTreeWidgetItem* item);
+// True when the item names a folder on disk: false for "My Computer" and for the "All Drives"
+// root of an all-drives scan, whose node is a label rather than a path.
+bool ItemNamesFolder(const QTreeWidgetItem* item);
+
 // True when `arg` is "-autominimize", letters a-z compared without case (textcase.h).
 bool IsAutoMinimizeSwitch(std::string_view arg);
 // True when any argument from `args[1]` on is the switch; args[0] (the program) never counts.
@@ -71,7 +102,9 @@ class TForm1 : public QMainWindow {
   // not shown. TimerLoad and TimerUpdate run from here on.
   explicit TForm1(std::vector<std::string> args, QWidget* owner = nullptr);
   // Stops messages to the handle; one that is waiting for the GUI thread is released unhandled.
-  // A running scan is neither stopped nor waited for, and its loader is not freed.
+  // Then asks every scan this window started to stop, silently, and frees them with their
+  // trees, each after its walk has stopped at its next folder. The program itself never gets
+  // here with a scan running: it ends through QuitIfScansRunning first.
   ~TForm1() override;
 
   // The handle that scan threads notify (never NoWindow while the window exists).
@@ -82,6 +115,48 @@ class TForm1 : public QMainWindow {
   // The window's message dispatch: ScanDoneMessage goes to ScanCompleted(lParam); every other
   // message is ignored. Returns 0. Virtual as the toolkit's dispatch is.
   virtual std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+  // ---- Scan control (fmain_scan.cpp) ----
+  // Runs the scan wizard over `owner` with ScanSettings. Returns 1 when a scan was asked for:
+  // `path` is then the root to scan (empty for all drives) and the wizard's switches and path
+  // are in ScanSettings. Returns 0 when it was cancelled; nothing is changed then.
+  int AskWhatToScan(QWidget* owner, std::string& path);
+  // Shows the scanning look and starts a new TThreadLoader on `path` (empty: all drives),
+  // attached as Loader. Any scan attached before must have been detached (StopScan(1)).
+  void StartScan(const std::string& path);
+  // Asks the attached scan, if any, to stop at its next folder. With `detach` nonzero it is also
+  // silenced (it will send no notice), and after a pause of 100 ms Loader becomes null; the
+  // loader and its tree stay allocated, since tree items may point into it.
+  void StopScan(int detach);
+  // Where the drives of an all-drives scan come from; every loader started afterwards uses it.
+  // A test points it at a list of its own.
+  std::vector<TDrive> (*ScanDriveSource)() = &ListDrives;
+
+  // ---- Folder tree (fmain_tree.cpp) ----
+  // Adds an item for the folder `node` under `parentItem` and items for every folder below it,
+  // each level in tree order (CompareNoCase of the names, then their bytes). Files get no items.
+  // Each item keeps its node (ItemNode). Does nothing when either is null.
+  void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node);
+  // The selected tree item, or null.
+  QTreeWidgetItem* SelectedItem() const;
+
+  // ---- Breakdown chart (fmain_chart.cpp) ----
+  // Fills the chart with the breakdown of `item` (ComputeBreakdown over its child items), drawn
+  // by the series of ScanSettings.charttype; the other two series are emptied.
+  void BuildChart(QTreeWidgetItem* item);
+  // The series that ScanSettings.charttype selects (0 Series1, 1 Series3, 2 Series2), with
+  // `horizontal` set to 1 for Series3 and 0 for the others; null for any other chart type,
+  // `horizontal` then untouched.
+  QAbstractSeries* GetChartSeries(int& horizontal) const;
+  // The points the chart shows now, in drawing order, and the tree item they break down (null
+  // before the first build). A point's Child is the index of the child item it stands for.
+  const std::vector<TChartPoint>& ChartPoints() const { return Points; }
+  QTreeWidgetItem* ChartItem() const { return PointsItem; }
+  // The pie's slices each draw a run of consecutive points: slice k draws the points from
+  // PieSliceFirst()[k] up to the next slice's first. Slivers too thin to see share a slice.
+  const std::vector<int>& PieSliceFirst() const { return PieFirst; }
+  // The labels drawn beside the bars of the horizontal or vertical bar chart.
+  const std::vector<QGraphicsSimpleTextItem*>& BarMarks() const { return Marks; }
 
   // ---- Controls (object names equal the member names) ----
   QMenuBar* MainMenu1 = nullptr;
@@ -140,17 +215,41 @@ class TForm1 : public QMainWindow {
   void Quit1Click();
 
   // Scan control (fmain_scan.cpp).
+  // The new-scan flow: the path of argument 1 when there is one (refused silently when it names
+  // no folder), else the wizard's choice. Only when a scan is about to start is the attached
+  // one detached; a cancelled wizard leaves it running and attached.
   void RunNewScan();
-  void ScanCompleted(std::intptr_t lParam);
   void ShowIdle();
+  // Copies the attached scan's folder count into LabelCount while the scanning look shows.
   void TimerUpdateTimer();
+  // Asks "Are you sure you wish to abort ?"; on Yes the attached scan stops at its next folder.
   void ButtonStopClick();
   void NewScanClick();
 
-  // Tree and chart (fmain_tree.cpp, fmain_chart.cpp).
+  // Folder tree (fmain_tree.cpp).
+  // The completion notice of the scan `lParam` (its TThreadLoader). From the attached scan: adds
+  // a "My Computer" item with the scan's folders below it (alone when the scan has no root),
+  // selects it and shows its chart. A notice from any other scan while one is attached is
+  // ignored. Ends in the idle look, except for an ignored notice.
+  void ScanCompleted(std::intptr_t lParam);
+  // The single redraw path: sets CurrentDir from the selected item (empty when it names no
+  // folder) and builds its chart. Nothing happens while no item is selected.
+  void TreeViewDirectoriesClick();
+  // Selects the parent of the selected item, expanding and scrolling to it, and redraws.
   void ButtonUpClick();
-  // Stores the selected chart type in ScanSettings.charttype.
+
+  // Breakdown chart (fmain_chart.cpp).
+  // Stores the selected chart type in ScanSettings.charttype and redraws the selected item.
   void RadioGroupChartTypeClick();
+
+  // Hover and click (fmain_hover.cpp).
+  // Shows the label (panel 0) and size (panel 1) of the point under the pointer in StatusBar1;
+  // over no point only panel 0 is emptied. The chart's hover reports call it.
+  void ChartPieMouseMove();
+  // A click on slice or bar `valueIndex` of `series`: when that point stands for a subfolder,
+  // selects the subfolder's item and redraws. Points for the folder's own files and for the
+  // combined small folders change nothing; a click during another click's redraw is ignored.
+  void ChartPieClickSeries(QAbstractSeries* series, int valueIndex);
 
   // Commands (fmain_commands.cpp).
   void ButtonHelpClick();
@@ -165,6 +264,8 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Follows the pointer within a pie slice that draws several points.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // fmain_layout.cpp.
@@ -173,9 +274,43 @@ class TForm1 : public QMainWindow {
   void CreateChart(QWidget* client, TAnchorLayout* layout);
   void CreateHintPanel(QWidget* client, TAnchorLayout* layout);
 
+  // fmain_scan.cpp. Frees every scan of the window, each once its walk has ended.
+  void ReleaseScans();
+  // fmain_tree.cpp.
+  void SetUpTree();
+  void SelectItem(QTreeWidgetItem* item);
+  // fmain_chart.cpp.
+  void SetUpChart();
+  QAbstractSeries* DrawnSeries(int& horizontal) const;  // GetChartSeries, the pie for none
+  void ClearChart();
+  void FillPie();
+  void FillBars(QAbstractSeries* series);
+  // Decides which marks have room and where they go; runs after a build and whenever the plot
+  // area moves.
+  void PlaceMarks();
+  void PlacePieLabels();
+  void PlaceBarMarks(bool horizontal);
+  // fmain_hover.cpp.
+  void ChartHovered(QAbstractSeries* series, int valueIndex, bool state);
+  // The point drawn by slice or bar `valueIndex` of `series`; for a slice of several points the
+  // one under the pointer (the slice's first when the pointer is elsewhere). -1 for none.
+  int PointOfSeriesIndex(QAbstractSeries* series, int valueIndex) const;
+  // Queues ChartPieClickSeries for a click the series reported.
+  void PostChartClick(QAbstractSeries* series, int valueIndex);
+
   std::vector<std::string> Args;
   std::unique_ptr<TFormReceiver> Receiver;
   THandle WindowHandle = NoWindow;
+  // Every scan this window started, the attached one included; trees stay for the items.
+  std::vector<std::unique_ptr<TThreadLoader>> Scans;
+
+  std::vector<TChartPoint> Points;
+  QTreeWidgetItem* PointsItem = nullptr;
+  std::vector<int> PieFirst;
+  std::vector<QGraphicsSimpleTextItem*> Marks;
+  QAbstractSeries* HoverSeries = nullptr;  // where the pointer is, as the series report it
+  int HoverIndex = -1;
+  unsigned ChartBuilds = 0;  // counts BuildChart calls, so that a queued click can tell
 };
 
 // Reads the eight stored settings into ScanSettings (each member's present value is the

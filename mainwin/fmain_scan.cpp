@@ -1,42 +1,156 @@
 #include <QAbstractScrollArea>
 #include <QChartView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 
+#include "dialogs/formutil.h"
+#include "dialogs/fstart.h"
 #include "mainwin/fmain.h"
+#include "platform/drives.h"
+#include "scan/paths.h"
+#include "scan/scansettings.h"
+#include "scan/tloader.h"
 
 namespace ostrel {
 namespace {
 
+// Every loader of the process not yet freed, so that the program's end can tell whether a walk
+// still runs. Allocated once and never freed: a late reader at exit finds it intact.
+struct TLiveScans {
+  std::mutex Lock;
+  std::vector<const TThreadLoader*> Loaders;
+};
+
+TLiveScans& LiveScans() {
+  static auto* live = new TLiveScans;
+  return *live;
+}
+
 // A scroll area shows the cursor of its viewport, so both get it.
-void SetDefaultCursor(QAbstractScrollArea* area) {
-  area->unsetCursor();
-  area->viewport()->unsetCursor();
+void SetAreaCursor(QAbstractScrollArea* area, bool busy) {
+  for (QWidget* w : {static_cast<QWidget*>(area), area->viewport()}) {
+    if (busy)
+      w->setCursor(Qt::WaitCursor);
+    else
+      w->unsetCursor();
+  }
 }
 
 }  // namespace
+
+int AskYesNo(QWidget* owner, const char* text, const char* caption) {
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(caption), QString::fromLatin1(text),
+                  QMessageBox::Yes | QMessageBox::No, owner);
+  RunModal(box);
+  return box.standardButton(box.clickedButton()) == QMessageBox::Yes ? IdYes : IdNo;
+}
+
+bool ScanThreadsRunning() {
+  TLiveScans& live = LiveScans();
+  std::lock_guard<std::mutex> guard(live.Lock);
+  return std::any_of(live.Loaders.begin(), live.Loaders.end(),
+                     [](const TThreadLoader* loader) { return !loader->Finished(); });
+}
+
+void QuitIfScansRunning(int code) {
+  if (!ScanThreadsRunning()) return;
+  std::fflush(nullptr);
+  std::_Exit(code);
+}
 
 void TForm1::ShowIdle() {
   LabelStandBy->hide();
   LabelScanned->hide();
   LabelCount->hide();
   ButtonStop->hide();
-  SetDefaultCursor(ChartPie);
-  SetDefaultCursor(TreeViewDirectories);
+  SetAreaCursor(ChartPie, false);
+  SetAreaCursor(TreeViewDirectories, false);
 }
 
-// Not built yet: choosing what to scan and starting the scan thread.
-void TForm1::RunNewScan() {}
+void TForm1::RunNewScan() {
+  std::string path;
+  if (Args.size() > 1) {
+    path = Args[1];
+    AddPathSeparator(path);
+    if (DriveTypeOfPath(path.c_str()) == DriveNoRoot) return;
+  } else if (AskWhatToScan(this, path) == 0) {
+    return;
+  }
+  StopScan(1);
+  StartScan(path);
+}
 
-// Not built yet beyond the idle look: the tree of the finished scan.
-void TForm1::ScanCompleted(std::intptr_t) { ShowIdle(); }
+int TForm1::AskWhatToScan(QWidget* owner, std::string& path) {
+  return TFormStart::Ask(owner, ScanSettings, path) == ModalOk ? 1 : 0;
+}
 
-// Not built yet: the folder count of the running scan.
-void TForm1::TimerUpdateTimer() {}
+void TForm1::StartScan(const std::string& path) {
+  TimerLoad->stop();
+  LabelStandBy->show();
+  LabelScanned->show();
+  LabelCount->show();
+  ButtonStop->show();
+  SetAreaCursor(ChartPie, true);
+  SetAreaCursor(TreeViewDirectories, true);
 
-// Not built yet: stopping the running scan.
-void TForm1::ButtonStopClick() {}
+  auto loader = std::make_unique<TThreadLoader>(true);
+  loader->DriveSource = ScanDriveSource;
+  loader->NotifyWindow.store(Handle());
+  loader->NotifyMessage.store(ScanDoneMessage);
+  loader->Path = path;
+  Loader = loader.get();
+  {
+    TLiveScans& live = LiveScans();
+    std::lock_guard<std::mutex> guard(live.Lock);
+    live.Loaders.push_back(Loader);
+  }
+  Scans.push_back(std::move(loader));
+  Loader->Resume();
+}
+
+void TForm1::StopScan(int detach) {
+  if (!Loader) return;
+  if (detach) {
+    Loader->NotifyWindow.store(NoWindow);
+    Loader->NotifyMessage.store(0);
+  }
+  Loader->StopFlag.store(1);
+  if (detach) {
+    // Gives the old walk a moment to notice before a new one competes with it for the disk.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Loader = nullptr;
+  }
+}
+
+void TForm1::ReleaseScans() {
+  Loader = nullptr;
+  for (auto& scan : Scans) {
+    scan->WaitFor();
+    TLiveScans& live = LiveScans();
+    std::lock_guard<std::mutex> guard(live.Lock);
+    std::erase(live.Loaders, scan.get());
+  }
+  Scans.clear();
+}
+
+void TForm1::TimerUpdateTimer() {
+  if (LabelCount->isHidden() || !Loader) return;
+  LabelCount->setText(QString::number(Loader->FolderCount.load(std::memory_order_relaxed)));
+  LabelCount->adjustSize();
+}
+
+void TForm1::ButtonStopClick() {
+  if (AskYesNo(this, "Are you sure you wish to abort ?", "Abort Scan ?") == IdYes) StopScan(0);
+}
 
 void TForm1::NewScanClick() { RunNewScan(); }
 

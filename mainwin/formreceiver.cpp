@@ -7,6 +7,7 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "mainwin/fmain.h"
 
@@ -48,6 +49,16 @@ std::intptr_t TFormReceiver::HandleMessage(uint32_t msg, std::uintptr_t wParam, 
   } catch (const std::future_error&) {
     return 0;
   }
+}
+
+void TFormReceiver::Retire(std::unique_ptr<TFormReceiver> receiver) {
+  if (!receiver) return;
+  receiver->Detach();
+  // Never freed, not even at exit, when a scan thread may still be sending.
+  static auto* retired = new std::vector<std::unique_ptr<TFormReceiver>>;
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  retired->push_back(std::move(receiver));
 }
 
 void TFormReceiver::Detach() {

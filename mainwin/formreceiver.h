@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 #include "platform/winmsg.h"
@@ -16,6 +17,7 @@ class TFormReceiver final : public TMessageReceiver {
  public:
   explicit TFormReceiver(TForm1* form) : Form(form) {}
   // Waits until no send is inside HandleMessage any more (Detach releases the waiting ones).
+  // A receiver that was registered is never destroyed while the process runs (Retire).
   ~TFormReceiver() override;
 
   // Returns what Dispatch returned; 0 once detached, or when the window went before the
@@ -25,6 +27,11 @@ class TFormReceiver final : public TMessageReceiver {
   // Called on the GUI thread as the window goes: later messages are dropped, and messages
   // already waiting for the GUI thread are released unhandled.
   void Detach();
+
+  // Keeps a detached receiver for the rest of the process. SendMessageSync looks a receiver up
+  // and calls it outside the registry's lock, so a send that looked it up just before its
+  // handle was unregistered can still arrive afterwards; a kept receiver answers it with 0.
+  static void Retire(std::unique_ptr<TFormReceiver> receiver);
 
  private:
   std::mutex Lock;         // guards Form and the posting of a message
