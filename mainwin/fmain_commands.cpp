@@ -1,8 +1,10 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMessageBox>
 
 #include "dialogs/fabout.h"
+#include "dialogs/formutil.h"
 #include "dialogs/fprefs.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
@@ -20,10 +22,13 @@ constexpr const char* NoFolderMessage =
 // The document name of the user's manual.
 constexpr const char* ManualName = "ostrel";
 
-// False, after telling the user, when the selection names no folder.
+// False, after telling the user, when the selection names no folder. The box runs through
+// RunModal like the window's other boxes, so one modal hook answers all of them in tests.
 bool CheckFolderSelected(const std::string& currentDir) {
   if (!currentDir.empty()) return true;
-  ShowOkMessage(NoFolderMessage, "Error");
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QString::fromLatin1(NoFolderMessage),
+                  QMessageBox::Ok);
+  RunModal(box);
   return false;
 }
 
@@ -45,8 +50,8 @@ void TForm1::ButtonCopyClick() {
 }
 
 void TForm1::Preferences1Click() {
-  // The new setting is stored only when the window closes, with the others.
-  TFormPreferences::Ask(this, ScanSettings);
+  // Ok redraws even when nothing changed; the setting is stored when the window closes.
+  if (TFormPreferences::Ask(this, ScanSettings) == ModalOk) TreeViewDirectoriesClick();
 }
 
 void TForm1::About1Click() { TFormAbout::ShowAbout(this); }

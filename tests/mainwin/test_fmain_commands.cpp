@@ -1,6 +1,7 @@
-// The main window's commands, driven through its buttons, link label and menu items: the
+// The main window's commands, driven through its buttons, link label, menu items and tree: the
 // no-folder message, the clipboard, the folder and pages handed to the desktop (recorded, never
-// opened), the manual, and the two dialogs (run through the modal seam, never exec()).
+// opened), the manual, and the two dialogs (run through the modal seam, never exec()), also
+// while a scan runs behind them.
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -11,17 +12,26 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "controls/htmllabel.h"
 #include "dialogs/fabout.h"
+#include "dialogs/formutil.h"
 #include "dialogs/fprefs.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
 #include "mainwin/fmain.h"
 #include "mainwin_support.h"
+#include "platform/drives.h"
+#include "platform/files.h"
 #include "scan/scansettings.h"
+#include "scan/tloader.h"
 
 using namespace ostrel;
 
@@ -31,7 +41,38 @@ const QString NoFolderText = QStringLiteral(
     "Please navigate the tree view (or pie chart) to a subdirectory on your hard drive first. It has "
     "to be a physical directory (i.e. like c:\\), and not virtual folder like \"My Computer\". ");
 
+constexpr int CompletionTimeout = 15000;
+
 QString ClipboardText() { return QGuiApplication::clipboard()->text(); }
+
+QByteArray UrlPathBytes(const QUrl& url) {
+  return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+}
+
+// Makes the file `path` of `size` bytes and its missing folders, by bytes: a decoded name would
+// lose what is not UTF-8.
+bool MakeFile(const QByteArray& path, long size) {
+  for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
+    if (!FolderExists(path.left(slash).constData()) && !MakeFolder(path.left(slash).constData())) return false;
+  std::FILE* file = std::fopen(path.constData(), "wb");
+  if (!file) return false;
+  const bool sized = std::fseek(file, size - 1, SEEK_SET) == 0 && std::fputc(0, file) == 0;
+  return std::fclose(file) == 0 && sized;
+}
+
+// The one drive of an all-drives scan, whose walk waits until the test opens the gate.
+std::string DriveRoot;
+std::atomic<bool> DriveGateOpen{true};
+std::vector<TDrive> GatedDrive() {
+  while (!DriveGateOpen) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return {TDrive{DriveRoot, DriveFixed, false}};
+}
+
+QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& text) {
+  for (int i = 0; parent && i < parent->childCount(); ++i)
+    if (parent->child(i)->text(0) == text) return parent->child(i);
+  return nullptr;
+}
 
 }  // namespace
 
@@ -39,6 +80,7 @@ class TestFmainCommands : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase();
   void init();
   void cleanup();
 
@@ -46,10 +88,24 @@ class TestFmainCommands : public QObject {
   void copyAndExploreKeepThePathsBytes();
   void helpAndUsersManualOpenTheManual();
   void webLinksOpenTheMakersPages();
-  void preferencesOkSavesCancelDoesNot();
   void aboutIsOwnedByTheWindow();
+  void copyAndExploreFollowTheTreeOfAOnePathScan();
+  void copyAndExploreWithAllDrives();
+  void preferencesOkRedrawsCancelDoesNot();
+  void dialogsDuringAScanLetItFinish_data();
+  void dialogsDuringAScanLetItFinish();
 
  private:
+  // Answers every message box run through RunModal by recording it; other dialogs are cancelled.
+  void RecordBoxes();
+  // Runs a scan of `path` (empty: all drives) and waits for its tree.
+  bool Scan(const std::string& path);
+  // Clicks `item` in the tree as the user would, opening its parents first.
+  void ClickItem(QTreeWidgetItem* item);
+  QTreeWidgetItem* MyComputer() const { return Form->TreeViewDirectories->topLevelItem(0); }
+
+  QTemporaryDir Fixture;
+  QByteArray Root;  // a folder with 14 subfolders, three of them tiny; "caf\xe9" holds a/b
   std::unique_ptr<test::TTempStore> Store;
   std::unique_ptr<TForm1> Form;
   QList<QUrl> Opened;
@@ -57,31 +113,75 @@ class TestFmainCommands : public QObject {
   QString OldCurrent;
 };
 
+void TestFmainCommands::initTestCase() {
+  Root = QFile::encodeName(Fixture.path()) + "/root";
+  QVERIFY(MakeFile(Root + "/own.txt", 10));
+  // Eleven folders that keep their own points and three small enough to be combined.
+  for (int i = 0; i < 11; ++i) QVERIFY(MakeFile(Root + "/big" + QByteArray::number(i) + "/f", 1000));
+  for (int i = 0; i < 3; ++i) QVERIFY(MakeFile(Root + "/tiny" + QByteArray::number(i) + "/f", 1));
+  // A Latin-1 name, not UTF-8: only the bytes name this folder.
+  QVERIFY(MakeFile(Root + "/big0/caf\xe9/a/b/f", 1));
+  QVERIFY(FolderExists((Root + "/big0/caf\xe9/a/b").constData()));
+}
+
 void TestFmainCommands::init() {
   Store = std::make_unique<test::TTempStore>();
   Opened.clear();
   Boxes.clear();
   SetShellOpenHook([this](const QUrl& url) { Opened << url; });
-  SetMessageBoxHook([this](QMessageBox& box) {
-    QCOMPARE(box.icon(), QMessageBox::NoIcon);
-    QCOMPARE(box.standardButtons(), QMessageBox::Ok);
-    QVERIFY(!box.parentWidget());
-    Boxes << box.windowTitle() + QLatin1Char('|') + box.text();
-  });
+  SetMessageBoxHook([this](QMessageBox& box) { Boxes << box.windowTitle() + QLatin1Char('|') + box.text(); });
+  RecordBoxes();
   OldCurrent = QDir::currentPath();
+  DriveGateOpen = true;
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"});
   Form->TimerLoad->stop();  // no wizard: each case starts what it needs itself
   Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
   QGuiApplication::clipboard()->setText(QStringLiteral("held before"));
 }
 
 void TestFmainCommands::cleanup() {
+  DriveGateOpen = true;
   Form.reset();
   SetModalHook({});
   SetShellOpenHook({});
   SetMessageBoxHook({});
   QDir::setCurrent(OldCurrent);
   Store.reset();
+}
+
+void TestFmainCommands::RecordBoxes() {
+  SetModalHook([this](QDialog& dialog) {
+    auto* box = qobject_cast<QMessageBox*>(&dialog);
+    if (!box) {
+      dialog.done(ModalCancel);
+      return ModalCancel;
+    }
+    [&] {
+      QCOMPARE(box->icon(), QMessageBox::NoIcon);
+      QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+      QVERIFY(!box->parentWidget());
+    }();
+    Boxes << box->windowTitle() + QLatin1Char('|') + box->text();
+    return ModalOk;
+  });
+}
+
+bool TestFmainCommands::Scan(const std::string& path) {
+  Form->StartScan(path);
+  return QTest::qWaitFor(
+      [&] { return Form->TreeViewDirectories->topLevelItemCount() == 1 && Form->ButtonStop->isHidden(); },
+      CompletionTimeout);
+}
+
+void TestFmainCommands::ClickItem(QTreeWidgetItem* item) {
+  QVERIFY(item);
+  QTreeWidget* tree = Form->TreeViewDirectories;
+  tree->scrollToItem(item);
+  const QRect rect = tree->visualItemRect(item);
+  QVERIFY(!rect.isEmpty());
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+  QCOMPARE(Form->SelectedItem(), item);
 }
 
 // Right after start-up, before any scan has finished, no folder is selected.
@@ -91,8 +191,7 @@ void TestFmainCommands::copyAndExploreNeedAFolder() {
   QCOMPARE(Boxes, QStringList{"Error|" + NoFolderText});
   QCOMPARE(ClipboardText(), QString("held before"));
   QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes.size(), 2);
-  QCOMPARE(Boxes.last(), Boxes.first());
+  QCOMPARE(Boxes, QStringList(2, "Error|" + NoFolderText));
   QVERIFY(Opened.isEmpty());
 }
 
@@ -110,7 +209,7 @@ void TestFmainCommands::copyAndExploreKeepThePathsBytes() {
   Form->CurrentDir = odd.toStdString();
   QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
   QCOMPARE(Opened.size(), 2);
-  QCOMPARE(QByteArray::fromPercentEncoding(Opened[1].path(QUrl::FullyEncoded).toLatin1()), odd);
+  QCOMPARE(UrlPathBytes(Opened[1]), odd);
   QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
   QCOMPARE(ClipboardText(), QFile::decodeName(odd));
   QVERIFY(Boxes.isEmpty());
@@ -147,28 +246,6 @@ void TestFmainCommands::webLinksOpenTheMakersPages() {
   QCOMPARE(QUrl(ProgramPage), QUrl(MakerHomePage).resolved(QUrl("ostrel/")));
 }
 
-void TestFmainCommands::preferencesOkSavesCancelDoesNot() {
-  for (bool ok : {false, true}) {
-    ScanSettings.combineother = 1;
-    int runs = 0;
-    SetModalHook([&](QDialog& dialog) {
-      ++runs;
-      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
-      if (!prefs) return ModalCancel;
-      [&] {
-        QCOMPARE(dialog.parentWidget(), Form.get());
-        QVERIFY(prefs->CheckBoxCombineOther->isChecked());
-      }();
-      QTest::mouseClick(prefs->CheckBoxCombineOther, Qt::LeftButton);
-      QTest::mouseClick(ok ? prefs->ButtonOk : prefs->ButtonCancel, Qt::LeftButton);
-      return dialog.result();
-    });
-    Form->Preferences1->trigger();
-    QCOMPARE(runs, 1);
-    QCOMPARE(ScanSettings.combineother, ok ? 0 : 1);
-  }
-}
-
 void TestFmainCommands::aboutIsOwnedByTheWindow() {
   QStringList shown;
   SetModalHook([&](QDialog& dialog) {
@@ -179,6 +256,146 @@ void TestFmainCommands::aboutIsOwnedByTheWindow() {
   Form->About1->trigger();
   QCOMPARE(shown, QStringList{"About Ostrel"});
   QVERIFY(Boxes.isEmpty() && Opened.isEmpty());
+}
+
+void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
+  // The root keeps the path exactly as the scan was given it, trailing separator included.
+  const QByteArray given = Root + "/";
+  QVERIFY(Scan(given.toStdString()));
+  QTreeWidgetItem* root = MyComputer()->child(0);
+  QVERIFY(root);
+
+  ClickItem(MyComputer());
+  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+  QCOMPARE(Boxes, QStringList(2, "Error|" + NoFolderText));
+  QCOMPARE(ClipboardText(), QString("held before"));
+  QVERIFY(Opened.isEmpty());
+
+  struct {
+    QTreeWidgetItem* item;
+    QByteArray path;
+  } const cases[] = {
+      {root, given},
+      {ChildNamed(root, "big3"), Root + "/big3"},
+      {ChildNamed(ChildNamed(ChildNamed(ChildNamed(root, "big0"), QFile::decodeName("caf\xe9")), "a"), "b"),
+       Root + "/big0/caf\xe9/a/b"},
+  };
+  for (const auto& c : cases) {
+    ClickItem(c.item);
+    QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+    QCOMPARE(ClipboardText(), QFile::decodeName(c.path));
+    QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+    QCOMPARE(UrlPathBytes(Opened.value(Opened.size() - 1)), c.path);
+  }
+  QCOMPARE(Opened.size(), 3);
+  QCOMPARE(Boxes.size(), 2);
+}
+
+void TestFmainCommands::copyAndExploreWithAllDrives() {
+  DriveRoot = Root.toStdString();
+  Form->ScanDriveSource = &GatedDrive;
+  QVERIFY(Scan(""));
+  QTreeWidgetItem* allDrives = MyComputer()->child(0);
+  QVERIFY(allDrives);
+  QCOMPARE(allDrives->text(0), QString("All Drives"));
+
+  // "All Drives" is a label, not a folder.
+  ClickItem(allDrives);
+  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+  QCOMPARE(Boxes, QStringList(2, "Error|" + NoFolderText));
+  QCOMPARE(ClipboardText(), QString("held before"));
+  QVERIFY(Opened.isEmpty());
+
+  // A drive copies as its root; a folder on it as its full path.
+  ClickItem(allDrives->child(0));
+  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+  QCOMPARE(ClipboardText(), QFile::decodeName(Root));
+  QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+  QCOMPARE(Opened.size(), 1);
+  QCOMPARE(UrlPathBytes(Opened[0]), Root);
+  ClickItem(ChildNamed(allDrives->child(0), "tiny1"));
+  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+  QCOMPARE(ClipboardText(), QFile::decodeName(Root + "/tiny1"));
+  QCOMPARE(Boxes.size(), 2);
+}
+
+void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
+  QVERIFY(Scan(Root.toStdString()));
+  ClickItem(MyComputer()->child(0));
+  QCOMPARE(ScanSettings.combineother, 1);
+  QCOMPARE(Form->ChartPoints().size(), size_t(1 + 11 + 1));  // (files), big0..big10, (other: 3 dirs)
+
+  // A redraw recomputes CurrentDir from the selection, so a planted value shows whether one ran.
+  struct {
+    bool clickBox;
+    bool ok;
+    int combineother;
+    size_t points;
+    bool redrawn;
+  } const steps[] = {
+      {true, true, 0, 15, true},    // switched off: every subfolder its own point
+      {true, false, 0, 15, false},  // switched back on, but cancelled
+      {false, true, 0, 15, true},   // Ok without a change still redraws
+  };
+  for (const auto& step : steps) {
+    int runs = 0;
+    SetModalHook([&](QDialog& dialog) {
+      ++runs;
+      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
+      if (!prefs || dialog.parentWidget() != Form.get()) return ModalCancel;
+      if (step.clickBox) QTest::mouseClick(prefs->CheckBoxCombineOther, Qt::LeftButton);
+      QTest::mouseClick(step.ok ? prefs->ButtonOk : prefs->ButtonCancel, Qt::LeftButton);
+      return dialog.result();
+    });
+    Form->CurrentDir = "planted";
+    Form->Preferences1->trigger();
+    QCOMPARE(runs, 1);
+    QCOMPARE(ScanSettings.combineother, step.combineother);
+    QCOMPARE(Form->ChartPoints().size(), step.points);
+    QCOMPARE(Form->CurrentDir, step.redrawn ? Root.toStdString() : std::string("planted"));
+  }
+}
+
+// The dialog's modal loop keeps the window's events flowing: the scan's completion notice is
+// handled behind the dialog, and the scan is neither stopped nor detached by it.
+void TestFmainCommands::dialogsDuringAScanLetItFinish_data() {
+  QTest::addColumn<bool>("preferences");
+  QTest::newRow("About") << false;
+  QTest::newRow("Preferences") << true;
+}
+
+void TestFmainCommands::dialogsDuringAScanLetItFinish() {
+  QFETCH(bool, preferences);
+  DriveRoot = Root.toStdString();
+  DriveGateOpen = false;
+  Form->ScanDriveSource = &GatedDrive;
+  Form->StartScan("");
+  TThreadLoader* loader = Form->Loader;
+  QVERIFY(loader && !Form->ButtonStop->isHidden());
+
+  bool finishedBehind = false;
+  SetModalHook([&](QDialog& dialog) {
+    const bool expected = preferences ? qobject_cast<TFormPreferences*>(&dialog) != nullptr
+                                      : qobject_cast<TFormAbout*>(&dialog) != nullptr;
+    if (!expected) return ModalCancel;
+    dialog.show();
+    DriveGateOpen = true;
+    finishedBehind = QTest::qWaitFor([&] { return Form->TreeViewDirectories->topLevelItemCount() == 1; },
+                                     CompletionTimeout) &&
+                     dialog.isVisible();
+    dialog.done(ModalOk);
+    return ModalOk;
+  });
+  (preferences ? Form->Preferences1 : Form->About1)->trigger();
+  QVERIFY(finishedBehind);
+  QVERIFY(!loader->StopFlag);
+  QVERIFY(Form->ButtonStop->isHidden());
+  QTreeWidgetItem* drive = MyComputer()->child(0)->child(0);
+  QVERIFY(drive);
+  QCOMPARE(drive->childCount(), 14);
+  QVERIFY(Boxes.isEmpty());
 }
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainCommands, TApplication)
