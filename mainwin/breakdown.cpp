@@ -143,10 +143,10 @@ std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::v
   double start = 0;
   for (size_t i = 0; i < n; ++i) {
     const double v = std::max(0.0, values[i]);
-    const double middle = (start + v / 2) / total * 2 * M_PI;  // from the top, clockwise
+    const double middle = (start + v / 2) / total;  // of the turn, from the top, clockwise
     start += v;
-    y[i] = -std::cos(middle) * distance;
-    right[i] = std::sin(middle) >= 0;
+    y[i] = -std::cos(middle * 2 * M_PI) * distance;
+    right[i] = middle < 0.5;
   }
   std::vector<size_t> kept;
   for (size_t i : LargestFirst(values)) {

@@ -69,7 +69,8 @@ int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int en
 
 // Which of a pie's slice labels to draw so that none covers another. `values` are the slices'
 // values in pie order, `wanted` says which slice has a label at all; each label sits at its
-// slice's middle angle, `distance` from the centre, on the right or left half. Larger slices
+// slice's middle angle, `distance` from the centre, on the right half when that angle is below
+// half a turn and on the left half otherwise. Larger slices
 // win; a label is left out when one already kept on its half lies less than `lineHeight` above
 // or below it. Slices of value 0 get no label.
 std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::vector<bool>& wanted,

@@ -146,6 +146,8 @@ void TForm1::FillPie() {
     slice->setLabelVisible(false);
     slices.push_back(slice);
   }
+  // A whole turn has no edges; its border would show as a seam from the centre to the top.
+  if (slices.size() == 1) slices[0]->setPen(QPen(slices[0]->brush().color()));
   if (!slices.isEmpty()) Series1->append(slices);
 }
 
@@ -203,7 +205,7 @@ void TForm1::PlacePieLabels() {
   double start = 0;
   for (qsizetype k = 0; k < slices.size(); ++k) {
     QPieSlice* slice = slices[k];
-    const double middle = (start + slice->value() / 2) / (total > 0 ? total : 1) * 2 * M_PI;
+    const double middle = (start + slice->value() / 2) / (total > 0 ? total : 1);  // of the turn
     start += slice->value();
     slice->setLabelArmLengthFactor(radius > 0 ? PieArmLength / radius : 0);
     if (!shown[static_cast<size_t>(k)]) {
@@ -211,8 +213,8 @@ void TForm1::PlacePieLabels() {
       continue;
     }
     // The label runs outward from its arm's end; what does not fit beside the pie is elided.
-    const double armEnd = plot.center().x() + std::sin(middle) * (radius + PieArmLength);
-    const double room = std::sin(middle) >= 0 ? chart->size().width() - armEnd - MarkGap : armEnd - MarkGap;
+    const double armEnd = plot.center().x() + std::sin(middle * 2 * M_PI) * (radius + PieArmLength);
+    const double room = middle < 0.5 ? chart->size().width() - armEnd - MarkGap : armEnd - MarkGap;
     const QString label = QString::fromStdString(Points[static_cast<size_t>(PieFirst[static_cast<size_t>(k)])].Label);
     const QString text = metrics.elidedText(label, Qt::ElideRight, std::max(room, 3 * metrics.height()));
     // Slice labels are rich text: a folder named "<b>" must show as it is.

@@ -1,0 +1,126 @@
+// Shared by the tests that scan real folders with the main window: a drive list that holds the
+// walk back until the test lets it go, modal hooks that answer the wizard and the Yes/No box,
+// and saving screenshots.
+#pragma once
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "dialogs/formutil.h"
+#include "dialogs/fstart.h"
+#include "mainwin/fmain.h"
+#include "platform/drives.h"
+#include "tests/support/fixture.h"
+
+namespace ostrel::test {
+
+// The drives of an all-drives scan whose walk starts only when the gate opens: while it is
+// closed, every such scan is running and has walked nothing.
+class TDriveGate {
+ public:
+  static TDriveGate& Get() {
+    static TDriveGate gate;
+    return gate;
+  }
+  // Closes the gate; scans started from now on wait for Open() and then walk `drives`.
+  void Close(std::vector<TDrive> drives) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Drives = std::move(drives);
+    IsOpen = false;
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      IsOpen = true;
+    }
+    Changed.notify_all();
+  }
+  // The drive source to put into TForm1::ScanDriveSource.
+  static std::vector<TDrive> Source() {
+    TDriveGate& gate = Get();
+    std::unique_lock<std::mutex> lock(gate.Lock);
+    gate.Changed.wait(lock, [&] { return gate.IsOpen; });
+    return gate.Drives;
+  }
+
+ private:
+  std::mutex Lock;
+  std::condition_variable Changed;
+  bool IsOpen = true;
+  std::vector<TDrive> Drives;
+};
+
+// One fixed drive at `root`.
+inline std::vector<TDrive> OneDrive(const std::string& root) { return {TDrive{root, DriveFixed, false}}; }
+
+// What the Yes/No boxes asked.
+struct TAsked {
+  QString Text;
+  QString Caption;
+  QMessageBox::StandardButtons Buttons;
+};
+
+// Answers the wizard with `button` ("all", "specific" or "cancel"), with `path` typed in first
+// (for "all" only when not empty), and
+// every Yes/No box with `answer`, recording the boxes in `asked` and counting wizards in
+// `wizards`.
+inline void AnswerDialogs(const std::string& button, const std::string& path, QMessageBox::StandardButton answer,
+                          std::vector<TAsked>* asked = nullptr, int* wizards = nullptr) {
+  SetModalHook([=](QDialog& dialog) {
+    if (auto* start = qobject_cast<TFormStart*>(&dialog)) {
+      if (wizards) ++*wizards;
+      if (button == "specific" || !path.empty()) SetEditBytes(start->EditPath, QByteArray::fromStdString(path));
+      if (button == "all")
+        start->ButtonAll->click();
+      else if (button == "specific")
+        start->ButtonSpecific->click();
+      else {
+        start->ButtonCancel->click();
+      }
+      return start->result();
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+      if (asked) asked->push_back({box->text(), box->windowTitle(), box->standardButtons()});
+      box->button(answer)->click();
+      return 0;
+    }
+    dialog.done(ModalCancel);
+    return ModalCancel;
+  });
+}
+
+// The window's items as text, depth-first, each indented by two spaces per level.
+inline QStringList TreeLines(const QTreeWidget* tree) {
+  QStringList lines;
+  std::vector<std::pair<const QTreeWidgetItem*, int>> stack;
+  for (int i = tree->topLevelItemCount() - 1; i >= 0; --i) stack.emplace_back(tree->topLevelItem(i), 0);
+  while (!stack.empty()) {
+    auto [item, depth] = stack.back();
+    stack.pop_back();
+    lines << QString(depth * 2, ' ') + item->text(0);
+    for (int i = item->childCount() - 1; i >= 0; --i) stack.emplace_back(item->child(i), depth + 1);
+  }
+  return lines;
+}
+
+// The child of `item` with text `text`, or null.
+inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& text) {
+  for (int i = 0; item && i < item->childCount(); ++i)
+    if (item->child(i)->text(0) == text) return item->child(i);
+  return nullptr;
+}
+
+// Saves a rendering of `widget` to <build>/screenshots/<name>.png for a person to look at.
+inline void SaveScreenshot(QWidget* widget, const QString& name) {
+  const QString folder = QStringLiteral(OSTREL_BUILD_DIR "/screenshots");
+  QDir().mkpath(folder);
+  QVERIFY(widget->grab().save(folder + "/" + name + ".png"));
+}
+
+}  // namespace ostrel::test

@@ -1,0 +1,443 @@
+// Scan control as a user meets it: the path argument, the wizard, the scanning look and its
+// count, Stop with Yes and with No, a new scan while one runs, a notice from a detached scan,
+// the folders the tree names, and closing the window in the middle of a scan.
+#include <QAbstractScrollArea>
+#include <QChartView>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QTreeWidget>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "mainwin/fmain.h"
+#include "mainwin/radiogroup.h"
+#include "mainwin_support.h"
+#include "scan/scansettings.h"
+#include "scan/tloader.h"
+#include "scan_support.h"
+
+using namespace ostrel;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int CompletionTimeout = 15000;
+
+bool ScanningLook(const TForm1& form) {
+  return !form.LabelStandBy->isHidden() && !form.LabelScanned->isHidden() && !form.LabelCount->isHidden() &&
+         !form.ButtonStop->isHidden();
+}
+bool IdleLook(const TForm1& form) {
+  return form.LabelStandBy->isHidden() && form.LabelScanned->isHidden() && form.LabelCount->isHidden() &&
+         form.ButtonStop->isHidden();
+}
+bool Busy(QAbstractScrollArea* area) {
+  return area->testAttribute(Qt::WA_SetCursor) && area->cursor().shape() == Qt::WaitCursor &&
+         area->viewport()->cursor().shape() == Qt::WaitCursor;
+}
+bool DefaultCursor(QAbstractScrollArea* area) {
+  return !area->testAttribute(Qt::WA_SetCursor) && !area->viewport()->testAttribute(Qt::WA_SetCursor);
+}
+
+[[noreturn]] std::vector<TDrive> NeverEnding() {
+  for (;;) std::this_thread::sleep_for(1h);
+}
+
+// The child process of closingDuringScanEndsAtOnce: the program's own ending, with a walk that
+// never ends and the chart type changed, closed 300 ms after the first tick started the scan.
+int CloseDuringScanChild(int argc, char** argv) {
+  TApplication app(argc, argv);
+  TForm1 form({"ostrel"});
+  form.ScanDriveSource = &NeverEnding;
+  test::AnswerDialogs("all", "", QMessageBox::No);
+  form.RadioGroupChartType->SetItemIndex(2);
+  form.show();
+  QTimer::singleShot(400, &form, [&form] {
+    if (form.Loader && !form.Loader->Finished()) std::puts("closing while scanning");
+    std::fflush(stdout);
+    form.close();
+  });
+  app.exec();
+  QuitIfScansRunning(0);
+  return 3;  // not reached while the walk runs
+}
+
+}  // namespace
+
+class TestFmainScan : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+
+  void pathArgumentScansWithoutWizard();
+  void refusedPathStartsNothing_data();
+  void refusedPathStartsNothing();
+  void wizardChoosesWhatToScan_data();
+  void wizardChoosesWhatToScan();
+  void scanningLookShowsTheCount();
+  void stopAsksFirst_data();
+  void stopAsksFirst();
+  void newScanWhileOneRuns();
+  void cancelledWizardKeepsTheRunningScan();
+  void lateNoticeOfDetachedScanIgnored();
+  void allDrivesNamesNoFolder();
+  void closingDuringScanEndsAtOnce();
+
+ private:
+  TForm1* MakeForm(std::vector<std::string> args);
+  std::string Root() const { return Tree->Root(); }
+
+  std::unique_ptr<test::TempTree> Tree;
+  std::unique_ptr<test::TTempStore> Store;
+  std::unique_ptr<TForm1> Form;
+};
+
+void TestFmainScan::initTestCase() {
+  Tree = std::make_unique<test::TempTree>();
+  Tree->File("own.txt", 50);
+  Tree->File("alpha/one", 100);
+  Tree->File("alpha/sub/two", 200);
+  Tree->Dir("alpha/caf\xe9");  // Latin-1, not UTF-8: the tree shows U+FFFD, paths keep the byte
+  Tree->File("Beta/three", 300);
+}
+
+void TestFmainScan::init() {
+  Store = std::make_unique<test::TTempStore>();
+  test::TDriveGate::Get().Close(test::OneDrive(Root()));
+  test::TDriveGate::Get().Open();
+}
+
+void TestFmainScan::cleanup() {
+  test::TDriveGate::Get().Open();
+  Form.reset();
+  test::CancelDialogs();
+  Store.reset();
+}
+
+TForm1* TestFmainScan::MakeForm(std::vector<std::string> args) {
+  Form = std::make_unique<TForm1>(std::move(args));
+  Form->ScanDriveSource = &test::TDriveGate::Source;
+  return Form.get();
+}
+
+void TestFmainScan::pathArgumentScansWithoutWizard() {
+  int wizards = 0;
+  test::AnswerDialogs("cancel", "", QMessageBox::No, nullptr, &wizards);
+  TForm1* form = MakeForm({"ostrel", Root()});
+  QVERIFY(form->Loader == nullptr);  // nothing before the first tick
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(wizards, 0);
+  const QString root = QString::fromStdString(Root()) + "/";
+  QCOMPARE(test::TreeLines(form->TreeViewDirectories),
+           (QStringList{"My Computer", "  " + root, "    alpha", "      caf\uFFFD", "      sub", "    Beta"}));
+  QTreeWidgetItem* computer = form->TreeViewDirectories->topLevelItem(0);
+  QVERIFY(computer->isSelected());
+  QVERIFY(!computer->isExpanded());
+  QVERIFY(form->CurrentDir.empty());
+  QVERIFY(IdleLook(*form));
+  QVERIFY(form->Loader != nullptr);  // a finished scan stays attached
+  QVERIFY(!form->TimerLoad->isActive());
+
+  // Paths come from the nodes: the root exactly as scanned, bytes kept.
+  QTreeWidgetItem* rootItem = computer->child(0);
+  QTreeWidgetItem* alpha = test::ChildNamed(rootItem, "alpha");
+  for (auto [item, path] : {std::pair{rootItem, Root() + "/"}, std::pair{alpha, Root() + "/alpha"},
+                            std::pair{alpha->child(0), Root() + "/alpha/caf\xe9"}}) {
+    form->TreeViewDirectories->setCurrentItem(item);
+    form->TreeViewDirectoriesClick();
+    QCOMPARE(form->CurrentDir, path);
+  }
+
+  // Every further request scans the same path again, still without the wizard.
+  form->NewScanClick();
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
+  QCOMPARE(wizards, 0);
+  QCOMPARE(form->TreeViewDirectories->topLevelItem(1)->child(0)->text(0), root);
+  QVERIFY(form->TreeViewDirectories->topLevelItem(1)->isSelected());
+  // The first scan's items still work.
+  form->TreeViewDirectories->setCurrentItem(alpha);
+  form->TreeViewDirectoriesClick();
+  QCOMPARE(form->CurrentDir, Root() + "/alpha");
+  QVERIFY(!ScanThreadsRunning());
+}
+
+void TestFmainScan::refusedPathStartsNothing_data() {
+  QTest::addColumn<QString>("argument");
+  QTest::newRow("missing folder") << QStringLiteral("/nonexistent/ostrel-test-folder");
+  QTest::newRow("a file") << QString::fromStdString(Tree->Path("own.txt"));
+  QTest::newRow("empty argument") << QString();
+}
+
+void TestFmainScan::refusedPathStartsNothing() {
+  QFETCH(QString, argument);
+  int wizards = 0;
+  test::AnswerDialogs("all", "", QMessageBox::No, nullptr, &wizards);
+  TForm1* form = MakeForm({"ostrel", argument.toStdString()});
+  QTRY_VERIFY(!form->TimerLoad->isActive());
+  QTest::qWait(200);
+  QVERIFY(form->Loader == nullptr);
+  QCOMPARE(form->TreeViewDirectories->topLevelItemCount(), 0);
+  QCOMPARE(wizards, 0);
+  QVERIFY(IdleLook(*form));
+}
+
+void TestFmainScan::wizardChoosesWhatToScan_data() {
+  QTest::addColumn<QString>("button");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QStringList>("tree");
+  const QString root = QString::fromStdString(Root());
+  const QStringList folders{"    alpha", "      caf\uFFFD", "      sub", "    Beta"};
+  QTest::newRow("cancel") << "cancel" << root << QStringList{};
+  QTest::newRow("one path, as typed") << "specific" << root + "/alpha"
+                                      << QStringList{"My Computer", "  " + root + "/alpha", "    caf\uFFFD", "    sub"};
+  QTest::newRow("all drives") << "all" << root + "/alpha"
+                              << QStringList{"My Computer", "  All Drives", "    " + root} + QStringList{
+                                     "      alpha", "        caf\uFFFD", "        sub", "      Beta"};
+  QTest::newRow("one path left empty: all drives")
+      << "specific" << QString()
+      << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
+                     "      Beta"};
+}
+
+void TestFmainScan::wizardChoosesWhatToScan() {
+  QFETCH(QString, button);
+  QFETCH(QString, typed);
+  QFETCH(QStringList, tree);
+  int wizards = 0;
+  test::AnswerDialogs(button.toStdString(), typed.toStdString(), QMessageBox::No, nullptr, &wizards);
+  TForm1* form = MakeForm({"ostrel"});
+  QTRY_COMPARE(wizards, 1);
+  if (tree.isEmpty()) {
+    QVERIFY(form->Loader == nullptr);
+    QCOMPARE(QString::fromUtf8(ScanSettings.lastfilename), QString::fromUtf8(DefaultLastFileName));
+    QVERIFY(IdleLook(*form));
+  } else {
+    QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+    QCOMPARE(test::TreeLines(form->TreeViewDirectories), tree);
+    // Whichever button started it, the wizard's path is remembered.
+    QCOMPARE(QString::fromUtf8(ScanSettings.lastfilename), typed);
+  }
+  QCOMPARE(wizards, 1);
+}
+
+void TestFmainScan::scanningLookShowsTheCount() {
+  TForm1* form = MakeForm({"ostrel"});
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form));
+  QTRY_VERIFY(!form->TimerLoad->isActive());  // its wizard was cancelled
+  QCOMPARE(form->LabelCount->text(), QStringLiteral("(None)"));
+  form->StartScan(Root());
+  QVERIFY(ScanningLook(*form));
+  QVERIFY(Busy(form->ChartPie));
+  QVERIFY(Busy(form->TreeViewDirectories));
+  // The walk is quick, but its notice waits for this thread, which handles no events here.
+  QElapsedTimer waited;
+  waited.start();
+  while (form->Loader->FolderCount.load() < 5 && waited.elapsed() < CompletionTimeout)
+    std::this_thread::sleep_for(5ms);
+  form->TimerUpdateTimer();
+  QCOMPARE(form->LabelCount->text(), QStringLiteral("5"));
+  QVERIFY(form->LabelCount->width() >= form->LabelCount->sizeHint().width());
+  test::SaveScreenshot(form, "main-scanning");
+
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QVERIFY(IdleLook(*form));
+  QVERIFY(DefaultCursor(form->ChartPie));
+  QVERIFY(DefaultCursor(form->TreeViewDirectories));
+  // No tick touches the hidden count.
+  form->LabelCount->setText("kept");
+  form->TimerUpdateTimer();
+  QCOMPARE(form->LabelCount->text(), QStringLiteral("kept"));
+}
+
+void TestFmainScan::stopAsksFirst_data() {
+  QTest::addColumn<bool>("yes");
+  QTest::newRow("Yes") << true;
+  QTest::newRow("No") << false;
+}
+
+void TestFmainScan::stopAsksFirst() {
+  QFETCH(bool, yes);
+  std::vector<test::TAsked> asked;
+  test::TDriveGate::Get().Close(test::OneDrive(Root()));
+  test::AnswerDialogs("all", "", yes ? QMessageBox::Yes : QMessageBox::No, &asked);
+  TForm1* form = MakeForm({"ostrel"});
+  QTRY_VERIFY(form->Loader != nullptr);
+  TThreadLoader* scan = form->Loader;
+  QVERIFY(ScanThreadsRunning());
+
+  form->ButtonStop->click();
+  QCOMPARE(asked.size(), size_t(1));
+  QCOMPARE(asked[0].Text, QStringLiteral("Are you sure you wish to abort ?"));
+  QCOMPARE(asked[0].Caption, QStringLiteral("Abort Scan ?"));
+  QCOMPARE(asked[0].Buttons, QMessageBox::Yes | QMessageBox::No);
+  QCOMPARE(scan->StopFlag.load(), yes ? 1 : 0);
+  QCOMPARE(form->Loader, scan);
+  QVERIFY(ScanningLook(*form));  // until the walk has noticed
+
+  test::TDriveGate::Get().Open();
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QVERIFY(IdleLook(*form));
+  if (yes) {
+    // Stopped before its first folder: no root, and "My Computer" alone.
+    QVERIFY(scan->Root == nullptr);
+    QCOMPARE(test::TreeLines(form->TreeViewDirectories), QStringList{"My Computer"});
+    QVERIFY(form->ChartPoints().empty());
+    QVERIFY(form->CurrentDir.empty());
+  } else {
+    QCOMPARE(test::TreeLines(form->TreeViewDirectories).size(), 7);
+    QCOMPARE(scan->FolderCount.load(), 6);  // "All Drives" and the five folders
+  }
+  QTRY_VERIFY(!ScanThreadsRunning());
+}
+
+void TestFmainScan::newScanWhileOneRuns() {
+  test::TDriveGate::Get().Close(test::OneDrive(Root()));
+  test::AnswerDialogs("all", "", QMessageBox::No);
+  TForm1* form = MakeForm({"ostrel"});
+  QTRY_VERIFY(form->Loader != nullptr);
+  TThreadLoader* first = form->Loader;
+
+  // The new scan walks at once; the gate holds only the first.
+  form->ScanDriveSource = &ListDrives;
+  test::AnswerDialogs("specific", Tree->Path("alpha"), QMessageBox::No);
+  QElapsedTimer pause;
+  pause.start();
+  form->NewScanClick();
+  QVERIFY(pause.elapsed() >= 100);
+  // The first scan is silenced and told to stop; the second one is attached.
+  QCOMPARE(first->NotifyWindow.load(), NoWindow);
+  QCOMPARE(first->NotifyMessage.load(), 0u);
+  QCOMPARE(first->StopFlag.load(), 1);
+  QVERIFY(form->Loader != first);
+  QVERIFY(ScanningLook(*form));
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(test::TreeLines(form->TreeViewDirectories),
+           (QStringList{"My Computer", "  " + QString::fromStdString(Tree->Path("alpha")), "    caf\uFFFD", "    sub"}));
+
+  // Let go, the first one ends on its own without a word.
+  test::TDriveGate::Get().Open();
+  QTRY_VERIFY(first->Finished());
+  QTest::qWait(50);
+  QCOMPARE(form->TreeViewDirectories->topLevelItemCount(), 1);
+  QVERIFY(first->Root == nullptr);
+}
+
+void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
+  test::TDriveGate::Get().Close(test::OneDrive(Root()));
+  test::AnswerDialogs("all", "", QMessageBox::No);
+  TForm1* form = MakeForm({"ostrel"});
+  QTRY_VERIFY(form->Loader != nullptr);
+  TThreadLoader* running = form->Loader;
+
+  int wizards = 0;
+  test::AnswerDialogs("cancel", "", QMessageBox::No, nullptr, &wizards);
+  form->NewScanClick();
+  QCOMPARE(wizards, 1);
+  QCOMPARE(form->Loader, running);
+  QCOMPARE(running->NotifyWindow.load(), form->Handle());
+  QCOMPARE(running->StopFlag.load(), 0);
+  QVERIFY(ScanningLook(*form));
+
+  test::TDriveGate::Get().Open();
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(test::TreeLines(form->TreeViewDirectories).size(), 7);
+  QVERIFY(IdleLook(*form));
+}
+
+void TestFmainScan::lateNoticeOfDetachedScanIgnored() {
+  test::TDriveGate::Get().Close(test::OneDrive(Root()));
+  test::AnswerDialogs("all", "", QMessageBox::No);
+  TForm1* form = MakeForm({"ostrel"});
+  QTRY_VERIFY(form->Loader != nullptr);
+  TThreadLoader* first = form->Loader;
+  form->NewScanClick();
+  TThreadLoader* second = form->Loader;
+  QVERIFY(second != nullptr && second != first);
+
+  // The notice of a scan that had read its window just before it was detached.
+  std::atomic<bool> delivered{false};
+  std::thread late([&] {
+    SendMessageSync(form->Handle(), ScanDoneMessage, 0, reinterpret_cast<std::intptr_t>(first));
+    delivered = true;
+  });
+  QTRY_VERIFY(delivered.load());
+  late.join();
+  QCOMPARE(form->TreeViewDirectories->topLevelItemCount(), 0);
+  QVERIFY(ScanningLook(*form));
+  QCOMPARE(form->Loader, second);
+
+  test::TDriveGate::Get().Open();
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(test::TreeLines(form->TreeViewDirectories).size(), 7);
+}
+
+void TestFmainScan::allDrivesNamesNoFolder() {
+  test::AnswerDialogs("all", "", QMessageBox::No);
+  TForm1* form = MakeForm({"ostrel"});
+  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QTreeWidgetItem* computer = form->TreeViewDirectories->topLevelItem(0);
+  QTreeWidgetItem* all = computer->child(0);
+  QTreeWidgetItem* drive = all->child(0);
+  QTreeWidgetItem* alpha = test::ChildNamed(drive, "alpha");
+  QVERIFY(alpha);
+  QCOMPARE(all->text(0), QStringLiteral("All Drives"));
+  const std::pair<QTreeWidgetItem*, std::string> cases[] = {
+      {all, ""}, {drive, Root()}, {alpha, Root() + "/alpha"}, {computer, ""}};
+  for (const auto& [item, path] : cases) {
+    form->CurrentDir = "stale";
+    form->TreeViewDirectories->setCurrentItem(item);
+    form->TreeViewDirectoriesClick();
+    QCOMPARE(form->CurrentDir, path);
+  }
+  QVERIFY(ItemNode(all) != nullptr);
+  QVERIFY(!ItemNamesFolder(all));
+  QVERIFY(ItemNamesFolder(drive));
+  QVERIFY(ItemNode(computer) == nullptr);
+  QVERIFY(!ItemNamesFolder(computer));
+}
+
+void TestFmainScan::closingDuringScanEndsAtOnce() {
+  QTemporaryDir config;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", config.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess child;
+  child.setProcessEnvironment(env);
+  QElapsedTimer run;
+  run.start();
+  child.start(QCoreApplication::applicationFilePath(), {"--close-during-scan"});
+  QVERIFY(child.waitForFinished(20000));
+  const qint64 took = run.elapsed();
+  QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(child.exitCode(), 0);
+  QVERIFY2(child.readAllStandardOutput().contains("closing while scanning"), "the scan was not running");
+  // Start-up, 400 ms, closing: nothing waits for the walk, which never ends.
+  QVERIFY2(took < 10000, qPrintable(QString::number(took)));
+  QSettings saved(config.filePath("Harwen/OSTREL.conf"), QSettings::IniFormat);
+  QCOMPARE(saved.value("charttype").toInt(), 2);
+}
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--close-during-scan") == 0) return CloseDuringScanChild(argc, argv);
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  TApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  test::CancelDialogs();
+  QTEST_SET_MAIN_SOURCE_PATH
+  TestFmainScan test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_fmain_scan.moc"
