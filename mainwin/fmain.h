@@ -41,6 +41,7 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QValueAxis;
 
 namespace ostrel {
 
@@ -283,6 +284,9 @@ class TForm1 : public QMainWindow {
   void SetUpChart();
   QAbstractSeries* DrawnSeries(int& horizontal) const;  // GetChartSeries, the pie for none
   void ClearChart();
+  // Puts `bars` (or no bar series for null) into the chart beside the pie: Qt lays out every
+  // bar series of a chart side by side, so an empty second one would halve the bars.
+  void UseBarSeries(QAbstractSeries* bars);
   void FillPie();
   void FillBars(QAbstractSeries* series);
   // Decides which marks have room and where they go; runs after a build and whenever the plot
@@ -304,6 +308,8 @@ class TForm1 : public QMainWindow {
   // Every scan this window started, the attached one included; trees stay for the items.
   std::vector<std::unique_ptr<TThreadLoader>> Scans;
 
+  // The hidden value axes of Series3 and Series2: [series][0 values, 1 slots].
+  QValueAxis* BarAxes[2][2] = {};
   std::vector<TChartPoint> Points;
   QTreeWidgetItem* PointsItem = nullptr;
   std::vector<int> PieFirst;

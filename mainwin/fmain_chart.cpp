@@ -37,18 +37,11 @@ constexpr int MarkGap = 4;
 // A label band takes at most this share of the chart.
 constexpr double MaxBandShare = 0.4;
 
-QValueAxis* HiddenAxis(QChart* chart, QAbstractSeries* series, Qt::Alignment side) {
+QValueAxis* HiddenAxis(QChart* chart, Qt::Alignment side) {
   auto* axis = new QValueAxis(chart);
   axis->setVisible(false);
   chart->addAxis(axis, side);
-  series->attachAxis(axis);
   return axis;
-}
-
-QValueAxis* AxisOf(QAbstractSeries* series, Qt::Orientation orientation) {
-  for (QAbstractAxis* axis : series->attachedAxes())
-    if (axis->orientation() == orientation) return static_cast<QValueAxis*>(axis);
-  return nullptr;
 }
 
 void SetMarginsIfChanged(QChart* chart, const QMargins& margins) {
@@ -61,10 +54,11 @@ void TForm1::SetUpChart() {
   QChart* chart = ChartPie->chart();
   chart->setAnimationOptions(QChart::NoAnimation);
   // The bars start from 0 and each point has its own slot; the axes stay hidden.
-  HiddenAxis(chart, Series3, Qt::AlignBottom);
-  HiddenAxis(chart, Series3, Qt::AlignLeft);
-  HiddenAxis(chart, Series2, Qt::AlignBottom);
-  HiddenAxis(chart, Series2, Qt::AlignLeft);
+  BarAxes[0][0] = HiddenAxis(chart, Qt::AlignBottom);
+  BarAxes[0][1] = HiddenAxis(chart, Qt::AlignLeft);
+  BarAxes[1][0] = HiddenAxis(chart, Qt::AlignLeft);
+  BarAxes[1][1] = HiddenAxis(chart, Qt::AlignBottom);
+  UseBarSeries(nullptr);
   Series3->setBarWidth(0.7);
   Series2->setBarWidth(0.7);
   Series1->setPieSize(0.7);
@@ -109,11 +103,28 @@ void TForm1::BuildChart(QTreeWidgetItem* item) {
   ++ChartBuilds;
   Points = std::move(points);
   PointsItem = item;
+  UseBarSeries(series == Series1 ? nullptr : series);
   if (series == Series1)
     FillPie();
   else
     FillBars(series);
   PlaceMarks();
+}
+
+void TForm1::UseBarSeries(QAbstractSeries* bars) {
+  QChart* chart = ChartPie->chart();
+  for (int k = 0; k < 2; ++k) {
+    QAbstractSeries* series = k == 0 ? static_cast<QAbstractSeries*>(Series3) : Series2;
+    const bool inChart = chart->series().contains(series);
+    if (series == bars && !inChart) {
+      chart->addSeries(series);
+      series->attachAxis(BarAxes[k][0]);
+      series->attachAxis(BarAxes[k][1]);
+    } else if (series != bars && inChart) {
+      chart->removeSeries(series);
+      series->setParent(chart);  // removing hands it back without an owner
+    }
+  }
 }
 
 void TForm1::ClearChart() {
@@ -165,11 +176,9 @@ void TForm1::FillBars(QAbstractSeries* series) {
   set->append(values);
   set->setColor(Qt::red);
   set->setBorderColor(QColor(0x80, 0, 0));
-  const bool horizontal = series == Series3;
-  QValueAxis* valueAxis = AxisOf(series, horizontal ? Qt::Horizontal : Qt::Vertical);
-  QValueAxis* slotAxis = AxisOf(series, horizontal ? Qt::Vertical : Qt::Horizontal);
-  valueAxis->setRange(0, largest > 0 ? largest : 1);
-  slotAxis->setRange(-0.5, static_cast<double>(Points.size()) - 0.5);
+  QValueAxis* const* axes = BarAxes[series == Series3 ? 0 : 1];
+  axes[0]->setRange(0, largest > 0 ? largest : 1);
+  axes[1]->setRange(-0.5, static_cast<double>(Points.size()) - 0.5);
   bars->append(set);
 }
 
