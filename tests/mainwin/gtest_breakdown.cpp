@@ -132,3 +132,60 @@ TEST(FormatSize, StrictThresholds) {
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatSize(value), text) << value;
 }
+
+namespace {
+
+std::vector<TChartPoint> Valued(const std::vector<double>& values) {
+  std::vector<TChartPoint> points;
+  for (size_t i = 0; i < values.size(); ++i) points.push_back({"p" + std::to_string(i), values[i], static_cast<int>(i)});
+  return points;
+}
+
+}  // namespace
+
+TEST(GroupPieSlices, SliversShareSlicesBigPointsStandAlone) {
+  // 0.1 of the turn as the threshold: 50 and 30 stand alone, the slivers gather until a run
+  // reaches 10, and a run ends early before a big point.
+  const auto points = Valued({50, 4, 4, 4, 4, 30, 1, 2, 1});
+  EXPECT_EQ(GroupPieSlices(points, 0.1), (std::vector<int>{0, 1, 4, 5, 6}));
+  EXPECT_EQ(GroupPieSlices(Valued({5, 5}), 0.1), (std::vector<int>{0, 1}));
+  EXPECT_EQ(GroupPieSlices(Valued({0, 0, 0}), 0.1), (std::vector<int>{0})) << "nothing to draw: one empty slice";
+  EXPECT_TRUE(GroupPieSlices({}, 0.1).empty());
+  // 10,000 equal subfolders never make more slices than a pie can show.
+  const auto many = Valued(std::vector<double>(10000, 1));
+  const auto slices = GroupPieSlices(many, 1.0 / 360);
+  EXPECT_LE(slices.size(), 360u);
+  EXPECT_GE(slices.size(), 300u);
+}
+
+TEST(PointAtPieFraction, FindsThePointOfARun) {
+  const auto points = Valued({50, 10, 20, 20});  // turns: [0,.5) [.5,.6) [.6,.8) [.8,1)
+  EXPECT_EQ(PointAtPieFraction(points, 1, 4, 0.55), 1);
+  EXPECT_EQ(PointAtPieFraction(points, 1, 4, 0.6), 2);
+  EXPECT_EQ(PointAtPieFraction(points, 1, 4, 0.99), 3);
+  EXPECT_EQ(PointAtPieFraction(points, 1, 3, 0.99), 2) << "clamped to the run";
+  EXPECT_EQ(PointAtPieFraction(points, 1, 3, 0.1), 1) << "clamped to the run";
+  EXPECT_EQ(PointAtPieFraction(points, 2, 2, 0.5), -1);
+  EXPECT_EQ(PointAtPieFraction(points, 0, 9, 0.5), -1);
+}
+
+TEST(PieLabelsShown, LargerSlicesWinCloseNeighboursOnTheSameHalf) {
+  // Two equal halves: labels at 3 and 9 o'clock, far apart.
+  EXPECT_EQ(PieLabelsShown({1, 1}, {true, true}, 100, 13), (std::vector<bool>{true, true}));
+  // After a slice of nearly the whole turn, four slivers lie at the top of the left half, within
+  // a line of each other: only the largest of them keeps its label.
+  const std::vector<double> values{100, 0.4, 0.5, 0.3, 0.2};
+  const auto shown = PieLabelsShown(values, std::vector<bool>(5, true), 100, 13);
+  EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false, false}));
+  // Unwanted labels (shared slices) and empty slices get none.
+  EXPECT_EQ(PieLabelsShown({1, 0, 1}, {false, true, true}, 100, 13), (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(PieLabelsShown({0, 0}, {true, true}, 100, 13), (std::vector<bool>{false, false}));
+}
+
+TEST(BarLabelsShown, EveryBarWhenThereIsRoomLargestFirstWhenNot) {
+  EXPECT_EQ(BarLabelsShown({1, 2, 3}, 20, 13), (std::vector<bool>{true, true, true}));
+  // Bars 5 apart with 13-pixel labels: kept labels are at least three bars apart.
+  const auto shown = BarLabelsShown({1, 9, 1, 1, 1, 8, 1, 1}, 5, 13);
+  EXPECT_EQ(shown, (std::vector<bool>{false, true, false, false, false, true, false, false}));
+  EXPECT_TRUE(BarLabelsShown({}, 5, 13).empty());
+}
