@@ -47,7 +47,6 @@ class TestViewDoc : public QObject {
   void nothingFoundShowsTheMessageUnlessQuiet();
   void findsTheManualBesideTheRunningProgram();
   void fileUrlsKeepEveryByte();
-  void emptyTargetsOpenNothing();
 
  private:
   QStringList Opened;  // local paths or URLs handed to the desktop
@@ -85,13 +84,11 @@ void TestViewDoc::joinPath_data() {
   QTest::addColumn<QString>("joined");
   QTest::newRow("folder") << "/home/ann" << false << "/home/ann/ostrel.html";
   QTest::newRow("trailing separator") << "/home/ann/" << false << "/home/ann/ostrel.html";
-  QTest::newRow("root") << "/" << false << "/ostrel.html";
   QTest::newRow("empty: relative to the current folder") << "" << false << "ostrel.html";
   QTest::newRow("colon means nothing here") << "/mnt/d:" << false << "/mnt/d:/ostrel.html";
   QTest::newRow("bare drive") << "D:" << true << "D:ostrel.html";
   QTest::newRow("drive root") << "D:\\" << true << "D:\\ostrel.html";
   QTest::newRow("drive folder") << "C:\\Tools" << true << "C:\\Tools\\ostrel.html";
-  QTest::newRow("drive letters, empty") << "" << true << "ostrel.html";
 }
 
 void TestViewDoc::joinPath() {
@@ -218,18 +215,6 @@ void TestViewDoc::fileUrlsKeepEveryByte() {
   QCOMPARE(OpenIfExists(Bytes(root.path()).constData()), 0);  // a folder is no document
   QCOMPARE(Urls.size(), 3);
   std::remove(odd.constData());  // QTemporaryDir would look for it under its decoded name
-}
-
-void TestViewDoc::emptyTargetsOpenNothing() {
-  OpenUrl(nullptr);
-  OpenUrl("");
-  ExploreFolder(nullptr);
-  ExploreFolder("");
-  QCOMPARE(OpenIfExists(nullptr), 0);
-  QCOMPARE(OpenIfExists(""), 0);
-  QVERIFY(Opened.isEmpty());
-  OpenUrl("https://www.pelworth.example/ostrel/");
-  QCOMPARE(Opened, QStringList{"https://www.pelworth.example/ostrel/"});
 }
 
 QTEST_MAIN(TestViewDoc)
