@@ -30,6 +30,8 @@ const QColor SlicePalette[] = {
 // A slice narrower than this share of the turn (one degree) is drawn together with its
 // neighbours: Qt's pie slows down badly with thousands of slices, and they would not show.
 constexpr double MinSliceFraction = 1.0 / 360;
+constexpr double ThinSliceFraction = 2.0 / 360;
+constexpr double ThinBarSlot = 4;  // pixels
 constexpr double PieArmLength = 8;
 // The buttons lie on the chart's corners; the plot keeps clear of their row.
 constexpr int ButtonRow = 24;
@@ -157,9 +159,11 @@ void TForm1::FillPie() {
     slice->setLabelVisible(false);
     slices.push_back(slice);
   }
-  // A whole turn has no edges; its border would show as a seam from the centre to the top.
-  if (slices.size() == 1) slices[0]->setPen(QPen(slices[0]->brush().color()));
   if (!slices.isEmpty()) Series1->append(slices);
+  // Borders would bury thin slices, and show as a seam across a whole turn: those get none.
+  const double total = Series1->sum();
+  for (QPieSlice* slice : slices)
+    if (slices.size() == 1 || slice->value() < total * ThinSliceFraction) slice->setPen(QPen(slice->brush().color()));
 }
 
 void TForm1::FillBars(QAbstractSeries* series) {
@@ -175,7 +179,10 @@ void TForm1::FillBars(QAbstractSeries* series) {
   }
   set->append(values);
   set->setColor(Qt::red);
-  set->setBorderColor(QColor(0x80, 0, 0));
+  // Bars too thin for a border of their own are all fill.
+  const QRectF plot = ChartPie->chart()->plotArea();
+  const double slot = (series == Series3 ? plot.height() : plot.width()) / static_cast<double>(Points.size());
+  set->setBorderColor(slot >= ThinBarSlot ? QColor(0x80, 0, 0) : QColor(Qt::red));
   QValueAxis* const* axes = BarAxes[series == Series3 ? 0 : 1];
   axes[0]->setRange(0, largest > 0 ? largest : 1);
   axes[1]->setRange(-0.5, static_cast<double>(Points.size()) - 0.5);
@@ -257,8 +264,10 @@ void TForm1::PlaceBarMarks(bool horizontal) {
   const QSizeF size = chart->size();
   band = std::ceil(std::min(band, MaxBandShare * (horizontal ? size.width() : size.height())));
   const int reserve = static_cast<int>(band) + 2 * MarkGap;
-  // The value labels of the left column, or the rotated ones of the band below the bars.
-  SetMarginsIfChanged(chart, horizontal ? QMargins(reserve, ButtonRow, 3 * MarkGap, ButtonRow)
+  // The labels of the left column, or the rotated ones of the band below the bars. The column's
+  // end labels reach half a line beyond the end bars: still clear of the buttons' rows.
+  const int halfLine = static_cast<int>(std::ceil(metrics.height() / 2));
+  SetMarginsIfChanged(chart, horizontal ? QMargins(reserve, ButtonRow + halfLine, 3 * MarkGap, ButtonRow + halfLine)
                                         : QMargins(3 * MarkGap, ButtonRow, 3 * MarkGap, ButtonRow + reserve));
   plot = chart->plotArea();
 

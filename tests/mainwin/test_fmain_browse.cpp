@@ -330,6 +330,10 @@ void TestFmainBrowse::marksDoNotOverlap() {
     const QRectF box = marks[i]->mapRectToParent(marks[i]->boundingRect());
     QVERIFY2(chartRect.contains(box), qPrintable(marks[i]->text()));
     QVERIFY2(!plot.intersects(box), qPrintable(marks[i]->text()));  // beside the bars, not on them
+    const QRect onView = Form->ChartPie->mapFromScene(marks[i]->sceneBoundingRect()).boundingRect();
+    for (QWidget* button : {static_cast<QWidget*>(Form->ButtonHelp), static_cast<QWidget*>(Form->ButtonUp),
+                            static_cast<QWidget*>(Form->ButtonExplore), static_cast<QWidget*>(Form->ButtonCopy)})
+      QVERIFY2(!button->geometry().intersects(onView), qPrintable(marks[i]->text() + " under " + button->objectName()));
     for (size_t j = 0; j < i; ++j) {
       const QRectF other = marks[j]->mapRectToParent(marks[j]->boundingRect());
       QVERIFY2(!box.intersects(other), qPrintable(marks[i]->text() + " / " + marks[j]->text()));
