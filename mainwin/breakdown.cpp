@@ -36,6 +36,12 @@ int CompareChartItems(StrEntry* a, StrEntry* b, int32_t param) {
   }
   const int byLabel = CompareNoCase(i->Label, j->Label);
   if (byLabel != 0) return byLabel < 0;
+  // Shortened labels can hide where two names differ: the window and ostrel-scan list the same
+  // subfolders in different orders, and must still agree.
+  const int byName = CompareNoCase(i->Item->Name, j->Item->Name);
+  if (byName != 0) return byName < 0;
+  const int byBytes = i->Item->Name.compare(j->Item->Name);
+  if (byBytes != 0) return byBytes < 0;
   return i->Index < j->Index;
 }
 

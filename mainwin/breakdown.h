@@ -44,7 +44,9 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
 std::string ShortenLabel(const std::string& name);
 
 // The working list's comparator: entries' Data point at a TChartItemEntry. With param 1 by size
-// first, then by label without case; then by position, so that the order is always strict.
+// first, then by label without case; equal labels by their full names (without case, then by
+// bytes), so that the order does not depend on the order of `children`; last by position, so
+// that it is always strict.
 struct TChartItemEntry {
   const TChartItem* Item;
   std::string Label;

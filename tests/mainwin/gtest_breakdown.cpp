@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "mainwin/breakdown.h"
 
 using namespace ostrel;
@@ -90,6 +92,23 @@ TEST(Breakdown, EqualShortenedLabelsEachGetTheirOwnPoint) {
   EXPECT_EQ(points[3].Label, base + "...");
   EXPECT_EQ(points[2].Child + points[3].Child, 1);
   EXPECT_NE(points[2].Child, points[3].Child);
+}
+
+TEST(Breakdown, OrderDoesNotDependOnTheChildrensOrder) {
+  // Equal shortened labels, and names equal but for case: the window's tree order and the
+  // scan's own order of names must give the same chart.
+  const std::string base(25, 'x');
+  std::vector<TChartItem> items = {{base + "_tail", 1}, {base + "atail", 2}, {"Foo", 3}, {"foo", 4}, {base + "B", 5}};
+  auto reference = ComputeBreakdown(items, 100, 1);
+  std::sort(items.begin(), items.end(), [](const TChartItem& a, const TChartItem& b) { return a.Name > b.Name; });
+  auto reordered = ComputeBreakdown(items, 100, 1);
+  ASSERT_EQ(reference.size(), reordered.size());
+  for (size_t i = 0; i < reference.size(); ++i) {
+    EXPECT_EQ(reference[i].Label, reordered[i].Label) << i;
+    EXPECT_EQ(reference[i].Value, reordered[i].Value) << i;
+  }
+  EXPECT_EQ(reference[1].Label, "Foo");
+  EXPECT_EQ(reference[2].Label, "foo");
 }
 
 TEST(ShortenLabel, CutsAfterTwentyFiveCharactersNotBytes) {

@@ -11,6 +11,7 @@
 #include <QBarSeries>
 #include <QLegend>
 #include <QPieSeries>
+#include <QProcess>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
@@ -70,6 +71,8 @@ class TestFmainBrowse : public QObject {
   void clickOnEqualShortenedLabels();
   void clickReportedByTheSeries();
   void unknownChartTypeDrawsThePie();
+  void breakdownMatchesOstrelScan_data();
+  void breakdownMatchesOstrelScan();
   void screenshots();
 
  private:
@@ -553,6 +556,34 @@ void TestFmainBrowse::unknownChartTypeDrawsThePie() {
   QCOMPARE(Form->Series1->count(), 9);
   emit Form->Series1->hovered(Form->Series1->slices()[3], true);
   QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("Family"));
+}
+
+void TestFmainBrowse::breakdownMatchesOstrelScan_data() {
+  QTest::addColumn<int>("combine");
+  QTest::addColumn<QStringList>("folder");
+  QTest::newRow("root, combined") << 1 << QStringList{};
+  QTest::newRow("root, not combined") << 0 << QStringList{};
+  QTest::newRow("many, combined") << 1 << QStringList{"many"};
+  QTest::newRow("Photos") << 1 << QStringList{"Photos"};
+}
+
+void TestFmainBrowse::breakdownMatchesOstrelScan() {
+  QFETCH(int, combine);
+  QFETCH(QStringList, folder);
+  ScanSettings.combineother = combine;
+  Select(folder);
+  QStringList args{"--breakdown"};
+  if (!combine) args << "--no-combine";
+  args << QString::fromStdString(Root()) + (folder.isEmpty() ? QString() : "/" + folder.join('/'));
+  QProcess scan;
+  scan.start(QStringLiteral(OSTREL_SCAN_EXE), args);
+  QVERIFY(scan.waitForFinished(30000));
+  QCOMPARE(scan.exitCode(), 0);
+  QStringList printed = QString::fromUtf8(scan.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  QStringList drawn;
+  for (const TChartPoint& p : Form->ChartPoints())
+    drawn << QString::fromStdString(p.Label) + "\t" + QString::number(static_cast<qulonglong>(p.Value));
+  QCOMPARE(printed, drawn);
 }
 
 void TestFmainBrowse::screenshots() {
