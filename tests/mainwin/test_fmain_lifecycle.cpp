@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "mainwin/fmain.h"
+#include "mainwin/formreceiver.h"
 #include "mainwin/textcase.h"
 #include "mainwin_support.h"
 #include "platform/files.h"
@@ -78,6 +79,7 @@ class TestFmainLifecycle : public QObject {
   void otherMessagesIgnored();
   void sendFromTheGuiThread();
   void destroyedWindowReleasesAWaitingSender();
+  void retiredReceiverAnswersALateSend();
   void exceptionInHandlerIsShownAndLoopGoesOn();
 
  private:
@@ -258,6 +260,22 @@ void TestFmainLifecycle::destroyedWindowReleasesAWaitingSender() {
   QCOMPARE(log.Calls.load(), 0);
   // The handle now names nobody.
   QCOMPARE(SendMessageSync(handle, ScanDoneMessage, 0, 1), std::intptr_t(0));
+}
+
+void TestFmainLifecycle::retiredReceiverAnswersALateSend() {
+  // A sender that looked the receiver up just before its window went still calls it: the
+  // retired receiver stays valid and answers without reaching the window.
+  TDispatchLog log;
+  auto form = std::make_unique<TProbeForm>(log);
+  auto receiver = std::make_unique<TFormReceiver>(form.get());
+  TFormReceiver* late = receiver.get();
+  TFormReceiver::Retire(std::move(receiver));
+  form.reset();
+  std::intptr_t result = -1;
+  std::thread sender([&] { result = late->HandleMessage(ScanDoneMessage, 0, 1); });
+  sender.join();
+  QCOMPARE(result, std::intptr_t(0));
+  QCOMPARE(log.Calls.load(), 0);
 }
 
 void TestFmainLifecycle::exceptionInHandlerIsShownAndLoopGoesOn() {
