@@ -129,8 +129,9 @@ class TForm1 : public QMainWindow {
   // silenced (it will send no notice), and after a pause of 100 ms Loader becomes null; the
   // loader and its tree stay allocated, since tree items may point into it.
   void StopScan(int detach);
-  // Where the drives of an all-drives scan come from; every loader started afterwards uses it.
-  // A test points it at a list of its own.
+  // Where scans started from now on take the computer's drives from: an all-drives scan walks
+  // them, a one-path scan decides by them which mounted file systems it enters. A test points
+  // it at a list of its own.
   std::vector<TDrive> (*ScanDriveSource)() = &ListDrives;
 
   // ---- Folder tree (fmain_tree.cpp) ----
@@ -175,9 +176,9 @@ class TForm1 : public QMainWindow {
   QAction* About1 = nullptr;
 
   QChartView* ChartPie = nullptr;
-  QPieSeries* Series1 = nullptr;             // chart type 0, series index 0
-  QHorizontalBarSeries* Series3 = nullptr;   // chart type 1, series index 1
-  QBarSeries* Series2 = nullptr;             // chart type 2, series index 2
+  QPieSeries* Series1 = nullptr;             // chart type 0, always in the chart
+  QHorizontalBarSeries* Series3 = nullptr;   // chart type 1, in the chart while it draws
+  QBarSeries* Series2 = nullptr;             // chart type 2, in the chart while it draws
   // The three labels are sized to their text; code that changes a text calls adjustSize().
   QLabel* LabelStandBy = nullptr;            // on ChartPie, like the next seven
   QLabel* LabelScanned = nullptr;
@@ -197,7 +198,7 @@ class TForm1 : public QMainWindow {
   QTimer* TimerUpdate = nullptr;             // 100 ms, never stopped
 
   // ---- State shared by the window's parts ----
-  // The scan attached to the window, or null. Never freed while the program runs.
+  // The scan attached to the window, or null. Freed with the window, never before.
   TThreadLoader* Loader = nullptr;
   // Re-entry guard of the chart's click handling.
   int32_t ClickDepth = 0;
