@@ -96,6 +96,16 @@ void FileAtBottom(const std::string& top, int depth, const char* name, off_t siz
   close(fd);
 }
 
+// A suspended one-path loader that reports to `window` with the window's message number.
+std::unique_ptr<TThreadLoader> Attached(const std::string& path, THandle window) {
+  auto loader = std::make_unique<TThreadLoader>(true);
+  loader->Path = path;
+  loader->DriveSource = NoDrives;
+  loader->NotifyWindow = window;
+  loader->NotifyMessage = WmUser + 101;
+  return loader;
+}
+
 class CountingReceiver : public TMessageReceiver {
  public:
   std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
@@ -256,11 +266,8 @@ TEST(Notice, SentOnceWithTheLoaderAfterTheTreeIsStored) {
   tree.File("f", 1);
   CountingReceiver receiver;
   const THandle window = RegisterWindow(&receiver);
-  TThreadLoader loader(true);
-  loader.Path = tree.Root();
-  loader.DriveSource = NoDrives;
-  loader.NotifyWindow = window;
-  loader.NotifyMessage = WmUser + 101;
+  auto attached = Attached(tree.Root(), window);
+  TThreadLoader& loader = *attached;
   loader.Resume();
   loader.WaitFor();
   UnregisterWindow(window);
@@ -276,10 +283,8 @@ TEST(Notice, NobodyIsToldWhenTheWindowHasAllBitsSet) {
   test::TempTree tree;
   CountingReceiver receiver;
   const THandle window = RegisterWindow(&receiver);
-  TThreadLoader loader(true);
-  loader.Path = tree.Root();
-  loader.DriveSource = NoDrives;
-  loader.NotifyWindow = window;
+  auto attached = Attached(tree.Root(), window);
+  TThreadLoader& loader = *attached;
   loader.NotifyWindow = NoWindow;  // abandoned before it began
   loader.Resume();
   loader.WaitFor();
@@ -294,11 +299,8 @@ TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifies) {
   const THandle window = RegisterWindow(&receiver);
   for (const std::string& path : {tree.Root(), std::string()}) {
     receiver.Calls = 0;
-    TThreadLoader loader(true);
-    loader.Path = path;
-    loader.DriveSource = NoDrives;
-    loader.NotifyWindow = window;
-    loader.NotifyMessage = 1125;
+    auto attached = Attached(path, window);
+    TThreadLoader& loader = *attached;
     loader.StopFlag = 1;
     loader.Resume();
     loader.WaitFor();
@@ -317,11 +319,8 @@ TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
     for (int j = 0; j < files; ++j) tree.File("f" + std::to_string(i) + "/x" + std::to_string(j), 1);
   CountingReceiver receiver;
   const THandle window = RegisterWindow(&receiver);
-  TThreadLoader loader(true);
-  loader.Path = tree.Root();
-  loader.DriveSource = NoDrives;
-  loader.NotifyWindow = window;
-  loader.NotifyMessage = 1125;
+  auto attached = Attached(tree.Root(), window);
+  TThreadLoader& loader = *attached;
   loader.Resume();
   while (loader.FolderCount < 20 && !loader.Finished()) std::this_thread::yield();
   loader.StopFlag = 1;
