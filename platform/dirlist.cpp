@@ -2,112 +2,128 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 
 namespace ostrel {
 
 struct TSearch {
   DIR* Dir = nullptr;
-  uint64_t Device = 0;
+  TEntryStat Self;
+  int Error = 0;
 };
 
 namespace {
-
-// A walk keeps one descriptor per level open; the default soft limit (often 1024) would cap
-// the depth it can reach, the hard limit usually does not.
-void RaiseDescriptorLimit() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    rlimit lim{};
-    if (getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur >= lim.rlim_max) return;
-    rlimit raised = lim;
-    raised.rlim_cur = lim.rlim_max;
-    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) return;
-    // An unlimited hard limit is refused above the kernel's nr_open; take what it allows.
-    if (lim.rlim_max == RLIM_INFINITY) {
-      raised.rlim_cur = 1 << 20;
-      while (raised.rlim_cur > lim.rlim_cur && setrlimit(RLIMIT_NOFILE, &raised) != 0) raised.rlim_cur /= 2;
-    }
-  });
-}
 
 bool IsDotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+void FillStat(const struct stat& st, TEntryStat& out) {
+  out.Device = static_cast<uint64_t>(st.st_dev);
+  out.Inode = static_cast<uint64_t>(st.st_ino);
+  out.Links = static_cast<uint64_t>(st.st_nlink);
+  out.Folder = S_ISDIR(st.st_mode);
+  out.Size = out.Folder ? 0 : static_cast<uint64_t>(st.st_size);
+  out.DiskSize = static_cast<uint64_t>(st.st_blocks) * 512u;
+}
+
+TSearch* Fail(int code, int* error) {
+  if (error) *error = code;
+  return nullptr;
+}
+
 }  // namespace
 
-TSearch* FindOpen(TSearch* parent, const char* path) {
-  if (!path || !*path) return nullptr;
-  RaiseDescriptorLimit();
+TSearch* FindOpen(TSearch* parent, const char* path, int* error) {
+  if (!path || !*path) return Fail(ENOENT, error);
   int fd;
   if (parent) {
     // One entry name only: a "/" would let openat follow links in the leading components.
-    if (std::strchr(path, '/')) return nullptr;
+    if (std::strchr(path, '/')) return Fail(EINVAL, error);
     fd = openat(dirfd(parent->Dir), path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   } else {
     fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   }
-  if (fd < 0) return nullptr;
+  if (fd < 0) return Fail(errno, error);
   struct stat st {};
   if (fstat(fd, &st) != 0) {
+    const int code = errno;
     close(fd);
-    return nullptr;
+    return Fail(code, error);
   }
   DIR* dir = fdopendir(fd);
   if (!dir) {
+    const int code = errno;
     close(fd);
-    return nullptr;
+    return Fail(code, error);
   }
   auto* search = new TSearch;
   search->Dir = dir;
-  search->Device = static_cast<uint64_t>(st.st_dev);
+  FillStat(st, search->Self);
   return search;
 }
 
 bool FindNext(TSearch* search, TSearchRec& rec) {
-  if (!search) return false;
+  if (!search || search->Error) return false;
   for (;;) {
     errno = 0;
     dirent* entry = readdir(search->Dir);
-    if (!entry) return false;
+    if (!entry) {
+      search->Error = errno;
+      return false;
+    }
     if (IsDotOrDotDot(entry->d_name)) continue;
+    rec.Name = entry->d_name;
+    rec.Error = 0;
     if (entry->d_type == DT_DIR) {
-      // The listing already says it is a real folder (a link would be DT_LNK), and a folder's
-      // size counts as 0: one system call per folder saved.
-      rec.Name = entry->d_name;
+      // The listing already says it is a real folder (a link would be DT_LNK); its details
+      // come when it is opened.
       rec.Attr = FaDirectory;
       rec.Size = 0;
-      rec.Device = search->Device;
+      rec.Device = search->Self.Device;
+      rec.Stat = TEntryStat{};
+      rec.Stat.Folder = true;
+      rec.Examined = false;
       return true;
     }
     struct stat st {};
     if (fstatat(dirfd(search->Dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) continue;  // removed since readdir saw it
-      // Listed but not statable (a folder readable without search permission): keep the
-      // name with what readdir knows, so the entry is not lost.
-      rec.Name = entry->d_name;
-      rec.Attr = entry->d_type == DT_DIR ? FaDirectory : 0;
+      // Listed but not examinable: keep the name with what readdir knows and say why.
+      rec.Error = errno;
+      rec.Attr = 0;
       rec.Size = 0;
-      rec.Device = search->Device;
+      rec.Device = search->Self.Device;
+      rec.Stat = TEntryStat{};
+      rec.Examined = false;
       return true;
     }
-    rec.Name = entry->d_name;
-    const bool folder = S_ISDIR(st.st_mode);
-    rec.Attr = folder ? FaDirectory : 0;
-    rec.Size = folder ? 0 : static_cast<uint64_t>(st.st_size);
-    rec.Device = static_cast<uint64_t>(st.st_dev);
+    FillStat(st, rec.Stat);
+    rec.Examined = true;
+    rec.Attr = rec.Stat.Folder ? FaDirectory : 0;
+    rec.Size = rec.Stat.Size;
+    rec.Device = rec.Stat.Device;
     return true;
   }
 }
 
-uint64_t FindDevice(const TSearch* search) { return search ? search->Device : 0; }
+int FindError(const TSearch* search) { return search ? search->Error : 0; }
+
+uint64_t FindDevice(const TSearch* search) { return search ? search->Self.Device : 0; }
+
+const TEntryStat& FindSelf(const TSearch* search) { return search->Self; }
+
+int FindExamine(TSearch* search, const char* name, TEntryStat& stat) {
+  if (!search || !name || !*name || std::strchr(name, '/')) return EINVAL;
+  struct stat st {};
+  if (fstatat(dirfd(search->Dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  FillStat(st, stat);
+  return 0;
+}
 
 void FindClose(TSearch* search) {
   if (!search) return;

@@ -1,6 +1,9 @@
 // Directory listing: the platform's "first entry, next entry, close" over one folder.
 // Names are bytes exactly as the file system holds them. Symbolic links are never followed
 // for entries: a link is reported as a file of the link's own size.
+//
+// Every call that can fail says why with the system's error number, so that a caller can
+// report what it could not read instead of losing it silently.
 #pragma once
 #include <cstdint>
 
@@ -9,12 +12,29 @@ namespace ostrel {
 // Attribute bit of a folder entry (the only attribute the walk looks at).
 inline constexpr uint32_t FaDirectory = 16;
 
+// What the file system says of one entry or of an open folder.
+struct TEntryStat {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  uint64_t Links = 1;     // names the inode has; a file with more is counted once per scan
+  uint64_t Size = 0;      // apparent size: the length in bytes, full 64 bits
+  uint64_t DiskSize = 0;  // space used on disk: allocated blocks x 512
+  bool Folder = false;
+};
+
 struct TSearchRec {
   const char* Name = nullptr;  // valid until the next FindNext or FindClose on the same search
   uint32_t Attr = 0;           // FaDirectory for a real directory, 0 for anything else
   uint64_t Size = 0;           // apparent size in bytes, full 64 bits (0 for folders)
   uint64_t Device = 0;         // the file system the entry lives on; for a folder entry, that of
                                // the listed folder (a mount point shows its own in FindDevice)
+  // The entry's full details. For a folder entry known from the listing alone they are not
+  // read (Examined false: one system call per folder saved); open the folder for them.
+  TEntryStat Stat;
+  bool Examined = false;
+  // Nonzero when the entry was listed but could not be examined (the system's error number,
+  // e.g. the folder lacks search permission): sizes are 0 and Attr is what the listing told.
+  int Error = 0;
 };
 
 // An open listing of one folder. Opaque; created by FindOpen, destroyed by FindClose.
@@ -24,20 +44,28 @@ struct TSearch;
 // symbolic link named by the caller is followed). With `parent` an open listing, `path` is a
 // single entry name inside that folder (one holding "/" is refused): it is opened relative to
 // it, so nesting depth and path length are unlimited, and a link is never followed. Returns
-// null when the folder cannot be listed (missing, not a folder, no access, out of descriptors);
-// the caller owns the result. Each open listing holds one descriptor; the first call raises the
-// process's soft descriptor limit to its hard limit so that deep walks have enough.
-TSearch* FindOpen(TSearch* parent, const char* path);
+// null when the folder cannot be listed (missing, not a folder, no access, out of descriptors)
+// and then stores the system's error number in `*error` when given; the caller owns the result.
+// Each open listing holds one descriptor.
+TSearch* FindOpen(TSearch* parent, const char* path, int* error = nullptr);
 
 // Fills `rec` with the next entry, "." and ".." skipped. An entry removed since the folder was
-// read is skipped; one that can be listed but not examined (the folder lacks search permission)
-// comes with Size 0 and the folder attribute as far as the listing itself tells. Returns false
-// at the end of the listing, or when reading fails part-way (what was returned so far stays
-// valid).
+// read is skipped. Returns false at the end of the listing, or when reading fails part-way
+// (FindError then tells why; what was returned so far stays valid).
 bool FindNext(TSearch* search, TSearchRec& rec);
+
+// The error number of a listing that failed part-way; 0 while it has not (and at a clean end).
+int FindError(const TSearch* search);
 
 // The file system of the listed folder itself; 0 for null.
 uint64_t FindDevice(const TSearch* search);
+
+// The listed folder itself, as it was when opened.
+const TEntryStat& FindSelf(const TSearch* search);
+
+// Examines the entry `name` of the open folder without following a link; 0 on success, else
+// the system's error number.
+int FindExamine(TSearch* search, const char* name, TEntryStat& stat);
 
 // Closes the listing; null is allowed.
 void FindClose(TSearch* search);

@@ -17,6 +17,7 @@ void AddChild(DirNode* parent, DirNode* child) {
     parent->LastChild->NextSibling = child;
   parent->LastChild = child;
   parent->ChildrenSize += child->TotalSize;
+  parent->ApparentSize += child->ApparentSize;
 }
 
 std::string FullPath(const DirNode& node) {
@@ -50,15 +51,16 @@ void* TNodeArena::Allocate(size_t bytes, size_t align) {
     return reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(p) + align - 1) & ~(align - 1));
   };
   char* start = Cursor ? aligned(Cursor) : nullptr;
-  if (!start || start + bytes > Limit) {
+  if (!start || start + bytes > End) {
     size_t size = std::max(BlockBytes, bytes + sizeof(Block) + align);
+    if (Limit && ReservedBytes + size > Limit) throw std::bad_alloc();
     auto* block = static_cast<Block*>(std::malloc(size));
     if (!block) throw std::bad_alloc();
     block->Next = Blocks;
     Blocks = block;
     ReservedBytes += size;
     Cursor = reinterpret_cast<char*>(block + 1);
-    Limit = reinterpret_cast<char*>(block) + size;
+    End = reinterpret_cast<char*>(block) + size;
     start = aligned(Cursor);
   }
   Cursor = start + bytes;

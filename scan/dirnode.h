@@ -20,9 +20,13 @@ inline constexpr int32_t NodeFolder = 2;
 struct __attribute__((packed, aligned(4))) DirNode {
   const char* Name;         // arena string: the entry's name; a top-level node's path or label
   const char* ParentPath;   // arena string shared by all children of one folder; "" at the top
-  double OwnSize;           // a file's size in bytes; 0 for a folder
+  // The three sizes measure space used on disk (allocated blocks), as du does by default.
+  double OwnSize;           // a file's blocks; a folder's own blocks (its listing's space)
   double ChildrenSize;      // sum of the children's TotalSize; 0 for a file
   double TotalSize;         // OwnSize + ChildrenSize: what readers outside the scan use
+  // The other measure, apparent size: a file's length, a folder's sum of its children's
+  // (folders themselves count 0 here). Read both through SizeOf/OwnSizeOf.
+  double ApparentSize;
   int32_t Kind;             // NodeFile or NodeFolder
   DirNode* FirstChild;      // owned through the arena; null when there is none
   DirNode* LastChild;       // last of FirstChild's sibling chain; AddChild appends through it
@@ -31,18 +35,36 @@ struct __attribute__((packed, aligned(4))) DirNode {
 };
 
 // Appends `child` as the last child of `parent` and adds the child's TotalSize as it is now to
-// the parent's ChildrenSize (the parent's TotalSize is not touched). With `parent` null only
-// the child's NextSibling is cleared.
+// the parent's ChildrenSize, and its ApparentSize to the parent's (the parent's TotalSize is
+// not touched). With `parent` null only the child's NextSibling is cleared.
 void AddChild(DirNode* parent, DirNode* child);
+
+// A later name of a file counted already, a folder met twice and what could not be read have
+// size 0 in both measures; see TThreadLoader.
+enum class TMeasure { DiskUsage, Apparent };
+
+// A node's total in the chosen measure.
+inline double SizeOf(const DirNode& node, TMeasure measure) {
+  return measure == TMeasure::Apparent ? node.ApparentSize : node.TotalSize;
+}
+// The part of that total that is the node's own: a file's size, a folder's own blocks (0 in
+// apparent size). A chart's "(files)" point is this plus the folder's file children.
+inline double OwnSizeOf(const DirNode& node, TMeasure measure) {
+  if (measure == TMeasure::DiskUsage) return node.OwnSize;
+  return node.Kind == NodeFolder ? 0 : node.ApparentSize;
+}
 
 // The node's full path: Name alone when ParentPath is empty, otherwise ParentPath made to end
 // in a separator, followed by Name.
 std::string FullPath(const DirNode& node);
 
 // Bump allocator for nodes and their strings. Single-threaded; frees everything at once.
+// Throws std::bad_alloc when the heap refuses, or when taking more would pass Limit.
 class TNodeArena {
  public:
   TNodeArena() = default;
+  // The most bytes the arena may take from the heap; 0 for no limit but the heap's.
+  size_t Limit = 0;
   TNodeArena(const TNodeArena&) = delete;
   TNodeArena& operator=(const TNodeArena&) = delete;
   ~TNodeArena();
@@ -59,7 +81,7 @@ class TNodeArena {
   struct Block;
   Block* Blocks = nullptr;
   char* Cursor = nullptr;
-  char* Limit = nullptr;
+  char* End = nullptr;
   size_t ReservedBytes = 0;
 };
 

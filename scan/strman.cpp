@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "scan/check.h"
 #include "scan/hash.h"
@@ -63,7 +64,10 @@ void* TStringFreeList::Get(int entrysize, int count) {
     const std::size_t stride = SlotStride(EntrySize);
     const std::size_t slots = static_cast<std::size_t>(std::max(count, 1));
     void* block = std::malloc(kBlockHeader + stride * slots);
-    OSTREL_ASSERT(block != NULL);
+    if (!block) {
+      Unlock();
+      throw std::bad_alloc();
+    }
     StoreLink(block, BlockList);
     BlockList = block;
     char* slot = static_cast<char*>(block) + kBlockHeader;
@@ -106,7 +110,10 @@ TStringManager::TStringManager(int entry_size, int bits, int flags, TStringFreeL
   SortIdx = nullptr;
   Table = static_cast<StrEntry**>(
       std::malloc(static_cast<std::size_t>(TableSize) * sizeof(StrEntry*)));
-  OSTREL_ASSERT(Table != NULL);
+  if (!Table) {
+    if (OwnsPool) delete FreeList;
+    throw std::bad_alloc();
+  }
   for (int i = 0; i < TableSize; ++i) {
     StrEntry* sentinel = NewEntry();
     sentinel->Str = nullptr;
@@ -140,7 +147,7 @@ TStringManager::~TStringManager() {
 StrEntry* TStringManager::NewEntry() {
   if (Flags & SM_HEAPENTRIES) {
     void* result = std::calloc(1, static_cast<std::size_t>(EntrySize));
-    OSTREL_ASSERT(result != NULL);
+    if (!result) throw std::bad_alloc();
     return static_cast<StrEntry*>(result);
   }
   OSTREL_ASSERT(FreeList!=NULL);
@@ -191,13 +198,20 @@ StrEntry* TStringManager::Add(const char* str) {
   } else {
     const std::size_t size = std::strlen(str) + 1;
     char* copy = static_cast<char*>(std::malloc(size));
-    OSTREL_ASSERT(copy != NULL);
+    if (!copy) throw std::bad_alloc();
     std::memcpy(copy, str, size);
     stored = copy;
   }
 
   Lock();
-  StrEntry* entry = NewEntry();
+  StrEntry* entry;
+  try {
+    entry = NewEntry();
+  } catch (...) {
+    Unlock();
+    if (!(Flags & SM_NOCOPY)) std::free(stored);
+    throw;
+  }
   entry->Str = stored;
   entry->ChainNext = sentinel->ChainNext;
   sentinel->ChainNext = entry;
@@ -257,7 +271,10 @@ StrEntry* TStringManager::Sort(int32_t param, TSortCompare compare) {
   Lock();
   SortIdx =
       static_cast<StrEntry**>(std::malloc(static_cast<std::size_t>(Count) * sizeof(StrEntry*)));
-  OSTREL_ASSERT(SortIdx != NULL);
+  if (!SortIdx) {
+    Unlock();
+    throw std::bad_alloc();
+  }
   SortParam = param;
   SortCompare = compare != nullptr ? compare : DefaultStrCompare;
   int n = 0;

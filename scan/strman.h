@@ -82,7 +82,9 @@ class TStringManager {
   // may reuse its buffer at once). An existing string's RefCount goes up by one and the
   // iteration list stays valid; a new string stands first in its bucket and makes the list
   // stale. Null for null, with nothing changed. The entry lives until Clear or destruction.
-  // A string copy that cannot be allocated fails the check "copy != NULL".
+  // Memory that cannot be allocated (entry, string copy, table, sort index) throws
+  // std::bad_alloc and leaves the list as it was: a caller such as the scan runs out of memory
+  // gracefully instead of failing a check.
   StrEntry* Add(const char* str);
   // The entry whose string equals `str` byte for byte (its RefCount goes up by one), or null.
   // `bucketOut`, when given, receives the bucket's sentinel. `str` must not be null.

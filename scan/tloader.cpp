@@ -1,10 +1,14 @@
 #include "scan/tloader.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
-#include "platform/dirlist.h"
 #include "scan/paths.h"
 #include "scan/scansettings.h"
 
@@ -43,6 +47,20 @@ std::string RealPath(const std::string& path) {
   return real ? std::string(real.get()) : std::string();
 }
 
+// Descriptors the walk may hold at once: a share of the process's limit, leaving the rest to
+// the program (the window's own files, the output) however low the limit was set.
+size_t DescriptorBudget() {
+  rlimit lim{};
+  rlim_t soft = 1024;
+  if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY) soft = lim.rlim_cur;
+  const rlim_t share = soft > 40 ? (soft - 32) / 2 : 2;
+  return static_cast<size_t>(std::clamp<rlim_t>(share, 2, 256));
+}
+
+bool IsDotOrDotDot(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
 }  // namespace
 
 void TThreadLoader::PrepareMounts(const std::string& listRoot, const std::string& real) {
@@ -59,36 +77,51 @@ void TThreadLoader::PrepareMounts(const std::string& listRoot, const std::string
   }
 }
 
-bool TThreadLoader::MayEnter() const {
+bool TThreadLoader::MayEnter(const char* path) const {
   if (MountsBelow.empty()) return true;
-  auto it = MountsBelow.find(ListPath.substr(RootPrefixLength));
+  auto it = MountsBelow.find(std::string(path + RootPrefixLength));
   if (it == MountsBelow.end()) return true;
   // Another drive: an all-drives scan walks it by itself (or leaves it out by its type).
   return !AllDrives && DriveIncludedNow(*it->second);
 }
 
+bool TThreadLoader::Stop() {
+  if (!StopFlag.load(std::memory_order_relaxed)) return false;
+  StopSeen = true;
+  return true;
+}
+
 void TThreadLoader::Execute() {
   FileCount.store(0, std::memory_order_relaxed);
   FolderCount.store(0, std::memory_order_relaxed);
-  Drives = DriveSource ? DriveSource() : std::vector<TDrive>{};
+  Arena.Limit = MemoryLimit;
+  Budget = DescriptorBudget();
   AllDrives = Path.empty();
 
   DirNode* root = nullptr;
-  if (!AllDrives) {
-    ListPath = Path;
-    PrepareMounts(Path, RealPath(Path));
-    root = ScanFolder(nullptr, "", nullptr, true, Arena.CopyString(Path), 0);
-  } else {
-    root = ScanFolder(nullptr, "", nullptr, false, Arena.CopyString("All Drives"), 0);
-    for (const TDrive& drive : Drives) {
-      if (!DriveIncludedNow(drive)) continue;
-      ListPath = drive.Root;
-      PrepareMounts(drive.Root, drive.Root);
-      ScanFolder(root, "", nullptr, true, Arena.CopyString(drive.Root), 1);
+  try {
+    Drives = DriveSource ? DriveSource() : std::vector<TDrive>{};
+    if (!AllDrives) {
+      PrepareMounts(Path, RealPath(Path));
+      root = WalkTop(nullptr, Arena.CopyString(Path), 0);
+    } else {
+      root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), "", 0);
+      for (const TDrive& drive : Drives) {
+        if (!root) break;
+        if (!DriveIncludedNow(drive)) continue;
+        PrepareMounts(drive.Root, drive.Root);
+        WalkTop(root, Arena.CopyString(drive.Root), 1);
+      }
     }
-    // A stop before the first folder leaves no root at all.
-    if (root) root->TotalSize = root->OwnSize + root->ChildrenSize;
+  } catch (const std::bad_alloc&) {
+    // What was walked stays, complete as far as it goes, as after a stop.
+    Ending = TScanEnd::OutOfMemory;
+    Names.Clear();
+    while (!Frames.empty()) FinishTop();
+    if (!AllDrives) root = Top;
   }
+  if (root && AllDrives) root->TotalSize = root->OwnSize + root->ChildrenSize;
+  if (Ending != TScanEnd::OutOfMemory && StopSeen) Ending = TScanEnd::Stopped;
   Root = root;
 
   const THandle window = NotifyWindow.load();
@@ -96,69 +129,213 @@ void TThreadLoader::Execute() {
     SendMessageSync(window, NotifyMessage.load(), 0, reinterpret_cast<std::intptr_t>(this));
 }
 
-DirNode* TThreadLoader::ScanFolder(DirNode* parent, const char* parentPath, TSearch* parentSearch,
-                                   bool listed, const char* name, int32_t depth) {
-  if (StopFlag.load(std::memory_order_relaxed)) return nullptr;
-  FolderCount.fetch_add(1, std::memory_order_relaxed);
-
+DirNode* TThreadLoader::NewFolderNode(const char* name, const char* parentPath, int32_t depth) {
   DirNode* node = Arena.NewNode();
+  FolderCount.fetch_add(1, std::memory_order_relaxed);
   node->Name = name;
   node->ParentPath = parentPath;
   node->Kind = NodeFolder;
   node->Depth = depth;
-
-  if (listed && !ListPath.empty()) {
-    TSearch* search = parentSearch ? FindOpen(parentSearch, node->Name) : FindOpen(nullptr, ListPath.c_str());
-    if (search) {
-      const char* ownPath = Arena.CopyString(ListPath);
-      TSearchRec rec;
-      bool anyFolder = false;
-      while (FindNext(search, rec)) {
-        if (rec.Attr & FaDirectory) {
-          if ((rec.Name[0] == '.' && rec.Name[1] == '\0') ||
-              (rec.Name[0] == '.' && rec.Name[1] == '.' && rec.Name[2] == '\0'))
-            continue;
-          Names.Add(rec.Name);
-          anyFolder = true;
-        } else {
-          AddFileNode(node, ownPath, rec.Name, rec.Size, depth + 1);
-        }
-      }
-      if (anyFolder) {
-        // The names move into the arena (they become the subfolders' Name) so that the list
-        // is free again before the walk descends.
-        std::vector<const char*> subfolders;
-        subfolders.reserve(static_cast<size_t>(Names.Count));
-        for (StrEntry* e = Names.Sort(0, nullptr); e; e = e->ListNext)
-          subfolders.push_back(Arena.CopyString(e->Str));
-        Names.Clear();
-        const size_t length = ListPath.size();
-        for (const char* sub : subfolders) {
-          AddPathSeparator(ListPath);
-          ListPath += sub;
-          if (MayEnter()) ScanFolder(node, ownPath, search, true, sub, depth + 1);
-          ListPath.resize(length);
-        }
-      }
-      FindClose(search);
-    }
-  }
-
-  node->TotalSize = node->OwnSize + node->ChildrenSize;
-  AddChild(parent, node);
   return node;
 }
 
-void TThreadLoader::AddFileNode(DirNode* folder, const char* parentPath, const char* name,
-                                uint64_t size, int32_t depth) {
-  FileCount.fetch_add(1, std::memory_order_relaxed);
+void TThreadLoader::AddProblem(TScanProblem::TKind kind, const DirNode* node, int error) {
+  Problems.push_back(TScanProblem{kind, node, error});
+}
+
+DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth) {
+  if (Stop()) return nullptr;
+  // The root is named by its path, which is also its children's parent path.
+  DirNode* node = NewFolderNode(path, "", depth);
+  Top = node;
+  int error = 0;
+  TSearch* search = FindOpen(nullptr, path, &error);
+  if (!search) {
+    AddProblem(TScanProblem::ReadFolder, node, error);
+    AddChild(parent, node);
+    return node;
+  }
+  const TEntryStat& self = FindSelf(search);
+  if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
+    FindClose(search);
+    Repeats.push_back(TRepeatedFolder{node, first});
+    AddChild(parent, node);
+    return node;
+  }
+  node->OwnSize = static_cast<double>(self.DiskSize);
+  PushFrame(node, parent, path, search);
+  WalkFrames(0);
+  return node;
+}
+
+void TThreadLoader::PushFrame(DirNode* node, DirNode* parent, const char* path, TSearch* search) {
+  const TEntryStat self = FindSelf(search);
+  try {
+    Frames.push_back(TFrame{node, parent, path, search, self.Device, self.Inode, {}, 0});
+  } catch (...) {
+    FindClose(search);
+    throw;
+  }
+  ++OpenCount;
+  ListTop();
+}
+
+void TThreadLoader::WalkFrames(size_t base) {
+  while (Frames.size() > base) {
+    TFrame& top = Frames.back();
+    // After a stop, subfolders not yet begun get no node at all.
+    if (top.Next == top.Subfolders.size() || Stop()) {
+      FinishTop();
+      continue;
+    }
+    const char* name = top.Subfolders[top.Next++];
+    EnterSubfolder(Frames.size() - 1, name);
+  }
+}
+
+void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
+  const char* parentPath = Frames[index].Path;
+  std::string joined = parentPath;
+  AddPathSeparator(joined);
+  joined += name;
+  if (!MayEnter(joined.c_str())) {
+    if (Frames[index].Next == Frames[index].Subfolders.size()) CloseFrame(Frames[index]);
+    return;
+  }
+  if (!EnsureOpen(index)) return;
+  MakeRoom(index);
+
+  TFrame& frame = Frames[index];
+  int error = 0;
+  TSearch* search = FindOpen(frame.Search, name, &error);
+  std::unique_ptr<TSearch, void (*)(TSearch*)> guard(search, &FindClose);
+  TEntryStat unread;
+  if (!search && error != ENOENT) FindExamine(frame.Search, name, unread);
+  DirNode* parent = frame.Node;
+  const int32_t depth = parent->Depth + 1;
+  if (frame.Next == frame.Subfolders.size()) CloseFrame(frame);
+  // Gone since the listing: nothing is left of it to count.
+  if (!search && error == ENOENT) return;
+
+  const char* path = Arena.CopyString(joined);
+  DirNode* node = NewFolderNode(name, parentPath, depth);
+  if (!search) {
+    node->OwnSize = node->TotalSize = static_cast<double>(unread.DiskSize);
+    AddProblem(TScanProblem::ReadFolder, node, error);
+    AddChild(parent, node);
+    return;
+  }
+  const TEntryStat& self = FindSelf(search);
+  if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
+    Repeats.push_back(TRepeatedFolder{node, first});
+    AddChild(parent, node);
+    return;
+  }
+  node->OwnSize = static_cast<double>(self.DiskSize);
+  PushFrame(node, parent, path, guard.release());
+}
+
+void TThreadLoader::ListTop() {
+  TFrame& frame = Frames.back();
+  TSearchRec rec;
+  bool anyFolder = false;
+  uint32_t entries = 0;
+  while (FindNext(frame.Search, rec)) {
+    // A folder of a million entries must not hold up a stop.
+    if (++entries % 1000 == 0 && Stop()) break;
+    if (rec.Attr & FaDirectory) {
+      if (IsDotOrDotDot(rec.Name)) continue;
+      Names.Add(rec.Name);
+      anyFolder = true;
+    } else {
+      AddFileNode(frame, rec);
+    }
+  }
+  if (const int error = FindError(frame.Search)) AddProblem(TScanProblem::ReadFolder, frame.Node, error);
+  if (anyFolder) {
+    // The names move into the arena (they become the subfolders' Name) so that the list is
+    // free again for the next folder.
+    frame.Subfolders.reserve(static_cast<size_t>(Names.Count));
+    for (StrEntry* e = Names.Sort(0, nullptr); e; e = e->ListNext)
+      frame.Subfolders.push_back(Arena.CopyString(e->Str));
+    Names.Clear();
+  }
+  if (frame.Subfolders.empty()) CloseFrame(frame);
+}
+
+void TThreadLoader::AddFileNode(TFrame& folder, const TSearchRec& rec) {
+  const char* name = Arena.CopyString(rec.Name);
   DirNode* node = Arena.NewNode();
-  node->Name = Arena.CopyString(name);
-  node->ParentPath = parentPath;
-  node->OwnSize = node->TotalSize = static_cast<double>(size);
+  FileCount.fetch_add(1, std::memory_order_relaxed);
+  node->Name = name;
+  node->ParentPath = folder.Path;
   node->Kind = NodeFile;
-  node->Depth = depth;
-  AddChild(folder, node);
+  node->Depth = folder.Node->Depth + 1;
+  if (rec.Error) {
+    AddProblem(TScanProblem::Examine, node, rec.Error);
+  } else if (rec.Stat.Links <= 1 || !Inodes.FindOrAdd(rec.Stat.Device, rec.Stat.Inode, node)) {
+    // Only the first name of a file met in this scan carries its size.
+    node->OwnSize = node->TotalSize = static_cast<double>(rec.Stat.DiskSize);
+    node->ApparentSize = static_cast<double>(rec.Stat.Size);
+  }
+  AddChild(folder.Node, node);
+}
+
+void TThreadLoader::FinishTop() {
+  TFrame& frame = Frames.back();
+  CloseFrame(frame);
+  frame.Node->TotalSize = frame.Node->OwnSize + frame.Node->ChildrenSize;
+  AddChild(frame.Parent, frame.Node);
+  Frames.pop_back();
+  if (ShallowestOpen > Frames.size()) ShallowestOpen = Frames.size();
+}
+
+void TThreadLoader::CloseFrame(TFrame& frame) {
+  if (!frame.Search) return;
+  FindClose(frame.Search);
+  frame.Search = nullptr;
+  --OpenCount;
+}
+
+void TThreadLoader::MakeRoom(size_t keep) {
+  // One more descriptor is about to be opened.
+  while (OpenCount + 1 > Budget) {
+    size_t i = ShallowestOpen;
+    while (i < Frames.size() && (!Frames[i].Search || i == keep)) ++i;
+    if (i >= Frames.size()) return;
+    CloseFrame(Frames[i]);
+    ShallowestOpen = std::min(i + 1, keep);
+  }
+}
+
+bool TThreadLoader::EnsureOpen(size_t index) {
+  if (Frames[index].Search) return true;
+  // Back down from the nearest frame that is still open, or from the walk's root by its path,
+  // each step relative to the one above and checked to be the folder listed before.
+  size_t from = index;
+  while (from > 0 && !Frames[from - 1].Search) --from;
+  for (size_t k = from; k <= index; ++k) {
+    TFrame& frame = Frames[k];
+    MakeRoom(k == 0 ? index : k - 1);
+    int error = 0;
+    TSearch* search = k == 0 ? FindOpen(nullptr, frame.Path, &error) : FindOpen(Frames[k - 1].Search, frame.Node->Name, &error);
+    if (search && (FindSelf(search).Device != frame.Device || FindSelf(search).Inode != frame.Inode)) {
+      FindClose(search);
+      search = nullptr;
+      error = ESTALE;  // replaced by another folder while the walk was elsewhere
+    }
+    if (k > 0 && k - 1 >= from && Frames[k - 1].Next == Frames[k - 1].Subfolders.size()) CloseFrame(Frames[k - 1]);
+    if (!search) {
+      // What lies below it can no longer be reached: the rest of these folders is not walked.
+      AddProblem(TScanProblem::ReadFolder, frame.Node, error);
+      for (size_t j = k; j <= index; ++j) Frames[j].Next = Frames[j].Subfolders.size();
+      return false;
+    }
+    frame.Search = search;
+    ++OpenCount;
+    if (k < ShallowestOpen) ShallowestOpen = k;
+  }
+  return true;
 }
 
 }  // namespace ostrel

@@ -1,13 +1,16 @@
 // TThreadLoader walks one folder, or every suitable drive, on a thread of its own and builds the
-// DirNode tree. It counts folders as it goes, honours a stop request at the start of the next
-// folder, and when the walk ends sends its completion message synchronously to NotifyWindow
-// (unless that is NoWindow) and waits until it has been handled.
+// DirNode tree. It counts folders as it goes, honours a stop request at the next folder (and
+// every thousand entries within one), and when the walk ends sends its completion message
+// synchronously to NotifyWindow (unless that is NoWindow) and waits until it has been handled.
 //
 // The walk differs from a plain listing of names in ways a user relies on: sizes count in full
-// 64 bits; symbolic links are never followed; path length and depth are unlimited; file names
-// are kept byte-exact; an unreadable or vanished folder is an empty folder node. Each drive's
-// walk stays on its own file system; a file system mounted inside a one-path scan is entered
-// only when an all-drives scan would include it as a drive.
+// 64 bits, on disk and apparent; every inode counts once, so a file with several names and a
+// folder reached twice (a bind mount) are counted by the name met first in the tree's order;
+// symbolic links are never followed; depth is limited by nothing but the disk (no recursion, a
+// bounded number of open descriptors); names are kept byte-exact; what cannot be read is an
+// empty node and is recorded in Problems. Each drive's walk stays on its own file system; a
+// file system mounted inside a one-path scan is entered only when an all-drives scan would
+// include it as a drive.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -16,15 +19,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/dirlist.h"
 #include "platform/drives.h"
 #include "platform/thread.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
+#include "scan/inodemap.h"
 #include "scan/strman.h"
 
 namespace ostrel {
-
-struct TSearch;
 
 // Whether an all-drives scan includes a drive of `type`; `floppy` marks the drives that
 // "includefloppy" governs (A: and B: on a system with drive letters).
@@ -32,6 +35,25 @@ bool DriveIncluded(int type, bool floppy, int includefloppy, int includecd, int 
 
 // The same decision with the switches as they stand in ScanSettings now.
 bool DriveIncludedNow(const TDrive& drive);
+
+// Something the walk could not read. The node stays in the tree: a folder as an empty node
+// that keeps its own blocks when they could be read, an entry as a file node of size 0.
+struct TScanProblem {
+  enum TKind { ReadFolder, Examine };
+  TKind Kind;
+  const DirNode* Node;
+  int Error;  // the system's error number; strerror gives the reason
+};
+
+// A folder met a second time (a bind mount, a mount of an ancestor): an empty node of size 0.
+struct TRepeatedFolder {
+  const DirNode* Node;
+  const DirNode* First;  // the name that carries its contents
+};
+
+// How a walk ended: everything walked, cut short by StopFlag, or cut short because memory ran
+// out (the tree then holds what was walked, as after a stop).
+enum class TScanEnd { Complete, Stopped, OutOfMemory };
 
 class TThreadLoader : public TThread {
  public:
@@ -48,14 +70,23 @@ class TThreadLoader : public TThread {
   std::atomic<uint32_t> NotifyMessage{0};
   // Where the drives come from; a test points it at a list of its own.
   std::vector<TDrive> (*DriveSource)() = &ListDrives;
+  // The most bytes the tree may take; 0 for no limit but the system's. Past it the walk ends
+  // as it does when memory runs out.
+  size_t MemoryLimit = 0;
 
   // Root of the finished tree; null until the walk is done, and null when a stop came before
-  // the first folder. Read it only from the completion message onwards, or after WaitFor.
+  // the first folder. Read it, and the results below, only from the completion message
+  // onwards, or after WaitFor.
   DirNode* Root = nullptr;
   std::atomic<int32_t> FileCount{0};
   std::atomic<int32_t> FolderCount{0};
   // Nonzero: make no further folder. Set by the owner, never cleared by the walk.
   std::atomic<int32_t> StopFlag{0};
+
+  // In the tree's order (depth first, a folder's files before its subfolders).
+  std::vector<TScanProblem> Problems;
+  std::vector<TRepeatedFolder> Repeats;
+  TScanEnd Ending = TScanEnd::Complete;
 
  protected:
   // The walk, then the completion notice: a message NotifyMessage with wParam 0 and lParam
@@ -63,22 +94,59 @@ class TThreadLoader : public TThread {
   void Execute() override;
 
  private:
-  // Makes, fills and returns one folder node (null after a stop). `name` and `parentPath` live
-  // as long as the tree; ListPath holds the folder's path, and with `parentSearch` given the
-  // folder is opened relative to it.
-  DirNode* ScanFolder(DirNode* parent, const char* parentPath, TSearch* parentSearch,
-                      bool listed, const char* name, int32_t depth);
-  void AddFileNode(DirNode* folder, const char* parentPath, const char* name, uint64_t size,
-                   int32_t depth);
+  // A folder that has been listed and whose subfolders are being walked, one after another.
+  // The walk keeps a stack of them instead of recursing, so depth costs no stack; the folder's
+  // descriptor is kept only while subfolders remain and the budget allows (see EnsureOpen).
+  struct TFrame {
+    DirNode* Node;
+    DirNode* Parent;          // joined when the folder is complete; null for a scan's root
+    const char* Path;         // the folder's full path: its children's ParentPath
+    TSearch* Search;          // null once closed
+    uint64_t Device;
+    uint64_t Inode;
+    std::vector<const char*> Subfolders;  // sorted names, in the arena
+    size_t Next;              // the first subfolder not yet begun
+  };
+
+  // Walks the folder `path`, named by that path, as a top-level node below `parent`.
+  DirNode* WalkTop(DirNode* parent, const char* path, int32_t depth);
+  // Walks the frames above `base` until they are all complete.
+  void WalkFrames(size_t base);
+  // Opens and walks (or records) subfolder `name` of frame `index`.
+  void EnterSubfolder(size_t index, const char* name);
+  // Lists the top frame's folder: its files become nodes, its subfolders' names are sorted.
+  void ListTop();
+  void AddFileNode(TFrame& folder, const TSearchRec& rec);
+  // Pushes a frame for the open folder `search`; the search is closed if that fails.
+  void PushFrame(DirNode* node, DirNode* parent, const char* path, TSearch* search);
+  // Closes the top frame, sets its total and joins it to its parent.
+  void FinishTop();
+  DirNode* NewFolderNode(const char* name, const char* parentPath, int32_t depth);
+  void AddProblem(TScanProblem::TKind kind, const DirNode* node, int error);
+
+  // Descriptors: at most Budget frames hold one. The shallowest is closed to make room and
+  // reopened, relative to the nearest open frame below it and checked by inode, when the walk
+  // comes back to it.
+  bool EnsureOpen(size_t index);
+  void MakeRoom(size_t keep);
+  void CloseFrame(TFrame& frame);
+
+  bool Stop();
   // Prepares the crossing test for a walk rooted at `listRoot` whose real location is `real`.
   void PrepareMounts(const std::string& listRoot, const std::string& real);
-  // For a subfolder whose path is in ListPath: true when the walk may enter it.
-  bool MayEnter() const;
+  // For the subfolder at `path` (below the current walk's root): true when the walk may enter it.
+  bool MayEnter(const char* path) const;
 
   TNodeArena Arena;
   // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.
   TStringManager Names{sizeof(StrEntry), 10, 0, nullptr};
-  std::string ListPath;  // the folder being walked; grows and shrinks with the recursion
+  std::vector<TFrame> Frames;
+  DirNode* Top = nullptr;  // the node of the current WalkTop
+  TInodeMap Inodes;  // every folder, and every file with more than one name
+  size_t OpenCount = 0;
+  size_t Budget = 0;
+  size_t ShallowestOpen = 0;  // no frame below this one holds a descriptor
+  bool StopSeen = false;
   std::vector<TDrive> Drives;
   // Mount points below the current walk's root, as paths relative to it.
   std::unordered_map<std::string, const TDrive*> MountsBelow;

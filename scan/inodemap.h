@@ -1,0 +1,33 @@
+// Which inodes a scan has met already, by (device, inode), with the node of the name that met
+// each first. The walk asks it for every folder and for every file with more than one name, so
+// that each counts once however many names or mounts lead to it. Open addressing over one
+// array: a few dozen bytes per inode and no heap block per entry, since a scan may meet
+// millions.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "scan/dirnode.h"
+
+namespace ostrel {
+
+class TInodeMap {
+ public:
+  // The node recorded for (device, inode), or null when it is new; a new one is recorded with
+  // `node` (not null). Throws std::bad_alloc when the table cannot grow, unchanged.
+  const DirNode* FindOrAdd(uint64_t device, uint64_t inode, const DirNode* node);
+  size_t Size() const { return Count; }
+
+ private:
+  struct Slot {
+    uint64_t Device;
+    uint64_t Inode;
+    const DirNode* Node;  // null: the slot is free
+  };
+  void Grow();
+  std::vector<Slot> Slots;
+  size_t Count = 0;
+};
+
+}  // namespace ostrel
