@@ -159,13 +159,22 @@ int DriveTypeOfMount(const TMountEntry& entry, const std::string& sysBlock) {
   return DriveUnknown;
 }
 
+bool IsSystemPlumbing(std::string_view mountPoint) {
+  for (std::string_view top : {"/dev", "/proc", "/sys", "/run"})
+    if (StartsWith(mountPoint, top) && (mountPoint.size() == top.size() || mountPoint[top.size()] == '/'))
+      return true;
+  return false;
+}
+
 std::vector<TDrive> DrivesFromMounts(const std::vector<TMountEntry>& mounts, const std::string& sysBlock) {
   std::vector<TDrive> drives;
   drives.reserve(mounts.size());
   for (const TMountEntry& mount : mounts) {
     TDrive drive;
     drive.Root = mount.MountPoint;
-    drive.Type = FolderExists(mount.MountPoint.c_str()) ? DriveTypeOfMount(mount, sysBlock) : DriveNoRoot;
+    drive.Type = FolderExists(mount.MountPoint.c_str()) && !IsSystemPlumbing(mount.MountPoint)
+                     ? DriveTypeOfMount(mount, sysBlock)
+                     : DriveNoRoot;
     drive.Floppy = IsFloppyDevice(mount.Device);
     drives.push_back(std::move(drive));
   }

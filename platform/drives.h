@@ -42,8 +42,12 @@ std::vector<TMountEntry> ParseMountTable(std::string_view text);
 // "removable" of the folder above the real path of <sysBlock>/<name>.
 int DriveTypeOfMount(const TMountEntry& entry, const std::string& sysBlock = "/sys/class/block");
 
+// True for a mount point at or under /dev, /proc, /sys or /run: the system's plumbing, never a
+// drive whatever its file system (so /run/user's tmpfs is not a RAM drive, while /tmp is).
+bool IsSystemPlumbing(std::string_view mountPoint);
+
 // Turns mount entries into drives, in the same order; a mount point that is not an existing
-// folder is DriveNoRoot.
+// folder, or that is system plumbing, is DriveNoRoot.
 std::vector<TDrive> DrivesFromMounts(const std::vector<TMountEntry>& mounts,
                                      const std::string& sysBlock = "/sys/class/block");
 

@@ -121,9 +121,9 @@ TEST_F(DriveTypes, DrivesKeepOrderMarkFloppiesAndNeedAFolder) {
   std::string file = tree.File("file");
   std::vector<TDrive> drives = DrivesFromMounts(
       {{"/dev/fd0", a, "vfat"}, {"/dev/sdf1", b, "ext4"}, {"/dev/sdf1", tree.Path("gone"), "ext4"},
-       {"tmpfs", file, "tmpfs"}},
+       {"tmpfs", file, "tmpfs"}, {"tmpfs", "/run", "tmpfs"}},
       SysBlock());
-  ASSERT_EQ(drives.size(), 4u);
+  ASSERT_EQ(drives.size(), 5u);
   EXPECT_EQ(drives[0].Root, a);
   EXPECT_EQ(drives[0].Type, DriveRemovable);
   EXPECT_TRUE(drives[0].Floppy);
@@ -132,6 +132,15 @@ TEST_F(DriveTypes, DrivesKeepOrderMarkFloppiesAndNeedAFolder) {
   EXPECT_FALSE(drives[1].Floppy);
   EXPECT_EQ(drives[2].Type, DriveNoRoot);
   EXPECT_EQ(drives[3].Type, DriveNoRoot) << "a file mounted over a file is no drive";
+  EXPECT_EQ(drives[4].Type, DriveNoRoot) << "system plumbing is no drive, whatever its file system";
+}
+
+TEST(Drives, SystemPlumbingIsWholeComponentsUnderDevProcSysRun) {
+  for (const char* point : {"/dev", "/dev/shm", "/proc", "/proc/sys/fs/binfmt_misc", "/sys/fs/cgroup", "/run",
+                            "/run/user/1000"})
+    EXPECT_TRUE(IsSystemPlumbing(point)) << point;
+  for (const char* point : {"/", "/tmp", "/devices", "/running", "/home/run", "/mnt/proc", "/system"})
+    EXPECT_FALSE(IsSystemPlumbing(point)) << point;
 }
 
 TEST(Drives, MountHoldingMatchesWholeComponents) {
