@@ -247,20 +247,6 @@ TEST(ScanFolder, NamesStayByteExact) {
   EXPECT_EQ(FullPath(*folder->FirstChild), tree.Path(lone + "/in"));
 }
 
-TEST(ScanFolder, UnreadableFolderBecomesAnEmptyNodeAndTheWalkGoesOn) {
-  if (test::PermissionsBypassed()) GTEST_SKIP() << "running as root: folder permissions do not apply";
-  test::TempTree tree;
-  tree.File("locked/secret", 100);
-  tree.File("open/f", 7);
-  ASSERT_EQ(chmod(tree.Path("locked").c_str(), 0), 0);
-  auto loader = Scan(tree.Root());
-  const DirNode* locked = Child(loader->Root, "locked");
-  ASSERT_NE(locked, nullptr);
-  EXPECT_EQ(locked->FirstChild, nullptr);
-  EXPECT_EQ(locked->ApparentSize, 0);
-  EXPECT_EQ(loader->Root->ApparentSize, 7);
-}
-
 TEST(Notice, SentOnceWithTheLoaderAfterTheTreeIsStored) {
   test::TempTree tree;
   tree.File("f", 1);
