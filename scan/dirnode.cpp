@@ -31,7 +31,8 @@ std::string FullPath(const DirNode& node) {
 // Blocks are large enough that the heap is asked rarely; a string longer than a block gets a
 // block of its own.
 namespace {
-constexpr size_t BlockBytes = 256 * 1024;
+// A little under 256 KiB, so that with the heap's own header a block fills its pages exactly.
+constexpr size_t BlockBytes = 256 * 1024 - 64;
 }
 
 struct TNodeArena::Block {
@@ -46,13 +47,9 @@ TNodeArena::~TNodeArena() {
   }
 }
 
-void* TNodeArena::Allocate(size_t bytes, size_t align) {
-  auto aligned = [&](char* p) {
-    return reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(p) + align - 1) & ~(align - 1));
-  };
-  char* start = Cursor ? aligned(Cursor) : nullptr;
-  if (!start || start + bytes > End) {
-    size_t size = std::max(BlockBytes, bytes + sizeof(Block) + align);
+char* TNodeArena::Take(size_t bytes, bool top) {
+  if (!Cursor || static_cast<size_t>(End - Cursor) < bytes) {
+    const size_t size = std::max(BlockBytes, bytes + sizeof(Block));
     if (Limit && ReservedBytes + size > Limit) throw std::bad_alloc();
     auto* block = static_cast<Block*>(std::malloc(size));
     if (!block) throw std::bad_alloc();
@@ -61,19 +58,21 @@ void* TNodeArena::Allocate(size_t bytes, size_t align) {
     ReservedBytes += size;
     Cursor = reinterpret_cast<char*>(block + 1);
     End = reinterpret_cast<char*>(block) + size;
-    start = aligned(Cursor);
   }
-  Cursor = start + bytes;
+  if (top) return End -= bytes;
+  char* start = Cursor;
+  Cursor += bytes;
   return start;
 }
 
 DirNode* TNodeArena::NewNode() {
-  void* mem = Allocate(sizeof(DirNode), alignof(DirNode));
-  return new (mem) DirNode{};
+  // Nodes fill a block from the bottom, strings from the top: neither pads for the other.
+  static_assert(sizeof(DirNode) % alignof(DirNode) == 0 && alignof(Block) % alignof(DirNode) == 0);
+  return new (Take(sizeof(DirNode), false)) DirNode{};
 }
 
 const char* TNodeArena::CopyString(std::string_view text) {
-  char* mem = static_cast<char*>(Allocate(text.size() + 1, 1));
+  char* mem = Take(text.size() + 1, true);
   std::memcpy(mem, text.data(), text.size());
   mem[text.size()] = '\0';
   return mem;

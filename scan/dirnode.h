@@ -77,10 +77,11 @@ class TNodeArena {
   size_t Reserved() const { return ReservedBytes; }
 
  private:
-  void* Allocate(size_t bytes, size_t align);
+  // `bytes` from the current block's bottom (nodes) or top (strings); a new block when full.
+  char* Take(size_t bytes, bool top);
   struct Block;
   Block* Blocks = nullptr;
-  char* Cursor = nullptr;
+  char* Cursor = nullptr;  // the free space of the current block: [Cursor, End)
   char* End = nullptr;
   size_t ReservedBytes = 0;
 };

@@ -4,9 +4,9 @@ namespace ostrel {
 
 namespace {
 
-size_t Hash(uint64_t device, uint64_t inode) {
+size_t Hash(uint64_t inode) {
   // splitmix64's finaliser: inode numbers are often dense, the slots must not be.
-  uint64_t x = inode ^ (device * 0x9E3779B97F4A7C15ull);
+  uint64_t x = inode;
   x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
   x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
   return static_cast<size_t>(x ^ (x >> 31));
@@ -14,31 +14,43 @@ size_t Hash(uint64_t device, uint64_t inode) {
 
 }  // namespace
 
-void TInodeMap::Grow() {
-  std::vector<Slot> bigger(Slots.empty() ? 1024 : Slots.size() * 2, Slot{0, 0, nullptr});
+void TInodeMap::Grow(Table& table) {
+  std::vector<Slot> bigger(table.Slots.empty() ? 256 : table.Slots.size() * 2, Slot{0, nullptr});
   const size_t mask = bigger.size() - 1;
-  for (const Slot& slot : Slots) {
+  for (const Slot& slot : table.Slots) {
     if (!slot.Node) continue;
-    size_t i = Hash(slot.Device, slot.Inode) & mask;
+    size_t i = Hash(slot.Inode) & mask;
     while (bigger[i].Node) i = (i + 1) & mask;
     bigger[i] = slot;
   }
-  Slots.swap(bigger);
+  table.Slots.swap(bigger);
 }
 
 const DirNode* TInodeMap::FindOrAdd(uint64_t device, uint64_t inode, const DirNode* node) {
+  if (Last >= Tables.size() || Tables[Last].Device != device) {
+    Last = 0;
+    while (Last < Tables.size() && Tables[Last].Device != device) ++Last;
+    if (Last == Tables.size()) Tables.push_back(Table{device, {}, 0});
+  }
+  Table& table = Tables[Last];
   // At most 3/4 full, so that probes stay short.
-  if ((Count + 1) * 4 > Slots.size() * 3) Grow();
-  const size_t mask = Slots.size() - 1;
-  for (size_t i = Hash(device, inode) & mask;; i = (i + 1) & mask) {
-    Slot& slot = Slots[i];
+  if ((table.Count + 1) * 4 > table.Slots.size() * 3) Grow(table);
+  const size_t mask = table.Slots.size() - 1;
+  for (size_t i = Hash(inode) & mask;; i = (i + 1) & mask) {
+    Slot& slot = table.Slots[i];
     if (!slot.Node) {
-      slot = Slot{device, inode, node};
-      ++Count;
+      slot = Slot{inode, node};
+      ++table.Count;
       return nullptr;
     }
-    if (slot.Device == device && slot.Inode == inode) return slot.Node;
+    if (slot.Inode == inode) return slot.Node;
   }
+}
+
+size_t TInodeMap::Size() const {
+  size_t count = 0;
+  for (const Table& table : Tables) count += table.Count;
+  return count;
 }
 
 }  // namespace ostrel

@@ -12,6 +12,7 @@ void TScanSettings::SetDefaults() {
   shrinktotaskbar = 0;
   combineother = 1;
   charttype = 0;
+  apparentsize = 0;
   includefloppy.store(0, std::memory_order_relaxed);
   includecd.store(0, std::memory_order_relaxed);
   includenet.store(0, std::memory_order_relaxed);

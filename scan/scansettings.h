@@ -13,6 +13,7 @@ struct TScanSettings {
   int32_t shrinktotaskbar = 0;
   int32_t combineother = 1;
   int32_t charttype = 0;  // 0 pie, 1 horizontal bars, 2 vertical bars
+  int32_t apparentsize = 0;  // 1: the window shows apparent sizes instead of disk usage
   std::atomic<int32_t> includefloppy{0};
   std::atomic<int32_t> includecd{0};
   std::atomic<int32_t> includenet{0};

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -171,7 +172,7 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
 void TThreadLoader::PushFrame(DirNode* node, DirNode* parent, const char* path, TSearch* search) {
   const TEntryStat self = FindSelf(search);
   try {
-    Frames.push_back(TFrame{node, parent, path, search, self.Device, self.Inode, {}, 0});
+    Frames.push_back(TFrame{node, parent, path, search, self.Device, self.Inode, {}, {}, 0});
   } catch (...) {
     FindClose(search);
     throw;
@@ -217,8 +218,9 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
   // Gone since the listing: nothing is left of it to count.
   if (!search && error == ENOENT) return;
 
+  // The folder's name is the tail of its path: one copy serves both.
   const char* path = Arena.CopyString(joined);
-  DirNode* node = NewFolderNode(name, parentPath, depth);
+  DirNode* node = NewFolderNode(path + joined.size() - std::strlen(name), parentPath, depth);
   if (!search) {
     node->OwnSize = node->TotalSize = static_cast<double>(unread.DiskSize);
     AddProblem(TScanProblem::ReadFolder, node, error);
@@ -253,11 +255,16 @@ void TThreadLoader::ListTop() {
   }
   if (const int error = FindError(frame.Search)) AddProblem(TScanProblem::ReadFolder, frame.Node, error);
   if (anyFolder) {
-    // The names move into the arena (they become the subfolders' Name) so that the list is
-    // free again for the next folder.
+    // The names move out, in order, so that the list is free again for the next folder.
+    StrEntry* const sorted = Names.Sort(0, nullptr);
+    size_t bytes = 0;
+    for (StrEntry* e = sorted; e; e = e->ListNext) bytes += std::strlen(e->Str) + 1;
+    frame.SubfolderNames.reserve(bytes);
     frame.Subfolders.reserve(static_cast<size_t>(Names.Count));
-    for (StrEntry* e = Names.Sort(0, nullptr); e; e = e->ListNext)
-      frame.Subfolders.push_back(Arena.CopyString(e->Str));
+    for (StrEntry* e = sorted; e; e = e->ListNext) {
+      frame.Subfolders.push_back(frame.SubfolderNames.data() + frame.SubfolderNames.size());
+      frame.SubfolderNames.insert(frame.SubfolderNames.end(), e->Str, e->Str + std::strlen(e->Str) + 1);
+    }
     Names.Clear();
   }
   if (frame.Subfolders.empty()) CloseFrame(frame);

@@ -104,7 +104,9 @@ class TThreadLoader : public TThread {
     TSearch* Search;          // null once closed
     uint64_t Device;
     uint64_t Inode;
-    std::vector<const char*> Subfolders;  // sorted names, in the arena
+    std::vector<const char*> Subfolders;  // sorted names, pointing into SubfolderNames
+    std::vector<char> SubfolderNames;     // freed with the frame: a walked folder's name lives
+                                          // on as the tail of its path
     size_t Next;              // the first subfolder not yet begun
   };
 
