@@ -94,7 +94,7 @@ done
 
 for ((r = 0; r < 3; r++)); do timed "$scan" "$tmp/empty"; echo "$rss_kib" >>"$tmp/empty.rss"; done
 
-summary=$(grep -E '^ostrel-scan: [0-9]+ folders, [0-9]+ files, [0-9.]+ s$' "$tmp/scan.stderr") ||
+summary=$(grep -E '^ostrel-scan: [0-9]+ folders, [0-9]+ files, [0-9.]+ s' "$tmp/scan.stderr") ||
   { echo "run-bench.sh: no summary line from ostrel-scan; its stderr:" >&2; cat "$tmp/scan.stderr" >&2; exit 1; }
 read -r nfolders nfiles < <(sed -E 's/^ostrel-scan: ([0-9]+) folders, ([0-9]+) files.*/\1 \2/' <<<"$summary")
 
