@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Scan speed and memory of ostrel-scan, as ratios against du and find timed in
-# the same run on the same warm tree, so a busy machine slows all three alike.
+# Scan speed and memory of ostrel-scan, as ratios against du, ncdu, gdu and find
+# timed in the same run on the same warm tree, so a busy machine slows them alike.
+# ncdu and gdu are installed here when missing: references only, never needed
+# by ostrel itself.
 #
 # usage: bench/run-bench.sh [--folders N] [--files N] [--rounds R] [--seed S] [--big-folder] [--no-build]
 #   --folders N   folders in the generated tree (default 20000)
@@ -30,6 +32,12 @@ while [ $# -gt 0 ]; do
 done
 [ "$rounds" -ge 1 ] || { echo "run-bench.sh: --rounds must be at least 1" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "run-bench.sh: /usr/bin/time missing (Debian package 'time')" >&2; exit 1; }
+if ! command -v ncdu >/dev/null || ! command -v gdu >/dev/null; then
+  echo "installing the reference tools ncdu and gdu ..." >&2
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq ncdu gdu; } >&2 ||
+    { echo "run-bench.sh: could not install ncdu and gdu" >&2; exit 1; }
+fi
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$repo/build-bench
@@ -81,15 +89,19 @@ run_scan() { timed "$scan" --max-depth 1 "$tree"; echo "$wall_us" >>"$tmp/scan.w
              cp "$tmp/stderr" "$tmp/scan.stderr"; }
 run_du()   { timed du -s "$tree"; echo "$wall_us" >>"$tmp/du.wall"; }
 run_find() { timed find "$tree" -printf '%s\n'; echo "$wall_us" >>"$tmp/find.wall"; }
+# Each walks the whole tree and keeps it (ncdu, gdu) or sums it (du); none draws a screen.
+run_ncdu() { timed ncdu -0 -x -o /dev/null "$tree"; echo "$wall_us" >>"$tmp/ncdu.wall"; }
+run_gdu()  { timed gdu -n -p -s -x "$tree"; echo "$wall_us" >>"$tmp/gdu.wall"; }
+tools=(run_scan run_du run_ncdu run_gdu run_find)
 
-# Warm the page cache and the inode and dentry caches for all three.
-run_scan; run_du; run_find
+# Warm the page cache and the inode and dentry caches for all of them.
+for t in "${tools[@]}"; do "$t"; done
 rm -f "$tmp"/*.wall "$tmp"/*.rss
 
-tools=(run_scan run_du run_find)
+n=${#tools[@]}
 for ((r = 0; r < rounds; r++)); do
   # Rotate the order each round: no tool always runs right after another.
-  for ((k = 0; k < 3; k++)); do "${tools[(r + k) % 3]}"; done
+  for ((k = 0; k < n; k++)); do "${tools[(r + k) % n]}"; done
 done
 
 for ((r = 0; r < 3; r++)); do timed "$scan" "$tmp/empty"; echo "$rss_kib" >>"$tmp/empty.rss"; done
@@ -103,10 +115,13 @@ spread() { sort -n "$1" | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.3
 scan_us=$(median <"$tmp/scan.wall")
 du_us=$(median <"$tmp/du.wall")
 find_us=$(median <"$tmp/find.wall")
+ncdu_us=$(median <"$tmp/ncdu.wall")
+gdu_us=$(median <"$tmp/gdu.wall")
 scan_kib=$(median <"$tmp/scan.rss")
 empty_kib=$(median <"$tmp/empty.rss")
 
 awk -v scan="$scan_us" -v du="$du_us" -v find="$find_us" -v rss="$scan_kib" -v empty="$empty_kib" \
+    -v ncdu="$ncdu_us" -v gdu="$gdu_us" -v ncdu_sp="$(spread "$tmp/ncdu.wall")" -v gdu_sp="$(spread "$tmp/gdu.wall")" \
     -v folders="$nfolders" -v files="$nfiles" -v rounds="$rounds" -v tree="$tree" \
     -v gen="$(cat "$tree.summary")" -v scan_sp="$(spread "$tmp/scan.wall")" \
     -v du_sp="$(spread "$tmp/du.wall")" -v find_sp="$(spread "$tmp/find.wall")" 'BEGIN {
@@ -118,9 +133,13 @@ awk -v scan="$scan_us" -v du="$du_us" -v find="$find_us" -v rss="$scan_kib" -v e
   printf "median wall time of %d rounds (warm cache), range in brackets:\n", rounds
   printf "  %-28s%8.3f s  [%s]\n", "ostrel-scan --max-depth 1", scan / 1e6, scan_sp
   printf "  %-28s%8.3f s  [%s]\n", "du -s", du / 1e6, du_sp
+  printf "  %-28s%8.3f s  [%s]\n", "ncdu -0 -x -o /dev/null", ncdu / 1e6, ncdu_sp
+  printf "  %-28s%8.3f s  [%s]\n", "gdu -n -p -s -x", gdu / 1e6, gdu_sp
   printf "  %-28s%8.3f s  [%s]\n", "find -printf \047%s\\n\047", find / 1e6, find_sp
   printf "ratios:\n"
   printf "  ostrel-scan / du            %8.2f   target <= 1.10  %s\n", ratio_du, ratio_du <= 1.10 ? "ok" : "OVER"
+  printf "  ostrel-scan / ncdu          %8.2f\n", scan / ncdu
+  printf "  ostrel-scan / gdu           %8.2f\n", scan / gdu
   printf "  ostrel-scan / find          %8.2f\n", ratio_find
   printf "memory:\n"
   printf "  peak RSS scan %.1f MiB, empty folder %.1f MiB\n", rss / 1024, empty / 1024
