@@ -1,10 +1,18 @@
 // ostrel-scan: the scan engine of the window, on the command line.
+#include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
-#include <ctime>
+#include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "app/scancli.h"
@@ -15,58 +23,100 @@
 
 using namespace ostrel;
 
-int main(int argc, char** argv) {
+namespace {
+
+// Ctrl-C and SIGTERM are taken by a thread of their own (sigwait), never by a handler, so that
+// they can do more than a handler may: the first stops the walk, and the part scanned is still
+// printed; the second ends the program at once.
+struct TStopState {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::atomic<int> Signal{0};  // the first stop signal received; 0 while none
+  bool ScanDone = false;       // under Lock
+};
+
+TStopState& Stops() {
+  // Never destroyed: the signal thread may still use it while the program exits.
+  static TStopState* state = new TStopState;
+  return *state;
+}
+
+void TakeStopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  // Blocked here, before any other thread exists, so that every thread inherits the mask and
+  // only the signal thread ever takes them.
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  try {
+    std::thread([set] {
+      for (;;) {
+        int signal = 0;
+        if (sigwait(&set, &signal) != 0) continue;
+        TStopState& stops = Stops();
+        int none = 0;
+        if (!stops.Signal.compare_exchange_strong(none, signal)) _exit(128 + signal);
+        std::lock_guard<std::mutex> guard(stops.Lock);
+        stops.Changed.notify_all();
+      }
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to take them: the signals end the program as they would by default.
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  }
+}
+
+// The scan's completion notice wakes the main thread at once, as it would wake the window.
+class TWakeOnNotice : public TMessageReceiver {
+ public:
+  std::intptr_t HandleMessage(uint32_t, std::uintptr_t, std::intptr_t) override {
+    TStopState& stops = Stops();
+    std::lock_guard<std::mutex> guard(stops.Lock);
+    stops.ScanDone = true;
+    stops.Changed.notify_all();
+    return 0;
+  }
+};
+
+int Run(int argc, char** argv) {
+  TStopState& stops = Stops();
   std::vector<std::string> args(argv + 1, argv + argc);
   TScanOptions options;
   const std::string error = ParseScanOptions(args, options);
   if (!error.empty()) {
     std::fprintf(stderr, "ostrel-scan: %s\n\n%s", error.c_str(), ScanUsage());
-    return 2;
+    return ExitUsage;
   }
   if (options.Help) {
-    std::fputs(ScanUsage(), stdout);
-    return 0;
+    TOutput out(stdout);
+    if (!out.Write(ScanUsage()) || !out.Flush())
+      std::fprintf(stderr, "ostrel-scan: write error: %s\n", std::strerror(out.Error()));
+    return ExitStatus(stops.Signal.load(), out.Error() != 0);
   }
   if (!options.Path.empty() && !IsDirectory(options.Path.c_str())) {
     std::fprintf(stderr, "ostrel-scan: %s: no such folder\n", options.Path.c_str());
-    return 1;
+    return ExitStatus(stops.Signal.load(), true);
   }
   ScanSettings.includefloppy = options.IncludeFloppy ? 1 : 0;
   ScanSettings.includecd = options.IncludeCd ? 1 : 0;
   ScanSettings.includenet = options.IncludeNet ? 1 : 0;
 
-  // Ctrl-C and termination are taken by this thread alone (the scan thread inherits the mask),
-  // so that they only stop the walk and the partial tree is still printed.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGUSR1);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-  // The scan's completion notice wakes this thread at once, as it would wake the window.
-  class TWakeOnNotice : public TMessageReceiver {
-   public:
-    explicit TWakeOnNotice(pthread_t waiter) : Waiter(waiter) {}
-    std::intptr_t HandleMessage(uint32_t, std::uintptr_t, std::intptr_t) override {
-      pthread_kill(Waiter, SIGUSR1);
-      return 0;
-    }
-    pthread_t Waiter;
-  } wake(pthread_self());
+  TWakeOnNotice wake;
   const THandle window = RegisterWindow(&wake);
-
   const auto started = std::chrono::steady_clock::now();
   TThreadLoader loader(true);
   loader.Path = options.Path;
   loader.NotifyWindow = window;
   loader.NotifyMessage = WmUser + 101;
   loader.Resume();
-  const timespec tick{0, 100'000'000};
-  for (;;) {
-    const int signal = sigtimedwait(&stopSignals, nullptr, &tick);
-    if (signal == SIGUSR1 || loader.Finished()) break;
-    if (signal == SIGINT || signal == SIGTERM) loader.StopFlag = 1;
+  {
+    std::unique_lock<std::mutex> lock(stops.Lock);
+    for (;;) {
+      if (stops.Signal.load() != 0) loader.StopFlag = 1;
+      if (stops.ScanDone) break;
+      stops.Changed.wait(lock);
+    }
   }
   loader.WaitFor();
   UnregisterWindow(window);
@@ -74,12 +124,21 @@ int main(int argc, char** argv) {
 
   static char buffer[1 << 16];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  if (options.Breakdown)
-    PrintBreakdown(loader.Root, !options.NoCombine, stdout);
-  else
-    PrintTree(loader.Root, options.MaxDepth, options.Files, stdout);
-  std::fflush(stdout);
-  std::fprintf(stderr, "ostrel-scan: %d folders, %d files, %.3f s%s\n", loader.FolderCount.load(),
-               loader.FileCount.load(), seconds, loader.StopFlag ? " (stopped)" : "");
-  return std::ferror(stdout) ? 1 : 0;
+  return ReportScan(loader, options, seconds, stops.Signal, stdout, stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TakeStopSignals();
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("ostrel-scan: out of memory\n", stderr);
+    return ExitStatus(Stops().Signal.load(), true);
+  } catch (const std::system_error& e) {
+    // The scan's thread could not be started (too little memory, too many threads).
+    std::fprintf(stderr, "ostrel-scan: cannot start the scan: %s\n", e.code().message().c_str());
+    return ExitStatus(Stops().Signal.load(), true);
+  }
 }

@@ -1,6 +1,8 @@
 #include "app/scancli.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <utility>
 
 #include "mainwin/breakdown.h"
@@ -8,9 +10,9 @@
 namespace ostrel {
 
 const char* ScanUsage() {
-  return "Usage: ostrel-scan [--max-depth N] [--files] [--include-floppy] [--include-cd]\n"
-         "                   [--include-net] [PATH]\n"
-         "       ostrel-scan --breakdown [--no-combine] PATH\n"
+  return "Usage: ostrel-scan [--max-depth N] [--files] [--apparent-size] [-0] [--include-floppy]\n"
+         "                   [--include-cd] [--include-net] [PATH]\n"
+         "       ostrel-scan --breakdown [--no-combine] [--apparent-size] [-0] PATH\n"
          "\n"
          "Scans PATH (or, without PATH, every drive of this computer) with the same engine as\n"
          "the Ostrel window and prints one line per folder: its total size in bytes, a tab, and\n"
@@ -18,6 +20,8 @@ const char* ScanUsage() {
          "\n"
          "  --max-depth N     print folders down to N levels below the root (default 1)\n"
          "  --files           print file lines too\n"
+         "  --apparent-size   print apparent sizes (file lengths) instead of disk usage\n"
+         "  -0, --null        end each line with a NUL byte instead of a newline\n"
          "  --include-floppy  with all drives: include floppy drives\n"
          "  --include-cd      with all drives: include CD-ROM and read-only image drives\n"
          "  --include-net     with all drives: include network drives\n"
@@ -25,10 +29,20 @@ const char* ScanUsage() {
          "  --no-combine      with --breakdown: do not fold small subfolders into one point\n"
          "  --help            show this text\n"
          "\n"
-         "Sizes are apparent sizes; symbolic links are never followed; a drive's walk stays on\n"
-         "its own file system. A summary line (folders, files, seconds) goes to stderr.\n"
-         "Ctrl-C stops the scan and prints what was scanned so far.\n"
-         "Exit status: 0 done, 1 PATH names no folder, 2 bad options.\n";
+         "Sizes are disk usage (allocated blocks, as du counts them, a folder's own blocks\n"
+         "included) unless --apparent-size is given. A file with several names and a folder\n"
+         "reached twice (a bind mount) count once, by the name met first. Symbolic links are\n"
+         "never followed; a drive's walk stays on its own file system.\n"
+         "Names are printed as the bytes on disk, unescaped; a name may hold a tab or a newline,\n"
+         "so read the output with -0 where that matters (the size ends at the first tab).\n"
+         "\n"
+         "What could not be read is named on stderr, one line each; a summary line (folders,\n"
+         "files, seconds, how many could not be read) follows it there. Ctrl-C stops the scan\n"
+         "and prints what was scanned so far; a second Ctrl-C ends the program at once.\n"
+         "\n"
+         "Exit status: 0 complete; 1 PATH names no folder, something could not be read, a\n"
+         "write error, or out of memory; 2 bad usage; 130 interrupted by Ctrl-C (143 by\n"
+         "SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
 }
 
 std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions& options) {
@@ -51,6 +65,10 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
       options.NoCombine = true;
     } else if (arg == "--files") {
       options.Files = true;
+    } else if (arg == "--apparent-size") {
+      options.Apparent = true;
+    } else if (arg == "-0" || arg == "--null") {
+      options.Null = true;
     } else if (arg == "--include-floppy") {
       options.IncludeFloppy = true;
     } else if (arg == "--include-cd") {
@@ -79,31 +97,110 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
   return {};
 }
 
-void PrintBreakdown(const DirNode* root, bool combine, std::FILE* out) {
-  if (!root) return;
-  std::vector<TChartItem> children;
-  for (const DirNode* child = root->FirstChild; child; child = child->NextSibling)
-    if (child->Kind == NodeFolder) children.push_back({child->Name, child->TotalSize});
-  for (const TChartPoint& point : ComputeBreakdown(children, root->TotalSize, combine ? 1 : 0))
-    std::fprintf(out, "%s\t%.0f\n", point.Label.c_str(), point.Value);
+bool TOutput::Write(std::string_view text) {
+  if (ErrorNumber) return false;
+  errno = 0;
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), Stream) != text.size()) {
+    ErrorNumber = errno ? errno : EIO;
+    return false;
+  }
+  return true;
 }
 
-void PrintTree(const DirNode* root, int maxDepth, bool files, std::FILE* out) {
+bool TOutput::Flush() {
+  if (ErrorNumber) return false;
+  errno = 0;
+  if (std::fflush(Stream) != 0) {
+    ErrorNumber = errno ? errno : EIO;
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// One record: a first field, a tab, the second field, the record's end.
+bool WriteRecord(TOutput& out, std::string_view first, std::string_view second, char end) {
+  return out.Write(first) && out.Write("\t") && out.Write(second) && out.Write(std::string_view(&end, 1));
+}
+
+std::string Bytes(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f", value);
+  return text;
+}
+
+}  // namespace
+
+void PrintBreakdown(const DirNode* root, const TScanOptions& options, TOutput& out) {
   if (!root) return;
+  const TMeasure measure = options.Measure();
+  std::vector<TChartItem> children;
+  for (const DirNode* child = root->FirstChild; child; child = child->NextSibling)
+    if (child->Kind == NodeFolder) children.push_back({child->Name, SizeOf(*child, measure)});
+  for (const TChartPoint& point : ComputeBreakdown(children, SizeOf(*root, measure), options.NoCombine ? 0 : 1))
+    if (!WriteRecord(out, point.Label, Bytes(point.Value), options.RecordEnd())) return;
+}
+
+void PrintTree(const DirNode* root, const TScanOptions& options, TOutput& out) {
+  if (!root) return;
+  const TMeasure measure = options.Measure();
   // Explicit stack: trees may be far deeper than a thread's stack allows recursion.
   std::vector<const DirNode*> stack{root};
   std::vector<const DirNode*> children;
-  const int32_t lastDepth = root->Depth + maxDepth;
+  const int32_t lastDepth = root->Depth + options.MaxDepth;
   while (!stack.empty()) {
     const DirNode* node = stack.back();
     stack.pop_back();
-    std::fprintf(out, "%.0f\t%s\n", node->TotalSize, FullPath(*node).c_str());
+    if (!WriteRecord(out, Bytes(SizeOf(*node, measure)), FullPath(*node), options.RecordEnd())) return;
     if (node->Depth >= lastDepth) continue;
     children.clear();
     for (const DirNode* child = node->FirstChild; child; child = child->NextSibling)
-      if (child->Kind == NodeFolder || files) children.push_back(child);
+      if (child->Kind == NodeFolder || options.Files) children.push_back(child);
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
+}
+
+int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double seconds,
+               const std::atomic<int>& signal, std::FILE* out, std::FILE* err) {
+  TOutput printed(out);
+  if (options.Breakdown)
+    PrintBreakdown(loader.Root, options, printed);
+  else
+    PrintTree(loader.Root, options, printed);
+  // Flushed before anything goes to stderr, so that a terminal shows the two in this order.
+  printed.Flush();
+
+  TOutput said(err);
+  for (const TScanProblem& problem : loader.Problems) {
+    const bool folder = problem.Kind == TScanProblem::ReadFolder;
+    said.Write(folder ? "ostrel-scan: cannot read directory '" : "ostrel-scan: cannot access '");
+    said.Write(FullPath(*problem.Node));
+    said.Write("': ");
+    said.Write(std::strerror(problem.Error));
+    said.Write("\n");
+  }
+  const bool outOfMemory = loader.Ending == TScanEnd::OutOfMemory;
+  if (outOfMemory)
+    said.Write("ostrel-scan: out of memory: the scan stopped after " + std::to_string(loader.FolderCount.load()) +
+               " folders\n");
+  if (printed.Error()) said.Write("ostrel-scan: write error: " + std::string(std::strerror(printed.Error())) + "\n");
+
+  const int stoppedBy = signal.load();
+  char summary[160];
+  std::snprintf(summary, sizeof summary, "ostrel-scan: %d folders, %d files, %.3f s", loader.FolderCount.load(),
+                loader.FileCount.load(), seconds);
+  std::string line = summary;
+  if (!loader.Problems.empty()) line += ", " + std::to_string(loader.Problems.size()) + " could not be read";
+  if (stoppedBy)
+    line += " (interrupted)";
+  else if (outOfMemory)
+    line += " (out of memory)";
+  said.Write(line + "\n");
+  said.Flush();
+
+  const bool failed = !loader.Problems.empty() || outOfMemory || printed.Error() || said.Error();
+  return ExitStatus(stoppedBy, failed);
 }
 
 }  // namespace ostrel

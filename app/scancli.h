@@ -1,11 +1,14 @@
-// The command-line scanner's pieces that can be tested without running a scan: option parsing
-// and the printing of a finished tree.
+// The command-line scanner's pieces that can be tested without its signal handling: option
+// parsing, the printing of a finished tree, and the report and exit status of a finished scan.
 #pragma once
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/dirnode.h"
+#include "scan/tloader.h"
 
 namespace ostrel {
 
@@ -18,8 +21,24 @@ struct TScanOptions {
   bool Help = false;
   bool Breakdown = false;  // print the chart's points for the root instead of the folder lines
   bool NoCombine = false;  // with Breakdown: do not fold small subfolders into one point
+  bool Apparent = false;   // print file lengths instead of disk usage
+  bool Null = false;       // end each record in NUL instead of a newline
   std::string Path;  // empty: all drives
+
+  TMeasure Measure() const { return Apparent ? TMeasure::Apparent : TMeasure::DiskUsage; }
+  char RecordEnd() const { return Null ? '\0' : '\n'; }
 };
+
+// Exit statuses. An interruption by a signal ends with 128 + the signal's number, as a shell
+// reports a program killed by it (130 for Ctrl-C, 143 for SIGTERM).
+inline constexpr int ExitComplete = 0;
+inline constexpr int ExitFailed = 1;  // no such folder, something unread, a write error, no memory
+inline constexpr int ExitUsage = 2;
+
+// The status when both may apply: an interruption outranks a failure. `signal` 0 is none.
+inline int ExitStatus(int signal, bool failed) {
+  return signal ? 128 + signal : failed ? ExitFailed : ExitComplete;
+}
 
 // Parses argv[1..]; returns an empty text on success, otherwise what was wrong.
 std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions& options);
@@ -27,13 +46,38 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
 // The --help text.
 const char* ScanUsage();
 
-// Prints one line per folder node (and file node with `files`) down to `maxDepth` levels below
-// `root`: TotalSize in whole bytes, a tab, the full path; in tree order, each folder before its
-// children. A null root prints nothing.
-void PrintTree(const DirNode* root, int maxDepth, bool files, std::FILE* out);
+// Writes to one stream and keeps the first failure: from then on it writes nothing, so that
+// output stops where it stopped being reliable.
+class TOutput {
+ public:
+  explicit TOutput(std::FILE* stream) : Stream(stream) {}
+  bool Write(std::string_view text);
+  bool Flush();
+  // The system's error number of the first failed write or flush; 0 while there is none.
+  int Error() const { return ErrorNumber; }
 
-// Prints the points the chart draws for `root`: label, a tab, the value in whole bytes; in chart
-// order. The subfolders are the root's folder children; `combine` folds small ones.
-void PrintBreakdown(const DirNode* root, bool combine, std::FILE* out);
+ private:
+  std::FILE* Stream;
+  int ErrorNumber = 0;
+};
+
+// Prints one record per folder node (and file node with options.Files) down to
+// options.MaxDepth levels below `root`: the size in the chosen measure in whole bytes, a tab,
+// the full path's bytes as they are; in tree order, each folder before its children. A null
+// root prints nothing. Stops at the first failed write.
+void PrintTree(const DirNode* root, const TScanOptions& options, TOutput& out);
+
+// Prints the points the chart draws for `root` in the chosen measure: label, a tab, the value
+// in whole bytes; in chart order. The subfolders are the root's folder children; folds small
+// ones unless options.NoCombine.
+void PrintBreakdown(const DirNode* root, const TScanOptions& options, TOutput& out);
+
+// Everything the tool says once `loader`'s walk has ended: the tree or the breakdown on `out`;
+// on `err` one line per thing that could not be read, the reason when memory ran out, a write
+// error, and the summary. `signal` is the first stop signal received (0 while none); it is read
+// once, before the summary, which says "(interrupted)" when there was one. Returns the exit
+// status.
+int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double seconds,
+               const std::atomic<int>& signal, std::FILE* out, std::FILE* err);
 
 }  // namespace ostrel

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 
 #include "app/scancli.h"
 #include "scan/tloader.h"
@@ -13,62 +17,189 @@ namespace {
 
 std::vector<TDrive> NoDrives() { return {}; }
 
-std::string Printed(const DirNode* root, int depth, bool files) {
-  char* text = nullptr;
-  size_t size = 0;
-  std::FILE* out = open_memstream(&text, &size);
-  PrintTree(root, depth, files, out);
-  std::fclose(out);
-  std::string result(text, size);
-  std::free(text);
-  return result;
+std::unique_ptr<TThreadLoader> Scan(const std::string& path, size_t memoryLimit = 0) {
+  auto loader = std::make_unique<TThreadLoader>(true);
+  loader->Path = path;
+  loader->DriveSource = NoDrives;
+  loader->MemoryLimit = memoryLimit;
+  loader->Resume();
+  loader->WaitFor();
+  return loader;
 }
+
+// What a printing call wrote, through a stream in memory.
+class TCapture {
+ public:
+  TCapture() : Stream(open_memstream(&Text, &Size)) {}
+  ~TCapture() {
+    if (Stream) std::fclose(Stream);
+    std::free(Text);
+  }
+  std::FILE* File() { return Stream; }
+  std::string Str() {
+    std::fflush(Stream);
+    return std::string(Text, Size);
+  }
+
+ private:
+  char* Text = nullptr;
+  size_t Size = 0;
+  std::FILE* Stream;
+};
+
+std::string Printed(const DirNode* root, const TScanOptions& options) {
+  TCapture capture;
+  TOutput out(capture.File());
+  if (options.Breakdown)
+    PrintBreakdown(root, options, out);
+  else
+    PrintTree(root, options, out);
+  EXPECT_EQ(out.Error(), 0);
+  return capture.Str();
+}
+
+TScanOptions Options(int depth, bool files, bool apparent, bool null = false) {
+  TScanOptions o;
+  o.MaxDepth = depth;
+  o.Files = files;
+  o.Apparent = apparent;
+  o.Null = null;
+  return o;
+}
+
+double Blocks(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return static_cast<double>(st.st_blocks) * 512;
+}
+
+std::string N(double bytes) { return std::to_string(static_cast<long long>(bytes)); }
 
 }  // namespace
 
 TEST(ParseScanOptions, AcceptsEveryOptionAndOnePath) {
   TScanOptions o;
   EXPECT_EQ(ParseScanOptions({"--max-depth", "3", "--files", "--include-floppy", "--include-cd",
-                              "--include-net", "/data"}, o), "");
+                              "--include-net", "--apparent-size", "-0", "/data"}, o), "");
   EXPECT_EQ(o.MaxDepth, 3);
-  EXPECT_TRUE(o.Files && o.IncludeFloppy && o.IncludeCd && o.IncludeNet);
+  EXPECT_TRUE(o.Files && o.IncludeFloppy && o.IncludeCd && o.IncludeNet && o.Apparent && o.Null);
   EXPECT_EQ(o.Path, "/data");
 
   TScanOptions d;
   EXPECT_EQ(ParseScanOptions({}, d), "");
   EXPECT_EQ(d.MaxDepth, 1);
   EXPECT_EQ(d.Path, "") << "no PATH: all drives";
+  EXPECT_EQ(d.Measure(), TMeasure::DiskUsage) << "disk usage unless asked otherwise";
+  EXPECT_EQ(d.RecordEnd(), '\n');
 
   TScanOptions e;
-  EXPECT_EQ(ParseScanOptions({"--max-depth=0", "--", "--odd-name"}, e), "");
+  EXPECT_EQ(ParseScanOptions({"--max-depth=0", "--null", "--breakdown", "--", "--odd-name"}, e), "");
   EXPECT_EQ(e.MaxDepth, 0);
   EXPECT_EQ(e.Path, "--odd-name");
+  EXPECT_EQ(e.RecordEnd(), '\0');
 }
 
 TEST(ParseScanOptions, RejectsWhatItCannotRead) {
   for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
            {"--max-depth"}, {"--max-depth", "x"}, {"--max-depth", "-1"}, {"--max-depth=2x"},
-           {"--frobnicate"}, {"/a", "/b"}, {""}}) {
+           {"--frobnicate"}, {"-00"}, {"/a", "/b"}, {""}, {"--breakdown"}, {"--no-combine", "/a"}}) {
     TScanOptions o;
     EXPECT_NE(ParseScanOptions(args, o), "") << args[0];
   }
 }
 
-TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepth) {
+TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepthInEitherMeasure) {
   test::TempTree tree;
-  tree.File("b/deep/f", 4);
+  tree.File("b/deep/f", 4);  // sparse: lengths without blocks
   tree.File("a/g", 2);
   tree.File("top", 1);
-  TThreadLoader loader(true);
-  loader.Path = tree.Root();
-  loader.DriveSource = NoDrives;
-  loader.Resume();
-  loader.WaitFor();
+  auto loader = Scan(tree.Root());
   const std::string r = tree.Root();
-  EXPECT_EQ(Printed(loader.Root, 1, false), "7\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n");
-  EXPECT_EQ(Printed(loader.Root, 0, false), "7\t" + r + "\n");
-  EXPECT_EQ(Printed(loader.Root, 5, true), "7\t" + r + "\n1\t" + r + "/top\n2\t" + r + "/a\n2\t" + r +
-                                               "/a/g\n4\t" + r + "/b\n4\t" + r + "/b/deep\n4\t" + r +
-                                               "/b/deep/f\n");
-  EXPECT_EQ(Printed(nullptr, 3, true), "");
+  EXPECT_EQ(Printed(loader->Root, Options(1, false, true)), "7\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n");
+  EXPECT_EQ(Printed(loader->Root, Options(0, false, true)), "7\t" + r + "\n");
+  EXPECT_EQ(Printed(loader->Root, Options(5, true, true)), "7\t" + r + "\n1\t" + r + "/top\n2\t" + r + "/a\n2\t" + r +
+                                                               "/a/g\n4\t" + r + "/b\n4\t" + r + "/b/deep\n4\t" + r +
+                                                               "/b/deep/f\n");
+  EXPECT_EQ(Printed(nullptr, Options(3, true, false)), "");
+
+  // On disk the files take nothing and every folder its own blocks.
+  const double a = Blocks(tree.Path("a")), deep = Blocks(tree.Path("b/deep"));
+  const double b = Blocks(tree.Path("b")) + deep;
+  EXPECT_EQ(Printed(loader->Root, Options(2, true, false)),
+            N(Blocks(r) + a + b) + "\t" + r + "\n0\t" + r + "/top\n" + N(a) + "\t" + r + "/a\n0\t" + r + "/a/g\n" +
+                N(b) + "\t" + r + "/b\n" + N(deep) + "\t" + r + "/b/deep\n");
+}
+
+TEST(PrintTree, NulEndedRecordsKeepNamesWithNewlinesAndTabsWhole) {
+  const std::string nul(1, '\0');
+  test::TempTree tree;
+  tree.File("two\nlines/x\tnew\nline", 3);
+  auto loader = Scan(tree.Root());
+  const std::string r = tree.Root();
+  EXPECT_EQ(Printed(loader->Root, Options(2, true, true, true)),
+            "3\t" + r + nul + "3\t" + r + "/two\nlines" + nul + "3\t" + r +
+                "/two\nlines/x\tnew\nline" + nul);
+}
+
+TEST(PrintBreakdown, FollowsTheChosenMeasure) {
+  test::TempTree tree;
+  tree.File("image/disk.img", 10ull << 30);  // sparse: 10 GiB long, no blocks
+  tree.Write("real/data", std::string(200000, 'x'));
+  tree.File("loose", 5);
+  auto loader = Scan(tree.Root());
+  TScanOptions apparent = Options(1, false, true);
+  apparent.Breakdown = true;
+  EXPECT_EQ(Printed(loader->Root, apparent), "(files)\t5\nimage\t10737418240\nreal\t200000\n");
+
+  TScanOptions disk = Options(1, false, false);
+  disk.Breakdown = true;
+  disk.Null = true;
+  const std::string nul(1, '\0');
+  EXPECT_EQ(Printed(loader->Root, disk), "(files)\t" + N(Blocks(tree.Root())) + nul + "image\t" + N(Blocks(tree.Path("image"))) +
+                                             nul + "real\t" + N(Blocks(tree.Path("real")) + Blocks(tree.Path("real/data"))) + nul)
+      << "the root's own blocks are its \"(files)\"";
+}
+
+TEST(ReportScan, AWriteErrorIsReportedAndPrintingStopsThere) {
+  test::TempTree tree;
+  for (int i = 0; i < 300; ++i) tree.Dir("folder-with-a-name-of-some-length-" + std::to_string(i));
+  auto loader = Scan(tree.Root());
+  std::FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  TCapture err;
+  std::atomic<int> signal{0};
+  EXPECT_EQ(ReportScan(*loader, Options(1, false, false), 0.5, signal, full, err.File()), ExitFailed);
+  EXPECT_EQ(err.Str(), "ostrel-scan: write error: No space left on device\n"
+                       "ostrel-scan: 301 folders, 0 files, 0.500 s\n");
+  // The stream failed at its first flush and was not written to again.
+  EXPECT_EQ(std::ftell(full), 0);
+
+  TCapture err2;
+  signal = SIGINT;
+  std::rewind(full);
+  EXPECT_EQ(ReportScan(*loader, Options(1, false, false), 0.5, signal, full, err2.File()), 130)
+      << "an interruption outranks the failure";
+  EXPECT_NE(err2.Str().find("0.500 s (interrupted)\n"), std::string::npos) << err2.Str();
+  std::fclose(full);
+}
+
+TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
+  test::TempTree tree;
+  for (int i = 0; i < 40; ++i)
+    for (int j = 0; j < 100; ++j) tree.File("d" + std::to_string(i) + "/f" + std::to_string(j), 1);
+  auto loader = Scan(tree.Root(), 300 * 1024);
+  ASSERT_EQ(loader->Ending, TScanEnd::OutOfMemory);
+  TCapture out, err;
+  std::atomic<int> signal{0};
+  EXPECT_EQ(ReportScan(*loader, Options(0, false, true), 1, signal, out.File(), err.File()), ExitFailed);
+  EXPECT_EQ(out.Str(), std::to_string(loader->FileCount.load()) + "\t" + tree.Root() + "\n");
+  const std::string n = std::to_string(loader->FolderCount.load());
+  EXPECT_EQ(err.Str(), "ostrel-scan: out of memory: the scan stopped after " + n + " folders\nostrel-scan: " + n +
+                           " folders, " + std::to_string(loader->FileCount.load()) + " files, 1.000 s (out of memory)\n");
+
+  // A complete scan says nothing but its summary and ends with 0.
+  auto complete = Scan(tree.Root());
+  TCapture out2, err2;
+  EXPECT_EQ(ReportScan(*complete, Options(0, false, true), 1, signal, out2.File(), err2.File()), ExitComplete);
+  EXPECT_EQ(err2.Str(), "ostrel-scan: 41 folders, 4000 files, 1.000 s\n");
 }
