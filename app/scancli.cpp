@@ -171,14 +171,12 @@ int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double 
   // Flushed before anything goes to stderr, so that a terminal shows the two in this order.
   printed.Flush();
 
+  // One write per line: stderr is unbuffered, and may be shared with other programs.
   TOutput said(err);
   for (const TScanProblem& problem : loader.Problems) {
     const bool folder = problem.Kind == TScanProblem::ReadFolder;
-    said.Write(folder ? "ostrel-scan: cannot read directory '" : "ostrel-scan: cannot access '");
-    said.Write(FullPath(*problem.Node));
-    said.Write("': ");
-    said.Write(std::strerror(problem.Error));
-    said.Write("\n");
+    said.Write((folder ? "ostrel-scan: cannot read directory '" : "ostrel-scan: cannot access '") +
+               FullPath(*problem.Node) + "': " + std::strerror(problem.Error) + "\n");
   }
   const bool outOfMemory = loader.Ending == TScanEnd::OutOfMemory;
   if (outOfMemory)
