@@ -22,6 +22,9 @@ TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(49
   RichEditHelp->setPlainText(QStringLiteral("RichEditHelp"));
   CheckBoxCombineOther = new QCheckBox(QStringLiteral("Combine small items into \"(other)\""), this);
   CheckBoxCombineOther->setObjectName(QStringLiteral("CheckBoxCombineOther"));
+  CheckBoxApparentSize =
+      new QCheckBox(QStringLiteral("Show apparent sizes (file lengths) instead of disk usage"), this);
+  CheckBoxApparentSize->setObjectName(QStringLiteral("CheckBoxApparentSize"));
 
   for (QPushButton* button : {ButtonOk, ButtonCancel}) button->setAutoDefault(false);
   QPalette palette = RichEditHelp->palette();
@@ -29,16 +32,21 @@ TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(49
   RichEditHelp->setPalette(palette);
   RichEditHelp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-  SetDesignGeometry(ButtonOk, 169, 168, 75, 25);
-  SetDesignGeometry(ButtonCancel, 249, 168, 75, 25);
-  // A check box caption wider than the design's pushes the help panel's left edge right.
-  const int boxWidth = SetDesignGeometry(CheckBoxCombineOther, 8, 32, 201, 17);
+  // The check boxes' captions set the column's width; the help panel keeps its design width
+  // beside them, so a wider column widens the dialog, and the buttons stay centred below.
+  const int boxWidth = std::max(SetDesignGeometry(CheckBoxCombineOther, 8, 32, 201, 17),
+                                SetDesignGeometry(CheckBoxApparentSize, 8, 56, 201, 17));
   const int helpLeft = std::max(216, 8 + boxWidth + 7);
-  SetDesignGeometry(RichEditHelp, helpLeft, 8, 216 + 273 - helpLeft, 153);
+  SetDesignGeometry(RichEditHelp, helpLeft, 8, 273, 153);
+  const int width = helpLeft + 273 + 5;
+  setFixedSize(width, 203);
+  SetDesignGeometry(ButtonOk, width / 2 - 78, 168, 75, 25);
+  SetDesignGeometry(ButtonCancel, width / 2 + 2, 168, 75, 25);
 
   setTabOrder(ButtonOk, ButtonCancel);
   setTabOrder(ButtonCancel, RichEditHelp);
   setTabOrder(RichEditHelp, CheckBoxCombineOther);
+  setTabOrder(CheckBoxCombineOther, CheckBoxApparentSize);
   ButtonOk->setFocus();
 
   connect(ButtonOk, &QPushButton::clicked, this, &TFormPreferences::ButtonOkClick);
@@ -57,10 +65,12 @@ int TFormPreferences::Ask(QWidget* owner, TScanSettings& settings) {
 
 void TFormPreferences::LoadSettings(const TScanSettings& settings) {
   CheckBoxCombineOther->setChecked(settings.combineother != 0);
+  CheckBoxApparentSize->setChecked(settings.apparentsize != 0);
 }
 
 void TFormPreferences::SaveSettings(TScanSettings& settings) const {
   settings.combineother = CheckBoxCombineOther->isChecked() ? 1 : 0;
+  settings.apparentsize = CheckBoxApparentSize->isChecked() ? 1 : 0;
 }
 
 void TFormPreferences::ShowHelp(QTextEdit* richEdit) {
@@ -70,6 +80,10 @@ void TFormPreferences::ShowHelp(QTextEdit* richEdit) {
               "This will combine some of the smaller items in the pie chart into a single item "
               "called \"(other)\". It is useful for those directories where you have a very large "
               "number of subdirectories and the pie chart is getting cluttered.");
+  AddHelpText(richEdit, "Apparent sizes",
+              "Show the length of each file as listed instead of the space it takes on disk. "
+              "Sparse files can look far larger than the space they use; a file with several "
+              "names counts once either way.");
   richEdit->moveCursor(QTextCursor::Start);  // show the panel from its title
 }
 

@@ -1,6 +1,7 @@
 // TFormPreferences: "Preferences", switches whether the chart combines small items into one
-// "(other)" item, with a help panel beside the switch. Neither button is the default or the
-// cancel button: Enter and Escape press neither.
+// "(other)" item and whether the window shows apparent sizes instead of disk usage, with a help
+// panel beside the switches. Neither button is the default or the cancel button: Enter and
+// Escape press neither.
 #pragma once
 #include "dialogs/formutil.h"
 
@@ -24,17 +25,18 @@ class TFormPreferences : public TDialogForm {
   // the chart is the caller's.
   static int Ask(QWidget* owner, TScanSettings& settings);
 
-  // The check box checked when "combineother" is not 0.
+  // Each check box checked when its value ("combineother", "apparentsize") is not 0.
   void LoadSettings(const TScanSettings& settings);
-  // "combineother" := 1 when the check box is checked, 0 otherwise. Nothing else is touched.
+  // Each value := 1 when its check box is checked, 0 otherwise. Nothing else is touched.
   void SaveSettings(TScanSettings& settings) const;
-  // Clears `richEdit` and fills it with the help paragraph on combining small items.
+  // Clears `richEdit` and fills it with the help paragraphs of the two switches.
   static void ShowHelp(QTextEdit* richEdit);
 
   QPushButton* ButtonOk;
   QPushButton* ButtonCancel;
   QTextEdit* RichEditHelp;
   QCheckBox* CheckBoxCombineOther;
+  QCheckBox* CheckBoxApparentSize;
 
  public slots:
   void FormCreate();         // ShowHelp(RichEditHelp)

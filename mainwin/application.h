@@ -13,8 +13,10 @@ inline constexpr const char* ApplicationTitle = "ostrel free space finder";
 class TApplication : public QApplication {
   Q_OBJECT
  public:
-  // Sets the application name to ApplicationTitle. `argc` and `argv` lose the options that Qt
-  // itself takes, as with QApplication.
+  // Sets the application name to ApplicationTitle and lets the main thread's stack grow to
+  // 64 MiB (the soft limit, where the hard one allows), which the tree view needs to show a
+  // folder tens of thousands of levels deep. `argc` and `argv` lose the options that Qt itself
+  // takes, as with QApplication.
   TApplication(int& argc, char** argv);
 
   // Delivers the event; an exception thrown while handling it is caught and shown with

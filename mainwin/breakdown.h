@@ -18,7 +18,7 @@ namespace ostrel {
 // One subfolder of the folder being broken down.
 struct TChartItem {
   std::string Name;  // the text the tree shows for it (UTF-8 in the window)
-  double Size = 0;   // its TotalSize; 0 when it has no node
+  double Size = 0;   // its size in the measure shown; 0 when it has no node
 };
 
 inline constexpr int PointFiles = -1;  // the folder's own files

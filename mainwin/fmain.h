@@ -15,15 +15,18 @@
 #pragma once
 #include <QMainWindow>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "mainwin/breakdown.h"
 #include "platform/drives.h"
 #include "platform/winmsg.h"
+#include "scan/dirnode.h"
 
 class QAbstractSeries;
 class QAction;
@@ -45,7 +48,6 @@ class QValueAxis;
 
 namespace ostrel {
 
-struct DirNode;
 class TAnchorLayout;
 class TFormReceiver;
 class THtmlLabel;
@@ -73,6 +75,26 @@ inline constexpr int IdNo = 7;
 // IdYes or IdNo; closing the box counts as No. The box runs through RunModal (formutil.h), so a
 // test's modal hook answers it by clicking one of its buttons.
 int AskYesNo(QWidget* owner, const char* text, const char* caption);
+// Shows `text` in a modal box with a single OK button and no icon, captioned `caption`, over
+// `owner` (may be null); runs through RunModal as AskYesNo does.
+void ShowOkBox(QWidget* owner, const char* text, const char* caption);
+
+// The measure the window shows sizes in: apparent sizes when ScanSettings.apparentsize is set,
+// otherwise disk usage.
+TMeasure ShownMeasure();
+
+// The fourth status-bar panel's text after a scan that could not read `folders` folders and
+// could not examine `files` other entries, e.g. "3 folders and 1 file could not be read"; empty
+// when both are 0.
+std::string UnreadText(size_t folders, size_t files);
+
+// What the tree marks on the folders of one scan: those that could not be read, with the
+// system's error number, and those met a second time, with the folder that carries their
+// contents.
+struct TFolderMarks {
+  std::unordered_map<const DirNode*, int> Unreadable;
+  std::unordered_map<const DirNode*, const DirNode*> Repeated;
+};
 
 // True while a scan thread started by any TForm1 of this process has not ended: still walking,
 // or waiting for a window to take its completion notice. Detached scans count too.
@@ -122,8 +144,9 @@ class TForm1 : public QMainWindow {
   // `path` is then the root to scan (empty for all drives) and the wizard's switches and path
   // are in ScanSettings. Returns 0 when it was cancelled; nothing is changed then.
   int AskWhatToScan(QWidget* owner, std::string& path);
-  // Shows the scanning look and starts a new TThreadLoader on `path` (empty: all drives),
-  // attached as Loader. Any scan attached before must have been detached (StopScan(1)).
+  // Shows the scanning look, empties the fourth status-bar panel and starts a new TThreadLoader
+  // on `path` (empty: all drives), attached as Loader. Any scan attached before must have been
+  // detached (StopScan(1)).
   void StartScan(const std::string& path);
   // Asks the attached scan, if any, to stop at its next folder. With `detach` nonzero it is also
   // silenced (it will send no notice), and after a pause of 100 ms Loader becomes null; the
@@ -133,18 +156,24 @@ class TForm1 : public QMainWindow {
   // them, a one-path scan decides by them which mounted file systems it enters. A test points
   // it at a list of its own.
   std::vector<TDrive> (*ScanDriveSource)() = &ListDrives;
+  // The most bytes the tree of a scan started from now on may take (TThreadLoader::MemoryLimit);
+  // 0 for no limit but the system's.
+  size_t ScanMemoryLimit = 0;
 
   // ---- Folder tree (fmain_tree.cpp) ----
   // Adds an item for the folder `node` under `parentItem` and items for every folder below it,
   // each level in tree order (CompareNoCase of the names, then their bytes). Files get no items.
-  // Each item keeps its node (ItemNode). Does nothing when either is null.
-  void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node);
+  // Each item keeps its node (ItemNode). With `marks`, an unreadable or repeated folder's item
+  // gets an icon, a colour and a tooltip saying why; its text stays the folder's name. Does
+  // nothing when `parentItem` or `node` is null.
+  void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks = nullptr);
   // The selected tree item, or null.
   QTreeWidgetItem* SelectedItem() const;
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
-  // Fills the chart with the breakdown of `item` (ComputeBreakdown over its child items), drawn
-  // by the series of ScanSettings.charttype; the other two series are emptied.
+  // Fills the chart with the breakdown of `item` (ComputeBreakdown over its child items, sizes
+  // in ShownMeasure()), drawn by the series of ScanSettings.charttype; the other two series are
+  // emptied.
   void BuildChart(QTreeWidgetItem* item);
   // The series that ScanSettings.charttype selects (0 Series1, 1 Series3, 2 Series2), with
   // `horizontal` set to 1 for Series3 and 0 for the others; null for any other chart type,
@@ -193,7 +222,8 @@ class TForm1 : public QMainWindow {
   QFrame* Panel1 = nullptr;
   THtmlLabel* HtmlLabel1 = nullptr;          // in Panel1
   THtmlLabel* HtmlLabel2 = nullptr;          // in Panel1
-  TStatusBar* StatusBar1 = nullptr;          // panels 200, 80 and 50 wide
+  // Panels 200, 80, 50 and 300 wide; the fourth tells what the last scan could not read.
+  TStatusBar* StatusBar1 = nullptr;
   QTimer* TimerLoad = nullptr;               // 100 ms; stopped for good by its first tick
   QTimer* TimerUpdate = nullptr;             // 100 ms, never stopped
 
@@ -229,10 +259,12 @@ class TForm1 : public QMainWindow {
   void NewScanClick();
 
   // Folder tree (fmain_tree.cpp).
-  // The completion notice of the scan `lParam` (its TThreadLoader). From the attached scan: adds
-  // a "My Computer" item with the scan's folders below it (alone when the scan has no root),
-  // selects it and shows its chart. A notice from any other scan while one is attached is
-  // ignored. Ends in the idle look, except for an ignored notice.
+  // The completion notice of the scan `lParam` (its TThreadLoader). From the attached scan: when
+  // memory ran out, first says so in a box; then adds a "My Computer" item with the scan's
+  // folders below it (alone when the scan has no root), the unreadable and repeated ones
+  // marked, says in the fourth status-bar panel what could not be read, selects the new item
+  // and shows its chart. A notice from any other scan while one is attached is ignored. Ends in
+  // the idle look, except for an ignored notice.
   void ScanCompleted(std::intptr_t lParam);
   // The single redraw path: sets CurrentDir from the selected item (empty when it names no
   // folder) and builds its chart. Nothing happens while no item is selected.
@@ -320,11 +352,11 @@ class TForm1 : public QMainWindow {
   unsigned ChartBuilds = 0;  // counts BuildChart calls, so that a queued click can tell
 };
 
-// Reads the eight stored settings into ScanSettings (each member's present value is the
-// default for a missing value; a first start stores all eight), then shows charttype in the
+// Reads the nine stored settings into ScanSettings (each member's present value is the
+// default for a missing value; a first start stores all nine), then shows charttype in the
 // form's RadioGroupChartType. A charttype outside 0..2 becomes 0 ("Pie"). `form` may be null.
 void LoadScanSettings(TForm1* form);
-// Stores the eight settings of ScanSettings.
+// Stores the nine settings of ScanSettings.
 void SaveScanSettings();
 
 }  // namespace ostrel

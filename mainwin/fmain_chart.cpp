@@ -52,6 +52,8 @@ void SetMarginsIfChanged(QChart* chart, const QMargins& margins) {
 
 }  // namespace
 
+TMeasure ShownMeasure() { return ScanSettings.apparentsize != 0 ? TMeasure::Apparent : TMeasure::DiskUsage; }
+
 void TForm1::SetUpChart() {
   QChart* chart = ChartPie->chart();
   chart->setAnimationOptions(QChart::NoAnimation);
@@ -89,15 +91,18 @@ void TForm1::RadioGroupChartTypeClick() {
 
 void TForm1::BuildChart(QTreeWidgetItem* item) {
   if (!item) return;
+  const TMeasure measure = ShownMeasure();
   std::vector<TChartItem> children;
   children.reserve(static_cast<size_t>(item->childCount()));
   for (int i = 0; i < item->childCount(); ++i) {
     QTreeWidgetItem* child = item->child(i);
     const DirNode* node = ItemNode(child);
-    children.push_back({child->text(0).toStdString(), node ? node->TotalSize : 0});
+    children.push_back({child->text(0).toStdString(), node ? SizeOf(*node, measure) : 0});
   }
+  // The folder's own blocks are part of its size but of no subfolder's: they go to "(files)".
   const DirNode* own = ItemNode(item);
-  std::vector<TChartPoint> points = ComputeBreakdown(children, own ? own->TotalSize : 0, ScanSettings.combineother);
+  std::vector<TChartPoint> points =
+      ComputeBreakdown(children, own ? SizeOf(*own, measure) : 0, ScanSettings.combineother);
 
   int horizontal = 0;
   QAbstractSeries* series = DrawnSeries(horizontal);

@@ -1,7 +1,6 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMessageBox>
 
 #include "dialogs/fabout.h"
 #include "dialogs/formutil.h"
@@ -26,9 +25,7 @@ constexpr const char* ManualName = "ostrel";
 // RunModal like the window's other boxes, so one modal hook answers all of them in tests.
 bool CheckFolderSelected(const std::string& currentDir) {
   if (!currentDir.empty()) return true;
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QString::fromLatin1(NoFolderMessage),
-                  QMessageBox::Ok);
-  RunModal(box);
+  ShowOkBox(nullptr, NoFolderMessage, "Error");
   return false;
 }
 

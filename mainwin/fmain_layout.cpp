@@ -174,7 +174,7 @@ void TForm1::CreateControls() {
 
   CreateHintPanel(client, layout);
 
-  StatusBar1 = new TStatusBar({200, 80, 50}, this);
+  StatusBar1 = new TStatusBar({200, 80, 50, 300}, this);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   StatusBar1->setFixedHeight(StatusBarHeight);
   setStatusBar(StatusBar1);

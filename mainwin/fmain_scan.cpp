@@ -15,6 +15,7 @@
 #include "dialogs/formutil.h"
 #include "dialogs/fstart.h"
 #include "mainwin/fmain.h"
+#include "mainwin/statusbar.h"
 #include "platform/drives.h"
 #include "scan/paths.h"
 #include "scan/scansettings.h"
@@ -52,6 +53,12 @@ int AskYesNo(QWidget* owner, const char* text, const char* caption) {
                   QMessageBox::Yes | QMessageBox::No, owner);
   RunModal(box);
   return box.standardButton(box.clickedButton()) == QMessageBox::Yes ? IdYes : IdNo;
+}
+
+void ShowOkBox(QWidget* owner, const char* text, const char* caption) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok,
+                  owner);
+  RunModal(box);
 }
 
 bool ScanThreadsRunning() {
@@ -101,9 +108,12 @@ void TForm1::StartScan(const std::string& path) {
   ButtonStop->show();
   SetAreaCursor(ChartPie, true);
   SetAreaCursor(TreeViewDirectories, true);
+  StatusBar1->SetPanelText(3, QString());
+  StatusBar1->Panel(3)->setToolTip(QString());
 
   auto loader = std::make_unique<TThreadLoader>(true);
   loader->DriveSource = ScanDriveSource;
+  loader->MemoryLimit = ScanMemoryLimit;
   loader->NotifyWindow.store(Handle());
   loader->NotifyMessage.store(ScanDoneMessage);
   loader->Path = path;

@@ -27,6 +27,7 @@ void LoadScanSettings(TForm1* form) {
   ReadAtomic(key, "includenet", s.includenet);
   s.combineother = ReadSettingInt(key, "combineother", s.combineother);
   s.charttype = ReadSettingInt(key, "charttype", s.charttype);
+  s.apparentsize = ReadSettingInt(key, "apparentsize", s.apparentsize);
   CloseSettingsKey(key);
 
   // No other chart type exists; showing "Pie" while keeping 7 would leave the chart empty.
@@ -46,6 +47,7 @@ void SaveScanSettings() {
   WriteSettingInt(key, "includenet", s.includenet.load());
   WriteSettingInt(key, "combineother", s.combineother);
   WriteSettingInt(key, "charttype", s.charttype);
+  WriteSettingInt(key, "apparentsize", s.apparentsize);
   CloseSettingsKey(key);
 }
 

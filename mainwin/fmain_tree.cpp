@@ -1,12 +1,18 @@
+#include <QApplication>
 #include <QFile>
+#include <QIcon>
+#include <QLabel>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include "mainwin/fmain.h"
+#include "mainwin/statusbar.h"
 #include "mainwin/textcase.h"
 #include "scan/dirnode.h"
 #include "scan/tloader.h"
@@ -47,9 +53,67 @@ bool TreeOrder(const DirNode* a, const DirNode* b) {
   return std::strcmp(a->Name, b->Name) < 0;
 }
 
-TFolderItem* MakeItem(const DirNode* node) { return new TFolderItem(QFile::decodeName(node->Name), node); }
+// The reason text of a system error number.
+QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
+
+// How the tree marks a folder. The item's text stays the name: the chart finds folders by it.
+struct TMarkLook {
+  QIcon UnreadableIcon;
+  QIcon RepeatedIcon;
+  QColor UnreadableColour{0xA0, 0x00, 0x00};
+  QColor RepeatedColour{0x70, 0x70, 0x70};
+};
+
+TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMarkLook& look) {
+  auto* item = new TFolderItem(QFile::decodeName(node->Name), node);
+  if (!marks) return item;
+  if (auto it = marks->Unreadable.find(node); it != marks->Unreadable.end()) {
+    item->setIcon(0, look.UnreadableIcon);
+    item->setForeground(0, look.UnreadableColour);
+    item->setToolTip(0, QStringLiteral("Could not be read: ") + Reason(it->second));
+  } else if (auto again = marks->Repeated.find(node); again != marks->Repeated.end()) {
+    item->setIcon(0, look.RepeatedIcon);
+    item->setForeground(0, look.RepeatedColour);
+    item->setToolTip(0, QStringLiteral("Same folder as %1: its contents are counted there")
+                            .arg(DisplayPath(*again->second)));
+  }
+  return item;
+}
+
+// The unreadable and repeated folders of `scan`; each folder keeps its first reason.
+TFolderMarks MarksOf(const TThreadLoader& scan) {
+  TFolderMarks marks;
+  for (const TScanProblem& problem : scan.Problems)
+    if (problem.Kind == TScanProblem::ReadFolder) marks.Unreadable.emplace(problem.Node, problem.Error);
+  for (const TRepeatedFolder& repeat : scan.Repeats) marks.Repeated.emplace(repeat.Node, repeat.First);
+  return marks;
+}
+
+// The fourth panel's tooltip: the first few entries that could not be read, each with its
+// reason; files have no item in the tree, so this is where they are named.
+QString ProblemList(const std::vector<TScanProblem>& problems) {
+  constexpr size_t Shown = 20;
+  QStringList lines;
+  for (size_t i = 0; i < problems.size() && i < Shown; ++i)
+    lines << DisplayPath(*problems[i].Node) + QStringLiteral(": ") + Reason(problems[i].Error);
+  if (problems.size() > Shown) lines << QStringLiteral("and %1 more").arg(problems.size() - Shown);
+  return lines.join(QLatin1Char('\n'));
+}
 
 }  // namespace
+
+std::string UnreadText(size_t folders, size_t files) {
+  auto count = [](size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string text;
+  if (folders > 0) text = count(folders, "folder", "folders");
+  if (folders > 0 && files > 0) text += " and ";
+  if (files > 0) text += count(files, "file", "files");
+  return text.empty() ? text : text + " could not be read";
+}
 
 const DirNode* ItemNode(const QTreeWidgetItem* item) {
   const TFolderItem* folder = AsFolderItem(item);
@@ -73,13 +137,26 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
   // A scan detached while its notice was already under way must not take the attached one's
   // place; the attached tree may still be growing.
   if (Loader && reinterpret_cast<TThreadLoader*>(lParam) != Loader) return;
-  if (Loader) {
-    auto* computer = new TFolderItem(QString::fromLatin1(MyComputerText), nullptr);
-    if (Loader->Root) {
-      AddFolderItems(computer, Loader->Root);
-      // The root of an all-drives scan is the label "All Drives", not a folder.
-      if (Loader->Path.empty()) static_cast<TFolderItem*>(computer->child(0))->NamesFolder = false;
+  if (TThreadLoader* scan = Loader) {
+    if (scan->Ending == TScanEnd::OutOfMemory) {
+      const int folders = scan->FolderCount.load();
+      char text[96];
+      std::snprintf(text, sizeof text, "Out of memory: the scan stopped after %d %s.", folders,
+                    folders == 1 ? "folder" : "folders");
+      ShowOkBox(this, text, "Error");
     }
+    const TFolderMarks marks = MarksOf(*scan);
+    auto* computer = new TFolderItem(QString::fromLatin1(MyComputerText), nullptr);
+    if (scan->Root) {
+      AddFolderItems(computer, scan->Root, &marks);
+      // The root of an all-drives scan is the label "All Drives", not a folder.
+      if (scan->Path.empty()) static_cast<TFolderItem*>(computer->child(0))->NamesFolder = false;
+    }
+    const size_t files = static_cast<size_t>(std::count_if(
+        scan->Problems.begin(), scan->Problems.end(),
+        [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
+    StatusBar1->SetPanelText(3, QString::fromStdString(UnreadText(marks.Unreadable.size(), files)));
+    StatusBar1->Panel(3)->setToolTip(ProblemList(scan->Problems));
     // Among the top-level items by text; a new one goes after those of earlier scans.
     int at = TreeViewDirectories->topLevelItemCount();
     while (at > 0 && CompareNoCase(TreeViewDirectories->topLevelItem(at - 1)->text(0).toUtf8().toStdString(),
@@ -92,12 +169,19 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
   ShowIdle();
 }
 
-void TForm1::AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node) {
+void TForm1::AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks) {
   if (!parentItem || !node) return;
+  if (marks && marks->Unreadable.empty() && marks->Repeated.empty()) marks = nullptr;
+  TMarkLook look;
+  if (marks) {
+    QStyle* style = QApplication::style();
+    look.UnreadableIcon = style->standardIcon(QStyle::SP_MessageBoxWarning);
+    look.RepeatedIcon = style->standardIcon(QStyle::SP_DirLinkIcon);
+  }
   // Level by level with a stack of our own: folders nest deeper than a thread's stack would
   // allow recursion. Children are added in bulk to an item not yet in the view, so the view
   // sees one insertion for the whole branch.
-  TFolderItem* top = MakeItem(node);
+  TFolderItem* top = MakeItem(node, marks, look);
   std::vector<std::pair<TFolderItem*, const DirNode*>> pending{{top, node}};
   std::vector<const DirNode*> folders;
   QList<QTreeWidgetItem*> items;
@@ -112,7 +196,7 @@ void TForm1::AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node) {
     items.clear();
     items.reserve(static_cast<qsizetype>(folders.size()));
     for (const DirNode* sub : folders) {
-      TFolderItem* subItem = MakeItem(sub);
+      TFolderItem* subItem = MakeItem(sub, marks, look);
       items.push_back(subItem);
       pending.emplace_back(subItem, sub);
     }

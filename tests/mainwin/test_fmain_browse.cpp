@@ -1,6 +1,7 @@
 // Exploring a finished scan as a user does: the folder tree, the chart of the selected folder
 // in its three kinds, the status bar while hovering, clicks on points and "Up". Every case
-// starts a window on the same generated folder, with the path on the command line.
+// starts a window on the same generated folder, with the path on the command line. The files
+// are sparse, of exact lengths: the window shows apparent sizes, as stored in its settings.
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
@@ -112,6 +113,7 @@ void TestFmainBrowse::initTestCase() {
 
 void TestFmainBrowse::init() {
   Store = std::make_unique<test::TTempStore>();
+  Store->Open()->setValue("apparentsize", 1);
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root()});
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
@@ -157,7 +159,7 @@ void TestFmainBrowse::finishedScanShowsMyComputer() {
   const std::vector<TChartPoint>& points = Form->ChartPoints();
   QCOMPARE(points.size(), size_t(1));
   QCOMPARE(QString::fromStdString(points[0].Label), QString::fromStdString(Root() + "/"));
-  QCOMPARE(points[0].Value, ItemNode(computer->child(0))->TotalSize);
+  QCOMPARE(points[0].Value, SizeOf(*ItemNode(computer->child(0)), TMeasure::Apparent));
   QCOMPARE(Form->Series1->count(), 1);
   // Its click goes into the root, expanding "My Computer".
   Form->ChartPieClickSeries(Form->Series1, 0);
@@ -537,21 +539,28 @@ void TestFmainBrowse::unknownChartTypeDrawsThePie() {
 }
 
 void TestFmainBrowse::breakdownMatchesOstrelScan_data() {
+  QTest::addColumn<int>("apparent");
   QTest::addColumn<int>("combine");
   QTest::addColumn<QStringList>("folder");
-  QTest::newRow("root, combined") << 1 << QStringList{};
-  QTest::newRow("root, not combined") << 0 << QStringList{};
-  QTest::newRow("many, combined") << 1 << QStringList{"many"};
-  QTest::newRow("Photos") << 1 << QStringList{"Photos"};
+  for (int apparent : {1, 0}) {
+    const QByteArray measure = apparent ? "apparent: " : "disk usage: ";
+    QTest::newRow(measure + "root, combined") << apparent << 1 << QStringList{};
+    QTest::newRow(measure + "root, not combined") << apparent << 0 << QStringList{};
+    QTest::newRow(measure + "many, combined") << apparent << 1 << QStringList{"many"};
+    QTest::newRow(measure + "Photos") << apparent << 1 << QStringList{"Photos"};
+  }
 }
 
 void TestFmainBrowse::breakdownMatchesOstrelScan() {
+  QFETCH(int, apparent);
   QFETCH(int, combine);
   QFETCH(QStringList, folder);
+  ScanSettings.apparentsize = apparent;
   ScanSettings.combineother = combine;
   Select(folder);
   QStringList args{"--breakdown"};
   if (!combine) args << "--no-combine";
+  if (apparent) args << "--apparent-size";
   args << QString::fromStdString(Root()) + (folder.isEmpty() ? QString() : "/" + folder.join('/'));
   QProcess scan;
   scan.start(QStringLiteral(OSTREL_SCAN_EXE), args);

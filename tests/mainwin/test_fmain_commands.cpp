@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPieSeries>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <sys/stat.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -27,6 +30,7 @@
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
 #include "mainwin/fmain.h"
+#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -49,15 +53,22 @@ QByteArray UrlPathBytes(const QUrl& url) {
   return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
 }
 
-// Makes the file `path` of `size` bytes and its missing folders, by bytes: a decoded name would
-// lose what is not UTF-8.
+// Makes the file `path` of `size` bytes written out (so that it takes about as much on disk)
+// and its missing folders, by bytes: a decoded name would lose what is not UTF-8.
 bool MakeFile(const QByteArray& path, long size) {
   for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
     if (!FolderExists(path.left(slash).constData()) && !MakeFolder(path.left(slash).constData())) return false;
   std::FILE* file = std::fopen(path.constData(), "wb");
   if (!file) return false;
-  const bool sized = std::fseek(file, size - 1, SEEK_SET) == 0 && std::fputc(0, file) == 0;
-  return std::fclose(file) == 0 && sized;
+  const QByteArray bytes(size, 'x');
+  const bool written = std::fwrite(bytes.constData(), 1, bytes.size(), file) == static_cast<size_t>(size);
+  return std::fclose(file) == 0 && written;
+}
+
+// The space `path` takes on disk, as the system reports it.
+double DiskBytes(const QByteArray& path) {
+  struct stat st {};
+  return ::stat(path.constData(), &st) == 0 ? static_cast<double>(st.st_blocks) * 512 : -1;
 }
 
 // The one drive of an all-drives scan, whose walk waits until the test opens the gate.
@@ -90,6 +101,7 @@ class TestFmainCommands : public QObject {
   void copyAndExploreFollowTheTreeOfAOnePathScan();
   void copyAndExploreWithAllDrives();
   void preferencesOkRedrawsCancelDoesNot();
+  void preferencesSwitchTheMeasureWithoutAScan();
   void dialogsDuringAScanLetItFinish_data();
   void dialogsDuringAScanLetItFinish();
 
@@ -104,6 +116,7 @@ class TestFmainCommands : public QObject {
 
   QTemporaryDir Fixture;
   QByteArray Root;  // a folder with 14 subfolders, three of them tiny; "caf\xe9" holds a/b
+  QByteArray Measures;  // "own.txt", a sparse "image/disk.img" and a written "data/blob"
   std::unique_ptr<test::TTempStore> Store;
   std::unique_ptr<TForm1> Form;
   QList<QUrl> Opened;
@@ -114,12 +127,19 @@ class TestFmainCommands : public QObject {
 void TestFmainCommands::initTestCase() {
   Root = QFile::encodeName(Fixture.path()) + "/root";
   QVERIFY(MakeFile(Root + "/own.txt", 10));
-  // Eleven folders that keep their own points and three small enough to be combined.
-  for (int i = 0; i < 11; ++i) QVERIFY(MakeFile(Root + "/big" + QByteArray::number(i) + "/f", 1000));
+  // Eleven folders that keep their own points and three small enough to be combined, whether
+  // sizes are lengths or space on disk.
+  for (int i = 0; i < 11; ++i) QVERIFY(MakeFile(Root + "/big" + QByteArray::number(i) + "/f", 100000));
   for (int i = 0; i < 3; ++i) QVERIFY(MakeFile(Root + "/tiny" + QByteArray::number(i) + "/f", 1));
   // A Latin-1 name, not UTF-8: only the bytes name this folder.
   QVERIFY(MakeFile(Root + "/big0/caf\xe9/a/b/f", 1));
   QVERIFY(FolderExists((Root + "/big0/caf\xe9/a/b").constData()));
+
+  Measures = QFile::encodeName(Fixture.path()) + "/measures";
+  QVERIFY(MakeFile(Measures + "/own.txt", 10));
+  QVERIFY(MakeFile(Measures + "/data/blob", 256 * 1024));
+  QVERIFY(MakeFile(Measures + "/image/disk.img", 1));
+  QVERIFY(QFile::resize(QFile::decodeName(Measures + "/image/disk.img"), 64 << 20));
 }
 
 void TestFmainCommands::init() {
@@ -321,6 +341,49 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
     QCOMPARE(ScanSettings.combineother, step.combineother);
     QCOMPARE(Form->ChartPoints().size(), step.points);
     QCOMPARE(Form->CurrentDir, step.redrawn ? Root.toStdString() : std::string("planted"));
+  }
+}
+
+// The measure is a view of the same tree: Ok redraws the selected folder in the other one at
+// once, with no new scan; the folder's own blocks show in its "(files)" point.
+void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
+  const double image = DiskBytes(Measures + "/image") + DiskBytes(Measures + "/image/disk.img");
+  const double data = DiskBytes(Measures + "/data") + DiskBytes(Measures + "/data/blob");
+  const double files = DiskBytes(Measures) + DiskBytes(Measures + "/own.txt");
+  if (DiskBytes(Measures + "/image/disk.img") >= 32 << 20) QSKIP("this file system stores no sparse files");
+  QVERIFY(Scan(Measures.toStdString()));
+  ClickItem(MyComputer()->child(0));
+  TThreadLoader* scan = Form->Loader;
+  QTreeWidgetItem* shown = Form->ChartItem();
+  auto values = [&] {
+    QStringList points;
+    for (const TChartPoint& p : Form->ChartPoints())
+      points << QString::fromStdString(p.Label) + "=" + QString::number(p.Value, 'f', 0);
+    return points;
+  };
+  auto number = [](double v) { return QString::number(v, 'f', 0); };
+  const QStringList diskUsage{"(files)=" + number(files), "data=" + number(data), "image=" + number(image)};
+  const QStringList apparent{"(files)=10", "data=262144", "image=67108864"};
+  QCOMPARE(values(), diskUsage);
+
+  for (const auto& [checked, expected] : {std::pair{true, apparent}, std::pair{false, diskUsage}}) {
+    SetModalHook([&](QDialog& dialog) {
+      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
+      if (!prefs) return ModalCancel;
+      QTest::mouseClick(prefs->CheckBoxApparentSize, Qt::LeftButton);
+      QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
+      return dialog.result();
+    });
+    Form->Preferences1->trigger();
+    QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
+    QCOMPARE(values(), expected);
+    QCOMPARE(Form->ChartItem(), shown);
+    QCOMPARE(Form->Loader, scan);
+    QCOMPARE(Form->TreeViewDirectories->topLevelItemCount(), 1);
+    // The hover sizes follow.
+    emit Form->Series1->hovered(Form->Series1->slices().at(Form->PieSliceFirst().back()), true);
+    QCOMPARE(Form->StatusBar1->PanelText(1),
+             checked ? QStringLiteral("64.0 MB") : QString::fromStdString(FormatSize(image)));
   }
 }
 

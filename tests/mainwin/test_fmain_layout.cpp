@@ -174,21 +174,23 @@ void TestFmainLayout::clientAreaAndStatusBar() {
   QCOMPARE(Form->StatusBar1->geometry(), QRect(0, menuHeight + 400, 674, 19));
   QCOMPARE(Form->windowTitle(), QStringLiteral("Ostrel Free Disk Space Finder"));
 
-  // Three panels from the left, 200, 80 and 50 wide; later code writes panels 0 and 1.
+  // Four panels from the left, 200, 80, 50 and 300 wide, all within the window; hovering writes
+  // panels 0 and 1, a scan's unread count panel 3.
   TStatusBar* bar = Form->StatusBar1;
-  QCOMPARE(bar->PanelCount(), 3);
-  const int widths[] = {200, 80, 50};
-  for (int i = 0; i < 3; ++i) {
+  QCOMPARE(bar->PanelCount(), 4);
+  const int widths[] = {200, 80, 50, 300};
+  QVERIFY(bar->Panel(3)->geometry().right() < bar->width());
+  for (int i = 0; i < 4; ++i) {
     QCOMPARE(bar->Panel(i)->width(), widths[i]);
     QVERIFY(bar->Panel(i)->isVisible());
     if (i > 0) QVERIFY(bar->Panel(i)->x() > bar->Panel(i - 1)->geometry().right());
   }
   bar->SetPanelText(0, QStringLiteral("Windows"));
   bar->SetPanelText(1, QStringLiteral("12.5 MB"));
-  bar->SetPanelText(3, QStringLiteral("ignored"));
+  bar->SetPanelText(4, QStringLiteral("ignored"));
   QCOMPARE(bar->PanelText(0), QStringLiteral("Windows"));
   QCOMPARE(bar->PanelText(1), QStringLiteral("12.5 MB"));
-  QCOMPARE(bar->PanelText(3), QString());
+  QCOMPARE(bar->PanelText(4), QString());
 }
 
 void TestFmainLayout::captionsHintsAndFonts() {

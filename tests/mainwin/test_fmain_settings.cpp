@@ -1,4 +1,4 @@
-// The eight stored settings: created with their defaults on a first start, read back when
+// The nine stored settings: created with their defaults on a first start, read back when
 // present, shown in the chart-type choice, and saved when (and only when) the window closes.
 #include <QAction>
 #include <QRadioButton>
@@ -43,6 +43,7 @@ void TestFmainSettings::init() {
   // Whatever an earlier case left in the record must not hide a missing load.
   ScanSettings.charttype = 99;
   ScanSettings.combineother = 99;
+  ScanSettings.apparentsize = 99;
   std::strcpy(ScanSettings.lastfilename, "left over");
 }
 
@@ -66,17 +67,19 @@ void TestFmainSettings::WriteStore(const std::vector<std::pair<QString, QVariant
 void TestFmainSettings::firstStartWritesDefaults() {
   QVERIFY(!Store->Exists());
   MakeWindow();
-  // Before the user has done anything, the key holds all eight values.
+  // Before the user has done anything, the key holds all nine values.
   QVERIFY(Store->Exists());
   auto store = Store->Open();
-  QCOMPARE(store->allKeys().size(), 8);
+  QCOMPARE(store->allKeys().size(), 9);
   QCOMPARE(store->value("lastfilename").toString(), QString::fromLatin1(DefaultLastFileName));
   QCOMPARE(store->value("combineother").toInt(), 1);
-  for (const char* name : {"shrinktotaskbar", "autoload", "includefloppy", "includecd", "includenet", "charttype"})
+  for (const char* name :
+       {"shrinktotaskbar", "autoload", "includefloppy", "includecd", "includenet", "charttype", "apparentsize"})
     QCOMPARE(store->value(name).toString(), QStringLiteral("0"));
   QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
   QCOMPARE(ScanSettings.combineother, 1);
   QCOMPARE(ScanSettings.charttype, 0);
+  QCOMPARE(ScanSettings.apparentsize, 0);
   QCOMPARE(Form->RadioGroupChartType->ItemIndex(), 0);
 }
 
@@ -88,7 +91,8 @@ void TestFmainSettings::presentStoreIsReadBack() {
               {"includecd", 1},
               {"includenet", 1},
               {"combineother", 0},
-              {"charttype", 1}});
+              {"charttype", 1},
+              {"apparentsize", 1}});
   MakeWindow();
   QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QStringLiteral("/home/user/data"));
   QCOMPARE(ScanSettings.shrinktotaskbar, 1);
@@ -98,6 +102,7 @@ void TestFmainSettings::presentStoreIsReadBack() {
   QCOMPARE(ScanSettings.includenet.load(), 1);
   QCOMPARE(ScanSettings.combineother, 0);
   QCOMPARE(ScanSettings.charttype, 1);
+  QCOMPARE(ScanSettings.apparentsize, 1);
   QCOMPARE(ScanSettings.autominimize, 0);
   QVERIFY(Form->RadioGroupChartType->Button(1)->isChecked());
 }
@@ -110,11 +115,13 @@ void TestFmainSettings::missingValuesKeepDefaults() {
   QCOMPARE(ScanSettings.includecd.load(), 1);
   QCOMPARE(ScanSettings.combineother, 1);
   QCOMPARE(ScanSettings.charttype, 0);
+  QCOMPARE(ScanSettings.apparentsize, 0);
   QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
   QCOMPARE(Store->Open()->allKeys().size(), 1);
   Form->close();
   auto store = Store->Open();
-  QCOMPARE(store->allKeys().size(), 8);
+  QCOMPARE(store->allKeys().size(), 9);
+  QCOMPARE(store->value("apparentsize").toInt(), 0);
   QCOMPARE(store->value("combineother").toInt(), 1);
   QCOMPARE(store->value("includecd").toInt(), 1);
 }
@@ -187,6 +194,7 @@ void TestFmainSettings::changedChartTypeSavedOnClose() {
   QCOMPARE(Store->Open()->value("charttype").toInt(), 0);  // nothing saved yet
   std::strcpy(ScanSettings.lastfilename, "/srv/chosen");
   ScanSettings.includenet.store(1);
+  ScanSettings.apparentsize = 1;
 
   if (viaQuit)
     Form->Quit1->trigger();
@@ -197,11 +205,13 @@ void TestFmainSettings::changedChartTypeSavedOnClose() {
   QCOMPARE(store->value("charttype").toInt(), 2);
   QCOMPARE(store->value("lastfilename").toString(), QStringLiteral("/srv/chosen"));
   QCOMPARE(store->value("includenet").toInt(), 1);
+  QCOMPARE(store->value("apparentsize").toInt(), 1);
 
   // The next start shows it.
   Form.reset();
   MakeWindow();
   QCOMPARE(Form->RadioGroupChartType->ItemIndex(), 2);
+  QCOMPARE(ScanSettings.apparentsize, 1);
 }
 
 void TestFmainSettings::notSavedWithoutClosing() {

@@ -1,13 +1,14 @@
 #include "tests/support/fixture.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
+#include <unordered_set>
 #include <vector>
 
 namespace ostrel::test {
@@ -15,14 +16,58 @@ namespace {
 
 void Fail(const std::string& what) { throw std::runtime_error(what + ": " + std::to_string(errno)); }
 
-int MakeWritable(const char* path, const struct stat* st, int type, struct FTW*) {
-  if (type == FTW_D || type == FTW_DNR) chmod(path, (st->st_mode & 07777) | S_IRWXU);
-  return 0;
-}
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  remove(path);
-  return 0;
+// Removes the folder `root` and everything in it without recursion and with at most three
+// descriptors open, however deep it goes (a chain far beyond PATH_MAX and any stack): the walk
+// goes down one subfolder at a time and back up through "..", opening up permissions on the
+// way. A folder that cannot be opened or removed is left, and the walk goes on without it.
+void RemoveTree(const std::string& root) {
+  chmod(root.c_str(), S_IRWXU);
+  int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+  if (fd < 0) return;
+  std::vector<std::string> names;                      // from the root down to fd's folder
+  std::vector<std::unordered_set<std::string>> left{{}};  // per level: subfolders given up
+  for (;;) {
+    std::string sub;
+    const int listing = openat(fd, ".", O_RDONLY | O_DIRECTORY);  // an offset of its own
+    if (DIR* dir = listing >= 0 ? fdopendir(listing) : nullptr) {
+      while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISDIR(st.st_mode))
+          unlinkat(fd, name.c_str(), 0);
+        else if (sub.empty() && !left.back().count(name))
+          sub = name;
+      }
+      closedir(dir);
+    } else if (listing >= 0) {
+      close(listing);
+    }
+    if (!sub.empty()) {
+      fchmodat(fd, sub.c_str(), S_IRWXU, 0);
+      const int next = openat(fd, sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+      if (next < 0) {
+        left.back().insert(sub);
+        continue;
+      }
+      close(fd);
+      fd = next;
+      names.push_back(sub);
+      left.emplace_back();
+      continue;
+    }
+    if (names.empty()) break;
+    const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    if (parent < 0) return;
+    fd = parent;
+    left.pop_back();
+    if (unlinkat(fd, names.back().c_str(), AT_REMOVEDIR) != 0) left.back().insert(names.back());
+    names.pop_back();
+  }
+  close(fd);
+  rmdir(root.c_str());
 }
 
 }  // namespace
@@ -36,16 +81,7 @@ TempTree::TempTree() {
   RootPath = buf.data();
 }
 
-TempTree::~TempTree() {
-  // Deep chains go far beyond PATH_MAX, which nftw cannot walk; unwind them from the bottom.
-  nftw(RootPath.c_str(), MakeWritable, 64, FTW_PHYS);
-  nftw(RootPath.c_str(), RemoveOne, 64, FTW_PHYS | FTW_DEPTH);
-  if (access(RootPath.c_str(), F_OK) == 0) {
-    std::string cmd = "rm -rf '" + RootPath + "'";  // RootPath comes from mkdtemp: no quotes in it
-    if (system(cmd.c_str()) != 0) {
-    }
-  }
-}
+TempTree::~TempTree() { RemoveTree(RootPath); }
 
 std::string TempTree::Path(const std::string& rel) const {
   return rel.empty() ? RootPath : RootPath + "/" + rel;

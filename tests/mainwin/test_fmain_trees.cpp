@@ -1,0 +1,310 @@
+// Scans that cannot count everything plainly, as the window shows them: folders and files that
+// could not be read (the fourth status-bar panel, marks and tooltips in the tree), a folder met
+// twice through a bind mount, memory running out, and a chain of folders far deeper than a
+// recursive walk or item deletion would survive.
+#include <linux/capability.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <dirent.h>
+#include <unistd.h>
+
+#include <QBarSet>
+#include <QLabel>
+#include <QPieSeries>
+#include <QProcess>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "mainwin/fmain.h"
+#include "mainwin/radiogroup.h"
+#include "mainwin/statusbar.h"
+#include "mainwin_support.h"
+#include "scan/scansettings.h"
+#include "scan/tloader.h"
+#include "scan_support.h"
+
+using namespace ostrel;
+
+namespace {
+
+constexpr int CompletionTimeout = 60000;
+// Set in the child process that runs a case inside a mount namespace of its own.
+constexpr const char* NamespaceVariable = "OSTREL_TEST_IN_MOUNT_NAMESPACE";
+
+// Root reads every folder whatever its permissions. For as long as this lives, the calling
+// thread, and any thread it starts, is held to the permission bits (the two capabilities that
+// override them are lowered in its effective set, and raised again at the end).
+class TPermissionsEnforced {
+ public:
+  TPermissionsEnforced() {
+    if (geteuid() != 0) {
+      Active = true;
+      return;
+    }
+    Header.version = _LINUX_CAPABILITY_VERSION_3;
+    if (syscall(SYS_capget, &Header, Saved) != 0) return;
+    __user_cap_data_struct lowered[2];
+    std::memcpy(lowered, Saved, sizeof lowered);
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) lowered[cap / 32].effective &= ~(1u << (cap % 32));
+    Lowered = syscall(SYS_capset, &Header, lowered) == 0;
+    Active = Lowered;
+  }
+  ~TPermissionsEnforced() {
+    if (Lowered) syscall(SYS_capset, &Header, Saved);
+  }
+  // True when permission bits now stop this thread.
+  bool Enforced(const std::string& lockedFolder) const {
+    if (!Active) return false;
+    DIR* dir = opendir(lockedFolder.c_str());
+    if (dir) closedir(dir);
+    return dir == nullptr;
+  }
+
+ private:
+  __user_cap_header_struct Header{};
+  __user_cap_data_struct Saved[2]{};
+  bool Lowered = false;
+  bool Active = false;
+};
+
+// The deepest item below `item`, following first children, and how many levels down it is.
+std::pair<QTreeWidgetItem*, int> Deepest(QTreeWidgetItem* item) {
+  int levels = 0;
+  while (item->childCount() > 0) {
+    item = item->child(0);
+    ++levels;
+  }
+  return {item, levels};
+}
+
+}  // namespace
+
+class TestFmainTrees : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void unreadText_data();
+  void unreadText();
+  void unreadableFoldersAndFiles();
+  void repeatedFolderMarked();
+  void outOfMemoryShowsWhatWasScanned();
+  void deepChainScansShowsAndCloses();
+
+ private:
+  void MakeForm();
+  // Starts a scan of `path` and waits for its tree; false when it did not come.
+  bool Scan(const std::string& path);
+  QTreeWidgetItem* RootItem() const { return Form->TreeViewDirectories->topLevelItem(0)->child(0); }
+
+  std::unique_ptr<test::TempTree> Tree;
+  std::unique_ptr<test::TTempStore> Store;
+  std::unique_ptr<TForm1> Form;
+};
+
+void TestFmainTrees::init() {
+  Store = std::make_unique<test::TTempStore>();
+  Tree = std::make_unique<test::TempTree>();
+}
+
+void TestFmainTrees::cleanup() {
+  Form.reset();
+  test::CancelDialogs();
+  Tree.reset();
+  Store.reset();
+}
+
+void TestFmainTrees::MakeForm() {
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"});
+  QTRY_VERIFY(!Form->TimerLoad->isActive());  // its wizard was cancelled
+}
+
+bool TestFmainTrees::Scan(const std::string& path) {
+  const int before = Form->TreeViewDirectories->topLevelItemCount();
+  Form->StartScan(path);
+  return QTest::qWaitFor([&] { return Form->TreeViewDirectories->topLevelItemCount() == before + 1; },
+                         CompletionTimeout);
+}
+
+void TestFmainTrees::unreadText_data() {
+  QTest::addColumn<int>("folders");
+  QTest::addColumn<int>("files");
+  QTest::addColumn<QString>("text");
+  QTest::newRow("nothing") << 0 << 0 << "";
+  QTest::newRow("one folder") << 1 << 0 << "1 folder could not be read";
+  QTest::newRow("folders") << 3 << 0 << "3 folders could not be read";
+  QTest::newRow("one file") << 0 << 1 << "1 file could not be read";
+  QTest::newRow("both") << 3 << 2 << "3 folders and 2 files could not be read";
+  QTest::newRow("one of each") << 1 << 1 << "1 folder and 1 file could not be read";
+}
+
+void TestFmainTrees::unreadText() {
+  QFETCH(int, folders);
+  QFETCH(int, files);
+  QFETCH(QString, text);
+  QCOMPARE(QString::fromStdString(UnreadText(static_cast<size_t>(folders), static_cast<size_t>(files))), text);
+}
+
+void TestFmainTrees::unreadableFoldersAndFiles() {
+  Tree->File("open/f", 10);
+  Tree->File("locked/inside/f", 10);
+  // Listed but not searchable: its files cannot be examined, its subfolder not opened.
+  Tree->File("listonly/a", 10);
+  Tree->File("listonly/b", 10);
+  Tree->Dir("listonly/sub");
+  QVERIFY(chmod(Tree->Path("locked").c_str(), 0) == 0);
+  QVERIFY(chmod(Tree->Path("listonly").c_str(), 0444) == 0);
+  const TPermissionsEnforced enforced;
+  if (!enforced.Enforced(Tree->Path("locked")))
+    QSKIP("permission bits do not stop this process (root, and its capabilities could not be lowered)");
+
+  MakeForm();
+  QVERIFY(Scan(Tree->Root()));
+  TStatusBar* bar = Form->StatusBar1;
+  QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 2 files could not be read"));
+  // Every entry by its path and the system's reason.
+  const QString root = QString::fromStdString(Tree->Root());
+  QStringList listed = bar->Panel(3)->toolTip().split('\n');
+  listed.sort();  // files in the order the folder lists them
+  QCOMPARE(listed, (QStringList{root + "/listonly/a: Permission denied", root + "/listonly/b: Permission denied",
+                                root + "/listonly/sub: Permission denied", root + "/locked: Permission denied"}));
+
+  QTreeWidgetItem* locked = test::ChildNamed(RootItem(), "locked");
+  QTreeWidgetItem* sub = test::ChildNamed(test::ChildNamed(RootItem(), "listonly"), "sub");
+  QTreeWidgetItem* open = test::ChildNamed(RootItem(), "open");
+  QVERIFY(locked && sub && open);
+  for (QTreeWidgetItem* item : {locked, sub}) {
+    QCOMPARE(item->toolTip(0), QStringLiteral("Could not be read: Permission denied"));
+    QVERIFY(!item->icon(0).isNull());
+  }
+  QVERIFY(open->toolTip(0).isEmpty());
+  QVERIFY(open->icon(0).isNull());
+  QVERIFY(test::ChildNamed(RootItem(), "listonly")->toolTip(0).isEmpty());
+
+  // The marks leave the names alone: the chart still finds the folder behind its point.
+  Form->TreeViewDirectories->setCurrentItem(RootItem());
+  Form->TreeViewDirectoriesClick();
+  int point = -1;
+  for (size_t i = 0; i < Form->ChartPoints().size(); ++i)
+    if (Form->ChartPoints()[i].Label == "locked") point = static_cast<int>(i);
+  QVERIFY(point >= 0);
+  // Hovering writes its own panels only.
+  emit Form->Series1->hovered(Form->Series1->slices().at(Form->PieSliceFirst().front()), true);
+  QVERIFY(!bar->PanelText(0).isEmpty());
+  QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 2 files could not be read"));
+  Form->ChartPieClickSeries(Form->Series1, point);
+  QCOMPARE(Form->SelectedItem(), locked);
+  test::SaveScreenshot(Form.get(), "main-unreadable");
+
+  // A new scan starts with the panel empty, and a clean one leaves it so.
+  Form->StartScan(Tree->Path("open"));
+  QCOMPARE(bar->PanelText(3), QString());
+  QVERIFY(bar->Panel(3)->toolTip().isEmpty());
+  QTRY_COMPARE_WITH_TIMEOUT(Form->TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
+  QCOMPARE(bar->PanelText(3), QString());
+}
+
+// Runs itself again in a private mount namespace: the bind mount dies with that process, and
+// no tree is ever removed through it.
+void TestFmainTrees::repeatedFolderMarked() {
+  if (qEnvironmentVariableIsEmpty(NamespaceVariable)) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(NamespaceVariable, "1");
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("unshare"), {"-m", "--propagation", "private", QCoreApplication::applicationFilePath(),
+                                            "repeatedFolderMarked"});
+    if (!child.waitForStarted()) QSKIP("unshare could not be run");
+    QVERIFY(child.waitForFinished(CompletionTimeout));
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    if (!output.contains("TestFmainTrees::repeatedFolderMarked"))
+      QSKIP(qPrintable("no mount namespace of its own: " + output.trimmed()));
+    if (output.contains("SKIP   : TestFmainTrees::repeatedFolderMarked"))
+      QSKIP(qPrintable(output.section("SKIP   : ", 1).section('\n', 0, 1).trimmed()));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+    return;
+  }
+
+  Tree->File("a_original/f", 10);
+  Tree->Dir("z_bound");
+  if (mount(Tree->Path("a_original").c_str(), Tree->Path("z_bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
+    QSKIP(qPrintable(QStringLiteral("bind mount refused: ") + std::strerror(errno)));
+  struct TUnmount {
+    std::string Path;
+    ~TUnmount() { umount2(Path.c_str(), MNT_DETACH); }
+  } unmount{Tree->Path("z_bound")};
+
+  MakeForm();
+  QVERIFY(Scan(Tree->Root()));
+  QTreeWidgetItem* original = test::ChildNamed(RootItem(), "a_original");
+  QTreeWidgetItem* bound = test::ChildNamed(RootItem(), "z_bound");
+  QVERIFY(original && bound);
+  QCOMPARE(bound->toolTip(0), "Same folder as " + QString::fromStdString(Tree->Path("a_original")) +
+                                  ": its contents are counted there");
+  QVERIFY(!bound->icon(0).isNull());
+  QVERIFY(original->toolTip(0).isEmpty());
+  QVERIFY(original->icon(0).isNull());
+  // Counted once: the second name is an empty folder of no size, and no read problem.
+  QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::DiskUsage), 0.0);
+  QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::Apparent), 0.0);
+  QCOMPARE(Form->StatusBar1->PanelText(3), QString());
+  Form->TreeViewDirectories->expandAll();
+  test::SaveScreenshot(Form.get(), "main-repeated");
+}
+
+void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
+  // Each level's path is longer than the last: far more than one arena block in all.
+  Tree->Chain("chain", 600, "level-of-a-chain");
+  std::vector<test::TAsked> asked;
+  test::AnswerDialogs("cancel", "", QMessageBox::Ok, &asked);
+  MakeForm();
+  Form->ScanMemoryLimit = 256 * 1024;
+  QVERIFY(Scan(Tree->Root()));
+  TThreadLoader* scan = Form->Loader;
+  QCOMPARE(scan->Ending, TScanEnd::OutOfMemory);
+  const int folders = scan->FolderCount.load();
+  QVERIFY(folders > 2 && folders < 602);
+  QCOMPARE(asked.size(), size_t(1));
+  QCOMPARE(asked[0].Text, QStringLiteral("Out of memory: the scan stopped after %1 folders.").arg(folders));
+  QCOMPARE(asked[0].Buttons, QMessageBox::Ok);
+  // The tree holds every folder walked, and the window is idle again.
+  QCOMPARE(Deepest(RootItem()).second + 1, folders);
+  QVERIFY(Form->ButtonStop->isHidden() && Form->LabelStandBy->isHidden());
+  QTRY_VERIFY(!ScanThreadsRunning());
+}
+
+void TestFmainTrees::deepChainScansShowsAndCloses() {
+  constexpr int Levels = 30000;
+  const std::string deepest = Tree->Chain("", Levels);
+  MakeForm();
+  QVERIFY(Scan(Tree->Root()));
+  const auto [item, levels] = Deepest(RootItem());
+  QCOMPARE(levels, Levels);
+  // A click on the chart's point for the deepest folder opens every level above it at once.
+  Form->TreeViewDirectories->setCurrentItem(item->parent());
+  Form->TreeViewDirectoriesClick();
+  const std::vector<TChartPoint>& points = Form->ChartPoints();
+  const auto sub = std::find_if(points.begin(), points.end(), [](const TChartPoint& p) { return p.Child == 0; });
+  QVERIFY(sub != points.end());
+  Form->ChartPieClickSeries(Form->Series1, static_cast<int>(sub - points.begin()));
+  QCOMPARE(Form->SelectedItem(), item);
+  QCOMPARE(Form->CurrentDir, deepest);
+  // Opening the top again lays out every open level below it.
+  Form->TreeViewDirectories->collapseItem(Form->TreeViewDirectories->topLevelItem(0));
+  Form->ButtonUp->click();
+  QCOMPARE(Form->SelectedItem(), item->parent());
+  QVERIFY(Form->TreeViewDirectories->topLevelItem(0)->isExpanded());
+  // Closing frees the items with the window.
+  Form.reset();
+}
+
+OSTREL_MAINWIN_TEST_MAIN(TestFmainTrees, TApplication)
+#include "test_fmain_trees.moc"
