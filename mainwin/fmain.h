@@ -83,11 +83,6 @@ void ShowOkBox(QWidget* owner, const char* text, const char* caption);
 // otherwise disk usage.
 TMeasure ShownMeasure();
 
-// The fourth status-bar panel's text after a scan that could not read `folders` folders and
-// could not examine `files` other entries, e.g. "3 folders and 1 file could not be read"; empty
-// when both are 0.
-std::string UnreadText(size_t folders, size_t files);
-
 // What the tree marks on the folders of one scan: those that could not be read, with the
 // system's error number, and those met a second time, with the folder that carries their
 // contents.

@@ -102,18 +102,18 @@ QString ProblemList(const std::vector<TScanProblem>& problems) {
   return lines.join(QLatin1Char('\n'));
 }
 
-}  // namespace
-
-std::string UnreadText(size_t folders, size_t files) {
+// The fourth panel's text, e.g. "3 folders and 1 file could not be read"; empty for none.
+QString UnreadText(size_t folders, size_t files) {
   auto count = [](size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
   };
-  std::string text;
-  if (folders > 0) text = count(folders, "folder", "folders");
-  if (folders > 0 && files > 0) text += " and ";
-  if (files > 0) text += count(files, "file", "files");
-  return text.empty() ? text : text + " could not be read";
+  QStringList parts;
+  if (folders > 0) parts << count(folders, "folder", "folders");
+  if (files > 0) parts << count(files, "file", "files");
+  return parts.isEmpty() ? QString() : parts.join(QStringLiteral(" and ")) + QStringLiteral(" could not be read");
 }
+
+}  // namespace
 
 const DirNode* ItemNode(const QTreeWidgetItem* item) {
   const TFolderItem* folder = AsFolderItem(item);
@@ -155,7 +155,7 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
     const size_t files = static_cast<size_t>(std::count_if(
         scan->Problems.begin(), scan->Problems.end(),
         [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
-    StatusBar1->SetPanelText(3, QString::fromStdString(UnreadText(marks.Unreadable.size(), files)));
+    StatusBar1->SetPanelText(3, UnreadText(marks.Unreadable.size(), files));
     StatusBar1->Panel(3)->setToolTip(ProblemList(scan->Problems));
     // Among the top-level items by text; a new one goes after those of earlier scans.
     int at = TreeViewDirectories->topLevelItemCount();
