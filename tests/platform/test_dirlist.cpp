@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -161,30 +161,42 @@ TEST(DirList, FolderThatCannotBeListedGivesNull) {
   FindClose(root);
 }
 
-TEST(DirList, UnreadableFolderGivesNull) {
-  if (test::PermissionsBypassed())
-    GTEST_SKIP() << "running as root: folder permissions do not stop this process";
+TEST(DirList, UnreadableFolderGivesNullAndSaysWhy) {
   TempTree tree;
   std::string locked = tree.Dir("locked");
   tree.File("locked/inside", 1);
-  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
-  EXPECT_EQ(FindOpen(nullptr, locked.c_str()), nullptr);
-  TSearch* root = FindOpen(nullptr, tree.Root().c_str());
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(FindOpen(root, "locked"), nullptr);
-  FindClose(root);
-
-  // Readable without search permission: the names can be listed but not looked at.
   std::string noSearch = tree.Dir("nosearch");
   tree.File("nosearch/file", 5);
   tree.Dir("nosearch/folder");
-  ASSERT_EQ(chmod(noSearch.c_str(), 0444), 0);
-  TSearch* listing = FindOpen(nullptr, noSearch.c_str());
-  ASSERT_NE(listing, nullptr);
-  std::map<std::string, Entry> names = ListAll(listing);
-  EXPECT_EQ(names.size(), 2u);
-  EXPECT_EQ(names.count("file") + names.count("folder"), 2u);
-  FindClose(listing);
+  ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  ASSERT_EQ(chmod(noSearch.c_str(), 0444), 0);  // names readable, entries not
+  const std::string result = test::InChild([&]() -> std::string {
+    if (std::string skip = test::BecomeOrdinaryUser(); !skip.empty()) return skip;
+    int error = 0;
+    CHILD_CHECK(FindOpen(nullptr, locked.c_str(), &error) == nullptr && error == EACCES);
+    TSearch* root = FindOpen(nullptr, tree.Root().c_str());
+    CHILD_CHECK(root != nullptr);
+    error = 0;
+    CHILD_CHECK(FindOpen(root, "locked", &error) == nullptr && error == EACCES);
+    TEntryStat stat;
+    CHILD_CHECK(FindExamine(root, "locked", stat) == 0 && stat.Folder);
+    FindClose(root);
+
+    // Listed but not examinable: each name comes with the reason, nothing is dropped.
+    TSearch* listing = FindOpen(nullptr, noSearch.c_str());
+    CHILD_CHECK(listing != nullptr);
+    std::map<std::string, TSearchRec> names;
+    for (TSearchRec rec; FindNext(listing, rec);) names[rec.Name] = rec;
+    CHILD_CHECK(FindError(listing) == 0);
+    FindClose(listing);
+    CHILD_CHECK(names.size() == 2);
+    CHILD_CHECK(names["file"].Error == EACCES && names["file"].Size == 0 && !names["file"].Examined);
+    CHILD_CHECK(names["folder"].Attr == FaDirectory);
+    return "";
+  });
+  if (result.rfind("SKIP: ", 0) == 0) GTEST_SKIP() << result.substr(6);
+  EXPECT_EQ(result, "");
 }
 
 TEST(DirList, EntriesRemovedWhileListingAreSkipped) {

@@ -5,18 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <thread>
 
@@ -99,40 +96,6 @@ void ExpectSizesAddUp(const DirNode* node) {
   }
 }
 
-// Runs `body` in a child process and returns what it reported: "" when all went well, text
-// starting "SKIP: " when the child could not set itself up, else what failed.
-std::string InChild(const std::function<std::string()>& body) {
-  int fds[2];
-  if (pipe(fds) != 0) return "pipe failed";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    std::string text;
-    try {
-      text = body();
-    } catch (const std::exception& e) {
-      text = e.what();
-    }
-    if (!text.empty() && write(fds[1], text.data(), text.size()) < 0) _exit(3);
-    _exit(text.empty() ? 0 : 1);
-  }
-  close(fds[1]);
-  std::string text;
-  char buf[512];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status)) return "child ended by signal " + std::to_string(WTERMSIG(status));
-  if (WEXITSTATUS(status) != 0 && text.empty()) return "child failed without a word";
-  return text;
-}
-
-#define CHILD_CHECK(cond)                                                                  \
-  do {                                                                                     \
-    if (!(cond)) return std::string(#cond " failed at line ") + std::to_string(__LINE__); \
-  } while (0)
-
 void SkipOrExpectClean(const std::string& result) {
   if (result.rfind("SKIP: ", 0) == 0) GTEST_SKIP() << result.substr(6);
   EXPECT_EQ(result, "");
@@ -190,7 +153,7 @@ TEST(Counting, AFolderMetTwiceIsWalkedOnceByTheNameMetFirst) {
   tree.Dir("top/m");
   const double expected = Blocks(tree.Path("top")) + Blocks(tree.Path("top/a")) + Blocks(tree.Path("top/a/f"));
   const std::string top = tree.Path("top");
-  SkipOrExpectClean(InChild([&]() -> std::string {
+  SkipOrExpectClean(test::InChild([&]() -> std::string {
     // A private mount namespace: the mounts go with this process, never outliving the test.
     if (unshare(CLONE_NEWNS) != 0) return "SKIP: no mount namespace here: " + std::string(strerror(errno));
     if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
@@ -228,7 +191,7 @@ TEST(Counting, DeepCombIsWalkedWholeUnderASmallDescriptorLimit) {
   ASSERT_EQ(unlimited->Root->ApparentSize, kDepth);
   const double disk = unlimited->Root->TotalSize;
   const std::string root = tree.Root();
-  EXPECT_EQ(InChild([&]() -> std::string {
+  EXPECT_EQ(test::InChild([&]() -> std::string {
               rlimit low{48, 48};
               CHILD_CHECK(setrlimit(RLIMIT_NOFILE, &low) == 0);
               auto loader = Scan(root);
@@ -259,10 +222,9 @@ TEST(Counting, WhatCouldNotBeReadIsRecordedInTheTreesOrderWithItsReason) {
   ASSERT_EQ(chmod(tree.Path("nosearch").c_str(), 0444), 0);  // names readable, entries not
   const double lockedBlocks = Blocks(tree.Path("locked"));
   const std::string root = tree.Root();
-  SkipOrExpectClean(InChild([&]() -> std::string {
+  SkipOrExpectClean(test::InChild([&]() -> std::string {
     // Root reads everything: look as an ordinary user does.
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      return "SKIP: cannot drop privileges: " + std::string(strerror(errno));
+    if (std::string skip = test::BecomeOrdinaryUser(); !skip.empty()) return skip;
     auto loader = Scan(root);
     const DirNode* top = loader->Root;
     const auto& p = loader->Problems;

@@ -3,10 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <grp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <unordered_set>
 #include <vector>
@@ -154,5 +157,39 @@ std::string TempTree::Chain(const std::string& rel, int depth, const std::string
 }
 
 bool PermissionsBypassed() { return geteuid() == 0; }
+
+std::string InChild(const std::function<std::string()>& body) {
+  int fds[2];
+  if (pipe(fds) != 0) return "pipe failed";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    std::string text;
+    try {
+      text = body();
+    } catch (const std::exception& e) {
+      text = e.what();
+    }
+    if (!text.empty() && write(fds[1], text.data(), text.size()) < 0) _exit(3);
+    _exit(text.empty() ? 0 : 1);
+  }
+  close(fds[1]);
+  std::string text;
+  char buf[512];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status)) return "child ended by signal " + std::to_string(WTERMSIG(status));
+  if (WEXITSTATUS(status) != 0 && text.empty()) return "child failed without a word";
+  return text;
+}
+
+std::string BecomeOrdinaryUser() {
+  if (geteuid() != 0) return "";
+  if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+    return "SKIP: cannot drop privileges: " + std::string(strerror(errno));
+  return "";
+}
 
 }  // namespace ostrel::test

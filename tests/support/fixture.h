@@ -2,6 +2,7 @@
 // (permissions restored first) when the object goes.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ostrel::test {
@@ -35,5 +36,20 @@ class TempTree {
 
 // True when the process can read folders whose permissions deny it (root can).
 bool PermissionsBypassed();
+
+// Runs `body` in a child process and returns what it reported: "" when all went well, text
+// starting "SKIP: " when the child could not set itself up, else what failed. For what must
+// not touch the test process: another user, a mount namespace, lowered limits.
+std::string InChild(const std::function<std::string()>& body);
+
+// In a child: makes a process running as root an ordinary user (nobody), so that folder
+// permissions apply to it. "" on success (also when not root), else a "SKIP: " reason.
+std::string BecomeOrdinaryUser();
+
+// Fails the check in an InChild body with the condition and its line.
+#define CHILD_CHECK(cond)                                                                  \
+  do {                                                                                     \
+    if (!(cond)) return std::string(#cond " failed at line ") + std::to_string(__LINE__); \
+  } while (0)
 
 }  // namespace ostrel::test
