@@ -1,7 +1,5 @@
 #include "scan/tloader.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -48,16 +46,6 @@ std::string RealPath(const std::string& path) {
   return real ? std::string(real.get()) : std::string();
 }
 
-// Descriptors the walk may hold at once: a share of the process's limit, leaving the rest to
-// the program (the window's own files, the output) however low the limit was set.
-size_t DescriptorBudget() {
-  rlimit lim{};
-  rlim_t soft = 1024;
-  if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY) soft = lim.rlim_cur;
-  const rlim_t share = soft > 40 ? (soft - 32) / 2 : 2;
-  return static_cast<size_t>(std::clamp<rlim_t>(share, 2, 256));
-}
-
 bool IsDotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -96,7 +84,7 @@ void TThreadLoader::Execute() {
   FileCount.store(0, std::memory_order_relaxed);
   FolderCount.store(0, std::memory_order_relaxed);
   Arena.Limit = MemoryLimit;
-  Budget = DescriptorBudget();
+  Budget = std::max<size_t>(Listing->OpenFolderBudget(), 2);
   AllDrives = Path.empty();
 
   DirNode* root = nullptr;
@@ -150,33 +138,28 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
   DirNode* node = NewFolderNode(path, "", depth);
   Top = node;
   int error = 0;
-  TSearch* search = FindOpen(nullptr, path, &error);
-  if (!search) {
+  std::unique_ptr<TOpenFolder> folder = Listing->OpenRoot(path, error);
+  if (!folder) {
     AddProblem(TScanProblem::ReadFolder, node, error);
     AddChild(parent, node);
     return node;
   }
-  const TEntryStat& self = FindSelf(search);
+  const TEntryStat& self = folder->Self();
   if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
-    FindClose(search);
     Repeats.push_back(TRepeatedFolder{node, first});
     AddChild(parent, node);
     return node;
   }
   node->OwnSize = static_cast<double>(self.DiskSize);
-  PushFrame(node, parent, path, search);
+  PushFrame(node, parent, path, std::move(folder));
   WalkFrames(0);
   return node;
 }
 
-void TThreadLoader::PushFrame(DirNode* node, DirNode* parent, const char* path, TSearch* search) {
-  const TEntryStat self = FindSelf(search);
-  try {
-    Frames.push_back(TFrame{node, parent, path, search, self.Device, self.Inode, {}, {}, 0});
-  } catch (...) {
-    FindClose(search);
-    throw;
-  }
+void TThreadLoader::PushFrame(DirNode* node, DirNode* parent, const char* path,
+                              std::unique_ptr<TOpenFolder> folder) {
+  const TEntryStat self = folder->Self();
+  Frames.push_back(TFrame{node, parent, path, std::move(folder), self.Device, self.Inode, {}, {}, 0});
   ++OpenCount;
   ListTop();
 }
@@ -208,52 +191,57 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
 
   TFrame& frame = Frames[index];
   int error = 0;
-  TSearch* search = FindOpen(frame.Search, name, &error);
-  std::unique_ptr<TSearch, void (*)(TSearch*)> guard(search, &FindClose);
+  std::unique_ptr<TOpenFolder> folder = frame.Folder->OpenChild(name, error);
   TEntryStat unread;
-  if (!search && error != ENOENT) FindExamine(frame.Search, name, unread);
+  if (!folder && error != ENOENT) frame.Folder->Examine(name, unread);
   DirNode* parent = frame.Node;
   const int32_t depth = parent->Depth + 1;
   if (frame.Next == frame.Subfolders.size()) CloseFrame(frame);
   // Gone since the listing: nothing is left of it to count.
-  if (!search && error == ENOENT) return;
+  if (!folder && error == ENOENT) return;
 
   // The folder's name is the tail of its path: one copy serves both.
   const char* path = Arena.CopyString(joined);
   DirNode* node = NewFolderNode(path + joined.size() - std::strlen(name), parentPath, depth);
-  if (!search) {
+  if (!folder) {
     node->OwnSize = node->TotalSize = static_cast<double>(unread.DiskSize);
     AddProblem(TScanProblem::ReadFolder, node, error);
     AddChild(parent, node);
     return;
   }
-  const TEntryStat& self = FindSelf(search);
+  const TEntryStat& self = folder->Self();
   if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
     Repeats.push_back(TRepeatedFolder{node, first});
     AddChild(parent, node);
     return;
   }
   node->OwnSize = static_cast<double>(self.DiskSize);
-  PushFrame(node, parent, path, guard.release());
+  PushFrame(node, parent, path, std::move(folder));
 }
 
 void TThreadLoader::ListTop() {
   TFrame& frame = Frames.back();
-  TSearchRec rec;
   bool anyFolder = false;
   uint32_t entries = 0;
-  while (FindNext(frame.Search, rec)) {
-    // A folder of a million entries must not hold up a stop.
-    if (++entries % 1000 == 0 && Stop()) break;
-    if (rec.Attr & FaDirectory) {
-      if (IsDotOrDotDot(rec.Name)) continue;
-      Names.Add(rec.Name);
-      anyFolder = true;
-    } else {
-      AddFileNode(frame, rec);
+  bool stopped = false;
+  while (!stopped && frame.Folder->Read(Batch, 256)) {
+    for (size_t i = 0; i < Batch.Size(); ++i) {
+      // A folder of a million entries must not hold up a stop.
+      if (++entries % 1000 == 0 && Stop()) {
+        stopped = true;
+        break;
+      }
+      const TListedEntry& entry = Batch[i];
+      if (entry.Folder) {
+        if (IsDotOrDotDot(entry.Name)) continue;
+        Names.Add(entry.Name);
+        anyFolder = true;
+      } else {
+        AddFileNode(frame, entry);
+      }
     }
   }
-  if (const int error = FindError(frame.Search)) AddProblem(TScanProblem::ReadFolder, frame.Node, error);
+  if (const int error = frame.Folder->Error()) AddProblem(TScanProblem::ReadFolder, frame.Node, error);
   if (anyFolder) {
     // The names move out, in order, so that the list is free again for the next folder.
     StrEntry* const sorted = Names.Sort(0, nullptr);
@@ -270,7 +258,7 @@ void TThreadLoader::ListTop() {
   if (frame.Subfolders.empty()) CloseFrame(frame);
 }
 
-void TThreadLoader::AddFileNode(TFrame& folder, const TSearchRec& rec) {
+void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
   const char* name = Arena.CopyString(rec.Name);
   DirNode* node = Arena.NewNode();
   FileCount.fetch_add(1, std::memory_order_relaxed);
@@ -298,9 +286,8 @@ void TThreadLoader::FinishTop() {
 }
 
 void TThreadLoader::CloseFrame(TFrame& frame) {
-  if (!frame.Search) return;
-  FindClose(frame.Search);
-  frame.Search = nullptr;
+  if (!frame.Folder) return;
+  frame.Folder.reset();
   --OpenCount;
 }
 
@@ -308,7 +295,7 @@ void TThreadLoader::MakeRoom(size_t keep) {
   // One more descriptor is about to be opened.
   while (OpenCount + 1 > Budget) {
     size_t i = ShallowestOpen;
-    while (i < Frames.size() && (!Frames[i].Search || i == keep)) ++i;
+    while (i < Frames.size() && (!Frames[i].Folder || i == keep)) ++i;
     if (i >= Frames.size()) return;
     CloseFrame(Frames[i]);
     ShallowestOpen = std::min(i + 1, keep);
@@ -316,29 +303,29 @@ void TThreadLoader::MakeRoom(size_t keep) {
 }
 
 bool TThreadLoader::EnsureOpen(size_t index) {
-  if (Frames[index].Search) return true;
+  if (Frames[index].Folder) return true;
   // Back down from the nearest frame that is still open, or from the walk's root by its path,
   // each step relative to the one above and checked to be the folder listed before.
   size_t from = index;
-  while (from > 0 && !Frames[from - 1].Search) --from;
+  while (from > 0 && !Frames[from - 1].Folder) --from;
   for (size_t k = from; k <= index; ++k) {
     TFrame& frame = Frames[k];
     MakeRoom(k == 0 ? index : k - 1);
     int error = 0;
-    TSearch* search = k == 0 ? FindOpen(nullptr, frame.Path, &error) : FindOpen(Frames[k - 1].Search, frame.Node->Name, &error);
-    if (search && (FindSelf(search).Device != frame.Device || FindSelf(search).Inode != frame.Inode)) {
-      FindClose(search);
-      search = nullptr;
+    std::unique_ptr<TOpenFolder> folder =
+        k == 0 ? Listing->OpenRoot(frame.Path, error) : Frames[k - 1].Folder->OpenChild(frame.Node->Name, error);
+    if (folder && (folder->Self().Device != frame.Device || folder->Self().Inode != frame.Inode)) {
+      folder.reset();
       error = ESTALE;  // replaced by another folder while the walk was elsewhere
     }
     if (k > 0 && k - 1 >= from && Frames[k - 1].Next == Frames[k - 1].Subfolders.size()) CloseFrame(Frames[k - 1]);
-    if (!search) {
+    if (!folder) {
       // What lies below it can no longer be reached: the rest of these folders is not walked.
       AddProblem(TScanProblem::ReadFolder, frame.Node, error);
       for (size_t j = k; j <= index; ++j) Frames[j].Next = Frames[j].Subfolders.size();
       return false;
     }
-    frame.Search = search;
+    frame.Folder = std::move(folder);
     ++OpenCount;
     if (k < ShallowestOpen) ShallowestOpen = k;
   }

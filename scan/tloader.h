@@ -14,12 +14,14 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/dirlist.h"
+#include "platform/listing.h"
 #include "platform/drives.h"
 #include "platform/thread.h"
 #include "platform/winmsg.h"
@@ -70,6 +72,8 @@ class TThreadLoader : public TThread {
   std::atomic<uint32_t> NotifyMessage{0};
   // Where the drives come from; a test points it at a list of its own.
   std::vector<TDrive> (*DriveSource)() = &ListDrives;
+  // Where folders are read from: the file system, or a test's own listing.
+  std::shared_ptr<TListing> Listing = SystemListing();
   // The most bytes the tree may take; 0 for no limit but the system's. Past it the walk ends
   // as it does when memory runs out.
   size_t MemoryLimit = 0;
@@ -101,7 +105,7 @@ class TThreadLoader : public TThread {
     DirNode* Node;
     DirNode* Parent;          // joined when the folder is complete; null for a scan's root
     const char* Path;         // the folder's full path: its children's ParentPath
-    TSearch* Search;          // null once closed
+    std::unique_ptr<TOpenFolder> Folder;  // null once closed
     uint64_t Device;
     uint64_t Inode;
     std::vector<const char*> Subfolders;  // sorted names, pointing into SubfolderNames
@@ -118,9 +122,9 @@ class TThreadLoader : public TThread {
   void EnterSubfolder(size_t index, const char* name);
   // Lists the top frame's folder: its files become nodes, its subfolders' names are sorted.
   void ListTop();
-  void AddFileNode(TFrame& folder, const TSearchRec& rec);
-  // Pushes a frame for the open folder `search`; the search is closed if that fails.
-  void PushFrame(DirNode* node, DirNode* parent, const char* path, TSearch* search);
+  void AddFileNode(TFrame& folder, const TListedEntry& entry);
+  // Pushes a frame for the open folder, then lists it.
+  void PushFrame(DirNode* node, DirNode* parent, const char* path, std::unique_ptr<TOpenFolder> folder);
   // Closes the top frame, sets its total and joins it to its parent.
   void FinishTop();
   DirNode* NewFolderNode(const char* name, const char* parentPath, int32_t depth);
@@ -142,6 +146,7 @@ class TThreadLoader : public TThread {
   TNodeArena Arena;
   // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.
   TStringManager Names{sizeof(StrEntry), 10, 0, nullptr};
+  TEntryBatch Batch;  // one folder's entries at a time
   std::vector<TFrame> Frames;
   DirNode* Top = nullptr;  // the node of the current WalkTop
   TInodeMap Inodes;  // every folder, and every file with more than one name
