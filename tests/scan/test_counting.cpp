@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,10 +14,10 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
-#include <thread>
 
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
+#include "tests/support/memlisting.h"
 
 using namespace ostrel;
 
@@ -27,11 +26,12 @@ namespace {
 std::vector<TDrive> NoDrives() { return {}; }
 
 std::unique_ptr<TThreadLoader> Scan(const std::string& path, std::vector<TDrive> (*drives)() = NoDrives,
-                                    size_t memoryLimit = 0) {
+                                    size_t memoryLimit = 0, std::shared_ptr<TListing> listing = SystemListing()) {
   auto loader = std::make_unique<TThreadLoader>(true);
   loader->Path = path;
   loader->DriveSource = drives;
   loader->MemoryLimit = memoryLimit;
+  loader->Listing = std::move(listing);
   loader->Resume();
   loader->WaitFor();
   return loader;
@@ -176,100 +176,123 @@ TEST(Counting, AFolderMetTwiceIsWalkedOnceByTheNameMetFirst) {
   }));
 }
 
-TEST(Counting, DeepCombIsWalkedWholeUnderASmallDescriptorLimit) {
+TEST(Counting, DeepCombIsWalkedWholeWithinTheOpenFolderBudget) {
   // Each level holds "a", which goes on, and "b", which waits until "a" is done: a walk that
-  // kept one descriptor per waiting level would need 300.
+  // kept every waiting level open would hold 300 folders at once.
   constexpr int kDepth = 300;
-  test::TempTree tree;
+  auto listing = std::make_shared<test::TMemoryListing>();
+  listing->Budget = 3;
   std::string rel;
   for (int i = 0; i < kDepth; ++i) {
-    tree.File(rel + "b/x", 1);
+    listing->File(rel + "b/x", 1, 512);
     rel += "a/";
   }
-  auto unlimited = Scan(tree.Root());
-  ASSERT_EQ(unlimited->FolderCount, 2 * kDepth);
-  ASSERT_EQ(unlimited->Root->ApparentSize, kDepth);
-  const double disk = unlimited->Root->TotalSize;
-  const std::string root = tree.Root();
-  EXPECT_EQ(test::InChild([&]() -> std::string {
-              rlimit low{48, 48};
-              CHILD_CHECK(setrlimit(RLIMIT_NOFILE, &low) == 0);
-              auto loader = Scan(root);
-              CHILD_CHECK(loader->Problems.empty());
-              CHILD_CHECK(loader->FolderCount == 2 * kDepth);
-              CHILD_CHECK(loader->FileCount == kDepth);
-              CHILD_CHECK(loader->Root->ApparentSize == kDepth && loader->Root->TotalSize == disk);
-              const DirNode* level = loader->Root;
-              for (int i = 1; i < kDepth; ++i) {
-                CHILD_CHECK(Find(level, "b/x"));
-                level = Find(level, "a");
-                CHILD_CHECK(level);
-              }
-              CHILD_CHECK(level->Depth == kDepth - 1 && Find(level, "b/x") && !Find(level, "a"));
-              return "";
-            }),
-            "");
+  auto loader = Scan("/mem", NoDrives, 0, listing);
+  EXPECT_LE(listing->MostOpen, 3);
+  EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
+  EXPECT_TRUE(loader->Problems.empty());
+  EXPECT_EQ(loader->FolderCount, 2 * kDepth);
+  EXPECT_EQ(loader->Root->ApparentSize, kDepth);
+  EXPECT_EQ(loader->Root->TotalSize, 2 * kDepth * 4096 + kDepth * 512);
+  const DirNode* level = loader->Root;
+  for (int i = 1; i < kDepth; ++i) {
+    ASSERT_NE(Find(level, "b/x"), nullptr) << "level " << i;
+    level = Find(level, "a");
+    ASSERT_NE(level, nullptr) << "level " << i;
+  }
+  EXPECT_EQ(level->Depth, kDepth - 1);
+}
+
+TEST(Counting, AFolderReplacedWhileTheWalkWasElsewhereIsNotWalkedOnAsIfItWereTheSame) {
+  auto listing = std::make_shared<test::TMemoryListing>();
+  listing->Budget = 2;
+  listing->File("a/a/x/f", 1, 0);
+  listing->File("a/b/g", 2, 0);
+  listing->File("a/c/h", 4, 0);
+  test::TMemoryListing::Entry& a = listing->Folder("a");
+  int opened = 0;
+  // Closed to make room while a/a was walked; by its reopening it is another folder.
+  listing->OnOpen = [&](test::TMemoryListing::Entry& entry) {
+    if (&entry == &a && ++opened == 2) entry.Stat.Inode = 999;
+  };
+  auto loader = Scan("/mem", NoDrives, 0, listing);
+  ASSERT_EQ(opened, 2) << "the budget made the walk reopen a";
+  ASSERT_EQ(loader->Problems.size(), 1u);
+  EXPECT_EQ(loader->Problems[0].Node, Find(loader->Root, "a"));
+  EXPECT_EQ(loader->Problems[0].Error, ESTALE);
+  EXPECT_EQ(loader->Root->ApparentSize, 1) << "only what was walked before the change counts";
+  ExpectSizesAddUp(loader->Root);
 }
 
 TEST(Counting, WhatCouldNotBeReadIsRecordedInTheTreesOrderWithItsReason) {
-  test::TempTree tree;
-  tree.File("locked/secret", 100);
-  tree.File("nosearch/f", 5);
-  tree.File("nosearch/sub/g", 6);
-  tree.File("open/h", 7);
-  ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
-  ASSERT_EQ(chmod(tree.Path("locked").c_str(), 0), 0);
-  ASSERT_EQ(chmod(tree.Path("nosearch").c_str(), 0444), 0);  // names readable, entries not
-  const double lockedBlocks = Blocks(tree.Path("locked"));
-  const std::string root = tree.Root();
-  SkipOrExpectClean(test::InChild([&]() -> std::string {
-    // Root reads everything: look as an ordinary user does.
-    if (std::string skip = test::BecomeOrdinaryUser(); !skip.empty()) return skip;
-    auto loader = Scan(root);
-    const DirNode* top = loader->Root;
-    const auto& p = loader->Problems;
-    CHILD_CHECK(p.size() == 3);
-    CHILD_CHECK(p[0].Kind == TScanProblem::ReadFolder && p[0].Node == Find(top, "locked") && p[0].Error == EACCES);
-    CHILD_CHECK(p[1].Kind == TScanProblem::Examine && p[1].Node == Find(top, "nosearch/f") && p[1].Error == EACCES);
-    CHILD_CHECK(p[2].Kind == TScanProblem::ReadFolder && p[2].Node == Find(top, "nosearch/sub"));
-    CHILD_CHECK(p[1].Node->Kind == NodeFile && p[1].Node->TotalSize == 0 && p[1].Node->ApparentSize == 0);
-    const DirNode* locked = Find(top, "locked");
-    CHILD_CHECK(!locked->FirstChild && locked->OwnSize == lockedBlocks && locked->ApparentSize == 0);
-    CHILD_CHECK(top->ApparentSize == 7);
-    CHILD_CHECK(loader->Ending == TScanEnd::Complete);
-    return "";
-  }));
+  auto listing = std::make_shared<test::TMemoryListing>();
+  listing->File("top-file", 7, 4096);
+  listing->File("zz-unexaminable", 5, 4096).ExamineError = EACCES;
+  listing->File("locked/secret", 100, 4096);
+  listing->Folder("locked").OpenError = EACCES;
+  listing->Folder("gone").OpenError = ENOENT;  // removed since the listing: nothing to count
+  listing->File("partly/one", 1, 0);
+  listing->File("partly/two", 2, 0);
+  listing->File("partly/three", 4, 0);
+  test::TMemoryListing::Entry& partly = listing->Folder("partly");
+  partly.ReadError = EIO;
+  partly.ReadErrorAfter = 2;
+  auto loader = Scan("/mem", NoDrives, 0, listing);
+  const DirNode* top = loader->Root;
+  const auto& p = loader->Problems;
+  ASSERT_EQ(p.size(), 3u);
+  EXPECT_EQ(p[0].Kind, TScanProblem::Examine);
+  EXPECT_EQ(p[0].Node, Find(top, "zz-unexaminable"));
+  EXPECT_EQ(p[0].Error, EACCES);
+  EXPECT_EQ(p[1].Kind, TScanProblem::ReadFolder);
+  EXPECT_EQ(p[1].Node, Find(top, "locked"));
+  EXPECT_EQ(p[1].Error, EACCES);
+  EXPECT_EQ(p[2].Node, Find(top, "partly"));
+  EXPECT_EQ(p[2].Error, EIO);
+  EXPECT_EQ(Find(top, "gone"), nullptr);
+  const DirNode* locked = Find(top, "locked");
+  EXPECT_EQ(locked->FirstChild, nullptr);
+  EXPECT_EQ(locked->OwnSize, 4096) << "an unreadable folder keeps its own blocks";
+  const DirNode* unexaminable = Find(top, "zz-unexaminable");
+  EXPECT_EQ(unexaminable->Kind, NodeFile);
+  EXPECT_EQ(unexaminable->TotalSize + unexaminable->ApparentSize, 0);
+  EXPECT_EQ(Find(top, "partly")->ApparentSize, 3) << "what was listed before the failure stays";
+  EXPECT_EQ(top->ApparentSize, 7 + 3);
+  ExpectSizesAddUp(top);
+  EXPECT_EQ(loader->Ending, TScanEnd::Complete);
 }
 
 TEST(Counting, RunningOutOfMemoryEndsTheWalkLikeAStop) {
-  test::TempTree tree;
+  auto listing = std::make_shared<test::TMemoryListing>();
   for (int i = 0; i < 200; ++i)
-    for (int j = 0; j < 50; ++j) tree.File("d" + std::to_string(i) + "/f" + std::to_string(j), 1);
-  auto loader = Scan(tree.Root(), NoDrives, 300 * 1024);
+    for (int j = 0; j < 50; ++j) listing->File("d" + std::to_string(i) + "/f" + std::to_string(j), 1, 0);
+  auto loader = Scan("/mem", NoDrives, 300 * 1024, listing);
   EXPECT_EQ(loader->Ending, TScanEnd::OutOfMemory);
   ASSERT_NE(loader->Root, nullptr);
   ExpectSizesAddUp(loader->Root);
   EXPECT_GT(loader->FileCount, 0);
   EXPECT_LT(loader->FileCount, 200 * 50);
-  double files = 0;
-  for (const DirNode* d = loader->Root->FirstChild; d; d = d->NextSibling) files += d->ApparentSize;
-  EXPECT_EQ(loader->Root->ApparentSize, files);
+  EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
 }
 
 TEST(Counting, StopActsWithinAFolderOfManyEntries) {
   constexpr int kFiles = 20000;
-  test::TempTree tree;
-  for (int i = 0; i < kFiles; ++i) tree.File("big/f" + std::to_string(i), 1);
+  auto listing = std::make_shared<test::TMemoryListing>();
+  for (int i = 0; i < kFiles; ++i) listing->File("big/f" + std::to_string(i), 1, 0);
+  listing->File("next/f", 1, 0);
   auto loader = std::make_unique<TThreadLoader>(true);
-  loader->Path = tree.Path("big");
+  loader->Path = "/mem";
   loader->DriveSource = NoDrives;
+  loader->Listing = listing;
+  TThreadLoader* walk = loader.get();
+  // The stop arrives just as the big folder is opened, before a single entry is read.
+  listing->OnOpen = [&](test::TMemoryListing::Entry& entry) {
+    if (entry.Name == "big") walk->StopFlag = 1;
+  };
   loader->Resume();
-  // The root is counted before its listing begins.
-  while (loader->FolderCount < 1 && !loader->Finished()) std::this_thread::yield();
-  loader->StopFlag = 1;
   loader->WaitFor();
-  if (loader->FileCount == kFiles) GTEST_SKIP() << "the listing ended before the stop arrived";
   EXPECT_EQ(loader->Ending, TScanEnd::Stopped);
-  EXPECT_EQ(loader->Root->ApparentSize, loader->FileCount);
-  EXPECT_EQ(loader->FileCount % 1000, 999) << "checked every thousand entries";
+  EXPECT_EQ(loader->FileCount, 999) << "checked every thousand entries";
+  EXPECT_EQ(Find(loader->Root, "next"), nullptr) << "no folder is begun after a stop";
+  EXPECT_EQ(loader->Root->ApparentSize, 999);
 }
