@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "controls/drivecombo.h"
@@ -39,13 +40,7 @@ std::string LastComponent(const std::string& path) {
 }
 
 std::string JoinName(const std::string& folder, const std::string& name) {
-  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-// Resolved absolute form of `path`; empty when it does not resolve.
-std::string Resolved(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
-  return real ? std::string(real.get()) : std::string();
+  return (std::filesystem::path(folder) / name).string();
 }
 
 class TIndentDelegate : public QStyledItemDelegate {
@@ -97,7 +92,7 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
 
 bool TDirectoryListBox::SetDirectory(const std::string& path) {
   if (path.empty()) return false;
-  const std::string folder = Resolved(path);
+  const std::string folder = ResolvedPath(path);
   if (folder.empty()) return false;
   TSearch* search = FindOpen(nullptr, folder.c_str());
   if (!search) return false;

@@ -6,21 +6,6 @@
 
 namespace ostrel {
 
-int RootHolding(const std::vector<std::string>& roots, const std::string& path) {
-  int best = -1;
-  size_t bestLength = 0;
-  for (size_t i = 0; i < roots.size(); ++i) {
-    const std::string& root = roots[i];
-    if (root.empty() || path.compare(0, root.size(), root) != 0) continue;
-    const bool boundary = path.size() == root.size() || root.back() == '/' || path[root.size()] == '/';
-    if (boundary && (best < 0 || root.size() > bestLength)) {
-      best = static_cast<int>(i);
-      bestLength = root.size();
-    }
-  }
-  return best;
-}
-
 QString DriveCaption(const TDrive& drive) {
   const char* kind = "unknown";
   switch (drive.Type) {

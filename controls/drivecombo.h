@@ -12,11 +12,6 @@
 
 namespace ostrel {
 
-// The index of the root in `roots` that holds `path`: the longest root that is `path` itself or
-// a prefix of it ending at a separator ("/home" holds "/home/a", not "/homework"). -1 when no
-// root holds it. `path` is taken literally (no links resolved).
-int RootHolding(const std::vector<std::string>& roots, const std::string& path);
-
 // Text the box shows for a drive: its root and its kind, e.g. "/media/stick  (removable)".
 QString DriveCaption(const TDrive& drive);
 

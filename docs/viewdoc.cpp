@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 
+#include <filesystem>
 #include <utility>
 
 #include "platform/files.h"
@@ -28,56 +29,28 @@ void ShellOpen(const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
-char Separator(TPathStyle style) { return style == TPathStyle::DriveLetters ? '\\' : '/'; }
-
-bool IsSeparator(char c, TPathStyle style) {
-  return c == '/' || (style == TPathStyle::DriveLetters && c == '\\');
-}
-
 }  // namespace
 
 std::string& JoinPath(const char* directory, const char* file, std::string& out, TPathStyle style) {
   out = directory ? directory : "";
   if (!out.empty()) {
     const char last = out.back();
-    if (!IsSeparator(last, style) && !(style == TPathStyle::DriveLetters && last == ':'))
-      out += Separator(style);
+    if (!IsPathSeparator(last, style) && !(style == TPathStyle::DriveLetters && last == ':'))
+      out += PathSeparator(style);
   }
   out += file ? file : "";
   return out;
 }
 
 std::string ProgramFolder(std::string_view programFile) {
-  size_t cut = std::string_view::npos;
-  for (size_t i = programFile.size(); i-- > 0;) {
-    if (IsSeparator(programFile[i], NativePathStyle)) {
-      cut = i;
-      break;
-    }
-  }
-  if (cut == std::string_view::npos) return {};
-  // A program in the root keeps the root, or its folder would read as the current folder.
-  return std::string(programFile.substr(0, cut == 0 ? 1 : cut));
+  return std::filesystem::path(programFile).parent_path().string();
 }
 
 std::string ResolveRelative(std::string folder, std::string_view relative) {
-  while (!relative.empty()) {
-    const size_t end = relative.find('/');
-    const std::string_view step = relative.substr(0, end);
-    relative = end == std::string_view::npos ? std::string_view() : relative.substr(end + 1);
-    if (step.empty() || step == ".") continue;
-    if (step == "..") {
-      const size_t slash = folder.find_last_of('/');
-      if (slash == std::string::npos)
-        folder.clear();
-      else
-        folder.erase(slash == 0 ? 1 : slash);
-      continue;
-    }
-    std::string joined;
-    folder = JoinPath(folder.c_str(), std::string(step).c_str(), joined, TPathStyle::Posix);
-  }
-  return folder;
+  std::string out = (std::filesystem::path(folder) / relative).lexically_normal().string();
+  // "a/b/" names the same folder as "a/b"; only the root keeps its separator.
+  while (out.size() > 1 && IsPathSeparator(out.back())) out.pop_back();
+  return out;
 }
 
 QUrl LocalFileUrl(std::string_view path) {

@@ -96,24 +96,17 @@ std::string ReadSmallFile(const std::string& path) {
   return text;
 }
 
-std::string RealPath(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return {};
-  std::string out(resolved);
-  free(resolved);
-  return out;
-}
 
 bool IsRemovableBlockDevice(const std::string& device, const std::string& sysBlock) {
   // Names such as /dev/mapper/x or /dev/disk/by-uuid/y are links to the kernel's own name.
-  std::string kernelPath = RealPath(device);
+  std::string kernelPath = ResolvedPath(device);
   if (kernelPath.empty()) kernelPath = device;
   std::string name = kernelPath.substr(kernelPath.rfind('/') + 1);
   if (name.empty() || name == "." || name == "..") return false;
   std::string entry = sysBlock + "/" + name;
   if (access((entry + "/partition").c_str(), F_OK) == 0) {
     // A partition's own entry has no "removable"; its disk is the folder above it.
-    std::string real = RealPath(entry);
+    std::string real = ResolvedPath(entry);
     if (real.empty()) return false;
     entry = real.substr(0, real.rfind('/'));
   }
@@ -186,20 +179,32 @@ std::vector<TDrive> ListDrives() {
   return DrivesFromMounts(ParseMountTable(table));
 }
 
-const TMountEntry* MountHolding(const std::vector<TMountEntry>& mounts, std::string_view path) {
-  const TMountEntry* best = nullptr;
-  for (const TMountEntry& mount : mounts) {
-    std::string_view point = mount.MountPoint;
-    bool holds = point == "/" ? StartsWith(path, "/")
-                              : StartsWith(path, point) && (path.size() == point.size() || path[point.size()] == '/');
-    if (holds && (!best || point.size() > best->MountPoint.size())) best = &mount;
+int RootHolding(const std::vector<std::string>& roots, std::string_view path) {
+  int best = -1;
+  size_t bestLength = 0;
+  for (size_t i = 0; i < roots.size(); ++i) {
+    const std::string& root = roots[i];
+    if (root.empty() || !StartsWith(path, root)) continue;
+    const bool boundary = path.size() == root.size() || root.back() == '/' || path[root.size()] == '/';
+    if (boundary && (best < 0 || root.size() > bestLength)) {
+      best = static_cast<int>(i);
+      bestLength = root.size();
+    }
   }
   return best;
 }
 
+const TMountEntry* MountHolding(const std::vector<TMountEntry>& mounts, std::string_view path) {
+  std::vector<std::string> points;
+  points.reserve(mounts.size());
+  for (const TMountEntry& mount : mounts) points.push_back(mount.MountPoint);
+  const int index = RootHolding(points, path);
+  return index < 0 ? nullptr : &mounts[static_cast<size_t>(index)];
+}
+
 int DriveTypeOfPath(const char* path) {
   if (!path || !*path) return DriveNoRoot;
-  std::string resolved = RealPath(path);
+  std::string resolved = ResolvedPath(path);
   if (resolved.empty() || !FolderExists(resolved.c_str())) return DriveNoRoot;
   std::vector<TMountEntry> mounts = ParseMountTable(ReadSmallFile("/proc/self/mounts"));
   const TMountEntry* mount = MountHolding(mounts, resolved);

@@ -58,9 +58,13 @@ std::vector<TDrive> ListDrives();
 // Links in `path` are resolved first; DriveUnknown when the mount table cannot be read.
 int DriveTypeOfPath(const char* path);
 
-// The entry among `mounts` whose mount point is the longest prefix of the absolute, resolved
-// `path` that ends at a component boundary ("/home" holds "/home/a", not "/homework"); null
-// when none does. The pointer is into `mounts`. Used by DriveTypeOfPath.
+// The index of the root in `roots` that holds `path`: the longest root that is `path` itself or
+// a prefix of it ending at a separator ("/home" holds "/home/a", not "/homework"). -1 when no
+// root holds it. `path` is taken literally (no links resolved).
+int RootHolding(const std::vector<std::string>& roots, std::string_view path);
+
+// The entry among `mounts` whose mount point holds the absolute, resolved `path` (RootHolding);
+// null when none does. The pointer is into `mounts`. Used by DriveTypeOfPath.
 const TMountEntry* MountHolding(const std::vector<TMountEntry>& mounts, std::string_view path);
 
 }  // namespace ostrel

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace ostrel {
@@ -19,6 +21,11 @@ bool FileExists(const char* path) {
 }
 
 bool MakeFolder(const char* path) { return path && *path && mkdir(path, 0777) == 0; }
+
+std::string ResolvedPath(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+  return real ? std::string(real.get()) : std::string();
+}
 
 std::string WorkingDirectory() {
   std::vector<char> buf(256);

@@ -10,6 +10,9 @@ bool FolderExists(const char* path);
 bool FileExists(const char* path);
 // Makes one folder; true on success. An existing folder is a failure, as with mkdir.
 bool MakeFolder(const char* path);
+// The absolute form of `path` with every link, "." and ".." resolved; empty when it does not
+// name anything.
+std::string ResolvedPath(const std::string& path);
 // The process's working directory; empty when it cannot be read.
 std::string WorkingDirectory();
 // Full path of the running program file; empty when it cannot be read.

@@ -4,9 +4,15 @@
 
 namespace ostrel {
 
+char PathSeparator(TPathStyle style) { return style == TPathStyle::Posix ? '/' : '\\'; }
+
+bool IsPathSeparator(char c, TPathStyle style) {
+  return c == '/' || (style == TPathStyle::DriveLetters && c == '\\');
+}
+
 std::string& AddPathSeparator(std::string& path, TPathStyle style) {
   if (path.empty()) return path;
-  const char sep = style == TPathStyle::Posix ? '/' : '\\';
+  const char sep = PathSeparator(style);
   if (style == TPathStyle::DriveLetters && path.back() == ':')
     path += ".\\";
   else if (path.back() != sep)
@@ -17,7 +23,7 @@ std::string& AddPathSeparator(std::string& path, TPathStyle style) {
 int IsDirectory(const char* path) { return path && FolderExists(path) ? 16 : 0; }
 
 int EnsureDirs(const std::string& path, int create, TPathStyle style) {
-  const char sep = style == TPathStyle::Posix ? '/' : '\\';
+  const char sep = PathSeparator(style);
   for (size_t i = 1; i < path.size(); ++i) {
     if (path[i] != sep) continue;
     const std::string part = path.substr(0, i);

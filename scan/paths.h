@@ -13,6 +13,11 @@ inline constexpr TPathStyle NativePathStyle = TPathStyle::DriveLetters;
 inline constexpr TPathStyle NativePathStyle = TPathStyle::Posix;
 #endif
 
+// The separator of a style, and whether `c` separates components in it (with drive letters
+// both "\" and "/" do).
+char PathSeparator(TPathStyle style = NativePathStyle);
+bool IsPathSeparator(char c, TPathStyle style = NativePathStyle);
+
 // Makes `path` end in a separator, in place, and returns it. Empty text stays empty; a text
 // that already ends in the separator is unchanged; with drive letters a bare drive ("D:")
 // gets ".\" so that it keeps naming that drive's current folder.

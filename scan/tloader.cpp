@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/files.h"
 #include "scan/paths.h"
 #include "scan/scansettings.h"
 
@@ -40,11 +41,6 @@ TThreadLoader::~TThreadLoader() {
 }
 
 namespace {
-
-std::string RealPath(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
-  return real ? std::string(real.get()) : std::string();
-}
 
 bool IsDotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -91,7 +87,7 @@ void TThreadLoader::Execute() {
   try {
     Drives = DriveSource ? DriveSource() : std::vector<TDrive>{};
     if (!AllDrives) {
-      PrepareMounts(Path, RealPath(Path));
+      PrepareMounts(Path, ResolvedPath(Path));
       root = WalkTop(nullptr, Arena.CopyString(Path), 0);
     } else {
       root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), "", 0);
