@@ -37,7 +37,6 @@ TEST(TThread, ExecuteRunsOnceOnAnotherThread) {
   std::thread::id ranOn;
   TRunner t([&] {
     ranOn = std::this_thread::get_id();
-    std::this_thread::sleep_for(20ms);
     ++runs;
   });
   EXPECT_FALSE(t.Finished());
@@ -69,7 +68,7 @@ TEST(TThread, FinishedOnlyAfterExecuteReturnsAndAlsoAfterAThrow) {
   TRunner thrower([] { throw std::runtime_error("escapes Execute"); });
   blocked.Resume();
   thrower.Resume();
-  std::this_thread::sleep_for(20ms);
+  while (!thrower.Finished()) std::this_thread::yield();
   EXPECT_FALSE(blocked.Finished());
   release.set_value();
   blocked.WaitFor();
@@ -78,7 +77,8 @@ TEST(TThread, FinishedOnlyAfterExecuteReturnsAndAlsoAfterAThrow) {
   EXPECT_TRUE(thrower.Finished());
 }
 
-// Has no members of its own, so leaving the wait to the base destructor is allowed.
+// Has no members of its own, so leaving the wait to the base destructor is allowed. Its pause
+// gives a destructor that did not wait the time to return first.
 std::atomic<bool> BareStarted{false}, BareDone{false};
 class TBare : public TThread {
  protected:

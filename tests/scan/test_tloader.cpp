@@ -333,25 +333,6 @@ TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
   EXPECT_EQ(loader.Ending, TScanEnd::Stopped);
 }
 
-TEST(DriveIncluded, DecisionTable) {
-  struct Case {
-    int type;
-    bool floppy;
-    int floppySwitch, cd, net;
-    bool included;
-  } cases[] = {
-      {DriveUnknown, false, 0, 0, 0, true},    {DriveNoRoot, false, 1, 1, 1, false},
-      {DriveRemovable, true, 0, 0, 0, false},  {DriveRemovable, true, 1, 0, 0, true},
-      {DriveRemovable, false, 0, 0, 0, true},  {DriveFixed, false, 0, 0, 0, true},
-      {DriveRemote, false, 0, 0, 0, false},    {DriveRemote, false, 0, 0, 1, true},
-      {DriveCdRom, false, 0, 0, 0, false},     {DriveCdRom, false, 0, 1, 0, true},
-      {DriveRamDisk, false, 0, 0, 0, true},    {42, false, 0, 0, 0, true},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(DriveIncluded(c.type, c.floppy, c.floppySwitch, c.cd, c.net), c.included)
-        << "type " << c.type << " floppy " << c.floppy;
-}
-
 class AllDrives : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -370,27 +351,29 @@ TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
       {tree.File("cd/f", 160).substr(0, tree.Path("cd").size()), DriveCdRom, false},
       {tree.File("ram/f", 320).substr(0, tree.Path("ram").size()), DriveRamDisk, false},
       {tree.Path("gone"), DriveNoRoot, false},
+      {tree.File("odd/f", 640).substr(0, tree.Path("odd").size()), DriveUnknown, false},
   };
   auto loader = Scan("", FakeDriveSource);
   const DirNode* root = loader->Root;
   ASSERT_NE(root, nullptr);
   EXPECT_STREQ(root->Name, "All Drives");
   EXPECT_EQ(FullPath(*root), "All Drives");
-  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{tree.Path("fixed"), tree.Path("usb"), tree.Path("ram")}));
+  EXPECT_EQ(ChildNames(root),
+            (std::vector<std::string>{tree.Path("fixed"), tree.Path("usb"), tree.Path("ram"), tree.Path("odd")}));
   for (const DirNode* d = root->FirstChild; d; d = d->NextSibling) {
     EXPECT_EQ(d->Depth, 1);
     EXPECT_STREQ(d->ParentPath, "");
     EXPECT_EQ(FullPath(*d), d->Name);
   }
-  EXPECT_EQ(root->ApparentSize, 10 + 40 + 320);
-  EXPECT_EQ(loader->FolderCount, 4);
+  EXPECT_EQ(root->ApparentSize, 10 + 40 + 320 + 640);
+  EXPECT_EQ(loader->FolderCount, 5);
 
   ScanSettings.includefloppy = 1;
   ScanSettings.includecd = 1;
   ScanSettings.includenet = 1;
   loader = Scan("", FakeDriveSource);
-  EXPECT_EQ(loader->Root->ApparentSize, 630);
-  EXPECT_EQ(loader->FolderCount, 7);
+  EXPECT_EQ(loader->Root->ApparentSize, 1270);
+  EXPECT_EQ(loader->FolderCount, 8);
 }
 
 TEST_F(AllDrives, EveryDriveExcludedLeavesTheRootAlone) {
