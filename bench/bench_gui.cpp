@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
 #include "scan/dirnode.h"
@@ -217,7 +218,7 @@ int main(int argc, char** argv) {
       static const char* const kinds[] = {"pie", "horizontal bars", "vertical bars"};
       std::printf("click on a folder of %d subfolders, %s, combine %s: %zu points; redraw %.3f s median of %d, "
                   "max %.3f s   (target: at most 0.3 s)\n",
-                  wide->childCount(), kinds[type], combine ? "on " : "off", form.ChartPoints().size(), Median(times),
+                  wide->childCount(), kinds[type], combine ? "on " : "off", form.ChartPie->Points().size(), Median(times),
                   rounds, *std::max_element(times.begin(), times.end()));
       static const char* const names[] = {"pie", "hbar", "vbar"};
       if (!shots.empty())

@@ -1,18 +1,14 @@
 #include "mainwin/fmain.h"
 
 #include <QAction>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QChartView>
 #include <QCloseEvent>
-#include <QHorizontalBarSeries>
 #include <QMenuBar>
-#include <QPieSeries>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "controls/htmllabel.h"
+#include "mainwin/chartview.h"
 #include "mainwin/formreceiver.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin/textcase.h"
@@ -36,7 +32,6 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
   CreateMenu();
   CreateControls();
   SetUpTree();
-  SetUpChart();
 
   connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
   connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
@@ -56,23 +51,8 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
   connect(TimerLoad, &QTimer::timeout, this, &TForm1::TimerLoadTimer);
   connect(TimerUpdate, &QTimer::timeout, this, &TForm1::TimerUpdateTimer);
   connect(TreeViewDirectories, &QTreeWidget::itemClicked, this, &TForm1::TreeViewDirectoriesClick);
-  // The series report the slice or bar under the pointer and the one clicked; the handlers
-  // take it by its index in the series.
-  connect(Series1, &QPieSeries::hovered, this, [this](QPieSlice* slice, bool state) {
-    ChartHovered(Series1, static_cast<int>(Series1->slices().indexOf(slice)), state);
-  });
-  connect(Series3, &QHorizontalBarSeries::hovered, this,
-          [this](bool state, int index, QBarSet*) { ChartHovered(Series3, index, state); });
-  connect(Series2, &QBarSeries::hovered, this,
-          [this](bool state, int index, QBarSet*) { ChartHovered(Series2, index, state); });
-  connect(Series1, &QPieSeries::clicked, this, [this](QPieSlice* slice) {
-    PostChartClick(Series1, static_cast<int>(Series1->slices().indexOf(slice)));
-  });
-  connect(Series3, &QHorizontalBarSeries::clicked, this,
-          [this](int index, QBarSet*) { PostChartClick(Series3, index); });
-  connect(Series2, &QBarSeries::clicked, this, [this](int index, QBarSet*) { PostChartClick(Series2, index); });
-  connect(ChartPie->chart(), &QChart::plotAreaChanged, this, &TForm1::PlaceMarks);
-  ChartPie->viewport()->installEventFilter(this);
+  connect(ChartPie, &TChartView::PointHovered, this, &TForm1::ChartPieMouseMove);
+  connect(ChartPie, &TChartView::PointClicked, this, &TForm1::ChartPieClickSeries);
 
   CurrentDir.clear();
   StartDir = WorkingDirectory();
@@ -89,7 +69,6 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
 }
 
 TForm1::~TForm1() {
-  ChartPie->viewport()->removeEventFilter(this);
   UnregisterWindow(WindowHandle);
   Receiver->Detach();
   // A sender may have looked the receiver up just before the handle went, and call it later.

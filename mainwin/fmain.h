@@ -6,8 +6,9 @@
 // The class is split over several files by concern: fmain.cpp (construction, command line,
 // message routing, closing), fmain_layout.cpp (controls and menus), fmain_settings.cpp (the
 // settings store), fmain_scan.cpp (scan control), fmain_tree.cpp (the folder tree),
-// fmain_chart.cpp (the breakdown chart and its marks), fmain_hover.cpp (hover and click on the
-// chart) and fmain_commands.cpp (the buttons' and menus' commands).
+// fmain_chart.cpp (what the chart shows), fmain_hover.cpp (hover and click on the chart) and
+// fmain_commands.cpp (the buttons' and menus' commands). The chart itself, ChartPie, is a
+// TChartView (chartview.h) that draws the points it is given.
 //
 // Everything here runs on the GUI thread. The one way in from another thread is the window's
 // handle: a message sent to it (SendMessageSync) runs Dispatch on the GUI thread while the
@@ -30,25 +31,19 @@
 
 class QAbstractSeries;
 class QAction;
-class QBarSeries;
-class QBarSet;
-class QChartView;
 class QFrame;
-class QGraphicsSimpleTextItem;
-class QHorizontalBarSeries;
 class QLabel;
 class QMenu;
 class QMenuBar;
-class QPieSeries;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QValueAxis;
 
 namespace ostrel {
 
 class TAnchorLayout;
+class TChartView;
 class TFormReceiver;
 class THtmlLabel;
 class TRadioGroup;
@@ -166,23 +161,14 @@ class TForm1 : public QMainWindow {
   QTreeWidgetItem* SelectedItem() const;
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
-  // Fills the chart with the breakdown of `item` (ComputeBreakdown over its child items, sizes
-  // in ShownMeasure()), drawn by the series of ScanSettings.charttype; the other two series are
-  // emptied.
+  // Shows the breakdown of `item` (ComputeBreakdown over its child items, sizes in
+  // ShownMeasure()) in ChartPie, drawn in the kind ScanSettings.charttype selects (the pie for
+  // an unknown one). Does nothing for a null `item`.
   void BuildChart(QTreeWidgetItem* item);
   // The series that ScanSettings.charttype selects (0 Series1, 1 Series3, 2 Series2), with
   // `horizontal` set to 1 for Series3 and 0 for the others; null for any other chart type,
   // `horizontal` then untouched.
   QAbstractSeries* GetChartSeries(int& horizontal) const;
-  // The points the chart shows now, in drawing order, and the tree item they break down (null
-  // before the first build). A point's Child is the index of the child item it stands for.
-  const std::vector<TChartPoint>& ChartPoints() const { return Points; }
-  QTreeWidgetItem* ChartItem() const { return PointsItem; }
-  // The pie's slices each draw a run of consecutive points: slice k draws the points from
-  // PieSliceFirst()[k] up to the next slice's first. Slivers too thin to see share a slice.
-  const std::vector<int>& PieSliceFirst() const { return PieFirst; }
-  // The labels drawn beside the bars of the horizontal or vertical bar chart.
-  const std::vector<QGraphicsSimpleTextItem*>& BarMarks() const { return Marks; }
 
   // ---- Controls (object names equal the member names) ----
   QMenuBar* MainMenu1 = nullptr;
@@ -199,10 +185,7 @@ class TForm1 : public QMainWindow {
   QAction* N2 = nullptr;
   QAction* About1 = nullptr;
 
-  QChartView* ChartPie = nullptr;
-  QPieSeries* Series1 = nullptr;             // chart type 0, always in the chart
-  QHorizontalBarSeries* Series3 = nullptr;   // chart type 1, in the chart while it draws
-  QBarSeries* Series2 = nullptr;             // chart type 2, in the chart while it draws
+  TChartView* ChartPie = nullptr;
   // The three labels are sized to their text; code that changes a text calls adjustSize().
   QLabel* LabelStandBy = nullptr;            // on ChartPie, like the next seven
   QLabel* LabelScanned = nullptr;
@@ -272,13 +255,14 @@ class TForm1 : public QMainWindow {
   void RadioGroupChartTypeClick();
 
   // Hover and click (fmain_hover.cpp).
-  // Shows the label (panel 0) and size (panel 1) of the point under the pointer in StatusBar1;
-  // over no point only panel 0 is emptied. The chart's hover reports call it.
-  void ChartPieMouseMove();
-  // A click on slice or bar `valueIndex` of `series`: when that point stands for a subfolder,
-  // selects the subfolder's item and redraws. Points for the folder's own files and for the
-  // combined small folders change nothing; a click during another click's redraw is ignored.
-  void ChartPieClickSeries(QAbstractSeries* series, int valueIndex);
+  // Shows the label (panel 0) and size (panel 1) of chart point `point` in StatusBar1, the
+  // point under the pointer as ChartPie reports it; for -1 (no point) only panel 0 is emptied.
+  void ChartPieMouseMove(int point);
+  // A click on chart point `point`: when it stands for a subfolder, selects the subfolder's
+  // item and redraws. Points for the folder's own files and for the combined small folders
+  // change nothing, nor does an index outside the points; a click during another click's
+  // redraw is ignored.
+  void ChartPieClickSeries(int point);
 
   // Commands (fmain_commands.cpp).
   void ButtonHelpClick();
@@ -293,8 +277,6 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  // Follows the pointer within a pie slice that draws several points.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // fmain_layout.cpp.
@@ -308,43 +290,14 @@ class TForm1 : public QMainWindow {
   // fmain_tree.cpp.
   void SetUpTree();
   void SelectItem(QTreeWidgetItem* item);
-  // fmain_chart.cpp.
-  void SetUpChart();
-  QAbstractSeries* DrawnSeries(int& horizontal) const;  // GetChartSeries, the pie for none
-  void ClearChart();
-  // Puts `bars` (or no bar series for null) into the chart beside the pie: Qt lays out every
-  // bar series of a chart side by side, so an empty second one would halve the bars.
-  void UseBarSeries(QAbstractSeries* bars);
-  void FillPie();
-  void FillBars(QAbstractSeries* series);
-  // Decides which marks have room and where they go; runs after a build and whenever the plot
-  // area moves.
-  void PlaceMarks();
-  void PlacePieLabels();
-  void PlaceBarMarks(bool horizontal);
-  // fmain_hover.cpp.
-  void ChartHovered(QAbstractSeries* series, int valueIndex, bool state);
-  // The point drawn by slice or bar `valueIndex` of `series`; for a slice of several points the
-  // one under the pointer (the slice's first when the pointer is elsewhere). -1 for none.
-  int PointOfSeriesIndex(QAbstractSeries* series, int valueIndex) const;
-  // Queues ChartPieClickSeries for a click the series reported.
-  void PostChartClick(QAbstractSeries* series, int valueIndex);
-
   std::vector<std::string> Args;
   std::unique_ptr<TFormReceiver> Receiver;
   THandle WindowHandle = NoWindow;
   // Every scan this window started, the attached one included; trees stay for the items.
   std::vector<std::unique_ptr<TThreadLoader>> Scans;
 
-  // The hidden value axes of Series3 and Series2: [series][0 values, 1 slots].
-  QValueAxis* BarAxes[2][2] = {};
-  std::vector<TChartPoint> Points;
+  // The tree item whose breakdown ChartPie shows; null before the first build.
   QTreeWidgetItem* PointsItem = nullptr;
-  std::vector<int> PieFirst;
-  std::vector<QGraphicsSimpleTextItem*> Marks;
-  QAbstractSeries* HoverSeries = nullptr;  // where the pointer is, as the series report it
-  int HoverIndex = -1;
-  unsigned ChartBuilds = 0;  // counts BuildChart calls, so that a queued click can tell
 };
 
 // Reads the nine stored settings into ScanSettings (each member's present value is the

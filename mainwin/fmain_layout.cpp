@@ -1,17 +1,10 @@
 #include <QAction>
-#include <QBarSeries>
-#include <QChart>
-#include <QChartView>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QGraphicsLayout>
-#include <QHorizontalBarSeries>
 #include <QLabel>
-#include <QLegend>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPieSeries>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
@@ -21,6 +14,7 @@
 #include "controls/htmllabel.h"
 #include "docs/weblinks.h"
 #include "mainwin/anchors.h"
+#include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin/statusbar.h"
@@ -190,27 +184,8 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::CreateChart(QWidget* client, TAnchorLayout* layout) {
-  auto* chart = new QChart();
-  chart->legend()->hide();
-  chart->setBackgroundRoundness(0);
-  chart->setDropShadowEnabled(false);
-  chart->setMargins(QMargins(0, 0, 0, 0));
-  chart->layout()->setContentsMargins(0, 0, 0, 0);
-  Series1 = new QPieSeries(chart);
-  Series1->setObjectName(QStringLiteral("Series1"));
-  Series3 = new QHorizontalBarSeries(chart);
-  Series3->setObjectName(QStringLiteral("Series3"));
-  Series2 = new QBarSeries(chart);
-  Series2->setObjectName(QStringLiteral("Series2"));
-  chart->addSeries(Series1);
-  chart->addSeries(Series3);
-  chart->addSeries(Series2);
-
-  ChartPie = new QChartView(chart, client);
+  ChartPie = new TChartView(client);
   ChartPie->setObjectName(QStringLiteral("ChartPie"));
-  ChartPie->setFrameShape(QFrame::NoFrame);
-  ChartPie->setRenderHint(QPainter::Antialiasing);
-  ChartPie->setRubberBand(QChartView::NoRubberBand);
   layout->Add(ChartPie, QRect(216, 8, 450, 314), akAll);
 
   const QSize chartSize(450, 314);

@@ -1,5 +1,5 @@
 #include <QAbstractScrollArea>
-#include <QChartView>
+#include "mainwin/chartview.h"
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>

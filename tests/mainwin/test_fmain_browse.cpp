@@ -11,6 +11,7 @@
 #include <QHorizontalBarSeries>
 #include <QBarSeries>
 #include <QLegend>
+#include <QMouseEvent>
 #include <QPieSeries>
 #include <QProcess>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <memory>
 
+#include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin/statusbar.h"
@@ -64,12 +66,16 @@ class TestFmainBrowse : public QObject {
   void marksDoNotOverlap();
   void hoverShowsLabelAndSize_data();
   void hoverShowsLabelAndSize();
-  void hoverOverThePie();
+  void hoverFollowsThePointer_data();
+  void hoverFollowsThePointer();
+  void hoverInASharedSlice();
+  void segmentAtMatchesTheDrawing_data();
+  void segmentAtMatchesTheDrawing();
   void clickMovesIntoTheSubfolder_data();
   void clickMovesIntoTheSubfolder();
   void clicksThatChangeNothing();
   void clickOnEqualShortenedLabels();
-  void clickReportedByTheSeries();
+  void clickReportedByTheChart();
   void unknownChartTypeDrawsThePie();
   void breakdownMatchesOstrelScan_data();
   void breakdownMatchesOstrelScan();
@@ -79,6 +85,18 @@ class TestFmainBrowse : public QObject {
   QTreeWidgetItem* Item(const QStringList& path) const;
   void Select(const QStringList& path);
   int PointIndex(const QString& label, bool subfolder = true) const;
+  TChartView* Chart() const { return Form->findChild<TChartView*>(QStringLiteral("ChartPie")); }
+  const std::vector<TChartPoint>& Points() const { return Chart()->Points(); }
+  QTreeWidgetItem* Shown() const { return Form->SelectedItem(); }
+  QAbstractSeries* Series(int kind) const {
+    int horizontal = 0;
+    return Chart()->SeriesOf(kind, horizontal);
+  }
+  QPieSeries* Pie() const { return static_cast<QPieSeries*>(Series(0)); }
+  // A position in the chart's viewport where `point` is drawn, clear of its edges; (-1, -1)
+  // when there is none.
+  QPoint PositionOf(int point, QPoint after = QPoint(-1, -1)) const;
+  void Mouse(QEvent::Type type, QPointF pos);
   std::string Root() const { return Tree->Root(); }
 
   std::unique_ptr<test::TempTree> Tree;
@@ -136,12 +154,34 @@ void TestFmainBrowse::Select(const QStringList& path) {
   QVERIFY(item);
   Form->TreeViewDirectories->setCurrentItem(item);
   Form->TreeViewDirectoriesClick();
-  QCOMPARE(Form->ChartItem(), item);
+  QCOMPARE(Shown(), item);
   QCoreApplication::processEvents();  // the chart's own layout
 }
 
+QPoint TestFmainBrowse::PositionOf(int point, QPoint after) const {
+  const QSize size = Chart()->viewport()->size();
+  for (int y = 2; y < size.height() - 2; y += 2)
+    for (int x = 2; x < size.width() - 2; x += 2) {
+      const QPoint p(x, y);
+      if (y < after.y() || (y == after.y() && x <= after.x())) continue;
+      bool inside = true;
+      for (QPoint d : {QPoint(2, 0), QPoint(-2, 0), QPoint(0, 2), QPoint(0, -2), QPoint(0, 0)})
+        inside = inside && Chart()->SegmentAt(p + d) == point;
+      if (inside) return p;
+    }
+  return QPoint(-1, -1);
+}
+
+void TestFmainBrowse::Mouse(QEvent::Type type, QPointF pos) {
+  QWidget* viewport = Chart()->viewport();
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent event(type, pos, viewport->mapToGlobal(pos), button,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(viewport, &event);
+}
+
 int TestFmainBrowse::PointIndex(const QString& label, bool subfolder) const {
-  const std::vector<TChartPoint>& points = Form->ChartPoints();
+  const std::vector<TChartPoint>& points = Points();
   for (size_t i = 0; i < points.size(); ++i)
     if (QString::fromStdString(points[i].Label) == label && (points[i].Child >= 0) == subfolder)
       return static_cast<int>(i);
@@ -156,13 +196,13 @@ void TestFmainBrowse::finishedScanShowsMyComputer() {
   QCOMPARE(computer->childCount(), 1);
   QVERIFY(Form->CurrentDir.empty());
   // One point: the scan's root with all it holds.
-  const std::vector<TChartPoint>& points = Form->ChartPoints();
+  const std::vector<TChartPoint>& points = Points();
   QCOMPARE(points.size(), size_t(1));
   QCOMPARE(QString::fromStdString(points[0].Label), QString::fromStdString(Root() + "/"));
   QCOMPARE(points[0].Value, SizeOf(*ItemNode(computer->child(0)), TMeasure::Apparent));
-  QCOMPARE(Form->Series1->count(), 1);
+  QCOMPARE(Pie()->count(), 1);
   // Its click goes into the root, expanding "My Computer".
-  Form->ChartPieClickSeries(Form->Series1, 0);
+  Form->ChartPieClickSeries(0);
   QCOMPARE(Form->SelectedItem(), computer->child(0));
   QVERIFY(computer->isExpanded());
   QCOMPARE(Form->CurrentDir, Root() + "/");
@@ -190,8 +230,8 @@ void TestFmainBrowse::treeClickAndUp() {
   Form->TreeViewDirectories->setCurrentItem(deeper);
   emit Form->TreeViewDirectories->itemClicked(deeper, 0);
   QCOMPARE(Form->CurrentDir, Root() + "/e5GiB/inner/deeper");
-  QCOMPARE(Form->ChartItem(), deeper);
-  QCOMPARE(Labels(Form->ChartPoints()), QStringList{"(files)"});
+  QCOMPARE(Shown(), deeper);
+  QCOMPARE(Labels(Points()), QStringList{"(files)"});
 
   const std::pair<QTreeWidgetItem*, std::string> steps[] = {
       {Item({"e5GiB", "inner"}), Root() + "/e5GiB/inner"},
@@ -204,7 +244,7 @@ void TestFmainBrowse::treeClickAndUp() {
     Form->ButtonUp->click();
     QCOMPARE(Form->SelectedItem(), item);
     QCOMPARE(Form->CurrentDir, path);
-    QCOMPARE(Form->ChartItem(), item);
+    QCOMPARE(Shown(), item);
   }
   // "Up" makes the parent visible: its ancestors are expanded.
   Form->TreeViewDirectories->collapseAll();
@@ -219,30 +259,31 @@ void TestFmainBrowse::nothingSelectedNothingHappens() {
   QTRY_VERIFY(!empty.TimerLoad->isActive());  // the wizard was cancelled
   empty.ButtonUpClick();
   empty.TreeViewDirectoriesClick();
-  empty.ChartPieClickSeries(empty.Series1, 0);
+  empty.ChartPieClickSeries(0);
   empty.RadioGroupChartType->SetItemIndex(1);
   QVERIFY(empty.CurrentDir.empty());
-  QVERIFY(empty.ChartItem() == nullptr);
-  QVERIFY(empty.ChartPoints().empty());
-  QCOMPARE(empty.Series3->count(), 0);
+  auto* chart = empty.findChild<TChartView*>(QStringLiteral("ChartPie"));
+  QVERIFY(chart->Points().empty());
+  int horizontal = 0;
+  QCOMPARE(static_cast<QAbstractBarSeries*>(chart->SeriesOf(1, horizontal))->count(), 0);
 }
 
 void TestFmainBrowse::pointsInChartOrder() {
   // Thirteen subfolders: the three smallest are combined.
   Select({});
-  QCOMPARE(Labels(Form->ChartPoints()),
+  QCOMPARE(Labels(Points()),
            (QStringList{"(files)", "(other: 3 dirs)", "a1024", Exactly28, "b1025", "c1MiB", "d1MiBplus", "e5GiB",
                         "many", "markup", "Photos", TwinLabel}));
-  QCOMPARE(Form->ChartPoints()[1].Value, 0.0 + 100 + 200);
+  QCOMPARE(Points()[1].Value, 0.0 + 100 + 200);
   ScanSettings.combineother = 0;
   Form->TreeViewDirectoriesClick();
-  QCOMPARE(Labels(Form->ChartPoints()),
+  QCOMPARE(Labels(Points()),
            (QStringList{"(files)", "(files)", "a1024", Exactly28, "b1025", "c1MiB", "d1MiBplus", "e5GiB", "empty",
                         "many", "markup", "Photos", TwinLabel, TwinLabel}));
   // The first "(files)" is the root's own file; the second the subfolder of that name.
-  QCOMPARE(Form->ChartPoints()[0].Value, 1536.0);
-  QCOMPARE(Form->ChartPoints()[0].Child, PointFiles);
-  QCOMPARE(Item({})->child(Form->ChartPoints()[1].Child)->text(0), QStringLiteral("(files)"));
+  QCOMPARE(Points()[0].Value, 1536.0);
+  QCOMPARE(Points()[0].Child, PointFiles);
+  QCOMPARE(Item({})->child(Points()[1].Child)->text(0), QStringLiteral("(files)"));
 }
 
 void TestFmainBrowse::chartTypesDrawTheSamePoints_data() {
@@ -257,26 +298,26 @@ void TestFmainBrowse::chartTypesDrawTheSamePoints() {
   Select({"Photos"});
   Form->RadioGroupChartType->SetItemIndex(type);
   QCOMPARE(ScanSettings.charttype, type);
-  QCOMPARE(Form->ChartItem(), Item({"Photos"}));
+  QCOMPARE(Shown(), Item({"Photos"}));
   QCoreApplication::processEvents();
-  const std::vector<TChartPoint>& points = Form->ChartPoints();
+  const std::vector<TChartPoint>& points = Points();
   QCOMPARE(Labels(points), (QStringList{"(files)", "2004", "Birthday party", "Family", "Garden", "Holidays 2019",
                                         "Scans", "Wallpapers", "_thumbnails"}));
   int horizontal = -1;
   QAbstractSeries* drawn = Form->GetChartSeries(horizontal);
   QCOMPARE(horizontal, type == 1 ? 1 : 0);
-  QAbstractSeries* series[] = {Form->Series1, Form->Series3, Form->Series2};
+  QAbstractSeries* series[] = {Series(0), Series(1), Series(2)};
   QCOMPARE(drawn, series[type]);
   // Flat and bare: no title, legend or visible axis.
-  QChart* chart = Form->ChartPie->chart();
+  QChart* chart = Chart()->chart();
   QVERIFY(chart->title().isEmpty());
   QVERIFY(!chart->legend()->isVisible());
   for (QAbstractAxis* axis : chart->axes()) QVERIFY(!axis->isVisible());
 
   if (type == 0) {
-    QCOMPARE(Form->Series3->count(), 0);
-    QCOMPARE(Form->Series2->count(), 0);
-    const QList<QPieSlice*> slices = Form->Series1->slices();
+    QCOMPARE(static_cast<QAbstractBarSeries*>(Series(1))->count(), 0);
+    QCOMPARE(static_cast<QAbstractBarSeries*>(Series(2))->count(), 0);
+    const QList<QPieSlice*> slices = Pie()->slices();
     QCOMPARE(slices.size(), qsizetype(points.size()));  // none too thin for a slice of its own
     for (qsizetype i = 0; i < slices.size(); ++i) {
       QCOMPARE(slices[i]->value(), points[static_cast<size_t>(i)].Value);
@@ -287,7 +328,7 @@ void TestFmainBrowse::chartTypesDrawTheSamePoints() {
     QCOMPARE(slices.front()->label(), QStringLiteral("(files)"));
   } else {
     QAbstractBarSeries* bars = static_cast<QAbstractBarSeries*>(series[type]);
-    QCOMPARE(Form->Series1->count(), 0);
+    QCOMPARE(Pie()->count(), 0);
     QCOMPARE(static_cast<QAbstractBarSeries*>(series[3 - type])->count(), 0);
     QCOMPARE(bars->count(), 1);
     QBarSet* set = bars->barSets().front();
@@ -295,9 +336,9 @@ void TestFmainBrowse::chartTypesDrawTheSamePoints() {
     for (qsizetype i = 0; i < set->count(); ++i) QCOMPARE(set->at(i), points[static_cast<size_t>(i)].Value);
     QCOMPARE(set->color(), QColor(Qt::red));
     // Nine bars have room for nine labels, in the bars' order.
-    QCOMPARE(Form->BarMarks().size(), points.size());
+    QCOMPARE(Chart()->BarMarks().size(), points.size());
     for (size_t i = 0; i < points.size(); ++i)
-      QCOMPARE(Form->BarMarks()[i]->text(), QString::fromStdString(points[i].Label));
+      QCOMPARE(Chart()->BarMarks()[i]->text(), QString::fromStdString(points[i].Label));
   }
 }
 
@@ -316,15 +357,15 @@ void TestFmainBrowse::marksDoNotOverlap() {
   Form->RadioGroupChartType->SetItemIndex(type);
   Select(folder);
   QCoreApplication::processEvents();
-  const auto& marks = Form->BarMarks();
+  const auto& marks = Chart()->BarMarks();
   QVERIFY(!marks.empty());
-  const QRectF chartRect(QPointF(0, 0), Form->ChartPie->chart()->size());
-  const QRectF plot = Form->ChartPie->chart()->plotArea();
+  const QRectF chartRect(QPointF(0, 0), Chart()->chart()->size());
+  const QRectF plot = Chart()->chart()->plotArea();
   for (size_t i = 0; i < marks.size(); ++i) {
     const QRectF box = marks[i]->mapRectToParent(marks[i]->boundingRect());
     QVERIFY2(chartRect.contains(box), qPrintable(marks[i]->text()));
     QVERIFY2(!plot.intersects(box), qPrintable(marks[i]->text()));  // beside the bars, not on them
-    const QRect onView = Form->ChartPie->mapFromScene(marks[i]->sceneBoundingRect()).boundingRect();
+    const QRect onView = Chart()->mapFromScene(marks[i]->sceneBoundingRect()).boundingRect();
     for (QWidget* button : {static_cast<QWidget*>(Form->ButtonHelp), static_cast<QWidget*>(Form->ButtonUp),
                             static_cast<QWidget*>(Form->ButtonExplore), static_cast<QWidget*>(Form->ButtonCopy)})
       QVERIFY2(!button->geometry().intersects(onView), qPrintable(marks[i]->text() + " under " + button->objectName()));
@@ -335,10 +376,10 @@ void TestFmainBrowse::marksDoNotOverlap() {
   }
   // Each label lies level with its bar, and the bars take their whole slots.
   std::vector<QRectF> bars;
-  for (QGraphicsItem* item : Form->ChartPie->scene()->items())
+  for (QGraphicsItem* item : Chart()->scene()->items())
     if (auto* rect = dynamic_cast<QGraphicsRectItem*>(item); rect && rect->isVisible() && rect->brush().color() == Qt::red)
       bars.push_back(rect->sceneBoundingRect());
-  QCOMPARE(bars.size(), Form->ChartPoints().size());
+  QCOMPARE(bars.size(), Points().size());
   // Point 0 is the lowest horizontal bar, or the leftmost vertical one.
   std::sort(bars.begin(), bars.end(), [&](const QRectF& a, const QRectF& b) {
     return type == 1 ? a.center().y() > b.center().y() : a.center().x() < b.center().x();
@@ -355,80 +396,142 @@ void TestFmainBrowse::marksDoNotOverlap() {
 }
 
 void TestFmainBrowse::hoverShowsLabelAndSize_data() {
-  QTest::addColumn<int>("type");
   QTest::addColumn<QString>("label");
   QTest::addColumn<bool>("subfolder");
   QTest::addColumn<QString>("size");
-  for (int type : {1, 2}) {
-    const QByteArray kind = type == 1 ? "Horiz Bar: " : "Vert Bar: ";
-    QTest::newRow(kind + "own files") << type << "(files)" << false << "1.5 KB";
-    QTest::newRow(kind + "0") << type << "empty" << true << "0 B";
-    QTest::newRow(kind + "1024") << type << "a1024" << true << "1024 B";
-    QTest::newRow(kind + "1025") << type << "b1025" << true << "1.0 KB";
-    QTest::newRow(kind + "1 MiB") << type << "c1MiB" << true << "1024.0 KB";
-    QTest::newRow(kind + "1 MiB + 1") << type << "d1MiBplus" << true << "1.0 MB";
-    QTest::newRow(kind + "5 GiB") << type << "e5GiB" << true << "5120.0 MB";
-    QTest::newRow(kind + "shortened") << type << TwinLabel << true << "200 B";
-  }
+  QTest::newRow("own files") << "(files)" << false << "1.5 KB";
+  QTest::newRow("0") << "empty" << true << "0 B";
+  QTest::newRow("1024") << "a1024" << true << "1024 B";
+  QTest::newRow("1025") << "b1025" << true << "1.0 KB";
+  QTest::newRow("1 MiB") << "c1MiB" << true << "1024.0 KB";
+  QTest::newRow("1 MiB + 1") << "d1MiBplus" << true << "1.0 MB";
+  QTest::newRow("5 GiB") << "e5GiB" << true << "5120.0 MB";
+  QTest::newRow("shortened") << TwinLabel << true << "200 B";
 }
 
 void TestFmainBrowse::hoverShowsLabelAndSize() {
-  QFETCH(int, type);
   QFETCH(QString, label);
   QFETCH(bool, subfolder);
   QFETCH(QString, size);
-  Form->RadioGroupChartType->SetItemIndex(type);
   ScanSettings.combineother = 0;
   Select({});
   const int index = PointIndex(label, subfolder);
   QVERIFY(index >= 0);
-  QAbstractBarSeries* bars = type == 1 ? static_cast<QAbstractBarSeries*>(Form->Series3) : Form->Series2;
-  QBarSet* set = bars->barSets().front();
-  auto hover = [&](bool state, int i) {
-    if (type == 1)
-      emit Form->Series3->hovered(state, i, set);
-    else
-      emit Form->Series2->hovered(state, i, set);
-  };
-  hover(true, index);
+  Form->StatusBar1->SetPanelText(3, QStringLiteral("kept"));
+  Form->ChartPieMouseMove(index);
   QCOMPARE(Form->StatusBar1->PanelText(0), label);
   QCOMPARE(Form->StatusBar1->PanelText(1), size);
   QCOMPARE(Form->StatusBar1->PanelText(2), QString());
-  // To the next bar: its report of entering may come before the old one's leaving.
-  const int next = (index + 1) % static_cast<int>(Form->ChartPoints().size());
-  hover(true, next);
-  hover(false, index);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QString::fromStdString(Form->ChartPoints()[static_cast<size_t>(next)].Label));
-  // Off the bars: the label goes, the size stays.
-  const QString lastSize = Form->StatusBar1->PanelText(1);
-  hover(false, next);
+  // Off the points: the label goes, the size stays; the fourth panel is never touched.
+  Form->ChartPieMouseMove(-1);
   QCOMPARE(Form->StatusBar1->PanelText(0), QString());
-  QCOMPARE(Form->StatusBar1->PanelText(1), lastSize);
+  QCOMPARE(Form->StatusBar1->PanelText(1), size);
+  QCOMPARE(Form->StatusBar1->PanelText(3), QStringLiteral("kept"));
 }
 
-void TestFmainBrowse::hoverOverThePie() {
-  Select({"Photos"});
-  const QList<QPieSlice*> slices = Form->Series1->slices();
-  emit Form->Series1->hovered(slices[0], true);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("(files)"));
-  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("10.0 MB"));
-  emit Form->Series1->hovered(slices[5], true);
-  emit Form->Series1->hovered(slices[0], false);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("Holidays 2019"));
-  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("40.0 MB"));
-  emit Form->Series1->hovered(slices[5], false);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QString());
-  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("40.0 MB"));
+void TestFmainBrowse::hoverFollowsThePointer_data() {
+  QTest::addColumn<int>("type");
+  QTest::newRow("Pie") << 0;
+  QTest::newRow("Horiz Bar") << 1;
+  QTest::newRow("Vert Bar") << 2;
+}
 
+void TestFmainBrowse::hoverFollowsThePointer() {
+  QFETCH(int, type);
+  Form->RadioGroupChartType->SetItemIndex(type);
+  Select({"Photos"});
+  for (const char* label : {"(files)", "Holidays 2019", "Garden", "Family"}) {
+    Mouse(QEvent::MouseMove, PositionOf(PointIndex(label, label[0] != '(')));
+    QCOMPARE(Form->StatusBar1->PanelText(0), QString::fromLatin1(label));
+  }
+  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+  // Off the points, still on the chart; then off the chart.
+  Mouse(QEvent::MouseMove, QPoint(3, Chart()->viewport()->height() / 2));
+  QCOMPARE(Form->StatusBar1->PanelText(0), QString());
+  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+  Mouse(QEvent::MouseMove, PositionOf(PointIndex("Garden")));
+  QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("Garden"));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(Chart()->viewport(), &leave);
+  QCOMPARE(Form->StatusBar1->PanelText(0), QString());
+}
+
+void TestFmainBrowse::hoverInASharedSlice() {
   // In the root the 5 GiB folder leaves the others slivers that share slices; a shared slice
-  // names the point under the pointer, its first one when the pointer is elsewhere.
+  // names the point under the pointer, not only its first.
   Select({});
-  const std::vector<int>& first = Form->PieSliceFirst();
-  QVERIFY(first.size() < Form->ChartPoints().size());
-  QCOMPARE(first.front(), 0);
-  emit Form->Series1->hovered(Form->Series1->slices().front(), true);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("(files)"));
-  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("1.5 KB"));
+  const std::vector<int>& first = Chart()->PieSliceFirst();
+  QVERIFY(first.size() < Points().size());
+  QCOMPARE(Pie()->slices().size(), qsizetype(first.size()));
+  QChart* chart = Chart()->chart();
+  const QRectF plot = chart->plotArea();
+  const double radius = 0.95 * std::min(plot.width(), plot.height()) / 2 * Pie()->pieSize();
+  std::vector<std::pair<int, QPointF>> met;  // points in the order a clockwise turn meets them
+  for (int step = 0; step < 200000; ++step) {
+    const double angle = 2 * M_PI * step / 200000;
+    const QPointF inChart = plot.center() + QPointF(std::sin(angle), -std::cos(angle)) * radius;
+    const QPointF at = Chart()->viewportTransform().map(chart->mapToScene(inChart));
+    const int point = Chart()->SegmentAt(at);
+    QVERIFY(point >= 0);
+    if (met.empty() || met.back().first != point) met.emplace_back(point, at);
+  }
+  QVERIFY(met.size() > first.size());
+  const auto inside = std::find_if(met.begin(), met.end(), [&](const std::pair<int, QPointF>& m) {
+    return !std::binary_search(first.begin(), first.end(), m.first);
+  });
+  QVERIFY(inside != met.end());
+  for (size_t i = 1; i < met.size(); ++i) QVERIFY(met[i - 1].first < met[i].first);
+  Mouse(QEvent::MouseMove, inside->second);
+  QCOMPARE(Form->StatusBar1->PanelText(0), QString::fromStdString(Points()[static_cast<size_t>(inside->first)].Label));
+}
+
+void TestFmainBrowse::segmentAtMatchesTheDrawing_data() {
+  QTest::addColumn<int>("type");
+  QTest::addColumn<QStringList>("folder");
+  QTest::newRow("Pie") << 0 << QStringList{"Photos"};
+  QTest::newRow("Pie, shared slices") << 0 << QStringList{};
+  QTest::newRow("Horiz Bar") << 1 << QStringList{"Photos"};
+  QTest::newRow("Vert Bar") << 2 << QStringList{"Photos"};
+}
+
+void TestFmainBrowse::segmentAtMatchesTheDrawing() {
+  // Where the chart says a point lies, the point's colour is drawn; elsewhere none is.
+  QFETCH(int, type);
+  QFETCH(QStringList, folder);
+  Form->RadioGroupChartType->SetItemIndex(type);
+  Select(folder);
+  const QImage image = Chart()->viewport()->grab().toImage();
+  QCOMPARE(image.size(), Chart()->viewport()->size());
+  const std::vector<int>& first = Chart()->PieSliceFirst();
+  auto colourOf = [&](int point) -> QColor {
+    if (type != 0) return Qt::red;
+    const auto slice = std::upper_bound(first.begin(), first.end(), point) - first.begin() - 1;
+    return Pie()->slices()[slice]->brush().color();
+  };
+  QList<QColor> drawn;
+  for (int i = 0; i < static_cast<int>(Points().size()); ++i) drawn << colourOf(i);
+  int inside = 0;
+  int outside = 0;
+  for (int y = 3; y < image.height() - 3; y += 3)
+    for (int x = 3; x < image.width() - 3; x += 3) {
+      const QPoint p(x, y);
+      const int point = Chart()->SegmentAt(p);
+      bool clear = true;  // the same answer all around: no edge, border or label nearby
+      for (QPoint d : {QPoint(3, 0), QPoint(-3, 0), QPoint(0, 3), QPoint(0, -3)})
+        clear = clear && Chart()->SegmentAt(p + d) == point;
+      if (!clear) continue;
+      const QColor pixel = image.pixelColor(p);
+      if (point >= 0) {
+        QVERIFY2(pixel == colourOf(point), qPrintable(QStringLiteral("point %1 at %2,%3 is %4")
+                                                          .arg(point).arg(x).arg(y).arg(pixel.name())));
+        ++inside;
+      } else {
+        QVERIFY2(!drawn.contains(pixel), qPrintable(QStringLiteral("nothing at %1,%2 is %3").arg(x).arg(y).arg(pixel.name())));
+        ++outside;
+      }
+    }
+  QVERIFY(inside > 100);
+  QVERIFY(outside > 100);
 }
 
 void TestFmainBrowse::clickMovesIntoTheSubfolder_data() {
@@ -442,45 +545,38 @@ void TestFmainBrowse::clickMovesIntoTheSubfolder() {
   QFETCH(int, type);
   Form->RadioGroupChartType->SetItemIndex(type);
   Select({"Photos"});
-  QAbstractSeries* series[] = {Form->Series1, Form->Series3, Form->Series2};
   Item({})->setExpanded(false);
-  Form->ChartPieClickSeries(series[type], PointIndex("Family"));
+  Form->ChartPieClickSeries(PointIndex("Family"));
   QCOMPARE(Form->SelectedItem(), Item({"Photos", "Family"}));
   QCOMPARE(Form->CurrentDir, Root() + "/Photos/Family");
-  QCOMPARE(Form->ChartItem(), Item({"Photos", "Family"}));
+  QCOMPARE(Labels(Points()), QStringList{"(files)"});
   QVERIFY(Item({"Photos"})->isExpanded());
   QVERIFY(Item({})->isExpanded());
-  QCOMPARE(Form->ClickDepth, 0);
 }
 
 void TestFmainBrowse::clicksThatChangeNothing() {
   auto unchanged = [&](QTreeWidgetItem* item, const std::string& dir) {
     QCOMPARE(Form->SelectedItem(), item);
     QCOMPARE(Form->CurrentDir, dir);
-    QCOMPARE(Form->ClickDepth, 0);
   };
   for (int type : {0, 1, 2}) {
     Form->RadioGroupChartType->SetItemIndex(type);
-    QAbstractSeries* series[] = {Form->Series1, Form->Series3, Form->Series2};
     // The folder's own files and the combined point are no subfolders.
     Select({"many"});
-    Form->ChartPieClickSeries(series[type], PointIndex("(files)", false));
+    Form->ChartPieClickSeries(PointIndex("(files)", false));
     unchanged(Item({"many"}), Root() + "/many");
-    Form->ChartPieClickSeries(series[type], PointIndex("(other: 3 dirs)", false));
+    Form->ChartPieClickSeries(PointIndex("(other: 3 dirs)", false));
     unchanged(Item({"many"}), Root() + "/many");
-    // No such point, another series, no series.
-    Form->ChartPieClickSeries(series[type], 99);
-    Form->ChartPieClickSeries(series[type], -1);
-    Form->ChartPieClickSeries(series[(type + 1) % 3], 2);
-    Form->ChartPieClickSeries(nullptr, 2);
+    // No such point.
+    Form->ChartPieClickSeries(99);
+    Form->ChartPieClickSeries(-1);
+    unchanged(Item({"many"}), Root() + "/many");
+    // Off every bar or slice, nothing is reported.
+    Mouse(QEvent::MouseButtonPress, QPoint(3, Chart()->viewport()->height() / 2));
+    Mouse(QEvent::MouseButtonRelease, QPoint(3, Chart()->viewport()->height() / 2));
+    QCoreApplication::processEvents();
     unchanged(Item({"many"}), Root() + "/many");
   }
-  // A click while another is being handled is dropped.
-  Form->ClickDepth = 1;
-  Form->ChartPieClickSeries(Form->Series2, PointIndex("m05"));
-  QCOMPARE(Form->ClickDepth, 1);
-  Form->ClickDepth = 0;
-  unchanged(Item({"many"}), Root() + "/many");
 }
 
 void TestFmainBrowse::clickOnEqualShortenedLabels() {
@@ -488,42 +584,43 @@ void TestFmainBrowse::clickOnEqualShortenedLabels() {
   ScanSettings.combineother = 0;
   Select({});
   const int first = PointIndex(TwinLabel);
-  Form->ChartPieClickSeries(Form->Series3, first);
+  Form->ChartPieClickSeries(first);
   const QString one = Form->SelectedItem()->text(0);
   Select({});
-  Form->ChartPieClickSeries(Form->Series3, first + 1);
+  Form->ChartPieClickSeries(first + 1);
   const QString two = Form->SelectedItem()->text(0);
   QVERIFY(one != two);
   QVERIFY((QStringList{one, two}).contains(Twin1));
   QVERIFY((QStringList{one, two}).contains(Twin2));
   // The subfolder named "(files)" is a subfolder all the same.
   Select({});
-  Form->ChartPieClickSeries(Form->Series3, PointIndex("(files)", true));
+  Form->ChartPieClickSeries(PointIndex("(files)", true));
   QCOMPARE(Form->CurrentDir, Root() + "/(files)");
   // A name of exactly 28 characters is drawn whole.
   Select({});
   QVERIFY(PointIndex(Exactly28) >= 0);
 }
 
-void TestFmainBrowse::clickReportedByTheSeries() {
+void TestFmainBrowse::clickReportedByTheChart() {
   Form->RadioGroupChartType->SetItemIndex(2);
   Select({"Photos"});
   // Handled after the chart's own mouse handling, whose bar the redraw deletes.
-  emit Form->Series2->clicked(PointIndex("Garden"), Form->Series2->barSets().front());
-  QCOMPARE(Form->ChartItem(), Item({"Photos"}));
-  QTRY_COMPARE(Form->ChartItem(), Item({"Photos", "Garden"}));
+  Mouse(QEvent::MouseButtonPress, PositionOf(PointIndex("Garden")));
+  QCOMPARE(Shown(), Item({"Photos"}));
+  QTRY_COMPARE(Shown(), Item({"Photos", "Garden"}));
+  QCOMPARE(Labels(Points()), QStringList{"(files)"});
 
   Form->RadioGroupChartType->SetItemIndex(0);
   Select({"Photos"});
-  emit Form->Series1->clicked(Form->Series1->slices().at(PointIndex("Scans")));
-  QTRY_COMPARE(Form->ChartItem(), Item({"Photos", "Scans"}));
+  Mouse(QEvent::MouseButtonPress, PositionOf(PointIndex("Scans")));
+  QTRY_COMPARE(Shown(), Item({"Photos", "Scans"}));
 
   // A click overtaken by a redraw is dropped: its index belonged to the old chart.
   Select({"Photos"});
-  emit Form->Series1->clicked(Form->Series1->slices().at(PointIndex("Scans")));
+  Mouse(QEvent::MouseButtonPress, PositionOf(PointIndex("Scans")));
   Select({"many"});
-  QTest::qWait(50);
-  QCOMPARE(Form->ChartItem(), Item({"many"}));
+  QCoreApplication::processEvents();
+  QCOMPARE(Shown(), Item({"many"}));
 }
 
 void TestFmainBrowse::unknownChartTypeDrawsThePie() {
@@ -533,8 +630,8 @@ void TestFmainBrowse::unknownChartTypeDrawsThePie() {
   int horizontal = 7;
   QVERIFY(Form->GetChartSeries(horizontal) == nullptr);
   QCOMPARE(horizontal, 7);
-  QCOMPARE(Form->Series1->count(), 9);
-  emit Form->Series1->hovered(Form->Series1->slices()[3], true);
+  QCOMPARE(Pie()->count(), 9);
+  Mouse(QEvent::MouseMove, PositionOf(PointIndex("Family")));
   QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("Family"));
 }
 
@@ -568,7 +665,7 @@ void TestFmainBrowse::breakdownMatchesOstrelScan() {
   QCOMPARE(scan.exitCode(), 0);
   QStringList printed = QString::fromUtf8(scan.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
   QStringList drawn;
-  for (const TChartPoint& p : Form->ChartPoints())
+  for (const TChartPoint& p : Points())
     drawn << QString::fromStdString(p.Label) + "\t" + QString::number(static_cast<qulonglong>(p.Value));
   QCOMPARE(printed, drawn);
 }
@@ -576,9 +673,9 @@ void TestFmainBrowse::breakdownMatchesOstrelScan() {
 void TestFmainBrowse::screenshots() {
   // Markup in names shows as typed, in the slice labels as in the status bar.
   Select({"markup"});
-  QCOMPARE(Form->Series1->slices().size(), 2);
-  QCOMPARE(Form->Series1->slices()[0]->label(), QStringLiteral("&lt;b&gt;bold"));
-  QCOMPARE(Form->Series1->slices()[1]->label(), QStringLiteral("a&amp;amp;b"));
+  QCOMPARE(Pie()->slices().size(), 2);
+  QCOMPARE(Pie()->slices()[0]->label(), QStringLiteral("&lt;b&gt;bold"));
+  QCOMPARE(Pie()->slices()[1]->label(), QStringLiteral("a&amp;amp;b"));
 
   Select({"Photos"});
   const std::pair<int, const char*> kinds[] = {{0, "main-pie"}, {1, "main-hbar"}, {2, "main-vbar"}};

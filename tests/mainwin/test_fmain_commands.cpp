@@ -29,6 +29,7 @@
 #include "dialogs/fprefs.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
+#include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
 #include "mainwin_support.h"
@@ -311,7 +312,7 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
   QVERIFY(Scan(Root.toStdString()));
   ClickItem(MyComputer()->child(0));
   QCOMPARE(ScanSettings.combineother, 1);
-  QCOMPARE(Form->ChartPoints().size(), size_t(1 + 11 + 1));  // (files), big0..big10, (other: 3 dirs)
+  QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), size_t(1 + 11 + 1));  // (files), big0..big10, (other: 3 dirs)
 
   // A redraw recomputes CurrentDir from the selection, so a planted value shows whether one ran.
   struct {
@@ -339,7 +340,7 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
     Form->Preferences1->trigger();
     QCOMPARE(runs, 1);
     QCOMPARE(ScanSettings.combineother, step.combineother);
-    QCOMPARE(Form->ChartPoints().size(), step.points);
+    QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), step.points);
     QCOMPARE(Form->CurrentDir, step.redrawn ? Root.toStdString() : std::string("planted"));
   }
 }
@@ -354,10 +355,11 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
   QVERIFY(Scan(Measures.toStdString()));
   ClickItem(MyComputer()->child(0));
   TThreadLoader* scan = Form->Loader;
-  QTreeWidgetItem* shown = Form->ChartItem();
+  QTreeWidgetItem* shown = Form->SelectedItem();
+  const TChartView* chart = Form->findChild<TChartView*>(QStringLiteral("ChartPie"));
   auto values = [&] {
     QStringList points;
-    for (const TChartPoint& p : Form->ChartPoints())
+    for (const TChartPoint& p : chart->Points())
       points << QString::fromStdString(p.Label) + "=" + QString::number(p.Value, 'f', 0);
     return points;
   };
@@ -377,11 +379,11 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
     Form->Preferences1->trigger();
     QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
     QCOMPARE(values(), expected);
-    QCOMPARE(Form->ChartItem(), shown);
+    QCOMPARE(Form->SelectedItem(), shown);
     QCOMPARE(Form->Loader, scan);
     QCOMPARE(Form->TreeViewDirectories->topLevelItemCount(), 1);
     // The hover sizes follow.
-    emit Form->Series1->hovered(Form->Series1->slices().at(Form->PieSliceFirst().back()), true);
+    Form->ChartPieMouseMove(static_cast<int>(chart->Points().size()) - 1);
     QCOMPARE(Form->StatusBar1->PanelText(1),
              checked ? QStringLiteral("64.0 MB") : QString::fromStdString(FormatSize(image)));
   }

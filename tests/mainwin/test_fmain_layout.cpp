@@ -14,6 +14,7 @@
 
 #include "controls/htmllabel.h"
 #include "mainwin/anchors.h"
+#include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin/statusbar.h"

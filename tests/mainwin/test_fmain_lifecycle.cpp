@@ -161,7 +161,6 @@ void TestFmainLifecycle::membersAtConstruction() {
   ScanSettings.includecd.store(1);
   TForm1 form({"ostrel"});
   QVERIFY(form.Loader == nullptr);
-  QCOMPARE(form.ClickDepth, 0);
   QVERIFY(form.CurrentDir.empty());
   QCOMPARE(form.StartDir, WorkingDirectory());
   QVERIFY(!form.StartDir.empty());

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
 #include "mainwin_support.h"
@@ -160,7 +161,7 @@ void TestFmainTrees::unreadableFoldersAndFiles() {
   // Hovering writes its own panels only.
   Form->TreeViewDirectories->setCurrentItem(RootItem());
   Form->TreeViewDirectoriesClick();
-  emit Form->Series1->hovered(Form->Series1->slices().front(), true);
+  Form->ChartPieMouseMove(0);
   QVERIFY(!bar->PanelText(0).isEmpty());
   QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
   test::SaveScreenshot(Form.get(), "main-unreadable");
@@ -252,10 +253,10 @@ void TestFmainTrees::deepChainScansShowsAndCloses() {
   // A click on the chart's point for the deepest folder opens every level above it at once.
   Form->TreeViewDirectories->setCurrentItem(item->parent());
   Form->TreeViewDirectoriesClick();
-  const std::vector<TChartPoint>& points = Form->ChartPoints();
+  const std::vector<TChartPoint>& points = Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points();
   const auto sub = std::find_if(points.begin(), points.end(), [](const TChartPoint& p) { return p.Child == 0; });
   QVERIFY(sub != points.end());
-  Form->ChartPieClickSeries(Form->Series1, static_cast<int>(sub - points.begin()));
+  Form->ChartPieClickSeries(static_cast<int>(sub - points.begin()));
   QCOMPARE(Form->SelectedItem(), item);
   QCOMPARE(Form->CurrentDir, deepest);
   // Opening the top again lays out every open level below it.
