@@ -404,13 +404,8 @@ void TestHtmlLabel::renderHintPanel() {
   panel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel));
 
-  const QString dir = QStringLiteral(OSTREL_BUILD_DIR "/screenshots");
-  QVERIFY(QDir().mkpath(dir));
   const QImage shot1 = label1.grab().toImage().convertToFormat(QImage::Format_RGB32);
   const QImage shot2 = label2.grab().toImage().convertToFormat(QImage::Format_RGB32);
-  QVERIFY(shot1.save(dir + "/htmllabel1.png"));
-  QVERIFY(shot2.save(dir + "/htmllabel2.png"));
-  QVERIFY(panel.grab().save(dir + "/htmlpanel.png"));
 
   const QColor tip = panel.palette().color(QPalette::ToolTipBase);
   QCOMPARE(label1.Color(), tip);
@@ -460,11 +455,6 @@ void TestHtmlLabel::renderHintPanel() {
   for (int y = 0; y < shot2.height(); ++y)
     for (int x = 0; x < linkX; ++x) QVERIFY(shot2.pixelColor(x, y) != QColor(0, 0, 255));
 
-  // The same panel with the labels as high as this font needs, to see every line.
-  label1.resize(label1.width(), needed);
-  label2.setGeometry(8, 8 + needed, label2.width(), Height(label2));
-  panel.resize(panel.width(), qMax(panel.height(), label2.geometry().bottom() + 2));
-  QVERIFY(panel.grab().save(dir + "/htmlpanel-fitted.png"));
 }
 
 QTEST_MAIN(TestHtmlLabel)

@@ -1,6 +1,6 @@
 // Shared by the tests that scan real folders with the main window: a drive list that holds the
-// walk back until the test lets it go, modal hooks that answer the wizard and the Yes/No box,
-// and saving screenshots.
+// walk back until the test lets it go, and modal hooks that answer the wizard and the Yes/No
+// box.
 #pragma once
 #include <QDir>
 #include <QMessageBox>
@@ -114,13 +114,6 @@ inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& text) {
   for (int i = 0; item && i < item->childCount(); ++i)
     if (item->child(i)->text(0) == text) return item->child(i);
   return nullptr;
-}
-
-// Saves a rendering of `widget` to <build>/screenshots/<name>.png for a person to look at.
-inline void SaveScreenshot(QWidget* widget, const QString& name) {
-  const QString folder = QStringLiteral(OSTREL_BUILD_DIR "/screenshots");
-  QDir().mkpath(folder);
-  QVERIFY(widget->grab().save(folder + "/" + name + ".png"));
 }
 
 }  // namespace ostrel::test

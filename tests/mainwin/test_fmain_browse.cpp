@@ -79,7 +79,7 @@ class TestFmainBrowse : public QObject {
   void unknownChartTypeDrawsThePie();
   void breakdownMatchesOstrelScan_data();
   void breakdownMatchesOstrelScan();
-  void screenshots();
+  void markupInNamesShowsAsTyped();
 
  private:
   QTreeWidgetItem* Item(const QStringList& path) const;
@@ -670,20 +670,12 @@ void TestFmainBrowse::breakdownMatchesOstrelScan() {
   QCOMPARE(printed, drawn);
 }
 
-void TestFmainBrowse::screenshots() {
-  // Markup in names shows as typed, in the slice labels as in the status bar.
+void TestFmainBrowse::markupInNamesShowsAsTyped() {
+  // In the slice labels as in the status bar.
   Select({"markup"});
   QCOMPARE(Pie()->slices().size(), 2);
   QCOMPARE(Pie()->slices()[0]->label(), QStringLiteral("&lt;b&gt;bold"));
   QCOMPARE(Pie()->slices()[1]->label(), QStringLiteral("a&amp;amp;b"));
-
-  Select({"Photos"});
-  const std::pair<int, const char*> kinds[] = {{0, "main-pie"}, {1, "main-hbar"}, {2, "main-vbar"}};
-  for (const auto& [type, name] : kinds) {
-    Form->RadioGroupChartType->SetItemIndex(type);
-    QTest::qWait(50);
-    test::SaveScreenshot(Form.get(), name);
-  }
 }
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainBrowse, TApplication)

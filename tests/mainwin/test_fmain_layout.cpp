@@ -38,7 +38,6 @@ class TestFmainLayout : public QObject {
   void menus();
   void idleLook();
   void hintPanel();
-  void screenshot();
 
  private:
   std::unique_ptr<test::TTempStore> Store;
@@ -328,27 +327,6 @@ void TestFmainLayout::hintPanel() {
     if (p.Piece.Kind == THtmlPiece::pkWord && p.Piece.Blue && p.Piece.Underline) marked << p.Piece.Text;
   }
   QCOMPARE(marked, QStringList({"https://www.pelworth.example/"}));
-}
-
-void TestFmainLayout::screenshot() {
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  QTest::qWait(50);
-  const QString dir = QStringLiteral(OSTREL_BUILD_DIR "/screenshots");
-  QVERIFY(QDir().mkpath(dir));
-  const QPixmap shot = Form->grab();
-  QCOMPARE(shot.size(), Form->size());
-  QVERIFY(shot.save(dir + "/main-idle.png"));
-  QVERIFY(Form->Panel1->grab().save(dir + "/main-hint-panel.png"));
-  const QFontInfo hintFont(Form->HtmlLabel1->font());
-  qInfo("hint drawn in %s, %d px, stretch %d", qPrintable(hintFont.family()), hintFont.pixelSize(),
-        Form->HtmlLabel1->font().stretch());
-
-  // The scanning look as well, for a look at the 24-pixel labels over the chart.
-  for (QWidget* w : {static_cast<QWidget*>(Form->LabelStandBy), static_cast<QWidget*>(Form->LabelScanned),
-                     static_cast<QWidget*>(Form->LabelCount), static_cast<QWidget*>(Form->ButtonStop)})
-    w->show();
-  QVERIFY(Form->grab().save(dir + "/main-scanning.png"));
 }
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainLayout, ostrel::TApplication)

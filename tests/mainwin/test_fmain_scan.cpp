@@ -249,7 +249,6 @@ void TestFmainScan::scanningLookShowsTheCount() {
   form->TimerUpdateTimer();
   QCOMPARE(form->LabelCount->text(), QStringLiteral("5"));
   QVERIFY(form->LabelCount->width() >= form->LabelCount->sizeHint().width());
-  test::SaveScreenshot(form, "main-scanning");
 
   QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
   QVERIFY(IdleLook(*form));

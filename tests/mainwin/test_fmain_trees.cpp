@@ -164,7 +164,6 @@ void TestFmainTrees::unreadableFoldersAndFiles() {
   Form->ChartPieMouseMove(0);
   QVERIFY(!bar->PanelText(0).isEmpty());
   QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
-  test::SaveScreenshot(Form.get(), "main-unreadable");
 
   // A new scan starts with the panel empty, and a clean one leaves it so.
   Form->StartScan(Tree->Path("open"));
@@ -219,7 +218,6 @@ void TestFmainTrees::repeatedFolderMarked() {
   QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::Apparent), 0.0);
   QCOMPARE(Form->StatusBar1->PanelText(3), QString());
   Form->TreeViewDirectories->expandAll();
-  test::SaveScreenshot(Form.get(), "main-repeated");
 }
 
 void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {

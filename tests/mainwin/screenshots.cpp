@@ -1,0 +1,100 @@
+// Writes pictures of the main window for a person to look at, into the folder given as the
+// argument (default: ./screenshots): the idle window and its hint panel, the scanning look,
+// and the chart of a generated folder in its three kinds. Not a test: nothing is compared.
+// Built on demand; `cmake --build build --target screenshots` builds and runs it offscreen.
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFontInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "controls/htmllabel.h"
+#include "mainwin/fmain.h"
+#include "mainwin/radiogroup.h"
+#include "mainwin_support.h"
+#include "scan_support.h"
+
+using namespace ostrel;
+
+namespace {
+
+bool Save(QWidget* widget, const QString& dir, const char* name) {
+  const QString file = dir + "/" + name + ".png";
+  const bool saved = widget && widget->grab().save(file);
+  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(file));
+  return saved;
+}
+
+// The idle window, its hint panel, and the scanning look over the empty chart.
+bool IdleAndScanning(const QString& dir) {
+  TForm1 form({"ostrel"});
+  form.show();
+  if (!QTest::qWaitForWindowExposed(&form)) return false;
+  // The first timer tick runs the wizard, which the modal hook cancels.
+  if (!QTest::qWaitFor([&] { return !form.findChild<QTimer*>("TimerLoad")->isActive(); })) return false;
+  bool ok = Save(&form, dir, "main-idle") && Save(form.findChild<QFrame*>("Panel1"), dir, "main-hint-panel");
+  const QFont hint = form.findChild<THtmlLabel*>("HtmlLabel1")->font();
+  std::printf("hint drawn in %s, %d px, stretch %d\n", qPrintable(QFontInfo(hint).family()),
+              QFontInfo(hint).pixelSize(), hint.stretch());
+  for (const char* name : {"LabelStandBy", "LabelScanned", "LabelCount", "ButtonStop"})
+    form.findChild<QWidget*>(name)->show();
+  return Save(&form, dir, "main-scanning") && ok;
+}
+
+// The chart of a folder of eight subfolders and some files of its own, in each kind.
+bool Charts(const QString& dir) {
+  test::TempTree tree;
+  tree.File("Photos/index.db", 10 << 20);
+  const std::pair<const char*, uint64_t> photos[] = {
+      {"Holidays 2019", 40}, {"Family", 25}, {"2004", 18},        {"Garden", 12},
+      {"Birthday party", 8}, {"Scans", 5},   {"Wallpapers", 3},   {"_thumbnails", 1}};
+  for (const auto& [name, size] : photos) tree.File(std::string("Photos/") + name + "/f", size << 20);
+  // The files are sparse: their apparent sizes make the picture.
+  test::TTempStore store;
+  store.Open()->setValue("apparentsize", 1);
+  TForm1 form({"ostrel", tree.Root()});
+  form.show();
+  auto* view = form.findChild<QTreeWidget*>("TreeViewDirectories");
+  if (!QTest::qWaitForWindowExposed(&form) ||
+      !QTest::qWaitFor([&] { return view->topLevelItemCount() == 1; }, 30000))
+    return false;
+  QTreeWidgetItem* item = test::ChildNamed(view->topLevelItem(0)->child(0), "Photos");
+  if (!item) return false;
+  view->setCurrentItem(item);
+  form.TreeViewDirectoriesClick();
+  bool ok = true;
+  const std::pair<int, const char*> kinds[] = {{0, "main-pie"}, {1, "main-hbar"}, {2, "main-vbar"}};
+  for (const auto& [type, name] : kinds) {
+    form.findChild<TRadioGroup*>("RadioGroupChartType")->SetItemIndex(type);
+    QCoreApplication::processEvents();  // the chart's own layout
+    ok = Save(&form, dir, name) && ok;
+  }
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The settings store goes to a folder of its own, never the user's.
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  TApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  test::CancelDialogs();
+  const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+  if (!QDir().mkpath(dir)) {
+    std::fprintf(stderr, "cannot make %s\n", qPrintable(dir));
+    return 1;
+  }
+  const bool idle = IdleAndScanning(dir);
+  const bool charts = Charts(dir);
+  return idle && charts ? 0 : 1;
+}
