@@ -5,14 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "docs/desktop.h"
 #include "mainwin/application.h"
 #include "mainwin/fmain.h"
 
 int main(int argc, char** argv) {
   ostrel::TApplication app(argc, argv);
+  ostrel::TSystemDesktop desktop;
   try {
     // After the application object took its own options out of argv.
-    ostrel::TForm1 form(std::vector<std::string>(argv, argv + argc));
+    ostrel::TForm1 form(std::vector<std::string>(argv, argv + argc), desktop);
     form.show();
     app.exec();
     // The settings are saved by now. A walk that still runs is not waited for.

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "docs/desktop.h"
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
@@ -86,7 +87,7 @@ std::string DefaultTree() {
 // Times the completion notice's handling.
 class TBenchForm : public TForm1 {
  public:
-  TBenchForm() : TForm1({"ostrel"}) {}
+  explicit TBenchForm(TDesktop& desktop) : TForm1({"ostrel"}, desktop) {}
   std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
     QElapsedTimer t;
     t.start();
@@ -136,7 +137,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   QApplication app(argc, argv);
 
-  TBenchForm form;
+  TSystemDesktop desktop;
+  TBenchForm form(desktop);
   form.TimerLoad->stop();
   form.show();
   QCoreApplication::processEvents();

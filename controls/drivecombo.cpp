@@ -33,9 +33,9 @@ QStyle::StandardPixmap DriveIcon(const TDrive& drive) {
 
 }  // namespace
 
-TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
+TDriveComboBox::TDriveComboBox(QWidget* parent, const TDriveSource& drives) : QComboBox(parent) {
   setEditable(false);
-  SetDrives(ListDrives());
+  SetDrives(drives ? drives() : std::vector<TDrive>{});
   connect(this, &QComboBox::currentIndexChanged, this, &TDriveComboBox::DriveChanged);
 }
 

@@ -18,8 +18,9 @@ QString DriveCaption(const TDrive& drive);
 class TDriveComboBox : public QComboBox {
   Q_OBJECT
  public:
-  // Filled with ListDrives(); nothing is selected when there is no drive.
-  explicit TDriveComboBox(QWidget* parent = nullptr);
+  // Filled with the drives of `drives` (an empty source offers none); nothing is selected when
+  // there is no drive.
+  explicit TDriveComboBox(QWidget* parent = nullptr, const TDriveSource& drives = ListDrives);
 
   // Replaces the offered drives (DriveNoRoot ones left out, order kept). The selection stays on
   // the same root when it is still offered, otherwise moves to the first drive. Raises no

@@ -31,7 +31,8 @@ void MakeLink(QLabel* label) {
 
 }  // namespace
 
-TFormAbout::TFormAbout(QWidget* owner) : TDialogForm(owner, QSize(396, 305)) {
+TFormAbout::TFormAbout(TDesktop& desktop, QWidget* owner)
+    : TDialogForm(owner, QSize(396, 305)), Desktop(desktop) {
   setWindowTitle(QStringLiteral("About Ostrel"));
   LabelProgName = NewLabel(this, "LabelProgName", 24, 13, QStringLiteral("LabelProgName"));
   LabelCopyright = NewLabel(this, "LabelCopyright", 48, 13, QStringLiteral("LabelCopyright"));
@@ -64,10 +65,10 @@ TFormAbout::TFormAbout(QWidget* owner) : TDialogForm(owner, QSize(396, 305)) {
   FormCreate();
 }
 
-int TFormAbout::ShowAbout(QWidget* owner) {
-  TFormAbout dialog(owner);
+int TFormAbout::ShowAbout(TDesktop& desktop, QWidget* owner) {
+  TFormAbout dialog(desktop, owner);
   PlaceDialog(owner, &dialog);
-  return RunModal(dialog);
+  return desktop.RunModal(dialog);
 }
 
 void TFormAbout::FormCreate() {
@@ -93,12 +94,12 @@ bool TFormAbout::eventFilter(QObject* watched, QEvent* event) {
   return true;
 }
 
-void TFormAbout::LabelUrlClick() { OpenUrl(ProgramPage); }
-void TFormAbout::Label6Click() { OpenUrl(QuillboxPage); }
-void TFormAbout::Label2Click() { OpenUrl(TallyclockPage); }
-void TFormAbout::Label4Click() { OpenUrl(TwinseekPage); }
-void TFormAbout::Label3Click() { OpenUrl(GlancerPage); }
-void TFormAbout::Label5Click() { OpenUrl(TidynamePage); }
+void TFormAbout::LabelUrlClick() { OpenUrl(Desktop, ProgramPage); }
+void TFormAbout::Label6Click() { OpenUrl(Desktop, QuillboxPage); }
+void TFormAbout::Label2Click() { OpenUrl(Desktop, TallyclockPage); }
+void TFormAbout::Label4Click() { OpenUrl(Desktop, TwinseekPage); }
+void TFormAbout::Label3Click() { OpenUrl(Desktop, GlancerPage); }
+void TFormAbout::Label5Click() { OpenUrl(Desktop, TidynamePage); }
 
 void TFormAbout::ButtonOkClick() { done(ModalOk); }
 

@@ -1,8 +1,9 @@
 // TFormAbout: "About Ostrel", the program's name, copyright, version and home page, a note,
-// and links to the maker's other products. A link opens its page (OpenUrl) and leaves the
+// and links to the maker's other products. A link opens its page on the desktop and leaves the
 // dialog open.
 #pragma once
 #include "dialogs/formutil.h"
+#include "docs/desktop.h"
 
 class QLabel;
 class QPushButton;
@@ -16,11 +17,11 @@ class TFormAbout : public TDialogForm {
   Q_OBJECT
  public:
   // Not placed: the caller places it (PlaceDialog) over `owner`. FormCreate has run when the
-  // constructor returns.
-  explicit TFormAbout(QWidget* owner);
+  // constructor returns. The links open on `desktop`, which must outlive the dialog.
+  TFormAbout(TDesktop& desktop, QWidget* owner);
 
-  // The About command's use: places the dialog over `owner` and runs it modally (RunModal).
-  static int ShowAbout(QWidget* owner);
+  // The About command's use: places the dialog over `owner` and runs it modally on `desktop`.
+  static int ShowAbout(TDesktop& desktop, QWidget* owner);
 
   QLabel* LabelProgName;
   QLabel* LabelCopyright;
@@ -33,6 +34,7 @@ class TFormAbout : public TDialogForm {
   QLabel* Label3;
   QLabel* Label5;
   QPushButton* ButtonOk;  // the default button
+  TDesktop& Desktop;
 
  public slots:
   void FormCreate();  // fills the name, copyright, version and home-page labels

@@ -26,7 +26,8 @@ bool PassesExistingFolderTest(const char* path) {
 
 }  // namespace
 
-TFormBrowse::TFormBrowse(QWidget* owner, char* path) : TDialogForm(owner, QSize(363, 210)) {
+TFormBrowse::TFormBrowse(TDesktop& desktop, QWidget* owner, char* path)
+    : TDialogForm(owner, QSize(363, 210)), Desktop(desktop) {
   setWindowTitle(QStringLiteral("Select Directory"));
   DriveComboBrowse = new TDriveComboBox(this);
   DriveComboBrowse->setObjectName(QStringLiteral("DriveComboBrowse"));
@@ -73,9 +74,9 @@ TFormBrowse::TFormBrowse(QWidget* owner, char* path) : TDialogForm(owner, QSize(
   FormCreate();
 }
 
-int TFormBrowse::Browse(QWidget* owner, char* path) {
-  TFormBrowse dialog(owner, path);
-  return RunModal(dialog);
+int TFormBrowse::Browse(TDesktop& desktop, QWidget* owner, char* path) {
+  TFormBrowse dialog(desktop, owner, path);
+  return desktop.RunModal(dialog);
 }
 
 void TFormBrowse::FormCreate() {
@@ -103,7 +104,7 @@ void TFormBrowse::DirListBrowseChange() {
 
 void TFormBrowse::Button1Click() {
   char name[MkdirNameSize] = "";
-  if (TFormMkdir::Ask(this, name) != ModalOk) return;
+  if (TFormMkdir::Ask(Desktop, this, name) != ModalOk) return;
   std::string path = EditBytes(EditBrowseName).toStdString();
   AddPathSeparator(path);
   path += name;

@@ -2,6 +2,7 @@
 // typing it, and can create a new subfolder.
 #pragma once
 #include "dialogs/formutil.h"
+#include "docs/desktop.h"
 
 class QLabel;
 class QLineEdit;
@@ -21,11 +22,12 @@ class TFormBrowse : public TDialogForm {
   // `path`: the caller's buffer of PathBufferSize bytes, or null. In: the folder to start in
   // (ignored when empty, missing or not enterable: the list then starts in the working folder).
   // Out: the edit's text, written only by Ok and cut to fit. The dialog is placed over `owner`
-  // and FormCreate has run when the constructor returns.
-  TFormBrowse(QWidget* owner, char* path);
+  // and FormCreate has run when the constructor returns. Create Directory runs its dialog on
+  // `desktop`, which must outlive this dialog.
+  TFormBrowse(TDesktop& desktop, QWidget* owner, char* path);
 
-  // Creates the dialog, runs it modally (RunModal) and returns its result; `path` as above.
-  static int Browse(QWidget* owner, char* path);
+  // Creates the dialog, runs it modally on `desktop` and returns its result; `path` as above.
+  static int Browse(TDesktop& desktop, QWidget* owner, char* path);
 
   TDriveComboBox* DriveComboBrowse;
   TDirectoryListBox* DirListBrowse;
@@ -35,6 +37,7 @@ class TFormBrowse : public TDialogForm {
   QPushButton* Button2;  // "Ok", the default button
   QPushButton* Button3;  // "Cancel", the cancel button
 
+  TDesktop& Desktop;
   char* FPath;
   int FReady;  // 0 until FormCreate has finished: the drive box's changes are ignored till then
 

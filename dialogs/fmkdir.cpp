@@ -39,9 +39,9 @@ TFormMkdir::TFormMkdir(QWidget* owner, char* name) : TDialogForm(owner, QSize(32
   PlaceDialog(owner, this);
 }
 
-int TFormMkdir::Ask(QWidget* owner, char* name) {
+int TFormMkdir::Ask(TDesktop& desktop, QWidget* owner, char* name) {
   TFormMkdir dialog(owner, name);
-  return RunModal(dialog);
+  return desktop.RunModal(dialog);
 }
 
 void TFormMkdir::Button1Click() {

@@ -1,6 +1,7 @@
 // TFormMkdir: "Create Directory", asks for the name of a new folder.
 #pragma once
 #include "dialogs/formutil.h"
+#include "docs/desktop.h"
 
 class QLabel;
 class QLineEdit;
@@ -18,8 +19,8 @@ class TFormMkdir : public TDialogForm {
   // is placed over `owner`.
   TFormMkdir(QWidget* owner, char* name);
 
-  // Creates the dialog, runs it modally (RunModal) and returns its result; `name` as above.
-  static int Ask(QWidget* owner, char* name);
+  // Creates the dialog, runs it modally on `desktop` and returns its result; `name` as above.
+  static int Ask(TDesktop& desktop, QWidget* owner, char* name);
 
   QLabel* Label1;
   QLineEdit* EditCreateDir;

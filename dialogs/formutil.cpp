@@ -206,22 +206,6 @@ int SetDesignGeometry(QWidget* control, int left, int top, int width, int height
   return width;
 }
 
-namespace {
-
-TModalHook& ModalHook() {
-  static TModalHook hook;
-  return hook;
-}
-
-}  // namespace
-
-int RunModal(QDialog& dialog) {
-  if (const TModalHook& hook = ModalHook()) return hook(dialog);
-  return dialog.exec();
-}
-
-void SetModalHook(TModalHook hook) { ModalHook() = std::move(hook); }
-
 TDialogForm::TDialogForm(QWidget* owner, const QSize& clientSize)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {

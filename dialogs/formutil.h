@@ -8,7 +8,6 @@
 #include <QSettings>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 class QLineEdit;
@@ -103,13 +102,6 @@ void AddHelpText(QTextEdit* richEdit, const char* title, const char* body);
 // box or single-line label whose caption would be clipped at the design width is widened to its
 // size hint, and a label is made at least one line of its font high. Returns the width given.
 int SetDesignGeometry(QWidget* control, int left, int top, int width, int height);
-
-// Runs `dialog` modally and returns its result. Normally QDialog::exec(); a hook set with
-// SetModalHook runs it instead, so that tests can drive a dialog that another dialog opens
-// without a nested event loop. An empty hook restores exec().
-using TModalHook = std::function<int(QDialog&)>;
-int RunModal(QDialog& dialog);
-void SetModalHook(TModalHook hook);
 
 // Modal result codes of the program's dialogs.
 inline constexpr int ModalOk = 1;

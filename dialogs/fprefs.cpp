@@ -54,11 +54,11 @@ TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(49
   FormCreate();
 }
 
-int TFormPreferences::Ask(QWidget* owner, TScanSettings& settings) {
+int TFormPreferences::Ask(TDesktop& desktop, QWidget* owner, TScanSettings& settings) {
   TFormPreferences dialog(owner);
   PlaceDialog(owner, &dialog);
   dialog.LoadSettings(settings);
-  const int result = RunModal(dialog);
+  const int result = desktop.RunModal(dialog);
   if (result == ModalOk) dialog.SaveSettings(settings);
   return result;
 }

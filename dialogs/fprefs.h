@@ -4,6 +4,7 @@
 // Escape press neither.
 #pragma once
 #include "dialogs/formutil.h"
+#include "docs/desktop.h"
 
 class QCheckBox;
 class QPushButton;
@@ -21,9 +22,9 @@ class TFormPreferences : public TDialogForm {
   explicit TFormPreferences(QWidget* owner);
 
   // The Preferences command's exchange: places the dialog over `owner`, loads `settings`, runs
-  // it modally (RunModal) and on Ok saves into `settings`. Returns the modal result; redrawing
+  // it modally on `desktop` and on Ok saves into `settings`. Returns the modal result; redrawing
   // the chart is the caller's.
-  static int Ask(QWidget* owner, TScanSettings& settings);
+  static int Ask(TDesktop& desktop, QWidget* owner, TScanSettings& settings);
 
   // Each check box checked when its value ("combineother", "apparentsize") is not 0.
   void LoadSettings(const TScanSettings& settings);

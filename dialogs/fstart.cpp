@@ -45,7 +45,8 @@ QPushButton* NewButton(const QString& text, QWidget* parent, const char* name) {
 
 }  // namespace
 
-TFormStart::TFormStart(QWidget* owner) : TDialogForm(owner, QSize(362, 344)) {
+TFormStart::TFormStart(TDesktop& desktop, QWidget* owner)
+    : TDialogForm(owner, QSize(362, 344)), Desktop(desktop) {
   setWindowTitle(QStringLiteral("Select what to scan"));
   Label1 = NewBoldLabel(QStringLiteral("Scan ALL folders on ALL drives on this computer"), this, "Label1");
   Panel1 = NewPanel(this, "Panel1");
@@ -87,11 +88,11 @@ TFormStart::TFormStart(QWidget* owner) : TDialogForm(owner, QSize(362, 344)) {
   connect(ButtonBrowse, &QPushButton::clicked, this, &TFormStart::ButtonBrowseClick);
 }
 
-int TFormStart::Ask(QWidget* owner, TScanSettings& settings, std::string& root) {
-  TFormStart dialog(owner);
+int TFormStart::Ask(TDesktop& desktop, QWidget* owner, TScanSettings& settings, std::string& root) {
+  TFormStart dialog(desktop, owner);
   PlaceDialog(owner, &dialog);
   dialog.FillFromSettings(settings);
-  const int result = RunModal(dialog);
+  const int result = desktop.RunModal(dialog);
   if (result == ModalOk) root = dialog.ReadBack(settings);
   return result;
 }
@@ -128,9 +129,9 @@ void TFormStart::ButtonCancelClick() { done(ModalCancel); }
 void TFormStart::ButtonBrowseClick() {
   char path[PathBufferSize];
   CopyToBuffer(path, sizeof path, EditBytes(EditPath));
-  TFormBrowse browse(this, path);
+  TFormBrowse browse(Desktop, this, path);
   PlaceDialog(this, &browse);
-  if (RunModal(browse) == ModalOk) SetEditBytes(EditPath, QByteArray(path));
+  if (Desktop.RunModal(browse) == ModalOk) SetEditBytes(EditPath, QByteArray(path));
 }
 
 }  // namespace ostrel

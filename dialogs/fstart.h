@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dialogs/formutil.h"
+#include "docs/desktop.h"
 
 class QCheckBox;
 class QFrame;
@@ -19,14 +20,15 @@ struct TScanSettings;
 class TFormStart : public TDialogForm {
   Q_OBJECT
  public:
-  // Not placed: the caller places it (PlaceDialog) over `owner`.
-  explicit TFormStart(QWidget* owner);
+  // Not placed: the caller places it (PlaceDialog) over `owner`. Browse runs its dialog on
+  // `desktop`, which must outlive the wizard.
+  TFormStart(TDesktop& desktop, QWidget* owner);
 
   // The new-scan flow's whole exchange: places the wizard over `owner`, fills it from
-  // `settings`, runs it modally (RunModal). On Ok the boxes and the path go back into
+  // `settings`, runs it modally on `desktop`. On Ok the boxes and the path go back into
   // `settings` and `root` becomes the path, or empty for all drives; otherwise neither is
   // touched. Returns the modal result.
-  static int Ask(QWidget* owner, TScanSettings& settings, std::string& root);
+  static int Ask(TDesktop& desktop, QWidget* owner, TScanSettings& settings, std::string& root);
 
   // The boxes from "includefloppy", "includecd", "includenet" (checked when not 0) and the
   // path from "lastfilename".
@@ -49,6 +51,7 @@ class TFormStart : public TDialogForm {
   QPushButton* ButtonSpecific;
   QPushButton* ButtonCancel;  // the cancel button (Escape)
 
+  TDesktop& Desktop;
   int Specific = 0;  // 1: the lower panel's "Scan Now!" was pressed; meaningful after Ok only
 
  public slots:

@@ -1,35 +1,10 @@
 #include "docs/viewdoc.h"
 
-#include <QDesktopServices>
-#include <QMessageBox>
-
 #include <filesystem>
-#include <utility>
 
 #include "platform/files.h"
 
 namespace ostrel {
-
-namespace {
-
-TShellOpenHook& ShellOpenHook() {
-  static TShellOpenHook hook;
-  return hook;
-}
-
-TMessageBoxHook& MessageBoxHook() {
-  static TMessageBoxHook hook;
-  return hook;
-}
-
-void ShellOpen(const QUrl& url) {
-  if (const TShellOpenHook& hook = ShellOpenHook())
-    hook(url);
-  else
-    QDesktopServices::openUrl(url);
-}
-
-}  // namespace
 
 std::string& JoinPath(const char* directory, const char* file, std::string& out, TPathStyle style) {
   out = directory ? directory : "";
@@ -63,60 +38,45 @@ QUrl LocalFileUrl(std::string_view path) {
   return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
-int OpenIfExists(const char* path) {
+int OpenIfExists(TDesktop& desktop, const char* path) {
   if (!FileExists(path)) return 0;
-  ShellOpen(LocalFileUrl(path));
+  desktop.Open(LocalFileUrl(path));
   return 1;
 }
 
-int ViewDocument(const char* name, const char* directory, int quiet) {
-  return ViewDocument(name, directory, quiet, ProgramFilePath());
-}
-
-int ViewDocument(const char* name, const char* directory, int quiet, const std::string& programFile) {
+int ViewDocument(TDesktop& desktop, const char* name, const char* directory, int quiet,
+                 const std::string& programFile) {
   const std::string base = name ? name : "";
   const std::string html = base + ".html";
   const std::string htm = base + ".htm";
   std::string candidate;
 
-  if (OpenIfExists(JoinPath(directory, html.c_str(), candidate).c_str())) return 1;
-  if (OpenIfExists(JoinPath(directory, htm.c_str(), candidate).c_str())) return 1;
-  if (OpenIfExists(html.c_str())) return 1;
-  if (OpenIfExists(htm.c_str())) return 1;
+  if (OpenIfExists(desktop, JoinPath(directory, html.c_str(), candidate).c_str())) return 1;
+  if (OpenIfExists(desktop, JoinPath(directory, htm.c_str(), candidate).c_str())) return 1;
+  if (OpenIfExists(desktop, html.c_str())) return 1;
+  if (OpenIfExists(desktop, htm.c_str())) return 1;
 
   const std::string programFolder = ProgramFolder(programFile);
   if (!programFolder.empty()) {
     for (const std::string& folder : {programFolder, ResolveRelative(programFolder, InstalledDocFolder)}) {
-      if (OpenIfExists(JoinPath(folder.c_str(), html.c_str(), candidate).c_str())) return 1;
-      if (OpenIfExists(JoinPath(folder.c_str(), htm.c_str(), candidate).c_str())) return 1;
+      if (OpenIfExists(desktop, JoinPath(folder.c_str(), html.c_str(), candidate).c_str())) return 1;
+      if (OpenIfExists(desktop, JoinPath(folder.c_str(), htm.c_str(), candidate).c_str())) return 1;
     }
   }
 
-  if (quiet == 0) ShowOkMessage("Unable to find documentation", "error");
+  if (quiet == 0)
+    desktop.ShowMessage(nullptr, QStringLiteral("Unable to find documentation"), QStringLiteral("error"));
   return 0;
 }
 
-void ExploreFolder(const char* path) {
+void ExploreFolder(TDesktop& desktop, const char* path) {
   if (!path || !*path) return;
-  ShellOpen(LocalFileUrl(path));
+  desktop.Open(LocalFileUrl(path));
 }
 
-void SetShellOpenHook(TShellOpenHook hook) { ShellOpenHook() = std::move(hook); }
-
-void OpenUrl(const char* url) {
+void OpenUrl(TDesktop& desktop, const char* url) {
   if (!url || !*url) return;
-  ShellOpen(QUrl(QString::fromUtf8(url)));
+  desktop.Open(QUrl(QString::fromUtf8(url)));
 }
-
-void ShowOkMessage(const char* text, const char* caption) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption ? caption : ""),
-                  QString::fromUtf8(text ? text : ""), QMessageBox::Ok);
-  if (const TMessageBoxHook& hook = MessageBoxHook())
-    hook(box);
-  else
-    box.exec();
-}
-
-void SetMessageBoxHook(TMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
 
 }  // namespace ostrel

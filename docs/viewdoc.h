@@ -1,16 +1,13 @@
-// Handing documents, folders and web pages to the desktop, which opens them for the user, and
-// finding the program's manual to open. Also the program's plain OK message box, which the
-// launcher and the main window's commands show.
+// Handing documents, folders and web pages to the desktop (docs/desktop.h), which opens them
+// for the user, and finding the program's manual to open.
 #pragma once
 #include <QUrl>
 
-#include <functional>
 #include <string>
 #include <string_view>
 
+#include "docs/desktop.h"
 #include "scan/paths.h"
-
-class QMessageBox;
 
 namespace ostrel {
 
@@ -25,7 +22,8 @@ inline constexpr const char* InstalledDocFolder = "../share/doc/ostrel";
 // ---- The manual -------------------------------------------------------------------------------
 
 // Looks for the document `name` (base name without extension; null counts as "") and opens the
-// first file found with the desktop. The candidates, in order:
+// first file found with `desktop`. `programFile` is the running program file's path
+// (ProgramFilePath(); "" skips candidates 5 to 8). The candidates, in order:
 //   1, 2  `directory` joined with "<name>.html", then "<name>.htm"
 //   3, 4  "<name>.html", "<name>.htm" in the folder that is current at the time of the call
 //   5, 6  the same two in the folder of the running program file (ProgramFilePath)
@@ -34,15 +32,15 @@ inline constexpr const char* InstalledDocFolder = "../share/doc/ostrel";
 // A candidate counts only when it is a regular file (a folder of that name is skipped).
 // Returns 1 when a file was handed to the desktop (whether the desktop could open it is not
 // examined), 0 when none was found; then, unless `quiet` is not 0, the "Unable to find
-// documentation" box (caption "error") is shown first. A null `directory` counts as "".
-int ViewDocument(const char* name, const char* directory, int quiet);
-// The same with the program file's path given, for tests ("" skips candidates 5 to 8).
-int ViewDocument(const char* name, const char* directory, int quiet, const std::string& programFile);
+// documentation" box (caption "error", owned by no window) is shown first. A null `directory`
+// counts as "".
+int ViewDocument(TDesktop& desktop, const char* name, const char* directory, int quiet,
+                 const std::string& programFile);
 
-// Hands `path` (bytes, relative to the current folder unless absolute) to the desktop and
+// Hands `path` (bytes, relative to the current folder unless absolute) to `desktop` and
 // returns 1 when a regular file exists there; returns 0 and does nothing otherwise (also for a
 // folder, or a null path).
-int OpenIfExists(const char* path);
+int OpenIfExists(TDesktop& desktop, const char* path);
 
 // Writes `directory`, a separator unless it already ends in one (with drive letters also after
 // a bare drive "D:"), and `file` into `out`; returns `out`. An empty `directory` gives `file`
@@ -65,29 +63,12 @@ std::string ResolveRelative(std::string folder, std::string_view relative);
 // A relative path is taken from the current folder.
 QUrl LocalFileUrl(std::string_view path);
 
-// Asks the desktop to show the folder `path` (bytes) in its file manager. Whether it did is not
-// reported. A null or empty path does nothing.
-void ExploreFolder(const char* path);
+// Asks `desktop` to show the folder `path` (bytes) in its file manager, by its LocalFileUrl.
+// Whether it did is not reported. A null or empty path does nothing.
+void ExploreFolder(TDesktop& desktop, const char* path);
 
-// Asks the desktop to open the web page `url` (UTF-8) in the user's browser. Whether it opened
+// Asks `desktop` to open the web page `url` (UTF-8) in the user's browser. Whether it opened
 // is not reported. A null or empty url does nothing.
-void OpenUrl(const char* url);
-
-// Where every "open" of this unit ends up. By default the desktop (QDesktopServices::openUrl);
-// a hook set here receives the URL instead, so that tests record what would be opened and no
-// browser starts. An empty hook restores the desktop.
-using TShellOpenHook = std::function<void(const QUrl&)>;
-void SetShellOpenHook(TShellOpenHook hook);
-
-// ---- Message box ------------------------------------------------------------------------------
-
-// Shows `text` (UTF-8) in a modal message box captioned `caption`, owned by no window, with a
-// single OK button and no icon; returns when the user has closed it.
-void ShowOkMessage(const char* text, const char* caption);
-
-// A hook set here receives the fully built box instead of its modal run, so that tests see what
-// would be shown without a nested event loop. An empty hook restores the modal run.
-using TMessageBoxHook = std::function<void(QMessageBox&)>;
-void SetMessageBoxHook(TMessageBoxHook hook);
+void OpenUrl(TDesktop& desktop, const char* url);
 
 }  // namespace ostrel

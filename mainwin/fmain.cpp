@@ -26,8 +26,8 @@ bool HasAutoMinimizeSwitch(const std::vector<std::string>& args) {
   return false;
 }
 
-TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
-    : QMainWindow(owner), Args(std::move(args)) {
+TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
+    : QMainWindow(owner), Args(std::move(args)), Desktop(desktop) {
   setWindowTitle(QString::fromLatin1(MainWindowCaption));
   CreateMenu();
   CreateControls();
@@ -60,8 +60,8 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
   ClickDepth = 0;
   ScanSettings.SetDefaults();
 
-  Receiver = std::make_unique<TFormReceiver>(this);
-  WindowHandle = RegisterWindow(Receiver.get());
+  Receiver = std::make_shared<TFormReceiver>(this);
+  WindowHandle = RegisterWindow(Receiver);
 
   TimerLoad->start();
   TimerUpdate->start();
@@ -70,9 +70,9 @@ TForm1::TForm1(std::vector<std::string> args, QWidget* owner)
 
 TForm1::~TForm1() {
   UnregisterWindow(WindowHandle);
+  // A sender that looked the receiver up just before the handle went still holds it, and
+  // gets 0 from it from now on.
   Receiver->Detach();
-  // A sender may have looked the receiver up just before the handle went, and call it later.
-  TFormReceiver::Retire(std::move(Receiver));
   for (const auto& scan : Scans) {
     scan->NotifyWindow.store(NoWindow);
     scan->NotifyMessage.store(0);

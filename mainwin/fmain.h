@@ -44,6 +44,7 @@ namespace ostrel {
 
 class TAnchorLayout;
 class TChartView;
+class TDesktop;
 class TFormReceiver;
 class THtmlLabel;
 class TRadioGroup;
@@ -61,18 +62,6 @@ inline constexpr const char* MainWindowCaption = "Ostrel Free Disk Space Finder"
 inline constexpr int DesignClientWidth = 674;
 inline constexpr int DesignClientHeight = 419;
 inline constexpr int StatusBarHeight = 19;
-
-// The answers of AskYesNo, as the desktop system numbers them.
-inline constexpr int IdYes = 6;
-inline constexpr int IdNo = 7;
-
-// Asks `text` in a modal Yes/No box captioned `caption` over `owner` (may be null) and returns
-// IdYes or IdNo; closing the box counts as No. The box runs through RunModal (formutil.h), so a
-// test's modal hook answers it by clicking one of its buttons.
-int AskYesNo(QWidget* owner, const char* text, const char* caption);
-// Shows `text` in a modal box with a single OK button and no icon, captioned `caption`, over
-// `owner` (may be null); runs through RunModal as AskYesNo does.
-void ShowOkBox(QWidget* owner, const char* text, const char* caption);
 
 // The measure the window shows sizes in: apparent sizes when ScanSettings.apparentsize is set,
 // otherwise disk usage.
@@ -110,10 +99,11 @@ class TForm1 : public QMainWindow {
 
  public:
   // `args` is the command line: args[0] the program, from args[1] on what the user gave
-  // (argument 1, when present, is the path to scan). Builds the window at its design size,
-  // sets the members and ScanSettings to their defaults, then runs FormCreate. The window is
-  // not shown. TimerLoad and TimerUpdate run from here on.
-  explicit TForm1(std::vector<std::string> args, QWidget* owner = nullptr);
+  // (argument 1, when present, is the path to scan). Every dialog, box, page, folder and
+  // clipboard text of the window goes through `desktop`, which must outlive the window. Builds
+  // the window at its design size, sets the members and ScanSettings to their defaults, then
+  // runs FormCreate. The window is not shown. TimerLoad and TimerUpdate run from here on.
+  TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner = nullptr);
   // Stops messages to the handle; one that is waiting for the GUI thread is released unhandled.
   // Then asks every scan this window started to stop, silently, and frees them with their
   // trees, each after its walk has stopped at its next folder. The program itself never gets
@@ -145,7 +135,7 @@ class TForm1 : public QMainWindow {
   // Where scans started from now on take the computer's drives from: an all-drives scan walks
   // them, a one-path scan decides by them which mounted file systems it enters. A test points
   // it at a list of its own.
-  std::vector<TDrive> (*ScanDriveSource)() = &ListDrives;
+  TDriveSource ScanDriveSource = ListDrives;
   // The most bytes the tree of a scan started from now on may take (TThreadLoader::MemoryLimit);
   // 0 for no limit but the system's.
   size_t ScanMemoryLimit = 0;
@@ -291,7 +281,8 @@ class TForm1 : public QMainWindow {
   void SetUpTree();
   void SelectItem(QTreeWidgetItem* item);
   std::vector<std::string> Args;
-  std::unique_ptr<TFormReceiver> Receiver;
+  TDesktop& Desktop;
+  std::shared_ptr<TFormReceiver> Receiver;  // shared with the handle's registry entry
   THandle WindowHandle = NoWindow;
   // Every scan this window started, the attached one included; trees stay for the items.
   std::vector<std::unique_ptr<TThreadLoader>> Scans;

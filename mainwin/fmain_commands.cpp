@@ -1,13 +1,13 @@
-#include <QClipboard>
 #include <QFile>
-#include <QGuiApplication>
 
 #include "dialogs/fabout.h"
 #include "dialogs/formutil.h"
 #include "dialogs/fprefs.h"
+#include "docs/desktop.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
 #include "mainwin/fmain.h"
+#include "platform/files.h"
 #include "scan/scansettings.h"
 
 namespace ostrel {
@@ -21,42 +21,41 @@ constexpr const char* NoFolderMessage =
 // The document name of the user's manual.
 constexpr const char* ManualName = "ostrel";
 
-// False, after telling the user, when the selection names no folder. The box runs through
-// RunModal like the window's other boxes, so one modal hook answers all of them in tests.
-bool CheckFolderSelected(const std::string& currentDir) {
+// False, after telling the user in a box owned by no window, when the selection names no folder.
+bool CheckFolderSelected(TDesktop& desktop, const std::string& currentDir) {
   if (!currentDir.empty()) return true;
-  ShowOkBox(nullptr, NoFolderMessage, "Error");
+  desktop.ShowMessage(nullptr, QString::fromLatin1(NoFolderMessage), QStringLiteral("Error"));
   return false;
 }
 
 }  // namespace
 
-void TForm1::ButtonHelpClick() { ViewDocument(ManualName, StartDir.c_str(), 0); }
+void TForm1::ButtonHelpClick() { ViewDocument(Desktop, ManualName, StartDir.c_str(), 0, ProgramFilePath()); }
 
-void TForm1::UsersManual1Click() { ViewDocument(ManualName, StartDir.c_str(), 0); }
+void TForm1::UsersManual1Click() { ViewDocument(Desktop, ManualName, StartDir.c_str(), 0, ProgramFilePath()); }
 
 void TForm1::ButtonExploreClick() {
-  if (!CheckFolderSelected(CurrentDir)) return;
-  ExploreFolder(CurrentDir.c_str());
+  if (!CheckFolderSelected(Desktop, CurrentDir)) return;
+  ExploreFolder(Desktop, CurrentDir.c_str());
 }
 
 void TForm1::ButtonCopyClick() {
-  if (!CheckFolderSelected(CurrentDir)) return;
+  if (!CheckFolderSelected(Desktop, CurrentDir)) return;
   // The clipboard holds text: a name that is not valid UTF-8 shows its undecodable bytes as U+FFFD.
-  QGuiApplication::clipboard()->setText(QFile::decodeName(QByteArray::fromStdString(CurrentDir)));
+  Desktop.SetClipboardText(QFile::decodeName(QByteArray::fromStdString(CurrentDir)));
 }
 
 void TForm1::Preferences1Click() {
   // Ok redraws even when nothing changed; the setting is stored when the window closes.
-  if (TFormPreferences::Ask(this, ScanSettings) == ModalOk) TreeViewDirectoriesClick();
+  if (TFormPreferences::Ask(Desktop, this, ScanSettings) == ModalOk) TreeViewDirectoriesClick();
 }
 
-void TForm1::About1Click() { TFormAbout::ShowAbout(this); }
+void TForm1::About1Click() { TFormAbout::ShowAbout(Desktop, this); }
 
-void TForm1::HtmlLabel2Click() { OpenUrl(MakerHomePage); }
+void TForm1::HtmlLabel2Click() { OpenUrl(Desktop, MakerHomePage); }
 
-void TForm1::VisitPelworthformoreShareware1Click() { OpenUrl(MakerHomePage); }
+void TForm1::VisitPelworthformoreShareware1Click() { OpenUrl(Desktop, MakerHomePage); }
 
-void TForm1::Checkwebforupdatedversion1Click() { OpenUrl(ProgramPage); }
+void TForm1::Checkwebforupdatedversion1Click() { OpenUrl(Desktop, ProgramPage); }
 
 }  // namespace ostrel

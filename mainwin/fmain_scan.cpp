@@ -1,7 +1,6 @@
 #include <QAbstractScrollArea>
 #include "mainwin/chartview.h"
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -14,6 +13,7 @@
 
 #include "dialogs/formutil.h"
 #include "dialogs/fstart.h"
+#include "docs/desktop.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
 #include "platform/drives.h"
@@ -47,19 +47,6 @@ void SetAreaCursor(QAbstractScrollArea* area, bool busy) {
 }
 
 }  // namespace
-
-int AskYesNo(QWidget* owner, const char* text, const char* caption) {
-  QMessageBox box(QMessageBox::Question, QString::fromLatin1(caption), QString::fromLatin1(text),
-                  QMessageBox::Yes | QMessageBox::No, owner);
-  RunModal(box);
-  return box.standardButton(box.clickedButton()) == QMessageBox::Yes ? IdYes : IdNo;
-}
-
-void ShowOkBox(QWidget* owner, const char* text, const char* caption) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok,
-                  owner);
-  RunModal(box);
-}
 
 bool ScanThreadsRunning() {
   TLiveScans& live = LiveScans();
@@ -97,7 +84,7 @@ void TForm1::RunNewScan() {
 }
 
 int TForm1::AskWhatToScan(QWidget* owner, std::string& path) {
-  return TFormStart::Ask(owner, ScanSettings, path) == ModalOk ? 1 : 0;
+  return TFormStart::Ask(Desktop, owner, ScanSettings, path) == ModalOk ? 1 : 0;
 }
 
 void TForm1::StartScan(const std::string& path) {
@@ -159,7 +146,8 @@ void TForm1::TimerUpdateTimer() {
 }
 
 void TForm1::ButtonStopClick() {
-  if (AskYesNo(this, "Are you sure you wish to abort ?", "Abort Scan ?") == IdYes) StopScan(0);
+  if (Desktop.AskYesNo(this, QStringLiteral("Are you sure you wish to abort ?"), QStringLiteral("Abort Scan ?")))
+    StopScan(0);
 }
 
 void TForm1::NewScanClick() { RunNewScan(); }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "docs/desktop.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
 #include "mainwin/textcase.h"
@@ -143,7 +144,7 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
       char text[96];
       std::snprintf(text, sizeof text, "Out of memory: the scan stopped after %d %s.", folders,
                     folders == 1 ? "folder" : "folders");
-      ShowOkBox(this, text, "Error");
+      Desktop.ShowMessage(this, QString::fromLatin1(text), QStringLiteral("Error"));
     }
     const TFolderMarks marks = MarksOf(*scan);
     auto* computer = new TFolderItem(QString::fromLatin1(MyComputerText), nullptr);

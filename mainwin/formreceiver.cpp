@@ -6,24 +6,12 @@
 #include <QThread>
 #include <future>
 #include <memory>
-#include <thread>
-#include <vector>
 
 #include "mainwin/fmain.h"
 
 namespace ostrel {
 
-TFormReceiver::~TFormReceiver() {
-  while (InFlight.load() > 0) std::this_thread::yield();
-}
-
 std::intptr_t TFormReceiver::HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  struct TCount {
-    std::atomic<int>& N;
-    explicit TCount(std::atomic<int>& n) : N(n) { ++N; }
-    ~TCount() { --N; }
-  } count(InFlight);
-
   std::unique_lock<std::mutex> lock(Lock);
   TForm1* form = Form;
   if (!form) return 0;
@@ -49,16 +37,6 @@ std::intptr_t TFormReceiver::HandleMessage(uint32_t msg, std::uintptr_t wParam, 
   } catch (const std::future_error&) {
     return 0;
   }
-}
-
-void TFormReceiver::Retire(std::unique_ptr<TFormReceiver> receiver) {
-  if (!receiver) return;
-  receiver->Detach();
-  // Never freed, not even at exit, when a scan thread may still be sending.
-  static auto* retired = new std::vector<std::unique_ptr<TFormReceiver>>;
-  static std::mutex lock;
-  std::lock_guard<std::mutex> guard(lock);
-  retired->push_back(std::move(receiver));
 }
 
 void TFormReceiver::Detach() {

@@ -1,6 +1,7 @@
 // Drives. On Linux a drive is a mount point from the mount table; its type uses the codes of
 // the desktop system's drive-type call, so the scan's inclusion rules read the same everywhere.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,9 @@ std::vector<TDrive> DrivesFromMounts(const std::vector<TMountEntry>& mounts,
 
 // The drives of this computer, from /proc/self/mounts; empty when it cannot be read.
 std::vector<TDrive> ListDrives();
+
+// Where a user of drives takes them from: ListDrives, or a list of the caller's own.
+using TDriveSource = std::function<std::vector<TDrive>()>;
 
 // Drive type of the mount that holds `path`: DriveNoRoot when `path` names no existing folder.
 // Links in `path` are resolved first; DriveUnknown when the mount table cannot be read.

@@ -2,13 +2,14 @@
 
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 namespace ostrel {
 namespace {
 
 struct TRegistry {
   std::mutex Lock;
-  std::unordered_map<THandle, TMessageReceiver*> Receivers;
+  std::unordered_map<THandle, std::shared_ptr<TMessageReceiver>> Receivers;
   THandle Next = 1;
 };
 
@@ -20,11 +21,11 @@ TRegistry& Registry() {
 
 }  // namespace
 
-THandle RegisterWindow(TMessageReceiver* receiver) {
+THandle RegisterWindow(std::shared_ptr<TMessageReceiver> receiver) {
   TRegistry& reg = Registry();
   std::lock_guard<std::mutex> guard(reg.Lock);
   THandle handle = reg.Next++;
-  if (receiver) reg.Receivers.emplace(handle, receiver);
+  if (receiver) reg.Receivers.emplace(handle, std::move(receiver));
   return handle;
 }
 
@@ -36,7 +37,7 @@ void UnregisterWindow(THandle window) {
 
 std::intptr_t SendMessageSync(THandle window, uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (window == NoWindow) return 0;
-  TMessageReceiver* receiver = nullptr;
+  std::shared_ptr<TMessageReceiver> receiver;
   {
     TRegistry& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.Lock);
@@ -44,7 +45,7 @@ std::intptr_t SendMessageSync(THandle window, uint32_t msg, std::uintptr_t wPara
     if (it != reg.Receivers.end()) receiver = it->second;
   }
   // Called without the lock: the receiver may block on another thread that registers,
-  // unregisters or sends in the meantime.
+  // unregisters or sends in the meantime. The copy keeps it alive until the call returns.
   return receiver ? receiver->HandleMessage(msg, wParam, lParam) : 0;
 }
 

@@ -70,8 +70,9 @@ class TThreadLoader : public TThread {
   std::string Path = "C:\\";
   std::atomic<THandle> NotifyWindow{NoWindow};
   std::atomic<uint32_t> NotifyMessage{0};
-  // Where the drives come from; a test points it at a list of its own.
-  std::vector<TDrive> (*DriveSource)() = &ListDrives;
+  // Where the drives come from; read once, on the loader's thread, as the walk starts. Empty
+  // counts as no drives.
+  TDriveSource DriveSource = ListDrives;
   // Where folders are read from: the file system, or a test's own listing.
   std::shared_ptr<TListing> Listing = SystemListing();
   // The most bytes the tree may take; 0 for no limit but the system's. Past it the walk ends

@@ -27,11 +27,12 @@ class TestDriveCombo : public QObject {
   }
 
   void offersRealDrivesAndReportsOnlyChanges() {
-    TDriveComboBox box;
-    box.SetDrives({{"/", DriveFixed, false},
-                   {"/proc", DriveNoRoot, false},
-                   {"/home", DriveFixed, false},
-                   {"/media/fd0", DriveRemovable, true}});
+    TDriveComboBox box(nullptr, [] {
+      return std::vector<TDrive>{{"/", DriveFixed, false},
+                                 {"/proc", DriveNoRoot, false},
+                                 {"/home", DriveFixed, false},
+                                 {"/media/fd0", DriveRemovable, true}};
+    });
     QCOMPARE(box.Roots(), (std::vector<std::string>{"/", "/home", "/media/fd0"}));
     QCOMPARE(box.itemText(2), QString("/media/fd0  (floppy)"));
 

@@ -4,15 +4,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "docs/viewdoc.h"
 #include "platform/files.h"
+#include "tests/support/fakedesktop.h"
 
 using namespace ostrel;
 
@@ -49,32 +50,24 @@ class TestViewDoc : public QObject {
   void fileUrlsKeepEveryByte();
 
  private:
-  QStringList Opened;  // local paths or URLs handed to the desktop
-  QList<QUrl> Urls;
-  QStringList Boxes;   // "caption|text" of every message box shown
+  // Local paths or URLs handed to the desktop.
+  QStringList Opened() const {
+    QStringList opened;
+    for (const QUrl& url : Desktop->Opened) opened << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+    return opened;
+  }
+  QStringList Boxes() const { return Desktop->BoxTexts(); }
+
+  std::unique_ptr<test::TFakeDesktop> Desktop;
   QString OldCurrent;
 };
 
 void TestViewDoc::init() {
-  Opened.clear();
-  Urls.clear();
-  Boxes.clear();
-  SetShellOpenHook([this](const QUrl& url) {
-    Urls << url;
-    Opened << (url.isLocalFile() ? url.toLocalFile() : url.toString());
-  });
-  SetMessageBoxHook([this](QMessageBox& box) {
-    QCOMPARE(box.icon(), QMessageBox::NoIcon);
-    QCOMPARE(box.standardButtons(), QMessageBox::Ok);
-    QVERIFY(!box.parentWidget());
-    Boxes << box.windowTitle() + QLatin1Char('|') + box.text();
-  });
+  Desktop = std::make_unique<test::TFakeDesktop>();
   OldCurrent = QDir::currentPath();
 }
 
 void TestViewDoc::cleanup() {
-  SetShellOpenHook({});
-  SetMessageBoxHook({});
   QDir::setCurrent(OldCurrent);
 }
 
@@ -155,9 +148,9 @@ void TestViewDoc::searchOrder() {
 
   const QByteArray start = Bytes(dir.filePath("start"));
   const std::string program = Bytes(dir.filePath("prefix/bin/ostrel")).toStdString();
-  QCOMPARE(ViewDocument("ostrel", start.constData(), 0, program), 1);
-  QCOMPARE(Opened, QStringList{dir.filePath(opened)});
-  QVERIFY(Boxes.isEmpty());
+  QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 1);
+  QCOMPARE(Opened(), QStringList{dir.filePath(opened)});
+  QVERIFY(Boxes().isEmpty());
 }
 
 void TestViewDoc::nothingFoundShowsTheMessageUnlessQuiet() {
@@ -169,25 +162,27 @@ void TestViewDoc::nothingFoundShowsTheMessageUnlessQuiet() {
   const QByteArray start = Bytes(dir.filePath("start"));
   const std::string program = Bytes(dir.filePath("bin/ostrel")).toStdString();
 
-  QCOMPARE(ViewDocument("ostrel", start.constData(), 1, program), 0);
-  QVERIFY(Boxes.isEmpty());
-  QCOMPARE(ViewDocument("ostrel", start.constData(), 0, program), 0);
-  QCOMPARE(ViewDocument("ostrel", nullptr, 0, ""), 0);
-  QCOMPARE(Boxes, QStringList(2, "error|Unable to find documentation"));
-  QVERIFY(Opened.isEmpty());
+  QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 1, program), 0);
+  QVERIFY(Boxes().isEmpty());
+  QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 0);
+  QCOMPARE(ViewDocument(*Desktop, "ostrel", nullptr, 0, ""), 0);
+  QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
+  for (const auto& box : Desktop->Boxes) QVERIFY(!box.Owner && !box.Question);
+  QVERIFY(Opened().isEmpty());
 }
 
-// The three-argument form takes the program folder from the running executable itself.
+// ProgramFilePath names the running executable, whose folder is searched.
 void TestViewDoc::findsTheManualBesideTheRunningProgram() {
   const QString name = QStringLiteral("viewdoc-probe-%1").arg(QCoreApplication::applicationPid());
   const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name + ".htm";
   QVERIFY(WriteFile(beside));
   QTemporaryDir elsewhere;
   QVERIFY(QDir::setCurrent(elsewhere.path()));
-  const int found = ViewDocument(name.toUtf8().constData(), Bytes(elsewhere.path()).constData(), 0);
+  const int found =
+      ViewDocument(*Desktop, name.toUtf8().constData(), Bytes(elsewhere.path()).constData(), 0, ProgramFilePath());
   QFile::remove(beside);
   QCOMPARE(found, 1);
-  QCOMPARE(Opened, QStringList{beside});
+  QCOMPARE(Opened(), QStringList{beside});
 }
 
 void TestViewDoc::fileUrlsKeepEveryByte() {
@@ -198,22 +193,22 @@ void TestViewDoc::fileUrlsKeepEveryByte() {
   FILE* f = std::fopen(odd.constData(), "w");
   QVERIFY(f);
   std::fclose(f);
-  QCOMPARE(OpenIfExists(odd.constData()), 1);
-  QCOMPARE(Urls.size(), 1);
-  QCOMPARE(Urls[0].scheme(), QString("file"));
-  QCOMPARE(PathBytes(Urls[0]), odd);
-  QVERIFY(Urls[0].toEncoded().endsWith("/a%20b%23%3F%25%3B%FF%FE%C3%A9.html"));
+  QCOMPARE(OpenIfExists(*Desktop, odd.constData()), 1);
+  QCOMPARE(Desktop->Opened.size(), 1);
+  QCOMPARE(Desktop->Opened[0].scheme(), QString("file"));
+  QCOMPARE(PathBytes(Desktop->Opened[0]), odd);
+  QVERIFY(Desktop->Opened[0].toEncoded().endsWith("/a%20b%23%3F%25%3B%FF%FE%C3%A9.html"));
 
   // Valid names give the desktop's own file URL, and a relative path starts at the current folder.
   QVERIFY(QDir::setCurrent(root.path()));
-  QCOMPARE(OpenIfExists("plain.html"), 1);
-  QCOMPARE(Urls[1], QUrl::fromLocalFile(root.path() + "/plain.html"));
+  QCOMPARE(OpenIfExists(*Desktop, "plain.html"), 1);
+  QCOMPARE(Desktop->Opened[1], QUrl::fromLocalFile(root.path() + "/plain.html"));
   QCOMPARE(LocalFileUrl("/home/ann/caf\xc3\xa9 menu"), QUrl::fromLocalFile(QString::fromUtf8("/home/ann/café menu")));
 
-  ExploreFolder(odd.left(odd.size() - 5).constData());
-  QCOMPARE(PathBytes(Urls.value(2)), odd.left(odd.size() - 5));
-  QCOMPARE(OpenIfExists(Bytes(root.path()).constData()), 0);  // a folder is no document
-  QCOMPARE(Urls.size(), 3);
+  ExploreFolder(*Desktop, odd.left(odd.size() - 5).constData());
+  QCOMPARE(PathBytes(Desktop->Opened.value(2)), odd.left(odd.size() - 5));
+  QCOMPARE(OpenIfExists(*Desktop, Bytes(root.path()).constData()), 0);  // a folder is no document
+  QCOMPARE(Desktop->Opened.size(), 3);
   std::remove(odd.constData());  // QTemporaryDir would look for it under its decoded name
 }
 

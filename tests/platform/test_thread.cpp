@@ -152,8 +152,8 @@ class TBlockingReceiver : public TMessageReceiver {
 
 TEST(SendMessageSync, ReturnsOnlyAfterTheGuiThreadHandledIt) {
   TGuiThread gui;
-  TBlockingReceiver receiver(gui);
-  THandle window = RegisterWindow(&receiver);
+  auto receiver = std::make_shared<TBlockingReceiver>(gui);
+  THandle window = RegisterWindow(receiver);
   ASSERT_GT(window, 0);
   std::intptr_t result = 0;
   bool handledWhenReturned = false;
@@ -161,15 +161,15 @@ TEST(SendMessageSync, ReturnsOnlyAfterTheGuiThreadHandledIt) {
   TRunner sender([&] {
     senderId = std::this_thread::get_id();
     result = SendMessageSync(window, WmUser + 101, 3, 4);
-    handledWhenReturned = receiver.Handled;
+    handledWhenReturned = receiver->Handled;
   });
   sender.Resume();
   sender.WaitFor();
   UnregisterWindow(window);
   EXPECT_TRUE(handledWhenReturned);
   EXPECT_EQ(result, 1125 + 12);
-  EXPECT_EQ(receiver.CalledOn, senderId);
-  EXPECT_EQ(receiver.HandledOn, gui.Id());
+  EXPECT_EQ(receiver->CalledOn, senderId);
+  EXPECT_EQ(receiver->HandledOn, gui.Id());
 }
 
 class TCounting : public TMessageReceiver {
@@ -182,16 +182,48 @@ class TCounting : public TMessageReceiver {
 };
 
 TEST(SendMessageSync, NobodyMeansZeroAndNoCall) {
-  TCounting receiver;
-  THandle first = RegisterWindow(&receiver);
+  auto receiver = std::make_shared<TCounting>();
+  THandle first = RegisterWindow(receiver);
   EXPECT_EQ(SendMessageSync(first, WmUser, 41, 0), 42);
   UnregisterWindow(first);
-  THandle second = RegisterWindow(&receiver);
+  THandle second = RegisterWindow(receiver);
   EXPECT_NE(second, first) << "handles are never reused";
   EXPECT_NE(second, NoWindow);
   UnregisterWindow(second);
   for (THandle h : {first, second, NoWindow, THandle{0}, second + 1000}) EXPECT_EQ(SendMessageSync(h, WmUser, 1, 1), 0);
-  EXPECT_EQ(receiver.Calls.load(), 1);
+  EXPECT_EQ(receiver->Calls.load(), 1);
+}
+
+// A receiver that holds its caller until the test lets it go.
+class TGated : public TMessageReceiver {
+ public:
+  std::intptr_t HandleMessage(uint32_t, std::uintptr_t, std::intptr_t) override {
+    Entered.set_value();
+    Release.get_future().wait();
+    return 7;
+  }
+  std::promise<void> Entered, Release;
+};
+
+// A send that found the receiver before its handle went keeps it alive to the end of the call,
+// though the registry and the owner have both let go; the last user frees it.
+TEST(SendMessageSync, ASendUnderWayOutlivesUnregisteringAndTheOwner) {
+  auto receiver = std::make_shared<TGated>();
+  std::future<void> entered = receiver->Entered.get_future();
+  std::promise<void>& release = receiver->Release;
+  const std::weak_ptr<TGated> watch = receiver;
+  THandle window = RegisterWindow(receiver);
+  std::intptr_t result = 0;
+  std::thread sender([&] { result = SendMessageSync(window, WmUser, 0, 0); });
+  entered.wait();
+  UnregisterWindow(window);
+  receiver.reset();
+  EXPECT_FALSE(watch.expired());
+  release.set_value();
+  sender.join();
+  EXPECT_EQ(result, 7);
+  EXPECT_TRUE(watch.expired());
+  EXPECT_EQ(SendMessageSync(window, WmUser, 0, 0), 0);
 }
 
 // A receiver that sends on to another window: the registry must not be locked during a call.
@@ -206,13 +238,13 @@ class TForwarding : public TMessageReceiver {
 };
 
 TEST(SendMessageSync, ReceiverMaySendAndRegisterDuringASend) {
-  TCounting end;
-  TForwarding middle;
-  middle.Target = RegisterWindow(&end);
-  THandle window = RegisterWindow(&middle);
+  auto end = std::make_shared<TCounting>();
+  auto middle = std::make_shared<TForwarding>();
+  middle->Target = RegisterWindow(end);
+  THandle window = RegisterWindow(middle);
   EXPECT_EQ(SendMessageSync(window, WmUser, 4, 0), 50);
   UnregisterWindow(window);
-  UnregisterWindow(middle.Target);
+  UnregisterWindow(middle->Target);
 }
 
 TEST(SendMessageSync, ManyThreadsRegisterSendAndUnregister) {
@@ -221,12 +253,12 @@ TEST(SendMessageSync, ManyThreadsRegisterSendAndUnregister) {
   std::atomic<int> wrong{0};
   for (int i = 0; i < kThreads; ++i)
     threads.emplace_back([&] {
-      TCounting mine;
-      THandle h = RegisterWindow(&mine);
+      auto mine = std::make_shared<TCounting>();
+      THandle h = RegisterWindow(mine);
       for (int n = 0; n < kSends; ++n)
         if (SendMessageSync(h, WmUser, static_cast<std::uintptr_t>(n), 0) != n + 1) ++wrong;
       UnregisterWindow(h);
-      if (SendMessageSync(h, WmUser, 0, 0) != 0 || mine.Calls != kSends) ++wrong;
+      if (SendMessageSync(h, WmUser, 0, 0) != 0 || mine->Calls != kSends) ++wrong;
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(wrong.load(), 0);

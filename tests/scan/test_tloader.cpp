@@ -18,15 +18,13 @@ using namespace ostrel;
 
 namespace {
 
-std::vector<TDrive> FakeDrives;
-std::vector<TDrive> FakeDriveSource() { return FakeDrives; }
 std::vector<TDrive> NoDrives() { return {}; }
 
-// Runs a one-path or all-drives walk to its end on the loader's own thread.
-std::unique_ptr<TThreadLoader> Scan(const std::string& path, std::vector<TDrive> (*drives)() = NoDrives) {
+// Runs a one-path or all-drives walk over `drives` to its end on the loader's own thread.
+std::unique_ptr<TThreadLoader> Scan(const std::string& path, std::vector<TDrive> drives = {}) {
   auto loader = std::make_unique<TThreadLoader>(true);
   loader->Path = path;
-  loader->DriveSource = drives;
+  loader->DriveSource = [drives] { return drives; };
   loader->Resume();
   loader->WaitFor();
   return loader;
@@ -250,41 +248,41 @@ TEST(ScanFolder, NamesStayByteExact) {
 TEST(Notice, SentOnceWithTheLoaderAfterTheTreeIsStored) {
   test::TempTree tree;
   tree.File("f", 1);
-  CountingReceiver receiver;
-  const THandle window = RegisterWindow(&receiver);
+  auto receiver = std::make_shared<CountingReceiver>();
+  const THandle window = RegisterWindow(receiver);
   auto attached = Attached(tree.Root(), window);
   TThreadLoader& loader = *attached;
   loader.Resume();
   loader.WaitFor();
   UnregisterWindow(window);
-  EXPECT_EQ(receiver.Calls, 1);
-  EXPECT_EQ(receiver.Msg, 1125u);
-  EXPECT_EQ(receiver.WParam, 0u);
-  EXPECT_EQ(receiver.Sender, &loader);
-  EXPECT_EQ(receiver.RootAtNotice, loader.Root);
+  EXPECT_EQ(receiver->Calls, 1);
+  EXPECT_EQ(receiver->Msg, 1125u);
+  EXPECT_EQ(receiver->WParam, 0u);
+  EXPECT_EQ(receiver->Sender, &loader);
+  EXPECT_EQ(receiver->RootAtNotice, loader.Root);
   EXPECT_NE(loader.Root, nullptr);
 }
 
 TEST(Notice, NobodyIsToldWhenTheWindowHasAllBitsSet) {
   test::TempTree tree;
-  CountingReceiver receiver;
-  const THandle window = RegisterWindow(&receiver);
+  auto receiver = std::make_shared<CountingReceiver>();
+  const THandle window = RegisterWindow(receiver);
   auto attached = Attached(tree.Root(), window);
   TThreadLoader& loader = *attached;
   loader.NotifyWindow = NoWindow;  // abandoned before it began
   loader.Resume();
   loader.WaitFor();
   UnregisterWindow(window);
-  EXPECT_EQ(receiver.Calls, 0);
+  EXPECT_EQ(receiver->Calls, 0);
 }
 
 TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifies) {
   test::TempTree tree;
   tree.File("a/f", 1);
-  CountingReceiver receiver;
-  const THandle window = RegisterWindow(&receiver);
+  auto receiver = std::make_shared<CountingReceiver>();
+  const THandle window = RegisterWindow(receiver);
   for (const std::string& path : {tree.Root(), std::string()}) {
-    receiver.Calls = 0;
+    receiver->Calls = 0;
     auto attached = Attached(path, window);
     TThreadLoader& loader = *attached;
     loader.StopFlag = 1;
@@ -292,7 +290,7 @@ TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifies) {
     loader.WaitFor();
     EXPECT_EQ(loader.Root, nullptr);
     EXPECT_EQ(loader.FolderCount, 0);
-    EXPECT_EQ(receiver.Calls, 1);
+    EXPECT_EQ(receiver->Calls, 1);
     EXPECT_EQ(loader.StopFlag, 1) << "the walk never clears a stop";
   }
   UnregisterWindow(window);
@@ -307,8 +305,8 @@ TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
       std::snprintf(name, sizeof name, "f%03d/x%d", i, j);
       listing->File(name, 1, 0);
     }
-  CountingReceiver receiver;
-  const THandle window = RegisterWindow(&receiver);
+  auto receiver = std::make_shared<CountingReceiver>();
+  const THandle window = RegisterWindow(receiver);
   auto attached = Attached("/mem", window);
   TThreadLoader& loader = *attached;
   loader.Listing = listing;
@@ -319,7 +317,7 @@ TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
   loader.Resume();
   loader.WaitFor();
   UnregisterWindow(window);
-  EXPECT_EQ(receiver.Calls, 1);
+  EXPECT_EQ(receiver->Calls, 1);
   ASSERT_NE(loader.Root, nullptr);
   CheckTree(loader.Root, 0);
   int made = 0;
@@ -335,15 +333,12 @@ TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
 
 class AllDrives : public ::testing::Test {
  protected:
-  void TearDown() override {
-    ScanSettings.SetDefaults();
-    FakeDrives.clear();
-  }
+  void TearDown() override { ScanSettings.SetDefaults(); }
   test::TempTree tree;
 };
 
 TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
-  FakeDrives = {
+  const std::vector<TDrive> drives = {
       {tree.File("fixed/f", 10).substr(0, tree.Path("fixed").size()), DriveFixed, false},
       {tree.File("floppy/f", 20).substr(0, tree.Path("floppy").size()), DriveRemovable, true},
       {tree.File("usb/f", 40).substr(0, tree.Path("usb").size()), DriveRemovable, false},
@@ -353,7 +348,7 @@ TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
       {tree.Path("gone"), DriveNoRoot, false},
       {tree.File("odd/f", 640).substr(0, tree.Path("odd").size()), DriveUnknown, false},
   };
-  auto loader = Scan("", FakeDriveSource);
+  auto loader = Scan("", drives);
   const DirNode* root = loader->Root;
   ASSERT_NE(root, nullptr);
   EXPECT_STREQ(root->Name, "All Drives");
@@ -371,14 +366,14 @@ TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
   ScanSettings.includefloppy = 1;
   ScanSettings.includecd = 1;
   ScanSettings.includenet = 1;
-  loader = Scan("", FakeDriveSource);
+  loader = Scan("", drives);
   EXPECT_EQ(loader->Root->ApparentSize, 1270);
   EXPECT_EQ(loader->FolderCount, 8);
 }
 
 TEST_F(AllDrives, EveryDriveExcludedLeavesTheRootAlone) {
-  FakeDrives = {{tree.Dir("net"), DriveRemote, false}, {tree.Dir("x"), DriveNoRoot, false}};
-  auto loader = Scan("", FakeDriveSource);
+  const std::vector<TDrive> drives = {{tree.Dir("net"), DriveRemote, false}, {tree.Dir("x"), DriveNoRoot, false}};
+  auto loader = Scan("", drives);
   ASSERT_NE(loader->Root, nullptr);
   EXPECT_EQ(loader->Root->FirstChild, nullptr);
   EXPECT_EQ(loader->Root->ApparentSize, 0);
@@ -390,11 +385,11 @@ TEST_F(AllDrives, EachDriveStaysOnItsOwnFileSystem) {
   tree.File("disk/home/g", 2);      // another drive mounted inside the first
   tree.File("disk/proc/h", 4);      // a virtual one
   tree.File("disk/home/net/n", 8);  // a network one inside the second
-  FakeDrives = {{tree.Path("disk"), DriveFixed, false},
+  const std::vector<TDrive> drives = {{tree.Path("disk"), DriveFixed, false},
                 {tree.Path("disk/home"), DriveFixed, false},
                 {tree.Path("disk/home/net"), DriveRemote, false},
                 {tree.Path("disk/proc"), DriveNoRoot, false}};
-  auto loader = Scan("", FakeDriveSource);
+  auto loader = Scan("", drives);
   EXPECT_EQ(ChildNames(loader->Root), (std::vector<std::string>{tree.Path("disk"), tree.Path("disk/home")}));
   EXPECT_EQ(ChildNames(loader->Root->FirstChild), (std::vector<std::string>{"f"}));
   EXPECT_EQ(loader->Root->ApparentSize, 1 + 2) << "nothing counted twice, no virtual or network file system";
@@ -406,15 +401,15 @@ TEST_F(AllDrives, OnePathScanEntersOnlyMountsThatWouldBeDrives) {
   tree.File("top/net/n", 4);
   tree.File("top/virt/v", 8);
   tree.File("top/cd/c", 16);
-  FakeDrives = {{tree.Path("top/disk"), DriveFixed, false},
+  const std::vector<TDrive> drives = {{tree.Path("top/disk"), DriveFixed, false},
                 {tree.Path("top/net"), DriveRemote, false},
                 {tree.Path("top/virt"), DriveNoRoot, false},
                 {tree.Path("top/cd"), DriveCdRom, false}};
-  auto loader = Scan(tree.Path("top") + "/", FakeDriveSource);
+  auto loader = Scan(tree.Path("top") + "/", drives);
   EXPECT_EQ(ChildNames(loader->Root), (std::vector<std::string>{"f", "disk"}));
   EXPECT_EQ(loader->Root->ApparentSize, 3);
   ScanSettings.includenet = 1;
   ScanSettings.includecd = 1;
-  loader = Scan(tree.Path("top"), FakeDriveSource);
+  loader = Scan(tree.Path("top"), drives);
   EXPECT_EQ(loader->Root->ApparentSize, 1 + 2 + 4 + 16);
 }
