@@ -102,8 +102,7 @@ int Run(int argc, char** argv) {
   ScanSettings.includecd = options.IncludeCd ? 1 : 0;
   ScanSettings.includenet = options.IncludeNet ? 1 : 0;
 
-  TWakeOnNotice wake;
-  const THandle window = RegisterWindow(&wake);
+  const THandle window = RegisterWindow(std::make_shared<TWakeOnNotice>());
   const auto started = std::chrono::steady_clock::now();
   TThreadLoader loader(true);
   loader.Path = options.Path;

@@ -87,7 +87,7 @@ std::string DefaultTree() {
 // Times the completion notice's handling.
 class TBenchForm : public TForm1 {
  public:
-  explicit TBenchForm(TDesktop& desktop) : TForm1({"ostrel"}, desktop) {}
+  explicit TBenchForm(ostrel::TDesktop& desktop) : TForm1({"ostrel"}, desktop) {}
   std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
     QElapsedTimer t;
     t.start();
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   QApplication app(argc, argv);
 
-  TSystemDesktop desktop;
+  ostrel::TSystemDesktop desktop;
   TBenchForm form(desktop);
   form.TimerLoad->stop();
   form.show();

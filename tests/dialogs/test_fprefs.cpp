@@ -8,7 +8,7 @@
 
 #include "dialogs/fprefs.h"
 #include "scan/scansettings.h"
-#include "tests/dialogs/dialogtest.h"
+#include "tests/support/fakedesktop.h"
 
 using namespace ostrel;
 
@@ -16,8 +16,6 @@ class TestFormPreferences : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() { SetModalHook({}); }
-
   // Each check box shows its value and sets it on Ok only, leaving the other value alone.
   void switchesInAndOut_data() {
     QTest::addColumn<bool>("apparent");  // the box under test: apparentsize, else combineother
@@ -46,7 +44,8 @@ class TestFormPreferences : public QObject {
     int& other = apparent ? settings.combineother : settings.apparentsize;
     value = stored;
     other = 7;
-    SetModalHook([&](QDialog& dialog) {
+    test::TFakeDesktop desktop;
+    desktop.AnswerDialog = [&](QDialog& dialog) {
       auto& prefs = static_cast<TFormPreferences&>(dialog);
       prefs.show();
       QCheckBox* box = apparent ? prefs.CheckBoxApparentSize : prefs.CheckBoxCombineOther;
@@ -54,8 +53,9 @@ class TestFormPreferences : public QObject {
       if (toggle) QTest::mouseClick(box, Qt::LeftButton);
       QTest::mouseClick(ok ? prefs.ButtonOk : prefs.ButtonCancel, Qt::LeftButton);
       return prefs.result();
-    });
-    QCOMPARE(TFormPreferences::Ask(nullptr, settings), ok ? ModalOk : ModalCancel);
+    };
+    QCOMPARE(TFormPreferences::Ask(desktop, nullptr, settings), ok ? ModalOk : ModalCancel);
+    QCOMPARE(desktop.Dialogs, 1);
     QCOMPARE(value, expected);
     QCOMPARE(other, ok ? 1 : 7);  // shown checked, saved as 1 on Ok
   }
@@ -101,7 +101,6 @@ class TestFormPreferences : public QObject {
     QVERIFY(!prefs.CheckBoxCombineOther->geometry().intersects(prefs.CheckBoxApparentSize->geometry()));
     for (QWidget* control : std::initializer_list<QWidget*>{prefs.RichEditHelp, prefs.ButtonOk, prefs.ButtonCancel})
       QVERIFY(prefs.rect().contains(control->geometry()));
-    QVERIFY(test::SaveScreenshot(prefs, "fprefs"));
   }
 };
 

@@ -2,29 +2,19 @@
 // main that runs the cases under the program's own application object.
 //
 // The window's first timer tick opens the scan wizard, and a test must never sit in a nested
-// event loop: the test main installs a modal hook that answers every dialog with Cancel (and
-// every Yes/No box with No, as no button is clicked). A test that wants other answers sets its
-// own hook and puts this one back with test::CancelDialogs() afterwards.
+// event loop: every test window gets a test::TFakeDesktop (tests/support/fakedesktop.h), which
+// cancels every dialog and answers No unless the test says otherwise.
 #pragma once
-#include <QDialog>
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
-#include "dialogs/formutil.h"
 #include "mainwin/application.h"
+#include "tests/support/fakedesktop.h"
 
 namespace ostrel::test {
-
-// Every dialog run through RunModal ends at once with Cancel.
-inline void CancelDialogs() {
-  SetModalHook([](QDialog& dialog) {
-    dialog.done(ModalCancel);
-    return ModalCancel;
-  });
-}
 
 // Points the per-user store at a fresh temporary folder for as long as it lives.
 class TTempStore {
@@ -52,7 +42,6 @@ class TTempStore {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                      \
     App app(argc, argv);                                                          \
     app.setQuitOnLastWindowClosed(false);                                         \
-    ostrel::test::CancelDialogs();                                                \
     QTEST_SET_MAIN_SOURCE_PATH                                                    \
     TestClass test;                                                               \
     return QTest::qExec(&test, argc, argv);                                       \

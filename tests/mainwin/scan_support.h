@@ -1,9 +1,7 @@
 // Shared by the tests that scan real folders with the main window: a drive list that holds the
-// walk back until the test lets it go, and modal hooks that answer the wizard and the Yes/No
-// box.
+// walk back until the test lets it go, and a desktop that answers the wizard and the Yes/No box.
 #pragma once
 #include <QDir>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -16,6 +14,7 @@
 #include "dialogs/fstart.h"
 #include "mainwin/fmain.h"
 #include "platform/drives.h"
+#include "tests/support/fakedesktop.h"
 #include "tests/support/fixture.h"
 
 namespace ostrel::test {
@@ -59,20 +58,13 @@ class TDriveGate {
 // One fixed drive at `root`.
 inline std::vector<TDrive> OneDrive(const std::string& root) { return {TDrive{root, DriveFixed, false}}; }
 
-// What the Yes/No boxes asked.
-struct TAsked {
-  QString Text;
-  QString Caption;
-  QMessageBox::StandardButtons Buttons;
-};
-
-// Answers the wizard with `button` ("all", "specific" or "cancel"), with `path` typed in first
-// (for "all" only when not empty), and
-// every Yes/No box with `answer`, recording the boxes in `asked` and counting wizards in
-// `wizards`.
-inline void AnswerDialogs(const std::string& button, const std::string& path, QMessageBox::StandardButton answer,
-                          std::vector<TAsked>* asked = nullptr, int* wizards = nullptr) {
-  SetModalHook([=](QDialog& dialog) {
+// Makes `desktop` answer the wizard with `button` ("all", "specific" or "cancel"), with `path`
+// typed in first (for "all" only when not empty), and every Yes/No box with `yes`, counting
+// wizards in `wizards`. Other dialogs are cancelled.
+inline void AnswerDialogs(TFakeDesktop& desktop, const std::string& button, const std::string& path, bool yes,
+                          int* wizards = nullptr) {
+  desktop.AnswerYes = yes;
+  desktop.AnswerDialog = [=](QDialog& dialog) {
     if (auto* start = qobject_cast<TFormStart*>(&dialog)) {
       if (wizards) ++*wizards;
       if (button == "specific" || !path.empty()) SetEditBytes(start->EditPath, QByteArray::fromStdString(path));
@@ -85,14 +77,9 @@ inline void AnswerDialogs(const std::string& button, const std::string& path, QM
       }
       return start->result();
     }
-    if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
-      if (asked) asked->push_back({box->text(), box->windowTitle(), box->standardButtons()});
-      box->button(answer)->click();
-      return 0;
-    }
     dialog.done(ModalCancel);
     return ModalCancel;
-  });
+  };
 }
 
 // The window's items as text, depth-first, each indented by two spaces per level.

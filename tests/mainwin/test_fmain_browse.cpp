@@ -101,6 +101,7 @@ class TestFmainBrowse : public QObject {
 
   std::unique_ptr<test::TempTree> Tree;
   std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
   std::unique_ptr<TForm1> Form;
 };
 
@@ -132,7 +133,7 @@ void TestFmainBrowse::initTestCase() {
 void TestFmainBrowse::init() {
   Store = std::make_unique<test::TTempStore>();
   Store->Open()->setValue("apparentsize", 1);
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root()});
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root()}, Desktop);
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
   QTRY_COMPARE_WITH_TIMEOUT(Form->TreeViewDirectories->topLevelItemCount(), 1, 15000);
@@ -255,7 +256,7 @@ void TestFmainBrowse::treeClickAndUp() {
 }
 
 void TestFmainBrowse::nothingSelectedNothingHappens() {
-  TForm1 empty({"ostrel"});
+  TForm1 empty({"ostrel"}, Desktop);
   QTRY_VERIFY(!empty.TimerLoad->isActive());  // the wizard was cancelled
   empty.ButtonUpClick();
   empty.TreeViewDirectoriesClick();

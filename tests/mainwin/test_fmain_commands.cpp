@@ -1,14 +1,11 @@
 // The main window's commands, driven through its buttons, link label, menu items and tree: the
-// no-folder message, the clipboard, the folder and pages handed to the desktop (recorded, never
-// opened), the manual, and the two dialogs (run through the modal seam, never exec()), also
-// while a scan runs behind them.
+// no-folder message, the clipboard, the folder and pages handed to the desktop, the manual, and
+// the two dialogs, also while a scan runs behind them. The desktop is a recording one: nothing
+// opens and no dialog runs exec().
 #include <QAction>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <QMessageBox>
 #include <QPieSeries>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -48,8 +45,6 @@ const QString NoFolderText = QStringLiteral(
 
 constexpr int CompletionTimeout = 15000;
 
-QString ClipboardText() { return QGuiApplication::clipboard()->text(); }
-
 QByteArray UrlPathBytes(const QUrl& url) {
   return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
 }
@@ -72,12 +67,12 @@ double DiskBytes(const QByteArray& path) {
   return ::stat(path.constData(), &st) == 0 ? static_cast<double>(st.st_blocks) * 512 : -1;
 }
 
-// The one drive of an all-drives scan, whose walk waits until the test opens the gate.
-std::string DriveRoot;
-std::atomic<bool> DriveGateOpen{true};
-std::vector<TDrive> GatedDrive() {
-  while (!DriveGateOpen) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return {TDrive{DriveRoot, DriveFixed, false}};
+// The one drive `root` of an all-drives scan, whose walk waits until `open` is set.
+TDriveSource GatedDrive(std::string root, const std::atomic<bool>& open) {
+  return [root, &open] {
+    while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return std::vector<TDrive>{TDrive{root, DriveFixed, false}};
+  };
 }
 
 QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& text) {
@@ -107,8 +102,6 @@ class TestFmainCommands : public QObject {
   void dialogsDuringAScanLetItFinish();
 
  private:
-  // Answers every message box run through RunModal by recording it; other dialogs are cancelled.
-  void RecordBoxes();
   // Runs a scan of `path` (empty: all drives) and waits for its tree.
   bool Scan(const std::string& path);
   // Clicks `item` in the tree as the user would, opening its parents first.
@@ -119,10 +112,13 @@ class TestFmainCommands : public QObject {
   QByteArray Root;  // a folder with 14 subfolders, three of them tiny; "caf\xe9" holds a/b
   QByteArray Measures;  // "own.txt", a sparse "image/disk.img" and a written "data/blob"
   std::unique_ptr<test::TTempStore> Store;
+  std::atomic<bool> DriveGateOpen{true};  // lets the walks of GatedDrive begin
+  test::TFakeDesktop Desktop;  // cancels every dialog unless a case answers them
   std::unique_ptr<TForm1> Form;
-  QList<QUrl> Opened;
-  QStringList Boxes;  // "caption|text"
   QString OldCurrent;
+  // What the window handed to the desktop.
+  const QList<QUrl>& Opened() const { return Desktop.Opened; }
+  QStringList Boxes() const { return Desktop.BoxTexts(); }
 };
 
 void TestFmainCommands::initTestCase() {
@@ -145,45 +141,20 @@ void TestFmainCommands::initTestCase() {
 
 void TestFmainCommands::init() {
   Store = std::make_unique<test::TTempStore>();
-  Opened.clear();
-  Boxes.clear();
-  SetShellOpenHook([this](const QUrl& url) { Opened << url; });
-  SetMessageBoxHook([this](QMessageBox& box) { Boxes << box.windowTitle() + QLatin1Char('|') + box.text(); });
-  RecordBoxes();
+  Desktop = {};
   OldCurrent = QDir::currentPath();
   DriveGateOpen = true;
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"});
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   Form->TimerLoad->stop();  // no wizard: each case starts what it needs itself
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  QGuiApplication::clipboard()->setText(QStringLiteral("held before"));
 }
 
 void TestFmainCommands::cleanup() {
   DriveGateOpen = true;
   Form.reset();
-  SetModalHook({});
-  SetShellOpenHook({});
-  SetMessageBoxHook({});
   QDir::setCurrent(OldCurrent);
   Store.reset();
-}
-
-void TestFmainCommands::RecordBoxes() {
-  SetModalHook([this](QDialog& dialog) {
-    auto* box = qobject_cast<QMessageBox*>(&dialog);
-    if (!box) {
-      dialog.done(ModalCancel);
-      return ModalCancel;
-    }
-    [&] {
-      QCOMPARE(box->icon(), QMessageBox::NoIcon);
-      QCOMPARE(box->standardButtons(), QMessageBox::Ok);
-      QVERIFY(!box->parentWidget());
-    }();
-    Boxes << box->windowTitle() + QLatin1Char('|') + box->text();
-    return ModalOk;
-  });
 }
 
 bool TestFmainCommands::Scan(const std::string& path) {
@@ -207,11 +178,13 @@ void TestFmainCommands::ClickItem(QTreeWidgetItem* item) {
 void TestFmainCommands::copyAndExploreNeedAFolder() {
   QVERIFY(Form->CurrentDir.empty());
   QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Boxes, QStringList{"Error|" + NoFolderText});
-  QCOMPARE(ClipboardText(), QString("held before"));
+  QCOMPARE(Boxes(), QStringList{"Error|" + NoFolderText});
+  QVERIFY(Desktop.Clipboard.isEmpty());
   QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes, QStringList(2, "Error|" + NoFolderText));
-  QVERIFY(Opened.isEmpty());
+  QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
+  // Boxes owned by no window, with only OK.
+  for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
+  QVERIFY(Opened().isEmpty());
 }
 
 void TestFmainCommands::helpAndUsersManualOpenTheManual() {
@@ -222,8 +195,8 @@ void TestFmainCommands::helpAndUsersManualOpenTheManual() {
   // Neither folder nor the test program's own holds a manual.
   QTest::mouseClick(Form->ButtonHelp, Qt::LeftButton);
   Form->UsersManual1->trigger();
-  QCOMPARE(Boxes, QStringList(2, "error|Unable to find documentation"));
-  QVERIFY(Opened.isEmpty());
+  QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
+  QVERIFY(Opened().isEmpty());
 
   // The start-up folder is looked at first, not the folder that is current now.
   for (const QString& path : {start.filePath("ostrel.htm"), elsewhere.filePath("ostrel.html")}) {
@@ -233,15 +206,15 @@ void TestFmainCommands::helpAndUsersManualOpenTheManual() {
   QTest::mouseClick(Form->ButtonHelp, Qt::LeftButton);
   Form->UsersManual1->trigger();
   const QUrl manual = QUrl::fromLocalFile(start.filePath("ostrel.htm"));
-  QCOMPARE(Opened, (QList<QUrl>{manual, manual}));
-  QCOMPARE(Boxes.size(), 2);
+  QCOMPARE(Opened(), (QList<QUrl>{manual, manual}));
+  QCOMPARE(Boxes().size(), 2);
 }
 
 void TestFmainCommands::webLinksOpenTheMakersPages() {
   QTest::mouseClick(Form->HtmlLabel2, Qt::LeftButton);
   Form->VisitPelworthformoreShareware1->trigger();
   Form->Checkwebforupdatedversion1->trigger();
-  QCOMPARE(Opened, (QList<QUrl>{QUrl(MakerHomePage), QUrl(MakerHomePage), QUrl(ProgramPage)}));
+  QCOMPARE(Opened(), (QList<QUrl>{QUrl(MakerHomePage), QUrl(MakerHomePage), QUrl(ProgramPage)}));
   QCOMPARE(QUrl(ProgramPage), QUrl(MakerHomePage).resolved(QUrl("ostrel/")));
 }
 
@@ -255,9 +228,9 @@ void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
   ClickItem(MyComputer());
   QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
   QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes, QStringList(2, "Error|" + NoFolderText));
-  QCOMPARE(ClipboardText(), QString("held before"));
-  QVERIFY(Opened.isEmpty());
+  QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
+  QVERIFY(Desktop.Clipboard.isEmpty());
+  QVERIFY(Opened().isEmpty());
 
   struct {
     QTreeWidgetItem* item;
@@ -271,17 +244,17 @@ void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
   for (const auto& c : cases) {
     ClickItem(c.item);
     QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
-    QCOMPARE(ClipboardText(), QFile::decodeName(c.path));
+    QCOMPARE(Desktop.Clipboard.value(Desktop.Clipboard.size() - 1), QFile::decodeName(c.path));
     QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
-    QCOMPARE(UrlPathBytes(Opened.value(Opened.size() - 1)), c.path);
+    QCOMPARE(UrlPathBytes(Opened().value(Opened().size() - 1)), c.path);
   }
-  QCOMPARE(Opened.size(), 3);
-  QCOMPARE(Boxes.size(), 2);
+  QCOMPARE(Opened().size(), 3);
+  QCOMPARE(Desktop.Clipboard.size(), 3);
+  QCOMPARE(Boxes().size(), 2);
 }
 
 void TestFmainCommands::copyAndExploreWithAllDrives() {
-  DriveRoot = Root.toStdString();
-  Form->ScanDriveSource = &GatedDrive;
+  Form->ScanDriveSource = GatedDrive(Root.toStdString(), DriveGateOpen);
   QVERIFY(Scan(""));
   QTreeWidgetItem* allDrives = MyComputer()->child(0);
   QVERIFY(allDrives);
@@ -291,21 +264,21 @@ void TestFmainCommands::copyAndExploreWithAllDrives() {
   ClickItem(allDrives);
   QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
   QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes, QStringList(2, "Error|" + NoFolderText));
-  QCOMPARE(ClipboardText(), QString("held before"));
-  QVERIFY(Opened.isEmpty());
+  QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
+  QVERIFY(Desktop.Clipboard.isEmpty());
+  QVERIFY(Opened().isEmpty());
 
   // A drive copies as its root; a folder on it as its full path.
   ClickItem(allDrives->child(0));
   QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
-  QCOMPARE(ClipboardText(), QFile::decodeName(Root));
+  QCOMPARE(Desktop.Clipboard, QStringList{QFile::decodeName(Root)});
   QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Opened.size(), 1);
-  QCOMPARE(UrlPathBytes(Opened[0]), Root);
+  QCOMPARE(Opened().size(), 1);
+  QCOMPARE(UrlPathBytes(Opened()[0]), Root);
   ClickItem(ChildNamed(allDrives->child(0), "tiny1"));
   QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
-  QCOMPARE(ClipboardText(), QFile::decodeName(Root + "/tiny1"));
-  QCOMPARE(Boxes.size(), 2);
+  QCOMPARE(Desktop.Clipboard.value(1), QFile::decodeName(Root + "/tiny1"));
+  QCOMPARE(Boxes().size(), 2);
 }
 
 void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
@@ -328,14 +301,14 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
   };
   for (const auto& step : steps) {
     int runs = 0;
-    SetModalHook([&](QDialog& dialog) {
+    Desktop.AnswerDialog = [&](QDialog& dialog) {
       ++runs;
       auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
       if (!prefs || dialog.parentWidget() != Form.get()) return ModalCancel;
       if (step.clickBox) QTest::mouseClick(prefs->CheckBoxCombineOther, Qt::LeftButton);
       QTest::mouseClick(step.ok ? prefs->ButtonOk : prefs->ButtonCancel, Qt::LeftButton);
       return dialog.result();
-    });
+    };
     Form->CurrentDir = "planted";
     Form->Preferences1->trigger();
     QCOMPARE(runs, 1);
@@ -369,13 +342,13 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
   QCOMPARE(values(), diskUsage);
 
   for (const auto& [checked, expected] : {std::pair{true, apparent}, std::pair{false, diskUsage}}) {
-    SetModalHook([&](QDialog& dialog) {
+    Desktop.AnswerDialog = [&](QDialog& dialog) {
       auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
       if (!prefs) return ModalCancel;
       QTest::mouseClick(prefs->CheckBoxApparentSize, Qt::LeftButton);
       QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
       return dialog.result();
-    });
+    };
     Form->Preferences1->trigger();
     QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
     QCOMPARE(values(), expected);
@@ -399,15 +372,14 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish_data() {
 
 void TestFmainCommands::dialogsDuringAScanLetItFinish() {
   QFETCH(bool, preferences);
-  DriveRoot = Root.toStdString();
   DriveGateOpen = false;
-  Form->ScanDriveSource = &GatedDrive;
+  Form->ScanDriveSource = GatedDrive(Root.toStdString(), DriveGateOpen);
   Form->StartScan("");
   TThreadLoader* loader = Form->Loader;
   QVERIFY(loader && !Form->ButtonStop->isHidden());
 
   bool finishedBehind = false;
-  SetModalHook([&](QDialog& dialog) {
+  Desktop.AnswerDialog = [&](QDialog& dialog) {
     const bool expected = preferences ? qobject_cast<TFormPreferences*>(&dialog) != nullptr
                                       : qobject_cast<TFormAbout*>(&dialog) != nullptr;
     if (!expected || dialog.parentWidget() != Form.get()) return ModalCancel;
@@ -418,7 +390,7 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish() {
                      dialog.isVisible();
     dialog.done(ModalOk);
     return ModalOk;
-  });
+  };
   (preferences ? Form->Preferences1 : Form->About1)->trigger();
   QVERIFY(finishedBehind);
   QVERIFY(!loader->StopFlag);
@@ -426,7 +398,7 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish() {
   QTreeWidgetItem* drive = MyComputer()->child(0)->child(0);
   QVERIFY(drive);
   QCOMPARE(drive->childCount(), 14);
-  QVERIFY(Boxes.isEmpty());
+  QVERIFY(Boxes().isEmpty());
 }
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainCommands, TApplication)

@@ -41,12 +41,13 @@ class TestFmainLayout : public QObject {
 
  private:
   std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
   std::unique_ptr<TForm1> Form;
 };
 
 void TestFmainLayout::init() {
   Store = std::make_unique<test::TTempStore>();
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"});
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
 }
 
 void TestFmainLayout::cleanup() {

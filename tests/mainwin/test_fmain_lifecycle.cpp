@@ -46,7 +46,7 @@ struct TDispatchLog {
 
 class TProbeForm : public TForm1 {
  public:
-  TProbeForm(TDispatchLog& log) : TForm1({"ostrel"}), Log(log) {}
+  TProbeForm(TDispatchLog& log, TDesktop& desktop) : TForm1({"ostrel"}, desktop), Log(log) {}
   std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
     Log.Msg = msg;
     Log.LParam = lParam;
@@ -79,12 +79,13 @@ class TestFmainLifecycle : public QObject {
   void otherMessagesIgnored();
   void sendFromTheGuiThread();
   void destroyedWindowReleasesAWaitingSender();
-  void retiredReceiverAnswersALateSend();
+  void detachedReceiverAnswersALateSend();
   void exceptionInHandlerIsShownAndLoopGoesOn();
 
  private:
   void ShowScanningLook(TForm1* form);
   std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
 };
 
 void TestFmainLifecycle::init() {
@@ -124,7 +125,7 @@ void TestFmainLifecycle::autoMinimizeSwitch() {
   for (const QString& a : args) argv.push_back(a.toStdString());
   QCOMPARE(HasAutoMinimizeSwitch(argv), set);
   // The window records it, and shows itself all the same.
-  TForm1 form(argv);
+  TForm1 form(argv, Desktop);
   QCOMPARE(ScanSettings.autominimize, set ? 1 : 0);
   QCOMPARE(form.Arguments(), argv);
   form.show();
@@ -159,7 +160,7 @@ void TestFmainLifecycle::membersAtConstruction() {
   ScanSettings.autominimize = 1;
   ScanSettings.combineother = 0;
   ScanSettings.includecd.store(1);
-  TForm1 form({"ostrel"});
+  TForm1 form({"ostrel"}, Desktop);
   QVERIFY(form.Loader == nullptr);
   QVERIFY(form.CurrentDir.empty());
   QCOMPARE(form.StartDir, WorkingDirectory());
@@ -172,7 +173,7 @@ void TestFmainLifecycle::membersAtConstruction() {
 }
 
 void TestFmainLifecycle::timerLoadTicksOnceAfterTheLoopStarts() {
-  TForm1 form({"ostrel"});
+  TForm1 form({"ostrel"}, Desktop);
   QSignalSpy load(form.TimerLoad, &QTimer::timeout);
   QSignalSpy update(form.TimerUpdate, &QTimer::timeout);
   QVERIFY(form.TimerLoad->isActive());
@@ -191,7 +192,7 @@ void TestFmainLifecycle::completionSentFromAnotherThread() {
   TDispatchLog log;
   std::atomic<bool> returned{false};
   log.SenderReturned = &returned;
-  TProbeForm form(log);
+  TProbeForm form(log, Desktop);
   ShowScanningLook(&form);
   const THandle handle = form.Handle();
 
@@ -216,7 +217,7 @@ void TestFmainLifecycle::completionSentFromAnotherThread() {
 
 void TestFmainLifecycle::otherMessagesIgnored() {
   TDispatchLog log;
-  TProbeForm form(log);
+  TProbeForm form(log, Desktop);
   ShowScanningLook(&form);
   for (uint32_t msg : {ScanDoneMessage - 1, ScanDoneMessage + 1, WmUser, uint32_t(0)}) {
     std::thread sender([&] { SendMessageSync(form.Handle(), msg, 0, 0); });
@@ -231,7 +232,7 @@ void TestFmainLifecycle::otherMessagesIgnored() {
 void TestFmainLifecycle::sendFromTheGuiThread() {
   // No deadlock: on the GUI thread the message is handled at once.
   TDispatchLog log;
-  TProbeForm form(log);
+  TProbeForm form(log, Desktop);
   ShowScanningLook(&form);
   QCOMPARE(SendMessageSync(form.Handle(), ScanDoneMessage, 0, 5), std::intptr_t(0));
   QCOMPARE(log.Calls.load(), 1);
@@ -242,7 +243,7 @@ void TestFmainLifecycle::sendFromTheGuiThread() {
 void TestFmainLifecycle::destroyedWindowReleasesAWaitingSender() {
   // A scan that ends while the window goes must neither hang nor reach the dead window.
   TDispatchLog log;
-  auto form = std::make_unique<TProbeForm>(log);
+  auto form = std::make_unique<TProbeForm>(log, Desktop);
   const THandle handle = form->Handle();
   std::promise<std::intptr_t> done;
   std::future<std::intptr_t> result = done.get_future();
@@ -261,14 +262,13 @@ void TestFmainLifecycle::destroyedWindowReleasesAWaitingSender() {
   QCOMPARE(SendMessageSync(handle, ScanDoneMessage, 0, 1), std::intptr_t(0));
 }
 
-void TestFmainLifecycle::retiredReceiverAnswersALateSend() {
-  // A sender that looked the receiver up just before its window went still calls it: the
-  // retired receiver stays valid and answers without reaching the window.
+void TestFmainLifecycle::detachedReceiverAnswersALateSend() {
+  // A sender that looked the receiver up just before its window went still holds it and calls
+  // it: the detached receiver answers without reaching the window.
   TDispatchLog log;
-  auto form = std::make_unique<TProbeForm>(log);
-  auto receiver = std::make_unique<TFormReceiver>(form.get());
-  TFormReceiver* late = receiver.get();
-  TFormReceiver::Retire(std::move(receiver));
+  auto form = std::make_unique<TProbeForm>(log, Desktop);
+  auto late = std::make_shared<TFormReceiver>(form.get());
+  late->Detach();
   form.reset();
   std::intptr_t result = -1;
   std::thread sender([&] { result = late->HandleMessage(ScanDoneMessage, 0, 1); });
@@ -278,7 +278,7 @@ void TestFmainLifecycle::retiredReceiverAnswersALateSend() {
 }
 
 void TestFmainLifecycle::exceptionInHandlerIsShownAndLoopGoesOn() {
-  TForm1 form({"ostrel"});
+  TForm1 form({"ostrel"}, Desktop);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   int clicks = 0;

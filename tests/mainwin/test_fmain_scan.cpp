@@ -55,9 +55,10 @@ bool DefaultCursor(QAbstractScrollArea* area) {
 // never ends and the chart type changed, closed 300 ms after the first tick started the scan.
 int CloseDuringScanChild(int argc, char** argv) {
   TApplication app(argc, argv);
-  TForm1 form({"ostrel"});
-  form.ScanDriveSource = &NeverEnding;
-  test::AnswerDialogs("all", "", QMessageBox::No);
+  test::TFakeDesktop desktop;
+  test::AnswerDialogs(desktop, "all", "", false);
+  TForm1 form({"ostrel"}, desktop);
+  form.ScanDriveSource = NeverEnding;
   form.RadioGroupChartType->SetItemIndex(2);
   form.show();
   QTimer::singleShot(400, &form, [&form] {
@@ -100,6 +101,7 @@ class TestFmainScan : public QObject {
 
   std::unique_ptr<test::TempTree> Tree;
   std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
   std::unique_ptr<TForm1> Form;
 };
 
@@ -114,6 +116,7 @@ void TestFmainScan::initTestCase() {
 
 void TestFmainScan::init() {
   Store = std::make_unique<test::TTempStore>();
+  Desktop = {};
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
   test::TDriveGate::Get().Open();
 }
@@ -121,19 +124,18 @@ void TestFmainScan::init() {
 void TestFmainScan::cleanup() {
   test::TDriveGate::Get().Open();
   Form.reset();
-  test::CancelDialogs();
   Store.reset();
 }
 
 TForm1* TestFmainScan::MakeForm(std::vector<std::string> args) {
-  Form = std::make_unique<TForm1>(std::move(args));
-  Form->ScanDriveSource = &test::TDriveGate::Source;
+  Form = std::make_unique<TForm1>(std::move(args), Desktop);
+  Form->ScanDriveSource = test::TDriveGate::Source;
   return Form.get();
 }
 
 void TestFmainScan::pathArgumentScansWithoutWizard() {
   int wizards = 0;
-  test::AnswerDialogs("cancel", "", QMessageBox::No, nullptr, &wizards);
+  test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
   TForm1* form = MakeForm({"ostrel", Root()});
   QVERIFY(form->Loader == nullptr);  // nothing before the first tick
   QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
@@ -182,7 +184,7 @@ void TestFmainScan::refusedPathStartsNothing_data() {
 void TestFmainScan::refusedPathStartsNothing() {
   QFETCH(QString, argument);
   int wizards = 0;
-  test::AnswerDialogs("all", "", QMessageBox::No, nullptr, &wizards);
+  test::AnswerDialogs(Desktop, "all", "", false, &wizards);
   TForm1* form = MakeForm({"ostrel", argument.toStdString()});
   QTRY_VERIFY(!form->TimerLoad->isActive());
   QTest::qWait(200);
@@ -215,7 +217,7 @@ void TestFmainScan::wizardChoosesWhatToScan() {
   QFETCH(QString, typed);
   QFETCH(QStringList, tree);
   int wizards = 0;
-  test::AnswerDialogs(button.toStdString(), typed.toStdString(), QMessageBox::No, nullptr, &wizards);
+  test::AnswerDialogs(Desktop, button.toStdString(), typed.toStdString(), false, &wizards);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_COMPARE(wizards, 1);
   if (tree.isEmpty()) {
@@ -268,19 +270,17 @@ void TestFmainScan::stopAsksFirst_data() {
 
 void TestFmainScan::stopAsksFirst() {
   QFETCH(bool, yes);
-  std::vector<test::TAsked> asked;
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs("all", "", yes ? QMessageBox::Yes : QMessageBox::No, &asked);
+  test::AnswerDialogs(Desktop, "all", "", yes);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->Loader != nullptr);
   TThreadLoader* scan = form->Loader;
   QVERIFY(ScanThreadsRunning());
 
   form->ButtonStop->click();
-  QCOMPARE(asked.size(), size_t(1));
-  QCOMPARE(asked[0].Text, QStringLiteral("Are you sure you wish to abort ?"));
-  QCOMPARE(asked[0].Caption, QStringLiteral("Abort Scan ?"));
-  QCOMPARE(asked[0].Buttons, QMessageBox::Yes | QMessageBox::No);
+  QCOMPARE(Desktop.BoxTexts(), QStringList{"Abort Scan ?|Are you sure you wish to abort ?"});
+  QVERIFY(Desktop.Boxes[0].Question);
+  QCOMPARE(Desktop.Boxes[0].Owner, form);
   QCOMPARE(scan->StopFlag.load(), yes ? 1 : 0);
   QCOMPARE(form->Loader, scan);
   QVERIFY(ScanningLook(*form));  // until the walk has noticed
@@ -303,14 +303,14 @@ void TestFmainScan::stopAsksFirst() {
 
 void TestFmainScan::newScanWhileOneRuns() {
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs("all", "", QMessageBox::No);
+  test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->Loader != nullptr);
   TThreadLoader* first = form->Loader;
 
   // The new scan walks at once; the gate holds only the first.
-  form->ScanDriveSource = &ListDrives;
-  test::AnswerDialogs("specific", Tree->Path("alpha"), QMessageBox::No);
+  form->ScanDriveSource = ListDrives;
+  test::AnswerDialogs(Desktop, "specific", Tree->Path("alpha"), false);
   QElapsedTimer pause;
   pause.start();
   form->NewScanClick();
@@ -335,13 +335,13 @@ void TestFmainScan::newScanWhileOneRuns() {
 
 void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs("all", "", QMessageBox::No);
+  test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->Loader != nullptr);
   TThreadLoader* running = form->Loader;
 
   int wizards = 0;
-  test::AnswerDialogs("cancel", "", QMessageBox::No, nullptr, &wizards);
+  test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
   form->NewScanClick();
   QCOMPARE(wizards, 1);
   QCOMPARE(form->Loader, running);
@@ -357,7 +357,7 @@ void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
 
 void TestFmainScan::lateNoticeOfDetachedScanIgnored() {
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs("all", "", QMessageBox::No);
+  test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->Loader != nullptr);
   TThreadLoader* first = form->Loader;
@@ -383,7 +383,7 @@ void TestFmainScan::lateNoticeOfDetachedScanIgnored() {
 }
 
 void TestFmainScan::allDrivesNamesNoFolder() {
-  test::AnswerDialogs("all", "", QMessageBox::No);
+  test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
   QTreeWidgetItem* computer = form->TreeViewDirectories->topLevelItem(0);
@@ -434,7 +434,6 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
-  test::CancelDialogs();
   QTEST_SET_MAIN_SOURCE_PATH
   TestFmainScan test;
   return QTest::qExec(&test, argc, argv);

@@ -35,6 +35,7 @@ class TestFmainSettings : public QObject {
   void WriteStore(const std::vector<std::pair<QString, QVariant>>& values);
 
   std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
   std::unique_ptr<TForm1> Form;
 };
 
@@ -53,7 +54,7 @@ void TestFmainSettings::cleanup() {
 }
 
 TForm1* TestFmainSettings::MakeWindow() {
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"});
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   return Form.get();
 }
 

@@ -102,6 +102,7 @@ class TestFmainTrees : public QObject {
 
   std::unique_ptr<test::TempTree> Tree;
   std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
   std::unique_ptr<TForm1> Form;
 };
 
@@ -112,13 +113,13 @@ void TestFmainTrees::init() {
 
 void TestFmainTrees::cleanup() {
   Form.reset();
-  test::CancelDialogs();
+  Desktop = {};
   Tree.reset();
   Store.reset();
 }
 
 void TestFmainTrees::MakeForm() {
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"});
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   QTRY_VERIFY(!Form->TimerLoad->isActive());  // its wizard was cancelled
 }
 
@@ -223,8 +224,6 @@ void TestFmainTrees::repeatedFolderMarked() {
 void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
   // Each level's path is longer than the last: far more than one arena block in all.
   Tree->Chain("chain", 600, "level-of-a-chain");
-  std::vector<test::TAsked> asked;
-  test::AnswerDialogs("cancel", "", QMessageBox::Ok, &asked);
   MakeForm();
   Form->ScanMemoryLimit = 256 * 1024;
   QVERIFY(Scan(Tree->Root()));
@@ -232,9 +231,9 @@ void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
   QCOMPARE(scan->Ending, TScanEnd::OutOfMemory);
   const int folders = scan->FolderCount.load();
   QVERIFY(folders > 2 && folders < 602);
-  QCOMPARE(asked.size(), size_t(1));
-  QCOMPARE(asked[0].Text, QStringLiteral("Out of memory: the scan stopped after %1 folders.").arg(folders));
-  QCOMPARE(asked[0].Buttons, QMessageBox::Ok);
+  QCOMPARE(Desktop.BoxTexts(), QStringList{QStringLiteral("Error|Out of memory: the scan stopped after %1 folders.").arg(folders)});
+  QVERIFY(!Desktop.Boxes[0].Question);
+  QCOMPARE(Desktop.Boxes[0].Owner, Form.get());
   // The tree holds every folder walked, and the window is idle again.
   QCOMPARE(Deepest(RootItem()).second + 1, folders);
   QVERIFY(Form->ButtonStop->isHidden() && Form->LabelStandBy->isHidden());
