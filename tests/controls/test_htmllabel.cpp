@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QDir>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
@@ -454,7 +453,6 @@ void TestHtmlLabel::renderHintPanel() {
   QVERIFY2(bestRow >= linkW * 9 / 10, "no blue underline under the link");
   for (int y = 0; y < shot2.height(); ++y)
     for (int x = 0; x < linkX; ++x) QVERIFY(shot2.pixelColor(x, y) != QColor(0, 0, 255));
-
 }
 
 QTEST_MAIN(TestHtmlLabel)
