@@ -25,15 +25,17 @@ namespace ostrel {
 namespace {
 
 // Every loader of the process not yet freed, so that the program's end can tell whether a walk
-// still runs. Allocated once and never freed: a late reader at exit finds it intact.
+// still runs. Only windows touch it, on the GUI thread, and every window is gone before the
+// process's static objects go (with a walk still running the program ends through
+// QuitIfScansRunning, which destroys nothing).
 struct TLiveScans {
   std::mutex Lock;
   std::vector<const TThreadLoader*> Loaders;
 };
 
 TLiveScans& LiveScans() {
-  static auto* live = new TLiveScans;
-  return *live;
+  static TLiveScans live;
+  return live;
 }
 
 // A scroll area shows the cursor of its viewport, so both get it.
