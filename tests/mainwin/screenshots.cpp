@@ -34,11 +34,11 @@ bool Save(QWidget* widget, const QString& dir, const char* name) {
 }
 
 // The idle window, its hint panel, and the scanning look over the empty chart.
-bool IdleAndScanning(const QString& dir) {
-  TForm1 form({"ostrel"});
+bool IdleAndScanning(TDesktop& desktop, const QString& dir) {
+  TForm1 form({"ostrel"}, desktop);
   form.show();
   if (!QTest::qWaitForWindowExposed(&form)) return false;
-  // The first timer tick runs the wizard, which the modal hook cancels.
+  // The first timer tick runs the wizard, which the desktop cancels.
   if (!QTest::qWaitFor([&] { return !form.findChild<QTimer*>("TimerLoad")->isActive(); })) return false;
   bool ok = Save(&form, dir, "main-idle") && Save(form.findChild<QFrame*>("Panel1"), dir, "main-hint-panel");
   const QFont hint = form.findChild<THtmlLabel*>("HtmlLabel1")->font();
@@ -50,7 +50,7 @@ bool IdleAndScanning(const QString& dir) {
 }
 
 // The chart of a folder of eight subfolders and some files of its own, in each kind.
-bool Charts(const QString& dir) {
+bool Charts(TDesktop& desktop, const QString& dir) {
   test::TempTree tree;
   tree.File("Photos/index.db", 10 << 20);
   const std::pair<const char*, uint64_t> photos[] = {
@@ -60,7 +60,7 @@ bool Charts(const QString& dir) {
   // The files are sparse: their apparent sizes make the picture.
   test::TTempStore store;
   store.Open()->setValue("apparentsize", 1);
-  TForm1 form({"ostrel", tree.Root()});
+  TForm1 form({"ostrel", tree.Root()}, desktop);
   form.show();
   auto* view = form.findChild<QTreeWidget*>("TreeViewDirectories");
   if (!QTest::qWaitForWindowExposed(&form) ||
@@ -88,13 +88,13 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
-  test::CancelDialogs();
+  test::TFakeDesktop desktop;
   const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
   if (!QDir().mkpath(dir)) {
     std::fprintf(stderr, "cannot make %s\n", qPrintable(dir));
     return 1;
   }
-  const bool idle = IdleAndScanning(dir);
-  const bool charts = Charts(dir);
+  const bool idle = IdleAndScanning(desktop, dir);
+  const bool charts = Charts(desktop, dir);
   return idle && charts ? 0 : 1;
 }
