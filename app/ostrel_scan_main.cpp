@@ -8,17 +8,19 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/scancli.h"
-#include "platform/winmsg.h"
-#include "scan/paths.h"
 #include "scan/scansettings.h"
+#include "scan/scanstart.h"
 #include "scan/tloader.h"
 
 using namespace ostrel;
@@ -67,18 +69,6 @@ void TakeStopSignals() {
   }
 }
 
-// The scan's completion notice wakes the main thread at once, as it would wake the window.
-class TWakeOnNotice : public TMessageReceiver {
- public:
-  std::intptr_t HandleMessage(uint32_t, std::uintptr_t, std::intptr_t) override {
-    TStopState& stops = Stops();
-    std::lock_guard<std::mutex> guard(stops.Lock);
-    stops.ScanDone = true;
-    stops.Changed.notify_all();
-    return 0;
-  }
-};
-
 int Run(int argc, char** argv) {
   TStopState& stops = Stops();
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -94,36 +84,43 @@ int Run(int argc, char** argv) {
       std::fprintf(stderr, "ostrel-scan: write error: %s\n", std::strerror(out.Error()));
     return ExitStatus(stops.Signal.load(), out.Error() != 0);
   }
-  if (!options.Path.empty() && !IsDirectory(options.Path.c_str())) {
-    std::fprintf(stderr, "ostrel-scan: %s: no such folder\n", options.Path.c_str());
-    return ExitStatus(stops.Signal.load(), true);
+  TScanRequest request;
+  if (!options.Path.empty()) {
+    std::optional<std::string> root = ScanRoot(options.Path, ToolPathRule);
+    if (!root) {
+      std::fprintf(stderr, "ostrel-scan: %s: no such folder\n", options.Path.c_str());
+      return ExitStatus(stops.Signal.load(), true);
+    }
+    request.Root = std::move(*root);
   }
   ScanSettings.includefloppy = options.IncludeFloppy ? 1 : 0;
   ScanSettings.includecd = options.IncludeCd ? 1 : 0;
   ScanSettings.includenet = options.IncludeNet ? 1 : 0;
+  // The end of the walk wakes the main thread at once, as a stop signal does.
+  request.OnDone = [](TThreadLoader&) {
+    TStopState& done = Stops();
+    std::lock_guard<std::mutex> guard(done.Lock);
+    done.ScanDone = true;
+    done.Changed.notify_all();
+  };
 
-  const THandle window = RegisterWindow(std::make_shared<TWakeOnNotice>());
   const auto started = std::chrono::steady_clock::now();
-  TThreadLoader loader(true);
-  loader.Path = options.Path;
-  loader.NotifyWindow = window;
-  loader.NotifyMessage = WmUser + 101;
-  loader.Resume();
+  std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
+  loader->Resume();
   {
     std::unique_lock<std::mutex> lock(stops.Lock);
     for (;;) {
-      if (stops.Signal.load() != 0) loader.StopFlag = 1;
+      if (stops.Signal.load() != 0) loader->StopFlag = 1;
       if (stops.ScanDone) break;
       stops.Changed.wait(lock);
     }
   }
-  loader.WaitFor();
-  UnregisterWindow(window);
+  loader->WaitFor();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
   static char buffer[1 << 16];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  return ReportScan(loader, options, seconds, stops.Signal, stdout, stderr);
+  return ReportScan(*loader, options, seconds, stops.Signal, stdout, stderr);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "mainwin/breakdown.h"
+#include "chart/breakdown.h"
 
 namespace ostrel {
 
@@ -134,11 +134,7 @@ std::string Bytes(double value) {
 
 void PrintBreakdown(const DirNode* root, const TScanOptions& options, TOutput& out) {
   if (!root) return;
-  const TMeasure measure = options.Measure();
-  std::vector<TChartItem> children;
-  for (const DirNode* child = root->FirstChild; child; child = child->NextSibling)
-    if (child->Kind == NodeFolder) children.push_back({child->Name, SizeOf(*child, measure)});
-  for (const TChartPoint& point : ComputeBreakdown(children, SizeOf(*root, measure), options.NoCombine ? 0 : 1))
+  for (const TChartPoint& point : BreakdownOf(root, Subfolders(*root), options.Measure(), options.NoCombine ? 0 : 1))
     if (!WriteRecord(out, point.Label, Bytes(point.Value), options.RecordEnd())) return;
 }
 

@@ -14,25 +14,13 @@
 #include "platform/dirlist.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "scan/textcase.h"
 
 namespace ostrel {
 
 namespace {
 
 constexpr int IndentStep = 10;
-
-// Letters a to z count as A to Z, every other byte as its unsigned value.
-int CompareNoCase(const std::string& a, const std::string& b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    int ca = static_cast<unsigned char>(a[i]);
-    int cb = static_cast<unsigned char>(b[i]);
-    if (ca >= 'a' && ca <= 'z') ca -= 'a' - 'A';
-    if (cb >= 'a' && cb <= 'z') cb -= 'a' - 'A';
-    if (ca != cb) return ca - cb;
-  }
-  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
-}
 
 std::string LastComponent(const std::string& path) {
   const size_t slash = path.rfind('/');

@@ -11,9 +11,9 @@
 #include "mainwin/chartview.h"
 #include "mainwin/formreceiver.h"
 #include "mainwin/radiogroup.h"
-#include "mainwin/textcase.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
+#include "scan/textcase.h"
 #include "scan/tloader.h"
 
 namespace ostrel {

@@ -24,7 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "mainwin/breakdown.h"
+#include "chart/breakdown.h"
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
@@ -50,10 +50,6 @@ class THtmlLabel;
 class TRadioGroup;
 class TStatusBar;
 class TThreadLoader;
-
-// The message with which a scan thread reports that its walk has ended (lParam: the
-// TThreadLoader).
-inline constexpr uint32_t ScanDoneMessage = WmUser + 101;
 
 // The window's caption.
 inline constexpr const char* MainWindowCaption = "Ostrel Free Disk Space Finder";
@@ -115,8 +111,8 @@ class TForm1 : public QMainWindow {
   // The command line given to the constructor.
   const std::vector<std::string>& Arguments() const { return Args; }
 
-  // The window's message dispatch: ScanDoneMessage goes to ScanCompleted(lParam); every other
-  // message is ignored. Returns 0. Virtual as the toolkit's dispatch is.
+  // The window's message dispatch: ScanDoneMessage (tloader.h) goes to ScanCompleted(lParam);
+  // every other message is ignored. Returns 0. Virtual as the toolkit's dispatch is.
   virtual std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
   // ---- Scan control (fmain_scan.cpp) ----
@@ -151,9 +147,9 @@ class TForm1 : public QMainWindow {
   QTreeWidgetItem* SelectedItem() const;
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
-  // Shows the breakdown of `item` (ComputeBreakdown over its child items, sizes in
-  // ShownMeasure()) in ChartPie, drawn in the kind ScanSettings.charttype selects (the pie for
-  // an unknown one). Does nothing for a null `item`.
+  // Shows the breakdown of `item` (BreakdownOf over the nodes of it and of its child items,
+  // sizes in ShownMeasure(): labels are the names' bytes) in ChartPie, drawn in the kind
+  // ScanSettings.charttype selects (the pie for an unknown one). Does nothing for a null `item`.
   void BuildChart(QTreeWidgetItem* item);
   // The series that ScanSettings.charttype selects (0 Series1, 1 Series3, 2 Series2), with
   // `horizontal` set to 1 for Series3 and 0 for the others; null for any other chart type,

@@ -21,18 +21,13 @@ void TForm1::RadioGroupChartTypeClick() {
 
 void TForm1::BuildChart(QTreeWidgetItem* item) {
   if (!item) return;
-  const TMeasure measure = ShownMeasure();
-  std::vector<TChartItem> children;
-  children.reserve(static_cast<size_t>(item->childCount()));
-  for (int i = 0; i < item->childCount(); ++i) {
-    QTreeWidgetItem* child = item->child(i);
-    const DirNode* node = ItemNode(child);
-    children.push_back({child->text(0).toStdString(), node ? SizeOf(*node, measure) : 0});
-  }
-  // The folder's own blocks are part of its size but of no subfolder's: they go to "(files)".
-  const DirNode* own = ItemNode(item);
-  std::vector<TChartPoint> points =
-      ComputeBreakdown(children, own ? SizeOf(*own, measure) : 0, ScanSettings.combineother);
+  // From the nodes, as ostrel-scan does: the labels are the names' bytes, decoded only where
+  // they are shown. A point's Child indexes the child items.
+  std::vector<const DirNode*> subfolders;
+  subfolders.reserve(static_cast<size_t>(item->childCount()));
+  for (int i = 0; i < item->childCount(); ++i) subfolders.push_back(ItemNode(item->child(i)));
+  std::vector<TChartPoint> points = BreakdownOf(ItemNode(item), subfolders, ShownMeasure(), ScanSettings.combineother);
+
   PointsItem = item;
   ChartPie->ShowPoints(std::move(points), ScanSettings.charttype);
 }

@@ -9,16 +9,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "dialogs/formutil.h"
 #include "dialogs/fstart.h"
 #include "docs/desktop.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
-#include "platform/drives.h"
-#include "scan/paths.h"
 #include "scan/scansettings.h"
+#include "scan/scanstart.h"
 #include "scan/tloader.h"
 
 namespace ostrel {
@@ -75,9 +76,9 @@ void TForm1::ShowIdle() {
 void TForm1::RunNewScan() {
   std::string path;
   if (Args.size() > 1) {
-    path = Args[1];
-    AddPathSeparator(path);
-    if (DriveTypeOfPath(path.c_str()) == DriveNoRoot) return;
+    std::optional<std::string> root = ScanRoot(Args[1], WindowPathRule);
+    if (!root) return;
+    path = std::move(*root);
   } else if (AskWhatToScan(this, path) == 0) {
     return;
   }
@@ -100,12 +101,12 @@ void TForm1::StartScan(const std::string& path) {
   StatusBar1->SetPanelText(3, QString());
   StatusBar1->Panel(3)->setToolTip(QString());
 
-  auto loader = std::make_unique<TThreadLoader>(true);
-  loader->DriveSource = ScanDriveSource;
-  loader->MemoryLimit = ScanMemoryLimit;
-  loader->NotifyWindow.store(Handle());
-  loader->NotifyMessage.store(ScanDoneMessage);
-  loader->Path = path;
+  TScanRequest request;
+  request.Root = path;
+  request.DriveSource = ScanDriveSource;
+  request.MemoryLimit = ScanMemoryLimit;
+  request.NotifyWindow = Handle();
+  std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
   Loader = loader.get();
   {
     TLiveScans& live = LiveScans();

@@ -14,8 +14,8 @@
 #include "docs/desktop.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
-#include "mainwin/textcase.h"
 #include "scan/dirnode.h"
+#include "scan/textcase.h"
 #include "scan/tloader.h"
 
 namespace ostrel {
@@ -59,7 +59,7 @@ QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error));
 
 QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
 
-// How the tree marks a folder. The item's text stays the name: the chart finds folders by it.
+// How the tree marks a folder. The item's text stays the name.
 struct TMarkLook {
   QIcon UnreadableIcon;
   QIcon RepeatedIcon;

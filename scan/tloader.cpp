@@ -112,6 +112,7 @@ void TThreadLoader::Execute() {
   const THandle window = NotifyWindow.load();
   if (window != NoWindow)
     SendMessageSync(window, NotifyMessage.load(), 0, reinterpret_cast<std::intptr_t>(this));
+  if (OnDone) OnDone(*this);
 }
 
 DirNode* TThreadLoader::NewFolderNode(const char* name, const char* parentPath, int32_t depth) {

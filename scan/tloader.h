@@ -1,7 +1,9 @@
 // TThreadLoader walks one folder, or every suitable drive, on a thread of its own and builds the
 // DirNode tree. It counts folders as it goes, honours a stop request at the next folder (and
 // every thousand entries within one), and when the walk ends sends its completion message
-// synchronously to NotifyWindow (unless that is NoWindow) and waits until it has been handled.
+// synchronously to NotifyWindow (unless that is NoWindow) and waits until it has been handled,
+// then calls OnDone (unless that is empty). A front end sets one up through PrepareScan
+// (scanstart.h).
 //
 // The walk differs from a plain listing of names in ways a user relies on: sizes count in full
 // 64 bits, on disk and apparent; every inode counts once, so a file with several names and a
@@ -14,6 +16,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +33,10 @@
 #include "scan/strman.h"
 
 namespace ostrel {
+
+// The message with which a scan thread reports to NotifyWindow that its walk has ended (wParam
+// 0, lParam the TThreadLoader). The window's handle routes it to the window's ScanCompleted.
+inline constexpr uint32_t ScanDoneMessage = WmUser + 101;
 
 // Whether an all-drives scan includes a drive of `type`; `floppy` marks the drives that
 // "includefloppy" governs (A: and B: on a system with drive letters).
@@ -70,6 +77,10 @@ class TThreadLoader : public TThread {
   std::string Path = "C:\\";
   std::atomic<THandle> NotifyWindow{NoWindow};
   std::atomic<uint32_t> NotifyMessage{0};
+  // For an owner that is no window: called on the walk's thread once the walk has ended, after
+  // the completion message (if any) was handled; empty for none. Set up while suspended; it
+  // must neither destroy the loader nor wait for it.
+  std::function<void(TThreadLoader&)> OnDone;
   // Where the drives come from; read once, on the loader's thread, as the walk starts. Empty
   // counts as no drives.
   TDriveSource DriveSource = ListDrives;
@@ -95,7 +106,7 @@ class TThreadLoader : public TThread {
 
  protected:
   // The walk, then the completion notice: a message NotifyMessage with wParam 0 and lParam
-  // this loader, so that a window can tell a detached scan's notice from its own.
+  // this loader, so that a window can tell a detached scan's notice from its own; then OnDone.
   void Execute() override;
 
  private:

@@ -14,10 +14,10 @@
 
 #include "mainwin/fmain.h"
 #include "mainwin/formreceiver.h"
-#include "mainwin/textcase.h"
 #include "mainwin_support.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
+#include "scan/tloader.h"
 
 using namespace ostrel;
 using namespace std::chrono_literals;
@@ -71,8 +71,6 @@ class TestFmainLifecycle : public QObject {
 
   void autoMinimizeSwitch_data();
   void autoMinimizeSwitch();
-  void compareNoCase_data();
-  void compareNoCase();
   void membersAtConstruction();
   void timerLoadTicksOnceAfterTheLoopStarts();
   void completionSentFromAnotherThread();
@@ -131,29 +129,6 @@ void TestFmainLifecycle::autoMinimizeSwitch() {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   QVERIFY(!form.isMinimized());
-}
-
-void TestFmainLifecycle::compareNoCase_data() {
-  QTest::addColumn<QByteArray>("a");
-  QTest::addColumn<QByteArray>("b");
-  QTest::addColumn<int>("sign");
-  QTest::newRow("equal but for case") << QByteArray("Program Files") << QByteArray("PROGRAM files") << 0;
-  QTest::newRow("prefix first") << QByteArray("Temp") << QByteArray("temp2") << -1;
-  // Letters fold up, so '_' (0x5F) sorts after every letter and '@' (0x40) before.
-  QTest::newRow("underscore after letters") << QByteArray("_cache") << QByteArray("zebra") << 1;
-  QTest::newRow("at before letters") << QByteArray("@home") << QByteArray("alpha") << -1;
-  // Other bytes count unsigned: a byte above 127 sorts after ASCII.
-  QTest::newRow("high byte after ASCII") << QByteArray("\xc3\xa9t\xc3\xa9") << QByteArray("zz") << 1;
-  QTest::newRow("high bytes never fold") << QByteArray("\xc3\xa9") << QByteArray("\xc3\x89") << 1;
-}
-
-void TestFmainLifecycle::compareNoCase() {
-  QFETCH(QByteArray, a);
-  QFETCH(QByteArray, b);
-  QFETCH(int, sign);
-  auto sgn = [](int v) { return (v > 0) - (v < 0); };
-  QCOMPARE(sgn(CompareNoCase(a.toStdString(), b.toStdString())), sign);
-  QCOMPARE(sgn(CompareNoCase(b.toStdString(), a.toStdString())), -sign);
 }
 
 void TestFmainLifecycle::membersAtConstruction() {

@@ -101,7 +101,7 @@ std::unique_ptr<TThreadLoader> Attached(const std::string& path, THandle window)
   loader->Path = path;
   loader->DriveSource = NoDrives;
   loader->NotifyWindow = window;
-  loader->NotifyMessage = WmUser + 101;
+  loader->NotifyMessage = ScanDoneMessage;
   return loader;
 }
 

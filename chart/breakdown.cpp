@@ -1,4 +1,4 @@
-#include "mainwin/breakdown.h"
+#include "chart/breakdown.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,10 +7,40 @@
 #include <numeric>
 #include <string>
 
-#include "mainwin/textcase.h"
 #include "scan/check.h"
+#include "scan/textcase.h"
 
 namespace ostrel {
+namespace {
+
+// One entry of the working list: the subfolder, its point's label and its position among the
+// children.
+struct TChartItemEntry {
+  const TChartItem* Item;
+  std::string Label;
+  int Index;
+};
+
+// Marks a folded entry in the working list (StrEntry::Tag).
+constexpr uint32_t OtherMark = 0x80;
+
+}  // namespace
+
+std::vector<const DirNode*> Subfolders(const DirNode& folder) {
+  std::vector<const DirNode*> subfolders;
+  for (const DirNode* child = folder.FirstChild; child; child = child->NextSibling)
+    if (child->Kind == NodeFolder) subfolders.push_back(child);
+  return subfolders;
+}
+
+std::vector<TChartPoint> BreakdownOf(const DirNode* folder, const std::vector<const DirNode*>& subfolders,
+                                     TMeasure measure, int combineOther) {
+  std::vector<TChartItem> children;
+  children.reserve(subfolders.size());
+  for (const DirNode* sub : subfolders)
+    children.push_back(sub ? TChartItem{sub->Name, SizeOf(*sub, measure)} : TChartItem{});
+  return ComputeBreakdown(children, folder ? SizeOf(*folder, measure) : 0, combineOther);
+}
 
 std::string ShortenLabel(const std::string& name) {
   auto isLead = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; };

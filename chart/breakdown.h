@@ -1,5 +1,7 @@
 // The breakdown of one folder into chart points, as plain data: the window's chart draws these
-// points and ostrel-scan --breakdown prints them, so both always agree.
+// points and ostrel-scan --breakdown prints them, both from the same nodes through BreakdownOf,
+// so both always agree. Names stay the bytes on disk here, in the labels too, and every
+// comparison is on bytes; only a front end that shows a label decodes it, for display alone.
 //
 // Order: "(files)" (the folder's own files) when they hold anything; then, when combining is on
 // and at least three subfolders qualify, one "(other: N dirs)" point for the smallest ones; then
@@ -11,13 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "scan/dirnode.h"
 #include "scan/strman.h"
 
 namespace ostrel {
 
 // One subfolder of the folder being broken down.
 struct TChartItem {
-  std::string Name;  // the text the tree shows for it (UTF-8 in the window)
+  std::string Name;  // its name's bytes as on disk; need not be UTF-8
   double Size = 0;   // its size in the measure shown; 0 when it has no node
 };
 
@@ -25,13 +28,10 @@ inline constexpr int PointFiles = -1;  // the folder's own files
 inline constexpr int PointOther = -2;  // the combined small subfolders
 
 struct TChartPoint {
-  std::string Label;
+  std::string Label;  // bytes: a subfolder's (shortened) name, or "(files)" / "(other: N dirs)"
   double Value = 0;
   int Child = PointFiles;  // index into the items, or PointFiles / PointOther
 };
-
-// Marks a folded entry in the working list.
-inline constexpr uint32_t OtherMark = 0x80;
 
 // Breaks a folder of `folderSize` bytes (0 for an item without a node, such as "My Computer")
 // down into points for `children`. `combineOther` nonzero folds the smallest subfolders: while
@@ -39,19 +39,28 @@ inline constexpr uint32_t OtherMark = 0x80;
 std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, double folderSize,
                                           int combineOther);
 
+// The subfolders (folder children) of `folder`, in the order the scan linked them.
+std::vector<const DirNode*> Subfolders(const DirNode& folder);
+
+// The breakdown of `folder` over `subfolders` in `measure`, as both front ends make it: each
+// subfolder is an item of its name's bytes and its size (an empty name of size 0 for a null
+// entry, an item without a node); the folder's size is its own in `measure`, so its own blocks
+// and its files make the "(files)" point. A null `folder` has size 0 (a "My Computer" item).
+// A point's Child indexes `subfolders`, which may come in any order: the points do not depend
+// on it.
+std::vector<TChartPoint> BreakdownOf(const DirNode* folder, const std::vector<const DirNode*>& subfolders,
+                                     TMeasure measure, int combineOther);
+
 // A label of more than 28 characters becomes its first 25 characters and "..."; characters
-// are UTF-8 sequences, never cut in the middle.
+// are UTF-8 sequences, never cut in the middle (a byte that is not UTF-8 counts as one).
 std::string ShortenLabel(const std::string& name);
 
-// The working list's comparator: entries' Data point at a TChartItemEntry. With param 1 by size
-// first, then by label without case; equal labels by their full names (without case, then by
-// bytes), so that the order does not depend on the order of `children`; last by position, so
-// that it is always strict.
-struct TChartItemEntry {
-  const TChartItem* Item;
-  std::string Label;
-  int Index;
-};
+// The working list's comparator, which ComputeBreakdown hands to TStringManager::Sort; the
+// entries are that list's own, so only ComputeBreakdown can call it with real ones. Returns 1
+// when `a` comes first, else 0. With param 1 by size first, then by label without case
+// (CompareNoCase); equal labels by their full names (without case, then by bytes), so that the
+// order does not depend on the order of `children`; last by position, so that it is always
+// strict. An entry without Data fails the assertion "i!=NULL" (for `a`) or "j!=NULL" (`b`).
 int CompareChartItems(StrEntry* a, StrEntry* b, int32_t param);
 
 // ---- Drawing the points ----------------------------------------------------------------------

@@ -1,4 +1,4 @@
-#include "mainwin/textcase.h"
+#include "scan/textcase.h"
 
 #include <algorithm>
 

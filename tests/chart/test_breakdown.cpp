@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "mainwin/breakdown.h"
+#include "chart/breakdown.h"
 
 using namespace ostrel;
 
@@ -125,24 +125,83 @@ TEST(ShortenLabel, CutsAfterTwentyFiveCharactersNotBytes) {
   EXPECT_EQ(ShortenLabel(""), "");
 }
 
-TEST(CompareChartItems, StrictBySizeThenLabelThenPosition) {
-  TChartItem small{"b", 1}, large{"a", 2}, twin{"B", 1};
-  TChartItemEntry es{&small, "b", 0}, el{&large, "a", 1}, et{&twin, "B", 2};
-  StrEntry a{}, b{}, c{};
-  a.Data = &es;
-  b.Data = &el;
-  c.Data = &et;
-  EXPECT_EQ(CompareChartItems(&a, &b, 1), 1);
-  EXPECT_EQ(CompareChartItems(&b, &a, 1), 0);
-  EXPECT_EQ(CompareChartItems(&b, &a, 0), 1) << "by label: a before b";
-  EXPECT_EQ(CompareChartItems(&a, &c, 0) + CompareChartItems(&c, &a, 0), 1) << "b and B: exactly one first";
-  EXPECT_EQ(CompareChartItems(&a, &a, 0), 0);
-  StrEntry none{};
+TEST(CompareChartItems, AssertsThatBothEntriesCarryAnItem) {
+  // Real entries are ComputeBreakdown's own; the assertions come before either is read, so any
+  // non-null Data gets past the first.
+  StrEntry none{}, some{};
+  int any = 0;
+  some.Data = &any;
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(CompareChartItems(&none, &a, 0), "Assertion failed: i!=NULL, file breakdown.cpp, line [0-9]+");
-  EXPECT_DEATH(CompareChartItems(&a, &none, 0), "Assertion failed: j!=NULL, file breakdown.cpp");
+  EXPECT_DEATH(CompareChartItems(&none, &some, 0), "Assertion failed: i!=NULL, file breakdown.cpp, line [0-9]+");
+  EXPECT_DEATH(CompareChartItems(&some, &none, 0), "Assertion failed: j!=NULL, file breakdown.cpp");
 }
 
+TEST(Breakdown, NamesEqualButForCaseOrderByTheirBytesInEveryInputOrder) {
+  for (const auto& items : {std::vector<TChartItem>{{"b", 1}, {"B", 1}, {"a", 1}},
+                            std::vector<TChartItem>{{"a", 1}, {"B", 1}, {"b", 1}}}) {
+    const auto points = ComputeBreakdown(items, 3, 1);
+    EXPECT_EQ(Labels(points), (std::vector<std::string>{"a", "B", "b"}));
+    for (const TChartPoint& p : points) EXPECT_EQ(items[static_cast<size_t>(p.Child)].Name, p.Label);
+  }
+}
+
+namespace {
+
+// A folder of `size` bytes (both measures) below `parent`, or a root for a null one.
+DirNode* Folder(TNodeArena& arena, DirNode* parent, const char* name, double size, double ownBlocks = 0) {
+  DirNode* node = arena.NewNode();
+  node->Name = arena.CopyString(name);
+  node->ParentPath = "";
+  node->Kind = NodeFolder;
+  node->OwnSize = ownBlocks;
+  node->TotalSize = size + ownBlocks;
+  node->ApparentSize = size;
+  if (parent) AddChild(parent, node);
+  return node;
+}
+
+}  // namespace
+
+TEST(BreakdownOf, NamesStayBytesAndOrderByTheCaseRuleOnBytes) {
+  // A Latin-1 name (not UTF-8), a Hangul one and a UTF-8 "Ae" with an accent: the labels are
+  // the names' bytes, in the case rule's order of those bytes (0xC3 < 0xE9 < 0xEC).
+  TNodeArena arena;
+  DirNode* root = Folder(arena, nullptr, "/data", 0, 4096);
+  DirNode* hangul = Folder(arena, root, "aì", 300);
+  DirNode* latin1 = Folder(arena, root, "aé", 200);
+  DirNode* utf8 = Folder(arena, root, "AÃ©", 100);
+  DirNode* file = arena.NewNode();
+  file->Name = "f";
+  file->Kind = NodeFile;
+  file->TotalSize = file->ApparentSize = 50;
+  AddChild(root, file);
+  root->TotalSize = root->OwnSize + root->ChildrenSize;
+
+  EXPECT_EQ(Subfolders(*root), (std::vector<const DirNode*>{hangul, latin1, utf8})) << "files are not subfolders";
+  const auto disk = BreakdownOf(root, Subfolders(*root), TMeasure::DiskUsage, 1);
+  EXPECT_EQ(Labels(disk), (std::vector<std::string>{"(files)", "AÃ©", "aé", "aì"}));
+  EXPECT_EQ(disk[0].Value, 4096 + 50) << "the folder's own blocks and its files";
+  EXPECT_EQ(disk[2].Value, 200);
+  EXPECT_EQ(disk[2].Child, 1) << "indexes the subfolders as given";
+
+  const auto apparent = BreakdownOf(root, Subfolders(*root), TMeasure::Apparent, 1);
+  ASSERT_EQ(apparent.size(), 4u);
+  EXPECT_EQ(apparent[0].Value, 50) << "apparent size: the file's length alone";
+  EXPECT_EQ(apparent[3].Value, 300);
+}
+
+TEST(BreakdownOf, AFolderWithoutANodeHasSizeZero) {
+  // "My Computer": no node of its own, the scan's root below it.
+  TNodeArena arena;
+  DirNode* root = Folder(arena, nullptr, "/data/", 700);
+  const auto points = BreakdownOf(nullptr, {root}, TMeasure::Apparent, 1);
+  ASSERT_EQ(points.size(), 1u);
+  EXPECT_EQ(points[0].Label, "/data/");
+  EXPECT_EQ(points[0].Value, 700);
+  EXPECT_EQ(points[0].Child, 0);
+  EXPECT_EQ(Labels(BreakdownOf(nullptr, {nullptr}, TMeasure::Apparent, 1)), std::vector<std::string>{""})
+      << "an item without a node is an empty name of size 0";
+}
 TEST(FormatSize, StrictThresholds) {
   const std::pair<double, const char*> cases[] = {
       {0, "0 B"},           {1024, "1024 B"},        {1025, "1.0 KB"},

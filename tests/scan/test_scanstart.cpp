@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/winmsg.h"
+#include "scan/scanstart.h"
+#include "tests/support/fixture.h"
+
+using namespace ostrel;
+
+namespace {
+
+std::vector<TDrive> NoDrives() { return {}; }
+
+// Records, in order, what heard of a walk's end.
+class TOrderReceiver : public TMessageReceiver {
+ public:
+  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t, std::intptr_t lParam) override {
+    Heard.push_back("message " + std::to_string(msg));
+    Sender = reinterpret_cast<TThreadLoader*>(lParam);
+    return 0;
+  }
+  std::vector<std::string> Heard;
+  TThreadLoader* Sender = nullptr;
+};
+
+}  // namespace
+
+TEST(ScanRoot, TheWindowAddsTheSeparatorAndOstrelScanTakesThePathAsGiven) {
+  test::TempTree tree;
+  tree.Dir("sub");
+  EXPECT_EQ(ScanRoot(tree.Path("sub"), WindowPathRule), tree.Path("sub") + "/");
+  EXPECT_EQ(ScanRoot(tree.Path("sub") + "/", WindowPathRule), tree.Path("sub") + "/") << "never a second one";
+  EXPECT_EQ(ScanRoot(tree.Path("sub"), ToolPathRule), tree.Path("sub"));
+  EXPECT_EQ(ScanRoot(tree.Path("sub") + "/", ToolPathRule), tree.Path("sub") + "/");
+}
+
+TEST(ScanRoot, RefusesWhatNamesNoFolder) {
+  test::TempTree tree;
+  const std::string file = tree.File("file", 1);
+  for (const TPathRule rule : {WindowPathRule, ToolPathRule}) {
+    EXPECT_EQ(ScanRoot("", rule), std::nullopt) << "all drives need no check";
+    EXPECT_EQ(ScanRoot(tree.Path("missing"), rule), std::nullopt);
+    EXPECT_EQ(ScanRoot(file, rule), std::nullopt);
+  }
+}
+
+TEST(ScanRoot, OnlyTheWindowRefusesAFolderOnNoDrive) {
+  // /proc is a virtual file system: the window's command line refuses it as the desktop system
+  // refuses a path without a root directory; ostrel-scan walks it, as du does.
+  EXPECT_EQ(ScanRoot("/proc", WindowPathRule), std::nullopt);
+  EXPECT_EQ(ScanRoot("/proc", ToolPathRule), "/proc");
+}
+
+TEST(PrepareScan, SetsUpASuspendedLoaderThatTellsTheWindowThenTheCallback) {
+  test::TempTree tree;
+  tree.File("sub/f", 7);
+  TOrderReceiver receiver;
+  const THandle window = RegisterWindow(&receiver);
+  std::atomic<int> callbacks{0};
+  TScanRequest request;
+  request.Root = tree.Root();
+  request.DriveSource = NoDrives;
+  request.MemoryLimit = 1 << 30;
+  request.NotifyWindow = window;
+  request.OnDone = [&](TThreadLoader& loader) {
+    receiver.Heard.push_back(loader.Root ? "callback with a tree" : "callback without a tree");
+    ++callbacks;
+  };
+  std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
+  EXPECT_EQ(loader->Path, tree.Root());
+  EXPECT_EQ(loader->MemoryLimit, size_t{1} << 30);
+  EXPECT_FALSE(loader->Finished()) << "not started yet";
+  loader->Resume();
+  loader->WaitFor();
+  UnregisterWindow(window);
+  EXPECT_EQ(receiver.Heard, (std::vector<std::string>{"message 1125", "callback with a tree"}));
+  EXPECT_EQ(receiver.Sender, loader.get());
+  EXPECT_EQ(callbacks, 1);
+  EXPECT_EQ(loader->FolderCount, 2);
+}
+
+TEST(PrepareScan, WithoutAWindowOnlyTheCallbackHears) {
+  test::TempTree tree;
+  std::thread::id calledOn;
+  TScanRequest request;
+  request.Root = tree.Root();
+  request.DriveSource = NoDrives;
+  request.OnDone = [&](TThreadLoader&) { calledOn = std::this_thread::get_id(); };
+  std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
+  EXPECT_EQ(loader->NotifyWindow, NoWindow);
+  loader->Resume();
+  loader->WaitFor();
+  EXPECT_NE(calledOn, std::thread::id()) << "called once the walk had ended";
+  EXPECT_NE(calledOn, std::this_thread::get_id()) << "on the walk's thread";
+}
