@@ -17,7 +17,7 @@ namespace ostrel {
 // How a front end takes the path of a one-path scan.
 struct TPathRule {
   // True: the root is named with a trailing separator (AddPathSeparator), as the window names
-  // it (Part 2.3). False: exactly as given, as du does.
+  // it. False: exactly as given, as du does.
   bool AddSeparator;
   // True: only a folder on a drive is scanned, one whose DriveTypeOfPath is not DriveNoRoot (so
   // none in a virtual file system such as /proc). False: any existing folder.
