@@ -9,7 +9,7 @@
 #include <QChartView>
 #include <vector>
 
-#include "mainwin/breakdown.h"
+#include "chart/breakdown.h"
 
 class QAbstractSeries;
 class QBarSeries;
