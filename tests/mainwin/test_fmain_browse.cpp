@@ -646,7 +646,8 @@ void TestFmainBrowse::namesThatAreNotUtf8KeepTheirBytes() {
   names.File("a\xec\x95\x88/f", 2000);
   names.File("A\xc3\xa9/f", 1000);
   names.File("b/f", 500);
-  TForm1 form({"ostrel", names.Root()});
+  test::TFakeDesktop desktop;
+  TForm1 form({"ostrel", names.Root()}, desktop);
   QTRY_COMPARE_WITH_TIMEOUT(form.TreeViewDirectories->topLevelItemCount(), 1, 15000);
   QTreeWidgetItem* item = form.TreeViewDirectories->topLevelItem(0)->child(0);
   form.TreeViewDirectories->setCurrentItem(item);

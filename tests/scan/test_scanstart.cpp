@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,8 +59,9 @@ TEST(ScanRoot, OnlyTheWindowRefusesAFolderOnNoDrive) {
 TEST(PrepareScan, SetsUpASuspendedLoaderThatTellsTheWindowThenTheCallback) {
   test::TempTree tree;
   tree.File("sub/f", 7);
-  TOrderReceiver receiver;
-  const THandle window = RegisterWindow(&receiver);
+  auto shared = std::make_shared<TOrderReceiver>();
+  TOrderReceiver& receiver = *shared;
+  const THandle window = RegisterWindow(shared);
   std::atomic<int> callbacks{0};
   TScanRequest request;
   request.Root = tree.Root();
