@@ -69,10 +69,10 @@ std::vector<std::string> AncestorChain(const std::string& root, const std::strin
   return chain;
 }
 
-TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
+TDirectoryListBox::TDirectoryListBox(QWidget* parent, const TDriveSource& drives) : QListWidget(parent) {
   setItemDelegate(new TIndentDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
-  for (const TDrive& drive : ListDrives())
+  for (const TDrive& drive : drives ? drives() : std::vector<TDrive>{})
     if (drive.Type != DriveNoRoot) DriveRoots.push_back(drive.Root);
   connect(this, &QListWidget::itemDoubleClicked, this, &TDirectoryListBox::EnterLine);
   if (!SetDirectory(WorkingDirectory())) SetDirectory("/");
@@ -122,11 +122,6 @@ void TDirectoryListBox::Fill(const std::vector<std::string>& chain, const std::v
     setCurrentItem(current);
     scrollToItem(current);
   }
-}
-
-void TDirectoryListBox::SetDriveRoots(std::vector<std::string> roots) {
-  DriveRoots = std::move(roots);
-  if (!Current.empty()) SetDirectory(Current);
 }
 
 void TDirectoryListBox::SetItemHeight(int height) {

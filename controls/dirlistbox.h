@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/drives.h"
+
 namespace ostrel {
 
 // The folders from `root` down to `path`, both included, as full paths: root "/" and path
@@ -23,9 +25,10 @@ class TDirectoryListBox : public QListWidget {
   static constexpr int PathRole = Qt::UserRole;
   static constexpr int LevelRole = Qt::UserRole + 1;
 
-  // Starts in the process's working folder ("/" when that cannot be entered). The drive roots
-  // are those of ListDrives() (DriveNoRoot ones left out).
-  explicit TDirectoryListBox(QWidget* parent = nullptr);
+  // Starts in the process's working folder ("/" when that cannot be entered). The drive roots,
+  // which end the ancestor chain at the top (the longest that holds the folder wins; "/" when
+  // none does), are those `drives` gives (DriveNoRoot ones left out).
+  explicit TDirectoryListBox(QWidget* parent = nullptr, const TDriveSource& drives = ListDrives);
 
   // The current folder: an absolute path without links, "." or ".." parts, and without a
   // trailing separator except for the root "/".
@@ -36,10 +39,6 @@ class TDirectoryListBox : public QListWidget {
   // stays as it was and nothing is reported to the user. Raises DirectoryChanged when the
   // current folder changed.
   bool SetDirectory(const std::string& path);
-
-  // Roots that end the ancestor chain at the top (the longest that holds the folder wins; "/"
-  // when none does). Lists the current folder again.
-  void SetDriveRoots(std::vector<std::string> roots);
 
   // Height of every line in pixels.
   void SetItemHeight(int height);

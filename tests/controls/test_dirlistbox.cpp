@@ -53,8 +53,9 @@ class TestDirListBox : public QObject {
     Root = real;
     std::free(real);
     RootText = QString::fromStdString(Root);
-    Box = std::make_unique<TDirectoryListBox>();
-    Box->SetDriveRoots({Root});
+    Box = std::make_unique<TDirectoryListBox>(nullptr, [root = Root] {
+      return std::vector<TDrive>{{root, DriveFixed, false}};
+    });
     QVERIFY(Box->SetDirectory(Root + "/a"));
     Box->resize(345, 300);
     Box->show();
