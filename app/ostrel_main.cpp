@@ -8,6 +8,7 @@
 #include "docs/desktop.h"
 #include "mainwin/application.h"
 #include "mainwin/fmain.h"
+#include "mainwin/livescans.h"
 
 int main(int argc, char** argv) {
   ostrel::TApplication app(argc, argv);

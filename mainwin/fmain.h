@@ -71,20 +71,6 @@ struct TFolderMarks {
   std::unordered_map<const DirNode*, const DirNode*> Repeated;
 };
 
-// True while a scan thread started by any TForm1 of this process has not ended: still walking,
-// or waiting for a window to take its completion notice. Detached scans count too.
-bool ScanThreadsRunning();
-// With ScanThreadsRunning(), ends the process at once with `code` (std::_Exit, after flushing
-// the C streams): a running walk is neither stopped nor waited for, and no destructor runs, so
-// call it only once the settings are saved. Returns when no scan thread runs.
-void QuitIfScansRunning(int code);
-
-// The folder node a tree item stands for; null for a "My Computer" item (or null `item`).
-const DirNode* ItemNode(const QTreeWidgetItem* item);
-// True when the item names a folder on disk: false for "My Computer" and for the "All Drives"
-// root of an all-drives scan, whose node is a label rather than a path.
-bool ItemNamesFolder(const QTreeWidgetItem* item);
-
 // True when `arg` is "-autominimize", letters a-z compared without case (textcase.h).
 bool IsAutoMinimizeSwitch(std::string_view arg);
 // True when any argument from `args[1]` on is the switch; args[0] (the program) never counts.

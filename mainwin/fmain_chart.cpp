@@ -2,6 +2,7 @@
 
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
 #include "mainwin/radiogroup.h"
 #include "scan/dirnode.h"
 #include "scan/scansettings.h"

@@ -1,14 +1,9 @@
 #include <QAbstractScrollArea>
-#include "mainwin/chartview.h"
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -16,7 +11,9 @@
 #include "dialogs/formutil.h"
 #include "dialogs/fstart.h"
 #include "docs/desktop.h"
+#include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
+#include "mainwin/livescans.h"
 #include "mainwin/statusbar.h"
 #include "scan/scansettings.h"
 #include "scan/scanstart.h"
@@ -24,20 +21,6 @@
 
 namespace ostrel {
 namespace {
-
-// Every loader of the process not yet freed, so that the program's end can tell whether a walk
-// still runs. Only windows touch it, on the GUI thread, and every window is gone before the
-// process's static objects go (with a walk still running the program ends through
-// QuitIfScansRunning, which destroys nothing).
-struct TLiveScans {
-  std::mutex Lock;
-  std::vector<const TThreadLoader*> Loaders;
-};
-
-TLiveScans& LiveScans() {
-  static TLiveScans live;
-  return live;
-}
 
 // A scroll area shows the cursor of its viewport, so both get it.
 void SetAreaCursor(QAbstractScrollArea* area, bool busy) {
@@ -50,19 +33,6 @@ void SetAreaCursor(QAbstractScrollArea* area, bool busy) {
 }
 
 }  // namespace
-
-bool ScanThreadsRunning() {
-  TLiveScans& live = LiveScans();
-  std::lock_guard<std::mutex> guard(live.Lock);
-  return std::any_of(live.Loaders.begin(), live.Loaders.end(),
-                     [](const TThreadLoader* loader) { return !loader->Finished(); });
-}
-
-void QuitIfScansRunning(int code) {
-  if (!ScanThreadsRunning()) return;
-  std::fflush(nullptr);
-  std::_Exit(code);
-}
 
 void TForm1::ShowIdle() {
   LabelStandBy->hide();
@@ -108,11 +78,7 @@ void TForm1::StartScan(const std::string& path) {
   request.NotifyWindow = Handle();
   std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
   Loader = loader.get();
-  {
-    TLiveScans& live = LiveScans();
-    std::lock_guard<std::mutex> guard(live.Lock);
-    live.Loaders.push_back(Loader);
-  }
+  AddLiveScan(Loader);
   Scans.push_back(std::move(loader));
   Loader->Resume();
 }
@@ -135,9 +101,7 @@ void TForm1::ReleaseScans() {
   Loader = nullptr;
   for (auto& scan : Scans) {
     scan->WaitFor();
-    TLiveScans& live = LiveScans();
-    std::lock_guard<std::mutex> guard(live.Lock);
-    std::erase(live.Loaders, scan.get());
+    RemoveLiveScan(scan.get());
   }
   Scans.clear();
 }

@@ -13,6 +13,7 @@
 
 #include "docs/desktop.h"
 #include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
 #include "mainwin/statusbar.h"
 #include "scan/dirnode.h"
 #include "scan/textcase.h"
@@ -22,29 +23,6 @@ namespace ostrel {
 namespace {
 
 const char* const MyComputerText = "My Computer";
-
-// A tree item that keeps the folder node it stands for (null for "My Computer"). The node
-// belongs to its scan's tree, which outlives the item.
-class TFolderItem final : public QTreeWidgetItem {
- public:
-  static constexpr int ItemType = QTreeWidgetItem::UserType + 1;
-
-  TFolderItem(const QString& text, const DirNode* node)
-      : QTreeWidgetItem(QStringList{text}, ItemType), Node(node) {}
-
-  // The node also answers as the item's data, for whoever asks the toolkit's way.
-  QVariant data(int column, int role) const override {
-    if (column == 0 && role == Qt::UserRole) return QVariant::fromValue(reinterpret_cast<quintptr>(Node));
-    return QTreeWidgetItem::data(column, role);
-  }
-
-  const DirNode* Node;
-  bool NamesFolder = true;
-};
-
-const TFolderItem* AsFolderItem(const QTreeWidgetItem* item) {
-  return item && item->type() == TFolderItem::ItemType ? static_cast<const TFolderItem*>(item) : nullptr;
-}
 
 // The tree's order of siblings: the program's case rule, then the bytes, so that names that
 // differ only in case still have a fixed order.
@@ -115,16 +93,6 @@ QString UnreadText(size_t folders, size_t files) {
 }
 
 }  // namespace
-
-const DirNode* ItemNode(const QTreeWidgetItem* item) {
-  const TFolderItem* folder = AsFolderItem(item);
-  return folder ? folder->Node : nullptr;
-}
-
-bool ItemNamesFolder(const QTreeWidgetItem* item) {
-  const TFolderItem* folder = AsFolderItem(item);
-  return folder && folder->Node && folder->NamesFolder;
-}
 
 void TForm1::SetUpTree() {
   // The items come in already in order (AddFolderItems); the view's own sort would compare

@@ -23,6 +23,7 @@
 
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin/statusbar.h"
 #include "mainwin_support.h"

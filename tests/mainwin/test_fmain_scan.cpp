@@ -18,6 +18,8 @@
 
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
+#include "mainwin/livescans.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"

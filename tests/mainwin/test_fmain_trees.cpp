@@ -21,6 +21,8 @@
 
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
+#include "mainwin/livescans.h"
+#include "mainwin/folderitem.h"
 #include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/tloader.h"

@@ -1,0 +1,34 @@
+// The folder tree's items: each keeps the folder node it stands for, so that the window finds
+// a folder's path and sizes from its item without going through the item's text.
+#pragma once
+#include <QTreeWidgetItem>
+
+#include "scan/dirnode.h"
+
+namespace ostrel {
+
+// A tree item for the folder `Node` (null for "My Computer"). The node belongs to its scan's
+// tree, which outlives the item.
+class TFolderItem final : public QTreeWidgetItem {
+ public:
+  static constexpr int ItemType = QTreeWidgetItem::UserType + 1;
+
+  TFolderItem(const QString& text, const DirNode* node);
+
+  // The node also answers as the item's data (Qt::UserRole of column 0), for whoever asks the
+  // toolkit's way.
+  QVariant data(int column, int role) const override;
+
+  const DirNode* Node;
+  // False for the "All Drives" root of an all-drives scan, whose node is a label, not a path.
+  bool NamesFolder = true;
+};
+
+// The folder node a tree item stands for; null for a "My Computer" item, for an item that is
+// no TFolderItem, or for a null `item`.
+const DirNode* ItemNode(const QTreeWidgetItem* item);
+// True when the item names a folder on disk: false for "My Computer" and for the "All Drives"
+// root of an all-drives scan.
+bool ItemNamesFolder(const QTreeWidgetItem* item);
+
+}  // namespace ostrel
