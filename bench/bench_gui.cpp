@@ -139,8 +139,11 @@ int main(int argc, char** argv) {
 
   ostrel::TSystemDesktop desktop;
   TBenchForm form(desktop);
-  form.TimerLoad->stop();
+  form.findChild<QTimer*>("TimerLoad")->stop();
   form.show();
+  // The window's controls, by their names.
+  auto* treeView = form.findChild<QTreeWidget*>("TreeViewDirectories");
+  auto* chart = form.findChild<ostrel::TChartView*>("ChartPie");
   QCoreApplication::processEvents();
 
   // The walk, with the GUI thread's ticks watched all along.
@@ -166,11 +169,11 @@ int main(int argc, char** argv) {
   tick.stop();
   const double scanSeconds = wall.nsecsElapsed() / 1e9 - form.CompletionSeconds;
 
-  QTreeWidgetItem* root = form.TreeViewDirectories->topLevelItem(0)->child(0);
+  QTreeWidgetItem* root = treeView->topLevelItem(0)->child(0);
   long items = 0;
-  for (QTreeWidgetItemIterator it(form.TreeViewDirectories); *it; ++it) ++items;
-  std::printf("tree: %s: %d folders, %d files; %ld tree items\n", tree.c_str(), form.Loader->FolderCount.load(),
-              form.Loader->FileCount.load(), items);
+  for (QTreeWidgetItemIterator it(treeView); *it; ++it) ++items;
+  std::printf("tree: %s: %d folders, %d files; %ld tree items\n", tree.c_str(), form.AttachedScan()->FolderCount.load(),
+              form.AttachedScan()->FileCount.load(), items);
   std::printf("scan: %.2f s; longest gap between 10 ms GUI ticks while it ran: %.1f ms over %ld ticks"
               "   (target: the GUI thread never waits on the walk)\n",
               scanSeconds, maxGapNs / 1e6, ticks);
@@ -180,7 +183,7 @@ int main(int argc, char** argv) {
   for (int r = 1; r < std::min(rounds, 3); ++r) {
     QElapsedTimer t;
     t.start();
-    form.ScanCompleted(reinterpret_cast<std::intptr_t>(form.Loader));
+    form.ScanCompleted(reinterpret_cast<std::intptr_t>(form.AttachedScan()));
     completion.push_back(t.nsecsElapsed() / 1e9);
   }
   QElapsedTimer shown;
@@ -198,29 +201,29 @@ int main(int argc, char** argv) {
     return 0;
   }
   QTreeWidgetItem* other = root;
-  form.TreeViewDirectories->setCurrentItem(wide);
+  treeView->setCurrentItem(wide);
   for (int combine : {1, 0}) {
     for (int type : {0, 1, 2}) {
       ostrel::ScanSettings.combineother = combine;
-      form.RadioGroupChartType->SetItemIndex(type);
+      form.findChild<ostrel::TRadioGroup*>("RadioGroupChartType")->SetItemIndex(type);
       std::vector<double> times;
       for (int r = 0; r < rounds; ++r) {
         // From another folder's chart, as a user clicking through the tree would.
-        form.TreeViewDirectories->setCurrentItem(other);
+        treeView->setCurrentItem(other);
         form.TreeViewDirectoriesClick();
         QCoreApplication::processEvents();
-        form.TreeViewDirectories->setCurrentItem(wide);
+        treeView->setCurrentItem(wide);
         QElapsedTimer t;
         t.start();
         form.TreeViewDirectoriesClick();
         QCoreApplication::processEvents();
-        form.ChartPie->viewport()->repaint();
+        chart->viewport()->repaint();
         times.push_back(t.nsecsElapsed() / 1e9);
       }
       static const char* const kinds[] = {"pie", "horizontal bars", "vertical bars"};
       std::printf("click on a folder of %d subfolders, %s, combine %s: %zu points; redraw %.3f s median of %d, "
                   "max %.3f s   (target: at most 0.3 s)\n",
-                  wide->childCount(), kinds[type], combine ? "on " : "off", form.ChartPie->Points().size(), Median(times),
+                  wide->childCount(), kinds[type], combine ? "on " : "off", chart->Points().size(), Median(times),
                   rounds, *std::max_element(times.begin(), times.end()));
       static const char* const names[] = {"pie", "hbar", "vbar"};
       if (!shots.empty())

@@ -129,8 +129,6 @@ class TForm1 : public QMainWindow {
   // gets an icon, a colour and a tooltip saying why; its text stays the folder's name. Does
   // nothing when `parentItem` or `node` is null.
   void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks = nullptr);
-  // The selected tree item, or null.
-  QTreeWidgetItem* SelectedItem() const;
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
   // Shows the breakdown of `item` (BreakdownOf over the nodes of it and of its child items,
@@ -142,50 +140,11 @@ class TForm1 : public QMainWindow {
   // `horizontal` then untouched.
   QAbstractSeries* GetChartSeries(int& horizontal) const;
 
-  // ---- Controls (object names equal the member names) ----
-  QMenuBar* MainMenu1 = nullptr;
-  QMenu* File1 = nullptr;
-  QAction* NewScanWizard1 = nullptr;
-  QAction* N1 = nullptr;
-  QAction* Quit1 = nullptr;
-  QMenu* Settings1 = nullptr;
-  QAction* Preferences1 = nullptr;
-  QMenu* Help1 = nullptr;
-  QAction* UsersManual1 = nullptr;
-  QAction* Checkwebforupdatedversion1 = nullptr;
-  QAction* VisitPelworthformoreShareware1 = nullptr;
-  QAction* N2 = nullptr;
-  QAction* About1 = nullptr;
-
-  TChartView* ChartPie = nullptr;
-  // The three labels are sized to their text; code that changes a text calls adjustSize().
-  QLabel* LabelStandBy = nullptr;            // on ChartPie, like the next seven
-  QLabel* LabelScanned = nullptr;
-  QLabel* LabelCount = nullptr;              // placed after LabelScanned's caption
-  QPushButton* ButtonStop = nullptr;
-  QPushButton* ButtonUp = nullptr;
-  QPushButton* ButtonHelp = nullptr;
-  QPushButton* ButtonExplore = nullptr;
-  QPushButton* ButtonCopy = nullptr;
-  QTreeWidget* TreeViewDirectories = nullptr;
-  TRadioGroup* RadioGroupChartType = nullptr;  // item index = ScanSettings.charttype
-  QFrame* Panel1 = nullptr;
-  THtmlLabel* HtmlLabel1 = nullptr;          // in Panel1
-  THtmlLabel* HtmlLabel2 = nullptr;          // in Panel1
-  // Panels 200, 80, 50 and 300 wide; the fourth tells what the last scan could not read.
-  TStatusBar* StatusBar1 = nullptr;
-  QTimer* TimerLoad = nullptr;               // 100 ms; stopped for good by its first tick
-  QTimer* TimerUpdate = nullptr;             // 100 ms, never stopped
-
-  // ---- State shared by the window's parts ----
-  // The scan attached to the window, or null. Freed with the window, never before.
-  TThreadLoader* Loader = nullptr;
-  // Re-entry guard of the chart's click handling.
-  int32_t ClickDepth = 0;
+  // ---- What the window shows, for whoever looks on ----
+  // The scan attached to the window, or null.
+  const TThreadLoader* AttachedScan() const { return Loader; }
   // Full path of the folder selected in the tree; empty when the selection names no folder.
-  std::string CurrentDir;
-  // The working directory when the window was made (empty when it could not be read).
-  std::string StartDir;
+  const std::string& CurrentPath() const { return CurrentDir; }
 
  public slots:
   // Lifecycle (fmain.cpp).
@@ -251,6 +210,8 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend void LoadScanSettings(TForm1* form);
+
   // fmain_layout.cpp.
   void CreateMenu();
   void CreateControls();
@@ -259,9 +220,56 @@ class TForm1 : public QMainWindow {
 
   // fmain_scan.cpp. Frees every scan of the window, each once its walk has ended.
   void ReleaseScans();
-  // fmain_tree.cpp.
+  // fmain_tree.cpp. The selected tree item, or null.
+  QTreeWidgetItem* SelectedItem() const;
   void SetUpTree();
   void SelectItem(QTreeWidgetItem* item);
+
+  // ---- Controls (object names equal the member names; others find them by name) ----
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* File1 = nullptr;
+  QAction* NewScanWizard1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* Quit1 = nullptr;
+  QMenu* Settings1 = nullptr;
+  QAction* Preferences1 = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* UsersManual1 = nullptr;
+  QAction* Checkwebforupdatedversion1 = nullptr;
+  QAction* VisitPelworthformoreShareware1 = nullptr;
+  QAction* N2 = nullptr;
+  QAction* About1 = nullptr;
+
+  TChartView* ChartPie = nullptr;
+  // The three labels are sized to their text; code that changes a text calls adjustSize().
+  QLabel* LabelStandBy = nullptr;            // on ChartPie, like the next seven
+  QLabel* LabelScanned = nullptr;
+  QLabel* LabelCount = nullptr;              // placed after LabelScanned's caption
+  QPushButton* ButtonStop = nullptr;
+  QPushButton* ButtonUp = nullptr;
+  QPushButton* ButtonHelp = nullptr;
+  QPushButton* ButtonExplore = nullptr;
+  QPushButton* ButtonCopy = nullptr;
+  QTreeWidget* TreeViewDirectories = nullptr;
+  TRadioGroup* RadioGroupChartType = nullptr;  // item index = ScanSettings.charttype
+  QFrame* Panel1 = nullptr;
+  THtmlLabel* HtmlLabel1 = nullptr;          // in Panel1
+  THtmlLabel* HtmlLabel2 = nullptr;          // in Panel1
+  // Panels 200, 80, 50 and 300 wide; the fourth tells what the last scan could not read.
+  TStatusBar* StatusBar1 = nullptr;
+  QTimer* TimerLoad = nullptr;               // 100 ms; stopped for good by its first tick
+  QTimer* TimerUpdate = nullptr;             // 100 ms, never stopped
+
+  // ---- State shared by the window's parts ----
+  // The scan attached to the window, or null. Freed with the window, never before.
+  TThreadLoader* Loader = nullptr;
+  // Re-entry guard of the chart's click handling.
+  int32_t ClickDepth = 0;
+  // Full path of the folder selected in the tree; empty when the selection names no folder.
+  std::string CurrentDir;
+  // The working directory when the window was made (empty when it could not be read).
+  std::string StartDir;
+
   std::vector<std::string> Args;
   TDesktop& Desktop;
   std::shared_ptr<TFormReceiver> Receiver;  // shared with the handle's registry entry

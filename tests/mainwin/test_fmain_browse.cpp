@@ -88,7 +88,7 @@ class TestFmainBrowse : public QObject {
   int PointIndex(const QString& label, bool subfolder = true) const;
   TChartView* Chart() const { return Form->findChild<TChartView*>(QStringLiteral("ChartPie")); }
   const std::vector<TChartPoint>& Points() const { return Chart()->Points(); }
-  QTreeWidgetItem* Shown() const { return Form->SelectedItem(); }
+  QTreeWidgetItem* Shown() const { return test::View(*Form).SelectedItem(); }
   QAbstractSeries* Series(int kind) const {
     int horizontal = 0;
     return Chart()->SeriesOf(kind, horizontal);
@@ -137,7 +137,7 @@ void TestFmainBrowse::init() {
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root()}, Desktop);
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  QTRY_COMPARE_WITH_TIMEOUT(Form->TreeViewDirectories->topLevelItemCount(), 1, 15000);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, 15000);
 }
 
 void TestFmainBrowse::cleanup() {
@@ -146,7 +146,7 @@ void TestFmainBrowse::cleanup() {
 }
 
 QTreeWidgetItem* TestFmainBrowse::Item(const QStringList& path) const {
-  QTreeWidgetItem* item = Form->TreeViewDirectories->topLevelItem(0)->child(0);
+  QTreeWidgetItem* item = test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0);
   for (const QString& name : path) item = test::ChildNamed(item, name);
   return item;
 }
@@ -154,7 +154,7 @@ QTreeWidgetItem* TestFmainBrowse::Item(const QStringList& path) const {
 void TestFmainBrowse::Select(const QStringList& path) {
   QTreeWidgetItem* item = Item(path);
   QVERIFY(item);
-  Form->TreeViewDirectories->setCurrentItem(item);
+  test::View(*Form).TreeViewDirectories->setCurrentItem(item);
   Form->TreeViewDirectoriesClick();
   QCOMPARE(Shown(), item);
   QCoreApplication::processEvents();  // the chart's own layout
@@ -191,12 +191,12 @@ int TestFmainBrowse::PointIndex(const QString& label, bool subfolder) const {
 }
 
 void TestFmainBrowse::finishedScanShowsMyComputer() {
-  QTreeWidgetItem* computer = Form->TreeViewDirectories->topLevelItem(0);
+  QTreeWidgetItem* computer = test::View(*Form).TreeViewDirectories->topLevelItem(0);
   QCOMPARE(computer->text(0), QStringLiteral("My Computer"));
   QVERIFY(computer->isSelected());
   QVERIFY(!computer->isExpanded());
   QCOMPARE(computer->childCount(), 1);
-  QVERIFY(Form->CurrentDir.empty());
+  QVERIFY(Form->CurrentPath().empty());
   // One point: the scan's root with all it holds.
   const std::vector<TChartPoint>& points = Points();
   QCOMPARE(points.size(), size_t(1));
@@ -205,9 +205,9 @@ void TestFmainBrowse::finishedScanShowsMyComputer() {
   QCOMPARE(Pie()->count(), 1);
   // Its click goes into the root, expanding "My Computer".
   Form->ChartPieClickSeries(0);
-  QCOMPARE(Form->SelectedItem(), computer->child(0));
+  QCOMPARE(test::View(*Form).SelectedItem(), computer->child(0));
   QVERIFY(computer->isExpanded());
-  QCOMPARE(Form->CurrentDir, Root() + "/");
+  QCOMPARE(Form->CurrentPath(), Root() + "/");
 }
 
 void TestFmainBrowse::treeOrderAndItems() {
@@ -229,9 +229,9 @@ void TestFmainBrowse::treeOrderAndItems() {
 void TestFmainBrowse::treeClickAndUp() {
   // A click in the tree is the view's own signal.
   QTreeWidgetItem* deeper = Item({"e5GiB", "inner", "deeper"});
-  Form->TreeViewDirectories->setCurrentItem(deeper);
-  emit Form->TreeViewDirectories->itemClicked(deeper, 0);
-  QCOMPARE(Form->CurrentDir, Root() + "/e5GiB/inner/deeper");
+  test::View(*Form).TreeViewDirectories->setCurrentItem(deeper);
+  emit test::View(*Form).TreeViewDirectories->itemClicked(deeper, 0);
+  QCOMPARE(Form->CurrentPath(), Root() + "/e5GiB/inner/deeper");
   QCOMPARE(Shown(), deeper);
   QCOMPARE(Labels(Points()), QStringList{"(files)"});
 
@@ -239,18 +239,18 @@ void TestFmainBrowse::treeClickAndUp() {
       {Item({"e5GiB", "inner"}), Root() + "/e5GiB/inner"},
       {Item({"e5GiB"}), Root() + "/e5GiB"},
       {Item({}), Root() + "/"},
-      {Form->TreeViewDirectories->topLevelItem(0), ""},
-      {Form->TreeViewDirectories->topLevelItem(0), ""},  // a top-level item has no parent
+      {test::View(*Form).TreeViewDirectories->topLevelItem(0), ""},
+      {test::View(*Form).TreeViewDirectories->topLevelItem(0), ""},  // a top-level item has no parent
   };
   for (const auto& [item, path] : steps) {
-    Form->ButtonUp->click();
-    QCOMPARE(Form->SelectedItem(), item);
-    QCOMPARE(Form->CurrentDir, path);
+    test::View(*Form).ButtonUp->click();
+    QCOMPARE(test::View(*Form).SelectedItem(), item);
+    QCOMPARE(Form->CurrentPath(), path);
     QCOMPARE(Shown(), item);
   }
   // "Up" makes the parent visible: its ancestors are expanded.
-  Form->TreeViewDirectories->collapseAll();
-  Form->TreeViewDirectories->setCurrentItem(deeper);
+  test::View(*Form).TreeViewDirectories->collapseAll();
+  test::View(*Form).TreeViewDirectories->setCurrentItem(deeper);
   Form->ButtonUpClick();
   QVERIFY(Item({"e5GiB"})->isExpanded());
   QVERIFY(Item({})->isExpanded());
@@ -258,12 +258,12 @@ void TestFmainBrowse::treeClickAndUp() {
 
 void TestFmainBrowse::nothingSelectedNothingHappens() {
   TForm1 empty({"ostrel"}, Desktop);
-  QTRY_VERIFY(!empty.TimerLoad->isActive());  // the wizard was cancelled
+  QTRY_VERIFY(!test::View(empty).TimerLoad->isActive());  // the wizard was cancelled
   empty.ButtonUpClick();
   empty.TreeViewDirectoriesClick();
   empty.ChartPieClickSeries(0);
-  empty.RadioGroupChartType->SetItemIndex(1);
-  QVERIFY(empty.CurrentDir.empty());
+  test::View(empty).RadioGroupChartType->SetItemIndex(1);
+  QVERIFY(empty.CurrentPath().empty());
   auto* chart = empty.findChild<TChartView*>(QStringLiteral("ChartPie"));
   QVERIFY(chart->Points().empty());
   int horizontal = 0;
@@ -298,7 +298,7 @@ void TestFmainBrowse::chartTypesDrawTheSamePoints_data() {
 void TestFmainBrowse::chartTypesDrawTheSamePoints() {
   QFETCH(int, type);
   Select({"Photos"});
-  Form->RadioGroupChartType->SetItemIndex(type);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(type);
   QCOMPARE(ScanSettings.charttype, type);
   QCOMPARE(Shown(), Item({"Photos"}));
   QCoreApplication::processEvents();
@@ -356,7 +356,7 @@ void TestFmainBrowse::marksDoNotOverlap_data() {
 void TestFmainBrowse::marksDoNotOverlap() {
   QFETCH(int, type);
   QFETCH(QStringList, folder);
-  Form->RadioGroupChartType->SetItemIndex(type);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(type);
   Select(folder);
   QCoreApplication::processEvents();
   const auto& marks = Chart()->BarMarks();
@@ -368,8 +368,8 @@ void TestFmainBrowse::marksDoNotOverlap() {
     QVERIFY2(chartRect.contains(box), qPrintable(marks[i]->text()));
     QVERIFY2(!plot.intersects(box), qPrintable(marks[i]->text()));  // beside the bars, not on them
     const QRect onView = Chart()->mapFromScene(marks[i]->sceneBoundingRect()).boundingRect();
-    for (QWidget* button : {static_cast<QWidget*>(Form->ButtonHelp), static_cast<QWidget*>(Form->ButtonUp),
-                            static_cast<QWidget*>(Form->ButtonExplore), static_cast<QWidget*>(Form->ButtonCopy)})
+    for (QWidget* button : {static_cast<QWidget*>(test::View(*Form).ButtonHelp), static_cast<QWidget*>(test::View(*Form).ButtonUp),
+                            static_cast<QWidget*>(test::View(*Form).ButtonExplore), static_cast<QWidget*>(test::View(*Form).ButtonCopy)})
       QVERIFY2(!button->geometry().intersects(onView), qPrintable(marks[i]->text() + " under " + button->objectName()));
     for (size_t j = 0; j < i; ++j) {
       const QRectF other = marks[j]->mapRectToParent(marks[j]->boundingRect());
@@ -419,16 +419,16 @@ void TestFmainBrowse::hoverShowsLabelAndSize() {
   Select({});
   const int index = PointIndex(label, subfolder);
   QVERIFY(index >= 0);
-  Form->StatusBar1->SetPanelText(3, QStringLiteral("kept"));
+  test::View(*Form).StatusBar1->SetPanelText(3, QStringLiteral("kept"));
   Form->ChartPieMouseMove(index);
-  QCOMPARE(Form->StatusBar1->PanelText(0), label);
-  QCOMPARE(Form->StatusBar1->PanelText(1), size);
-  QCOMPARE(Form->StatusBar1->PanelText(2), QString());
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), label);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), size);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(2), QString());
   // Off the points: the label goes, the size stays; the fourth panel is never touched.
   Form->ChartPieMouseMove(-1);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QString());
-  QCOMPARE(Form->StatusBar1->PanelText(1), size);
-  QCOMPARE(Form->StatusBar1->PanelText(3), QStringLiteral("kept"));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), size);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("kept"));
 }
 
 void TestFmainBrowse::hoverFollowsThePointer_data() {
@@ -440,22 +440,22 @@ void TestFmainBrowse::hoverFollowsThePointer_data() {
 
 void TestFmainBrowse::hoverFollowsThePointer() {
   QFETCH(int, type);
-  Form->RadioGroupChartType->SetItemIndex(type);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(type);
   Select({"Photos"});
   for (const char* label : {"(files)", "Holidays 2019", "Garden", "Family"}) {
     Mouse(QEvent::MouseMove, PositionOf(PointIndex(label, label[0] != '(')));
-    QCOMPARE(Form->StatusBar1->PanelText(0), QString::fromLatin1(label));
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromLatin1(label));
   }
-  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
   // Off the points, still on the chart; then off the chart.
   Mouse(QEvent::MouseMove, QPoint(3, Chart()->viewport()->height() / 2));
-  QCOMPARE(Form->StatusBar1->PanelText(0), QString());
-  QCOMPARE(Form->StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
   Mouse(QEvent::MouseMove, PositionOf(PointIndex("Garden")));
-  QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("Garden"));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("Garden"));
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(Chart()->viewport(), &leave);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QString());
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
 }
 
 void TestFmainBrowse::hoverInASharedSlice() {
@@ -484,7 +484,7 @@ void TestFmainBrowse::hoverInASharedSlice() {
   QVERIFY(inside != met.end());
   for (size_t i = 1; i < met.size(); ++i) QVERIFY(met[i - 1].first < met[i].first);
   Mouse(QEvent::MouseMove, inside->second);
-  QCOMPARE(Form->StatusBar1->PanelText(0), QString::fromStdString(Points()[static_cast<size_t>(inside->first)].Label));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromStdString(Points()[static_cast<size_t>(inside->first)].Label));
 }
 
 void TestFmainBrowse::segmentAtMatchesTheDrawing_data() {
@@ -500,7 +500,7 @@ void TestFmainBrowse::segmentAtMatchesTheDrawing() {
   // Where the chart says a point lies, the point's colour is drawn; elsewhere none is.
   QFETCH(int, type);
   QFETCH(QStringList, folder);
-  Form->RadioGroupChartType->SetItemIndex(type);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(type);
   Select(folder);
   const QImage image = Chart()->viewport()->grab().toImage();
   QCOMPARE(image.size(), Chart()->viewport()->size());
@@ -545,12 +545,12 @@ void TestFmainBrowse::clickMovesIntoTheSubfolder_data() {
 
 void TestFmainBrowse::clickMovesIntoTheSubfolder() {
   QFETCH(int, type);
-  Form->RadioGroupChartType->SetItemIndex(type);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(type);
   Select({"Photos"});
   Item({})->setExpanded(false);
   Form->ChartPieClickSeries(PointIndex("Family"));
-  QCOMPARE(Form->SelectedItem(), Item({"Photos", "Family"}));
-  QCOMPARE(Form->CurrentDir, Root() + "/Photos/Family");
+  QCOMPARE(test::View(*Form).SelectedItem(), Item({"Photos", "Family"}));
+  QCOMPARE(Form->CurrentPath(), Root() + "/Photos/Family");
   QCOMPARE(Labels(Points()), QStringList{"(files)"});
   QVERIFY(Item({"Photos"})->isExpanded());
   QVERIFY(Item({})->isExpanded());
@@ -558,11 +558,11 @@ void TestFmainBrowse::clickMovesIntoTheSubfolder() {
 
 void TestFmainBrowse::clicksThatChangeNothing() {
   auto unchanged = [&](QTreeWidgetItem* item, const std::string& dir) {
-    QCOMPARE(Form->SelectedItem(), item);
-    QCOMPARE(Form->CurrentDir, dir);
+    QCOMPARE(test::View(*Form).SelectedItem(), item);
+    QCOMPARE(Form->CurrentPath(), dir);
   };
   for (int type : {0, 1, 2}) {
-    Form->RadioGroupChartType->SetItemIndex(type);
+    test::View(*Form).RadioGroupChartType->SetItemIndex(type);
     // The folder's own files and the combined point are no subfolders.
     Select({"many"});
     Form->ChartPieClickSeries(PointIndex("(files)", false));
@@ -582,29 +582,29 @@ void TestFmainBrowse::clicksThatChangeNothing() {
 }
 
 void TestFmainBrowse::clickOnEqualShortenedLabels() {
-  Form->RadioGroupChartType->SetItemIndex(1);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(1);
   ScanSettings.combineother = 0;
   Select({});
   const int first = PointIndex(TwinLabel);
   Form->ChartPieClickSeries(first);
-  const QString one = Form->SelectedItem()->text(0);
+  const QString one = test::View(*Form).SelectedItem()->text(0);
   Select({});
   Form->ChartPieClickSeries(first + 1);
-  const QString two = Form->SelectedItem()->text(0);
+  const QString two = test::View(*Form).SelectedItem()->text(0);
   QVERIFY(one != two);
   QVERIFY((QStringList{one, two}).contains(Twin1));
   QVERIFY((QStringList{one, two}).contains(Twin2));
   // The subfolder named "(files)" is a subfolder all the same.
   Select({});
   Form->ChartPieClickSeries(PointIndex("(files)", true));
-  QCOMPARE(Form->CurrentDir, Root() + "/(files)");
+  QCOMPARE(Form->CurrentPath(), Root() + "/(files)");
   // A name of exactly 28 characters is drawn whole.
   Select({});
   QVERIFY(PointIndex(Exactly28) >= 0);
 }
 
 void TestFmainBrowse::clickReportedByTheChart() {
-  Form->RadioGroupChartType->SetItemIndex(2);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(2);
   Select({"Photos"});
   // Handled after the chart's own mouse handling, whose bar the redraw deletes.
   Mouse(QEvent::MouseButtonPress, PositionOf(PointIndex("Garden")));
@@ -612,7 +612,7 @@ void TestFmainBrowse::clickReportedByTheChart() {
   QTRY_COMPARE(Shown(), Item({"Photos", "Garden"}));
   QCOMPARE(Labels(Points()), QStringList{"(files)"});
 
-  Form->RadioGroupChartType->SetItemIndex(0);
+  test::View(*Form).RadioGroupChartType->SetItemIndex(0);
   Select({"Photos"});
   Mouse(QEvent::MouseButtonPress, PositionOf(PointIndex("Scans")));
   QTRY_COMPARE(Shown(), Item({"Photos", "Scans"}));
@@ -634,7 +634,7 @@ void TestFmainBrowse::unknownChartTypeDrawsThePie() {
   QCOMPARE(horizontal, 7);
   QCOMPARE(Pie()->count(), 9);
   Mouse(QEvent::MouseMove, PositionOf(PointIndex("Family")));
-  QCOMPARE(Form->StatusBar1->PanelText(0), QStringLiteral("Family"));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("Family"));
 }
 
 void TestFmainBrowse::namesThatAreNotUtf8KeepTheirBytes() {
@@ -649,9 +649,9 @@ void TestFmainBrowse::namesThatAreNotUtf8KeepTheirBytes() {
   names.File("b/f", 500);
   test::TFakeDesktop desktop;
   TForm1 form({"ostrel", names.Root()}, desktop);
-  QTRY_COMPARE_WITH_TIMEOUT(form.TreeViewDirectories->topLevelItemCount(), 1, 15000);
-  QTreeWidgetItem* item = form.TreeViewDirectories->topLevelItem(0)->child(0);
-  form.TreeViewDirectories->setCurrentItem(item);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(form).TreeViewDirectories->topLevelItemCount(), 1, 15000);
+  QTreeWidgetItem* item = test::View(form).TreeViewDirectories->topLevelItem(0)->child(0);
+  test::View(form).TreeViewDirectories->setCurrentItem(item);
   form.TreeViewDirectoriesClick();
 
   const DirNode* folder = ItemNode(item);
@@ -679,8 +679,8 @@ void TestFmainBrowse::namesThatAreNotUtf8KeepTheirBytes() {
   }
   // Decoded only to be shown: the Latin-1 byte shows as a replacement character.
   form.ChartPieMouseMove(2);
-  QCOMPARE(form.StatusBar1->PanelText(0), QFile::decodeName("a\xe9"));
-  QCOMPARE(form.StatusBar1->PanelText(0), QStringLiteral("a\uFFFD"));
+  QCOMPARE(test::View(form).StatusBar1->PanelText(0), QFile::decodeName("a\xe9"));
+  QCOMPARE(test::View(form).StatusBar1->PanelText(0), QStringLiteral("a\uFFFD"));
 }
 
 void TestFmainBrowse::markupInNamesShowsAsTyped() {

@@ -106,7 +106,7 @@ class TestFmainCommands : public QObject {
   bool Scan(const std::string& path);
   // Clicks `item` in the tree as the user would, opening its parents first.
   void ClickItem(QTreeWidgetItem* item);
-  QTreeWidgetItem* MyComputer() const { return Form->TreeViewDirectories->topLevelItem(0); }
+  QTreeWidgetItem* MyComputer() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0); }
 
   QTemporaryDir Fixture;
   QByteArray Root;  // a folder with 14 subfolders, three of them tiny; "caf\xe9" holds a/b
@@ -145,7 +145,7 @@ void TestFmainCommands::init() {
   OldCurrent = QDir::currentPath();
   DriveGateOpen = true;
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  Form->TimerLoad->stop();  // no wizard: each case starts what it needs itself
+  test::View(*Form).TimerLoad->stop();  // no wizard: each case starts what it needs itself
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
 }
@@ -160,27 +160,27 @@ void TestFmainCommands::cleanup() {
 bool TestFmainCommands::Scan(const std::string& path) {
   Form->StartScan(path);
   return QTest::qWaitFor(
-      [&] { return Form->TreeViewDirectories->topLevelItemCount() == 1 && Form->ButtonStop->isHidden(); },
+      [&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1 && test::View(*Form).ButtonStop->isHidden(); },
       CompletionTimeout);
 }
 
 void TestFmainCommands::ClickItem(QTreeWidgetItem* item) {
   QVERIFY(item);
-  QTreeWidget* tree = Form->TreeViewDirectories;
+  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
   tree->scrollToItem(item);
   const QRect rect = tree->visualItemRect(item);
   QVERIFY(!rect.isEmpty());
   QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
-  QCOMPARE(Form->SelectedItem(), item);
+  QCOMPARE(test::View(*Form).SelectedItem(), item);
 }
 
 // Right after start-up, before any scan has finished, no folder is selected.
 void TestFmainCommands::copyAndExploreNeedAFolder() {
-  QVERIFY(Form->CurrentDir.empty());
-  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+  QVERIFY(Form->CurrentPath().empty());
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   QCOMPARE(Boxes(), QStringList{"Error|" + NoFolderText});
   QVERIFY(Desktop.Clipboard.isEmpty());
-  QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
   QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
   // Boxes owned by no window, with only OK.
   for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
@@ -189,12 +189,15 @@ void TestFmainCommands::copyAndExploreNeedAFolder() {
 
 void TestFmainCommands::helpAndUsersManualOpenTheManual() {
   QTemporaryDir start, elsewhere;
+  // The window remembers the folder that was current when it was made.
+  QVERIFY(QDir::setCurrent(start.path()));
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+  test::View(*Form).TimerLoad->stop();
   QVERIFY(QDir::setCurrent(elsewhere.path()));
-  Form->StartDir = QFile::encodeName(start.path()).toStdString();
 
   // Neither folder nor the test program's own holds a manual.
-  QTest::mouseClick(Form->ButtonHelp, Qt::LeftButton);
-  Form->UsersManual1->trigger();
+  QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+  test::View(*Form).UsersManual1->trigger();
   QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
   QVERIFY(Opened().isEmpty());
 
@@ -203,17 +206,17 @@ void TestFmainCommands::helpAndUsersManualOpenTheManual() {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
   }
-  QTest::mouseClick(Form->ButtonHelp, Qt::LeftButton);
-  Form->UsersManual1->trigger();
+  QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+  test::View(*Form).UsersManual1->trigger();
   const QUrl manual = QUrl::fromLocalFile(start.filePath("ostrel.htm"));
   QCOMPARE(Opened(), (QList<QUrl>{manual, manual}));
   QCOMPARE(Boxes().size(), 2);
 }
 
 void TestFmainCommands::webLinksOpenTheMakersPages() {
-  QTest::mouseClick(Form->HtmlLabel2, Qt::LeftButton);
-  Form->VisitPelworthformoreShareware1->trigger();
-  Form->Checkwebforupdatedversion1->trigger();
+  QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
+  test::View(*Form).VisitPelworthformoreShareware1->trigger();
+  test::View(*Form).Checkwebforupdatedversion1->trigger();
   QCOMPARE(Opened(), (QList<QUrl>{QUrl(MakerHomePage), QUrl(MakerHomePage), QUrl(ProgramPage)}));
   QCOMPARE(QUrl(ProgramPage), QUrl(MakerHomePage).resolved(QUrl("ostrel/")));
 }
@@ -226,8 +229,8 @@ void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
   QVERIFY(root);
 
   ClickItem(MyComputer());
-  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
-  QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
   QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
   QVERIFY(Desktop.Clipboard.isEmpty());
   QVERIFY(Opened().isEmpty());
@@ -243,9 +246,9 @@ void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
   };
   for (const auto& c : cases) {
     ClickItem(c.item);
-    QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
     QCOMPARE(Desktop.Clipboard.value(Desktop.Clipboard.size() - 1), QFile::decodeName(c.path));
-    QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
     QCOMPARE(UrlPathBytes(Opened().value(Opened().size() - 1)), c.path);
   }
   QCOMPARE(Opened().size(), 3);
@@ -262,21 +265,21 @@ void TestFmainCommands::copyAndExploreWithAllDrives() {
 
   // "All Drives" is a label, not a folder.
   ClickItem(allDrives);
-  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
-  QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
   QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
   QVERIFY(Desktop.Clipboard.isEmpty());
   QVERIFY(Opened().isEmpty());
 
   // A drive copies as its root; a folder on it as its full path.
   ClickItem(allDrives->child(0));
-  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   QCOMPARE(Desktop.Clipboard, QStringList{QFile::decodeName(Root)});
-  QTest::mouseClick(Form->ButtonExplore, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
   QCOMPARE(Opened().size(), 1);
   QCOMPARE(UrlPathBytes(Opened()[0]), Root);
   ClickItem(ChildNamed(allDrives->child(0), "tiny1"));
-  QTest::mouseClick(Form->ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   QCOMPARE(Desktop.Clipboard.value(1), QFile::decodeName(Root + "/tiny1"));
   QCOMPARE(Boxes().size(), 2);
 }
@@ -287,7 +290,7 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
   QCOMPARE(ScanSettings.combineother, 1);
   QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), size_t(1 + 11 + 1));  // (files), big0..big10, (other: 3 dirs)
 
-  // A redraw recomputes CurrentDir from the selection, so a planted value shows whether one ran.
+  // A redraw draws the pie's slices anew.
   struct {
     bool clickBox;
     bool ok;
@@ -299,6 +302,7 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
       {true, false, 0, 15, false},  // switched back on, but cancelled
       {false, true, 0, 15, true},   // Ok without a change still redraws
   };
+  int pie = 0;
   for (const auto& step : steps) {
     int runs = 0;
     Desktop.AnswerDialog = [&](QDialog& dialog) {
@@ -309,12 +313,13 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
       QTest::mouseClick(step.ok ? prefs->ButtonOk : prefs->ButtonCancel, Qt::LeftButton);
       return dialog.result();
     };
-    Form->CurrentDir = "planted";
-    Form->Preferences1->trigger();
+    QSignalSpy drawn(static_cast<QPieSeries*>(test::View(*Form).ChartPie->SeriesOf(0, pie)), &QPieSeries::added);
+    test::View(*Form).Preferences1->trigger();
     QCOMPARE(runs, 1);
     QCOMPARE(ScanSettings.combineother, step.combineother);
     QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), step.points);
-    QCOMPARE(Form->CurrentDir, step.redrawn ? Root.toStdString() : std::string("planted"));
+    QCOMPARE(drawn.count(), step.redrawn ? 1 : 0);
+    QCOMPARE(Form->CurrentPath(), Root.toStdString());
   }
 }
 
@@ -327,8 +332,8 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
   if (DiskBytes(Measures + "/image/disk.img") >= 32 << 20) QSKIP("this file system stores no sparse files");
   QVERIFY(Scan(Measures.toStdString()));
   ClickItem(MyComputer()->child(0));
-  TThreadLoader* scan = Form->Loader;
-  QTreeWidgetItem* shown = Form->SelectedItem();
+  const TThreadLoader* scan = Form->AttachedScan();
+  QTreeWidgetItem* shown = test::View(*Form).SelectedItem();
   const TChartView* chart = Form->findChild<TChartView*>(QStringLiteral("ChartPie"));
   auto values = [&] {
     QStringList points;
@@ -349,15 +354,15 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
       QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
       return dialog.result();
     };
-    Form->Preferences1->trigger();
+    test::View(*Form).Preferences1->trigger();
     QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
     QCOMPARE(values(), expected);
-    QCOMPARE(Form->SelectedItem(), shown);
-    QCOMPARE(Form->Loader, scan);
-    QCOMPARE(Form->TreeViewDirectories->topLevelItemCount(), 1);
+    QCOMPARE(test::View(*Form).SelectedItem(), shown);
+    QCOMPARE(Form->AttachedScan(), scan);
+    QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1);
     // The hover sizes follow.
     Form->ChartPieMouseMove(static_cast<int>(chart->Points().size()) - 1);
-    QCOMPARE(Form->StatusBar1->PanelText(1),
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(1),
              checked ? QStringLiteral("64.0 MB") : QString::fromStdString(FormatSize(image)));
   }
 }
@@ -375,8 +380,8 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish() {
   DriveGateOpen = false;
   Form->ScanDriveSource = GatedDrive(Root.toStdString(), DriveGateOpen);
   Form->StartScan("");
-  TThreadLoader* loader = Form->Loader;
-  QVERIFY(loader && !Form->ButtonStop->isHidden());
+  const TThreadLoader* loader = Form->AttachedScan();
+  QVERIFY(loader && !test::View(*Form).ButtonStop->isHidden());
 
   bool finishedBehind = false;
   Desktop.AnswerDialog = [&](QDialog& dialog) {
@@ -385,16 +390,16 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish() {
     if (!expected || dialog.parentWidget() != Form.get()) return ModalCancel;
     dialog.show();
     DriveGateOpen = true;
-    finishedBehind = QTest::qWaitFor([&] { return Form->TreeViewDirectories->topLevelItemCount() == 1; },
+    finishedBehind = QTest::qWaitFor([&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1; },
                                      CompletionTimeout) &&
                      dialog.isVisible();
     dialog.done(ModalOk);
     return ModalOk;
   };
-  (preferences ? Form->Preferences1 : Form->About1)->trigger();
+  (preferences ? test::View(*Form).Preferences1 : test::View(*Form).About1)->trigger();
   QVERIFY(finishedBehind);
   QVERIFY(!loader->StopFlag);
-  QVERIFY(Form->ButtonStop->isHidden());
+  QVERIFY(test::View(*Form).ButtonStop->isHidden());
   QTreeWidgetItem* drive = MyComputer()->child(0)->child(0);
   QVERIFY(drive);
   QCOMPARE(drive->childCount(), 14);

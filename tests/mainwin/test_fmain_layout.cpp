@@ -169,15 +169,15 @@ void TestFmainLayout::geometryAndAnchors() {
 void TestFmainLayout::clientAreaAndStatusBar() {
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  const int menuHeight = Form->MainMenu1->height();
+  const int menuHeight = test::View(*Form).MainMenu1->height();
   QVERIFY(menuHeight > 0);
   QCOMPARE(Form->centralWidget()->geometry(), QRect(0, menuHeight, 674, 400));
-  QCOMPARE(Form->StatusBar1->geometry(), QRect(0, menuHeight + 400, 674, 19));
+  QCOMPARE(test::View(*Form).StatusBar1->geometry(), QRect(0, menuHeight + 400, 674, 19));
   QCOMPARE(Form->windowTitle(), QStringLiteral("Ostrel Free Disk Space Finder"));
 
   // Four panels from the left, 200, 80, 50 and 300 wide, all within the window; hovering writes
   // panels 0 and 1, a scan's unread count panel 3.
-  TStatusBar* bar = Form->StatusBar1;
+  TStatusBar* bar = test::View(*Form).StatusBar1;
   QCOMPARE(bar->PanelCount(), 4);
   const int widths[] = {200, 80, 50, 300};
   QVERIFY(bar->Panel(3)->geometry().right() < bar->width());
@@ -203,11 +203,11 @@ void TestFmainLayout::captionsHintsAndFonts() {
     const char* Hint;
   };
   const TText texts[] = {
-      {Form->ButtonStop, "Stop", ""},
-      {Form->ButtonUp, "Up", "Go up to parent directory"},
-      {Form->ButtonHelp, "Help", "help!"},
-      {Form->ButtonExplore, "Explore-Dir", "Open an explorer window in the current directory"},
-      {Form->ButtonCopy, "Copy-Dir", "Copy the current directory to the clipboard"},
+      {test::View(*Form).ButtonStop, "Stop", ""},
+      {test::View(*Form).ButtonUp, "Up", "Go up to parent directory"},
+      {test::View(*Form).ButtonHelp, "Help", "help!"},
+      {test::View(*Form).ButtonExplore, "Explore-Dir", "Open an explorer window in the current directory"},
+      {test::View(*Form).ButtonCopy, "Copy-Dir", "Copy the current directory to the clipboard"},
   };
   for (const TText& t : texts) {
     QPushButton* b = t.Button;
@@ -217,24 +217,24 @@ void TestFmainLayout::captionsHintsAndFonts() {
     const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
     QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= b->width() - 2 * frame, t.Caption);
   }
-  QVERIFY(!Form->ButtonHelp->geometry().intersects(Form->ButtonUp->geometry()));
-  QVERIFY(!Form->ButtonExplore->geometry().intersects(Form->ButtonCopy->geometry()));
+  QVERIFY(!test::View(*Form).ButtonHelp->geometry().intersects(test::View(*Form).ButtonUp->geometry()));
+  QVERIFY(!test::View(*Form).ButtonExplore->geometry().intersects(test::View(*Form).ButtonCopy->geometry()));
 
-  QCOMPARE(Form->LabelStandBy->text(), QStringLiteral("Standby, Loading Directories"));
-  QCOMPARE(Form->LabelScanned->text(), QStringLiteral("Folders Scanned:"));
-  QCOMPARE(Form->LabelCount->text(), QStringLiteral("(None)"));
-  for (QLabel* label : {Form->LabelStandBy, Form->LabelScanned, Form->LabelCount})
+  QCOMPARE(test::View(*Form).LabelStandBy->text(), QStringLiteral("Standby, Loading Directories"));
+  QCOMPARE(test::View(*Form).LabelScanned->text(), QStringLiteral("Folders Scanned:"));
+  QCOMPARE(test::View(*Form).LabelCount->text(), QStringLiteral("(None)"));
+  for (QLabel* label : {test::View(*Form).LabelStandBy, test::View(*Form).LabelScanned, test::View(*Form).LabelCount})
     QCOMPARE(QFontInfo(label->font()).pixelSize(), 24);
   // The count never runs into its caption.
-  QVERIFY(Form->LabelCount->x() > Form->LabelScanned->geometry().right());
+  QVERIFY(test::View(*Form).LabelCount->x() > test::View(*Form).LabelScanned->geometry().right());
 
   // The design's 11-pixel size for the client area; the menus keep the desktop's font.
-  for (QWidget* w : {static_cast<QWidget*>(Form->TreeViewDirectories), static_cast<QWidget*>(Form->ButtonUp),
-                     static_cast<QWidget*>(Form->RadioGroupChartType), static_cast<QWidget*>(Form->HtmlLabel2)})
+  for (QWidget* w : {static_cast<QWidget*>(test::View(*Form).TreeViewDirectories), static_cast<QWidget*>(test::View(*Form).ButtonUp),
+                     static_cast<QWidget*>(test::View(*Form).RadioGroupChartType), static_cast<QWidget*>(test::View(*Form).HtmlLabel2)})
     QCOMPARE(QFontInfo(w->font()).pixelSize(), 11);
-  QCOMPARE(Form->MainMenu1->font(), QApplication::font(Form->MainMenu1));
+  QCOMPARE(test::View(*Form).MainMenu1->font(), QApplication::font(test::View(*Form).MainMenu1));
 
-  TRadioGroup* group = Form->RadioGroupChartType;
+  TRadioGroup* group = test::View(*Form).RadioGroupChartType;
   QCOMPARE(group->title(), QStringLiteral("Chart Type"));
   QStringList items;
   for (int i = 0; i < group->Count(); ++i) {
@@ -253,7 +253,7 @@ void TestFmainLayout::menus() {
        "VisitPelworthformoreShareware1 Visit Pelworth for more Shareware", "N2", "About1 About"},
   };
   QCOMPARE(Form->menuBar()->objectName(), QStringLiteral("MainMenu1"));
-  const QList<QAction*> top = Form->MainMenu1->actions();
+  const QList<QAction*> top = test::View(*Form).MainMenu1->actions();
   QCOMPARE(top.size(), 3);
   for (int m = 0; m < 3; ++m) {
     QMenu* menu = top[m]->menu();
@@ -264,29 +264,29 @@ void TestFmainLayout::menus() {
     }
     QCOMPARE(seen, expected[m]);
   }
-  QCOMPARE(Form->File1, top[0]->menu());
-  QCOMPARE(Form->Quit1->objectName(), QStringLiteral("Quit1"));
+  QCOMPARE(test::View(*Form).File1, top[0]->menu());
+  QCOMPARE(test::View(*Form).Quit1->objectName(), QStringLiteral("Quit1"));
 }
 
 void TestFmainLayout::idleLook() {
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  const QWidgetList scanning{Form->LabelStandBy, Form->LabelScanned, Form->LabelCount, Form->ButtonStop};
+  const QWidgetList scanning{test::View(*Form).LabelStandBy, test::View(*Form).LabelScanned, test::View(*Form).LabelCount, test::View(*Form).ButtonStop};
   for (QWidget* w : scanning) QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
-  for (QWidget* w : QWidgetList{Form->ButtonUp, Form->ButtonHelp, Form->ButtonExplore, Form->ButtonCopy, Form->Panel1})
+  for (QWidget* w : QWidgetList{test::View(*Form).ButtonUp, test::View(*Form).ButtonHelp, test::View(*Form).ButtonExplore, test::View(*Form).ButtonCopy, test::View(*Form).Panel1})
     QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
 
   // From the scanning look back to the idle look.
   for (QWidget* w : scanning) w->show();
-  for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(Form->ChartPie),
-                                    static_cast<QAbstractScrollArea*>(Form->TreeViewDirectories)}) {
+  for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(test::View(*Form).ChartPie),
+                                    static_cast<QAbstractScrollArea*>(test::View(*Form).TreeViewDirectories)}) {
     area->setCursor(Qt::WaitCursor);
     area->viewport()->setCursor(Qt::WaitCursor);
   }
   Form->ShowIdle();
   for (QWidget* w : scanning) QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
-  for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(Form->ChartPie),
-                                    static_cast<QAbstractScrollArea*>(Form->TreeViewDirectories)}) {
+  for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(test::View(*Form).ChartPie),
+                                    static_cast<QAbstractScrollArea*>(test::View(*Form).TreeViewDirectories)}) {
     QVERIFY(!area->testAttribute(Qt::WA_SetCursor));
     QVERIFY(!area->viewport()->testAttribute(Qt::WA_SetCursor));
   }
@@ -294,13 +294,13 @@ void TestFmainLayout::idleLook() {
 
 void TestFmainLayout::hintPanel() {
   // Tool-tip colours, inherited by both labels.
-  QCOMPARE(Form->Panel1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::ToolTipBase));
-  QCOMPARE(Form->HtmlLabel1->Color(), QApplication::palette().color(QPalette::ToolTipBase));
-  QCOMPARE(Form->HtmlLabel2->Color(), QApplication::palette().color(QPalette::ToolTipBase));
-  QVERIFY(Form->Panel1->autoFillBackground());
+  QCOMPARE(test::View(*Form).Panel1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::ToolTipBase));
+  QCOMPARE(test::View(*Form).HtmlLabel1->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+  QCOMPARE(test::View(*Form).HtmlLabel2->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+  QVERIFY(test::View(*Form).Panel1->autoFillBackground());
 
   // The hint wraps into exactly two lines inside its label; "Hint:" and "<Explore-Dir>" are bold.
-  THtmlLabel* hint = Form->HtmlLabel1;
+  THtmlLabel* hint = test::View(*Form).HtmlLabel1;
   QCOMPARE(hint->WordWrap(), 1);
   QSize extent;
   hint->GetExtent(&extent);
@@ -316,7 +316,7 @@ void TestFmainLayout::hintPanel() {
   QCOMPARE(bold, QStringList({"Hint:", "<Explore-Dir>"}));
 
   // The link: one line, blue and underlined exactly over the address, with a hand cursor.
-  THtmlLabel* link = Form->HtmlLabel2;
+  THtmlLabel* link = test::View(*Form).HtmlLabel2;
   QCOMPARE(link->GetCaption(), QStringLiteral("Visit <blue><u>https://www.pelworth.example/</blue></u> for "
                                               "more shareware and freeware programs!"));
   QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);

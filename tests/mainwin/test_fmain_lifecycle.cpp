@@ -94,10 +94,10 @@ void TestFmainLifecycle::init() {
 void TestFmainLifecycle::cleanup() { Store.reset(); }
 
 void TestFmainLifecycle::ShowScanningLook(TForm1* form) {
-  form->LabelStandBy->show();
-  form->LabelScanned->show();
-  form->LabelCount->show();
-  form->ButtonStop->show();
+  test::View(*form).LabelStandBy->show();
+  test::View(*form).LabelScanned->show();
+  test::View(*form).LabelCount->show();
+  test::View(*form).ButtonStop->show();
 }
 
 void TestFmainLifecycle::autoMinimizeSwitch_data() {
@@ -136,10 +136,8 @@ void TestFmainLifecycle::membersAtConstruction() {
   ScanSettings.combineother = 0;
   ScanSettings.includecd.store(1);
   TForm1 form({"ostrel"}, Desktop);
-  QVERIFY(form.Loader == nullptr);
-  QVERIFY(form.CurrentDir.empty());
-  QCOMPARE(form.StartDir, WorkingDirectory());
-  QVERIFY(!form.StartDir.empty());
+  QVERIFY(form.AttachedScan() == nullptr);
+  QVERIFY(form.CurrentPath().empty());
   QVERIFY(form.Handle() != NoWindow);
   // The constructor reset the record before loading an empty (first-start) store.
   QCOMPARE(ScanSettings.autominimize, 0);
@@ -149,18 +147,18 @@ void TestFmainLifecycle::membersAtConstruction() {
 
 void TestFmainLifecycle::timerLoadTicksOnceAfterTheLoopStarts() {
   TForm1 form({"ostrel"}, Desktop);
-  QSignalSpy load(form.TimerLoad, &QTimer::timeout);
-  QSignalSpy update(form.TimerUpdate, &QTimer::timeout);
-  QVERIFY(form.TimerLoad->isActive());
+  QSignalSpy load(test::View(form).TimerLoad, &QTimer::timeout);
+  QSignalSpy update(test::View(form).TimerUpdate, &QTimer::timeout);
+  QVERIFY(test::View(form).TimerLoad->isActive());
   // No tick while no events are processed, however long that takes.
   std::this_thread::sleep_for(250ms);
   QCOMPARE(load.count(), 0);
   QTest::qWait(600);
   QCOMPARE(load.count(), 1);
-  QVERIFY(!form.TimerLoad->isActive());
+  QVERIFY(!test::View(form).TimerLoad->isActive());
   // The progress timer goes on ticking.
   QVERIFY(update.count() >= 3);
-  QVERIFY(form.TimerUpdate->isActive());
+  QVERIFY(test::View(form).TimerUpdate->isActive());
 }
 
 void TestFmainLifecycle::completionSentFromAnotherThread() {
@@ -184,10 +182,10 @@ void TestFmainLifecycle::completionSentFromAnotherThread() {
   QVERIFY(log.SenderWasBlocked);
   QCOMPARE(result, std::intptr_t(0));
   // The completion ended in the idle look.
-  QVERIFY(form.LabelStandBy->isHidden());
-  QVERIFY(form.LabelScanned->isHidden());
-  QVERIFY(form.LabelCount->isHidden());
-  QVERIFY(form.ButtonStop->isHidden());
+  QVERIFY(test::View(form).LabelStandBy->isHidden());
+  QVERIFY(test::View(form).LabelScanned->isHidden());
+  QVERIFY(test::View(form).LabelCount->isHidden());
+  QVERIFY(test::View(form).ButtonStop->isHidden());
 }
 
 void TestFmainLifecycle::otherMessagesIgnored() {
@@ -200,8 +198,8 @@ void TestFmainLifecycle::otherMessagesIgnored() {
     sender.join();
   }
   QCOMPARE(log.Calls.load(), 4);
-  QVERIFY(!form.LabelStandBy->isHidden());
-  QVERIFY(!form.ButtonStop->isHidden());
+  QVERIFY(!test::View(form).LabelStandBy->isHidden());
+  QVERIFY(!test::View(form).ButtonStop->isHidden());
 }
 
 void TestFmainLifecycle::sendFromTheGuiThread() {
@@ -212,7 +210,7 @@ void TestFmainLifecycle::sendFromTheGuiThread() {
   QCOMPARE(SendMessageSync(form.Handle(), ScanDoneMessage, 0, 5), std::intptr_t(0));
   QCOMPARE(log.Calls.load(), 1);
   QVERIFY(log.OnGuiThread);
-  QVERIFY(form.LabelStandBy->isHidden());
+  QVERIFY(test::View(form).LabelStandBy->isHidden());
 }
 
 void TestFmainLifecycle::destroyedWindowReleasesAWaitingSender() {
@@ -257,10 +255,10 @@ void TestFmainLifecycle::exceptionInHandlerIsShownAndLoopGoesOn() {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   int clicks = 0;
-  connect(form.ButtonCopy, &QPushButton::clicked, &form, [&clicks] {
+  connect(test::View(form).ButtonCopy, &QPushButton::clicked, &form, [&clicks] {
     if (++clicks == 1) throw std::runtime_error("Cannot read the folder.");
   });
-  QTest::mouseClick(form.ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(test::View(form).ButtonCopy, Qt::LeftButton);
   QCOMPARE(App()->Shown, QStringList{"Cannot read the folder."});
   QVERIFY(form.isVisible());
 
@@ -271,7 +269,7 @@ void TestFmainLifecycle::exceptionInHandlerIsShownAndLoopGoesOn() {
   QTRY_VERIFY(later);
   QCOMPARE(App()->Shown.size(), 2);
   QCOMPARE(App()->Shown[1], QStringLiteral("An unknown error occurred."));
-  QTest::mouseClick(form.ButtonCopy, Qt::LeftButton);
+  QTest::mouseClick(test::View(form).ButtonCopy, Qt::LeftButton);
   QCOMPARE(clicks, 2);
   QCOMPARE(App()->Shown.size(), 2);
 }

@@ -34,12 +34,12 @@ namespace {
 constexpr int CompletionTimeout = 15000;
 
 bool ScanningLook(const TForm1& form) {
-  return !form.LabelStandBy->isHidden() && !form.LabelScanned->isHidden() && !form.LabelCount->isHidden() &&
-         !form.ButtonStop->isHidden();
+  return !test::View(form).LabelStandBy->isHidden() && !test::View(form).LabelScanned->isHidden() && !test::View(form).LabelCount->isHidden() &&
+         !test::View(form).ButtonStop->isHidden();
 }
 bool IdleLook(const TForm1& form) {
-  return form.LabelStandBy->isHidden() && form.LabelScanned->isHidden() && form.LabelCount->isHidden() &&
-         form.ButtonStop->isHidden();
+  return test::View(form).LabelStandBy->isHidden() && test::View(form).LabelScanned->isHidden() && test::View(form).LabelCount->isHidden() &&
+         test::View(form).ButtonStop->isHidden();
 }
 bool Busy(QAbstractScrollArea* area) {
   return area->testAttribute(Qt::WA_SetCursor) && area->cursor().shape() == Qt::WaitCursor &&
@@ -61,10 +61,10 @@ int CloseDuringScanChild(int argc, char** argv) {
   test::AnswerDialogs(desktop, "all", "", false);
   TForm1 form({"ostrel"}, desktop);
   form.ScanDriveSource = NeverEnding;
-  form.RadioGroupChartType->SetItemIndex(2);
+  test::View(form).RadioGroupChartType->SetItemIndex(2);
   form.show();
   QTimer::singleShot(400, &form, [&form] {
-    if (form.Loader && !form.Loader->Finished()) std::puts("closing while scanning");
+    if (form.AttachedScan() && !form.AttachedScan()->Finished()) std::puts("closing while scanning");
     std::fflush(stdout);
     form.close();
   });
@@ -139,40 +139,40 @@ void TestFmainScan::pathArgumentScansWithoutWizard() {
   int wizards = 0;
   test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
   TForm1* form = MakeForm({"ostrel", Root()});
-  QVERIFY(form->Loader == nullptr);  // nothing before the first tick
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QVERIFY(form->AttachedScan() == nullptr);  // nothing before the first tick
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
   QCOMPARE(wizards, 0);
   const QString root = QString::fromStdString(Root()) + "/";
-  QCOMPARE(test::TreeLines(form->TreeViewDirectories),
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories),
            (QStringList{"My Computer", "  " + root, "    alpha", "      caf\uFFFD", "      sub", "    Beta"}));
-  QTreeWidgetItem* computer = form->TreeViewDirectories->topLevelItem(0);
+  QTreeWidgetItem* computer = test::View(*form).TreeViewDirectories->topLevelItem(0);
   QVERIFY(computer->isSelected());
   QVERIFY(!computer->isExpanded());
-  QVERIFY(form->CurrentDir.empty());
+  QVERIFY(form->CurrentPath().empty());
   QVERIFY(IdleLook(*form));
-  QVERIFY(form->Loader != nullptr);  // a finished scan stays attached
-  QVERIFY(!form->TimerLoad->isActive());
+  QVERIFY(form->AttachedScan() != nullptr);  // a finished scan stays attached
+  QVERIFY(!test::View(*form).TimerLoad->isActive());
 
   // Paths come from the nodes: the root exactly as scanned, bytes kept.
   QTreeWidgetItem* rootItem = computer->child(0);
   QTreeWidgetItem* alpha = test::ChildNamed(rootItem, "alpha");
   for (auto [item, path] : {std::pair{rootItem, Root() + "/"}, std::pair{alpha, Root() + "/alpha"},
                             std::pair{alpha->child(0), Root() + "/alpha/caf\xe9"}}) {
-    form->TreeViewDirectories->setCurrentItem(item);
+    test::View(*form).TreeViewDirectories->setCurrentItem(item);
     form->TreeViewDirectoriesClick();
-    QCOMPARE(form->CurrentDir, path);
+    QCOMPARE(form->CurrentPath(), path);
   }
 
   // Every further request scans the same path again, still without the wizard.
   form->NewScanClick();
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
   QCOMPARE(wizards, 0);
-  QCOMPARE(form->TreeViewDirectories->topLevelItem(1)->child(0)->text(0), root);
-  QVERIFY(form->TreeViewDirectories->topLevelItem(1)->isSelected());
+  QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItem(1)->child(0)->text(0), root);
+  QVERIFY(test::View(*form).TreeViewDirectories->topLevelItem(1)->isSelected());
   // The first scan's items still work.
-  form->TreeViewDirectories->setCurrentItem(alpha);
+  test::View(*form).TreeViewDirectories->setCurrentItem(alpha);
   form->TreeViewDirectoriesClick();
-  QCOMPARE(form->CurrentDir, Root() + "/alpha");
+  QCOMPARE(form->CurrentPath(), Root() + "/alpha");
   QVERIFY(!ScanThreadsRunning());
 }
 
@@ -188,10 +188,10 @@ void TestFmainScan::refusedPathStartsNothing() {
   int wizards = 0;
   test::AnswerDialogs(Desktop, "all", "", false, &wizards);
   TForm1* form = MakeForm({"ostrel", argument.toStdString()});
-  QTRY_VERIFY(!form->TimerLoad->isActive());
+  QTRY_VERIFY(!test::View(*form).TimerLoad->isActive());
   QTest::qWait(200);
-  QVERIFY(form->Loader == nullptr);
-  QCOMPARE(form->TreeViewDirectories->topLevelItemCount(), 0);
+  QVERIFY(form->AttachedScan() == nullptr);
+  QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 0);
   QCOMPARE(wizards, 0);
   QVERIFY(IdleLook(*form));
 }
@@ -223,12 +223,12 @@ void TestFmainScan::wizardChoosesWhatToScan() {
   TForm1* form = MakeForm({"ostrel"});
   QTRY_COMPARE(wizards, 1);
   if (tree.isEmpty()) {
-    QVERIFY(form->Loader == nullptr);
+    QVERIFY(form->AttachedScan() == nullptr);
     QCOMPARE(QString::fromUtf8(ScanSettings.lastfilename), QString::fromUtf8(DefaultLastFileName));
     QVERIFY(IdleLook(*form));
   } else {
-    QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-    QCOMPARE(test::TreeLines(form->TreeViewDirectories), tree);
+    QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+    QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), tree);
     // Whichever button started it, the wizard's path is remembered.
     QCOMPARE(QString::fromUtf8(ScanSettings.lastfilename), typed);
   }
@@ -239,29 +239,29 @@ void TestFmainScan::scanningLookShowsTheCount() {
   TForm1* form = MakeForm({"ostrel"});
   form->show();
   QVERIFY(QTest::qWaitForWindowExposed(form));
-  QTRY_VERIFY(!form->TimerLoad->isActive());  // its wizard was cancelled
-  QCOMPARE(form->LabelCount->text(), QStringLiteral("(None)"));
+  QTRY_VERIFY(!test::View(*form).TimerLoad->isActive());  // its wizard was cancelled
+  QCOMPARE(test::View(*form).LabelCount->text(), QStringLiteral("(None)"));
   form->StartScan(Root());
   QVERIFY(ScanningLook(*form));
-  QVERIFY(Busy(form->ChartPie));
-  QVERIFY(Busy(form->TreeViewDirectories));
+  QVERIFY(Busy(test::View(*form).ChartPie));
+  QVERIFY(Busy(test::View(*form).TreeViewDirectories));
   // The walk is quick, but its notice waits for this thread, which handles no events here.
   QElapsedTimer waited;
   waited.start();
-  while (form->Loader->FolderCount.load() < 5 && waited.elapsed() < CompletionTimeout)
+  while (form->AttachedScan()->FolderCount.load() < 5 && waited.elapsed() < CompletionTimeout)
     std::this_thread::sleep_for(5ms);
   form->TimerUpdateTimer();
-  QCOMPARE(form->LabelCount->text(), QStringLiteral("5"));
-  QVERIFY(form->LabelCount->width() >= form->LabelCount->sizeHint().width());
+  QCOMPARE(test::View(*form).LabelCount->text(), QStringLiteral("5"));
+  QVERIFY(test::View(*form).LabelCount->width() >= test::View(*form).LabelCount->sizeHint().width());
 
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
   QVERIFY(IdleLook(*form));
-  QVERIFY(DefaultCursor(form->ChartPie));
-  QVERIFY(DefaultCursor(form->TreeViewDirectories));
+  QVERIFY(DefaultCursor(test::View(*form).ChartPie));
+  QVERIFY(DefaultCursor(test::View(*form).TreeViewDirectories));
   // No tick touches the hidden count.
-  form->LabelCount->setText("kept");
+  test::View(*form).LabelCount->setText("kept");
   form->TimerUpdateTimer();
-  QCOMPARE(form->LabelCount->text(), QStringLiteral("kept"));
+  QCOMPARE(test::View(*form).LabelCount->text(), QStringLiteral("kept"));
 }
 
 void TestFmainScan::stopAsksFirst_data() {
@@ -275,29 +275,29 @@ void TestFmainScan::stopAsksFirst() {
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
   test::AnswerDialogs(Desktop, "all", "", yes);
   TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->Loader != nullptr);
-  TThreadLoader* scan = form->Loader;
+  QTRY_VERIFY(form->AttachedScan() != nullptr);
+  const TThreadLoader* scan = form->AttachedScan();
   QVERIFY(ScanThreadsRunning());
 
-  form->ButtonStop->click();
+  test::View(*form).ButtonStop->click();
   QCOMPARE(Desktop.BoxTexts(), QStringList{"Abort Scan ?|Are you sure you wish to abort ?"});
   QVERIFY(Desktop.Boxes[0].Question);
   QCOMPARE(Desktop.Boxes[0].Owner, form);
   QCOMPARE(scan->StopFlag.load(), yes ? 1 : 0);
-  QCOMPARE(form->Loader, scan);
+  QCOMPARE(form->AttachedScan(), scan);
   QVERIFY(ScanningLook(*form));  // until the walk has noticed
 
   test::TDriveGate::Get().Open();
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
   QVERIFY(IdleLook(*form));
   if (yes) {
     // Stopped before its first folder: no root, and "My Computer" alone.
     QVERIFY(scan->Root == nullptr);
-    QCOMPARE(test::TreeLines(form->TreeViewDirectories), QStringList{"My Computer"});
+    QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), QStringList{"My Computer"});
     QVERIFY(form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().empty());
-    QVERIFY(form->CurrentDir.empty());
+    QVERIFY(form->CurrentPath().empty());
   } else {
-    QCOMPARE(test::TreeLines(form->TreeViewDirectories).size(), 7);
+    QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
     QCOMPARE(scan->FolderCount.load(), 6);  // "All Drives" and the five folders
   }
   QTRY_VERIFY(!ScanThreadsRunning());
@@ -307,8 +307,8 @@ void TestFmainScan::newScanWhileOneRuns() {
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
   test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->Loader != nullptr);
-  TThreadLoader* first = form->Loader;
+  QTRY_VERIFY(form->AttachedScan() != nullptr);
+  const TThreadLoader* first = form->AttachedScan();
 
   // The new scan walks at once; the gate holds only the first.
   form->ScanDriveSource = ListDrives;
@@ -321,17 +321,17 @@ void TestFmainScan::newScanWhileOneRuns() {
   QCOMPARE(first->NotifyWindow.load(), NoWindow);
   QCOMPARE(first->NotifyMessage.load(), 0u);
   QCOMPARE(first->StopFlag.load(), 1);
-  QVERIFY(form->Loader != first);
+  QVERIFY(form->AttachedScan() != first);
   QVERIFY(ScanningLook(*form));
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QCOMPARE(test::TreeLines(form->TreeViewDirectories),
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories),
            (QStringList{"My Computer", "  " + QString::fromStdString(Tree->Path("alpha")), "    caf\uFFFD", "    sub"}));
 
   // Let go, the first one ends on its own without a word.
   test::TDriveGate::Get().Open();
   QTRY_VERIFY(first->Finished());
   QTest::qWait(50);
-  QCOMPARE(form->TreeViewDirectories->topLevelItemCount(), 1);
+  QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1);
   QVERIFY(first->Root == nullptr);
 }
 
@@ -339,21 +339,21 @@ void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
   test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->Loader != nullptr);
-  TThreadLoader* running = form->Loader;
+  QTRY_VERIFY(form->AttachedScan() != nullptr);
+  const TThreadLoader* running = form->AttachedScan();
 
   int wizards = 0;
   test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
   form->NewScanClick();
   QCOMPARE(wizards, 1);
-  QCOMPARE(form->Loader, running);
+  QCOMPARE(form->AttachedScan(), running);
   QCOMPARE(running->NotifyWindow.load(), form->Handle());
   QCOMPARE(running->StopFlag.load(), 0);
   QVERIFY(ScanningLook(*form));
 
   test::TDriveGate::Get().Open();
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QCOMPARE(test::TreeLines(form->TreeViewDirectories).size(), 7);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
   QVERIFY(IdleLook(*form));
 }
 
@@ -361,10 +361,10 @@ void TestFmainScan::lateNoticeOfDetachedScanIgnored() {
   test::TDriveGate::Get().Close(test::OneDrive(Root()));
   test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->Loader != nullptr);
-  TThreadLoader* first = form->Loader;
+  QTRY_VERIFY(form->AttachedScan() != nullptr);
+  const TThreadLoader* first = form->AttachedScan();
   form->NewScanClick();
-  TThreadLoader* second = form->Loader;
+  const TThreadLoader* second = form->AttachedScan();
   QVERIFY(second != nullptr && second != first);
 
   // The notice of a scan that had read its window just before it was detached.
@@ -375,32 +375,31 @@ void TestFmainScan::lateNoticeOfDetachedScanIgnored() {
   });
   QTRY_VERIFY(delivered.load());
   late.join();
-  QCOMPARE(form->TreeViewDirectories->topLevelItemCount(), 0);
+  QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 0);
   QVERIFY(ScanningLook(*form));
-  QCOMPARE(form->Loader, second);
+  QCOMPARE(form->AttachedScan(), second);
 
   test::TDriveGate::Get().Open();
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QCOMPARE(test::TreeLines(form->TreeViewDirectories).size(), 7);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
 }
 
 void TestFmainScan::allDrivesNamesNoFolder() {
   test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
-  QTRY_COMPARE_WITH_TIMEOUT(form->TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QTreeWidgetItem* computer = form->TreeViewDirectories->topLevelItem(0);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QTreeWidgetItem* computer = test::View(*form).TreeViewDirectories->topLevelItem(0);
   QTreeWidgetItem* all = computer->child(0);
   QTreeWidgetItem* drive = all->child(0);
   QTreeWidgetItem* alpha = test::ChildNamed(drive, "alpha");
   QVERIFY(alpha);
   QCOMPARE(all->text(0), QStringLiteral("All Drives"));
   const std::pair<QTreeWidgetItem*, std::string> cases[] = {
-      {all, ""}, {drive, Root()}, {alpha, Root() + "/alpha"}, {computer, ""}};
+      {drive, Root()}, {all, ""}, {alpha, Root() + "/alpha"}, {computer, ""}};  // each unlike the last
   for (const auto& [item, path] : cases) {
-    form->CurrentDir = "stale";
-    form->TreeViewDirectories->setCurrentItem(item);
+    test::View(*form).TreeViewDirectories->setCurrentItem(item);
     form->TreeViewDirectoriesClick();
-    QCOMPARE(form->CurrentDir, path);
+    QCOMPARE(form->CurrentPath(), path);
   }
   QVERIFY(ItemNode(all) != nullptr);
   QVERIFY(!ItemNamesFolder(all));

@@ -81,7 +81,7 @@ void TestFmainSettings::firstStartWritesDefaults() {
   QCOMPARE(ScanSettings.combineother, 1);
   QCOMPARE(ScanSettings.charttype, 0);
   QCOMPARE(ScanSettings.apparentsize, 0);
-  QCOMPARE(Form->RadioGroupChartType->ItemIndex(), 0);
+  QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 0);
 }
 
 void TestFmainSettings::presentStoreIsReadBack() {
@@ -105,7 +105,7 @@ void TestFmainSettings::presentStoreIsReadBack() {
   QCOMPARE(ScanSettings.charttype, 1);
   QCOMPARE(ScanSettings.apparentsize, 1);
   QCOMPARE(ScanSettings.autominimize, 0);
-  QVERIFY(Form->RadioGroupChartType->Button(1)->isChecked());
+  QVERIFY(test::View(*Form).RadioGroupChartType->Button(1)->isChecked());
 }
 
 void TestFmainSettings::missingValuesKeepDefaults() {
@@ -144,7 +144,7 @@ void TestFmainSettings::chartTypeShown() {
   QFETCH(QString, shown);
   WriteStore({{"charttype", stored}});
   MakeWindow();
-  TRadioGroup* group = Form->RadioGroupChartType;
+  TRadioGroup* group = test::View(*Form).RadioGroupChartType;
   QCOMPARE(group->ItemIndex(), shownIndex);
   QCOMPARE(group->Button(shownIndex)->text(), shown);
   QVERIFY(group->Button(shownIndex)->isChecked());
@@ -190,7 +190,7 @@ void TestFmainSettings::changedChartTypeSavedOnClose() {
   MakeWindow();
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  QTest::mouseClick(Form->RadioGroupChartType->Button(2), Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(2), Qt::LeftButton);
   QCOMPARE(ScanSettings.charttype, 2);
   QCOMPARE(Store->Open()->value("charttype").toInt(), 0);  // nothing saved yet
   std::strcpy(ScanSettings.lastfilename, "/srv/chosen");
@@ -198,7 +198,7 @@ void TestFmainSettings::changedChartTypeSavedOnClose() {
   ScanSettings.apparentsize = 1;
 
   if (viaQuit)
-    Form->Quit1->trigger();
+    test::View(*Form).Quit1->trigger();
   else
     Form->close();
   QVERIFY(!Form->isVisible());
@@ -211,7 +211,7 @@ void TestFmainSettings::changedChartTypeSavedOnClose() {
   // The next start shows it.
   Form.reset();
   MakeWindow();
-  QCOMPARE(Form->RadioGroupChartType->ItemIndex(), 2);
+  QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 2);
   QCOMPARE(ScanSettings.apparentsize, 1);
 }
 
@@ -219,7 +219,7 @@ void TestFmainSettings::notSavedWithoutClosing() {
   MakeWindow();
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  QTest::mouseClick(Form->RadioGroupChartType->Button(1), Qt::LeftButton);
+  QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(1), Qt::LeftButton);
   QCOMPARE(ScanSettings.charttype, 1);
   Form.reset();  // the process ends without the window being closed
   QCOMPARE(Store->Open()->value("charttype").toInt(), 0);

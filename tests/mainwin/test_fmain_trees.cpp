@@ -100,7 +100,7 @@ class TestFmainTrees : public QObject {
   void MakeForm();
   // Starts a scan of `path` and waits for its tree; false when it did not come.
   bool Scan(const std::string& path);
-  QTreeWidgetItem* RootItem() const { return Form->TreeViewDirectories->topLevelItem(0)->child(0); }
+  QTreeWidgetItem* RootItem() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0); }
 
   std::unique_ptr<test::TempTree> Tree;
   std::unique_ptr<test::TTempStore> Store;
@@ -122,13 +122,13 @@ void TestFmainTrees::cleanup() {
 
 void TestFmainTrees::MakeForm() {
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  QTRY_VERIFY(!Form->TimerLoad->isActive());  // its wizard was cancelled
+  QTRY_VERIFY(!test::View(*Form).TimerLoad->isActive());  // its wizard was cancelled
 }
 
 bool TestFmainTrees::Scan(const std::string& path) {
-  const int before = Form->TreeViewDirectories->topLevelItemCount();
+  const int before = test::View(*Form).TreeViewDirectories->topLevelItemCount();
   Form->StartScan(path);
-  return QTest::qWaitFor([&] { return Form->TreeViewDirectories->topLevelItemCount() == before + 1; },
+  return QTest::qWaitFor([&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == before + 1; },
                          CompletionTimeout);
 }
 
@@ -146,7 +146,7 @@ void TestFmainTrees::unreadableFoldersAndFiles() {
 
   MakeForm();
   QVERIFY(Scan(Tree->Root()));
-  TStatusBar* bar = Form->StatusBar1;
+  TStatusBar* bar = test::View(*Form).StatusBar1;
   QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
   // Each by its path and the system's reason, in the tree's order.
   const QString root = QString::fromStdString(Tree->Root());
@@ -162,7 +162,7 @@ void TestFmainTrees::unreadableFoldersAndFiles() {
   for (QTreeWidgetItem* item : {listonly, test::ChildNamed(RootItem(), "open")})
     QVERIFY(item->toolTip(0).isEmpty() && item->icon(0).isNull());
   // Hovering writes its own panels only.
-  Form->TreeViewDirectories->setCurrentItem(RootItem());
+  test::View(*Form).TreeViewDirectories->setCurrentItem(RootItem());
   Form->TreeViewDirectoriesClick();
   Form->ChartPieMouseMove(0);
   QVERIFY(!bar->PanelText(0).isEmpty());
@@ -171,7 +171,7 @@ void TestFmainTrees::unreadableFoldersAndFiles() {
   // A new scan starts with the panel empty, and a clean one leaves it so.
   Form->StartScan(Tree->Path("open"));
   QVERIFY(bar->PanelText(3).isEmpty() && bar->Panel(3)->toolTip().isEmpty());
-  QTRY_COMPARE_WITH_TIMEOUT(Form->TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
   QCOMPARE(bar->PanelText(3), QString());
 }
 
@@ -219,8 +219,8 @@ void TestFmainTrees::repeatedFolderMarked() {
   // Counted once: the second name is an empty folder of no size, and no read problem.
   QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::DiskUsage), 0.0);
   QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::Apparent), 0.0);
-  QCOMPARE(Form->StatusBar1->PanelText(3), QString());
-  Form->TreeViewDirectories->expandAll();
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QString());
+  test::View(*Form).TreeViewDirectories->expandAll();
 }
 
 void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
@@ -229,7 +229,7 @@ void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
   MakeForm();
   Form->ScanMemoryLimit = 256 * 1024;
   QVERIFY(Scan(Tree->Root()));
-  TThreadLoader* scan = Form->Loader;
+  const TThreadLoader* scan = Form->AttachedScan();
   QCOMPARE(scan->Ending, TScanEnd::OutOfMemory);
   const int folders = scan->FolderCount.load();
   QVERIFY(folders > 2 && folders < 602);
@@ -238,7 +238,7 @@ void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
   QCOMPARE(Desktop.Boxes[0].Owner, Form.get());
   // The tree holds every folder walked, and the window is idle again.
   QCOMPARE(Deepest(RootItem()).second + 1, folders);
-  QVERIFY(Form->ButtonStop->isHidden() && Form->LabelStandBy->isHidden());
+  QVERIFY(test::View(*Form).ButtonStop->isHidden() && test::View(*Form).LabelStandBy->isHidden());
   QTRY_VERIFY(!ScanThreadsRunning());
 }
 
@@ -250,19 +250,19 @@ void TestFmainTrees::deepChainScansShowsAndCloses() {
   const auto [item, levels] = Deepest(RootItem());
   QCOMPARE(levels, Levels);
   // A click on the chart's point for the deepest folder opens every level above it at once.
-  Form->TreeViewDirectories->setCurrentItem(item->parent());
+  test::View(*Form).TreeViewDirectories->setCurrentItem(item->parent());
   Form->TreeViewDirectoriesClick();
   const std::vector<TChartPoint>& points = Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points();
   const auto sub = std::find_if(points.begin(), points.end(), [](const TChartPoint& p) { return p.Child == 0; });
   QVERIFY(sub != points.end());
   Form->ChartPieClickSeries(static_cast<int>(sub - points.begin()));
-  QCOMPARE(Form->SelectedItem(), item);
-  QCOMPARE(Form->CurrentDir, deepest);
+  QCOMPARE(test::View(*Form).SelectedItem(), item);
+  QCOMPARE(Form->CurrentPath(), deepest);
   // Opening the top again lays out every open level below it.
-  Form->TreeViewDirectories->collapseItem(Form->TreeViewDirectories->topLevelItem(0));
-  Form->ButtonUp->click();
-  QCOMPARE(Form->SelectedItem(), item->parent());
-  QVERIFY(Form->TreeViewDirectories->topLevelItem(0)->isExpanded());
+  test::View(*Form).TreeViewDirectories->collapseItem(test::View(*Form).TreeViewDirectories->topLevelItem(0));
+  test::View(*Form).ButtonUp->click();
+  QCOMPARE(test::View(*Form).SelectedItem(), item->parent());
+  QVERIFY(test::View(*Form).TreeViewDirectories->topLevelItem(0)->isExpanded());
   // Closing frees the items with the window.
   Form.reset();
 }
