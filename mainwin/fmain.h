@@ -125,7 +125,7 @@ class TForm1 : public QMainWindow {
   // ---- Folder tree (fmain_tree.cpp) ----
   // Adds an item for the folder `node` under `parentItem` and items for every folder below it,
   // each level in tree order (CompareNoCase of the names, then their bytes). Files get no items.
-  // Each item keeps its node (ItemNode). With `marks`, an unreadable or repeated folder's item
+  // Each item keeps its node (ItemNode, folderitem.h). With `marks`, an unreadable or repeated folder's item
   // gets an icon, a colour and a tooltip saying why; its text stays the folder's name. Does
   // nothing when `parentItem` or `node` is null.
   void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks = nullptr);
