@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "controls/named.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 QLabel* NewLabel(QWidget* parent, const char* name, int top, int height, const QString& text = {}) {
   auto* label = new QLabel(text, parent);
-  label->setObjectName(QLatin1String(name));
+  Named(label, name);
   label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   SetDesignGeometry(label, 8, top, 377, height);
   return label;
@@ -42,7 +43,7 @@ TFormAbout::TFormAbout(TDesktop& desktop, QWidget* owner)
                                      "visiting the Pelworth website and checking out some of the unique "
                                      "shareware offerings there. "),
                       this);
-  Label1->setObjectName(QStringLiteral("Label1"));
+  Named(Label1, "Label1");
   Label1->setWordWrap(true);
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   SetDesignGeometry(Label1, 8, 120, 377, 49);
@@ -52,7 +53,7 @@ TFormAbout::TFormAbout(TDesktop& desktop, QWidget* owner)
   Label3 = NewLabel(this, "Label3", 224, 13, QStringLiteral("Glancer - a quick picture viewer"));
   Label5 = NewLabel(this, "Label5", 240, 13, QStringLiteral("Tidyname - renames many files at once"));
   ButtonOk = new QPushButton(QStringLiteral("Ok"), this);
-  ButtonOk->setObjectName(QStringLiteral("ButtonOk"));
+  Named(ButtonOk, "ButtonOk");
   SetDesignGeometry(ButtonOk, 160, 272, 75, 25);
   ButtonOk->setDefault(true);
   ButtonOk->setFocus();

@@ -9,6 +9,7 @@
 
 #include "controls/dirlistbox.h"
 #include "controls/drivecombo.h"
+#include "controls/named.h"
 #include "dialogs/fmkdir.h"
 #include "platform/files.h"
 #include "scan/paths.h"
@@ -30,20 +31,20 @@ TFormBrowse::TFormBrowse(TDesktop& desktop, QWidget* owner, char* path)
     : TDialogForm(owner, QSize(363, 210)), Desktop(desktop) {
   setWindowTitle(QStringLiteral("Select Directory"));
   DriveComboBrowse = new TDriveComboBox(this);
-  DriveComboBrowse->setObjectName(QStringLiteral("DriveComboBrowse"));
+  Named(DriveComboBrowse, "DriveComboBrowse");
   DirListBrowse = new TDirectoryListBox(this);
-  DirListBrowse->setObjectName(QStringLiteral("DirListBrowse"));
+  Named(DirListBrowse, "DirListBrowse");
   DirListBrowse->SetItemHeight(16);
   Label1 = new QLabel(QStringLiteral("Directory:"), this);
-  Label1->setObjectName(QStringLiteral("Label1"));
+  Named(Label1, "Label1");
   EditBrowseName = new QLineEdit(this);
-  EditBrowseName->setObjectName(QStringLiteral("EditBrowseName"));
+  Named(EditBrowseName, "EditBrowseName");
   Button1 = new QPushButton(QStringLiteral("Create Directory"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
+  Named(Button1, "Button1");
   Button2 = new QPushButton(QStringLiteral("Ok"), this);
-  Button2->setObjectName(QStringLiteral("Button2"));
+  Named(Button2, "Button2");
   Button3 = new QPushButton(QStringLiteral("Cancel"), this);
-  Button3->setObjectName(QStringLiteral("Button3"));
+  Named(Button3, "Button3");
 
   SetDesignGeometry(DriveComboBrowse, 8, 8, 345, 22);
   SetDesignGeometry(DirListBrowse, 8, 32, 345, 97);

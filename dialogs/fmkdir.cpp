@@ -7,18 +7,20 @@
 
 #include <algorithm>
 
+#include "controls/named.h"
+
 namespace ostrel {
 
 TFormMkdir::TFormMkdir(QWidget* owner, char* name) : TDialogForm(owner, QSize(321, 88)), FName(name) {
   setWindowTitle(QStringLiteral("Create Directory"));
   Label1 = new QLabel(QStringLiteral("Enter the name of the directory you would like to create:"), this);
-  Label1->setObjectName(QStringLiteral("Label1"));
+  Named(Label1, "Label1");
   EditCreateDir = new QLineEdit(this);
-  EditCreateDir->setObjectName(QStringLiteral("EditCreateDir"));
+  Named(EditCreateDir, "EditCreateDir");
   Button1 = new QPushButton(QStringLiteral("Ok"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
+  Named(Button1, "Button1");
   Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-  Button2->setObjectName(QStringLiteral("Button2"));
+  Named(Button2, "Button2");
 
   // The prompt is one line; in a font wider than the design's the dialog grows with it.
   const int labelWidth = SetDesignGeometry(Label1, 8, 8, -1, -1);

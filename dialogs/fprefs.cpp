@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "controls/named.h"
 #include "scan/scansettings.h"
 
 namespace ostrel {
@@ -14,17 +15,17 @@ namespace ostrel {
 TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(494, 203)) {
   setWindowTitle(QStringLiteral("Preferences"));
   ButtonOk = new QPushButton(QStringLiteral("Ok"), this);
-  ButtonOk->setObjectName(QStringLiteral("ButtonOk"));
+  Named(ButtonOk, "ButtonOk");
   ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+  Named(ButtonCancel, "ButtonCancel");
   RichEditHelp = new QTextEdit(this);
-  RichEditHelp->setObjectName(QStringLiteral("RichEditHelp"));
+  Named(RichEditHelp, "RichEditHelp");
   RichEditHelp->setPlainText(QStringLiteral("RichEditHelp"));
   CheckBoxCombineOther = new QCheckBox(QStringLiteral("Combine small items into \"(other)\""), this);
-  CheckBoxCombineOther->setObjectName(QStringLiteral("CheckBoxCombineOther"));
+  Named(CheckBoxCombineOther, "CheckBoxCombineOther");
   CheckBoxApparentSize =
       new QCheckBox(QStringLiteral("Show apparent sizes (file lengths) instead of disk usage"), this);
-  CheckBoxApparentSize->setObjectName(QStringLiteral("CheckBoxApparentSize"));
+  Named(CheckBoxApparentSize, "CheckBoxApparentSize");
 
   for (QPushButton* button : {ButtonOk, ButtonCancel}) button->setAutoDefault(false);
   QPalette palette = RichEditHelp->palette();

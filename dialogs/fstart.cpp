@@ -9,18 +9,13 @@
 #include <cstring>
 #include <iterator>
 
+#include "controls/named.h"
 #include "dialogs/fbrowse.h"
 #include "scan/scansettings.h"
 
 namespace ostrel {
 
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
 
 QFrame* NewPanel(QWidget* parent, const char* name) {
   auto* panel = Named(new QFrame(parent), name);

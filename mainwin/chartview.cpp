@@ -3,6 +3,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsSimpleTextItem>
@@ -14,6 +15,8 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+#include "controls/named.h"
 
 namespace ostrel {
 namespace {
@@ -61,11 +64,11 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
   chart->layout()->setContentsMargins(0, 0, 0, 0);
   chart->setAnimationOptions(QChart::NoAnimation);
   Series1 = new QPieSeries(chart);
-  Series1->setObjectName(QStringLiteral("Series1"));
+  Named(Series1, "Series1");
   Series3 = new QHorizontalBarSeries(chart);
-  Series3->setObjectName(QStringLiteral("Series3"));
+  Named(Series3, "Series3");
   Series2 = new QBarSeries(chart);
-  Series2->setObjectName(QStringLiteral("Series2"));
+  Named(Series2, "Series2");
   chart->addSeries(Series1);
   chart->addSeries(Series3);
   chart->addSeries(Series2);
@@ -229,7 +232,7 @@ void TChartView::PlacePieLabels() {
     // The label runs outward from its arm's end; what does not fit beside the pie is elided.
     const double armEnd = plot.center().x() + std::sin(middle * 2 * M_PI) * (radius + PieArmLength);
     const double room = middle < 0.5 ? chart->size().width() - armEnd - MarkGap : armEnd - MarkGap;
-    const QString label = QString::fromStdString(PointList[static_cast<size_t>(PieFirst[static_cast<size_t>(k)])].Label);
+    const QString label = QFile::decodeName(QByteArray::fromStdString(PointList[static_cast<size_t>(PieFirst[static_cast<size_t>(k)])].Label));
     const QString text = metrics.elidedText(label, Qt::ElideRight, std::max(room, 3 * metrics.height()));
     // Slice labels are rich text: a folder named "<b>" must show as it is.
     const QString html = text.toHtmlEscaped();
@@ -258,7 +261,7 @@ void TChartView::PlaceBarMarks(bool horizontal) {
 
   double band = 0;
   for (size_t i = 0; i < PointList.size(); ++i)
-    if (shown[i]) band = std::max(band, metrics.horizontalAdvance(QString::fromStdString(PointList[i].Label)));
+    if (shown[i]) band = std::max(band, metrics.horizontalAdvance(QFile::decodeName(QByteArray::fromStdString(PointList[i].Label))));
   const QSizeF size = chart->size();
   band = std::ceil(std::min(band, MaxBandShare * (horizontal ? size.width() : size.height())));
   const int reserve = static_cast<int>(band) + 2 * MarkGap;
@@ -271,7 +274,7 @@ void TChartView::PlaceBarMarks(bool horizontal) {
 
   for (size_t i = 0; i < PointList.size(); ++i) {
     if (!shown[i]) continue;
-    const QString text = metrics.elidedText(QString::fromStdString(PointList[i].Label), Qt::ElideRight, band);
+    const QString text = metrics.elidedText(QFile::decodeName(QByteArray::fromStdString(PointList[i].Label)), Qt::ElideRight, band);
     auto* mark = new QGraphicsSimpleTextItem(text, chart);
     mark->setFont(font);
     const double width = metrics.horizontalAdvance(text);

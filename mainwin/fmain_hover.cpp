@@ -1,3 +1,4 @@
+#include <QFile>
 #include <QTreeWidget>
 
 #include "mainwin/chartview.h"
@@ -13,7 +14,7 @@ void TForm1::ChartPieMouseMove(int point) {
     return;
   }
   const TChartPoint& p = points[static_cast<size_t>(point)];
-  StatusBar1->SetPanelText(0, QString::fromStdString(p.Label));
+  StatusBar1->SetPanelText(0, QFile::decodeName(QByteArray::fromStdString(p.Label)));
   StatusBar1->SetPanelText(1, QString::fromStdString(FormatSize(p.Value)));
 }
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "controls/htmllabel.h"
+#include "controls/named.h"
 #include "docs/weblinks.h"
 #include "mainwin/anchors.h"
 #include "mainwin/chartview.h"
@@ -46,7 +47,7 @@ QRect FitButton(QPushButton* button, QRect design, TAnchors anchors) {
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint,
                         TAnchorLayout* layout, const QRect& design, TAnchors anchors) {
   auto* button = new QPushButton(QString::fromLatin1(caption), parent);
-  button->setObjectName(QString::fromLatin1(name));
+  Named(button, name);
   if (hint) button->setToolTip(QString::fromLatin1(hint));
   layout->Add(button, FitButton(button, design, anchors), anchors);
   return button;
@@ -54,7 +55,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 
 QLabel* MakeBigLabel(QWidget* parent, const char* name, const char* caption) {
   auto* label = new QLabel(QString::fromLatin1(caption), parent);
-  label->setObjectName(QString::fromLatin1(name));
+  Named(label, name);
   QFont big = label->font();
   big.setPixelSize(24);
   label->setFont(big);
@@ -92,22 +93,22 @@ void FitToLines(THtmlLabel* label, int lines) {
 
 void TForm1::CreateMenu() {
   MainMenu1 = new QMenuBar(this);
-  MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+  Named(MainMenu1, "MainMenu1");
   setMenuBar(MainMenu1);
 
   auto menu = [this](const char* name, const char* caption) {
     QMenu* m = MainMenu1->addMenu(QString::fromLatin1(caption));
-    m->setObjectName(QString::fromLatin1(name));
+    Named(m, name);
     return m;
   };
   auto item = [](QMenu* m, const char* name, const char* caption) {
     QAction* a = m->addAction(QString::fromLatin1(caption));
-    a->setObjectName(QString::fromLatin1(name));
+    Named(a, name);
     return a;
   };
   auto separator = [](QMenu* m, const char* name) {
     QAction* a = m->addSeparator();
-    a->setObjectName(QString::fromLatin1(name));
+    Named(a, name);
     return a;
   };
 
@@ -129,7 +130,7 @@ void TForm1::CreateMenu() {
 void TForm1::CreateControls() {
   const QSize clientSize(DesignClientWidth, DesignClientHeight - StatusBarHeight);
   auto* client = new QWidget(this);
-  client->setObjectName(QStringLiteral("ClientArea"));
+  Named(client, "ClientArea");
   client->resize(clientSize);
   // The design's 11-pixel font in the system's face, whatever the desktop's font size; the
   // menus and the status bar keep the desktop's own font.
@@ -142,7 +143,7 @@ void TForm1::CreateControls() {
   CreateChart(client, layout);
 
   TreeViewDirectories = new QTreeWidget(client);
-  TreeViewDirectories->setObjectName(QStringLiteral("TreeViewDirectories"));
+  Named(TreeViewDirectories, "TreeViewDirectories");
   TreeViewDirectories->setColumnCount(1);
   TreeViewDirectories->setHeaderHidden(true);
   TreeViewDirectories->setIndentation(19);
@@ -163,21 +164,21 @@ void TForm1::CreateControls() {
                                         {QStringLiteral("Pie"), QStringLiteral("Horiz Bar"),
                                          QStringLiteral("Vert Bar")},
                                         client);
-  RadioGroupChartType->setObjectName(QStringLiteral("RadioGroupChartType"));
+  Named(RadioGroupChartType, "RadioGroupChartType");
   layout->Add(RadioGroupChartType, QRect(575, 331, 97, 65), akRight | akBottom);
 
   CreateHintPanel(client, layout);
 
   StatusBar1 = new TStatusBar({200, 80, 50, 300}, this);
-  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  Named(StatusBar1, "StatusBar1");
   StatusBar1->setFixedHeight(StatusBarHeight);
   setStatusBar(StatusBar1);
 
   TimerLoad = new QTimer(this);
-  TimerLoad->setObjectName(QStringLiteral("TimerLoad"));
+  Named(TimerLoad, "TimerLoad");
   TimerLoad->setInterval(100);
   TimerUpdate = new QTimer(this);
-  TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
+  Named(TimerUpdate, "TimerUpdate");
   TimerUpdate->setInterval(100);
 
   resize(DesignClientWidth, MainMenu1->sizeHint().height() + DesignClientHeight);
@@ -185,7 +186,7 @@ void TForm1::CreateControls() {
 
 void TForm1::CreateChart(QWidget* client, TAnchorLayout* layout) {
   ChartPie = new TChartView(client);
-  ChartPie->setObjectName(QStringLiteral("ChartPie"));
+  Named(ChartPie, "ChartPie");
   layout->Add(ChartPie, QRect(216, 8, 450, 314), akAll);
 
   const QSize chartSize(450, 314);
@@ -213,7 +214,7 @@ void TForm1::CreateChart(QWidget* client, TAnchorLayout* layout) {
 
 void TForm1::CreateHintPanel(QWidget* client, TAnchorLayout* layout) {
   Panel1 = new QFrame(client);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Named(Panel1, "Panel1");
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Panel1->setAutoFillBackground(true);
   {
@@ -225,14 +226,14 @@ void TForm1::CreateHintPanel(QWidget* client, TAnchorLayout* layout) {
   layout->Add(Panel1, QRect(8, 330, 560, 65), akLeft | akRight | akBottom);
 
   HtmlLabel1 = new THtmlLabel(Panel1);
-  HtmlLabel1->setObjectName(QStringLiteral("HtmlLabel1"));
+  Named(HtmlLabel1, "HtmlLabel1");
   HtmlLabel1->setGeometry(8, 8, 513, 33);
   HtmlLabel1->SetWordWrap1(1);
   HtmlLabel1->SetCaption(QString::fromLatin1(HintCaption));
   FitToLines(HtmlLabel1, 2);
 
   HtmlLabel2 = new THtmlLabel(Panel1);
-  HtmlLabel2->setObjectName(QStringLiteral("HtmlLabel2"));
+  Named(HtmlLabel2, "HtmlLabel2");
   HtmlLabel2->setGeometry(8, 40, 513, 13);
   HtmlLabel2->setCursor(Qt::PointingHandCursor);
   HtmlLabel2->SetCaption(QStringLiteral("Visit <blue><u>") + QString::fromLatin1(MakerHomePage) +
