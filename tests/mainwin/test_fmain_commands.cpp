@@ -13,12 +13,9 @@
 #include <QTreeWidget>
 #include <sys/stat.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "controls/htmllabel.h"
 #include "dialogs/fabout.h"
@@ -34,6 +31,7 @@
 #include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
+#include "scan_support.h"
 
 using namespace ostrel;
 
@@ -67,20 +65,6 @@ double DiskBytes(const QByteArray& path) {
   return ::stat(path.constData(), &st) == 0 ? static_cast<double>(st.st_blocks) * 512 : -1;
 }
 
-// The one drive `root` of an all-drives scan, whose walk waits until `open` is set.
-TDriveSource GatedDrive(std::string root, const std::atomic<bool>& open) {
-  return [root, &open] {
-    while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return std::vector<TDrive>{TDrive{root, DriveFixed, false}};
-  };
-}
-
-QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& text) {
-  for (int i = 0; parent && i < parent->childCount(); ++i)
-    if (parent->child(i)->text(0) == text) return parent->child(i);
-  return nullptr;
-}
-
 }  // namespace
 
 class TestFmainCommands : public QObject {
@@ -112,7 +96,6 @@ class TestFmainCommands : public QObject {
   QByteArray Root;  // a folder with 14 subfolders, three of them tiny; "caf\xe9" holds a/b
   QByteArray Measures;  // "own.txt", a sparse "image/disk.img" and a written "data/blob"
   std::unique_ptr<test::TTempStore> Store;
-  std::atomic<bool> DriveGateOpen{true};  // lets the walks of GatedDrive begin
   test::TFakeDesktop Desktop;  // cancels every dialog unless a case answers them
   std::unique_ptr<TForm1> Form;
   QString OldCurrent;
@@ -143,7 +126,6 @@ void TestFmainCommands::init() {
   Store = std::make_unique<test::TTempStore>();
   Desktop = {};
   OldCurrent = QDir::currentPath();
-  DriveGateOpen = true;
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   test::View(*Form).TimerLoad->stop();  // no wizard: each case starts what it needs itself
   Form->show();
@@ -151,7 +133,7 @@ void TestFmainCommands::init() {
 }
 
 void TestFmainCommands::cleanup() {
-  DriveGateOpen = true;
+  test::TDriveGate::Get().Open();  // closing the window waits for its scans
   Form.reset();
   QDir::setCurrent(OldCurrent);
   Store.reset();
@@ -240,8 +222,9 @@ void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
     QByteArray path;
   } const cases[] = {
       {root, given},
-      {ChildNamed(root, "big3"), Root + "/big3"},
-      {ChildNamed(ChildNamed(ChildNamed(ChildNamed(root, "big0"), QFile::decodeName("caf\xe9")), "a"), "b"),
+      {test::ChildNamed(root, "big3"), Root + "/big3"},
+      {test::ChildNamed(
+           test::ChildNamed(test::ChildNamed(test::ChildNamed(root, "big0"), QFile::decodeName("caf\xe9")), "a"), "b"),
        Root + "/big0/caf\xe9/a/b"},
   };
   for (const auto& c : cases) {
@@ -257,7 +240,7 @@ void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
 }
 
 void TestFmainCommands::copyAndExploreWithAllDrives() {
-  Form->ScanDriveSource = GatedDrive(Root.toStdString(), DriveGateOpen);
+  Form->ScanDriveSource = [root = Root.toStdString()] { return test::OneDrive(root); };
   QVERIFY(Scan(""));
   QTreeWidgetItem* allDrives = MyComputer()->child(0);
   QVERIFY(allDrives);
@@ -278,7 +261,7 @@ void TestFmainCommands::copyAndExploreWithAllDrives() {
   QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
   QCOMPARE(Opened().size(), 1);
   QCOMPARE(UrlPathBytes(Opened()[0]), Root);
-  ClickItem(ChildNamed(allDrives->child(0), "tiny1"));
+  ClickItem(test::ChildNamed(allDrives->child(0), "tiny1"));
   QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   QCOMPARE(Desktop.Clipboard.value(1), QFile::decodeName(Root + "/tiny1"));
   QCOMPARE(Boxes().size(), 2);
@@ -377,8 +360,8 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish_data() {
 
 void TestFmainCommands::dialogsDuringAScanLetItFinish() {
   QFETCH(bool, preferences);
-  DriveGateOpen = false;
-  Form->ScanDriveSource = GatedDrive(Root.toStdString(), DriveGateOpen);
+  test::TDriveGate::Get().Close(test::OneDrive(Root.toStdString()));
+  Form->ScanDriveSource = test::TDriveGate::Source;
   Form->StartScan("");
   const TThreadLoader* loader = Form->AttachedScan();
   QVERIFY(loader && !test::View(*Form).ButtonStop->isHidden());
@@ -389,7 +372,7 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish() {
                                       : qobject_cast<TFormAbout*>(&dialog) != nullptr;
     if (!expected || dialog.parentWidget() != Form.get()) return ModalCancel;
     dialog.show();
-    DriveGateOpen = true;
+    test::TDriveGate::Get().Open();
     finishedBehind = QTest::qWaitFor([&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1; },
                                      CompletionTimeout) &&
                      dialog.isVisible();

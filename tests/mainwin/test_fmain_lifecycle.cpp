@@ -40,8 +40,8 @@ struct TDispatchLog {
   std::atomic<uint32_t> Msg{0};
   std::atomic<std::intptr_t> LParam{0};
   std::atomic<bool> OnGuiThread{false};
-  std::atomic<bool> SenderWasBlocked{false};
-  const std::atomic<bool>* SenderReturned = nullptr;
+  // Added to the window's answer: a sender can only hand it back by waiting for Dispatch.
+  std::intptr_t ReplyTag = 0;
 };
 
 class TProbeForm : public TForm1 {
@@ -51,11 +51,8 @@ class TProbeForm : public TForm1 {
     Log.Msg = msg;
     Log.LParam = lParam;
     Log.OnGuiThread = QThread::currentThread() == qApp->thread();
-    // Give a sender that did not wait the time to show it.
-    std::this_thread::sleep_for(30ms);
-    Log.SenderWasBlocked = Log.SenderReturned && !Log.SenderReturned->load();
     ++Log.Calls;
-    return TForm1::Dispatch(msg, wParam, lParam);
+    return TForm1::Dispatch(msg, wParam, lParam) + Log.ReplyTag;
   }
   TDispatchLog& Log;
 };
@@ -147,40 +144,42 @@ void TestFmainLifecycle::membersAtConstruction() {
 
 void TestFmainLifecycle::timerLoadTicksOnceAfterTheLoopStarts() {
   TForm1 form({"ostrel"}, Desktop);
-  QSignalSpy load(test::View(form).TimerLoad, &QTimer::timeout);
+  QTimer* timerLoad = test::View(form).TimerLoad;
+  QSignalSpy load(timerLoad, &QTimer::timeout);
   QSignalSpy update(test::View(form).TimerUpdate, &QTimer::timeout);
-  QVERIFY(test::View(form).TimerLoad->isActive());
-  // No tick while no events are processed, however long that takes.
-  std::this_thread::sleep_for(250ms);
-  QCOMPARE(load.count(), 0);
-  QTest::qWait(600);
-  QCOMPARE(load.count(), 1);
-  QVERIFY(!test::View(form).TimerLoad->isActive());
+  QVERIFY(timerLoad->isActive());
+  // Nothing asked during construction. The timer belongs to this thread, so it ticks only
+  // when this thread handles events, however long that takes.
+  QCOMPARE(Desktop.Dialogs, 0);
+  QCOMPARE(timerLoad->thread(), QThread::currentThread());
+  QVERIFY(load.wait(5000));
+  QCOMPARE(Desktop.Dialogs, 1);  // the wizard, opened by the tick
+  // Stopped for good: it cannot tick again.
+  QVERIFY(!timerLoad->isActive());
   // The progress timer goes on ticking.
-  QVERIFY(update.count() >= 3);
   QVERIFY(test::View(form).TimerUpdate->isActive());
+  update.clear();
+  QVERIFY(update.wait(5000));
+  QCOMPARE(load.count(), 1);
+  QCOMPARE(Desktop.Dialogs, 1);
 }
 
 void TestFmainLifecycle::completionSentFromAnotherThread() {
   TDispatchLog log;
-  std::atomic<bool> returned{false};
-  log.SenderReturned = &returned;
+  log.ReplyTag = 1000;
   TProbeForm form(log, Desktop);
   ShowScanningLook(&form);
   const THandle handle = form.Handle();
 
   std::intptr_t result = -1;
-  std::thread sender([&] {
-    result = SendMessageSync(handle, ScanDoneMessage, 7, 1234);
-    returned = true;
-  });
+  std::thread sender([&] { result = SendMessageSync(handle, ScanDoneMessage, 7, 1234); });
   QTRY_COMPARE(log.Calls.load(), 1);
   sender.join();
   QCOMPARE(log.Msg.load(), uint32_t(1125));
   QCOMPARE(log.LParam.load(), std::intptr_t(1234));
   QVERIFY(log.OnGuiThread);
-  QVERIFY(log.SenderWasBlocked);
-  QCOMPARE(result, std::intptr_t(0));
+  // The window answered 0, and the sender waited for that answer.
+  QCOMPARE(result, std::intptr_t(1000));
   // The completion ended in the idle look.
   QVERIFY(test::View(form).LabelStandBy->isHidden());
   QVERIFY(test::View(form).LabelScanned->isHidden());
@@ -221,7 +220,9 @@ void TestFmainLifecycle::destroyedWindowReleasesAWaitingSender() {
   std::promise<std::intptr_t> done;
   std::future<std::intptr_t> result = done.get_future();
   std::thread sender([&] { done.set_value(SendMessageSync(handle, ScanDoneMessage, 0, 1)); });
-  // The GUI thread processes no events meanwhile, so the message can only wait.
+  // The GUI thread processes no events meanwhile, so the message can only wait. Nothing marks
+  // the moment the sender has posted it, so a bounded pause shows that it does not return on
+  // its own, and gives it the time to post before the window goes.
   QCOMPARE(result.wait_for(150ms), std::future_status::timeout);
   form.reset();
   const bool released = result.wait_for(5s) == std::future_status::ready;

@@ -8,13 +8,15 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QTreeWidget>
-#include <chrono>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
-#include <thread>
 
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
@@ -27,7 +29,6 @@
 #include "scan_support.h"
 
 using namespace ostrel;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -49,12 +50,13 @@ bool DefaultCursor(QAbstractScrollArea* area) {
   return !area->testAttribute(Qt::WA_SetCursor) && !area->viewport()->testAttribute(Qt::WA_SetCursor);
 }
 
+// Blocks the walk's thread until the process is killed.
 [[noreturn]] std::vector<TDrive> NeverEnding() {
-  for (;;) std::this_thread::sleep_for(1h);
+  for (;;) ::pause();
 }
 
 // The child process of closingDuringScanEndsAtOnce: the program's own ending, with a walk that
-// never ends and the chart type changed, closed 300 ms after the first tick started the scan.
+// never ends and the chart type changed, closed as soon as the first tick has started the scan.
 int CloseDuringScanChild(int argc, char** argv) {
   TApplication app(argc, argv);
   test::TFakeDesktop desktop;
@@ -63,15 +65,28 @@ int CloseDuringScanChild(int argc, char** argv) {
   form.ScanDriveSource = NeverEnding;
   test::View(form).RadioGroupChartType->SetItemIndex(2);
   form.show();
-  QTimer::singleShot(400, &form, [&form] {
+  // Queued: runs once the tick, which started the scan, has returned.
+  QObject::connect(test::View(form).TimerLoad, &QTimer::timeout, &form, [&form] {
     if (form.AttachedScan() && !form.AttachedScan()->Finished()) std::puts("closing while scanning");
     std::fflush(stdout);
     form.close();
-  });
+  }, Qt::QueuedConnection);
   app.exec();
   QuitIfScansRunning(0);
   return 3;  // not reached while the walk runs
 }
+
+// A window that runs BeforeNotice (when set) as a scan's completion notice arrives, before
+// handling it: the walk has ended then, and the window still shows it as running.
+class THoldingForm : public TForm1 {
+ public:
+  using TForm1::TForm1;
+  std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    if (msg == ScanDoneMessage && BeforeNotice) BeforeNotice();
+    return TForm1::Dispatch(msg, wParam, lParam);
+  }
+  std::function<void()> BeforeNotice;
+};
 
 }  // namespace
 
@@ -173,7 +188,8 @@ void TestFmainScan::pathArgumentScansWithoutWizard() {
   test::View(*form).TreeViewDirectories->setCurrentItem(alpha);
   form->TreeViewDirectoriesClick();
   QCOMPARE(form->CurrentPath(), Root() + "/alpha");
-  QVERIFY(!ScanThreadsRunning());
+  // The walk's thread ends just after its notice has been handled.
+  QTRY_VERIFY(!ScanThreadsRunning());
 }
 
 void TestFmainScan::refusedPathStartsNothing_data() {
@@ -188,8 +204,12 @@ void TestFmainScan::refusedPathStartsNothing() {
   int wizards = 0;
   test::AnswerDialogs(Desktop, "all", "", false, &wizards);
   TForm1* form = MakeForm({"ostrel", argument.toStdString()});
-  QTRY_VERIFY(!test::View(*form).TimerLoad->isActive());
-  QTest::qWait(200);
+  QSignalSpy tick(test::View(*form).TimerLoad, &QTimer::timeout);
+  QVERIFY(tick.wait(CompletionTimeout));
+  // The tick has decided; whatever it left queued runs before we look.
+  QCoreApplication::processEvents();
+  QCOMPARE(tick.count(), 1);
+  QVERIFY(!test::View(*form).TimerLoad->isActive());
   QVERIFY(form->AttachedScan() == nullptr);
   QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 0);
   QCOMPARE(wizards, 0);
@@ -236,32 +256,41 @@ void TestFmainScan::wizardChoosesWhatToScan() {
 }
 
 void TestFmainScan::scanningLookShowsTheCount() {
-  TForm1* form = MakeForm({"ostrel"});
+  auto held = std::make_unique<THoldingForm>(std::vector<std::string>{"ostrel"}, Desktop);
+  THoldingForm* form = held.get();
+  Form = std::move(held);
   form->show();
   QVERIFY(QTest::qWaitForWindowExposed(form));
   QTRY_VERIFY(!test::View(*form).TimerLoad->isActive());  // its wizard was cancelled
-  QCOMPARE(test::View(*form).LabelCount->text(), QStringLiteral("(None)"));
+  QLabel* count = test::View(*form).LabelCount;
+  QCOMPARE(count->text(), QStringLiteral("(None)"));
+  // The walk is quick; its notice waits until the progress timer, still ticking, has shown the
+  // count of all five folders.
+  bool countShown = false;
+  bool scanningMeanwhile = false;
+  bool wideEnough = false;
+  form->BeforeNotice = [&] {
+    countShown = QTest::qWaitFor([&] { return count->text() == QStringLiteral("5"); }, CompletionTimeout);
+    scanningMeanwhile = ScanningLook(*form);
+    wideEnough = count->width() >= count->sizeHint().width();
+  };
   form->StartScan(Root());
   QVERIFY(ScanningLook(*form));
   QVERIFY(Busy(test::View(*form).ChartPie));
   QVERIFY(Busy(test::View(*form).TreeViewDirectories));
-  // The walk is quick, but its notice waits for this thread, which handles no events here.
-  QElapsedTimer waited;
-  waited.start();
-  while (form->AttachedScan()->FolderCount.load() < 5 && waited.elapsed() < CompletionTimeout)
-    std::this_thread::sleep_for(5ms);
-  form->TimerUpdateTimer();
-  QCOMPARE(test::View(*form).LabelCount->text(), QStringLiteral("5"));
-  QVERIFY(test::View(*form).LabelCount->width() >= test::View(*form).LabelCount->sizeHint().width());
 
   QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QVERIFY2(countShown, qPrintable(count->text()));
+  QVERIFY(scanningMeanwhile);
+  QVERIFY(wideEnough);
   QVERIFY(IdleLook(*form));
   QVERIFY(DefaultCursor(test::View(*form).ChartPie));
   QVERIFY(DefaultCursor(test::View(*form).TreeViewDirectories));
   // No tick touches the hidden count.
-  test::View(*form).LabelCount->setText("kept");
-  form->TimerUpdateTimer();
-  QCOMPARE(test::View(*form).LabelCount->text(), QStringLiteral("kept"));
+  count->setText("kept");
+  QSignalSpy tick(test::View(*form).TimerUpdate, &QTimer::timeout);
+  QVERIFY(tick.wait(CompletionTimeout));
+  QCOMPARE(count->text(), QStringLiteral("kept"));
 }
 
 void TestFmainScan::stopAsksFirst_data() {
@@ -329,8 +358,10 @@ void TestFmainScan::newScanWhileOneRuns() {
 
   // Let go, the first one ends on its own without a word.
   test::TDriveGate::Get().Open();
+  // Its thread finishes only after a notice it sent has been handled (the send waits for
+  // that), so any notice is in by now but for what its handling left queued.
   QTRY_VERIFY(first->Finished());
-  QTest::qWait(50);
+  QCoreApplication::processEvents();
   QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1);
   QVERIFY(first->Root == nullptr);
 }
@@ -423,7 +454,7 @@ void TestFmainScan::closingDuringScanEndsAtOnce() {
   QCOMPARE(child.exitStatus(), QProcess::NormalExit);
   QCOMPARE(child.exitCode(), 0);
   QVERIFY2(child.readAllStandardOutput().contains("closing while scanning"), "the scan was not running");
-  // Start-up, 400 ms, closing: nothing waits for the walk, which never ends.
+  // Start-up, the first tick, closing: nothing waits for the walk, which never ends.
   QVERIFY2(took < 10000, qPrintable(QString::number(took)));
   QSettings saved(config.filePath("Harwen/OSTREL.conf"), QSettings::IniFormat);
   QCOMPARE(saved.value("charttype").toInt(), 2);
