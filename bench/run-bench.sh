@@ -169,6 +169,8 @@ if [ "$cold_rounds" -gt 0 ] && [ -w /proc/sys/vm/drop_caches ] && { sync; echo 3
     done
   done
   report "T-wide, cold" "$cold_rounds"
+elif [ "$cold_rounds" -eq 0 ]; then
+  echo "cold: not run (--cold-rounds 0)"
 else
   echo "cold: skipped (the caches cannot be dropped here)"
 fi

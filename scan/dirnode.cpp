@@ -8,16 +8,28 @@
 
 namespace ostrel {
 
-void AddChild(DirNode* parent, DirNode* child) {
+void AppendChild(DirNode* parent, DirNode*& last, DirNode* child) {
   child->NextSibling = nullptr;
   if (!parent) return;
-  if (!parent->LastChild)
+  if (!last)
     parent->FirstChild = child;
   else
-    parent->LastChild->NextSibling = child;
-  parent->LastChild = child;
-  parent->ChildrenSize += child->TotalSize;
+    last->NextSibling = child;
+  last = child;
+  parent->TotalSize += child->TotalSize;
   parent->ApparentSize += child->ApparentSize;
+}
+
+void AddChild(DirNode* parent, DirNode* child) {
+  DirNode* last = parent ? parent->FirstChild : nullptr;
+  while (last && last->NextSibling) last = last->NextSibling;
+  AppendChild(parent, last, child);
+}
+
+const DirNode* LastChildOf(const DirNode& node) {
+  const DirNode* last = node.FirstChild;
+  while (last && last->NextSibling) last = last->NextSibling;
+  return last;
 }
 
 std::string FullPath(const DirNode& node) {

@@ -14,29 +14,39 @@ namespace ostrel {
 inline constexpr int32_t NodeFile = 1;
 inline constexpr int32_t NodeFolder = 2;
 
-// Packed to 4-byte alignment: the fields keep their order, and the 8 bytes of padding that
-// natural alignment would put after Kind and Depth are saved on every node of a tree that may
-// hold millions.
+// A tree may hold millions of nodes, so the record keeps only what readers need once it is
+// built, in 60 bytes (packed to 4-byte alignment): the children's sum is TotalSize less
+// OwnSize (ChildrenSizeOf), the last child is needed only while appending (the builder keeps
+// it), and Kind and Depth share one word.
 struct __attribute__((packed, aligned(4))) DirNode {
   const char* Name;         // arena string: the entry's name; a top-level node's path or label
   const char* ParentPath;   // arena string shared by all children of one folder; "" at the top
   // The three sizes measure space used on disk (allocated blocks), as du does by default.
   double OwnSize;           // a file's blocks; a folder's own blocks (its listing's space)
-  double ChildrenSize;      // sum of the children's TotalSize; 0 for a file
-  double TotalSize;         // OwnSize + ChildrenSize: what readers outside the scan use
+  double TotalSize;         // OwnSize + the children's TotalSize: what readers outside the scan use
   // The other measure, apparent size: a file's length, a folder's sum of its children's
   // (folders themselves count 0 here). Read both through SizeOf/OwnSizeOf.
   double ApparentSize;
-  int32_t Kind;             // NodeFile or NodeFolder
+  int32_t Kind : 8;         // NodeFile or NodeFolder
+  int32_t Depth : 24;       // 0 for the root, parent's Depth + 1 below it (up to MaxNodeDepth)
   DirNode* FirstChild;      // owned through the arena; null when there is none
-  DirNode* LastChild;       // last of FirstChild's sibling chain; AddChild appends through it
   DirNode* NextSibling;     // next child of the same parent; null for the last one
-  int32_t Depth;            // 0 for the root, parent's Depth + 1 below it
 };
 
-// Appends `child` as the last child of `parent` and adds the child's TotalSize as it is now to
-// the parent's ChildrenSize, and its ApparentSize to the parent's (the parent's TotalSize is
-// not touched). With `parent` null only the child's NextSibling is cleared.
+// The deepest level a node can record.
+inline constexpr int32_t MaxNodeDepth = (1 << 23) - 1;
+
+// The sum of the children's TotalSize; 0 for a file.
+inline double ChildrenSizeOf(const DirNode& node) { return node.TotalSize - node.OwnSize; }
+// The last child, found along the siblings; null when there is none.
+const DirNode* LastChildOf(const DirNode& node);
+
+// Appends `child` after `last`, the parent's last child so far (null when it has none), and
+// adds the child's TotalSize and ApparentSize as they are now to the parent's; `last` becomes
+// `child`. A parent's OwnSize is set before its first child joins, its TotalSize starting
+// equal to it. With `parent` null only the child's NextSibling is cleared.
+void AppendChild(DirNode* parent, DirNode*& last, DirNode* child);
+// The same, finding the last child along the siblings: for a few children, not for a walk.
 void AddChild(DirNode* parent, DirNode* child);
 
 // A later name of a file counted already, a folder met twice and what could not be read have

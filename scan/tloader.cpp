@@ -105,7 +105,6 @@ void TThreadLoader::Execute() {
     while (!Frames.empty()) FinishTop();
     if (!AllDrives) root = Top;
   }
-  if (root && AllDrives) root->TotalSize = root->OwnSize + root->ChildrenSize;
   if (Ending != TScanEnd::OutOfMemory && StopSeen) Ending = TScanEnd::Stopped;
   Root = root;
 
@@ -138,16 +137,16 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
   std::unique_ptr<TOpenFolder> folder = Listing->OpenRoot(path, error);
   if (!folder) {
     AddProblem(TScanProblem::ReadFolder, node, error);
-    AddChild(parent, node);
+    AppendChild(parent, TopLast, node);
     return node;
   }
   const TEntryStat& self = folder->Self();
   if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
     Repeats.push_back(TRepeatedFolder{node, first});
-    AddChild(parent, node);
+    AppendChild(parent, TopLast, node);
     return node;
   }
-  node->OwnSize = static_cast<double>(self.DiskSize);
+  node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
   PushFrame(node, parent, path, std::move(folder));
   WalkFrames(0);
   return node;
@@ -156,7 +155,7 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
 void TThreadLoader::PushFrame(DirNode* node, DirNode* parent, const char* path,
                               std::unique_ptr<TOpenFolder> folder) {
   const TEntryStat self = folder->Self();
-  Frames.push_back(TFrame{node, parent, path, std::move(folder), self.Device, self.Inode, {}, {}, 0});
+  Frames.push_back(TFrame{node, parent, path, std::move(folder), self.Device, self.Inode, {}, {}, 0, nullptr});
   ++OpenCount;
   ListTop();
 }
@@ -203,16 +202,16 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
   if (!folder) {
     node->OwnSize = node->TotalSize = static_cast<double>(unread.DiskSize);
     AddProblem(TScanProblem::ReadFolder, node, error);
-    AddChild(parent, node);
+    AppendChild(parent, Frames[index].Last, node);
     return;
   }
   const TEntryStat& self = folder->Self();
   if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
     Repeats.push_back(TRepeatedFolder{node, first});
-    AddChild(parent, node);
+    AppendChild(parent, Frames[index].Last, node);
     return;
   }
-  node->OwnSize = static_cast<double>(self.DiskSize);
+  node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
   PushFrame(node, parent, path, std::move(folder));
 }
 
@@ -270,14 +269,14 @@ void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
     node->OwnSize = node->TotalSize = static_cast<double>(rec.Stat.DiskSize);
     node->ApparentSize = static_cast<double>(rec.Stat.Size);
   }
-  AddChild(folder.Node, node);
+  AppendChild(folder.Node, folder.Last, node);
 }
 
 void TThreadLoader::FinishTop() {
   TFrame& frame = Frames.back();
   CloseFrame(frame);
-  frame.Node->TotalSize = frame.Node->OwnSize + frame.Node->ChildrenSize;
-  AddChild(frame.Parent, frame.Node);
+  // Its total has grown with every child; it joins its parent whole.
+  AppendChild(frame.Parent, Frames.size() >= 2 ? Frames[Frames.size() - 2].Last : TopLast, frame.Node);
   Frames.pop_back();
   if (ShallowestOpen > Frames.size()) ShallowestOpen = Frames.size();
 }

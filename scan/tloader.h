@@ -124,6 +124,7 @@ class TThreadLoader : public TThread {
     std::vector<char> SubfolderNames;     // freed with the frame: a walked folder's name lives
                                           // on as the tail of its path
     size_t Next;              // the first subfolder not yet begun
+    DirNode* Last;            // the node's last child so far, to append after
   };
 
   // Walks the folder `path`, named by that path, as a top-level node below `parent`.
@@ -161,6 +162,7 @@ class TThreadLoader : public TThread {
   TEntryBatch Batch;  // one folder's entries at a time
   std::vector<TFrame> Frames;
   DirNode* Top = nullptr;  // the node of the current WalkTop
+  DirNode* TopLast = nullptr;  // the last top-level node so far (the drives below All Drives)
   TInodeMap Inodes;  // every folder, and every file with more than one name
   size_t OpenCount = 0;
   size_t Budget = 0;

@@ -178,7 +178,7 @@ TEST(ReportScan, AWriteErrorIsReportedAndPrintingStopsThere) {
 
 TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
   test::TempTree tree;
-  for (int i = 0; i < 40; ++i)
+  for (int i = 0; i < 60; ++i)
     for (int j = 0; j < 100; ++j) tree.File("d" + std::to_string(i) + "/f" + std::to_string(j), 1);
   auto loader = Scan(tree.Root(), 300 * 1024);
   ASSERT_EQ(loader->Ending, TScanEnd::OutOfMemory);

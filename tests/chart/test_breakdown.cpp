@@ -175,7 +175,6 @@ TEST(BreakdownOf, NamesStayBytesAndOrderByTheCaseRuleOnBytes) {
   file->Kind = NodeFile;
   file->TotalSize = file->ApparentSize = 50;
   AddChild(root, file);
-  root->TotalSize = root->OwnSize + root->ChildrenSize;
 
   EXPECT_EQ(Subfolders(*root), (std::vector<const DirNode*>{hangul, latin1, utf8})) << "files are not subfolders";
   const auto disk = BreakdownOf(root, Subfolders(*root), TMeasure::DiskUsage, 1);

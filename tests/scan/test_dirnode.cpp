@@ -23,19 +23,25 @@ DirNode* Node(TNodeArena& arena, const char* name, const char* parentPath, int32
 TEST(AddChild, AppendsInOrderAndAddsTheSizeAtTheMomentOfTheCall) {
   TNodeArena arena;
   DirNode* folder = Node(arena, "f", "", NodeFolder, 0);
+  folder->OwnSize = folder->TotalSize = 4096;  // its own blocks, before any child
   DirNode* a = Node(arena, "a", "f", NodeFile, 10);
   DirNode* b = Node(arena, "b", "f", NodeFile, 5);
+  DirNode* c = Node(arena, "c", "f", NodeFile, 7);
   a->NextSibling = b;  // stale link: AddChild must clear it
   AddChild(folder, a);
   EXPECT_EQ(a->NextSibling, nullptr);
   AddChild(folder, b);
   b->TotalSize = 1000;  // later changes are not rolled up again
+  DirNode* last = b;
+  AppendChild(folder, last, c);
+  EXPECT_EQ(last, c);
   EXPECT_EQ(folder->FirstChild, a);
   EXPECT_EQ(a->NextSibling, b);
-  EXPECT_EQ(folder->LastChild, b);
-  EXPECT_EQ(b->NextSibling, nullptr);
-  EXPECT_EQ(folder->ChildrenSize, 15);
-  EXPECT_EQ(folder->TotalSize, 0) << "the parent's total is set by its owner, not by AddChild";
+  EXPECT_EQ(b->NextSibling, c);
+  EXPECT_EQ(LastChildOf(*folder), c);
+  EXPECT_EQ(c->NextSibling, nullptr);
+  EXPECT_EQ(ChildrenSizeOf(*folder), 22);
+  EXPECT_EQ(folder->TotalSize, 4096 + 22);
 }
 
 TEST(AddChild, WithoutParentOnlyClearsTheSibling) {
