@@ -42,10 +42,6 @@ TThreadLoader::~TThreadLoader() {
 
 namespace {
 
-bool IsDotOrDotDot(const char* name) {
-  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 }  // namespace
 
 void TThreadLoader::PrepareMounts(const std::string& listRoot, const std::string& real) {
@@ -135,21 +131,28 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
   Top = node;
   int error = 0;
   std::unique_ptr<TOpenFolder> folder = Listing->OpenRoot(path, error);
+  if (AdmitFolder(node, parent, TopLast, path, std::move(folder), error, 0)) WalkFrames(0);
+  return node;
+}
+
+bool TThreadLoader::AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, const char* path,
+                                std::unique_ptr<TOpenFolder> folder, int error, uint64_t unreadBlocks) {
   if (!folder) {
+    node->OwnSize = node->TotalSize = static_cast<double>(unreadBlocks);
     AddProblem(TScanProblem::ReadFolder, node, error);
-    AppendChild(parent, TopLast, node);
-    return node;
+    AppendChild(parent, last, node);
+    return false;
   }
   const TEntryStat& self = folder->Self();
   if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
     Repeats.push_back(TRepeatedFolder{node, first});
-    AppendChild(parent, TopLast, node);
-    return node;
+    AppendChild(parent, last, node);
+    return false;
   }
   node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
+  // `last` may live in a frame, which the push below can move: it is not used after this.
   PushFrame(node, parent, path, std::move(folder));
-  WalkFrames(0);
-  return node;
+  return true;
 }
 
 void TThreadLoader::PushFrame(DirNode* node, DirNode* parent, const char* path,
@@ -199,20 +202,7 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
   // The folder's name is the tail of its path: one copy serves both.
   const char* path = Arena.CopyString(joined);
   DirNode* node = NewFolderNode(path + joined.size() - std::strlen(name), parentPath, depth);
-  if (!folder) {
-    node->OwnSize = node->TotalSize = static_cast<double>(unread.DiskSize);
-    AddProblem(TScanProblem::ReadFolder, node, error);
-    AppendChild(parent, Frames[index].Last, node);
-    return;
-  }
-  const TEntryStat& self = folder->Self();
-  if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
-    Repeats.push_back(TRepeatedFolder{node, first});
-    AppendChild(parent, Frames[index].Last, node);
-    return;
-  }
-  node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
-  PushFrame(node, parent, path, std::move(folder));
+  AdmitFolder(node, parent, Frames[index].Last, path, std::move(folder), error, unread.DiskSize);
 }
 
 void TThreadLoader::ListTop() {
@@ -229,7 +219,6 @@ void TThreadLoader::ListTop() {
       }
       const TListedEntry& entry = Batch[i];
       if (entry.Folder) {
-        if (IsDotOrDotDot(entry.Name)) continue;
         Names.Add(entry.Name);
         anyFolder = true;
       } else {

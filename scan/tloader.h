@@ -136,6 +136,11 @@ class TThreadLoader : public TThread {
   // Lists the top frame's folder: its files become nodes, its subfolders' names are sorted.
   void ListTop();
   void AddFileNode(TFrame& folder, const TListedEntry& entry);
+  // Joins a folder node just made: one that could not be opened (`folder` null, with `error`
+  // and its own blocks) or was met before is appended to `parent` after `last` as it is; any
+  // other gets a frame and is listed. True when a frame was pushed.
+  bool AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, const char* path,
+                   std::unique_ptr<TOpenFolder> folder, int error, uint64_t unreadBlocks);
   // Pushes a frame for the open folder, then lists it.
   void PushFrame(DirNode* node, DirNode* parent, const char* path, std::unique_ptr<TOpenFolder> folder);
   // Closes the top frame, sets its total and joins it to its parent.

@@ -215,8 +215,8 @@ case_deep() {
   # A chain of folders "d/d/...", each made relative to the one above (a path this long cannot
   # be named), with a file of 12345 bytes at its foot; counted whole under a low limit.
   local depth limit t
-  for spec in "3000 -n 64" "30000 -s 1024"; do
-    read -r depth limit <<<"$spec"
+  for chain in "3000 -n 64" "30000 -s 1024"; do
+    read -r depth limit <<<"$chain"
     t=$tmp/chain$depth
     mkdir "$t"
     perl -e 'chdir $ARGV[0] or die; for (1 .. $ARGV[1]) { mkdir "d" or die "$!"; chdir "d" or die "$!" }
