@@ -75,7 +75,7 @@ int Run(int argc, char** argv) {
   TScanOptions options;
   const std::string error = ParseScanOptions(args, options);
   if (!error.empty()) {
-    std::fprintf(stderr, "ostrel-scan: %s\n\n%s", error.c_str(), ScanUsage());
+    std::fprintf(stderr, "ostrel-scan: %s\n\n%s", error.c_str(), ScanUsage().c_str());
     return ExitUsage;
   }
   if (options.Help) {
@@ -97,6 +97,7 @@ int Run(int argc, char** argv) {
   ScanSettings.includecd = options.IncludeCd ? 1 : 0;
   ScanSettings.includenet = options.IncludeNet ? 1 : 0;
   // The end of the walk wakes the main thread at once, as a stop signal does.
+  request.Threads = options.Threads;
   request.OnDone = [](TThreadLoader&) {
     TStopState& done = Stops();
     std::lock_guard<std::mutex> guard(done.Lock);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -9,9 +10,9 @@
 
 namespace ostrel {
 
-const char* ScanUsage() {
-  return "Usage: ostrel-scan [--max-depth N] [--files] [--apparent-size] [-0] [--include-floppy]\n"
-         "                   [--include-cd] [--include-net] [PATH]\n"
+std::string ScanUsage() {
+  std::string text = "Usage: ostrel-scan [--max-depth N] [--files] [--apparent-size] [-0] [--include-floppy]\n"
+         "                   [--include-cd] [--include-net] [--threads N] [PATH]\n"
          "       ostrel-scan --breakdown [--no-combine] [--apparent-size] [-0] PATH\n"
          "\n"
          "Scans PATH (or, without PATH, every drive of this computer) with the same engine as\n"
@@ -25,6 +26,8 @@ const char* ScanUsage() {
          "  --include-floppy  with all drives: include floppy drives\n"
          "  --include-cd      with all drives: include CD-ROM and read-only image drives\n"
          "  --include-net     with all drives: include network drives\n"
+         "  --threads N       threads that share the scan, 1 to 64 (default: 4 per core, at\n"
+         "                    least 4 and at most 16; here %THREADS%); 1 walks on one thread\n"
          "  --breakdown       print the chart's points for PATH instead: label, a tab, bytes\n"
          "  --no-combine      with --breakdown: do not fold small subfolders into one point\n"
          "  --help            show this text\n"
@@ -43,7 +46,32 @@ const char* ScanUsage() {
          "Exit status: 0 complete; 1 PATH names no folder, something could not be read, a\n"
          "write error, or out of memory; 2 bad usage; 130 interrupted by Ctrl-C (143 by\n"
          "SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
+  const size_t mark = text.find("%THREADS%");
+  text.replace(mark, 9, std::to_string(DefaultScanThreads()));
+  return text;
 }
+
+namespace {
+
+// The value of option `name` given as "NAME VALUE" (args[i] is NAME; i moves on to VALUE) or
+// "NAME=VALUE"; false when it is missing.
+bool OptionValue(const std::vector<std::string>& args, size_t& i, const std::string& name, std::string& value) {
+  if (args[i] != name) {
+    value = args[i].substr(name.size() + 1);
+    return true;
+  }
+  if (i + 1 >= args.size()) return false;
+  value = args[++i];
+  return true;
+}
+
+// `value` read as a whole decimal number within [least, most].
+bool WholeNumber(const std::string& value, int least, int most, int& number) {
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+  return ec == std::errc() && end == value.data() + value.size() && number >= least && number <= most;
+}
+
+}  // namespace
 
 std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions& options) {
   bool pathSeen = false;
@@ -77,17 +105,15 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
       options.IncludeNet = true;
     } else if (arg == "--max-depth" || arg.rfind("--max-depth=", 0) == 0) {
       std::string value;
-      if (arg == "--max-depth") {
-        if (i + 1 >= args.size()) return "--max-depth needs a number";
-        value = args[++i];
-      } else {
-        value = arg.substr(12);
-      }
-      int depth = 0;
-      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), depth);
-      if (ec != std::errc() || end != value.data() + value.size() || depth < 0)
+      if (!OptionValue(args, i, "--max-depth", value)) return "--max-depth needs a number";
+      if (!WholeNumber(value, 0, INT_MAX, options.MaxDepth))
         return "--max-depth needs a whole number of 0 or more, not '" + value + "'";
-      options.MaxDepth = depth;
+    } else if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
+      std::string value;
+      if (!OptionValue(args, i, "--threads", value)) return "--threads needs a number";
+      if (!WholeNumber(value, 1, MostScanThreads, options.Threads))
+        return "--threads needs a whole number from 1 to " + std::to_string(MostScanThreads) + ", not '" + value +
+               "'";
     } else {
       return "unknown option '" + arg + "'";
     }

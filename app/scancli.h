@@ -23,6 +23,7 @@ struct TScanOptions {
   bool NoCombine = false;  // with Breakdown: do not fold small subfolders into one point
   bool Apparent = false;   // print file lengths instead of disk usage
   bool Null = false;       // end each record in NUL instead of a newline
+  int Threads = 0;         // threads sharing the walk; 0 for the default
   std::string Path;  // empty: all drives
 
   TMeasure Measure() const { return Apparent ? TMeasure::Apparent : TMeasure::DiskUsage; }
@@ -44,7 +45,7 @@ inline int ExitStatus(int signal, bool failed) {
 std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions& options);
 
 // The --help text.
-const char* ScanUsage();
+std::string ScanUsage();
 
 // Writes to one stream and keeps the first failure: from then on it writes nothing, so that
 // output stops where it stopped being reliable.

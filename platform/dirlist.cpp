@@ -12,8 +12,10 @@ namespace ostrel {
 
 struct TSearch {
   DIR* Dir = nullptr;
+  int Fd = -1;  // the folder's descriptor, read without touching Dir: Examine may run on another thread
   TEntryStat Self;
   int Error = 0;
+  bool LeaveFiles = false;  // entries that the listing shows are no folder are not examined
 };
 
 namespace {
@@ -44,7 +46,7 @@ TSearch* FindOpen(TSearch* parent, const char* path, int* error) {
   if (parent) {
     // One entry name only: a "/" would let openat follow links in the leading components.
     if (std::strchr(path, '/')) return Fail(EINVAL, error);
-    fd = openat(dirfd(parent->Dir), path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    fd = openat(parent->Fd, path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   } else {
     fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   }
@@ -63,6 +65,7 @@ TSearch* FindOpen(TSearch* parent, const char* path, int* error) {
   }
   auto* search = new TSearch;
   search->Dir = dir;
+  search->Fd = fd;
   FillStat(st, search->Self);
   return search;
 }
@@ -90,8 +93,16 @@ bool FindNext(TSearch* search, TSearchRec& rec) {
       rec.Examined = false;
       return true;
     }
+    if (search->LeaveFiles && entry->d_type != DT_UNKNOWN) {
+      rec.Attr = 0;
+      rec.Size = 0;
+      rec.Device = search->Self.Device;
+      rec.Stat = TEntryStat{};
+      rec.Examined = false;
+      return true;
+    }
     struct stat st {};
-    if (fstatat(dirfd(search->Dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstatat(search->Fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) continue;  // removed since readdir saw it
       // Listed but not examinable: keep the name with what readdir knows and say why.
       rec.Error = errno;
@@ -111,6 +122,10 @@ bool FindNext(TSearch* search, TSearchRec& rec) {
   }
 }
 
+void FindLeaveFiles(TSearch* search) {
+  if (search) search->LeaveFiles = true;
+}
+
 int FindError(const TSearch* search) { return search ? search->Error : 0; }
 
 uint64_t FindDevice(const TSearch* search) { return search ? search->Self.Device : 0; }
@@ -120,7 +135,7 @@ const TEntryStat& FindSelf(const TSearch* search) { return search->Self; }
 int FindExamine(TSearch* search, const char* name, TEntryStat& stat) {
   if (!search || !name || !*name || std::strchr(name, '/')) return EINVAL;
   struct stat st {};
-  if (fstatat(dirfd(search->Dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (fstatat(search->Fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   FillStat(st, stat);
   return 0;
 }

@@ -54,6 +54,12 @@ TSearch* FindOpen(TSearch* parent, const char* path, int* error = nullptr);
 // (FindError then tells why; what was returned so far stays valid).
 bool FindNext(TSearch* search, TSearchRec& rec);
 
+// From now on FindNext leaves unexamined (Examined false, Error 0, Attr 0) every entry that
+// the listing itself shows to be no folder, so that the caller can examine them where it likes
+// (FindExamine, from any thread). Entries of a kind the listing does not tell are still
+// examined.
+void FindLeaveFiles(TSearch* search);
+
 // The error number of a listing that failed part-way; 0 while it has not (and at a clean end).
 int FindError(const TSearch* search);
 
@@ -64,7 +70,8 @@ uint64_t FindDevice(const TSearch* search);
 const TEntryStat& FindSelf(const TSearch* search);
 
 // Examines the entry `name` of the open folder without following a link; 0 on success, else
-// the system's error number.
+// the system's error number. Safe to call from several threads at once, and while another
+// thread reads the listing.
 int FindExamine(TSearch* search, const char* name, TEntryStat& stat);
 
 // Closes the listing; null is allowed.

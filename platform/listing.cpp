@@ -13,7 +13,8 @@ constexpr size_t ChunkBytes = 16 * 1024;
 
 class TSystemFolder : public TOpenFolder {
  public:
-  explicit TSystemFolder(TSearch* search) : Search(search) {}
+  // Files are left unexamined: the walk examines them on threads of its own.
+  explicit TSystemFolder(TSearch* search) : Search(search) { FindLeaveFiles(Search); }
   ~TSystemFolder() override { FindClose(Search); }
 
   const TEntryStat& Self() const override { return FindSelf(Search); }

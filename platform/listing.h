@@ -18,7 +18,8 @@ struct TListedEntry {
   const char* Name = nullptr;
   bool Folder = false;    // a real folder (links never are)
   bool Examined = false;  // Stat holds the entry's details; false for a folder known from the
-                          // listing alone (open it for them) and for an entry with Error
+                          // listing alone (open it for them), for an entry with Error, and
+                          // for a file left for the caller to examine (Examine)
   TEntryStat Stat;
   int Error = 0;          // listed but not examinable: the system's error number
 };
@@ -49,7 +50,9 @@ class TOpenFolder {
   virtual bool Read(TEntryBatch& batch, size_t max) = 0;
   // Why reading failed part-way; 0 while it has not.
   virtual int Error() const = 0;
-  // Examines entry `name` without following a link; 0 or the error number.
+  // Examines entry `name` without following a link; 0 or the error number. May be called from
+  // several threads at once, also while the walk's thread reads or opens children, for as
+  // long as the folder is not destroyed.
   virtual int Examine(const char* name, TEntryStat& stat) = 0;
   // Opens subfolder `name` (one component, a link never followed); null with `error` set.
   virtual std::unique_ptr<TOpenFolder> OpenChild(const char* name, int& error) = 0;

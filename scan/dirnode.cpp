@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "scan/paths.h"
 
 namespace ostrel {
 
-void AppendChild(DirNode* parent, DirNode*& last, DirNode* child) {
+void LinkChild(DirNode* parent, DirNode*& last, DirNode* child) {
   child->NextSibling = nullptr;
   if (!parent) return;
   if (!last)
@@ -16,6 +17,51 @@ void AppendChild(DirNode* parent, DirNode*& last, DirNode* child) {
   else
     last->NextSibling = child;
   last = child;
+}
+
+void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) {
+  if (!root || root->Kind != NodeFolder) return;
+  struct TLevel {
+    DirNode* Folder;
+    DirNode* Prev;  // the last child kept so far
+    DirNode* Next;  // the next child to visit
+  };
+  std::vector<TLevel> levels;
+  const auto enter = [&levels](DirNode* folder) {
+    folder->TotalSize = folder->OwnSize;
+    folder->ApparentSize = 0;
+    levels.push_back(TLevel{folder, nullptr, folder->FirstChild});
+  };
+  const auto add = [](DirNode* folder, const DirNode* child) {
+    folder->TotalSize += child->TotalSize;
+    folder->ApparentSize += child->ApparentSize;
+  };
+  enter(root);
+  while (!levels.empty()) {
+    TLevel& level = levels.back();
+    DirNode* child = level.Next;
+    if (!child) {
+      const DirNode* done = level.Folder;
+      levels.pop_back();
+      if (!levels.empty()) add(levels.back().Folder, done);
+      continue;
+    }
+    level.Next = child->NextSibling;
+    if (drop && child->Kind == NodeFile && drop->count(child)) {
+      (level.Prev ? level.Prev->NextSibling : level.Folder->FirstChild) = child->NextSibling;
+      continue;
+    }
+    level.Prev = child;
+    if (child->Kind == NodeFolder)
+      enter(child);  // `level` is not used after this: the push may move it
+    else
+      add(level.Folder, child);
+  }
+}
+
+void AppendChild(DirNode* parent, DirNode*& last, DirNode* child) {
+  LinkChild(parent, last, child);
+  if (!parent) return;
   parent->TotalSize += child->TotalSize;
   parent->ApparentSize += child->ApparentSize;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace ostrel {
 
@@ -40,6 +41,15 @@ inline constexpr int32_t MaxNodeDepth = (1 << 23) - 1;
 inline double ChildrenSizeOf(const DirNode& node) { return node.TotalSize - node.OwnSize; }
 // The last child, found along the siblings; null when there is none.
 const DirNode* LastChildOf(const DirNode& node);
+
+// Appends `child` after `last`, the parent's last child so far (null when it has none), and
+// makes `last` the child; sizes are left alone. With `parent` null only the child's
+// NextSibling is cleared.
+void LinkChild(DirNode* parent, DirNode*& last, DirNode* child);
+// Sets every folder's TotalSize and ApparentSize below and at `root` from its own blocks and
+// its children's (files keep theirs), first taking out of the tree the files in `drop` (may be
+// null). Without recursion: any depth costs no stack.
+void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 
 // Appends `child` after `last`, the parent's last child so far (null when it has none), and
 // adds the child's TotalSize and ApparentSize as they are now to the parent's; `last` becomes

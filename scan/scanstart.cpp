@@ -21,6 +21,7 @@ std::unique_ptr<TThreadLoader> PrepareScan(TScanRequest request) {
   loader->Path = std::move(request.Root);
   loader->DriveSource = std::move(request.DriveSource);
   loader->MemoryLimit = request.MemoryLimit;
+  if (request.Threads > 0) loader->Threads = request.Threads;
   loader->NotifyWindow.store(request.NotifyWindow);
   loader->NotifyMessage.store(ScanDoneMessage);
   loader->OnDone = std::move(request.OnDone);

@@ -42,6 +42,8 @@ struct TScanRequest {
   decltype(TThreadLoader::DriveSource) DriveSource = &ListDrives;
   // The most bytes the tree may take; 0 for no limit but the system's.
   size_t MemoryLimit = 0;
+  // Threads sharing the walk (TThreadLoader::Threads); 0 for DefaultScanThreads().
+  int Threads = 0;
   // Who hears that the walk has ended, on the walk's thread: a window by ScanDoneMessage,
   // sent synchronously (NoWindow: no window), then the callback (empty: none).
   THandle NotifyWindow = NoWindow;

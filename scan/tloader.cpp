@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
+#include <unordered_set>
 
 #include "platform/files.h"
 #include "scan/paths.h"
@@ -40,9 +42,10 @@ TThreadLoader::~TThreadLoader() {
   WaitFor();
 }
 
-namespace {
-
-}  // namespace
+int DefaultScanThreads() {
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(4 * cores, 4, 16);
+}
 
 void TThreadLoader::PrepareMounts(const std::string& listRoot, const std::string& real) {
   MountsBelow.clear();
@@ -76,7 +79,12 @@ void TThreadLoader::Execute() {
   FileCount.store(0, std::memory_order_relaxed);
   FolderCount.store(0, std::memory_order_relaxed);
   Arena.Limit = MemoryLimit;
-  Budget = std::max<size_t>(Listing->OpenFolderBudget(), 2);
+  const int threads = std::clamp(Threads, 1, MostScanThreads);
+  // Folders waiting for their files' examinations stay open: they get a share of the budget.
+  const size_t budget = std::max<size_t>(Listing->OpenFolderBudget(), 2);
+  const size_t examining = threads > 1 ? std::max<size_t>(budget / 2, 1) : 0;
+  Budget = std::max<size_t>(budget - examining, 2);
+  Examiner = std::make_unique<TExaminePool>(threads - 1, examining, StopFlag);
   AllDrives = Path.empty();
 
   DirNode* root = nullptr;
@@ -86,7 +94,8 @@ void TThreadLoader::Execute() {
       PrepareMounts(Path, ResolvedPath(Path));
       root = WalkTop(nullptr, Arena.CopyString(Path), 0);
     } else {
-      root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), "", 0);
+      uint64_t seq = 0;
+      root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), "", 0, seq);
       for (const TDrive& drive : Drives) {
         if (!root) break;
         if (!DriveIncludedNow(drive)) continue;
@@ -101,6 +110,12 @@ void TThreadLoader::Execute() {
     while (!Frames.empty()) FinishTop();
     if (!AllDrives) root = Top;
   }
+  try {
+    Settle(root);
+  } catch (const std::bad_alloc&) {
+    Ending = TScanEnd::OutOfMemory;
+  }
+  Examiner.reset();
   if (Ending != TScanEnd::OutOfMemory && StopSeen) Ending = TScanEnd::Stopped;
   Root = root;
 
@@ -110,8 +125,15 @@ void TThreadLoader::Execute() {
   if (OnDone) OnDone(*this);
 }
 
-DirNode* TThreadLoader::NewFolderNode(const char* name, const char* parentPath, int32_t depth) {
+DirNode* TThreadLoader::NewNode() {
   DirNode* node = Arena.NewNode();
+  ++NodesMade;
+  return node;
+}
+
+DirNode* TThreadLoader::NewFolderNode(const char* name, const char* parentPath, int32_t depth, uint64_t& seq) {
+  DirNode* node = NewNode();
+  seq = NodesMade;
   FolderCount.fetch_add(1, std::memory_order_relaxed);
   node->Name = name;
   node->ParentPath = parentPath;
@@ -120,45 +142,68 @@ DirNode* TThreadLoader::NewFolderNode(const char* name, const char* parentPath, 
   return node;
 }
 
-void TThreadLoader::AddProblem(TScanProblem::TKind kind, const DirNode* node, int error) {
-  Problems.push_back(TScanProblem{kind, node, error});
+void TThreadLoader::AddProblem(TScanProblem::TKind kind, const DirNode* node, uint64_t seq, int error) {
+  Found.push_back(TFoundProblem{seq, TScanProblem{kind, node, error}});
+}
+
+void TThreadLoader::Settle(DirNode* root) {
+  TExamineResults examined = Examiner->Finish();
+  if (examined.OutOfMemory) Ending = TScanEnd::OutOfMemory;
+  const auto bySeq = [](const auto& a, const auto& b) { return a.Seq < b.Seq; };
+  // Only the first name of a file met in the tree's order carries its size.
+  Linked.insert(Linked.end(), examined.Links.begin(), examined.Links.end());
+  std::sort(Linked.begin(), Linked.end(), bySeq);
+  for (const TLinkedFile& file : Linked) {
+    if (Inodes.FindOrAdd(file.Device, file.Inode, file.Node))
+      file.Node->OwnSize = file.Node->TotalSize = file.Node->ApparentSize = 0;
+  }
+  for (const TExamineProblem& problem : examined.Problems)
+    Found.push_back(TFoundProblem{problem.Seq, TScanProblem{TScanProblem::Examine, problem.Node, problem.Error}});
+  std::stable_sort(Found.begin(), Found.end(), bySeq);
+  Problems.reserve(Found.size());
+  for (const TFoundProblem& found : Found) Problems.push_back(found.Problem);
+  const std::unordered_set<const DirNode*> dropped(examined.Dropped.begin(), examined.Dropped.end());
+  FileCount.fetch_sub(static_cast<int32_t>(dropped.size()), std::memory_order_relaxed);
+  AddUpTotals(root, dropped.empty() ? nullptr : &dropped);
 }
 
 DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth) {
   if (Stop()) return nullptr;
   // The root is named by its path, which is also its children's parent path.
-  DirNode* node = NewFolderNode(path, "", depth);
+  uint64_t seq = 0;
+  DirNode* node = NewFolderNode(path, "", depth, seq);
   Top = node;
   int error = 0;
   std::unique_ptr<TOpenFolder> folder = Listing->OpenRoot(path, error);
-  if (AdmitFolder(node, parent, TopLast, path, std::move(folder), error, 0)) WalkFrames(0);
+  if (AdmitFolder(node, seq, parent, TopLast, path, std::move(folder), error, 0)) WalkFrames(0);
   return node;
 }
 
-bool TThreadLoader::AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, const char* path,
+bool TThreadLoader::AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, const char* path,
                                 std::unique_ptr<TOpenFolder> folder, int error, uint64_t unreadBlocks) {
   if (!folder) {
     node->OwnSize = node->TotalSize = static_cast<double>(unreadBlocks);
-    AddProblem(TScanProblem::ReadFolder, node, error);
-    AppendChild(parent, last, node);
+    AddProblem(TScanProblem::ReadFolder, node, seq, error);
+    LinkChild(parent, last, node);
     return false;
   }
   const TEntryStat& self = folder->Self();
   if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
     Repeats.push_back(TRepeatedFolder{node, first});
-    AppendChild(parent, last, node);
+    LinkChild(parent, last, node);
     return false;
   }
   node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
   // `last` may live in a frame, which the push below can move: it is not used after this.
-  PushFrame(node, parent, path, std::move(folder));
+  PushFrame(node, seq, parent, path, std::move(folder));
   return true;
 }
 
-void TThreadLoader::PushFrame(DirNode* node, DirNode* parent, const char* path,
+void TThreadLoader::PushFrame(DirNode* node, uint64_t seq, DirNode* parent, const char* path,
                               std::unique_ptr<TOpenFolder> folder) {
   const TEntryStat self = folder->Self();
-  Frames.push_back(TFrame{node, parent, path, std::move(folder), self.Device, self.Inode, {}, {}, 0, nullptr});
+  Frames.push_back(
+      TFrame{node, parent, path, std::move(folder), self.Device, self.Inode, {}, {}, 0, nullptr, seq});
   ++OpenCount;
   ListTop();
 }
@@ -201,8 +246,9 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
 
   // The folder's name is the tail of its path: one copy serves both.
   const char* path = Arena.CopyString(joined);
-  DirNode* node = NewFolderNode(path + joined.size() - std::strlen(name), parentPath, depth);
-  AdmitFolder(node, parent, Frames[index].Last, path, std::move(folder), error, unread.DiskSize);
+  uint64_t seq = 0;
+  DirNode* node = NewFolderNode(path + joined.size() - std::strlen(name), parentPath, depth, seq);
+  AdmitFolder(node, seq, parent, Frames[index].Last, path, std::move(folder), error, unread.DiskSize);
 }
 
 void TThreadLoader::ListTop() {
@@ -226,7 +272,7 @@ void TThreadLoader::ListTop() {
       }
     }
   }
-  if (const int error = frame.Folder->Error()) AddProblem(TScanProblem::ReadFolder, frame.Node, error);
+  if (const int error = frame.Folder->Error()) AddProblem(TScanProblem::ReadFolder, frame.Node, frame.Seq, error);
   if (anyFolder) {
     // The names move out, in order, so that the list is free again for the next folder.
     StrEntry* const sorted = Names.Sort(0, nullptr);
@@ -245,27 +291,29 @@ void TThreadLoader::ListTop() {
 
 void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
   const char* name = Arena.CopyString(rec.Name);
-  DirNode* node = Arena.NewNode();
+  DirNode* node = NewNode();
+  const uint64_t seq = NodesMade;
   FileCount.fetch_add(1, std::memory_order_relaxed);
   node->Name = name;
   node->ParentPath = folder.Path;
   node->Kind = NodeFile;
   node->Depth = folder.Node->Depth + 1;
+  // Linked before it is handed on: from then on another thread may write its sizes.
+  LinkChild(folder.Node, folder.Last, node);
   if (rec.Error) {
-    AddProblem(TScanProblem::Examine, node, rec.Error);
-  } else if (rec.Stat.Links <= 1 || !Inodes.FindOrAdd(rec.Stat.Device, rec.Stat.Inode, node)) {
-    // Only the first name of a file met in this scan carries its size.
-    node->OwnSize = node->TotalSize = static_cast<double>(rec.Stat.DiskSize);
-    node->ApparentSize = static_cast<double>(rec.Stat.Size);
+    AddProblem(TScanProblem::Examine, node, seq, rec.Error);
+  } else if (!rec.Examined) {
+    Examiner->Add(folder.Folder, node, seq);
+  } else {
+    SetFileSizes(*node, rec.Stat);
+    if (rec.Stat.Links > 1) Linked.push_back(TLinkedFile{seq, node, rec.Stat.Device, rec.Stat.Inode});
   }
-  AppendChild(folder.Node, folder.Last, node);
 }
 
 void TThreadLoader::FinishTop() {
   TFrame& frame = Frames.back();
   CloseFrame(frame);
-  // Its total has grown with every child; it joins its parent whole.
-  AppendChild(frame.Parent, Frames.size() >= 2 ? Frames[Frames.size() - 2].Last : TopLast, frame.Node);
+  LinkChild(frame.Parent, Frames.size() >= 2 ? Frames[Frames.size() - 2].Last : TopLast, frame.Node);
   Frames.pop_back();
   if (ShallowestOpen > Frames.size()) ShallowestOpen = Frames.size();
 }
@@ -306,7 +354,7 @@ bool TThreadLoader::EnsureOpen(size_t index) {
     if (k > 0 && k - 1 >= from && Frames[k - 1].Next == Frames[k - 1].Subfolders.size()) CloseFrame(Frames[k - 1]);
     if (!folder) {
       // What lies below it can no longer be reached: the rest of these folders is not walked.
-      AddProblem(TScanProblem::ReadFolder, frame.Node, error);
+      AddProblem(TScanProblem::ReadFolder, frame.Node, frame.Seq, error);
       for (size_t j = k; j <= index; ++j) Frames[j].Next = Frames[j].Subfolders.size();
       return false;
     }

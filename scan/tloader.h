@@ -13,6 +13,12 @@
 // empty node and is recorded in Problems. Each drive's walk stays on its own file system; a
 // file system mounted inside a one-path scan is entered only when an all-drives scan would
 // include it as a drive.
+//
+// One thread walks: it lists the folders in the tree's order and makes every node. The files'
+// examinations (most of a walk's time) are shared out to a few more threads (TExaminePool).
+// When the walk is done, a settling pass on the walk's thread gives each file with several
+// names to its first name in the tree's order, puts Problems in that order and adds up the
+// totals, so that the tree is the same for any number of threads.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -29,6 +35,7 @@
 #include "platform/thread.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
+#include "scan/examinepool.h"
 #include "scan/inodemap.h"
 #include "scan/strman.h"
 
@@ -44,6 +51,11 @@ bool DriveIncluded(int type, bool floppy, int includefloppy, int includecd, int 
 
 // The same decision with the switches as they stand in ScanSettings now.
 bool DriveIncludedNow(const TDrive& drive);
+
+// How many threads a scan uses unless told otherwise: four per core, at least 4 and at most 16.
+// Examinations mostly wait, on the kernel or on the disk, so more threads than cores pay.
+int DefaultScanThreads();
+inline constexpr int MostScanThreads = 64;
 
 // Something the walk could not read. The node stays in the tree: a folder as an empty node
 // that keeps its own blocks when they could be read, an entry as a file node of size 0.
@@ -89,6 +101,9 @@ class TThreadLoader : public TThread {
   // The most bytes the tree may take; 0 for no limit but the system's. Past it the walk ends
   // as it does when memory runs out.
   size_t MemoryLimit = 0;
+  // Threads that share the walk, the walk's own included: 1 examines every file on the walk's
+  // thread. Clamped to 1..MostScanThreads.
+  int Threads = DefaultScanThreads();
 
   // Root of the finished tree; null until the walk is done, and null when a stop came before
   // the first folder. Read it, and the results below, only from the completion message
@@ -117,7 +132,8 @@ class TThreadLoader : public TThread {
     DirNode* Node;
     DirNode* Parent;          // joined when the folder is complete; null for a scan's root
     const char* Path;         // the folder's full path: its children's ParentPath
-    std::unique_ptr<TOpenFolder> Folder;  // null once closed
+    // Null once closed; files still being examined may keep the folder itself open longer.
+    std::shared_ptr<TOpenFolder> Folder;
     uint64_t Device;
     uint64_t Inode;
     std::vector<const char*> Subfolders;  // sorted names, pointing into SubfolderNames
@@ -125,6 +141,12 @@ class TThreadLoader : public TThread {
                                           // on as the tail of its path
     size_t Next;              // the first subfolder not yet begun
     DirNode* Last;            // the node's last child so far, to append after
+    uint64_t Seq;             // the node's place in the tree's order
+  };
+  // Something that could not be read, with its node's place in the tree's order.
+  struct TFoundProblem {
+    uint64_t Seq;
+    TScanProblem Problem;
   };
 
   // Walks the folder `path`, named by that path, as a top-level node below `parent`.
@@ -139,14 +161,21 @@ class TThreadLoader : public TThread {
   // Joins a folder node just made: one that could not be opened (`folder` null, with `error`
   // and its own blocks) or was met before is appended to `parent` after `last` as it is; any
   // other gets a frame and is listed. True when a frame was pushed.
-  bool AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, const char* path,
+  bool AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, const char* path,
                    std::unique_ptr<TOpenFolder> folder, int error, uint64_t unreadBlocks);
+  // After the walk: every file examined, each linked file counted by its first name, Problems
+  // in the tree's order, totals added up.
+  void Settle(DirNode* root);
   // Pushes a frame for the open folder, then lists it.
-  void PushFrame(DirNode* node, DirNode* parent, const char* path, std::unique_ptr<TOpenFolder> folder);
+  void PushFrame(DirNode* node, uint64_t seq, DirNode* parent, const char* path,
+                 std::unique_ptr<TOpenFolder> folder);
   // Closes the top frame, sets its total and joins it to its parent.
   void FinishTop();
-  DirNode* NewFolderNode(const char* name, const char* parentPath, int32_t depth);
-  void AddProblem(TScanProblem::TKind kind, const DirNode* node, int error);
+  // A folder node, counted; `seq` is set to its place in the tree's order.
+  DirNode* NewFolderNode(const char* name, const char* parentPath, int32_t depth, uint64_t& seq);
+  // A node from the arena, numbered in the tree's order (nodes are made in that order).
+  DirNode* NewNode();
+  void AddProblem(TScanProblem::TKind kind, const DirNode* node, uint64_t seq, int error);
 
   // Descriptors: at most Budget frames hold one. The shallowest is closed to make room and
   // reopened, relative to the nearest open frame below it and checked by inode, when the walk
@@ -162,6 +191,10 @@ class TThreadLoader : public TThread {
   bool MayEnter(const char* path) const;
 
   TNodeArena Arena;
+  uint64_t NodesMade = 0;
+  std::unique_ptr<TExaminePool> Examiner;
+  std::vector<TFoundProblem> Found;
+  std::vector<TLinkedFile> Linked;  // files with several names examined on the walk's thread
   // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.
   TStringManager Names{sizeof(StrEntry), 10, 0, nullptr};
   TEntryBatch Batch;  // one folder's entries at a time
