@@ -47,6 +47,7 @@ class TOpenFolder {
   virtual const TEntryStat& Self() const = 0;
   // Clears `batch` and fills it with up to `max` further entries ("." and ".." never; an entry
   // removed meanwhile is skipped). False when none came: the end, or a failure (Error()).
+  // Fewer than `max` mean the same: nothing further will come.
   virtual bool Read(TEntryBatch& batch, size_t max) = 0;
   // Why reading failed part-way; 0 while it has not.
   virtual int Error() const = 0;

@@ -25,10 +25,9 @@ class TMemoryFolder : public TOpenFolder {
       const TMemoryListing::Entry& child = *Folder.Children[Next++];
       TListedEntry entry;
       entry.Folder = child.Stat.Folder;
-      entry.Error = child.ExamineError;
-      // As on a real file system, a folder is known from the listing alone.
-      entry.Examined = !child.Stat.Folder && !child.ExamineError;
-      if (entry.Examined) entry.Stat = child.Stat;
+      // As on a real file system, the listing tells folders from files, and the walk examines
+      // each file later (Examine), perhaps on another thread.
+      entry.Examined = false;
       batch.Add(child.Name.c_str(), entry);
     }
     return batch.Size() > 0;

@@ -38,7 +38,7 @@ class TMemoryListing : public TListing {
   Entry& File(const std::string& rel, uint64_t size, uint64_t disk);
   // A further name `rel` for the file `target`: same inode, one more link.
   Entry& Link(const std::string& rel, Entry& target);
-  // Called with the folder just opened, on the walk's thread.
+  // Called with the folder just opened, on whichever of the walk's threads opened it.
   std::function<void(Entry&)> OnOpen;
 
   size_t Budget = 64;
