@@ -62,11 +62,10 @@ void TThreadLoader::PrepareMounts(const std::string& listRoot, const std::string
   }
 }
 
-bool TThreadLoader::MayEnter(const char* parentPath, const char* name) const {
+bool TThreadLoader::MayEnter(const DirNode* folder, const char* name) const {
   if (MountsBelow.empty()) return true;
-  std::string path = parentPath;
-  AddPathSeparator(path);
-  path += name;
+  std::string path = FullPath(*folder);
+  JoinPath(path, name);
   auto it = MountsBelow.find(path.substr(RootPrefixLength));
   if (it == MountsBelow.end()) return true;
   // Another drive: an all-drives scan walks it by itself (or leaves it out by its type).
@@ -101,7 +100,7 @@ void TThreadLoader::Execute() {
       root = WalkTop(nullptr, Arena.CopyString(Path), 0);
     } else {
       uint64_t seq = 0;
-      root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), "", 0, seq);
+      root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), nullptr, 0, seq);
       for (const TDrive& drive : Drives) {
         if (!root) break;
         if (!DriveIncludedNow(drive)) continue;
@@ -137,12 +136,12 @@ DirNode* TThreadLoader::NewNode() {
   return node;
 }
 
-DirNode* TThreadLoader::NewFolderNode(const char* name, const char* parentPath, int32_t depth, uint64_t& seq) {
+DirNode* TThreadLoader::NewFolderNode(const char* name, const DirNode* parent, int32_t depth, uint64_t& seq) {
   DirNode* node = NewNode();
   seq = NodesMade;
   FolderCount.fetch_add(1, std::memory_order_relaxed);
   node->Name = name;
-  node->ParentPath = parentPath;
+  node->Parent = parent;
   node->Kind = NodeFolder;
   node->Depth = depth;
   return node;
@@ -177,16 +176,15 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
   if (Stop()) return nullptr;
   // The root is named by its path, which is also its children's parent path.
   uint64_t seq = 0;
-  DirNode* node = NewFolderNode(path, "", depth, seq);
+  DirNode* node = NewFolderNode(path, nullptr, depth, seq);
   Top = node;
   TFolderAhead opened(nullptr, "", false);
   opened.Folder = Listing->OpenRoot(path, opened.Error);
-  if (AdmitFolder(node, seq, parent, TopLast, path, opened)) WalkFrames(0);
+  if (AdmitFolder(node, seq, parent, TopLast, opened)) WalkFrames(0);
   return node;
 }
 
-bool TThreadLoader::AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, const char* path,
-                                TFolderAhead& opened) {
+bool TThreadLoader::AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, TFolderAhead& opened) {
   if (!opened.Folder) {
     node->OwnSize = node->TotalSize = static_cast<double>(opened.Unread.DiskSize);
     AddProblem(TScanProblem::ReadFolder, node, seq, opened.Error);
@@ -201,13 +199,13 @@ bool TThreadLoader::AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, Di
   }
   node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
   // `last` may live in a frame, which the push below can move: it is not used after this.
-  PushFrame(node, seq, parent, path, opened);
+  PushFrame(node, seq, parent, opened);
   return true;
 }
 
-void TThreadLoader::PushFrame(DirNode* node, uint64_t seq, DirNode* parent, const char* path, TFolderAhead& opened) {
+void TThreadLoader::PushFrame(DirNode* node, uint64_t seq, DirNode* parent, TFolderAhead& opened) {
   const TEntryStat self = opened.Folder->Self();
-  Frames.push_back(TFrame{node, parent, path, std::move(opened.Folder), self.Device, self.Inode, {}, {}, 0, nullptr,
+  Frames.push_back(TFrame{node, parent, std::move(opened.Folder), self.Device, self.Inode, {}, {}, 0, nullptr,
                           seq, {}, 0});
   ++OpenCount;
   ListTop(opened.Entries, opened.Complete);
@@ -230,7 +228,7 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
   TFrame& frame = Frames[index];
   const size_t k = frame.Next - 1;
   std::shared_ptr<TFolderAhead> ahead = k < frame.Ahead.size() ? std::move(frame.Ahead[k]) : nullptr;
-  if (!MayEnter(frame.Path, name)) {
+  if (!MayEnter(frame.Node, name)) {
     if (frame.Next == frame.Subfolders.size()) CloseFrame(frame);
     return;
   }
@@ -249,20 +247,15 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
   TFolderAhead& opened = ahead ? *ahead : *here;
 
   TFrame& parentFrame = Frames[index];
-  const char* parentPath = parentFrame.Path;
   DirNode* parent = parentFrame.Node;
   if (parentFrame.Next == parentFrame.Subfolders.size()) CloseFrame(parentFrame);
   // Gone since the listing: nothing is left of it to count.
   if (!opened.Folder && opened.Error == ENOENT) return;
 
-  // The folder's name is the tail of its path: one copy serves both.
-  std::string joined = parentPath;
-  AddPathSeparator(joined);
-  joined += name;
-  const char* path = Arena.CopyString(joined);
   uint64_t seq = 0;
-  DirNode* node = NewFolderNode(path + joined.size() - std::strlen(name), parentPath, parent->Depth + 1, seq);
-  AdmitFolder(node, seq, parent, Frames[index].Last, path, opened);
+  DirNode* node = NewFolderNode(Arena.CopyString(name), parent, parent->Depth + 1, seq);
+  AdmitFolder(node, seq, parent, Frames[index].Last, opened);
+  if (ahead) Pool->Recycle(std::move(ahead));
 }
 
 void TThreadLoader::GoAhead(size_t index) {
@@ -273,7 +266,7 @@ void TThreadLoader::GoAhead(size_t index) {
   if (frame.Ahead.size() < until) frame.Ahead.resize(frame.Subfolders.size());
   for (; frame.AheadNext < until && Pool->AheadRoom(); ++frame.AheadNext) {
     const char* name = frame.Subfolders[frame.AheadNext];
-    if (MayEnter(frame.Path, name)) frame.Ahead[frame.AheadNext] = Pool->Ahead(frame.Folder, name);
+    if (MayEnter(frame.Node, name)) frame.Ahead[frame.AheadNext] = Pool->Ahead(frame.Folder, name);
   }
 }
 
@@ -322,7 +315,7 @@ void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
   const uint64_t seq = NodesMade;
   FileCount.fetch_add(1, std::memory_order_relaxed);
   node->Name = name;
-  node->ParentPath = folder.Path;
+  node->Parent = folder.Node;
   node->Kind = NodeFile;
   node->Depth = folder.Node->Depth + 1;
   // Linked before it is handed on: from then on another thread may write its sizes.
@@ -341,8 +334,11 @@ void TThreadLoader::FinishTop() {
   TFrame& frame = Frames.back();
   CloseFrame(frame);
   // After a stop, or when the rest could not be reached: what was opened ahead is not taken.
-  for (std::shared_ptr<TFolderAhead>& ahead : frame.Ahead)
-    if (ahead) Pool->Drop(*ahead);
+  for (std::shared_ptr<TFolderAhead>& ahead : frame.Ahead) {
+    if (!ahead) continue;
+    Pool->Drop(*ahead);
+    Pool->Recycle(std::move(ahead));
+  }
   LinkChild(frame.Parent, Frames.size() >= 2 ? Frames[Frames.size() - 2].Last : TopLast, frame.Node);
   Frames.pop_back();
   if (ShallowestOpen > Frames.size()) ShallowestOpen = Frames.size();
@@ -375,8 +371,8 @@ bool TThreadLoader::EnsureOpen(size_t index) {
     TFrame& frame = Frames[k];
     MakeRoom(k == 0 ? index : k - 1);
     int error = 0;
-    std::unique_ptr<TOpenFolder> folder =
-        k == 0 ? Listing->OpenRoot(frame.Path, error) : Frames[k - 1].Folder->OpenChild(frame.Node->Name, error);
+    std::shared_ptr<TOpenFolder> folder =
+        k == 0 ? Listing->OpenRoot(frame.Node->Name, error) : Frames[k - 1].Folder->OpenChild(frame.Node->Name, error);
     if (folder && (folder->Self().Device != frame.Device || folder->Self().Inode != frame.Inode)) {
       folder.reset();
       error = ESTALE;  // replaced by another folder while the walk was elsewhere

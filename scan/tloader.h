@@ -131,7 +131,6 @@ class TThreadLoader : public TThread {
   struct TFrame {
     DirNode* Node;
     DirNode* Parent;          // joined when the folder is complete; null for a scan's root
-    const char* Path;         // the folder's full path: its children's ParentPath
     // Null once closed; files still being examined may keep the folder itself open longer.
     std::shared_ptr<TOpenFolder> Folder;
     uint64_t Device;
@@ -171,17 +170,17 @@ class TThreadLoader : public TThread {
   // Joins a folder node just made: one that could not be opened (`opened.Folder` null, with its
   // error and, when known, its own blocks) or was met before is appended to `parent` after `last` as it is; any
   // other gets a frame and is listed. True when a frame was pushed.
-  bool AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, const char* path,
-                   TFolderAhead& opened);
+  bool AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, TFolderAhead& opened);
   // After the walk: every file examined, each linked file counted by its first name, Problems
   // in the tree's order, totals added up.
   void Settle(DirNode* root);
   // Pushes a frame for the open folder, then lists it.
-  void PushFrame(DirNode* node, uint64_t seq, DirNode* parent, const char* path, TFolderAhead& opened);
+  void PushFrame(DirNode* node, uint64_t seq, DirNode* parent, TFolderAhead& opened);
   // Closes the top frame, sets its total and joins it to its parent.
   void FinishTop();
-  // A folder node, counted; `seq` is set to its place in the tree's order.
-  DirNode* NewFolderNode(const char* name, const char* parentPath, int32_t depth, uint64_t& seq);
+  // A folder node in `parent` (null at the top), counted; `seq` is set to its place in the
+  // tree's order.
+  DirNode* NewFolderNode(const char* name, const DirNode* parent, int32_t depth, uint64_t& seq);
   // A node from the arena, numbered in the tree's order (nodes are made in that order).
   DirNode* NewNode();
   void AddProblem(TScanProblem::TKind kind, const DirNode* node, uint64_t seq, int error);
@@ -197,7 +196,7 @@ class TThreadLoader : public TThread {
   // Prepares the crossing test for a walk rooted at `listRoot` whose real location is `real`.
   void PrepareMounts(const std::string& listRoot, const std::string& real);
   // For the subfolder at `path` (below the current walk's root): true when the walk may enter it.
-  bool MayEnter(const char* parentPath, const char* name) const;
+  bool MayEnter(const DirNode* folder, const char* name) const;
 
   TNodeArena Arena;
   uint64_t NodesMade = 0;

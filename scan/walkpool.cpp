@@ -14,7 +14,19 @@ namespace {
 constexpr size_t ChunkItems = 256;
 constexpr size_t MostFoldersPerChunk = 16;
 // Most folders are read whole in one go; a larger one is read on by the walk itself.
-constexpr size_t AheadEntries = 1024;
+constexpr size_t AheadEntries = 256;
+// Pieces of work take microseconds, and putting a thread to sleep and waking it takes about as
+// long: a thread with nothing to do looks again a few times, giving way to others, first.
+constexpr int LooksBeforeSleep = 256;
+
+template <typename TReady>
+bool LookAgain(TReady ready) {
+  for (int i = 0; i < LooksBeforeSleep; ++i) {
+    if (ready()) return true;
+    std::this_thread::yield();
+  }
+  return ready();
+}
 }  // namespace
 
 void SetFileSizes(DirNode& node, const TEntryStat& stat) {
@@ -24,6 +36,19 @@ void SetFileSizes(DirNode& node, const TEntryStat& stat) {
 
 TFolderAhead::TFolderAhead(std::shared_ptr<TOpenFolder> parent, std::string_view name, bool readAhead)
     : Parent(std::move(parent)), Name(name), ReadAhead(readAhead) {}
+
+void TFolderAhead::Reset(std::shared_ptr<TOpenFolder> parent, std::string_view name) {
+  Parent = std::move(parent);
+  Name.assign(name);
+  Folder.reset();
+  Error = 0;
+  Unread = TEntryStat{};
+  Entries.Clear();
+  Complete = false;
+  OutOfMemory = false;
+  State = TState::Queued;
+  Finished.store(false, std::memory_order_relaxed);
+}
 
 void TFolderAhead::Run() {
   if (!Parent) return;
@@ -78,6 +103,7 @@ void TWalkPool::Run(TChunk& chunk, TExamineResults& out) {
   {
     std::lock_guard<std::mutex> hold(Lock);
     HeldFolders -= folders;
+    if (SpareChunks.size() < 2 * QueueLimit + 2) SpareChunks.push_back(std::move(chunk));
   }
   Progress.notify_all();
 }
@@ -95,16 +121,19 @@ bool TWalkPool::WorkOnce(std::unique_lock<std::mutex>& hold, TExamineResults& ou
   while (!AheadQueue.empty()) {
     std::shared_ptr<TFolderAhead> ahead = std::move(AheadQueue.front());
     AheadQueue.pop_front();
+    Queued.fetch_sub(1, std::memory_order_relaxed);
     if (ahead->State != TFolderAhead::TState::Queued) continue;  // taken by the walk, or dropped
     ahead->State = TFolderAhead::TState::Running;
     hold.unlock();
     RunAhead(*ahead);
     hold.lock();
     ahead->State = TFolderAhead::TState::Done;
+    ahead->Finished.store(true, std::memory_order_release);
     Progress.notify_all();
     return true;
   }
   if (Queue.empty()) return false;
+  Queued.fetch_sub(1, std::memory_order_relaxed);
   TChunk chunk = std::move(Queue.front());
   Queue.pop_front();
   hold.unlock();
@@ -118,15 +147,36 @@ void TWalkPool::Work(TExamineResults& out) {
   for (;;) {
     if (WorkOnce(hold, out)) continue;
     if (Ending) return;
-    WorkReady.wait(hold);
+    hold.unlock();
+    const bool more = LookAgain([this] { return Queued.load(std::memory_order_relaxed) > 0; });
+    hold.lock();
+    if (!more && Queue.empty() && AheadQueue.empty() && !Ending) WorkReady.wait(hold);
   }
 }
 
 std::shared_ptr<TFolderAhead> TWalkPool::Ahead(std::shared_ptr<TOpenFolder> parent, std::string_view name) {
-  auto ahead = std::make_shared<TFolderAhead>(std::move(parent), name, true);
+  if (SpareAheads.empty()) {
+    for (auto it = Retired.begin(); it != Retired.end();) {
+      if (it->use_count() == 1) {
+        SpareAheads.push_back(std::move(*it));
+        it = Retired.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  std::shared_ptr<TFolderAhead> ahead;
+  if (SpareAheads.empty()) {
+    ahead = std::make_shared<TFolderAhead>(std::move(parent), name, true);
+  } else {
+    ahead = std::move(SpareAheads.back());
+    SpareAheads.pop_back();
+    ahead->Reset(std::move(parent), name);
+  }
   {
     std::lock_guard<std::mutex> hold(Lock);
     AheadQueue.push_back(ahead);
+    Queued.fetch_add(1, std::memory_order_relaxed);
   }
   ++AheadOut;
   WorkReady.notify_one();
@@ -144,7 +194,11 @@ void TWalkPool::Await(TFolderAhead& ahead) {
     ahead.State = TFolderAhead::TState::Done;
   }
   while (ahead.State != TFolderAhead::TState::Done) {
-    if (!WorkOnce(hold, Own)) Progress.wait(hold);
+    if (WorkOnce(hold, Own)) continue;
+    hold.unlock();
+    const bool done = LookAgain([&ahead] { return ahead.Finished.load(std::memory_order_acquire); });
+    hold.lock();
+    if (!done && ahead.State != TFolderAhead::TState::Done) Progress.wait(hold);
   }
   hold.unlock();
   if (ahead.OutOfMemory) throw std::bad_alloc();
@@ -154,6 +208,12 @@ void TWalkPool::Drop(TFolderAhead& ahead) {
   std::lock_guard<std::mutex> hold(Lock);
   --AheadOut;
   if (ahead.State == TFolderAhead::TState::Queued) ahead.State = TFolderAhead::TState::Dropped;
+}
+
+void TWalkPool::Recycle(std::shared_ptr<TFolderAhead> ahead) {
+  if (!ahead || SpareAheads.size() + Retired.size() >= AheadLimit) return;
+  // One the walk ran itself is still in the queue until a worker passes it by.
+  (ahead.use_count() == 1 ? SpareAheads : Retired).push_back(std::move(ahead));
 }
 
 void TWalkPool::Add(const std::shared_ptr<TOpenFolder>& folder, DirNode* node, uint64_t seq) {
@@ -178,15 +238,22 @@ void TWalkPool::Flush() {
     std::lock_guard<std::mutex> hold(Lock);
     const size_t folders = Current.Folders.size();
     Queue.push_back(std::move(Current));
+    Queued.fetch_add(1, std::memory_order_relaxed);
     HeldFolders += folders;
+    if (SpareChunks.empty()) {
+      Current = TChunk{};
+    } else {
+      Current = std::move(SpareChunks.back());
+      SpareChunks.pop_back();
+    }
     // The walk makes files faster than the workers examine them: it lends a hand.
     if (Queue.size() > QueueLimit) {
       help = std::move(Queue.front());
       Queue.pop_front();
+      Queued.fetch_sub(1, std::memory_order_relaxed);
       helping = true;
     }
   }
-  Current = TChunk{};
   WorkReady.notify_one();
   if (helping) Run(help, Own);
 }

@@ -36,7 +36,7 @@ class TFolderAhead {
   void Run();
 
   // The results, valid once run.
-  std::unique_ptr<TOpenFolder> Folder;  // null when it could not be opened (Error)
+  std::shared_ptr<TOpenFolder> Folder;  // null when it could not be opened (Error)
   int Error = 0;
   TEntryStat Unread;    // its own details when it exists but could not be opened
   TEntryBatch Entries;  // its first entries, when read ahead
@@ -45,11 +45,14 @@ class TFolderAhead {
 
  private:
   friend class TWalkPool;
+  // Made ready to run again for subfolder `name` of `parent`, keeping its buffers.
+  void Reset(std::shared_ptr<TOpenFolder> parent, std::string_view name);
   enum class TState { Queued, Running, Done, Dropped };
   std::shared_ptr<TOpenFolder> Parent;
   std::string Name;
   bool ReadAhead;
   TState State = TState::Queued;  // under the pool's lock
+  std::atomic<bool> Finished{false};  // State is Done: for a wait that looks without the lock
 };
 
 // A file with more than one name: only the first of its names in the tree's order keeps its size.
@@ -97,6 +100,8 @@ class TWalkPool {
   void Await(TFolderAhead& ahead);
   // The walk will not take `ahead`: a worker that has not begun it never will.
   void Drop(TFolderAhead& ahead);
+  // The walk is done with `ahead` (taken or dropped): kept for reuse when no one else holds it.
+  void Recycle(std::shared_ptr<TFolderAhead> ahead);
 
   // Examines file `node` of `folder` (its Name is the entry's name), now or on a worker; `seq`
   // is its place in the tree's order. When the queue is full the caller examines some files
@@ -133,6 +138,8 @@ class TWalkPool {
   const size_t QueueLimit;
   const size_t AheadLimit;
   size_t AheadOut = 0;  // folders queued ahead and not yet taken or dropped
+  std::vector<std::shared_ptr<TFolderAhead>> SpareAheads;  // with their buffers, for reuse
+  std::vector<std::shared_ptr<TFolderAhead>> Retired;  // done with, but still in the queue
   TChunk Current;  // being filled by the walk
   TExamineResults Own;  // the walk thread's results
   std::vector<TExamineResults> WorkerResults;
@@ -141,8 +148,10 @@ class TWalkPool {
   std::condition_variable WorkReady;  // work was queued, or the end came
   std::condition_variable Progress;   // a chunk's folders were let go, or a folder ahead is done
   std::deque<TChunk> Queue;
+  std::vector<TChunk> SpareChunks;  // done, emptied, their capacity kept for reuse
   std::deque<std::shared_ptr<TFolderAhead>> AheadQueue;
   size_t HeldFolders = 0;  // folders held by queued and running chunks
+  std::atomic<size_t> Queued{0};  // pieces of work in the two queues: for a look without the lock
   bool Ending = false;
   std::vector<std::thread> Workers;
 };

@@ -155,7 +155,7 @@ TEST(ScanFolder, RootIsNamedByThePathExactlyAndChildrenJoinItOnce) {
   auto loader = Scan(withSlash);
   const DirNode* root = loader->Root;
   EXPECT_STREQ(root->Name, withSlash.c_str());
-  EXPECT_STREQ(root->ParentPath, "");
+  EXPECT_EQ(root->Parent, nullptr);
   EXPECT_EQ(FullPath(*root), withSlash);
   const DirNode* sub = Child(root, "sub");
   ASSERT_NE(sub, nullptr);
@@ -361,7 +361,7 @@ TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
             (std::vector<std::string>{tree.Path("fixed"), tree.Path("usb"), tree.Path("ram"), tree.Path("odd")}));
   for (const DirNode* d = root->FirstChild; d; d = d->NextSibling) {
     EXPECT_EQ(d->Depth, 1);
-    EXPECT_STREQ(d->ParentPath, "");
+    EXPECT_EQ(d->Parent, nullptr) << "a drive is named by its whole path";
     EXPECT_EQ(FullPath(*d), d->Name);
   }
   EXPECT_EQ(root->ApparentSize, 10 + 40 + 320 + 640);

@@ -43,7 +43,7 @@ class TMemoryFolder : public TOpenFolder {
     return 0;
   }
 
-  std::unique_ptr<TOpenFolder> OpenChild(const char* name, int& error) override {
+  std::shared_ptr<TOpenFolder> OpenChild(const char* name, int& error) override {
     auto child = Folder.ByName.find(name);
     if (child == Folder.ByName.end()) {
       error = ENOENT;
@@ -108,16 +108,16 @@ TMemoryListing::Entry& TMemoryListing::Link(const std::string& rel, Entry& targe
   return name;
 }
 
-std::unique_ptr<TOpenFolder> TMemoryListing::Open(Entry& entry, int& error) {
+std::shared_ptr<TOpenFolder> TMemoryListing::Open(Entry& entry, int& error) {
   if (entry.OpenError) {
     error = entry.OpenError;
     return nullptr;
   }
   if (OnOpen) OnOpen(entry);
-  return std::make_unique<TMemoryFolder>(*this, entry);
+  return std::make_shared<TMemoryFolder>(*this, entry);
 }
 
-std::unique_ptr<TOpenFolder> TMemoryListing::OpenRoot(const char* path, int& error) {
+std::shared_ptr<TOpenFolder> TMemoryListing::OpenRoot(const char* path, int& error) {
   if (RootPath != path) {
     error = ENOENT;
     return nullptr;

@@ -45,13 +45,13 @@ class TMemoryListing : public TListing {
   std::atomic<int> OpenNow{0};
   std::atomic<int> MostOpen{0};
 
-  std::unique_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override;
+  std::shared_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override;
   size_t OpenFolderBudget() const override { return Budget; }
 
  private:
   friend class TMemoryFolder;
   Entry& Add(const std::string& rel, bool folder);
-  std::unique_ptr<TOpenFolder> Open(Entry& entry, int& error);
+  std::shared_ptr<TOpenFolder> Open(Entry& entry, int& error);
   std::string RootPath;
   std::unique_ptr<Entry> RootEntry;
   uint64_t NextInode = 2;
