@@ -143,10 +143,6 @@ bool FindNext(TSearch* search, TSearchRec& rec) {
   return FindNextIn(search, *search->Own, rec);
 }
 
-void FindLeaveFiles(TSearch* search) {
-  if (search) search->LeaveFiles = true;
-}
-
 int FindError(const TSearch* search) { return search ? search->Error : 0; }
 
 uint64_t FindDevice(const TSearch* search) { return search ? search->Self.Device : 0; }

@@ -58,7 +58,10 @@ struct TSearch {
   TEntryStat Self;
   int Error = 0;
   bool Ended = false;
-  bool LeaveFiles = false;  // entries that the listing shows are no folder are not examined
+  // Entries that the listing itself shows to be no folder are left unexamined (Examined
+  // false, Error 0, Attr 0), for the caller to examine where it likes (FindExamine, from any
+  // thread). Entries of a kind the listing does not tell are examined all the same.
+  bool LeaveFiles = false;
   std::unique_ptr<TFindBuffer> Own;  // FindNext's buffer, made on its first call
 };
 
@@ -83,11 +86,6 @@ bool FindNextIn(TSearch* search, TFindBuffer& buffer, TSearchRec& rec);
 // (FindError then tells why; what was returned so far stays valid).
 bool FindNext(TSearch* search, TSearchRec& rec);
 
-// From now on FindNext leaves unexamined (Examined false, Error 0, Attr 0) every entry that
-// the listing itself shows to be no folder, so that the caller can examine them where it likes
-// (FindExamine, from any thread). Entries of a kind the listing does not tell are still
-// examined.
-void FindLeaveFiles(TSearch* search);
 
 // The error number of a listing that failed part-way; 0 while it has not (and at a clean end).
 int FindError(const TSearch* search);

@@ -14,12 +14,10 @@ constexpr size_t ChunkBytes = 4 * 1024;
 
 class TSystemFolder : public TOpenFolder {
  public:
-  // Files are left unexamined: the walk examines them on threads of its own.
-  TSystemFolder() { Search.LeaveFiles = true; }
-
   const TEntryStat& Self() const override { return FindSelf(&Search); }
 
-  bool Read(TEntryBatch& batch, size_t max) override {
+  bool Read(TEntryBatch& batch, size_t max, bool examineFiles) override {
+    Search.LeaveFiles = !examineFiles;
     // One buffer per thread serves every folder it reads: each read leaves it empty. What a
     // read that failed part-way (out of memory) left in it belongs to no one.
     thread_local TFindBuffer buffer;

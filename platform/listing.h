@@ -48,8 +48,9 @@ class TOpenFolder {
   // Clears `batch` and fills it with about `max` further entries (the rest of what one read of
   // the system brought may come on top; "." and ".." never; an entry removed meanwhile is
   // skipped). False when none came: the end, or a failure (Error()). Fewer than `max` mean
-  // the same: nothing further will come.
-  virtual bool Read(TEntryBatch& batch, size_t max) = 0;
+  // the same: nothing further will come. Files are examined as they are read when
+  // `examineFiles`; otherwise the caller examines them (Examine), perhaps on other threads.
+  virtual bool Read(TEntryBatch& batch, size_t max, bool examineFiles) = 0;
   // Why reading failed part-way; 0 while it has not.
   virtual int Error() const = 0;
   // Examines entry `name` without following a link; 0 or the error number. May be called from

@@ -241,7 +241,7 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
     if (!EnsureOpen(index)) return;
     MakeRoom(index);
     here.emplace(Frames[index].Folder, name, false);
-    here->Run();
+    here->Run(false);
     GoAhead(index);
   }
   TFolderAhead& opened = ahead ? *ahead : *here;
@@ -288,7 +288,7 @@ void TThreadLoader::ListTop(const TEntryBatch& first, bool complete) {
   uint32_t entries = 0;
   bool going = ListBatch(frame, first, entries);
   if (!complete)
-    while (going && frame.Folder->Read(Batch, 256)) going = ListBatch(frame, Batch, entries);
+    while (going && frame.Folder->Read(Batch, 256, !Pool->Shared())) going = ListBatch(frame, Batch, entries);
   if (const int error = frame.Folder->Error()) AddProblem(TScanProblem::ReadFolder, frame.Node, frame.Seq, error);
   if (Names.Count > 0) {
     // The names move out, in order, so that the list is free again for the next folder.

@@ -50,13 +50,13 @@ void TFolderAhead::Reset(std::shared_ptr<TOpenFolder> parent, std::string_view n
   Finished.store(false, std::memory_order_relaxed);
 }
 
-void TFolderAhead::Run() {
+void TFolderAhead::Run(bool examineFiles) {
   if (!Parent) return;
   Folder = Parent->OpenChild(Name.c_str(), Error);
   // Gone since the listing: nothing is left of it to count.
   if (!Folder && Error != ENOENT) Parent->Examine(Name.c_str(), Unread);
   Parent.reset();
-  if (Folder && ReadAhead) Complete = !Folder->Read(Entries, AheadEntries) || Entries.Size() < AheadEntries;
+  if (Folder && ReadAhead) Complete = !Folder->Read(Entries, AheadEntries, examineFiles) || Entries.Size() < AheadEntries;
 }
 
 TWalkPool::TWalkPool(int workers, size_t folders, size_t ahead)
@@ -108,9 +108,9 @@ void TWalkPool::Run(TChunk& chunk, TExamineResults& out) {
   Progress.notify_all();
 }
 
-void TWalkPool::RunAhead(TFolderAhead& ahead) {
+void TWalkPool::RunAhead(TFolderAhead& ahead, bool examineFiles) {
   try {
-    ahead.Run();
+    ahead.Run(examineFiles);
   } catch (const std::bad_alloc&) {
     ahead.OutOfMemory = true;
   }
@@ -125,7 +125,8 @@ bool TWalkPool::WorkOnce(std::unique_lock<std::mutex>& hold, TExamineResults& ou
     if (ahead->State != TFolderAhead::TState::Queued) continue;  // taken by the walk, or dropped
     ahead->State = TFolderAhead::TState::Running;
     hold.unlock();
-    RunAhead(*ahead);
+    // A worker does a small folder whole, its files with it, as the kernel likes best.
+    RunAhead(*ahead, true);
     hold.lock();
     ahead->State = TFolderAhead::TState::Done;
     ahead->Finished.store(true, std::memory_order_release);
@@ -155,26 +156,27 @@ void TWalkPool::Work(TExamineResults& out) {
 }
 
 std::shared_ptr<TFolderAhead> TWalkPool::Ahead(std::shared_ptr<TOpenFolder> parent, std::string_view name) {
-  if (SpareAheads.empty()) {
-    for (auto it = Retired.begin(); it != Retired.end();) {
-      if (it->use_count() == 1) {
-        SpareAheads.push_back(std::move(*it));
-        it = Retired.erase(it);
-      } else {
-        ++it;
+  std::shared_ptr<TFolderAhead> ahead;
+  {
+    // Under the lock: a worker's last touch of a spare was under it too.
+    std::lock_guard<std::mutex> hold(Lock);
+    if (SpareAheads.empty()) {
+      for (auto it = Retired.begin(); it != Retired.end();) {
+        if (it->use_count() == 1) {
+          SpareAheads.push_back(std::move(*it));
+          it = Retired.erase(it);
+        } else {
+          ++it;
+        }
       }
     }
-  }
-  std::shared_ptr<TFolderAhead> ahead;
-  if (SpareAheads.empty()) {
-    ahead = std::make_shared<TFolderAhead>(std::move(parent), name, true);
-  } else {
-    ahead = std::move(SpareAheads.back());
-    SpareAheads.pop_back();
-    ahead->Reset(std::move(parent), name);
-  }
-  {
-    std::lock_guard<std::mutex> hold(Lock);
+    if (SpareAheads.empty()) {
+      ahead = std::make_shared<TFolderAhead>(std::move(parent), name, true);
+    } else {
+      ahead = std::move(SpareAheads.back());
+      SpareAheads.pop_back();
+      ahead->Reset(std::move(parent), name);
+    }
     AheadQueue.push_back(ahead);
     Queued.fetch_add(1, std::memory_order_relaxed);
   }
@@ -189,7 +191,8 @@ void TWalkPool::Await(TFolderAhead& ahead) {
   if (ahead.State == TFolderAhead::TState::Queued) {
     ahead.State = TFolderAhead::TState::Running;
     hold.unlock();
-    RunAhead(ahead);
+    // The walk, which waits for it, leaves its files to the workers (Add).
+    RunAhead(ahead, false);
     hold.lock();
     ahead.State = TFolderAhead::TState::Done;
   }

@@ -32,8 +32,9 @@ class TFolderAhead {
  public:
   // Subfolder `name` of `parent`; with `readAhead` its first entries are read too.
   TFolderAhead(std::shared_ptr<TOpenFolder> parent, std::string_view name, bool readAhead);
-  // Opens it (once) and lets go of the parent.
-  void Run();
+  // Opens it (once) and lets go of the parent; reads its first entries, examining the files
+  // among them with `examineFiles`.
+  void Run(bool examineFiles);
 
   // The results, valid once run.
   std::shared_ptr<TOpenFolder> Folder;  // null when it could not be opened (Error)
@@ -91,8 +92,10 @@ class TWalkPool {
 
   // Only the walk's thread calls what follows.
 
+  // Whether other threads share the work; without them the walk examines files as it reads.
+  bool Shared() const { return !Workers.empty(); }
   // Whether another folder may be opened ahead now.
-  bool AheadRoom() const { return !Workers.empty() && AheadOut < AheadLimit; }
+  bool AheadRoom() const { return Shared() && AheadOut < AheadLimit; }
   // Queues subfolder `name` of `parent` to be opened and read ahead (needs AheadRoom()).
   std::shared_ptr<TFolderAhead> Ahead(std::shared_ptr<TOpenFolder> parent, std::string_view name);
   // The walk needs `ahead` now: runs it here when no worker has begun it, else lends a hand
@@ -123,7 +126,7 @@ class TWalkPool {
 
   void Examine(const TItem& item, TExamineResults& out);
   void Run(TChunk& chunk, TExamineResults& out);
-  void RunAhead(TFolderAhead& ahead);
+  void RunAhead(TFolderAhead& ahead, bool examineFiles);
   void Flush();
   // Returns when one more folder may be held; works meanwhile.
   void ReserveFolder();

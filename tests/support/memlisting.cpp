@@ -15,7 +15,7 @@ class TMemoryFolder : public TOpenFolder {
 
   const TEntryStat& Self() const override { return Self_; }
 
-  bool Read(TEntryBatch& batch, size_t max) override {
+  bool Read(TEntryBatch& batch, size_t max, bool examineFiles) override {
     batch.Clear();
     while (batch.Size() < max && Next < Folder.Children.size()) {
       if (Folder.ReadError && Next == Folder.ReadErrorAfter) {
@@ -25,9 +25,14 @@ class TMemoryFolder : public TOpenFolder {
       const TMemoryListing::Entry& child = *Folder.Children[Next++];
       TListedEntry entry;
       entry.Folder = child.Stat.Folder;
-      // As on a real file system, the listing tells folders from files, and the walk examines
-      // each file later (Examine), perhaps on another thread.
-      entry.Examined = false;
+      // As on a real file system, a folder is known from the listing alone, and a file is
+      // examined now or later (Examine) as asked.
+      if (examineFiles && !child.Stat.Folder) {
+        entry.Error = child.ExamineError;
+        if (child.ExamineError == ENOENT) continue;  // gone by the time it was examined
+        entry.Examined = !child.ExamineError;
+        if (entry.Examined) entry.Stat = child.Stat;
+      }
       batch.Add(child.Name.c_str(), entry);
     }
     return batch.Size() > 0;
