@@ -26,8 +26,10 @@ namespace {
 std::vector<TDrive> NoDrives() { return {}; }
 
 std::unique_ptr<TThreadLoader> Scan(const std::string& path, std::vector<TDrive> (*drives)() = NoDrives,
-                                    size_t memoryLimit = 0, std::shared_ptr<TListing> listing = SystemListing()) {
+                                    size_t memoryLimit = 0, std::shared_ptr<TListing> listing = SystemListing(),
+                                    int threads = DefaultScanThreads()) {
   auto loader = std::make_unique<TThreadLoader>(true);
+  loader->Threads = threads;
   loader->Path = path;
   loader->DriveSource = drives;
   loader->MemoryLimit = memoryLimit;
@@ -259,6 +261,69 @@ TEST(Counting, WhatCouldNotBeReadIsRecordedInTheTreesOrderWithItsReason) {
   EXPECT_EQ(top->ApparentSize, 7 + 3);
   ExpectSizesAddUp(top);
   EXPECT_EQ(loader->Ending, TScanEnd::Complete);
+}
+
+// Everything a scan found, in the tree's order: each node's path and sizes, then what could
+// not be read, the repeated folders and the counts.
+std::string Describe(const TThreadLoader& loader) {
+  std::string text;
+  std::vector<const DirNode*> stack{loader.Root};
+  while (!stack.empty()) {
+    const DirNode* node = stack.back();
+    stack.pop_back();
+    text += FullPath(*node) + " " + std::to_string(node->OwnSize) + " " + std::to_string(node->TotalSize) + " " +
+            std::to_string(node->ApparentSize) + "\n";
+    std::vector<const DirNode*> children;
+    for (const DirNode* c = node->FirstChild; c; c = c->NextSibling) children.push_back(c);
+    stack.insert(stack.end(), children.rbegin(), children.rend());
+  }
+  for (const TScanProblem& p : loader.Problems)
+    text += "problem " + std::to_string(p.Kind) + " " + FullPath(*p.Node) + " " + std::to_string(p.Error) + "\n";
+  for (const TRepeatedFolder& r : loader.Repeats) text += "repeat " + FullPath(*r.Node) + " " + FullPath(*r.First) + "\n";
+  return text + std::to_string(loader.FolderCount) + " folders " + std::to_string(loader.FileCount) + " files\n";
+}
+
+TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
+  auto listing = std::make_shared<test::TMemoryListing>();
+  char name[40];
+  for (int i = 0; i < 120; ++i) {
+    for (int j = 0; j < 12; ++j) {
+      std::snprintf(name, sizeof name, "d%03d/f%02d", i, j);
+      listing->File(name, static_cast<uint64_t>(i * 12 + j), 512u * static_cast<uint64_t>(j));
+    }
+    std::snprintf(name, sizeof name, "d%03d/sub/x", i);
+    listing->File(name, 1, 4096);
+  }
+  // More files than one thread takes at once, in a folder read in several batches.
+  for (int j = 0; j < 3000; ++j) {
+    std::snprintf(name, sizeof name, "m-big/e%04d", j);
+    listing->File(name, 3, 512);
+  }
+  // One file under four names, the first of them in the tree's order in the middle of the walk.
+  test::TMemoryListing::Entry& target = listing->File("d050/sub/shared", 1000000, 1003520);
+  for (const char* other : {"d010/sub/zlink", "d099/alink", "m-big/zz-link"}) listing->Link(other, target);
+  listing->File("d020/f03", 0, 0).ExamineError = EACCES;
+  listing->File("m-big/e1500", 0, 0).ExamineError = ENOENT;  // gone by its examination
+  listing->Folder("d030/sub").OpenError = EACCES;
+  listing->Folder("d040").ReadError = EIO;
+  listing->Folder("d040").ReadErrorAfter = 5;
+
+  const std::string alone = Describe(*Scan("/mem", NoDrives, 0, listing, 1));
+  for (const int threads : {2, 8})
+    for (int round = 0; round < 3; ++round)
+      EXPECT_EQ(Describe(*Scan("/mem", NoDrives, 0, listing, threads)), alone) << threads << " threads";
+
+  auto loader = Scan("/mem", NoDrives, 0, listing);
+  ExpectSizesAddUp(loader->Root);
+  EXPECT_EQ(Find(loader->Root, "d010/sub/zlink")->TotalSize, 1003520) << "the first name carries the size";
+  EXPECT_EQ(Find(loader->Root, "d050/sub/shared")->TotalSize, 0);
+  EXPECT_EQ(Find(loader->Root, "m-big/e1500"), nullptr);
+  // Less the one gone, the one in the unopened folder and the eight left unread.
+  EXPECT_EQ(loader->FileCount, 120 * 13 + 3000 + 4 - 1 - 1 - 8);
+  ASSERT_EQ(loader->Problems.size(), 3u);
+  EXPECT_EQ(loader->Problems[0].Node, Find(loader->Root, "d020/f03"));
+  EXPECT_EQ(loader->Problems[1].Node, Find(loader->Root, "d030/sub"));
+  EXPECT_EQ(loader->Problems[2].Node, Find(loader->Root, "d040"));
 }
 
 TEST(Counting, RunningOutOfMemoryEndsTheWalkLikeAStop) {
