@@ -93,7 +93,7 @@ void TThreadLoader::Execute() {
 
   DirNode* root = nullptr;
   try {
-    Pool = std::make_unique<TWalkPool>(threads - 1, examining, ahead);
+    Pool = std::make_unique<TWalkPool>(threads - 1, examining, ahead, StopFlag);
     Drives = DriveSource ? DriveSource() : std::vector<TDrive>{};
     if (!AllDrives) {
       PrepareMounts(Path, ResolvedPath(Path));
@@ -174,7 +174,9 @@ void TThreadLoader::Settle(DirNode* root) {
 
 DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth) {
   if (Stop()) return nullptr;
-  // The root is named by its path, which is also its children's parent path.
+  // Helpers open subfolders of subfolders ahead only where no other file system is mounted
+  // below: the walk checks each such path itself before it enters (MayEnter).
+  Pool->GoDeeper(MountsBelow.empty());
   uint64_t seq = 0;
   DirNode* node = NewFolderNode(path, nullptr, depth, seq);
   Top = node;
@@ -208,7 +210,7 @@ void TThreadLoader::PushFrame(DirNode* node, uint64_t seq, DirNode* parent, TFol
   Frames.push_back(TFrame{node, parent, std::move(opened.Folder), self.Device, self.Inode, {}, {}, 0, nullptr,
                           seq, {}, 0});
   ++OpenCount;
-  ListTop(opened.Entries, opened.Complete);
+  ListTop(opened.Entries, opened.Complete, opened.Children);
 }
 
 void TThreadLoader::WalkFrames(size_t base) {
@@ -229,6 +231,7 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
   const size_t k = frame.Next - 1;
   std::shared_ptr<TFolderAhead> ahead = k < frame.Ahead.size() ? std::move(frame.Ahead[k]) : nullptr;
   if (!MayEnter(frame.Node, name)) {
+    if (ahead) Pool->Drop(*ahead);
     if (frame.Next == frame.Subfolders.size()) CloseFrame(frame);
     return;
   }
@@ -255,6 +258,9 @@ void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
   uint64_t seq = 0;
   DirNode* node = NewFolderNode(Arena.CopyString(name), parent, parent->Depth + 1, seq);
   AdmitFolder(node, seq, parent, Frames[index].Last, opened);
+  // A folder met before is not walked again: what was opened below it goes unused.
+  for (std::shared_ptr<TFolderAhead>& child : opened.Children) Pool->Drop(*child);
+  opened.Children.clear();
   if (ahead) Pool->Recycle(std::move(ahead));
 }
 
@@ -266,7 +272,8 @@ void TThreadLoader::GoAhead(size_t index) {
   if (frame.Ahead.size() < until) frame.Ahead.resize(frame.Subfolders.size());
   for (; frame.AheadNext < until && Pool->AheadRoom(); ++frame.AheadNext) {
     const char* name = frame.Subfolders[frame.AheadNext];
-    if (MayEnter(frame.Node, name)) frame.Ahead[frame.AheadNext] = Pool->Ahead(frame.Folder, name);
+    if (!frame.Ahead[frame.AheadNext] && MayEnter(frame.Node, name))
+      frame.Ahead[frame.AheadNext] = Pool->Ahead(frame.Folder, name);
   }
 }
 
@@ -283,7 +290,8 @@ bool TThreadLoader::ListBatch(TFrame& frame, const TEntryBatch& batch, uint32_t&
   return true;
 }
 
-void TThreadLoader::ListTop(const TEntryBatch& first, bool complete) {
+void TThreadLoader::ListTop(const TEntryBatch& first, bool complete,
+                            std::vector<std::shared_ptr<TFolderAhead>>& children) {
   TFrame& frame = Frames.back();
   uint32_t entries = 0;
   bool going = ListBatch(frame, first, entries);
@@ -303,6 +311,17 @@ void TThreadLoader::ListTop(const TEntryBatch& first, bool complete) {
     }
     Names.Clear();
   }
+  // What a helper opened below it, matched to the sorted names (both in byte order).
+  if (!children.empty()) frame.Ahead.resize(frame.Subfolders.size());
+  size_t k = 0;
+  for (std::shared_ptr<TFolderAhead>& child : children) {
+    while (k < frame.Subfolders.size() && std::strcmp(frame.Subfolders[k], child->Name().c_str()) < 0) ++k;
+    if (k < frame.Subfolders.size() && child->Name() == frame.Subfolders[k])
+      frame.Ahead[k++] = std::move(child);
+    else
+      Pool->Drop(*child);
+  }
+  children.clear();
   if (frame.Subfolders.empty())
     CloseFrame(frame);
   else

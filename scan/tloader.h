@@ -146,7 +146,7 @@ class TThreadLoader : public TThread {
     size_t AheadNext;         // the first subfolder not yet handed to the pool
   };
   // How many subfolders of a folder the pool opens ahead of the walk at most.
-  static constexpr size_t AheadWindow = 8;
+  static constexpr size_t AheadWindow = 4;
   // Something that could not be read, with its node's place in the tree's order.
   struct TFoundProblem {
     uint64_t Seq;
@@ -162,8 +162,9 @@ class TThreadLoader : public TThread {
   // Has the pool open frame `index`'s next few subfolders ahead of the walk, as room allows.
   void GoAhead(size_t index);
   // Lists the top frame's folder, going on from `first`, its first entries (unless `complete`,
-  // they are all): its files become nodes, its subfolders' names are sorted.
-  void ListTop(const TEntryBatch& first, bool complete);
+  // they are all): its files become nodes, its subfolders' names are sorted, and `children`,
+  // subfolders a helper opened ahead, are kept for when the walk enters them.
+  void ListTop(const TEntryBatch& first, bool complete, std::vector<std::shared_ptr<TFolderAhead>>& children);
   // Takes one batch of entries; false when a stop came.
   bool ListBatch(TFrame& frame, const TEntryBatch& batch, uint32_t& entries);
   void AddFileNode(TFrame& folder, const TListedEntry& entry);

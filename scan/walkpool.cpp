@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -15,6 +16,8 @@ constexpr size_t ChunkItems = 256;
 constexpr size_t MostFoldersPerChunk = 16;
 // Most folders are read whole in one go; a larger one is read on by the walk itself.
 constexpr size_t AheadEntries = 256;
+// How many subfolders of a folder opened ahead a worker goes on to open.
+constexpr size_t ChildrenAhead = 4;
 // Pieces of work take microseconds, and putting a thread to sleep and waking it takes about as
 // long: a thread with nothing to do looks again a few times, giving way to others, first.
 constexpr int LooksBeforeSleep = 256;
@@ -35,11 +38,13 @@ void SetFileSizes(DirNode& node, const TEntryStat& stat) {
 }
 
 TFolderAhead::TFolderAhead(std::shared_ptr<TOpenFolder> parent, std::string_view name, bool readAhead)
-    : Parent(std::move(parent)), Name(name), ReadAhead(readAhead) {}
+    : Parent(std::move(parent)), Name_(name), ReadAhead(readAhead) {}
 
 void TFolderAhead::Reset(std::shared_ptr<TOpenFolder> parent, std::string_view name) {
   Parent = std::move(parent);
-  Name.assign(name);
+  Name_.assign(name);
+  Children.clear();
+  Abandoned = false;
   Folder.reset();
   Error = 0;
   Unread = TEntryStat{};
@@ -52,18 +57,19 @@ void TFolderAhead::Reset(std::shared_ptr<TOpenFolder> parent, std::string_view n
 
 void TFolderAhead::Run(bool examineFiles) {
   if (!Parent) return;
-  Folder = Parent->OpenChild(Name.c_str(), Error);
+  Folder = Parent->OpenChild(Name_.c_str(), Error);
   // Gone since the listing: nothing is left of it to count.
-  if (!Folder && Error != ENOENT) Parent->Examine(Name.c_str(), Unread);
+  if (!Folder && Error != ENOENT) Parent->Examine(Name_.c_str(), Unread);
   Parent.reset();
   if (Folder && ReadAhead) Complete = !Folder->Read(Entries, AheadEntries, examineFiles) || Entries.Size() < AheadEntries;
 }
 
-TWalkPool::TWalkPool(int workers, size_t folders, size_t ahead)
+TWalkPool::TWalkPool(int workers, size_t folders, size_t ahead, const std::atomic<int32_t>& stop)
     : FolderAllowance(std::max<size_t>(folders, 1)),
       FoldersPerChunk(std::clamp<size_t>(FolderAllowance / 4, 1, MostFoldersPerChunk)),
       QueueLimit(static_cast<size_t>(std::max(workers, 1)) + 1),
       AheadLimit(ahead),
+      StopFlag(stop),
       WorkerResults(static_cast<size_t>(std::max(workers, 0))) {
   Workers.reserve(WorkerResults.size());
   try {
@@ -129,6 +135,8 @@ bool TWalkPool::WorkOnce(std::unique_lock<std::mutex>& hold, TExamineResults& ou
     RunAhead(*ahead, true);
     hold.lock();
     ahead->State = TFolderAhead::TState::Done;
+    if (Deeper && !ahead->Abandoned && ahead->Folder && !StopFlag.load(std::memory_order_relaxed))
+      QueueChildren(*ahead);
     ahead->Finished.store(true, std::memory_order_release);
     Progress.notify_all();
     return true;
@@ -155,39 +163,69 @@ void TWalkPool::Work(TExamineResults& out) {
   }
 }
 
+std::shared_ptr<TFolderAhead> TWalkPool::QueueAhead(std::shared_ptr<TOpenFolder> parent, std::string_view name) {
+  // Under the lock: a worker's last touch of a spare was under it too.
+  if (SpareAheads.empty()) {
+    for (auto it = Retired.begin(); it != Retired.end();) {
+      if (it->use_count() == 1) {
+        SpareAheads.push_back(std::move(*it));
+        it = Retired.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  std::shared_ptr<TFolderAhead> ahead;
+  if (SpareAheads.empty()) {
+    ahead = std::make_shared<TFolderAhead>(std::move(parent), name, true);
+  } else {
+    ahead = std::move(SpareAheads.back());
+    SpareAheads.pop_back();
+    ahead->Reset(std::move(parent), name);
+  }
+  AheadQueue.push_back(ahead);
+  Queued.fetch_add(1, std::memory_order_relaxed);
+  AheadOut.fetch_add(1, std::memory_order_relaxed);
+  return ahead;
+}
+
+void TWalkPool::QueueChildren(TFolderAhead& ahead) {
+  std::vector<const char*> names;
+  for (size_t i = 0; i < ahead.Entries.Size(); ++i)
+    if (ahead.Entries[i].Folder) names.push_back(ahead.Entries[i].Name);
+  if (names.empty()) return;
+  // The walk will want them in this order, and the first of them soonest.
+  std::sort(names.begin(), names.end(), [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
+  // Only the first few: the walk needs them soonest, and the room is better spent on their
+  // own first subfolders than on a wide folder's later ones (the walk asks for those itself).
+  const size_t queued = AheadQueue.size();
+  for (size_t i = 0; i < names.size() && i < ChildrenAhead; ++i) {
+    if (AheadOut.load(std::memory_order_relaxed) >= AheadLimit) break;
+    ahead.Children.push_back(QueueAhead(ahead.Folder, names[i]));
+  }
+  // Before what the walk asked for further up: those are needed later.
+  std::rotate(AheadQueue.begin(), AheadQueue.begin() + static_cast<std::ptrdiff_t>(queued), AheadQueue.end());
+  WorkReady.notify_all();
+}
+
+void TWalkPool::GoDeeper(bool deeper) {
+  std::lock_guard<std::mutex> hold(Lock);
+  Deeper = deeper;
+}
+
 std::shared_ptr<TFolderAhead> TWalkPool::Ahead(std::shared_ptr<TOpenFolder> parent, std::string_view name) {
   std::shared_ptr<TFolderAhead> ahead;
   {
-    // Under the lock: a worker's last touch of a spare was under it too.
     std::lock_guard<std::mutex> hold(Lock);
-    if (SpareAheads.empty()) {
-      for (auto it = Retired.begin(); it != Retired.end();) {
-        if (it->use_count() == 1) {
-          SpareAheads.push_back(std::move(*it));
-          it = Retired.erase(it);
-        } else {
-          ++it;
-        }
-      }
-    }
-    if (SpareAheads.empty()) {
-      ahead = std::make_shared<TFolderAhead>(std::move(parent), name, true);
-    } else {
-      ahead = std::move(SpareAheads.back());
-      SpareAheads.pop_back();
-      ahead->Reset(std::move(parent), name);
-    }
-    AheadQueue.push_back(ahead);
-    Queued.fetch_add(1, std::memory_order_relaxed);
+    ahead = QueueAhead(std::move(parent), name);
   }
-  ++AheadOut;
   WorkReady.notify_one();
   return ahead;
 }
 
 void TWalkPool::Await(TFolderAhead& ahead) {
   std::unique_lock<std::mutex> hold(Lock);
-  --AheadOut;
+  AheadOut.fetch_sub(1, std::memory_order_relaxed);
   if (ahead.State == TFolderAhead::TState::Queued) {
     ahead.State = TFolderAhead::TState::Running;
     hold.unlock();
@@ -195,6 +233,7 @@ void TWalkPool::Await(TFolderAhead& ahead) {
     RunAhead(ahead, false);
     hold.lock();
     ahead.State = TFolderAhead::TState::Done;
+    if (Deeper && ahead.Folder && !StopFlag.load(std::memory_order_relaxed)) QueueChildren(ahead);
   }
   while (ahead.State != TFolderAhead::TState::Done) {
     if (WorkOnce(hold, Own)) continue;
@@ -209,11 +248,23 @@ void TWalkPool::Await(TFolderAhead& ahead) {
 
 void TWalkPool::Drop(TFolderAhead& ahead) {
   std::lock_guard<std::mutex> hold(Lock);
-  --AheadOut;
-  if (ahead.State == TFolderAhead::TState::Queued) ahead.State = TFolderAhead::TState::Dropped;
+  std::vector<std::shared_ptr<TFolderAhead>> below;
+  for (TFolderAhead* next = &ahead;;) {
+    next->Abandoned = true;
+    if (next->State == TFolderAhead::TState::Queued) next->State = TFolderAhead::TState::Dropped;
+    AheadOut.fetch_sub(1, std::memory_order_relaxed);
+    for (std::shared_ptr<TFolderAhead>& child : next->Children) below.push_back(std::move(child));
+    next->Children.clear();
+    if (below.empty()) break;
+    // Kept alive until the lock is let go: the last holder may be this list.
+    Retired.push_back(std::move(below.back()));
+    below.pop_back();
+    next = Retired.back().get();
+  }
 }
 
 void TWalkPool::Recycle(std::shared_ptr<TFolderAhead> ahead) {
+  std::lock_guard<std::mutex> hold(Lock);
   if (!ahead || SpareAheads.size() + Retired.size() >= AheadLimit) return;
   // One the walk ran itself is still in the queue until a worker passes it by.
   (ahead.use_count() == 1 ? SpareAheads : Retired).push_back(std::move(ahead));

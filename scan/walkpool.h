@@ -43,6 +43,10 @@ class TFolderAhead {
   TEntryBatch Entries;  // its first entries, when read ahead
   bool Complete = false;  // Entries hold the whole listing
   bool OutOfMemory = false;  // the entries could not be kept: the listing is not usable
+  // Its subfolders that a worker went on to open ahead, in byte order of their names; the walk
+  // takes them when it takes this one, and hands them back (Drop) when it will not use them.
+  std::vector<std::shared_ptr<TFolderAhead>> Children;
+  const std::string& Name() const { return Name_; }
 
  private:
   friend class TWalkPool;
@@ -50,9 +54,10 @@ class TFolderAhead {
   void Reset(std::shared_ptr<TOpenFolder> parent, std::string_view name);
   enum class TState { Queued, Running, Done, Dropped };
   std::shared_ptr<TOpenFolder> Parent;
-  std::string Name;
+  std::string Name_;
   bool ReadAhead;
   TState State = TState::Queued;  // under the pool's lock
+  bool Abandoned = false;         // under the pool's lock: the walk will never take it
   std::atomic<bool> Finished{false};  // State is Done: for a wait that looks without the lock
 };
 
@@ -84,8 +89,9 @@ class TWalkPool {
   // how many folders queued examinations may hold open at once (at least 1); `ahead`: how
   // many folders may be opened ahead of the walk and not yet taken. Fewer workers start when
   // the system has no more. Files handed over are all examined, also after a stop, so that a
-  // folder the walk has begun is whole; the queue is kept short for that.
-  TWalkPool(int workers, size_t folders, size_t ahead);
+  // folder the walk has begun is whole; the queue is kept short for that. Once `stop` is
+  // nonzero no worker opens further folders of its own accord.
+  TWalkPool(int workers, size_t folders, size_t ahead, const std::atomic<int32_t>& stop);
   ~TWalkPool();
   TWalkPool(const TWalkPool&) = delete;
   TWalkPool& operator=(const TWalkPool&) = delete;
@@ -95,13 +101,17 @@ class TWalkPool {
   // Whether other threads share the work; without them the walk examines files as it reads.
   bool Shared() const { return !Workers.empty(); }
   // Whether another folder may be opened ahead now.
-  bool AheadRoom() const { return Shared() && AheadOut < AheadLimit; }
+  bool AheadRoom() const { return Shared() && AheadOut.load(std::memory_order_relaxed) < AheadLimit; }
+  // Whether a worker that has opened a folder ahead goes on to open its subfolders (the walk
+  // turns this off where it must look at each subfolder's path before entering it).
+  void GoDeeper(bool deeper);
   // Queues subfolder `name` of `parent` to be opened and read ahead (needs AheadRoom()).
   std::shared_ptr<TFolderAhead> Ahead(std::shared_ptr<TOpenFolder> parent, std::string_view name);
   // The walk needs `ahead` now: runs it here when no worker has begun it, else lends a hand
   // with other work until it is done. Throws std::bad_alloc when its entries could not be kept.
   void Await(TFolderAhead& ahead);
-  // The walk will not take `ahead`: a worker that has not begun it never will.
+  // The walk will not take `ahead`: a worker that has not begun it never will, and what was
+  // opened ahead below it is let go too.
   void Drop(TFolderAhead& ahead);
   // The walk is done with `ahead` (taken or dropped): kept for reuse when no one else holds it.
   void Recycle(std::shared_ptr<TFolderAhead> ahead);
@@ -127,6 +137,10 @@ class TWalkPool {
   void Examine(const TItem& item, TExamineResults& out);
   void Run(TChunk& chunk, TExamineResults& out);
   void RunAhead(TFolderAhead& ahead, bool examineFiles);
+  // With the lock held: a folder ahead, queued, from a spare when there is one.
+  std::shared_ptr<TFolderAhead> QueueAhead(std::shared_ptr<TOpenFolder> parent, std::string_view name);
+  // With the lock held: queues `ahead`'s subfolders, as room allows.
+  void QueueChildren(TFolderAhead& ahead);
   void Flush();
   // Returns when one more folder may be held; works meanwhile.
   void ReserveFolder();
@@ -140,9 +154,13 @@ class TWalkPool {
   const size_t FoldersPerChunk;
   const size_t QueueLimit;
   const size_t AheadLimit;
-  size_t AheadOut = 0;  // folders queued ahead and not yet taken or dropped
-  std::vector<std::shared_ptr<TFolderAhead>> SpareAheads;  // with their buffers, for reuse
-  std::vector<std::shared_ptr<TFolderAhead>> Retired;  // done with, but still in the queue
+  const std::atomic<int32_t>& StopFlag;
+  std::atomic<size_t> AheadOut{0};  // folders queued ahead and not yet taken or dropped
+  bool Deeper = false;  // under the lock
+  // Under the lock: aheads with their buffers, for reuse; and those done with but still held
+  // elsewhere (the queue), to be reused once they are not.
+  std::vector<std::shared_ptr<TFolderAhead>> SpareAheads;
+  std::vector<std::shared_ptr<TFolderAhead>> Retired;
   TChunk Current;  // being filled by the walk
   TExamineResults Own;  // the walk thread's results
   std::vector<TExamineResults> WorkerResults;
