@@ -9,8 +9,10 @@
 #include "mainwin/application.h"
 #include "mainwin/fmain.h"
 #include "mainwin/livescans.h"
+#include "platform/thread.h"
 
 int main(int argc, char** argv) {
+  ostrel::LimitHeapArenas();
   ostrel::TApplication app(argc, argv);
   ostrel::TSystemDesktop desktop;
   try {

@@ -127,6 +127,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LimitHeapArenas();
   TakeStopSignals();
   try {
     return Run(argc, argv);

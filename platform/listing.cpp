@@ -68,7 +68,7 @@ class TSystemListing : public TListing {
     rlim_t soft = 1024;
     if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY) soft = lim.rlim_cur;
     const rlim_t share = soft > 40 ? (soft - 32) / 2 : 2;
-    return static_cast<size_t>(std::clamp<rlim_t>(share, 2, 256));
+    return static_cast<size_t>(std::clamp<rlim_t>(share, 2, 512));
   }
 };
 
@@ -79,6 +79,11 @@ void TEntryBatch::Clear() {
   // The first chunk is kept for the next batch; the others were for unusually long names.
   if (Chunks.size() > 1) Chunks.resize(1);
   ChunkUsed = 0;
+}
+
+void TEntryBatch::Trim(size_t entries) {
+  Clear();
+  if (Entries.capacity() > entries) std::vector<TListedEntry>().swap(Entries);
 }
 
 void TEntryBatch::Add(const char* name, const TListedEntry& entry) {

@@ -1,6 +1,16 @@
 #include "platform/thread.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace ostrel {
+
+void LimitHeapArenas() {
+#ifdef __GLIBC__
+  mallopt(M_ARENA_MAX, 2);
+#endif
+}
 
 TThread::~TThread() { WaitFor(); }
 

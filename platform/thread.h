@@ -14,6 +14,11 @@
 
 namespace ostrel {
 
+// For a program's start, before it makes threads: the heap keeps at most two arenas. A scan's
+// helper threads allocate little, and an arena of their own each would hold more memory than
+// it saves time.
+void LimitHeapArenas();
+
 class TThread {
  public:
   TThread() = default;

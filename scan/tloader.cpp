@@ -87,7 +87,7 @@ void TThreadLoader::Execute() {
   // keep its parent open too), take their share of the descriptors.
   const size_t budget = std::max<size_t>(Listing->OpenFolderBudget(), 2);
   const size_t examining = threads > 1 ? std::max<size_t>(budget / 4, 1) : 0;
-  const size_t ahead = threads > 1 ? budget / 8 : 0;
+  const size_t ahead = threads > 1 ? budget / 4 : 0;
   Budget = std::max<size_t>(budget - examining - 2 * ahead, 2);
   AllDrives = Path.empty();
 

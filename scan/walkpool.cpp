@@ -48,7 +48,7 @@ void TFolderAhead::Reset(std::shared_ptr<TOpenFolder> parent, std::string_view n
   Folder.reset();
   Error = 0;
   Unread = TEntryStat{};
-  Entries.Clear();
+  Entries.Trim(64);
   Complete = false;
   OutOfMemory = false;
   State = TState::Queued;
