@@ -200,14 +200,19 @@ TEST(TStringManager, CustomComparatorGetsItsParamAndSortsCanFollowEachOther) {
 TEST(TStringManager, ClearEmptiesTheListAndReusesItsEntries) {
   TStringFreeList pool;
   TStringManager m(kEntry, 10, 0, &pool);
-  for (int k = 0; k < 100; ++k) m.Add(("s" + std::to_string(k)).c_str());
+  // A few strings, then more than an eighth of the buckets, then a few again: every bucket
+  // that held one is empty after each Clear, however the list kept track of them.
+  for (const int n : {100, 300, 5}) {
+    for (int k = 0; k < n; ++k) m.Add(("s" + std::to_string(k)).c_str());
+    EXPECT_EQ(Walk(m.First()).size(), static_cast<size_t>(n));
+    m.Sort(0, nullptr);
+    m.Clear();
+    EXPECT_EQ(m.Count, 0);
+    EXPECT_EQ(m.ListValid, 0u);
+    EXPECT_EQ(m.First(), nullptr);
+    for (int k = 0; k < n; ++k) ASSERT_EQ(m.Find(("s" + std::to_string(k)).c_str()), nullptr) << n << " " << k;
+  }
   const int32_t blocks = pool.Blocks;
-  m.Sort(0, nullptr);
-  m.Clear();
-  EXPECT_EQ(m.Count, 0);
-  EXPECT_EQ(m.ListValid, 0u);
-  EXPECT_EQ(m.First(), nullptr);
-  EXPECT_EQ(m.Find("s1"), nullptr);
   for (int k = 0; k < 100; ++k) m.Add(("t" + std::to_string(k)).c_str());
   EXPECT_EQ(pool.Blocks, blocks);
   EXPECT_EQ(m.Count, 100);
