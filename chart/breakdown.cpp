@@ -155,6 +155,29 @@ int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int en
   return end - 1;
 }
 
+int ThinPointNear(const std::vector<TChartPoint>& points, double fraction, double minFraction) {
+  double total = 0;
+  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  if (total <= 0) return -1;
+  int nearest = -1;
+  double nearestDistance = minFraction / 2;
+  double before = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const double share = std::max(0.0, points[i].Value) / total;
+    const double middle = before + share / 2;
+    before += share;
+    if (share >= minFraction) continue;
+    // Around the turn: a point at the top is near from both sides.
+    const double apart = std::abs(fraction - middle);
+    const double distance = std::min(apart, 1 - apart);
+    if (distance <= nearestDistance) {
+      nearest = static_cast<int>(i);
+      nearestDistance = distance;
+    }
+  }
+  return nearest;
+}
+
 namespace {
 
 // Indices of `values` from the largest down; equal values keep their order.

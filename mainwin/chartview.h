@@ -44,7 +44,9 @@ class TChartView : public QChartView {
   QAbstractSeries* SeriesOf(int kind, int& horizontal) const;
 
   // The index of the point drawn at `pos` (viewport coordinates), or -1 where no point is
-  // drawn. A pie slice that draws several points answers the one at the position's angle.
+  // drawn. A pie slice that draws several points answers the one at the position's angle. A
+  // point drawn too thin to point at answers within a few pixels of it: a sliver by its
+  // middle angle, a short bar near its base.
   int SegmentAt(QPointF pos) const;
   // The point under the pointer as last reported by PointHovered; -1 for none.
   int HoveredPoint() const { return Hovered; }

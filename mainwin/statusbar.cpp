@@ -7,7 +7,11 @@ namespace ostrel {
 TStatusBar::TStatusBar(std::initializer_list<int> widths, QWidget* parent) : QStatusBar(parent) {
   for (int width : widths) {
     auto* panel = new QLabel(this);
-    panel->setFixedWidth(width);
+    // Folder names are shown as they are: "<b>" is a name, not markup.
+    panel->setTextFormat(Qt::PlainText);
+    // The design width at least; a longer text widens its panel rather than being cut.
+    panel->setMinimumWidth(width);
+    panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setIndent(2);
     // Added as normal (left-hand) items; showMessage is never used, so they stay in view.

@@ -1,5 +1,6 @@
-// TStatusBar: a status bar with fixed-width text panels from the left, as the desktop system's
-// status bar has; the space right of the last panel stays empty.
+// TStatusBar: a status bar with plain-text panels from the left, as the desktop system's status
+// bar has; each panel is at least its design width and wider when its text needs it. The space
+// right of the last panel stays empty.
 #pragma once
 #include <QStatusBar>
 #include <initializer_list>
@@ -12,7 +13,7 @@ namespace ostrel {
 class TStatusBar : public QStatusBar {
   Q_OBJECT
  public:
-  // One panel per entry of `widths` (pixels), left to right, each empty.
+  // One panel per entry of `widths` (the least width in pixels), left to right, each empty.
   TStatusBar(std::initializer_list<int> widths, QWidget* parent);
 
   int PanelCount() const { return static_cast<int>(Panels.size()); }
