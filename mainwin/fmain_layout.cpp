@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
+#include <QLayout>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
@@ -216,13 +217,15 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (FrameFitted) return;
   FrameFitted = true;
-  // The window manager's frame is known only once the window is shown; the frame too must fit.
-  const QSize frame = frameGeometry().size() - size();
-  const QSize room = screen()->availableGeometry().size() - frame;
-  if (size().boundedTo(room) != size()) {
-    setMinimumSize(minimumSize().boundedTo(room));
-    resize(size().boundedTo(room));
-  }
+  // The status bar's height is final only now: the client area gets its design height back.
+  layout()->activate();
+  const int client = DesignClientHeight - StatusBarHeight;
+  const QSize design = size() + QSize(0, client - centralWidget()->height());
+  // The window manager's frame is known only now too; the frame must fit the screen as well.
+  const QSize room = screen()->availableGeometry().size() - (frameGeometry().size() - size());
+  const QSize fitting = design.boundedTo(room);
+  setMinimumSize(fitting);
+  resize(fitting);
 }
 
 void TForm1::CreateChart(QSplitter* splitter) {
