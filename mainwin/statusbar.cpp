@@ -20,8 +20,10 @@ TStatusBar::TStatusBar(std::initializer_list<int> widths, QWidget* parent) : QSt
     }
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setIndent(2);
+    // A line of text in full: cut at the bottom, underscores vanish.
+    panel->setMinimumHeight(panel->fontMetrics().height() + 2 * panel->frameWidth());
     // Added as normal (left-hand) items; showMessage is never used, so they stay in view.
-    addWidget(panel);
+    addWidget(panel, left == 0 ? 1 : 0);
     Panels.push_back(panel);
   }
 }

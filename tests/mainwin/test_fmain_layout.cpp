@@ -188,7 +188,7 @@ void TestFmainLayout::clientAreaAndStatusBar() {
   // three shows its whole text, underscores and all, as plain text.
   QCOMPARE(bar->PanelCount(), 4);
   const int widths[] = {200, 80, 50};
-  QVERIFY(bar->Panel(3)->width() >= 250);
+  QVERIFY2(bar->Panel(3)->width() >= 250, qPrintable(QString::number(bar->Panel(3)->width())));
   QVERIFY(bar->Panel(3)->geometry().right() < bar->width());
   for (int i = 0; i < 4; ++i) {
     if (i < 3) QCOMPARE(bar->Panel(i)->width(), widths[i]);
