@@ -167,19 +167,32 @@ void PrintBreakdown(const DirNode* root, const TScanOptions& options, TOutput& o
 void PrintTree(const DirNode* root, const TScanOptions& options, TOutput& out) {
   if (!root) return;
   const TMeasure measure = options.Measure();
-  // Explicit stack: trees may be far deeper than a thread's stack allows recursion.
-  std::vector<const DirNode*> stack{root};
+  // Explicit stack: trees may be far deeper than a thread's stack allows recursion. Each node
+  // waits with the length of its folder's path, so that one path grows and shrinks with the
+  // walk instead of being built from the top for every line.
+  struct TPending {
+    const DirNode* Node;
+    size_t ParentLength;
+  };
+  std::string path = ParentPathOf(*root);
+  std::vector<TPending> stack{{root, path.size()}};
   std::vector<const DirNode*> children;
   const int32_t lastDepth = root->Depth + options.MaxDepth;
   while (!stack.empty()) {
-    const DirNode* node = stack.back();
+    const TPending pending = stack.back();
     stack.pop_back();
-    if (!WriteRecord(out, Bytes(SizeOf(*node, measure)), FullPath(*node), options.RecordEnd())) return;
+    const DirNode* node = pending.Node;
+    path.resize(pending.ParentLength);
+    if (node->Parent)
+      JoinPath(path, node->Name);
+    else
+      path = node->Name;
+    if (!WriteRecord(out, Bytes(SizeOf(*node, measure)), path, options.RecordEnd())) return;
     if (node->Depth >= lastDepth) continue;
     children.clear();
     for (const DirNode* child = node->FirstChild; child; child = child->NextSibling)
       if (child->Kind == NodeFolder || options.Files) children.push_back(child);
-    stack.insert(stack.end(), children.rbegin(), children.rend());
+    for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back(TPending{*it, path.size()});
   }
 }
 

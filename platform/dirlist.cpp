@@ -1,22 +1,21 @@
 #include "platform/dirlist.h"
 
 #include <dirent.h>
+#include <sys/syscall.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace ostrel {
 
-struct TSearch {
-  DIR* Dir = nullptr;
-  int Fd = -1;  // the folder's descriptor, read without touching Dir: Examine may run on another thread
-  TEntryStat Self;
-  int Error = 0;
-  bool LeaveFiles = false;  // entries that the listing shows are no folder are not examined
-};
+TSearch::~TSearch() {
+  if (Fd >= 0) close(Fd);
+}
 
 namespace {
 
@@ -38,77 +37,93 @@ TSearch* Fail(int code, int* error) {
   return nullptr;
 }
 
+// The record getdents64 fills the buffer with.
+struct TDirent64 {
+  uint64_t Inode;
+  int64_t Next;
+  uint16_t Length;
+  uint8_t Type;
+  char Name[1];
+};
+
 }  // namespace
 
-TSearch* FindOpen(TSearch* parent, const char* path, int* error) {
-  if (!path || !*path) return Fail(ENOENT, error);
+int FindOpenIn(TSearch* parent, const char* path, TSearch& search) {
+  if (!path || !*path) return ENOENT;
   int fd;
   if (parent) {
     // One entry name only: a "/" would let openat follow links in the leading components.
-    if (std::strchr(path, '/')) return Fail(EINVAL, error);
+    if (std::strchr(path, '/')) return EINVAL;
     fd = openat(parent->Fd, path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   } else {
     fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   }
-  if (fd < 0) return Fail(errno, error);
+  if (fd < 0) return errno;
   struct stat st {};
   if (fstat(fd, &st) != 0) {
     const int code = errno;
     close(fd);
+    return code;
+  }
+  search.Fd = fd;
+  FillStat(st, search.Self);
+  return 0;
+}
+
+TSearch* FindOpen(TSearch* parent, const char* path, int* error) {
+  auto* search = new (std::nothrow) TSearch;
+  if (!search) return Fail(ENOMEM, error);
+  if (const int code = FindOpenIn(parent, path, *search)) {
+    delete search;
     return Fail(code, error);
   }
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    const int code = errno;
-    close(fd);
-    return Fail(code, error);
-  }
-  auto* search = new TSearch;
-  search->Dir = dir;
-  search->Fd = fd;
-  FillStat(st, search->Self);
   return search;
 }
 
-bool FindNext(TSearch* search, TSearchRec& rec) {
-  if (!search || search->Error) return false;
+bool FindNextIn(TSearch* search, TFindBuffer& buffer, TSearchRec& rec) {
+  if (!search) return false;
   for (;;) {
-    errno = 0;
-    dirent* entry = readdir(search->Dir);
-    if (!entry) {
-      search->Error = errno;
-      return false;
+    if (buffer.Pos >= buffer.End) {
+      if (search->Error || search->Ended) return false;
+      const long got = syscall(SYS_getdents64, search->Fd, buffer.Data, sizeof buffer.Data);
+      if (got <= 0) {
+        if (got < 0) search->Error = errno;
+        search->Ended = got == 0;
+        return false;
+      }
+      buffer.Pos = 0;
+      buffer.End = static_cast<size_t>(got);
     }
-    if (IsDotOrDotDot(entry->d_name)) continue;
-    rec.Name = entry->d_name;
+    auto* entry = reinterpret_cast<TDirent64*>(buffer.Data + buffer.Pos);
+    buffer.Pos += entry->Length;
+    if (IsDotOrDotDot(entry->Name)) continue;
+    rec.Name = entry->Name;
     rec.Error = 0;
-    if (entry->d_type == DT_DIR) {
+    rec.Device = search->Self.Device;
+    if (entry->Type == DT_DIR) {
       // The listing already says it is a real folder (a link would be DT_LNK); its details
       // come when it is opened.
       rec.Attr = FaDirectory;
       rec.Size = 0;
-      rec.Device = search->Self.Device;
       rec.Stat = TEntryStat{};
       rec.Stat.Folder = true;
       rec.Examined = false;
       return true;
     }
-    if (search->LeaveFiles && entry->d_type != DT_UNKNOWN) {
+    if (search->LeaveFiles && entry->Type != DT_UNKNOWN) {
       rec.Attr = 0;
       rec.Size = 0;
-      rec.Device = search->Self.Device;
       rec.Stat = TEntryStat{};
       rec.Examined = false;
       return true;
     }
     struct stat st {};
-    if (fstatat(search->Fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT) continue;  // removed since readdir saw it
-      // Listed but not examinable: keep the name with what readdir knows and say why.
+    if (fstatat(search->Fd, entry->Name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) continue;  // removed since the listing saw it
+      // Listed but not examinable: keep the name with what the listing knows and say why.
       rec.Error = errno;
       rec.Attr = 0;
       rec.Size = 0;
-      rec.Device = search->Self.Device;
       rec.Stat = TEntryStat{};
       rec.Examined = false;
       return true;
@@ -122,8 +137,10 @@ bool FindNext(TSearch* search, TSearchRec& rec) {
   }
 }
 
-void FindLeaveFiles(TSearch* search) {
-  if (search) search->LeaveFiles = true;
+bool FindNext(TSearch* search, TSearchRec& rec) {
+  if (!search) return false;
+  if (!search->Own) search->Own = std::make_unique<TFindBuffer>();
+  return FindNextIn(search, *search->Own, rec);
 }
 
 int FindError(const TSearch* search) { return search ? search->Error : 0; }
@@ -140,10 +157,6 @@ int FindExamine(TSearch* search, const char* name, TEntryStat& stat) {
   return 0;
 }
 
-void FindClose(TSearch* search) {
-  if (!search) return;
-  closedir(search->Dir);
-  delete search;
-}
+void FindClose(TSearch* search) { delete search; }
 
 }  // namespace ostrel

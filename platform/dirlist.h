@@ -5,7 +5,9 @@
 // Every call that can fail says why with the system's error number, so that a caller can
 // report what it could not read instead of losing it silently.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace ostrel {
 
@@ -37,8 +39,31 @@ struct TSearchRec {
   int Error = 0;
 };
 
-// An open listing of one folder. Opaque; created by FindOpen, destroyed by FindClose.
-struct TSearch;
+// Where entries are read into, a few kilobytes at a time.
+struct TFindBuffer {
+  size_t Pos = 0;
+  size_t End = 0;
+  alignas(8) char Data[8 * 1024];
+};
+
+// An open listing of one folder: made by FindOpen and destroyed by FindClose, or kept inside
+// an object of the caller's and opened by FindOpenIn. Its fields are the listing's own.
+struct TSearch {
+  TSearch() = default;
+  TSearch(const TSearch&) = delete;
+  TSearch& operator=(const TSearch&) = delete;
+  ~TSearch();  // closes it
+
+  int Fd = -1;
+  TEntryStat Self;
+  int Error = 0;
+  bool Ended = false;
+  // Entries that the listing itself shows to be no folder are left unexamined (Examined
+  // false, Error 0, Attr 0), for the caller to examine where it likes (FindExamine, from any
+  // thread). Entries of a kind the listing does not tell are examined all the same.
+  bool LeaveFiles = false;
+  std::unique_ptr<TFindBuffer> Own;  // FindNext's buffer, made on its first call
+};
 
 // Opens the folder `path` for listing. With `parent` null, `path` is a path of any kind (a
 // symbolic link named by the caller is followed). With `parent` an open listing, `path` is a
@@ -48,17 +73,19 @@ struct TSearch;
 // and then stores the system's error number in `*error` when given; the caller owns the result.
 // Each open listing holds one descriptor.
 TSearch* FindOpen(TSearch* parent, const char* path, int* error = nullptr);
+// The same into `search`, which must not be open yet; 0 or the system's error number.
+int FindOpenIn(TSearch* parent, const char* path, TSearch& search);
+
+// As FindNext, reading into `buffer` instead of the search's own. Searches may share one
+// buffer (one per thread, say) as long as each leaves it empty (FindNext returned false, or
+// `buffer.Pos == buffer.End`) before another reads into it; rec.Name points into it.
+bool FindNextIn(TSearch* search, TFindBuffer& buffer, TSearchRec& rec);
 
 // Fills `rec` with the next entry, "." and ".." skipped. An entry removed since the folder was
 // read is skipped. Returns false at the end of the listing, or when reading fails part-way
 // (FindError then tells why; what was returned so far stays valid).
 bool FindNext(TSearch* search, TSearchRec& rec);
 
-// From now on FindNext leaves unexamined (Examined false, Error 0, Attr 0) every entry that
-// the listing itself shows to be no folder, so that the caller can examine them where it likes
-// (FindExamine, from any thread). Entries of a kind the listing does not tell are still
-// examined.
-void FindLeaveFiles(TSearch* search);
 
 // The error number of a listing that failed part-way; 0 while it has not (and at a clean end).
 int FindError(const TSearch* search);

@@ -9,20 +9,22 @@ namespace ostrel {
 
 namespace {
 
-constexpr size_t ChunkBytes = 16 * 1024;
+// Most folders' names fit in one chunk; a batch keeps its first chunk from read to read.
+constexpr size_t ChunkBytes = 4 * 1024;
 
 class TSystemFolder : public TOpenFolder {
  public:
-  // Files are left unexamined: the walk examines them on threads of its own.
-  explicit TSystemFolder(TSearch* search) : Search(search) { FindLeaveFiles(Search); }
-  ~TSystemFolder() override { FindClose(Search); }
+  const TEntryStat& Self() const override { return FindSelf(&Search); }
 
-  const TEntryStat& Self() const override { return FindSelf(Search); }
-
-  bool Read(TEntryBatch& batch, size_t max) override {
+  bool Read(TEntryBatch& batch, size_t max, bool examineFiles) override {
+    Search.LeaveFiles = !examineFiles;
+    // One buffer per thread serves every folder it reads: each read leaves it empty. What a
+    // read that failed part-way (out of memory) left in it belongs to no one.
+    thread_local TFindBuffer buffer;
+    buffer.Pos = buffer.End = 0;
     batch.Clear();
     TSearchRec rec;
-    while (batch.Size() < max && FindNext(Search, rec)) {
+    while ((batch.Size() < max || buffer.Pos < buffer.End) && FindNextIn(&Search, buffer, rec)) {
       TListedEntry entry;
       entry.Folder = (rec.Attr & FaDirectory) != 0;
       entry.Examined = rec.Examined;
@@ -33,24 +35,30 @@ class TSystemFolder : public TOpenFolder {
     return batch.Size() > 0;
   }
 
-  int Error() const override { return FindError(Search); }
+  int Error() const override { return FindError(&Search); }
 
-  int Examine(const char* name, TEntryStat& stat) override { return FindExamine(Search, name, stat); }
+  int Examine(const char* name, TEntryStat& stat) override { return FindExamine(&Search, name, stat); }
 
-  std::unique_ptr<TOpenFolder> OpenChild(const char* name, int& error) override {
-    TSearch* child = FindOpen(Search, name, &error);
-    return child ? std::make_unique<TSystemFolder>(child) : nullptr;
+  std::shared_ptr<TOpenFolder> OpenChild(const char* name, int& error) override {
+    return Open(&Search, name, error);
+  }
+
+  // The folder and its listing in one heap block, with the count of its holders.
+  static std::shared_ptr<TOpenFolder> Open(TSearch* parent, const char* path, int& error) {
+    auto folder = std::make_shared<TSystemFolder>();
+    error = FindOpenIn(parent, path, folder->Search);
+    if (error) return nullptr;
+    return folder;
   }
 
  private:
-  TSearch* Search;
+  TSearch Search;
 };
 
 class TSystemListing : public TListing {
  public:
-  std::unique_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override {
-    TSearch* search = FindOpen(nullptr, path, &error);
-    return search ? std::make_unique<TSystemFolder>(search) : nullptr;
+  std::shared_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override {
+    return TSystemFolder::Open(nullptr, path, error);
   }
 
   // A share of the descriptor limit, leaving the rest to the program (the window's own files,
@@ -77,7 +85,7 @@ void TEntryBatch::Add(const char* name, const TListedEntry& entry) {
   const size_t bytes = std::strlen(name) + 1;
   if (Chunks.empty() || ChunkUsed + bytes > ChunkBytes) {
     // A chunk is never reallocated: names handed out stay where they are.
-    Chunks.push_back(std::make_unique<char[]>(std::max(ChunkBytes, bytes)));
+    Chunks.push_back(std::unique_ptr<char[]>(new char[std::max(ChunkBytes, bytes)]));  // uncleared: it is written before read
     ChunkUsed = 0;
   }
   char* stored = Chunks.back().get() + ChunkUsed;

@@ -45,9 +45,12 @@ class TOpenFolder {
   virtual ~TOpenFolder() = default;
   // The folder itself, as it was when opened.
   virtual const TEntryStat& Self() const = 0;
-  // Clears `batch` and fills it with up to `max` further entries ("." and ".." never; an entry
-  // removed meanwhile is skipped). False when none came: the end, or a failure (Error()).
-  virtual bool Read(TEntryBatch& batch, size_t max) = 0;
+  // Clears `batch` and fills it with about `max` further entries (the rest of what one read of
+  // the system brought may come on top; "." and ".." never; an entry removed meanwhile is
+  // skipped). False when none came: the end, or a failure (Error()). Fewer than `max` mean
+  // the same: nothing further will come. Files are examined as they are read when
+  // `examineFiles`; otherwise the caller examines them (Examine), perhaps on other threads.
+  virtual bool Read(TEntryBatch& batch, size_t max, bool examineFiles) = 0;
   // Why reading failed part-way; 0 while it has not.
   virtual int Error() const = 0;
   // Examines entry `name` without following a link; 0 or the error number. May be called from
@@ -55,14 +58,14 @@ class TOpenFolder {
   // long as the folder is not destroyed.
   virtual int Examine(const char* name, TEntryStat& stat) = 0;
   // Opens subfolder `name` (one component, a link never followed); null with `error` set.
-  virtual std::unique_ptr<TOpenFolder> OpenChild(const char* name, int& error) = 0;
+  virtual std::shared_ptr<TOpenFolder> OpenChild(const char* name, int& error) = 0;
 };
 
 class TListing {
  public:
   virtual ~TListing() = default;
   // Opens the folder at `path` (a walk's root: links in it are followed); null with `error`.
-  virtual std::unique_ptr<TOpenFolder> OpenRoot(const char* path, int& error) = 0;
+  virtual std::shared_ptr<TOpenFolder> OpenRoot(const char* path, int& error) = 0;
   // How many folders a walk may keep open at once.
   virtual size_t OpenFolderBudget() const = 0;
 };

@@ -78,11 +78,25 @@ const DirNode* LastChildOf(const DirNode& node) {
   return last;
 }
 
-std::string FullPath(const DirNode& node) {
-  if (!node.ParentPath || !*node.ParentPath) return node.Name ? node.Name : "";
-  std::string path = node.ParentPath;
+void JoinPath(std::string& path, std::string_view name) {
   AddPathSeparator(path);
-  path += node.Name;
+  path += name;
+}
+
+std::string ParentPathOf(const DirNode& node) {
+  if (!node.Parent) return {};
+  // From the top-level folder down: gather the names on the way up, then join them.
+  std::vector<const char*> names;
+  for (const DirNode* up = node.Parent; up; up = up->Parent) names.push_back(up->Name ? up->Name : "");
+  std::string path = names.back();
+  for (auto it = names.rbegin() + 1; it != names.rend(); ++it) JoinPath(path, *it);
+  return path;
+}
+
+std::string FullPath(const DirNode& node) {
+  if (!node.Parent) return node.Name ? node.Name : "";
+  std::string path = ParentPathOf(node);
+  JoinPath(path, node.Name);
   return path;
 }
 

@@ -18,10 +18,14 @@ inline constexpr int32_t NodeFolder = 2;
 // A tree may hold millions of nodes, so the record keeps only what readers need once it is
 // built, in 60 bytes (packed to 4-byte alignment): the children's sum is TotalSize less
 // OwnSize (ChildrenSizeOf), the last child is needed only while appending (the builder keeps
-// it), and Kind and Depth share one word.
+// it), the parent's path is found through Parent (ParentPathOf), and Kind and Depth share one
+// word.
 struct __attribute__((packed, aligned(4))) DirNode {
   const char* Name;         // arena string: the entry's name; a top-level node's path or label
-  const char* ParentPath;   // arena string shared by all children of one folder; "" at the top
+  // The folder that holds the node; null for a top-level node (a scan's root, a drive below
+  // All Drives), whose Name is its whole path. Paths are derived (FullPath, ParentPathOf)
+  // rather than kept, so that a deep tree costs no more than a flat one per node.
+  const DirNode* Parent;
   // The three sizes measure space used on disk (allocated blocks), as du does by default.
   double OwnSize;           // a file's blocks; a folder's own blocks (its listing's space)
   double TotalSize;         // OwnSize + the children's TotalSize: what readers outside the scan use
@@ -74,9 +78,14 @@ inline double OwnSizeOf(const DirNode& node, TMeasure measure) {
   return node.Kind == NodeFolder ? 0 : node.ApparentSize;
 }
 
-// The node's full path: Name alone when ParentPath is empty, otherwise ParentPath made to end
+// The path of the folder that holds the node, as its children share it: empty for a
+// top-level node.
+std::string ParentPathOf(const DirNode& node);
+// The node's full path: Name alone for a top-level node, otherwise ParentPathOf made to end
 // in a separator, followed by Name.
 std::string FullPath(const DirNode& node);
+// Appends `name` to `path` with a separator between them (none when `path` ends in one).
+void JoinPath(std::string& path, std::string_view name);
 
 // Bump allocator for nodes and their strings. Single-threaded; frees everything at once.
 // Throws std::bad_alloc when the heap refuses, or when taking more would pass Limit.

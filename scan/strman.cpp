@@ -212,6 +212,16 @@ StrEntry* TStringManager::Add(const char* str) {
     if (!(Flags & SM_NOCOPY)) std::free(stored);
     throw;
   }
+  if (!sentinel->ChainNext && !ManyUsed) {
+    try {
+      if (UsedBuckets.size() >= static_cast<size_t>(TableSize / 8))
+        ManyUsed = true;
+      else
+        UsedBuckets.push_back(static_cast<int32_t>(HashName(str, 0) & Mask));
+    } catch (const std::bad_alloc&) {
+      ManyUsed = true;  // the full walk needs no list
+    }
+  }
   entry->Str = stored;
   entry->ChainNext = sentinel->ChainNext;
   sentinel->ChainNext = entry;
@@ -225,10 +235,20 @@ StrEntry* TStringManager::Add(const char* str) {
   return entry;
 }
 
+template <typename TVisit>
+void TStringManager::ForEachUsedBucket(TVisit visit) {
+  if (ManyUsed) {
+    for (int i = 0; i < TableSize; ++i) visit(i);
+    return;
+  }
+  std::sort(UsedBuckets.begin(), UsedBuckets.end());
+  for (const int32_t i : UsedBuckets) visit(i);
+}
+
 void TStringManager::Clear() {
   Lock();
   const int freeString = (Flags & SM_NOCOPY) ? 0 : 1;
-  for (int i = 0; i < TableSize; ++i) {
+  ForEachUsedBucket([&](int i) {
     StrEntry* e = Table[i]->ChainNext;
     while (e != nullptr) {
       StrEntry* next = e->ChainNext;
@@ -236,7 +256,9 @@ void TStringManager::Clear() {
       e = next;
     }
     Table[i]->ChainNext = nullptr;
-  }
+  });
+  UsedBuckets.clear();
+  ManyUsed = false;
   Count = 0;
   Invalidate();
   Unlock();
@@ -251,14 +273,14 @@ StrEntry* TStringManager::First() {
   ListHead = nullptr;
   Count = 0;
   StrEntry** tail = &ListHead;
-  for (int i = 0; i < TableSize; ++i) {
+  ForEachUsedBucket([&](int i) {
     for (StrEntry* e = Table[i]->ChainNext; e != nullptr; e = e->ChainNext) {
       e->ListNext = nullptr;
       *tail = e;
       tail = &e->ListNext;
       Count += 1;
     }
-  }
+  });
   ListValid = 1;
   Unlock();
   return ListHead;

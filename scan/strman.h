@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace ostrel {
 
@@ -117,7 +118,14 @@ class TStringManager {
  private:
   StrEntry* NewEntry();
   void QuickSort(int lo, int hi);
+  // The buckets Clear and First must visit, in ascending order; all of them once many are used.
+  template <typename TVisit>
+  void ForEachUsedBucket(TVisit visit);
   bool OwnsPool;
+  // Buckets that have held an entry since the last Clear, while they are few: a list of a
+  // folder's dozen names should not cost a walk over a thousand buckets.
+  std::vector<int32_t> UsedBuckets;
+  bool ManyUsed = false;
 };
 
 // The default comparator: 1 when a's string is smaller in unsigned byte order, else 0.

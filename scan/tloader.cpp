@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
@@ -61,9 +62,11 @@ void TThreadLoader::PrepareMounts(const std::string& listRoot, const std::string
   }
 }
 
-bool TThreadLoader::MayEnter(const char* path) const {
+bool TThreadLoader::MayEnter(const DirNode* folder, const char* name) const {
   if (MountsBelow.empty()) return true;
-  auto it = MountsBelow.find(std::string(path + RootPrefixLength));
+  std::string path = FullPath(*folder);
+  JoinPath(path, name);
+  auto it = MountsBelow.find(path.substr(RootPrefixLength));
   if (it == MountsBelow.end()) return true;
   // Another drive: an all-drives scan walks it by itself (or leaves it out by its type).
   return !AllDrives && DriveIncludedNow(*it->second);
@@ -80,22 +83,24 @@ void TThreadLoader::Execute() {
   FolderCount.store(0, std::memory_order_relaxed);
   Arena.Limit = MemoryLimit;
   const int threads = std::clamp(Threads, 1, MostScanThreads);
-  // Folders waiting for their files' examinations stay open: they get a share of the budget.
+  // Folders whose files wait for examination, and folders opened ahead of the walk (each may
+  // keep its parent open too), take their share of the descriptors.
   const size_t budget = std::max<size_t>(Listing->OpenFolderBudget(), 2);
-  const size_t examining = threads > 1 ? std::max<size_t>(budget / 2, 1) : 0;
-  Budget = std::max<size_t>(budget - examining, 2);
-  Examiner = std::make_unique<TExaminePool>(threads - 1, examining, StopFlag);
+  const size_t examining = threads > 1 ? std::max<size_t>(budget / 4, 1) : 0;
+  const size_t ahead = threads > 1 ? budget / 8 : 0;
+  Budget = std::max<size_t>(budget - examining - 2 * ahead, 2);
   AllDrives = Path.empty();
 
   DirNode* root = nullptr;
   try {
+    Pool = std::make_unique<TWalkPool>(threads - 1, examining, ahead);
     Drives = DriveSource ? DriveSource() : std::vector<TDrive>{};
     if (!AllDrives) {
       PrepareMounts(Path, ResolvedPath(Path));
       root = WalkTop(nullptr, Arena.CopyString(Path), 0);
     } else {
       uint64_t seq = 0;
-      root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), "", 0, seq);
+      root = Stop() ? nullptr : NewFolderNode(Arena.CopyString("All Drives"), nullptr, 0, seq);
       for (const TDrive& drive : Drives) {
         if (!root) break;
         if (!DriveIncludedNow(drive)) continue;
@@ -115,7 +120,7 @@ void TThreadLoader::Execute() {
   } catch (const std::bad_alloc&) {
     Ending = TScanEnd::OutOfMemory;
   }
-  Examiner.reset();
+  Pool.reset();
   if (Ending != TScanEnd::OutOfMemory && StopSeen) Ending = TScanEnd::Stopped;
   Root = root;
 
@@ -131,12 +136,12 @@ DirNode* TThreadLoader::NewNode() {
   return node;
 }
 
-DirNode* TThreadLoader::NewFolderNode(const char* name, const char* parentPath, int32_t depth, uint64_t& seq) {
+DirNode* TThreadLoader::NewFolderNode(const char* name, const DirNode* parent, int32_t depth, uint64_t& seq) {
   DirNode* node = NewNode();
   seq = NodesMade;
   FolderCount.fetch_add(1, std::memory_order_relaxed);
   node->Name = name;
-  node->ParentPath = parentPath;
+  node->Parent = parent;
   node->Kind = NodeFolder;
   node->Depth = depth;
   return node;
@@ -147,7 +152,7 @@ void TThreadLoader::AddProblem(TScanProblem::TKind kind, const DirNode* node, ui
 }
 
 void TThreadLoader::Settle(DirNode* root) {
-  TExamineResults examined = Examiner->Finish();
+  TExamineResults examined = Pool ? Pool->Finish() : TExamineResults{};
   if (examined.OutOfMemory) Ending = TScanEnd::OutOfMemory;
   const auto bySeq = [](const auto& a, const auto& b) { return a.Seq < b.Seq; };
   // Only the first name of a file met in the tree's order carries its size.
@@ -171,23 +176,22 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
   if (Stop()) return nullptr;
   // The root is named by its path, which is also its children's parent path.
   uint64_t seq = 0;
-  DirNode* node = NewFolderNode(path, "", depth, seq);
+  DirNode* node = NewFolderNode(path, nullptr, depth, seq);
   Top = node;
-  int error = 0;
-  std::unique_ptr<TOpenFolder> folder = Listing->OpenRoot(path, error);
-  if (AdmitFolder(node, seq, parent, TopLast, path, std::move(folder), error, 0)) WalkFrames(0);
+  TFolderAhead opened(nullptr, "", false);
+  opened.Folder = Listing->OpenRoot(path, opened.Error);
+  if (AdmitFolder(node, seq, parent, TopLast, opened)) WalkFrames(0);
   return node;
 }
 
-bool TThreadLoader::AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, const char* path,
-                                std::unique_ptr<TOpenFolder> folder, int error, uint64_t unreadBlocks) {
-  if (!folder) {
-    node->OwnSize = node->TotalSize = static_cast<double>(unreadBlocks);
-    AddProblem(TScanProblem::ReadFolder, node, seq, error);
+bool TThreadLoader::AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, TFolderAhead& opened) {
+  if (!opened.Folder) {
+    node->OwnSize = node->TotalSize = static_cast<double>(opened.Unread.DiskSize);
+    AddProblem(TScanProblem::ReadFolder, node, seq, opened.Error);
     LinkChild(parent, last, node);
     return false;
   }
-  const TEntryStat& self = folder->Self();
+  const TEntryStat& self = opened.Folder->Self();
   if (const DirNode* first = Inodes.FindOrAdd(self.Device, self.Inode, node)) {
     Repeats.push_back(TRepeatedFolder{node, first});
     LinkChild(parent, last, node);
@@ -195,17 +199,16 @@ bool TThreadLoader::AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, Di
   }
   node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
   // `last` may live in a frame, which the push below can move: it is not used after this.
-  PushFrame(node, seq, parent, path, std::move(folder));
+  PushFrame(node, seq, parent, opened);
   return true;
 }
 
-void TThreadLoader::PushFrame(DirNode* node, uint64_t seq, DirNode* parent, const char* path,
-                              std::unique_ptr<TOpenFolder> folder) {
-  const TEntryStat self = folder->Self();
-  Frames.push_back(
-      TFrame{node, parent, path, std::move(folder), self.Device, self.Inode, {}, {}, 0, nullptr, seq});
+void TThreadLoader::PushFrame(DirNode* node, uint64_t seq, DirNode* parent, TFolderAhead& opened) {
+  const TEntryStat self = opened.Folder->Self();
+  Frames.push_back(TFrame{node, parent, std::move(opened.Folder), self.Device, self.Inode, {}, {}, 0, nullptr,
+                          seq, {}, 0});
   ++OpenCount;
-  ListTop();
+  ListTop(opened.Entries, opened.Complete);
 }
 
 void TThreadLoader::WalkFrames(size_t base) {
@@ -222,58 +225,72 @@ void TThreadLoader::WalkFrames(size_t base) {
 }
 
 void TThreadLoader::EnterSubfolder(size_t index, const char* name) {
-  const char* parentPath = Frames[index].Path;
-  std::string joined = parentPath;
-  AddPathSeparator(joined);
-  joined += name;
-  if (!MayEnter(joined.c_str())) {
-    if (Frames[index].Next == Frames[index].Subfolders.size()) CloseFrame(Frames[index]);
+  TFrame& frame = Frames[index];
+  const size_t k = frame.Next - 1;
+  std::shared_ptr<TFolderAhead> ahead = k < frame.Ahead.size() ? std::move(frame.Ahead[k]) : nullptr;
+  if (!MayEnter(frame.Node, name)) {
+    if (frame.Next == frame.Subfolders.size()) CloseFrame(frame);
     return;
   }
-  if (!EnsureOpen(index)) return;
-  MakeRoom(index);
+  std::optional<TFolderAhead> here;
+  if (ahead) {
+    GoAhead(index);  // the workers stay ahead of the walk while it waits
+    Pool->Await(*ahead);
+    MakeRoom(index);
+  } else {
+    if (!EnsureOpen(index)) return;
+    MakeRoom(index);
+    here.emplace(Frames[index].Folder, name, false);
+    here->Run(false);
+    GoAhead(index);
+  }
+  TFolderAhead& opened = ahead ? *ahead : *here;
 
-  TFrame& frame = Frames[index];
-  int error = 0;
-  std::unique_ptr<TOpenFolder> folder = frame.Folder->OpenChild(name, error);
-  TEntryStat unread;
-  if (!folder && error != ENOENT) frame.Folder->Examine(name, unread);
-  DirNode* parent = frame.Node;
-  const int32_t depth = parent->Depth + 1;
-  if (frame.Next == frame.Subfolders.size()) CloseFrame(frame);
+  TFrame& parentFrame = Frames[index];
+  DirNode* parent = parentFrame.Node;
+  if (parentFrame.Next == parentFrame.Subfolders.size()) CloseFrame(parentFrame);
   // Gone since the listing: nothing is left of it to count.
-  if (!folder && error == ENOENT) return;
+  if (!opened.Folder && opened.Error == ENOENT) return;
 
-  // The folder's name is the tail of its path: one copy serves both.
-  const char* path = Arena.CopyString(joined);
   uint64_t seq = 0;
-  DirNode* node = NewFolderNode(path + joined.size() - std::strlen(name), parentPath, depth, seq);
-  AdmitFolder(node, seq, parent, Frames[index].Last, path, std::move(folder), error, unread.DiskSize);
+  DirNode* node = NewFolderNode(Arena.CopyString(name), parent, parent->Depth + 1, seq);
+  AdmitFolder(node, seq, parent, Frames[index].Last, opened);
+  if (ahead) Pool->Recycle(std::move(ahead));
 }
 
-void TThreadLoader::ListTop() {
-  TFrame& frame = Frames.back();
-  bool anyFolder = false;
-  uint32_t entries = 0;
-  bool stopped = false;
-  while (!stopped && frame.Folder->Read(Batch, 256)) {
-    for (size_t i = 0; i < Batch.Size(); ++i) {
-      // A folder of a million entries must not hold up a stop.
-      if (++entries % 1000 == 0 && Stop()) {
-        stopped = true;
-        break;
-      }
-      const TListedEntry& entry = Batch[i];
-      if (entry.Folder) {
-        Names.Add(entry.Name);
-        anyFolder = true;
-      } else {
-        AddFileNode(frame, entry);
-      }
-    }
+void TThreadLoader::GoAhead(size_t index) {
+  TFrame& frame = Frames[index];
+  if (!frame.Folder || !Pool->AheadRoom()) return;
+  frame.AheadNext = std::max(frame.AheadNext, frame.Next);
+  const size_t until = std::min(frame.Subfolders.size(), frame.Next + AheadWindow);
+  if (frame.Ahead.size() < until) frame.Ahead.resize(frame.Subfolders.size());
+  for (; frame.AheadNext < until && Pool->AheadRoom(); ++frame.AheadNext) {
+    const char* name = frame.Subfolders[frame.AheadNext];
+    if (MayEnter(frame.Node, name)) frame.Ahead[frame.AheadNext] = Pool->Ahead(frame.Folder, name);
   }
+}
+
+bool TThreadLoader::ListBatch(TFrame& frame, const TEntryBatch& batch, uint32_t& entries) {
+  for (size_t i = 0; i < batch.Size(); ++i) {
+    // A folder of a million entries must not hold up a stop.
+    if (++entries % 1000 == 0 && Stop()) return false;
+    const TListedEntry& entry = batch[i];
+    if (entry.Folder)
+      Names.Add(entry.Name);
+    else
+      AddFileNode(frame, entry);
+  }
+  return true;
+}
+
+void TThreadLoader::ListTop(const TEntryBatch& first, bool complete) {
+  TFrame& frame = Frames.back();
+  uint32_t entries = 0;
+  bool going = ListBatch(frame, first, entries);
+  if (!complete)
+    while (going && frame.Folder->Read(Batch, 256, !Pool->Shared())) going = ListBatch(frame, Batch, entries);
   if (const int error = frame.Folder->Error()) AddProblem(TScanProblem::ReadFolder, frame.Node, frame.Seq, error);
-  if (anyFolder) {
+  if (Names.Count > 0) {
     // The names move out, in order, so that the list is free again for the next folder.
     StrEntry* const sorted = Names.Sort(0, nullptr);
     size_t bytes = 0;
@@ -286,7 +303,10 @@ void TThreadLoader::ListTop() {
     }
     Names.Clear();
   }
-  if (frame.Subfolders.empty()) CloseFrame(frame);
+  if (frame.Subfolders.empty())
+    CloseFrame(frame);
+  else
+    GoAhead(Frames.size() - 1);
 }
 
 void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
@@ -295,7 +315,7 @@ void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
   const uint64_t seq = NodesMade;
   FileCount.fetch_add(1, std::memory_order_relaxed);
   node->Name = name;
-  node->ParentPath = folder.Path;
+  node->Parent = folder.Node;
   node->Kind = NodeFile;
   node->Depth = folder.Node->Depth + 1;
   // Linked before it is handed on: from then on another thread may write its sizes.
@@ -303,7 +323,7 @@ void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
   if (rec.Error) {
     AddProblem(TScanProblem::Examine, node, seq, rec.Error);
   } else if (!rec.Examined) {
-    Examiner->Add(folder.Folder, node, seq);
+    Pool->Add(folder.Folder, node, seq);
   } else {
     SetFileSizes(*node, rec.Stat);
     if (rec.Stat.Links > 1) Linked.push_back(TLinkedFile{seq, node, rec.Stat.Device, rec.Stat.Inode});
@@ -313,6 +333,12 @@ void TThreadLoader::AddFileNode(TFrame& folder, const TListedEntry& rec) {
 void TThreadLoader::FinishTop() {
   TFrame& frame = Frames.back();
   CloseFrame(frame);
+  // After a stop, or when the rest could not be reached: what was opened ahead is not taken.
+  for (std::shared_ptr<TFolderAhead>& ahead : frame.Ahead) {
+    if (!ahead) continue;
+    Pool->Drop(*ahead);
+    Pool->Recycle(std::move(ahead));
+  }
   LinkChild(frame.Parent, Frames.size() >= 2 ? Frames[Frames.size() - 2].Last : TopLast, frame.Node);
   Frames.pop_back();
   if (ShallowestOpen > Frames.size()) ShallowestOpen = Frames.size();
@@ -345,8 +371,8 @@ bool TThreadLoader::EnsureOpen(size_t index) {
     TFrame& frame = Frames[k];
     MakeRoom(k == 0 ? index : k - 1);
     int error = 0;
-    std::unique_ptr<TOpenFolder> folder =
-        k == 0 ? Listing->OpenRoot(frame.Path, error) : Frames[k - 1].Folder->OpenChild(frame.Node->Name, error);
+    std::shared_ptr<TOpenFolder> folder =
+        k == 0 ? Listing->OpenRoot(frame.Node->Name, error) : Frames[k - 1].Folder->OpenChild(frame.Node->Name, error);
     if (folder && (folder->Self().Device != frame.Device || folder->Self().Inode != frame.Inode)) {
       folder.reset();
       error = ESTALE;  // replaced by another folder while the walk was elsewhere

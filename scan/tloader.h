@@ -15,7 +15,7 @@
 // include it as a drive.
 //
 // One thread walks: it lists the folders in the tree's order and makes every node. The files'
-// examinations (most of a walk's time) are shared out to a few more threads (TExaminePool).
+// examinations (most of a walk's time) are shared out to a few more threads (TWalkPool), which also opens subfolders ahead of the walk.
 // When the walk is done, a settling pass on the walk's thread gives each file with several
 // names to its first name in the tree's order, puts Problems in that order and adds up the
 // totals, so that the tree is the same for any number of threads.
@@ -35,7 +35,7 @@
 #include "platform/thread.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
-#include "scan/examinepool.h"
+#include "scan/walkpool.h"
 #include "scan/inodemap.h"
 #include "scan/strman.h"
 
@@ -131,7 +131,6 @@ class TThreadLoader : public TThread {
   struct TFrame {
     DirNode* Node;
     DirNode* Parent;          // joined when the folder is complete; null for a scan's root
-    const char* Path;         // the folder's full path: its children's ParentPath
     // Null once closed; files still being examined may keep the folder itself open longer.
     std::shared_ptr<TOpenFolder> Folder;
     uint64_t Device;
@@ -142,7 +141,12 @@ class TThreadLoader : public TThread {
     size_t Next;              // the first subfolder not yet begun
     DirNode* Last;            // the node's last child so far, to append after
     uint64_t Seq;             // the node's place in the tree's order
+    // Subfolders opened ahead of the walk, by their index in Subfolders; null for the others.
+    std::vector<std::shared_ptr<TFolderAhead>> Ahead;
+    size_t AheadNext;         // the first subfolder not yet handed to the pool
   };
+  // How many subfolders of a folder the pool opens ahead of the walk at most.
+  static constexpr size_t AheadWindow = 8;
   // Something that could not be read, with its node's place in the tree's order.
   struct TFoundProblem {
     uint64_t Seq;
@@ -155,24 +159,28 @@ class TThreadLoader : public TThread {
   void WalkFrames(size_t base);
   // Opens and walks (or records) subfolder `name` of frame `index`.
   void EnterSubfolder(size_t index, const char* name);
-  // Lists the top frame's folder: its files become nodes, its subfolders' names are sorted.
-  void ListTop();
+  // Has the pool open frame `index`'s next few subfolders ahead of the walk, as room allows.
+  void GoAhead(size_t index);
+  // Lists the top frame's folder, going on from `first`, its first entries (unless `complete`,
+  // they are all): its files become nodes, its subfolders' names are sorted.
+  void ListTop(const TEntryBatch& first, bool complete);
+  // Takes one batch of entries; false when a stop came.
+  bool ListBatch(TFrame& frame, const TEntryBatch& batch, uint32_t& entries);
   void AddFileNode(TFrame& folder, const TListedEntry& entry);
-  // Joins a folder node just made: one that could not be opened (`folder` null, with `error`
-  // and its own blocks) or was met before is appended to `parent` after `last` as it is; any
+  // Joins a folder node just made: one that could not be opened (`opened.Folder` null, with its
+  // error and, when known, its own blocks) or was met before is appended to `parent` after `last` as it is; any
   // other gets a frame and is listed. True when a frame was pushed.
-  bool AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, const char* path,
-                   std::unique_ptr<TOpenFolder> folder, int error, uint64_t unreadBlocks);
+  bool AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, TFolderAhead& opened);
   // After the walk: every file examined, each linked file counted by its first name, Problems
   // in the tree's order, totals added up.
   void Settle(DirNode* root);
   // Pushes a frame for the open folder, then lists it.
-  void PushFrame(DirNode* node, uint64_t seq, DirNode* parent, const char* path,
-                 std::unique_ptr<TOpenFolder> folder);
+  void PushFrame(DirNode* node, uint64_t seq, DirNode* parent, TFolderAhead& opened);
   // Closes the top frame, sets its total and joins it to its parent.
   void FinishTop();
-  // A folder node, counted; `seq` is set to its place in the tree's order.
-  DirNode* NewFolderNode(const char* name, const char* parentPath, int32_t depth, uint64_t& seq);
+  // A folder node in `parent` (null at the top), counted; `seq` is set to its place in the
+  // tree's order.
+  DirNode* NewFolderNode(const char* name, const DirNode* parent, int32_t depth, uint64_t& seq);
   // A node from the arena, numbered in the tree's order (nodes are made in that order).
   DirNode* NewNode();
   void AddProblem(TScanProblem::TKind kind, const DirNode* node, uint64_t seq, int error);
@@ -188,11 +196,11 @@ class TThreadLoader : public TThread {
   // Prepares the crossing test for a walk rooted at `listRoot` whose real location is `real`.
   void PrepareMounts(const std::string& listRoot, const std::string& real);
   // For the subfolder at `path` (below the current walk's root): true when the walk may enter it.
-  bool MayEnter(const char* path) const;
+  bool MayEnter(const DirNode* folder, const char* name) const;
 
   TNodeArena Arena;
   uint64_t NodesMade = 0;
-  std::unique_ptr<TExaminePool> Examiner;
+  std::unique_ptr<TWalkPool> Pool;
   std::vector<TFoundProblem> Found;
   std::vector<TLinkedFile> Linked;  // files with several names examined on the walk's thread
   // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.

@@ -33,6 +33,23 @@ expect_err() {  # ERE WHAT: some stderr line matches
 }
 # The size printed for PATH in $tmp/out (lines "SIZE<tab>PATH"); empty when there is none.
 size_of() { awk -F '\t' -v p="$1" '{ s = $1; sub(/^[^\t]*\t/, "") } $0 == p { print s; exit }' "$tmp/out"; }
+# same_with_one_thread WHAT PATH: every folder and file line, the lines of what could not be
+# read and the exit status are the same with one thread as with the default number, run
+# after run (the summary's seconds aside).
+same_with_one_thread() {
+  local what=$1 one many round
+  shift
+  "${as_user[@]+"${as_user[@]}"}" "$scan" --threads 1 --files --max-depth 100000 "$@" >"$tmp/one.out" 2>"$tmp/one.err"
+  one=$?
+  for round in 1 2 3; do
+    "${as_user[@]+"${as_user[@]}"}" "$scan" --files --max-depth 100000 "$@" >"$tmp/many.out" 2>"$tmp/many.err"
+    many=$?
+    [ "$one" -eq "$many" ] || fail "$what: exit status $one with one thread, $many with more"
+    cmp -s "$tmp/one.out" "$tmp/many.out" || fail "$what: the listing differs with more threads: $(diff "$tmp/one.out" "$tmp/many.out" | head -n 5)"
+    diff <(sed 's/, [0-9.]* s/, s/' "$tmp/one.err") <(sed 's/, [0-9.]* s/, s/' "$tmp/many.err") >/dev/null ||
+      fail "$what: stderr differs with more threads: $(cat "$tmp/many.err")"
+  done
+}
 root_line_ok() { [[ $1 =~ ^[0-9]+$'\t'"$2"$ ]]; }
 du_bytes() { du -sB1 "$@" | head -n 1 | cut -f 1; }
 # Independent counts under $1, each inode once (by device and inode): disk usage (blocks x 512,
@@ -209,6 +226,7 @@ ostrel-scan: cannot read directory '$t/nosearch/sub': Permission denied"
   [ "$(wc -l <"$tmp/err")" -eq 4 ] || fail "stderr holds the three lines and the summary: $(cat "$tmp/err")"
   # An unreadable folder keeps its own blocks.
   [ "$(size_of "$t/locked")" = "$(($(stat -c %b "$t/locked") * 512))" ] || fail "locked: $(cat "$tmp/out")"
+  same_with_one_thread "unreadable folders" "$t"
 }
 
 case_deep() {
@@ -267,6 +285,23 @@ case_totals() {
   [ "$(size_of "$t")" = "$(inode_once_apparent "$t")" ] ||
     fail "apparent: ostrel-scan $(size_of "$t"), file lengths each inode once $(inode_once_apparent "$t")"
   echo "ostrel-scan agreed with du -sB1 on the root and $checked folders"
+
+  # Wide enough for the helper threads to share it: many small folders, one of more files
+  # than a thread takes at once, and names of one file spread both ways across them.
+  local w=$tmp/w i j
+  mkdir -p "$w/big"
+  for i in $(seq -w 1 80); do
+    mkdir -p "$w/f$i/sub"
+    (cd "$w/f$i" && touch $(seq -f "file%g" 1 30) && head -c $((10#$i * 1000)) /dev/urandom >sub/data)
+  done
+  (cd "$w/big" && touch $(seq -f "entry%05g" 1 2500) && head -c 9000 /dev/urandom >entry00007)
+  for i in 05 40 77; do
+    for j in 02 61; do ln "$w/f$i/sub/data" "$w/f$j/link-to-$i"; done
+    ln "$w/f$i/sub/data" "$w/big/zz-link-to-$i"
+  done
+  same_with_one_thread "a wide tree" "$w"
+  run --max-depth 0 "$w"
+  [ "$(size_of "$w")" = "$(du_bytes "$w")" ] || fail "wide tree: ostrel-scan $(size_of "$w"), du $(du_bytes "$w")"
 }
 
 case_bind_mounts() {
@@ -301,6 +336,7 @@ case_bind_mounts_inside() {
   done
   [ "$(size_of "$t/z/m")" = 0 ] && [ "$(size_of "$t/y/loop")" = 0 ] && [ -z "$(size_of "$t/y/loop/g")" ] ||
     fail "a repeated folder counts 0 and is not walked again: $(cat "$tmp/out")"
+  same_with_one_thread "bind mounts" "$t"
 }
 
 case_out_of_memory() {

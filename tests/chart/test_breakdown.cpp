@@ -151,7 +151,7 @@ namespace {
 DirNode* Folder(TNodeArena& arena, DirNode* parent, const char* name, double size, double ownBlocks = 0) {
   DirNode* node = arena.NewNode();
   node->Name = arena.CopyString(name);
-  node->ParentPath = "";
+  node->Parent = parent;
   node->Kind = NodeFolder;
   node->OwnSize = ownBlocks;
   node->TotalSize = size + ownBlocks;

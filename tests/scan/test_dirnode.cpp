@@ -8,10 +8,10 @@ using namespace ostrel;
 
 namespace {
 
-DirNode* Node(TNodeArena& arena, const char* name, const char* parentPath, int32_t kind, double size) {
+DirNode* Node(TNodeArena& arena, const char* name, const DirNode* parent, int32_t kind, double size) {
   DirNode* node = arena.NewNode();
   node->Name = arena.CopyString(name);
-  node->ParentPath = arena.CopyString(parentPath);
+  node->Parent = parent;
   node->Kind = kind;
   node->OwnSize = kind == NodeFile ? size : 0;
   node->TotalSize = size;
@@ -22,11 +22,11 @@ DirNode* Node(TNodeArena& arena, const char* name, const char* parentPath, int32
 
 TEST(AddChild, AppendsInOrderAndAddsTheSizeAtTheMomentOfTheCall) {
   TNodeArena arena;
-  DirNode* folder = Node(arena, "f", "", NodeFolder, 0);
+  DirNode* folder = Node(arena, "f", nullptr, NodeFolder, 0);
   folder->OwnSize = folder->TotalSize = 4096;  // its own blocks, before any child
-  DirNode* a = Node(arena, "a", "f", NodeFile, 10);
-  DirNode* b = Node(arena, "b", "f", NodeFile, 5);
-  DirNode* c = Node(arena, "c", "f", NodeFile, 7);
+  DirNode* a = Node(arena, "a", folder, NodeFile, 10);
+  DirNode* b = Node(arena, "b", folder, NodeFile, 5);
+  DirNode* c = Node(arena, "c", folder, NodeFile, 7);
   a->NextSibling = b;  // stale link: AddChild must clear it
   AddChild(folder, a);
   EXPECT_EQ(a->NextSibling, nullptr);
@@ -46,19 +46,25 @@ TEST(AddChild, AppendsInOrderAndAddsTheSizeAtTheMomentOfTheCall) {
 
 TEST(AddChild, WithoutParentOnlyClearsTheSibling) {
   TNodeArena arena;
-  DirNode* root = Node(arena, "r", "", NodeFolder, 0);
+  DirNode* root = Node(arena, "r", nullptr, NodeFolder, 0);
   root->NextSibling = root;
   AddChild(nullptr, root);
   EXPECT_EQ(root->NextSibling, nullptr);
 }
 
-TEST(FullPath, JoinsParentAndNameWithOneSeparator) {
+TEST(FullPath, JoinsTheNamesUpToTheTopWithOneSeparatorEach) {
   TNodeArena arena;
-  EXPECT_EQ(FullPath(*Node(arena, "/data/x", "", NodeFolder, 0)), "/data/x");
-  EXPECT_EQ(FullPath(*Node(arena, "All Drives", "", NodeFolder, 0)), "All Drives");
-  EXPECT_EQ(FullPath(*Node(arena, "b", "/data", NodeFolder, 0)), "/data/b");
-  EXPECT_EQ(FullPath(*Node(arena, "b", "/data/", NodeFolder, 0)), "/data/b");
-  EXPECT_EQ(FullPath(*Node(arena, "home", "/", NodeFolder, 0)), "/home");
+  const DirNode* data = Node(arena, "/data", nullptr, NodeFolder, 0);
+  EXPECT_EQ(FullPath(*data), "/data");
+  EXPECT_EQ(ParentPathOf(*data), "");
+  EXPECT_EQ(FullPath(*Node(arena, "All Drives", nullptr, NodeFolder, 0)), "All Drives");
+  EXPECT_EQ(FullPath(*Node(arena, "b", data, NodeFolder, 0)), "/data/b");
+  EXPECT_EQ(FullPath(*Node(arena, "b", Node(arena, "/data/", nullptr, NodeFolder, 0), NodeFolder, 0)), "/data/b");
+  const DirNode* home = Node(arena, "home", Node(arena, "/", nullptr, NodeFolder, 0), NodeFolder, 0);
+  const DirNode* file = Node(arena, "f.txt", Node(arena, "me", home, NodeFolder, 0), NodeFile, 1);
+  EXPECT_EQ(FullPath(*home), "/home");
+  EXPECT_EQ(ParentPathOf(*file), "/home/me");
+  EXPECT_EQ(FullPath(*file), "/home/me/f.txt");
 }
 
 TEST(NodeArena, KeepsEveryStringIntactAcrossBlocks) {

@@ -15,7 +15,7 @@ class TMemoryFolder : public TOpenFolder {
 
   const TEntryStat& Self() const override { return Self_; }
 
-  bool Read(TEntryBatch& batch, size_t max) override {
+  bool Read(TEntryBatch& batch, size_t max, bool examineFiles) override {
     batch.Clear();
     while (batch.Size() < max && Next < Folder.Children.size()) {
       if (Folder.ReadError && Next == Folder.ReadErrorAfter) {
@@ -25,10 +25,14 @@ class TMemoryFolder : public TOpenFolder {
       const TMemoryListing::Entry& child = *Folder.Children[Next++];
       TListedEntry entry;
       entry.Folder = child.Stat.Folder;
-      entry.Error = child.ExamineError;
-      // As on a real file system, a folder is known from the listing alone.
-      entry.Examined = !child.Stat.Folder && !child.ExamineError;
-      if (entry.Examined) entry.Stat = child.Stat;
+      // As on a real file system, a folder is known from the listing alone, and a file is
+      // examined now or later (Examine) as asked.
+      if (examineFiles && !child.Stat.Folder) {
+        entry.Error = child.ExamineError;
+        if (child.ExamineError == ENOENT) continue;  // gone by the time it was examined
+        entry.Examined = !child.ExamineError;
+        if (entry.Examined) entry.Stat = child.Stat;
+      }
       batch.Add(child.Name.c_str(), entry);
     }
     return batch.Size() > 0;
@@ -44,7 +48,7 @@ class TMemoryFolder : public TOpenFolder {
     return 0;
   }
 
-  std::unique_ptr<TOpenFolder> OpenChild(const char* name, int& error) override {
+  std::shared_ptr<TOpenFolder> OpenChild(const char* name, int& error) override {
     auto child = Folder.ByName.find(name);
     if (child == Folder.ByName.end()) {
       error = ENOENT;
@@ -109,16 +113,16 @@ TMemoryListing::Entry& TMemoryListing::Link(const std::string& rel, Entry& targe
   return name;
 }
 
-std::unique_ptr<TOpenFolder> TMemoryListing::Open(Entry& entry, int& error) {
+std::shared_ptr<TOpenFolder> TMemoryListing::Open(Entry& entry, int& error) {
   if (entry.OpenError) {
     error = entry.OpenError;
     return nullptr;
   }
   if (OnOpen) OnOpen(entry);
-  return std::make_unique<TMemoryFolder>(*this, entry);
+  return std::make_shared<TMemoryFolder>(*this, entry);
 }
 
-std::unique_ptr<TOpenFolder> TMemoryListing::OpenRoot(const char* path, int& error) {
+std::shared_ptr<TOpenFolder> TMemoryListing::OpenRoot(const char* path, int& error) {
   if (RootPath != path) {
     error = ENOENT;
     return nullptr;

@@ -38,20 +38,20 @@ class TMemoryListing : public TListing {
   Entry& File(const std::string& rel, uint64_t size, uint64_t disk);
   // A further name `rel` for the file `target`: same inode, one more link.
   Entry& Link(const std::string& rel, Entry& target);
-  // Called with the folder just opened, on the walk's thread.
+  // Called with the folder just opened, on whichever of the walk's threads opened it.
   std::function<void(Entry&)> OnOpen;
 
   size_t Budget = 64;
   std::atomic<int> OpenNow{0};
   std::atomic<int> MostOpen{0};
 
-  std::unique_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override;
+  std::shared_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override;
   size_t OpenFolderBudget() const override { return Budget; }
 
  private:
   friend class TMemoryFolder;
   Entry& Add(const std::string& rel, bool folder);
-  std::unique_ptr<TOpenFolder> Open(Entry& entry, int& error);
+  std::shared_ptr<TOpenFolder> Open(Entry& entry, int& error);
   std::string RootPath;
   std::unique_ptr<Entry> RootEntry;
   uint64_t NextInode = 2;
