@@ -206,12 +206,18 @@ void TChartView::PlaceMarks() {
 void TChartView::PlacePieLabels() {
   QChart* chart = this->chart();
   SetMarginsIfChanged(chart, QMargins(0, ButtonRow, 0, ButtonRow));
+  for (QGraphicsSimpleTextItem* mark : Marks) delete mark;
+  Marks.clear();
   const QList<QPieSlice*> slices = Series1->slices();
   if (slices.isEmpty()) return;
   // Where Qt puts the pie: centred in the plot area, pieSize of the shorter side across.
   const QRectF plot = chart->plotArea();
   const double radius = std::min(plot.width(), plot.height()) / 2 * Series1->pieSize();
   const QFontMetricsF metrics(font());
+  if (slices.size() == 1) {
+    PlaceLonePieLabel(radius);
+    return;
+  }
 
   std::vector<double> values;
   std::vector<bool> wanted;
@@ -243,6 +249,25 @@ void TChartView::PlacePieLabels() {
     if (slice->label() != html) slice->setLabel(html);
     if (!slice->isLabelVisible()) slice->setLabelVisible(true);
   }
+}
+
+void TChartView::PlaceLonePieLabel(double radius) {
+  // Qt's arm would point straight down from a whole turn's middle and end in a stray tick
+  // beside the label: the one label stands centred under the pie instead, with no arm.
+  QChart* chart = this->chart();
+  QPieSlice* slice = Series1->slices().front();
+  if (slice->isLabelVisible()) slice->setLabelVisible(false);
+  if (PointList.size() != 1) return;  // a slice of slivers has no one name
+  const QFont font = this->font();
+  const QFontMetricsF metrics(font);
+  const QString label = QFile::decodeName(QByteArray::fromStdString(PointList[static_cast<size_t>(PieFirst.front())].Label));
+  const QString text = metrics.elidedText(label, Qt::ElideRight, std::max(0.0, chart->size().width() - 2 * MarkGap));
+  auto* mark = new QGraphicsSimpleTextItem(text, chart);
+  mark->setFont(font);
+  mark->setBrush(slice->labelBrush());
+  const QRectF plot = chart->plotArea();
+  mark->setPos(plot.center().x() - metrics.horizontalAdvance(text) / 2, plot.center().y() + radius + MarkGap);
+  Marks.push_back(mark);
 }
 
 void TChartView::PlaceBarMarks(bool horizontal) {

@@ -11,6 +11,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QHorizontalBarSeries>
+#include <QImage>
 #include <QBarSeries>
 #include <QLegend>
 #include <QMouseEvent>
@@ -82,6 +83,7 @@ class TestFmainBrowse : public QObject {
   void clickOnEqualShortenedLabels();
   void clickReportedByTheChart();
   void unknownChartTypeDrawsThePie();
+  void aLoneSliceDrawsItsLabelAlone();
   void namesThatAreNotUtf8KeepTheirBytes();
   void markupInNamesShowsAsTyped();
 
@@ -341,9 +343,9 @@ void TestFmainBrowse::chartTypesDrawTheSamePoints() {
     for (qsizetype i = 0; i < set->count(); ++i) QCOMPARE(set->at(i), points[static_cast<size_t>(i)].Value);
     QCOMPARE(set->color(), QColor(Qt::red));
     // Nine bars have room for nine labels, in the bars' order.
-    QCOMPARE(Chart()->BarMarks().size(), points.size());
+    QCOMPARE(Chart()->OwnMarks().size(), points.size());
     for (size_t i = 0; i < points.size(); ++i)
-      QCOMPARE(Chart()->BarMarks()[i]->text(), QString::fromStdString(points[i].Label));
+      QCOMPARE(Chart()->OwnMarks()[i]->text(), QString::fromStdString(points[i].Label));
   }
 }
 
@@ -362,7 +364,7 @@ void TestFmainBrowse::marksDoNotOverlap() {
   test::View(*Form).RadioGroupChartType->SetItemIndex(type);
   Select(folder);
   QCoreApplication::processEvents();
-  const auto& marks = Chart()->BarMarks();
+  const auto& marks = Chart()->OwnMarks();
   QVERIFY(!marks.empty());
   const QRectF chartRect(QPointF(0, 0), Chart()->chart()->size());
   const QRectF plot = Chart()->chart()->plotArea();
@@ -767,6 +769,38 @@ void TestFmainBrowse::markupInNamesShowsAsTyped() {
   QCOMPARE(Pie()->slices().size(), 2);
   QCOMPARE(Pie()->slices()[0]->label(), QStringLiteral("&lt;b&gt;bold"));
   QCOMPARE(Pie()->slices()[1]->label(), QStringLiteral("a&amp;amp;b"));
+}
+
+
+void TestFmainBrowse::aLoneSliceDrawsItsLabelAlone() {
+  // Qt's arm of a whole turn's one slice showed as a tick after the label: outside the disc
+  // the chart may draw the label's text and nothing else.
+  Select({"e5GiB", "inner", "deeper"});
+  QCOMPARE(Pie()->count(), 1);
+  const auto& marks = Chart()->OwnMarks();
+  QCOMPARE(marks.size(), size_t(1));
+  QCOMPARE(marks[0]->text(), QStringLiteral("(files)"));
+  const QImage image = Chart()->viewport()->grab().toImage();
+  const double ratio = image.devicePixelRatio();
+  QChart* chart = Chart()->chart();
+  const QRectF plot = chart->plotArea();
+  const double radius = std::min(plot.width(), plot.height()) / 2 * Pie()->pieSize();
+  const QPointF centre = Chart()->mapFromScene(chart->mapToScene(plot.center()));
+  const QRectF label = QRectF(Chart()->mapFromScene(marks[0]->sceneBoundingRect()).boundingRect()).adjusted(-1, -1, 1, 1);
+  const QRgb background = image.pixel(1, 1);
+  int inked = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      if (image.pixel(x, y) == background) continue;
+      const QPointF at(x / ratio, y / ratio);
+      if (std::hypot(at.x() - centre.x(), at.y() - centre.y()) <= radius + 2.5) continue;  // its border and smoothing
+      QVERIFY2(label.contains(at), qPrintable(QStringLiteral("ink at %1,%2").arg(at.x()).arg(at.y())));
+      ++inked;
+    }
+  QVERIFY(inked > 0);  // the label itself is drawn
+  // Centred under the pie, clear of it.
+  QVERIFY(std::abs(label.center().x() - centre.x()) < 2);
+  QVERIFY(label.top() > centre.y() + radius);
 }
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainBrowse, TApplication)
