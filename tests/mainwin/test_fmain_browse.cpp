@@ -208,11 +208,25 @@ void TestFmainBrowse::finishedScanShowsMyComputer() {
   QCOMPARE(QString::fromStdString(points[0].Label), QString::fromStdString(Root() + "/"));
   QCOMPARE(points[0].Value, SizeOf(*ItemNode(computer->child(0)), TMeasure::Apparent));
   QCOMPARE(Pie()->count(), 1);
+  // "My Computer" has no node of its own: the third panel totals the scan it holds.
+  const QString total = QString::fromStdString(FormatSize(points[0].Value));
+  QVERIFY(total.endsWith(" MB"));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(2), total);
   // Its click goes into the root, expanding "My Computer".
   Form->ChartPieClickSeries(0);
   QCOMPARE(test::View(*Form).SelectedItem(), computer->child(0));
   QVERIFY(computer->isExpanded());
   QCOMPARE(Form->CurrentPath(), Root() + "/");
+  // Clicked from a smaller folder, back to the same total.
+  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+  tree->scrollToItem(Item({"Photos"}));
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(Item({"Photos"})).center());
+  QCOMPARE(Shown(), Item({"Photos"}));
+  QVERIFY(test::View(*Form).StatusBar1->PanelText(2) != total);
+  tree->scrollToItem(computer);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(computer).center());
+  QCOMPARE(Shown(), computer);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(2), total);
 }
 
 void TestFmainBrowse::treeOrderAndItems() {
