@@ -89,8 +89,9 @@ int ThinPointNear(const std::vector<TChartPoint>& points, double fraction, doubl
 // values in pie order, `wanted` says which slice has a label at all; each label sits at its
 // slice's middle angle, `distance` from the centre, on the right half when that angle is below
 // half a turn and on the left half otherwise. Larger slices
-// win; a label is left out when one already kept on its half lies less than `lineHeight` above
-// or below it. Slices of value 0 get no label.
+// win; a label is left out when one already kept lies less than `lineHeight` above or below it,
+// on its half or across the centre line with their arm ends less than `lineHeight` apart.
+// Slices of value 0 get no label.
 std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::vector<bool>& wanted,
                                  double distance, double lineHeight);
 
