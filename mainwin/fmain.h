@@ -231,6 +231,8 @@ class TForm1 : public QMainWindow {
   QTreeWidgetItem* SelectedItem() const;
   void SetUpTree();
   void SelectItem(QTreeWidgetItem* item);
+  // Scrolls the tree sideways so that `item`'s name starts in view (null: nothing).
+  void ShowItemStart(QTreeWidgetItem* item);
   // fmain_commands.cpp. CurrentDir made absolute against StartDir when it is relative.
   std::string AbsoluteCurrentDir() const;
 

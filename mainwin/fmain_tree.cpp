@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -113,6 +114,7 @@ void TForm1::SetUpTree() {
   TimerKeyRedraw->setSingleShot(true);
   TimerKeyRedraw->setInterval(KeyRedrawDelay);
   connect(TreeViewDirectories, &QTreeWidget::currentItemChanged, TimerKeyRedraw, qOverload<>(&QTimer::start));
+  connect(TreeViewDirectories, &QTreeWidget::currentItemChanged, this, &TForm1::ShowItemStart);
   connect(TimerKeyRedraw, &QTimer::timeout, this, [this] {
     // A mouse click has drawn it already.
     if (SelectedItem() != PointsItem) TreeViewDirectoriesClick();
@@ -210,6 +212,18 @@ void TForm1::SelectItem(QTreeWidgetItem* item) {
   // Scrolling to an item expands its ancestors.
   TreeViewDirectories->scrollToItem(item);
   TreeViewDirectories->setCurrentItem(item);
+  ShowItemStart(item);
+}
+
+void TForm1::ShowItemStart(QTreeWidgetItem* item) {
+  // The view scrolls rows into view, never sideways: a deep folder's name would stay beside
+  // the view while its row shows selected.
+  if (!item) return;
+  const int left = TreeViewDirectories->visualItemRect(item).left();
+  const int indent = TreeViewDirectories->indentation();
+  if (left >= indent && left + 2 * indent <= TreeViewDirectories->viewport()->width()) return;
+  QScrollBar* bar = TreeViewDirectories->horizontalScrollBar();
+  bar->setValue(bar->value() + left - indent);
 }
 
 void TForm1::TreeViewDirectoriesClick() {

@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPieSeries>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cmath>
@@ -75,6 +76,7 @@ class TestFmainBrowse : public QObject {
   void thinPointsCanBeHoveredAndClicked_data();
   void thinPointsCanBeHoveredAndClicked();
   void keyboardRedrawsOnceItSettles();
+  void keyboardBringsADeepFolderIntoView();
   void segmentAtMatchesTheDrawing_data();
   void segmentAtMatchesTheDrawing();
   void clickMovesIntoTheSubfolder_data();
@@ -134,6 +136,7 @@ void TestFmainBrowse::initTestCase() {
   for (const auto& [name, size] : photos) Tree->File(std::string("Photos/") + name + "/f", size * MiB);
   Tree->File("many/own", 10000);
   for (int i = 0; i < 13; ++i) Tree->File("many/m" + std::to_string(100 + i).substr(1) + "/f", 1);
+  Tree->Chain("many/m00", 14, "level");
 }
 
 void TestFmainBrowse::init() {
@@ -568,6 +571,32 @@ void TestFmainBrowse::keyboardRedrawsOnceItSettles() {
   QTest::keyClick(tree, Qt::Key_Up, Qt::AltModifier);
   QVERIFY(Form->CurrentPath().empty());
   QCOMPARE(Shown(), test::View(*Form).TreeViewDirectories->topLevelItem(0));
+}
+
+void TestFmainBrowse::keyboardBringsADeepFolderIntoView() {
+  // Rows scroll into view by themselves; a deep folder's name lay beside the view, to the right.
+  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+  QScrollBar* sideways = tree->horizontalScrollBar();
+  Select({"many", "m00"});
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(Item({"many", "m00"})).center());
+  QTest::keyClick(tree, Qt::Key_Asterisk);  // opens every level below
+  for (int i = 0; i < 14; ++i) QTest::keyClick(tree, Qt::Key_Down);
+  QTreeWidgetItem* deepest = tree->currentItem();
+  QCOMPARE(deepest->text(0), QStringLiteral("level"));
+  QCOMPARE(deepest->childCount(), 0);
+  QVERIFY(sideways->value() > 0);
+  const int left = tree->visualItemRect(deepest).left();
+  QVERIFY(left >= 0);
+  QVERIFY(left + tree->fontMetrics().horizontalAdvance(deepest->text(0)) <= tree->viewport()->width());
+  // Back at the top, the view returns to its left edge; "Up" brings its folder into view too.
+  QTest::keyClick(tree, Qt::Key_Home);
+  QCOMPARE(sideways->value(), 0);
+  tree->setCurrentItem(deepest);
+  sideways->setValue(0);
+  QTest::keyClick(tree, Qt::Key_Backspace);
+  QCOMPARE(Shown(), deepest->parent());
+  QVERIFY(sideways->value() > 0);
+  QVERIFY(tree->visualItemRect(deepest->parent()).left() >= 0);
 }
 
 void TestFmainBrowse::segmentAtMatchesTheDrawing_data() {
