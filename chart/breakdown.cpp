@@ -155,6 +155,29 @@ int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int en
   return end - 1;
 }
 
+int ThinPointNear(const std::vector<TChartPoint>& points, double fraction, double minFraction) {
+  double total = 0;
+  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  if (total <= 0) return -1;
+  int nearest = -1;
+  double nearestDistance = minFraction / 2;
+  double before = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const double share = std::max(0.0, points[i].Value) / total;
+    const double middle = before + share / 2;
+    before += share;
+    if (share >= minFraction) continue;
+    // Around the turn: a point at the top is near from both sides.
+    const double apart = std::abs(fraction - middle);
+    const double distance = std::min(apart, 1 - apart);
+    if (distance <= nearestDistance) {
+      nearest = static_cast<int>(i);
+      nearestDistance = distance;
+    }
+  }
+  return nearest;
+}
+
 namespace {
 
 // Indices of `values` from the largest down; equal values keep their order.
@@ -171,6 +194,7 @@ std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::v
                                  double distance, double lineHeight) {
   const size_t n = values.size();
   std::vector<bool> shown(n, false);
+  std::vector<double> x(n, 0);
   std::vector<double> y(n, 0);
   std::vector<bool> right(n, false);
   double total = 0;
@@ -181,14 +205,17 @@ std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::v
     const double v = std::max(0.0, values[i]);
     const double middle = (start + v / 2) / total;  // of the turn, from the top, clockwise
     start += v;
+    x[i] = std::sin(middle * 2 * M_PI) * distance;
     y[i] = -std::cos(middle * 2 * M_PI) * distance;
     right[i] = middle < 0.5;
   }
   std::vector<size_t> kept;
   for (size_t i : LargestFirst(values)) {
     if (values[i] <= 0 || i >= wanted.size() || !wanted[i]) continue;
+    // Near the top or the bottom, labels of the two halves run outward from arm ends close
+    // together: without a gap between them they read as one name.
     const bool clash = std::any_of(kept.begin(), kept.end(), [&](size_t k) {
-      return right[k] == right[i] && std::abs(y[k] - y[i]) < lineHeight;
+      return std::abs(y[k] - y[i]) < lineHeight && (right[k] == right[i] || std::abs(x[k] - x[i]) < lineHeight);
     });
     if (clash) continue;
     kept.push_back(i);

@@ -78,12 +78,20 @@ std::vector<int> GroupPieSlices(const std::vector<TChartPoint>& points, double m
 // clockwise, as the slices are laid out), clamped to that run; -1 for an empty run.
 int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int end, double fraction);
 
+// The point too thin to point at that lies nearest `fraction` of the pie's turn: among the
+// points whose share of the total is below `minFraction`, the one whose middle is closest to
+// `fraction` (measured around the turn), provided it lies within `minFraction` / 2 of it. -1
+// when there is none, or when the total is 0. So a sliver of a few bytes beside gigabytes can
+// still be hovered and clicked.
+int ThinPointNear(const std::vector<TChartPoint>& points, double fraction, double minFraction);
+
 // Which of a pie's slice labels to draw so that none covers another. `values` are the slices'
 // values in pie order, `wanted` says which slice has a label at all; each label sits at its
 // slice's middle angle, `distance` from the centre, on the right half when that angle is below
 // half a turn and on the left half otherwise. Larger slices
-// win; a label is left out when one already kept on its half lies less than `lineHeight` above
-// or below it. Slices of value 0 get no label.
+// win; a label is left out when one already kept lies less than `lineHeight` above or below it,
+// on its half or across the centre line with their arm ends less than `lineHeight` apart.
+// Slices of value 0 get no label.
 std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::vector<bool>& wanted,
                                  double distance, double lineHeight);
 

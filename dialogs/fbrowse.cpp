@@ -1,10 +1,13 @@
 #include "dialogs/fbrowse.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "controls/dirlistbox.h"
@@ -48,8 +51,10 @@ TFormBrowse::TFormBrowse(TDesktop& desktop, QWidget* owner, char* path)
 
   SetDesignGeometry(DriveComboBrowse, 8, 8, 345, 22);
   SetDesignGeometry(DirListBrowse, 8, 32, 345, 97);
-  SetDesignGeometry(Label1, 8, 152, -1, -1);
-  SetDesignGeometry(EditBrowseName, 64, 144, 289, 21);
+  // The edit starts after the label's caption, however wide the system font makes it, and
+  // keeps its right edge.
+  const int editLeft = std::max(64, 8 + SetDesignGeometry(Label1, 8, 152, -1, -1) + 4);
+  SetDesignGeometry(EditBrowseName, editLeft, 144, 353 - editLeft, 21);
   SetDesignGeometry(Button1, 8, 176, 105, 25);
   SetDesignGeometry(Button2, 128, 176, 105, 25);
   SetDesignGeometry(Button3, 248, 176, 105, 25);
@@ -109,7 +114,13 @@ void TFormBrowse::Button1Click() {
   std::string path = EditBytes(EditBrowseName).toStdString();
   AddPathSeparator(path);
   path += name;
-  MakeFolder(path.c_str());
+  if (!MakeFolder(path.c_str())) {
+    const int error = errno;
+    Desktop.ShowMessage(this, QStringLiteral("Could not create the folder %1: %2")
+                                  .arg(QFile::decodeName(QByteArray::fromStdString(path)),
+                                       QString::fromLocal8Bit(std::strerror(error))),
+                        QStringLiteral("Error"));
+  }
   DirListBrowse->SetDirectory(path);
 }
 

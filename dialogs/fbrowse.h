@@ -50,7 +50,8 @@ class TFormBrowse : public TDialogForm {
   // The list moved: the edit shows its folder, and the drive box the drive that holds it.
   void DirListBrowseChange();
   // Asks for a name (TFormMkdir), makes that folder inside the edit's path and moves the list
-  // there. A folder that cannot be made shows no message and leaves the list where it was.
+  // there. A folder that cannot be made is named in a box with the reason, and the list stays
+  // where it was.
   void Button1Click();
   // Ok: the edit's text into FPath unchecked (cut to fit), result 1.
   void Button2Click();

@@ -26,7 +26,8 @@ namespace ostrel {
 namespace {
 
 QSettings* UsableForReading(SettingsKey& key) {
-  if (!key.Key || key.Key->status() != QSettings::NoError) return nullptr;
+  // A malformed line spoils only itself: the values that could be parsed are still read.
+  if (!key.Key || key.Key->status() == QSettings::AccessError) return nullptr;
   return key.Key.get();
 }
 

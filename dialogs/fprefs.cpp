@@ -28,6 +28,7 @@ TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(49
   Named(CheckBoxApparentSize, "CheckBoxApparentSize");
 
   for (QPushButton* button : {ButtonOk, ButtonCancel}) button->setAutoDefault(false);
+  SetCancelButton(ButtonCancel);
   QPalette palette = RichEditHelp->palette();
   palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
   RichEditHelp->setPalette(palette);

@@ -1,7 +1,7 @@
 // TFormPreferences: "Preferences", switches whether the chart combines small items into one
 // "(other)" item and whether the window shows apparent sizes instead of disk usage, with a help
-// panel beside the switches. Neither button is the default or the cancel button: Enter and
-// Escape press neither.
+// panel beside the switches. Neither button is the default one, so Enter presses neither;
+// Escape presses Cancel.
 #pragma once
 #include "dialogs/formutil.h"
 #include "docs/desktop.h"

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace ostrel {
 
@@ -12,16 +13,25 @@ int TSystemDesktop::RunModal(QDialog& dialog) { return dialog.exec(); }
 
 bool TSystemDesktop::AskYesNo(QWidget* owner, const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+  box.setTextFormat(Qt::PlainText);
+  Questions.push_back(&box);
   box.exec();
+  Questions.erase(std::find(Questions.begin(), Questions.end(), &box));
   return box.standardButton(box.clickedButton()) == QMessageBox::Yes;
+}
+
+void TSystemDesktop::EndQuestions(QWidget* owner) {
+  for (QMessageBox* box : Questions)
+    if (box->parentWidget() == owner) box->done(QMessageBox::No);
 }
 
 void TSystemDesktop::ShowMessage(QWidget* owner, const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
-void TSystemDesktop::Open(const QUrl& url) { QDesktopServices::openUrl(url); }
+bool TSystemDesktop::Open(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 void TSystemDesktop::SetClipboardText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
 

@@ -5,8 +5,10 @@
 #pragma once
 #include <QString>
 #include <QUrl>
+#include <vector>
 
 class QDialog;
+class QMessageBox;
 class QWidget;
 
 namespace ostrel {
@@ -20,31 +22,40 @@ class TDesktop {
   virtual int RunModal(QDialog& dialog) = 0;
 
   // Asks `text` in a modal box captioned `caption` with a question icon and the buttons Yes
-  // and No, over `owner` (null: owned by no window). True for Yes; closing the box is No.
+  // and No, over `owner` (null: owned by no window). True for Yes; closing the box is No, and
+  // so is EndQuestions while it is open. The text is plain, never markup.
   virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) = 0;
 
+  // Closes, as No, every AskYesNo box over `owner` that is open now: the question no longer
+  // applies. Nothing happens when none is open.
+  virtual void EndQuestions(QWidget* owner) = 0;
+
   // Shows `text` in a modal box captioned `caption` with no icon and a single OK button, over
-  // `owner` (null: owned by no window); returns when the user has closed it.
+  // `owner` (null: owned by no window); returns when the user has closed it. The text is plain.
   virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption) = 0;
 
   // Hands `url` to the desktop: a file: URL of a document opens it, of a folder shows the
-  // folder in the file manager, a web address opens the browser. Whether anything opened is
-  // not reported.
-  virtual void Open(const QUrl& url) = 0;
+  // folder in the file manager, a web address opens the browser. False when the desktop
+  // reports that it could not (no program for it, say).
+  virtual bool Open(const QUrl& url) = 0;
 
   // Replaces the clipboard's contents with `text`.
   virtual void SetClipboardText(const QString& text) = 0;
 };
 
 // The real desktop: QDialog::exec, QMessageBox, QDesktopServices and the application's
-// clipboard. It holds no state, so one object serves every window.
+// clipboard. Its only state is the questions open now, so one object serves every window.
 class TSystemDesktop final : public TDesktop {
  public:
   int RunModal(QDialog& dialog) override;
   bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override;
+  void EndQuestions(QWidget* owner) override;
   void ShowMessage(QWidget* owner, const QString& text, const QString& caption) override;
-  void Open(const QUrl& url) override;
+  bool Open(const QUrl& url) override;
   void SetClipboardText(const QString& text) override;
+
+ private:
+  std::vector<QMessageBox*> Questions;  // open now, innermost last; each lives in AskYesNo
 };
 
 }  // namespace ostrel

@@ -1,5 +1,7 @@
 #include "docs/viewdoc.h"
 
+#include <QFile>
+
 #include <filesystem>
 
 #include "platform/files.h"
@@ -38,9 +40,23 @@ QUrl LocalFileUrl(std::string_view path) {
   return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
+namespace {
+
+// Opens `url`; when the desktop cannot, says which `what` (a folder, document or web page,
+// named `name`) could not be opened, in a box owned by no window.
+void OpenOrSay(TDesktop& desktop, const QUrl& url, const char* what, const QString& name) {
+  if (desktop.Open(url)) return;
+  desktop.ShowMessage(nullptr, QStringLiteral("Could not open the %1 %2").arg(QLatin1String(what), name),
+                      QStringLiteral("Error"));
+}
+
+QString DisplayName(const char* path) { return QFile::decodeName(QByteArray(path)); }
+
+}  // namespace
+
 int OpenIfExists(TDesktop& desktop, const char* path) {
   if (!FileExists(path)) return 0;
-  desktop.Open(LocalFileUrl(path));
+  OpenOrSay(desktop, LocalFileUrl(path), "document", DisplayName(path));
   return 1;
 }
 
@@ -71,12 +87,12 @@ int ViewDocument(TDesktop& desktop, const char* name, const char* directory, int
 
 void ExploreFolder(TDesktop& desktop, const char* path) {
   if (!path || !*path) return;
-  desktop.Open(LocalFileUrl(path));
+  OpenOrSay(desktop, LocalFileUrl(path), "folder", DisplayName(path));
 }
 
 void OpenUrl(TDesktop& desktop, const char* url) {
   if (!url || !*url) return;
-  desktop.Open(QUrl(QString::fromUtf8(url)));
+  OpenOrSay(desktop, QUrl(QString::fromUtf8(url)), "web page", QString::fromUtf8(url));
 }
 
 }  // namespace ostrel

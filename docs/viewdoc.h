@@ -30,16 +30,16 @@ inline constexpr const char* InstalledDocFolder = "../share/doc/ostrel";
 //   7, 8  the same two in InstalledDocFolder below the program file's folder, where
 //         `cmake --install` puts the manual
 // A candidate counts only when it is a regular file (a folder of that name is skipped).
-// Returns 1 when a file was handed to the desktop (whether the desktop could open it is not
-// examined), 0 when none was found; then, unless `quiet` is not 0, the "Unable to find
+// Returns 1 when a file was handed to the desktop (when the desktop could not open it, a box
+// caption "Error" owned by no window names the file), 0 when none was found; then, unless `quiet` is not 0, the "Unable to find
 // documentation" box (caption "error", owned by no window) is shown first. A null `directory`
 // counts as "".
 int ViewDocument(TDesktop& desktop, const char* name, const char* directory, int quiet,
                  const std::string& programFile);
 
 // Hands `path` (bytes, relative to the current folder unless absolute) to `desktop` and
-// returns 1 when a regular file exists there; returns 0 and does nothing otherwise (also for a
-// folder, or a null path).
+// returns 1 when a regular file exists there, saying so in a box when the desktop could not
+// open it; returns 0 and does nothing otherwise (also for a folder, or a null path).
 int OpenIfExists(TDesktop& desktop, const char* path);
 
 // Writes `directory`, a separator unless it already ends in one (with drive letters also after
@@ -64,11 +64,12 @@ std::string ResolveRelative(std::string folder, std::string_view relative);
 QUrl LocalFileUrl(std::string_view path);
 
 // Asks `desktop` to show the folder `path` (bytes) in its file manager, by its LocalFileUrl.
-// Whether it did is not reported. A null or empty path does nothing.
+// When the desktop could not, a box (caption "Error", owned by no window) names the folder.
+// A null or empty path does nothing.
 void ExploreFolder(TDesktop& desktop, const char* path);
 
-// Asks `desktop` to open the web page `url` (UTF-8) in the user's browser. Whether it opened
-// is not reported. A null or empty url does nothing.
+// Asks `desktop` to open the web page `url` (UTF-8) in the user's browser; when it could not,
+// a box (caption "Error", owned by no window) names the page. A null or empty url does nothing.
 void OpenUrl(TDesktop& desktop, const char* url);
 
 }  // namespace ostrel

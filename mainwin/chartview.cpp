@@ -34,6 +34,8 @@ const QColor SlicePalette[] = {
 constexpr double MinSliceFraction = 1.0 / 360;
 constexpr double ThinSliceFraction = 2.0 / 360;
 constexpr double ThinBarSlot = 4;  // pixels
+// A point drawn thinner than this can still be pointed at: within this width around it.
+constexpr double MinHitWidth = 6;  // pixels
 constexpr double PieArmLength = 8;
 constexpr double PieSize = 0.7;   // of the plot area's shorter side
 constexpr double BarWidth = 0.7;  // of a bar's slot
@@ -82,6 +84,8 @@ TChartView::TChartView(QWidget* parent) : QChartView(new QChart(), parent) {
   BarAxes[0][1] = HiddenAxis(chart, Qt::AlignLeft);
   BarAxes[1][0] = HiddenAxis(chart, Qt::AlignLeft);
   BarAxes[1][1] = HiddenAxis(chart, Qt::AlignBottom);
+  // Horizontal bars read from the top in the points' order, as the column of labels does.
+  BarAxes[0][1]->setReverse(true);
   UseBarSeries(nullptr);
   Series3->setBarWidth(BarWidth);
   Series2->setBarWidth(BarWidth);
@@ -202,12 +206,18 @@ void TChartView::PlaceMarks() {
 void TChartView::PlacePieLabels() {
   QChart* chart = this->chart();
   SetMarginsIfChanged(chart, QMargins(0, ButtonRow, 0, ButtonRow));
+  for (QGraphicsSimpleTextItem* mark : Marks) delete mark;
+  Marks.clear();
   const QList<QPieSlice*> slices = Series1->slices();
   if (slices.isEmpty()) return;
   // Where Qt puts the pie: centred in the plot area, pieSize of the shorter side across.
   const QRectF plot = chart->plotArea();
   const double radius = std::min(plot.width(), plot.height()) / 2 * Series1->pieSize();
   const QFontMetricsF metrics(font());
+  if (slices.size() == 1) {
+    PlaceLonePieLabel(radius);
+    return;
+  }
 
   std::vector<double> values;
   std::vector<bool> wanted;
@@ -239,6 +249,25 @@ void TChartView::PlacePieLabels() {
     if (slice->label() != html) slice->setLabel(html);
     if (!slice->isLabelVisible()) slice->setLabelVisible(true);
   }
+}
+
+void TChartView::PlaceLonePieLabel(double radius) {
+  // Qt's arm would point straight down from a whole turn's middle and end in a stray tick
+  // beside the label: the one label stands centred under the pie instead, with no arm.
+  QChart* chart = this->chart();
+  QPieSlice* slice = Series1->slices().front();
+  if (slice->isLabelVisible()) slice->setLabelVisible(false);
+  if (PointList.size() != 1) return;  // a slice of slivers has no one name
+  const QFont font = this->font();
+  const QFontMetricsF metrics(font);
+  const QString label = QFile::decodeName(QByteArray::fromStdString(PointList[static_cast<size_t>(PieFirst.front())].Label));
+  const QString text = metrics.elidedText(label, Qt::ElideRight, std::max(0.0, chart->size().width() - 2 * MarkGap));
+  auto* mark = new QGraphicsSimpleTextItem(text, chart);
+  mark->setFont(font);
+  mark->setBrush(slice->labelBrush());
+  const QRectF plot = chart->plotArea();
+  mark->setPos(plot.center().x() - metrics.horizontalAdvance(text) / 2, plot.center().y() + radius + MarkGap);
+  Marks.push_back(mark);
 }
 
 void TChartView::PlaceBarMarks(bool horizontal) {
@@ -309,6 +338,7 @@ int TChartView::PieSegmentAt(QPointF inChart) const {
   double angle = std::atan2(at.x(), -at.y());
   if (angle < 0) angle += 2 * M_PI;
   const double fraction = angle / (2 * M_PI);
+  if (const int thin = ThinPointNear(PointList, fraction, MinHitWidth / (2 * M_PI * radius)); thin >= 0) return thin;
   // The slice holding that angle, then the point within it.
   const QList<QPieSlice*> slices = Series1->slices();
   double start = 0;
@@ -333,7 +363,14 @@ int TChartView::BarSegmentAt(QPointF inChart) const {
   const double index = std::round(slot);
   if (index < 0 || index >= static_cast<double>(PointList.size()) || std::abs(slot - index) > BarWidth / 2) return -1;
   const TChartPoint& point = PointList[static_cast<size_t>(index)];
-  return length >= 0 && length <= point.Value ? static_cast<int>(index) : -1;
+  if (length < 0) return -1;
+  if (length <= point.Value) return static_cast<int>(index);
+  // A bar too short to see is hit within a few pixels of its base.
+  const QPointF base = chart()->mapToPosition(horizontal ? QPointF(0, index) : QPointF(index, 0), series);
+  const QPointF end = chart()->mapToPosition(horizontal ? QPointF(point.Value, index) : QPointF(index, point.Value), series);
+  const double drawn = horizontal ? std::abs(end.x() - base.x()) : std::abs(end.y() - base.y());
+  const double pointer = horizontal ? std::abs(inChart.x() - base.x()) : std::abs(inChart.y() - base.y());
+  return drawn < MinHitWidth && pointer <= MinHitWidth ? static_cast<int>(index) : -1;
 }
 
 void TChartView::Hover(int point) {

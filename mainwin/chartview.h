@@ -44,7 +44,9 @@ class TChartView : public QChartView {
   QAbstractSeries* SeriesOf(int kind, int& horizontal) const;
 
   // The index of the point drawn at `pos` (viewport coordinates), or -1 where no point is
-  // drawn. A pie slice that draws several points answers the one at the position's angle.
+  // drawn. A pie slice that draws several points answers the one at the position's angle. A
+  // point drawn too thin to point at answers within a few pixels of it: a sliver by its
+  // middle angle, a short bar near its base.
   int SegmentAt(QPointF pos) const;
   // The point under the pointer as last reported by PointHovered; -1 for none.
   int HoveredPoint() const { return Hovered; }
@@ -52,8 +54,9 @@ class TChartView : public QChartView {
   // The pie's slices each draw a run of consecutive points: slice k draws the points from
   // PieSliceFirst()[k] up to the next slice's first. Slivers too thin to see share a slice.
   const std::vector<int>& PieSliceFirst() const { return PieFirst; }
-  // The labels drawn beside the bars of the horizontal or vertical bar chart.
-  const std::vector<QGraphicsSimpleTextItem*>& BarMarks() const { return Marks; }
+  // The labels the chart draws itself: beside the bars of the horizontal or vertical bar
+  // chart, or the label of a pie of one slice, under the pie.
+  const std::vector<QGraphicsSimpleTextItem*>& OwnMarks() const { return Marks; }
 
  signals:
   // The pointer moved onto point `point`, or off every point (-1). Not sent when a redraw
@@ -79,6 +82,7 @@ class TChartView : public QChartView {
   // area moves.
   void PlaceMarks();
   void PlacePieLabels();
+  void PlaceLonePieLabel(double radius);
   void PlaceBarMarks(bool horizontal);
   int PieSegmentAt(QPointF inChart) const;
   int BarSegmentAt(QPointF inChart) const;

@@ -27,7 +27,7 @@ bool HasAutoMinimizeSwitch(const std::vector<std::string>& args) {
 }
 
 TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
-    : QMainWindow(owner), Args(std::move(args)), Desktop(desktop) {
+    : QMainWindow(owner), Args(std::move(args)), ScanArgument(Args.size() > 1), Desktop(desktop) {
   setWindowTitle(QString::fromLatin1(MainWindowCaption));
   CreateMenu();
   CreateControls();
@@ -50,7 +50,6 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   connect(RadioGroupChartType, &TRadioGroup::Click, this, &TForm1::RadioGroupChartTypeClick);
   connect(TimerLoad, &QTimer::timeout, this, &TForm1::TimerLoadTimer);
   connect(TimerUpdate, &QTimer::timeout, this, &TForm1::TimerUpdateTimer);
-  connect(TreeViewDirectories, &QTreeWidget::itemClicked, this, &TForm1::TreeViewDirectoriesClick);
   connect(ChartPie, &TChartView::PointHovered, this, &TForm1::ChartPieMouseMove);
   connect(ChartPie, &TChartView::PointClicked, this, &TForm1::ChartPieClickSeries);
 

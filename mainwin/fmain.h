@@ -36,6 +36,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class QSplitter;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -156,14 +157,16 @@ class TForm1 : public QMainWindow {
   void Quit1Click();
 
   // Scan control (fmain_scan.cpp).
-  // The new-scan flow: the path of argument 1 when there is one (refused silently when it names
-  // no folder), else the wizard's choice. Only when a scan is about to start is the attached
-  // one detached; a cancelled wizard leaves it running and attached.
+  // The new-scan flow: the path of argument 1 when there is one, else the wizard's choice (an
+  // empty path: all drives). A path that names no folder is named in a box, then the wizard
+  // asks again; a refused argument 1 is not used again. Only when a scan is about to start is
+  // the attached one detached; a cancelled wizard leaves it running and attached.
   void RunNewScan();
   void ShowIdle();
   // Copies the attached scan's folder count into LabelCount while the scanning look shows.
   void TimerUpdateTimer();
   // Asks "Are you sure you wish to abort ?"; on Yes the attached scan stops at its next folder.
+  // The question closes, as No, when the scan ends while it is open.
   void ButtonStopClick();
   void NewScanClick();
 
@@ -208,6 +211,8 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The first showing shrinks the window when it and its frame would not fit the screen.
+  void showEvent(QShowEvent* event) override;
 
  private:
   friend void LoadScanSettings(TForm1* form);
@@ -215,15 +220,21 @@ class TForm1 : public QMainWindow {
   // fmain_layout.cpp.
   void CreateMenu();
   void CreateControls();
-  void CreateChart(QWidget* client, TAnchorLayout* layout);
+  void CreateChart(QSplitter* splitter);
   void CreateHintPanel(QWidget* client, TAnchorLayout* layout);
 
   // fmain_scan.cpp. Frees every scan of the window, each once its walk has ended.
   void ReleaseScans();
+  // Tells the user in a box that `path` names no folder.
+  void SayNoFolder(const std::string& path);
   // fmain_tree.cpp. The selected tree item, or null.
   QTreeWidgetItem* SelectedItem() const;
   void SetUpTree();
   void SelectItem(QTreeWidgetItem* item);
+  // Scrolls the tree sideways so that `item`'s name starts in view (null: nothing).
+  void ShowItemStart(QTreeWidgetItem* item);
+  // fmain_commands.cpp. CurrentDir made absolute against StartDir when it is relative.
+  std::string AbsoluteCurrentDir() const;
 
   // ---- Controls (object names equal the member names; others find them by name) ----
   QMenuBar* MainMenu1 = nullptr;
@@ -240,6 +251,7 @@ class TForm1 : public QMainWindow {
   QAction* N2 = nullptr;
   QAction* About1 = nullptr;
 
+  QSplitter* Splitter1 = nullptr;            // the tree left, ChartPie right; draggable
   TChartView* ChartPie = nullptr;
   // The three labels are sized to their text; code that changes a text calls adjustSize().
   QLabel* LabelStandBy = nullptr;            // on ChartPie, like the next seven
@@ -271,6 +283,8 @@ class TForm1 : public QMainWindow {
   std::string StartDir;
 
   std::vector<std::string> Args;
+  // True while new scans take argument 1; false once it named no folder.
+  bool ScanArgument = false;
   TDesktop& Desktop;
   std::shared_ptr<TFormReceiver> Receiver;  // shared with the handle's registry entry
   THandle WindowHandle = NoWindow;
@@ -279,6 +293,9 @@ class TForm1 : public QMainWindow {
 
   // The tree item whose breakdown ChartPie shows; null before the first build.
   QTreeWidgetItem* PointsItem = nullptr;
+  // Restarted by every keyboard move of the tree's current item; redraws once the moves stop.
+  QTimer* TimerKeyRedraw = nullptr;
+  bool FrameFitted = false;  // the first showing has fitted the window to the screen
 };
 
 // Reads the nine stored settings into ScanSettings (each member's present value is the

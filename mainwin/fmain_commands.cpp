@@ -8,6 +8,7 @@
 #include "docs/weblinks.h"
 #include "mainwin/fmain.h"
 #include "platform/files.h"
+#include "scan/paths.h"
 #include "scan/scansettings.h"
 
 namespace ostrel {
@@ -36,13 +37,20 @@ void TForm1::UsersManual1Click() { ViewDocument(Desktop, ManualName, StartDir.c_
 
 void TForm1::ButtonExploreClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
-  ExploreFolder(Desktop, CurrentDir.c_str());
+  ExploreFolder(Desktop, AbsoluteCurrentDir().c_str());
 }
 
 void TForm1::ButtonCopyClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
   // The clipboard holds text: a name that is not valid UTF-8 shows its undecodable bytes as U+FFFD.
-  Desktop.SetClipboardText(QFile::decodeName(QByteArray::fromStdString(CurrentDir)));
+  Desktop.SetClipboardText(QFile::decodeName(QByteArray::fromStdString(AbsoluteCurrentDir())));
+}
+
+std::string TForm1::AbsoluteCurrentDir() const {
+  // A scan root given relatively was relative to the folder the program started in; a path
+  // pasted elsewhere must not depend on that.
+  if (CurrentDir.empty() || IsPathSeparator(CurrentDir.front()) || StartDir.empty()) return CurrentDir;
+  return ResolveRelative(StartDir, CurrentDir);
 }
 
 void TForm1::Preferences1Click() {

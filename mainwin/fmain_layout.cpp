@@ -2,6 +2,11 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QHeaderView>
+#include <QLayout>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSplitter>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -34,7 +39,8 @@ QRect FitButton(QPushButton* button, QRect design, TAnchors anchors) {
   const QStyle* style = button->style();
   const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
   const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-  const int needed = QFontMetrics(button->font()).horizontalAdvance(button->text()) + 2 * frame + margin;
+  const QString shown = QString(button->text()).remove(QLatin1Char('&'));  // the mnemonic's marker is not drawn
+  const int needed = QFontMetrics(button->font()).horizontalAdvance(shown) + 2 * frame + margin;
   if (needed > design.width()) {
     if ((anchors & akRight) && !(anchors & akLeft))
       design.setLeft(design.right() + 1 - needed);
@@ -112,19 +118,20 @@ void TForm1::CreateMenu() {
     return a;
   };
 
-  File1 = menu("File1", "File");
-  NewScanWizard1 = item(File1, "NewScanWizard1", "New Scan Wizard");
+  File1 = menu("File1", "&File");
+  NewScanWizard1 = item(File1, "NewScanWizard1", "&New Scan Wizard");
   N1 = separator(File1, "N1");
-  Quit1 = item(File1, "Quit1", "Quit");
-  Settings1 = menu("Settings1", "Settings");
-  Preferences1 = item(Settings1, "Preferences1", "Preferences");
-  Help1 = menu("Help1", "Help");
-  UsersManual1 = item(Help1, "UsersManual1", "User's Manual");
-  Checkwebforupdatedversion1 = item(Help1, "Checkwebforupdatedversion1", "Check web for updated version");
+  Quit1 = item(File1, "Quit1", "&Quit");
+  Settings1 = menu("Settings1", "&Settings");
+  Preferences1 = item(Settings1, "Preferences1", "&Preferences");
+  Help1 = menu("Help1", "&Help");
+  UsersManual1 = item(Help1, "UsersManual1", "&User's Manual");
+  Checkwebforupdatedversion1 = item(Help1, "Checkwebforupdatedversion1", "&Check web for updated version");
   VisitPelworthformoreShareware1 =
-      item(Help1, "VisitPelworthformoreShareware1", "Visit Pelworth for more Shareware");
+      item(Help1, "VisitPelworthformoreShareware1", "&Visit Pelworth for more Shareware");
   N2 = separator(Help1, "N2");
-  About1 = item(Help1, "About1", "About");
+  About1 = item(Help1, "About1", "&About");
+  UsersManual1->setShortcut(QKeySequence::HelpContents);
 }
 
 void TForm1::CreateControls() {
@@ -140,9 +147,15 @@ void TForm1::CreateControls() {
   setCentralWidget(client);
   auto* layout = new TAnchorLayout(client, clientSize);
 
-  CreateChart(client, layout);
+  // The tree and the chart share their row; the user drags the line between them. Growing
+  // the window widens the chart, as its anchors say, while the tree keeps its width.
+  Splitter1 = new QSplitter(Qt::Horizontal, client);
+  Named(Splitter1, "Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->setHandleWidth(216 - (8 + 201));
+  layout->Add(Splitter1, QRect(8, 8, 658, 314), akAll);
 
-  TreeViewDirectories = new QTreeWidget(client);
+  TreeViewDirectories = new QTreeWidget(Splitter1);
   Named(TreeViewDirectories, "TreeViewDirectories");
   TreeViewDirectories->setColumnCount(1);
   TreeViewDirectories->setHeaderHidden(true);
@@ -158,7 +171,15 @@ void TForm1::CreateControls() {
                  pal.color(QPalette::Active, QPalette::HighlightedText));
     TreeViewDirectories->setPalette(pal);
   }
-  layout->Add(TreeViewDirectories, QRect(8, 8, 201, 314), akLeft | akTop | akBottom);
+  // One column as wide as its widest item in view: deep or long names scroll sideways
+  // instead of being cut at the view's edge.
+  TreeViewDirectories->header()->setStretchLastSection(false);
+  TreeViewDirectories->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  TreeViewDirectories->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  CreateChart(Splitter1);
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({201, 450});
 
   RadioGroupChartType = new TRadioGroup(QStringLiteral("Chart Type"),
                                         {QStringLiteral("Pie"), QStringLiteral("Horiz Bar"),
@@ -171,7 +192,9 @@ void TForm1::CreateControls() {
 
   StatusBar1 = new TStatusBar({200, 80, 50, 300}, this);
   Named(StatusBar1, "StatusBar1");
-  StatusBar1->setFixedHeight(StatusBarHeight);
+  // The design's 19 pixels at least, taller when the desktop's font needs it: text that
+  // is cut at the bottom loses its underscores.
+  StatusBar1->setMinimumHeight(StatusBarHeight);
   setStatusBar(StatusBar1);
 
   TimerLoad = new QTimer(this);
@@ -181,13 +204,34 @@ void TForm1::CreateControls() {
   Named(TimerUpdate, "TimerUpdate");
   TimerUpdate->setInterval(100);
 
-  resize(DesignClientWidth, MainMenu1->sizeHint().height() + DesignClientHeight);
+  // Below the design size the controls would overlap; a screen smaller than that (a small
+  // one, or a large scale factor) sets the limit instead, and the window opens within it.
+  const QSize design(DesignClientWidth, MainMenu1->sizeHint().height() + clientSize.height() +
+                                            std::max(StatusBarHeight, StatusBar1->sizeHint().height()));
+  const QSize fitting = design.boundedTo(screen()->availableGeometry().size());
+  setMinimumSize(fitting);
+  resize(fitting);
 }
 
-void TForm1::CreateChart(QWidget* client, TAnchorLayout* layout) {
-  ChartPie = new TChartView(client);
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (FrameFitted) return;
+  FrameFitted = true;
+  // The status bar's height is final only now: the client area gets its design height back.
+  layout()->activate();
+  const int client = DesignClientHeight - StatusBarHeight;
+  const QSize design = size() + QSize(0, client - centralWidget()->height());
+  // The window manager's frame is known only now too; the frame must fit the screen as well.
+  const QSize room = screen()->availableGeometry().size() - (frameGeometry().size() - size());
+  const QSize fitting = design.boundedTo(room);
+  setMinimumSize(fitting);
+  resize(fitting);
+}
+
+void TForm1::CreateChart(QSplitter* splitter) {
+  ChartPie = new TChartView(splitter);
   Named(ChartPie, "ChartPie");
-  layout->Add(ChartPie, QRect(216, 8, 450, 314), akAll);
+  ChartPie->resize(450, 314);
 
   const QSize chartSize(450, 314);
   auto* onChart = new TAnchorLayout(ChartPie, chartSize);
@@ -201,14 +245,14 @@ void TForm1::CreateChart(QWidget* client, TAnchorLayout* layout) {
   const int countLeft = std::max(230, 38 + LabelScanned->width() + 8);
   onChart->Add(LabelCount, QRect(QPoint(countLeft, 176), LabelCount->size()), akLeftTop);
 
-  ButtonStop = MakeButton(ChartPie, "ButtonStop", "Stop", nullptr, onChart, QRect(40, 208, 75, 25), akLeftTop);
-  ButtonUp = MakeButton(ChartPie, "ButtonUp", "Up", "Go up to parent directory", onChart,
+  ButtonStop = MakeButton(ChartPie, "ButtonStop", "S&top", nullptr, onChart, QRect(40, 208, 75, 25), akLeftTop);
+  ButtonUp = MakeButton(ChartPie, "ButtonUp", "&Up", "Go up to parent directory", onChart,
                         QRect(418, 0, 32, 21), akTop | akRight);
-  ButtonHelp = MakeButton(ChartPie, "ButtonHelp", "Help", "help!", onChart, QRect(0, 0, 33, 21), akLeftTop);
-  ButtonExplore = MakeButton(ChartPie, "ButtonExplore", "Explore-Dir",
+  ButtonHelp = MakeButton(ChartPie, "ButtonHelp", "He&lp", "help!", onChart, QRect(0, 0, 33, 21), akLeftTop);
+  ButtonExplore = MakeButton(ChartPie, "ButtonExplore", "&Explore-Dir",
                              "Open an explorer window in the current directory", onChart,
                              QRect(0, 293, 65, 21), akLeft | akBottom);
-  ButtonCopy = MakeButton(ChartPie, "ButtonCopy", "Copy-Dir", "Copy the current directory to the clipboard",
+  ButtonCopy = MakeButton(ChartPie, "ButtonCopy", "&Copy-Dir", "Copy the current directory to the clipboard",
                           onChart, QRect(385, 293, 65, 21), akRight | akBottom);
 }
 

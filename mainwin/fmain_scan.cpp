@@ -1,4 +1,6 @@
 #include <QAbstractScrollArea>
+#include <QChart>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -15,6 +17,7 @@
 #include "mainwin/fmain.h"
 #include "mainwin/livescans.h"
 #include "mainwin/statusbar.h"
+#include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/scanstart.h"
 #include "scan/tloader.h"
@@ -35,6 +38,7 @@ void SetAreaCursor(QAbstractScrollArea* area, bool busy) {
 }  // namespace
 
 void TForm1::ShowIdle() {
+  ChartPie->chart()->show();
   LabelStandBy->hide();
   LabelScanned->hide();
   LabelCount->hide();
@@ -45,15 +49,31 @@ void TForm1::ShowIdle() {
 
 void TForm1::RunNewScan() {
   std::string path;
-  if (Args.size() > 1) {
-    std::optional<std::string> root = ScanRoot(Args[1], WindowPathRule);
-    if (!root) return;
-    path = std::move(*root);
-  } else if (AskWhatToScan(this, path) == 0) {
-    return;
+  if (ScanArgument) {
+    // An empty argument, like an empty wizard path, means all drives.
+    std::optional<std::string> root = Args[1].empty() ? std::string() : ScanRoot(Args[1], WindowPathRule);
+    if (root) {
+      StopScan(1);
+      StartScan(*root);
+      return;
+    }
+    // Said once; from now on the wizard asks, so that the user can name another folder.
+    ScanArgument = false;
+    SayNoFolder(Args[1]);
+  }
+  for (;;) {
+    if (AskWhatToScan(this, path) == 0) return;
+    // Empty is all drives.
+    if (path.empty() || FolderExists(path.c_str())) break;
+    SayNoFolder(path);
   }
   StopScan(1);
   StartScan(path);
+}
+
+void TForm1::SayNoFolder(const std::string& path) {
+  Desktop.ShowMessage(this, QStringLiteral("There is no folder %1").arg(QFile::decodeName(QByteArray::fromStdString(path))),
+                      QStringLiteral("Error"));
 }
 
 int TForm1::AskWhatToScan(QWidget* owner, std::string& path) {
@@ -62,6 +82,8 @@ int TForm1::AskWhatToScan(QWidget* owner, std::string& path) {
 
 void TForm1::StartScan(const std::string& path) {
   TimerLoad->stop();
+  // The labels would be drawn over the last scan's chart.
+  ChartPie->chart()->hide();
   LabelStandBy->show();
   LabelScanned->show();
   LabelCount->show();

@@ -2,8 +2,12 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTextDocument>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +27,10 @@ namespace ostrel {
 namespace {
 
 const char* const MyComputerText = "My Computer";
+
+// How long the tree's current item must rest after a keyboard move before its chart is drawn:
+// longer than the pause between a held key's repeats.
+constexpr int KeyRedrawDelay = 150;  // ms
 
 // The tree's order of siblings: the program's case rule, then the bytes, so that names that
 // differ only in case still have a fixed order.
@@ -51,12 +59,11 @@ TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMar
   if (auto it = marks->Unreadable.find(node); it != marks->Unreadable.end()) {
     item->setIcon(0, look.UnreadableIcon);
     item->setForeground(0, look.UnreadableColour);
-    item->setToolTip(0, QStringLiteral("Could not be read: ") + Reason(it->second));
+    item->Note = QStringLiteral("Could not be read: ") + Reason(it->second);
   } else if (auto again = marks->Repeated.find(node); again != marks->Repeated.end()) {
     item->setIcon(0, look.RepeatedIcon);
     item->setForeground(0, look.RepeatedColour);
-    item->setToolTip(0, QStringLiteral("Same folder as %1: its contents are counted there")
-                            .arg(DisplayPath(*again->second)));
+    item->Note = QStringLiteral("Same folder as %1: its contents are counted there").arg(DisplayPath(*again->second));
   }
   return item;
 }
@@ -100,12 +107,31 @@ void TForm1::SetUpTree() {
   TreeViewDirectories->setSortingEnabled(false);
   TreeViewDirectories->setUniformRowHeights(true);
   TreeViewDirectories->setSelectionMode(QAbstractItemView::SingleSelection);
+
+  // Moving through the tree by keyboard redraws as a click does, but once the moves pause: a
+  // held arrow key would otherwise draw every folder it passes, some of them slow to draw.
+  TimerKeyRedraw = new QTimer(this);
+  TimerKeyRedraw->setSingleShot(true);
+  TimerKeyRedraw->setInterval(KeyRedrawDelay);
+  connect(TreeViewDirectories, &QTreeWidget::currentItemChanged, TimerKeyRedraw, qOverload<>(&QTimer::start));
+  connect(TreeViewDirectories, &QTreeWidget::currentItemChanged, this, &TForm1::ShowItemStart);
+  connect(TimerKeyRedraw, &QTimer::timeout, this, [this] {
+    // A mouse click has drawn it already.
+    if (SelectedItem() != PointsItem) TreeViewDirectoriesClick();
+  });
+  connect(TreeViewDirectories, &QTreeWidget::itemClicked, this, &TForm1::TreeViewDirectoriesClick);
+
+  // "Up" from the keyboard, as a file manager offers it.
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)})
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, &TForm1::ButtonUpClick);
 }
 
 void TForm1::ScanCompleted(std::intptr_t lParam) {
   // A scan detached while its notice was already under way must not take the attached one's
   // place; the attached tree may still be growing.
   if (Loader && reinterpret_cast<TThreadLoader*>(lParam) != Loader) return;
+  // Asking whether to stop a scan that has ended makes no sense.
+  Desktop.EndQuestions(this);
   if (TThreadLoader* scan = Loader) {
     if (scan->Ending == TScanEnd::OutOfMemory) {
       const int folders = scan->FolderCount.load();
@@ -125,7 +151,9 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
         scan->Problems.begin(), scan->Problems.end(),
         [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
     StatusBar1->SetPanelText(3, UnreadText(marks.Unreadable.size(), files));
-    StatusBar1->Panel(3)->setToolTip(ProblemList(scan->Problems));
+    const QString problems = ProblemList(scan->Problems);
+    // Names are text: a path holding "<b>" must not turn the tooltip into markup.
+    StatusBar1->Panel(3)->setToolTip(problems.isEmpty() ? QString() : Qt::convertFromPlainText(problems, Qt::WhiteSpaceNoWrap));
     // Among the top-level items by text; a new one goes after those of earlier scans.
     int at = TreeViewDirectories->topLevelItemCount();
     while (at > 0 && CompareNoCase(TreeViewDirectories->topLevelItem(at - 1)->text(0).toUtf8().toStdString(),
@@ -184,13 +212,35 @@ void TForm1::SelectItem(QTreeWidgetItem* item) {
   // Scrolling to an item expands its ancestors.
   TreeViewDirectories->scrollToItem(item);
   TreeViewDirectories->setCurrentItem(item);
+  ShowItemStart(item);
+}
+
+void TForm1::ShowItemStart(QTreeWidgetItem* item) {
+  // The view scrolls rows into view, never sideways: a deep folder's name would stay beside
+  // the view while its row shows selected.
+  if (!item) return;
+  const int left = TreeViewDirectories->visualItemRect(item).left();
+  const int indent = TreeViewDirectories->indentation();
+  if (left >= indent && left + 2 * indent <= TreeViewDirectories->viewport()->width()) return;
+  QScrollBar* bar = TreeViewDirectories->horizontalScrollBar();
+  bar->setValue(bar->value() + left - indent);
 }
 
 void TForm1::TreeViewDirectoriesClick() {
+  TimerKeyRedraw->stop();  // this draws whatever a keyboard move selected
   QTreeWidgetItem* item = SelectedItem();
   if (!item) return;
   const DirNode* node = ItemNode(item);
   CurrentDir = node && ItemNamesFolder(item) ? FullPath(*node) : std::string();
+  // The selected folder's own total stays in view; "My Computer" totals its scans' roots.
+  double total = 0;
+  if (node) {
+    total = SizeOf(*node, ShownMeasure());
+  } else {
+    for (int i = 0; i < item->childCount(); ++i)
+      if (const DirNode* child = ItemNode(item->child(i))) total += SizeOf(*child, ShownMeasure());
+  }
+  StatusBar1->SetPanelText(2, QString::fromStdString(FormatSize(total)));
   BuildChart(item);
 }
 

@@ -1,5 +1,10 @@
 #include "mainwin/folderitem.h"
 
+#include <QTextDocument>
+
+#include "chart/breakdown.h"
+#include "mainwin/fmain.h"
+
 namespace ostrel {
 namespace {
 
@@ -14,6 +19,13 @@ TFolderItem::TFolderItem(const QString& text, const DirNode* node)
 
 QVariant TFolderItem::data(int column, int role) const {
   if (column == 0 && role == Qt::UserRole) return QVariant::fromValue(reinterpret_cast<quintptr>(Node));
+  if (column == 0 && role == Qt::ToolTipRole && Node) {
+    // Made when asked: the measure shown may have changed since the item was made.
+    QString tip = text(0) + QLatin1Char('\n') + QString::fromStdString(FormatSize(SizeOf(*Node, ShownMeasure())));
+    if (!Note.isEmpty()) tip += QLatin1Char('\n') + Note;
+    // A tooltip that looks like markup is shown as markup; a name must show as it is.
+    return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
+  }
   return QTreeWidgetItem::data(column, role);
 }
 

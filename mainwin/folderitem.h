@@ -16,12 +16,15 @@ class TFolderItem final : public QTreeWidgetItem {
   TFolderItem(const QString& text, const DirNode* node);
 
   // The node also answers as the item's data (Qt::UserRole of column 0), for whoever asks the
-  // toolkit's way.
+  // toolkit's way. The tooltip (Qt::ToolTipRole) of a folder's item is its full name, its size
+  // in the measure shown, then Note when there is one; always as plain text, never markup.
   QVariant data(int column, int role) const override;
 
   const DirNode* Node;
   // False for the "All Drives" root of an all-drives scan, whose node is a label, not a path.
   bool NamesFolder = true;
+  // Why the folder is marked in the tree (it could not be read, or is met again); empty for none.
+  QString Note;
 };
 
 // The folder node a tree item stands for; null for a "My Computer" item, for an item that is

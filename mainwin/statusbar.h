@@ -1,5 +1,6 @@
-// TStatusBar: a status bar with fixed-width text panels from the left, as the desktop system's
-// status bar has; the space right of the last panel stays empty.
+// TStatusBar: a status bar with plain-text panels from the left, as the desktop system's status
+// bar has; each panel is at least its design width and wider when its text needs it, and the
+// last one takes the room that is left.
 #pragma once
 #include <QStatusBar>
 #include <initializer_list>
@@ -12,7 +13,8 @@ namespace ostrel {
 class TStatusBar : public QStatusBar {
   Q_OBJECT
  public:
-  // One panel per entry of `widths` (pixels), left to right, each empty.
+  // One panel per entry of `widths` (the least width in pixels; unused for the last panel),
+  // left to right, each empty.
   TStatusBar(std::initializer_list<int> widths, QWidget* parent);
 
   int PanelCount() const { return static_cast<int>(Panels.size()); }

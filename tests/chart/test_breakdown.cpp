@@ -254,6 +254,10 @@ TEST(PieLabelsShown, LargerSlicesWinCloseNeighboursOnTheSameHalf) {
   const std::vector<double> values{100, 0.4, 0.5, 0.3, 0.2};
   const auto shown = PieLabelsShown(values, std::vector<bool>(5, true), 100, 13);
   EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false, false}));
+  // A sliver on each side of the top: their labels would meet above the pie, so the larger
+  // alone keeps one. Two thirds of the turn apart at the same height, both keep theirs.
+  EXPECT_EQ(PieLabelsShown({0.01, 100, 0.02}, {true, false, true}, 100, 13), (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(PieLabelsShown({1, 1, 1}, {true, true, true}, 100, 13), (std::vector<bool>{true, true, true}));
   // Unwanted labels (shared slices) and empty slices get none.
   EXPECT_EQ(PieLabelsShown({1, 0, 1}, {false, true, true}, 100, 13), (std::vector<bool>{false, false, true}));
   EXPECT_EQ(PieLabelsShown({0, 0}, {true, true}, 100, 13), (std::vector<bool>{false, false}));

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -142,14 +143,21 @@ class TestFormBrowse : public QObject {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QByteArray>("listAfter");
-    QTest::newRow("made and entered") << QString("New") << true << QByteArray("/a/New");
-    QTest::newRow("cancelled") << QString("New") << false << QByteArray("/a");
-    QTest::newRow("cannot be made") << QString("x/y") << true << QByteArray("/a");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("error");
+    QTest::newRow("made and entered") << QString("New") << true << QByteArray("/a/New") << QString() << 0;
+    QTest::newRow("cancelled") << QString("New") << false << QByteArray("/a") << QString() << 0;
+    QTest::newRow("cannot be made") << QString("x/y") << true << QByteArray("/a")
+                                    << QString("Error|Could not create the folder %1/a/x/y: %2") << ENOENT;
+    QTest::newRow("already there") << QString("b") << true << QByteArray("/a/b")
+                                   << QString("Error|Could not create the folder %1/a/b: %2") << EEXIST;
   }
   void createDirectory() {
     QFETCH(QString, name);
     QFETCH(bool, ok);
     QFETCH(QByteArray, listAfter);
+    QFETCH(QString, box);
+    QFETCH(int, error);
     TGuardedPath path(Root + "/a");
     auto dialog = Open(path.Text);
     Desktop->AnswerDialog = [&](QDialog& modal) {
@@ -161,6 +169,9 @@ class TestFormBrowse : public QObject {
       return mkdir->result();
     };
     QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+    // A folder that cannot be made says so, over this dialog, and names the folder.
+    QCOMPARE(Desktop->BoxTexts(), box.isEmpty() ? QStringList() : QStringList{box.arg(Text(""), QString::fromLocal8Bit(std::strerror(error)))});
+    if (!box.isEmpty()) QCOMPARE(Desktop->Boxes.front().Owner, dialog.get());
     QCOMPARE(FolderExists((Root + "/a/New").c_str()), listAfter == "/a/New");
     QCOMPARE(dialog->DirListBrowse->Directory(), Root + listAfter.toStdString());
     QCOMPARE(dialog->EditBrowseName->text(), Text(listAfter.constData()));
@@ -189,6 +200,33 @@ class TestFormBrowse : public QObject {
     QCOMPARE(dialog.result(), ok ? ModalOk : ModalCancel);
     QCOMPARE(QByteArray(name), expected);
     QCOMPARE(name[MkdirNameSize], 'G');
+  }
+
+  void theEditLeavesTheLabelWhole_data() {
+    QTest::addColumn<double>("scale");
+    QTest::newRow("system font") << 1.0;
+    QTest::newRow("larger font") << 1.5;
+  }
+  void theEditLeavesTheLabelWhole() {
+    // The edit covered the colon of "Directory:": a click there went into the edit.
+    QFETCH(double, scale);
+    const QFont saved = QApplication::font();
+    QFont font = saved;
+    font.setPointSizeF(saved.pointSizeF() * scale);
+    QApplication::setFont(font);
+    TGuardedPath path(Root + "/a");
+    auto dialog = Open(path.Text);
+    QApplication::setFont(saved);
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    const QRect label = dialog->Label1->geometry();
+    QVERIFY(label.width() >= dialog->Label1->sizeHint().width());
+    const QRect edit = dialog->EditBrowseName->geometry();
+    QVERIFY(!label.intersects(edit));
+    QCOMPARE(edit.right(), dialog->DirListBrowse->geometry().right());
+    const QPoint colon(label.left() + dialog->Label1->fontMetrics().horizontalAdvance("Directory") + 1, label.center().y());
+    QCOMPARE(dialog->childAt(colon), dialog->Label1);
+    QTest::mouseClick(dialog.get(), Qt::LeftButton, Qt::NoModifier, colon);
+    QVERIFY(!dialog->EditBrowseName->hasFocus());
   }
 
   void looksRight() {

@@ -129,14 +129,16 @@ class TestSettings : public QObject {
     QCOMPARE(ReadText("dflt"), QByteArray("dflt"));  // a list is no text
   }
 
-  void aCorruptFileReadsAsDefaultsAndSavingRepairsIt() {
+  void aCorruptFileKeepsWhatParsesAndSavingRepairsIt() {
     QByteArray garbage("[General]\ncharttype=2\n[broken\n");
     for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919 + 13) % 256));
     WriteFile(garbage);
     SettingsKey key;
     OpenSettingsKey(key, "OSTREL");
     QVERIFY(!key.Created);
-    QCOMPARE(ReadSettingInt(key, "charttype", 0), 0);
+    // The line that parses is read; only what is missing gets its default.
+    QCOMPARE(ReadSettingInt(key, "charttype", 0), 2);
+    QCOMPARE(ReadSettingInt(key, "combineother", 7), 7);
     WriteSettingInt(key, "charttype", 1);
     CloseSettingsKey(key);
     OpenSettingsKey(key, "OSTREL");

@@ -36,11 +36,15 @@ class TestDesktop : public QObject {
 
  private slots:
   void askYesNoIsTrueOnlyForYes_data() {
-    QTest::addColumn<int>("how");  // 0 Yes, 1 No, 2 closed without a button
+    // 0 Yes, 1 No, 2 closed without a button, 3 ended by the program for its owner, 4 ended for
+    // another window and then answered Yes
+    QTest::addColumn<int>("how");
     QTest::addColumn<bool>("yes");
     QTest::newRow("Yes") << 0 << true;
     QTest::newRow("No") << 1 << false;
     QTest::newRow("closed") << 2 << false;
+    QTest::newRow("ended") << 3 << false;
+    QTest::newRow("ended elsewhere, then Yes") << 4 << true;
   }
   void askYesNoIsTrueOnlyForYes() {
     QFETCH(int, how);
@@ -55,10 +59,15 @@ class TestDesktop : public QObject {
       if (box->icon() != QMessageBox::Question || box->standardButtons() != (QMessageBox::Yes | QMessageBox::No) ||
           box->parentWidget() != &owner)
         seen = "wrong look";
+      QWidget other;
+      if (how == 4) desktop.EndQuestions(&other);  // not this box's window: it stays
       if (how == 2)
         box->reject();
-      else
-        box->button(how == 0 ? QMessageBox::Yes : QMessageBox::No)->click();
+      else if (how == 3) {
+        desktop.EndQuestions(&owner);
+        if (box->isVisible()) seen = "still open", box->reject();
+      } else
+        box->button(how == 0 || how == 4 ? QMessageBox::Yes : QMessageBox::No)->click();
     });
     QCOMPARE(desktop.AskYesNo(&owner, "Are you sure?", "Abort"), yes);
     QCOMPARE(seen, QString("Abort|Are you sure?"));

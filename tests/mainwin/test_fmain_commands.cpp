@@ -80,6 +80,7 @@ class TestFmainCommands : public QObject {
   void webLinksOpenTheMakersPages();
   void copyAndExploreFollowTheTreeOfAOnePathScan();
   void copyAndExploreWithAllDrives();
+  void relativeRootCopiesAndExploresAbsolutely();
   void preferencesOkRedrawsCancelDoesNot();
   void preferencesSwitchTheMeasureWithoutAScan();
   void dialogsDuringAScanLetItFinish_data();
@@ -175,11 +176,13 @@ void TestFmainCommands::helpAndUsersManualOpenTheManual() {
   QVERIFY(QDir::setCurrent(start.path()));
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   test::View(*Form).TimerLoad->stop();
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowActive(Form.get()));
   QVERIFY(QDir::setCurrent(elsewhere.path()));
 
-  // Neither folder nor the test program's own holds a manual.
+  // Neither folder nor the test program's own holds a manual. F1 asks for it too.
   QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
-  test::View(*Form).UsersManual1->trigger();
+  QTest::keyClick(Form.get(), Qt::Key_F1);
   QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
   QVERIFY(Opened().isEmpty());
 
@@ -193,6 +196,11 @@ void TestFmainCommands::helpAndUsersManualOpenTheManual() {
   const QUrl manual = QUrl::fromLocalFile(start.filePath("ostrel.htm"));
   QCOMPARE(Opened(), (QList<QUrl>{manual, manual}));
   QCOMPARE(Boxes().size(), 2);
+
+  // Found, but nothing on the desktop opens it: the box names the file.
+  Desktop.OpenSucceeds = false;
+  QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+  QCOMPARE(Boxes().value(2), "Error|Could not open the document " + start.filePath("ostrel.htm"));
 }
 
 void TestFmainCommands::webLinksOpenTheMakersPages() {
@@ -201,6 +209,36 @@ void TestFmainCommands::webLinksOpenTheMakersPages() {
   test::View(*Form).Checkwebforupdatedversion1->trigger();
   QCOMPARE(Opened(), (QList<QUrl>{QUrl(MakerHomePage), QUrl(MakerHomePage), QUrl(ProgramPage)}));
   QCOMPARE(QUrl(ProgramPage), QUrl(MakerHomePage).resolved(QUrl("ostrel/")));
+  QVERIFY(Boxes().isEmpty());
+
+  Desktop.OpenSucceeds = false;
+  QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
+  test::View(*Form).Checkwebforupdatedversion1->trigger();
+  QCOMPARE(Boxes(), (QStringList{"Error|Could not open the web page " + QString::fromLatin1(MakerHomePage),
+                                 "Error|Could not open the web page " + QString::fromLatin1(ProgramPage)}));
+}
+
+void TestFmainCommands::relativeRootCopiesAndExploresAbsolutely() {
+  // The root was given relative to the folder the program started in; the user works with it
+  // from anywhere, by keyboard: the mnemonics of Copy-Dir and Explore-Dir.
+  QVERIFY(QDir::setCurrent(Fixture.path()));
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+  test::View(*Form).TimerLoad->stop();
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+  QVERIFY(Scan("root/"));
+  QVERIFY(QDir::setCurrent(QDir::tempPath()));
+  ClickItem(test::ChildNamed(MyComputer()->child(0), "big3"));
+  // A mnemonic presses its button as a short animated click.
+  QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
+  QTRY_COMPARE(Desktop.Clipboard, QStringList{QFile::decodeName(Root + "/big3")});
+  Desktop.OpenSucceeds = false;
+  QTest::keyClick(Form.get(), Qt::Key_E, Qt::AltModifier);
+  QTRY_COMPARE(UrlPathBytes(Opened().value(0)), Root + "/big3");
+  QCOMPARE(Boxes(), QStringList{"Error|Could not open the folder " + QFile::decodeName(Root + "/big3")});
+  ClickItem(MyComputer()->child(0));
+  QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
+  QTRY_COMPARE(Desktop.Clipboard.value(1), QFile::decodeName(Root));
 }
 
 void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {

@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
 #include <memory>
@@ -34,6 +36,8 @@ class TestFmainLayout : public QObject {
   void geometryAndAnchors_data();
   void geometryAndAnchors();
   void clientAreaAndStatusBar();
+  void minimumSizeFitsTheScreen();
+  void splitterDragsTheTreeWider();
   void captionsHintsAndFonts();
   void menus();
   void idleLook();
@@ -95,8 +99,10 @@ struct TPlace {
 };
 
 const TPlace Places[] = {
-    {"ChartPie", "ClientArea", {216, 8, 450, 314}, {216, 8, 550, 364}, fExact},
-    {"TreeViewDirectories", "ClientArea", {8, 8, 201, 314}, {8, 8, 201, 364}, fExact},
+    {"Splitter1", "ClientArea", {8, 8, 658, 314}, {8, 8, 758, 364}, fExact},
+    // In the splitter, which gives all growth to the chart.
+    {"ChartPie", "Splitter1", {208, 0, 450, 314}, {208, 0, 550, 364}, fExact},
+    {"TreeViewDirectories", "Splitter1", {0, 0, 201, 314}, {0, 0, 201, 364}, fExact},
     {"RadioGroupChartType", "ClientArea", {575, 331, 97, 65}, {675, 381, 97, 65}, fExact},
     {"Panel1", "ClientArea", {8, 330, 560, 65}, {8, 380, 660, 65}, fExact},
     {"HtmlLabel1", "Panel1", {8, 8, 513, 33}, {8, 8, 513, 33}, fExact},
@@ -172,26 +178,66 @@ void TestFmainLayout::clientAreaAndStatusBar() {
   const int menuHeight = test::View(*Form).MainMenu1->height();
   QVERIFY(menuHeight > 0);
   QCOMPARE(Form->centralWidget()->geometry(), QRect(0, menuHeight, 674, 400));
-  QCOMPARE(test::View(*Form).StatusBar1->geometry(), QRect(0, menuHeight + 400, 674, 19));
+  TStatusBar* bar = test::View(*Form).StatusBar1;
+  QCOMPARE(bar->geometry().topLeft(), QPoint(0, menuHeight + 400));
+  QCOMPARE(bar->width(), 674);
+  QVERIFY(bar->height() >= 19);
   QCOMPARE(Form->windowTitle(), QStringLiteral("Ostrel Free Disk Space Finder"));
 
-  // Four panels from the left, 200, 80, 50 and 300 wide, all within the window; hovering writes
-  // panels 0 and 1, a scan's unread count panel 3.
-  TStatusBar* bar = test::View(*Form).StatusBar1;
+  // Four panels from the left, at least 200, 80 and 50 wide, then the rest; each of the first
+  // three shows its whole text, underscores and all, as plain text.
   QCOMPARE(bar->PanelCount(), 4);
-  const int widths[] = {200, 80, 50, 300};
+  const int widths[] = {200, 80, 50};
+  QVERIFY2(bar->Panel(3)->width() >= 250, qPrintable(QString::number(bar->Panel(3)->width())));
   QVERIFY(bar->Panel(3)->geometry().right() < bar->width());
   for (int i = 0; i < 4; ++i) {
-    QCOMPARE(bar->Panel(i)->width(), widths[i]);
+    if (i < 3) QCOMPARE(bar->Panel(i)->width(), widths[i]);
     QVERIFY(bar->Panel(i)->isVisible());
     if (i > 0) QVERIFY(bar->Panel(i)->x() > bar->Panel(i - 1)->geometry().right());
   }
-  bar->SetPanelText(0, QStringLiteral("Windows"));
-  bar->SetPanelText(1, QStringLiteral("12.5 MB"));
+  const QString texts[] = {QStringLiteral("a_folder_name_of_forty_characters_long__"), QStringLiteral("563200.0 MB"),
+                           QStringLiteral("<b>9999.9</b> MB")};
+  for (int i = 0; i < 3; ++i) bar->SetPanelText(i, texts[i]);
   bar->SetPanelText(4, QStringLiteral("ignored"));
-  QCOMPARE(bar->PanelText(0), QStringLiteral("Windows"));
-  QCOMPARE(bar->PanelText(1), QStringLiteral("12.5 MB"));
   QCOMPARE(bar->PanelText(4), QString());
+  for (int i = 0; i < 3; ++i) {
+    QLabel* panel = bar->Panel(i);
+    const QFontMetrics metrics(panel->font());
+    QTRY_VERIFY2(panel->contentsRect().width() >= metrics.horizontalAdvance(texts[i]), qPrintable(texts[i]));
+    QVERIFY(panel->contentsRect().height() >= metrics.height());
+    QVERIFY(panel->geometry().bottom() < bar->height());
+  }
+  QCOMPARE(bar->Panel(2)->textFormat(), Qt::PlainText);  // "<b>" is a name's text
+}
+
+void TestFmainLayout::minimumSizeFitsTheScreen() {
+  // Run at 1x and, by a second ctest entry, at 2x where the design is larger than the screen.
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  const QSize available = Form->screen()->availableGeometry().size();
+  const QSize design(674, test::View(*Form).MainMenu1->height() + 400 + test::View(*Form).StatusBar1->height());
+  const QSize frame = Form->frameGeometry().size() - Form->size();
+  QCOMPARE(Form->minimumSize(), design.boundedTo(available - frame));
+  QVERIFY(Form->frameGeometry().width() <= available.width());
+  QVERIFY(Form->frameGeometry().height() <= available.height());
+  Form->resize(100, 100);
+  QTRY_COMPARE(Form->size(), Form->minimumSize());
+}
+
+void TestFmainLayout::splitterDragsTheTreeWider() {
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  auto* splitter = Form->findChild<QSplitter*>(QStringLiteral("Splitter1"));
+  QSplitterHandle* handle = splitter->handle(1);
+  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+  const QPoint grip = handle->rect().center();
+  QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+  QTest::mouseMove(handle, grip + QPoint(60, 0));
+  QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
+  QTRY_COMPARE(tree->width(), 261);
+  QCOMPARE(test::View(*Form).ChartPie->width(), 390);
+  // The controls on the chart keep their anchors.
+  QCOMPARE(test::View(*Form).ButtonUp->geometry().right(), 389);
 }
 
 void TestFmainLayout::captionsHintsAndFonts() {
@@ -203,20 +249,25 @@ void TestFmainLayout::captionsHintsAndFonts() {
     const char* Hint;
   };
   const TText texts[] = {
-      {test::View(*Form).ButtonStop, "Stop", ""},
-      {test::View(*Form).ButtonUp, "Up", "Go up to parent directory"},
-      {test::View(*Form).ButtonHelp, "Help", "help!"},
-      {test::View(*Form).ButtonExplore, "Explore-Dir", "Open an explorer window in the current directory"},
-      {test::View(*Form).ButtonCopy, "Copy-Dir", "Copy the current directory to the clipboard"},
+      {test::View(*Form).ButtonStop, "S&top", ""},
+      {test::View(*Form).ButtonUp, "&Up", "Go up to parent directory"},
+      {test::View(*Form).ButtonHelp, "He&lp", "help!"},
+      {test::View(*Form).ButtonExplore, "&Explore-Dir", "Open an explorer window in the current directory"},
+      {test::View(*Form).ButtonCopy, "&Copy-Dir", "Copy the current directory to the clipboard"},
   };
+  // Every mnemonic of the window's buttons and menus is its own.
+  QSet<QString> mnemonics;
+  for (QAction* menu : test::View(*Form).MainMenu1->actions()) mnemonics << QKeySequence::mnemonic(menu->text()).toString();
   for (const TText& t : texts) {
     QPushButton* b = t.Button;
     QCOMPARE(b->text(), QString::fromLatin1(t.Caption));
     QCOMPARE(b->toolTip(), QString::fromLatin1(t.Hint));
+    mnemonics << b->shortcut().toString();
     // The system's face is wider than the design's: still no caption is clipped.
     const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
-    QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= b->width() - 2 * frame, t.Caption);
+    QVERIFY2(b->fontMetrics().horizontalAdvance(b->text().remove('&')) <= b->width() - 2 * frame, t.Caption);
   }
+  QCOMPARE(mnemonics.size(), 8);
   QVERIFY(!test::View(*Form).ButtonHelp->geometry().intersects(test::View(*Form).ButtonUp->geometry()));
   QVERIFY(!test::View(*Form).ButtonExplore->geometry().intersects(test::View(*Form).ButtonCopy->geometry()));
 
@@ -247,10 +298,10 @@ void TestFmainLayout::captionsHintsAndFonts() {
 void TestFmainLayout::menus() {
   // Each menu's name and caption, then its items as "name caption" ("name" for a separator).
   const QStringList expected[] = {
-      {"File1 File", "NewScanWizard1 New Scan Wizard", "N1", "Quit1 Quit"},
-      {"Settings1 Settings", "Preferences1 Preferences"},
-      {"Help1 Help", "UsersManual1 User's Manual", "Checkwebforupdatedversion1 Check web for updated version",
-       "VisitPelworthformoreShareware1 Visit Pelworth for more Shareware", "N2", "About1 About"},
+      {"File1 &File", "NewScanWizard1 &New Scan Wizard", "N1", "Quit1 &Quit"},
+      {"Settings1 &Settings", "Preferences1 &Preferences"},
+      {"Help1 &Help", "UsersManual1 &User's Manual", "Checkwebforupdatedversion1 &Check web for updated version",
+       "VisitPelworthformoreShareware1 &Visit Pelworth for more Shareware", "N2", "About1 &About"},
   };
   QCOMPARE(Form->menuBar()->objectName(), QStringLiteral("MainMenu1"));
   const QList<QAction*> top = test::View(*Form).MainMenu1->actions();
@@ -260,7 +311,7 @@ void TestFmainLayout::menus() {
     QStringList seen{menu->objectName() + " " + menu->title()};
     for (QAction* a : menu->actions()) {
       seen << (a->isSeparator() ? a->objectName() : a->objectName() + " " + a->text());
-      QVERIFY(a->shortcut().isEmpty());
+      QCOMPARE(a->shortcut(), a == test::View(*Form).UsersManual1 ? QKeySequence(Qt::Key_F1) : QKeySequence());
     }
     QCOMPARE(seen, expected[m]);
   }

@@ -99,13 +99,15 @@ class TestFmainScan : public QObject {
   void cleanup();
 
   void pathArgumentScansWithoutWizard();
-  void refusedPathStartsNothing_data();
-  void refusedPathStartsNothing();
+  void refusedPathIsNamedThenTheWizardAsks_data();
+  void refusedPathIsNamedThenTheWizardAsks();
+  void emptyArgumentScansAllDrives();
   void wizardChoosesWhatToScan_data();
   void wizardChoosesWhatToScan();
   void scanningLookShowsTheCount();
   void stopAsksFirst_data();
   void stopAsksFirst();
+  void stopQuestionEndsWithTheScan();
   void newScanWhileOneRuns();
   void cancelledWizardKeepsTheRunningScan();
   void lateNoticeOfDetachedScanIgnored();
@@ -192,28 +194,52 @@ void TestFmainScan::pathArgumentScansWithoutWizard() {
   QTRY_VERIFY(!ScanThreadsRunning());
 }
 
-void TestFmainScan::refusedPathStartsNothing_data() {
+void TestFmainScan::refusedPathIsNamedThenTheWizardAsks_data() {
   QTest::addColumn<QString>("argument");
   QTest::newRow("missing folder") << QStringLiteral("/nonexistent/ostrel-test-folder");
   QTest::newRow("a file") << QString::fromStdString(Tree->Path("own.txt"));
-  QTest::newRow("empty argument") << QString();
 }
 
-void TestFmainScan::refusedPathStartsNothing() {
+void TestFmainScan::refusedPathIsNamedThenTheWizardAsks() {
   QFETCH(QString, argument);
   int wizards = 0;
-  test::AnswerDialogs(Desktop, "all", "", false, &wizards);
+  test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
   TForm1* form = MakeForm({"ostrel", argument.toStdString()});
-  QSignalSpy tick(test::View(*form).TimerLoad, &QTimer::timeout);
-  QVERIFY(tick.wait(CompletionTimeout));
-  // The tick has decided; whatever it left queued runs before we look.
-  QCoreApplication::processEvents();
-  QCOMPARE(tick.count(), 1);
-  QVERIFY(!test::View(*form).TimerLoad->isActive());
+  form->show();
+  QVERIFY(QTest::qWaitForWindowActive(form));
+  QTRY_COMPARE_WITH_TIMEOUT(wizards, 1, CompletionTimeout);
+  QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|There is no folder " + argument});
   QVERIFY(form->AttachedScan() == nullptr);
-  QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 0);
-  QCOMPARE(wizards, 0);
   QVERIFY(IdleLook(*form));
+
+  // The argument is not taken again: "New Scan Wizard", by its mnemonics, opens the wizard,
+  // and a typed folder that does not exist is named too before the wizard asks again.
+  const std::string missing = Root() + "/no such folder";
+  int answers = 0;
+  Desktop.AnswerDialog = [&](QDialog& dialog) {
+    auto* start = qobject_cast<TFormStart*>(&dialog);
+    if (!start) return ModalCancel;
+    SetEditBytes(start->EditPath, QByteArray::fromStdString(++answers == 1 ? missing : Root()));
+    start->ButtonSpecific->click();
+    return start->result();
+  };
+  QTest::keyClick(form, Qt::Key_F, Qt::AltModifier);
+  QTRY_VERIFY(test::View(*form).File1->isVisible());
+  QTest::keyClick(test::View(*form).File1, Qt::Key_N);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(answers, 2);
+  QCOMPARE(Desktop.BoxTexts().mid(1), QStringList{"Error|There is no folder " + QString::fromStdString(missing)});
+  QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItem(0)->child(0)->text(0), QString::fromStdString(Root()));
+}
+
+void TestFmainScan::emptyArgumentScansAllDrives() {
+  int wizards = 0;
+  test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
+  TForm1* form = MakeForm({"ostrel", ""});
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).mid(0, 2), (QStringList{"My Computer", "  All Drives"}));
+  QCOMPARE(wizards, 0);
+  QVERIFY(Desktop.Boxes.empty());
 }
 
 void TestFmainScan::wizardChoosesWhatToScan_data() {
@@ -271,7 +297,7 @@ void TestFmainScan::scanningLookShowsTheCount() {
   bool wideEnough = false;
   form->BeforeNotice = [&] {
     countShown = QTest::qWaitFor([&] { return count->text() == QStringLiteral("5"); }, CompletionTimeout);
-    scanningMeanwhile = ScanningLook(*form);
+    scanningMeanwhile = ScanningLook(*form) && !test::View(*form).ChartPie->chart()->isVisible();
     wideEnough = count->width() >= count->sizeHint().width();
   };
   form->StartScan(Root());
@@ -284,6 +310,7 @@ void TestFmainScan::scanningLookShowsTheCount() {
   QVERIFY(scanningMeanwhile);
   QVERIFY(wideEnough);
   QVERIFY(IdleLook(*form));
+  QVERIFY(test::View(*form).ChartPie->chart()->isVisible());
   QVERIFY(DefaultCursor(test::View(*form).ChartPie));
   QVERIFY(DefaultCursor(test::View(*form).TreeViewDirectories));
   // No tick touches the hidden count.
@@ -330,6 +357,29 @@ void TestFmainScan::stopAsksFirst() {
     QCOMPARE(scan->FolderCount.load(), 6);  // "All Drives" and the five folders
   }
   QTRY_VERIFY(!ScanThreadsRunning());
+}
+
+void TestFmainScan::stopQuestionEndsWithTheScan() {
+  test::TDriveGate::Get().Close(test::OneDrive(Root()));
+  test::AnswerDialogs(Desktop, "all", "", true);
+  TForm1* form = MakeForm({"ostrel"});
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form));
+  QTRY_VERIFY(form->AttachedScan() != nullptr);
+  const TThreadLoader* scan = form->AttachedScan();
+  // The walk ends while the user still reads the question: it closes as No.
+  bool ended = false;
+  Desktop.WhileAsking = [&] {
+    test::TDriveGate::Get().Open();
+    ended = QTest::qWaitFor([&] { return test::View(*form).TreeViewDirectories->topLevelItemCount() == 1; },
+                            CompletionTimeout);
+  };
+  QTest::mouseClick(test::View(*form).ButtonStop, Qt::LeftButton);
+  QVERIFY(ended);
+  QCOMPARE(Desktop.BoxTexts(), QStringList{"Abort Scan ?|Are you sure you wish to abort ?"});
+  QCOMPARE(scan->StopFlag.load(), 0);
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
+  QVERIFY(IdleLook(*form));
 }
 
 void TestFmainScan::newScanWhileOneRuns() {

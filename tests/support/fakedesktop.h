@@ -26,6 +26,11 @@ class TFakeDesktop final : public TDesktop {
   // Stands in for the user of a modal dialog; returns the dialog's result.
   std::function<int(QDialog&)> AnswerDialog;
   bool AnswerYes = false;
+  // Runs while a question is open, as events would behind a real box; a question that
+  // EndQuestions closes meanwhile is answered No.
+  std::function<void()> WhileAsking;
+  // What Open answers: false stands for a desktop with no program to open it.
+  bool OpenSucceeds = true;
 
   int Dialogs = 0;  // dialogs run
   std::vector<TBox> Boxes;
@@ -40,12 +45,23 @@ class TFakeDesktop final : public TDesktop {
   }
   bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
     Boxes.push_back({owner, caption, text, true});
-    return AnswerYes;
+    QuestionOwner = owner;
+    Asking = true;
+    if (WhileAsking) WhileAsking();
+    const bool ended = !Asking;
+    Asking = false;
+    return AnswerYes && !ended;
+  }
+  void EndQuestions(QWidget* owner) override {
+    if (Asking && owner == QuestionOwner) Asking = false;
   }
   void ShowMessage(QWidget* owner, const QString& text, const QString& caption) override {
     Boxes.push_back({owner, caption, text, false});
   }
-  void Open(const QUrl& url) override { Opened << url; }
+  bool Open(const QUrl& url) override {
+    Opened << url;
+    return OpenSucceeds;
+  }
   void SetClipboardText(const QString& text) override { Clipboard << text; }
 
   // "caption|text" of every box, in order.
@@ -54,6 +70,10 @@ class TFakeDesktop final : public TDesktop {
     for (const TBox& box : Boxes) texts << box.Caption + QLatin1Char('|') + box.Text;
     return texts;
   }
+
+ private:
+  bool Asking = false;
+  QWidget* QuestionOwner = nullptr;
 };
 
 }  // namespace ostrel::test
