@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +23,8 @@
 #include "scan/scansettings.h"
 #include "scan/scanstart.h"
 #include "scan/tloader.h"
+#include "scanfile/entryids.h"
+#include "scanfile/importscan.h"
 
 using namespace ostrel;
 
@@ -69,6 +72,14 @@ void TakeStopSignals() {
   }
 }
 
+// Closes the scan file; a failure there (a full disk shows at the close of a file on some file
+// systems) is reported like any write error.
+int Finish(std::FILE* saveTo, const TScanOptions& options, int status, int signal) {
+  if (!saveTo || saveTo == stdout || std::fclose(saveTo) == 0) return status;
+  std::fprintf(stderr, "ostrel-scan: cannot write '%s': %s\n", options.Output.c_str(), std::strerror(errno));
+  return status == ExitComplete ? ExitStatus(signal, true) : status;
+}
+
 int Run(int argc, char** argv) {
   TStopState& stops = Stops();
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -83,6 +94,31 @@ int Run(int argc, char** argv) {
     if (!out.Write(ScanUsage()) || !out.Flush())
       std::fprintf(stderr, "ostrel-scan: write error: %s\n", std::strerror(out.Error()));
     return ExitStatus(stops.Signal.load(), out.Error() != 0);
+  }
+  // The scan file is created before the scan, so that a place it cannot go is said at once.
+  std::FILE* saveTo = nullptr;
+  if (!options.Output.empty()) {
+    saveTo = options.Output == "-" ? stdout : std::fopen(options.Output.c_str(), "we");
+    if (!saveTo) {
+      std::fprintf(stderr, "ostrel-scan: cannot write '%s': %s\n", options.Output.c_str(), std::strerror(errno));
+      return ExitStatus(stops.Signal.load(), true);
+    }
+  }
+  static char buffer[1 << 16];
+  if (!options.Input.empty()) {
+    const auto started = std::chrono::steady_clock::now();
+    TImportedScan scan;
+    const std::string error = ReadScanFile(options.Input, scan, &stops.Signal);
+    if (!error.empty()) {
+      const std::string name = options.Input == "-" ? "standard input" : "'" + options.Input + "'";
+      std::fprintf(stderr, "ostrel-scan: %s: %s\n", name.c_str(), error.c_str());
+      if (saveTo && saveTo != stdout) std::fclose(saveTo);
+      return ExitStatus(stops.Signal.load(), true);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    const int status = ReportScan(scan.View(), &scan, options, seconds, stops.Signal, stdout, stderr, saveTo);
+    return Finish(saveTo, options, status, stops.Signal.load());
   }
   TScanRequest request;
   if (!options.Path.empty()) {
@@ -107,6 +143,9 @@ int Run(int argc, char** argv) {
 
   const auto started = std::chrono::steady_clock::now();
   std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
+  // A scan file needs the device and inode numbers that the tree does not keep.
+  std::shared_ptr<TIdListing> ids;
+  if (saveTo) loader->Listing = ids = std::make_shared<TIdListing>(loader->Listing);
   loader->Resume();
   {
     std::unique_lock<std::mutex> lock(stops.Lock);
@@ -119,9 +158,9 @@ int Run(int argc, char** argv) {
   loader->WaitFor();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-  static char buffer[1 << 16];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  return ReportScan(*loader, options, seconds, stops.Signal, stdout, stderr);
+  const int status = ReportScan(ViewOf(*loader), ids.get(), options, seconds, stops.Signal, stdout, stderr, saveTo);
+  return Finish(saveTo, options, status, stops.Signal.load());
 }
 
 }  // namespace

@@ -7,13 +7,15 @@
 #include <utility>
 
 #include "chart/breakdown.h"
+#include "scanfile/exportscan.h"
 
 namespace ostrel {
 
 std::string ScanUsage() {
   std::string text = "Usage: ostrel-scan [--max-depth N] [--files] [--apparent-size] [-0] [--include-floppy]\n"
-         "                   [--include-cd] [--include-net] [--threads N] [PATH]\n"
-         "       ostrel-scan --breakdown [--no-combine] [--apparent-size] [-0] PATH\n"
+         "                   [--include-cd] [--include-net] [--threads N] [-o FILE] [PATH]\n"
+         "       ostrel-scan --breakdown [--no-combine] [--apparent-size] [-0] [-o FILE] PATH\n"
+         "       ostrel-scan -f FILE [-o FILE] [printing options]\n"
          "\n"
          "Scans PATH (or, without PATH, every drive of this computer) with the same engine as\n"
          "the Ostrel window and prints one line per folder: its total size in bytes, a tab, and\n"
@@ -30,6 +32,10 @@ std::string ScanUsage() {
          "                    least 4 and at most 16; here %THREADS%); 1 walks on one thread\n"
          "  --breakdown       print the chart's points for PATH instead: label, a tab, bytes\n"
          "  --no-combine      with --breakdown: do not fold small subfolders into one point\n"
+         "  -o FILE           also save the scan in FILE as a scan file (ncdu's JSON export\n"
+         "                    format); FILE - is standard output, which then holds it alone\n"
+         "  -f FILE           read a scan file (ours or ncdu's, plain or gzip; - is standard\n"
+         "                    input) instead of scanning, and print it the same way\n"
          "  --help            show this text\n"
          "\n"
          "Sizes are disk usage (allocated blocks, as du counts them, a folder's own blocks\n"
@@ -39,12 +45,16 @@ std::string ScanUsage() {
          "Names are printed as the bytes on disk, unescaped; a name may hold a tab or a newline,\n"
          "so read the output with -0 where that matters (the size ends at the first tab).\n"
          "\n"
+         "A scan file keeps names byte-exact, both measures, the numbers that make a linked\n"
+         "file count once, what could not be read and whether the scan was complete; one\n"
+         "that is cut short or malformed is refused with the byte offset where it went wrong.\n"
+         "\n"
          "What could not be read is named on stderr, one line each; a summary line (folders,\n"
          "files, seconds, how many could not be read) follows it there. Ctrl-C stops the scan\n"
          "and prints what was scanned so far; a second Ctrl-C ends the program at once.\n"
          "\n"
          "Exit status: 0 complete; 1 PATH names no folder, something could not be read, a\n"
-         "write error, or out of memory; 2 bad usage; 130 interrupted by Ctrl-C (143 by\n"
+         "write error, out of memory, or a scan file that is bad or holds an incomplete scan; 2 bad usage; 130 interrupted by Ctrl-C (143 by\n"
          "SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
   const size_t mark = text.find("%THREADS%");
   text.replace(mark, 9, std::to_string(DefaultScanThreads()));
@@ -103,6 +113,9 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
       options.IncludeCd = true;
     } else if (arg == "--include-net") {
       options.IncludeNet = true;
+    } else if (arg == "-o" || arg == "-f") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a FILE";
+      (arg == "-o" ? options.Output : options.Input) = args[++i];
     } else if (arg == "--max-depth" || arg.rfind("--max-depth=", 0) == 0) {
       std::string value;
       if (!OptionValue(args, i, "--max-depth", value)) return "--max-depth needs a number";
@@ -117,6 +130,12 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
     } else {
       return "unknown option '" + arg + "'";
     }
+  }
+  if (!options.Input.empty()) {
+    if (pathSeen) return "-f reads a scan file and takes no PATH";
+    if (options.Threads || options.IncludeFloppy || options.IncludeCd || options.IncludeNet)
+      return "-f reads a scan file: --threads and --include-* go with a scan";
+    pathSeen = true;  // the file's root serves as PATH
   }
   if (options.Breakdown && !pathSeen && !options.Help) return "--breakdown needs a PATH";
   if (options.NoCombine && !options.Breakdown) return "--no-combine goes with --breakdown";
@@ -198,41 +217,57 @@ void PrintTree(const DirNode* root, const TScanOptions& options, TOutput& out) {
 
 int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double seconds,
                const std::atomic<int>& signal, std::FILE* out, std::FILE* err) {
+  return ReportScan(ViewOf(loader), nullptr, options, seconds, signal, out, err, nullptr);
+}
+
+int ReportScan(const TScanView& scan, const TEntryIds* ids, const TScanOptions& options, double seconds,
+               const std::atomic<int>& signal, std::FILE* out, std::FILE* err, std::FILE* saveTo) {
+  const int saveError = saveTo ? WriteScanFile(scan, ids, saveTo) : 0;
   TOutput printed(out);
-  if (options.Breakdown)
-    PrintBreakdown(loader.Root, options, printed);
-  else
-    PrintTree(loader.Root, options, printed);
+  // Standard output that carries the scan file carries nothing else.
+  if (saveTo != out && options.Breakdown)
+    PrintBreakdown(scan.Root, options, printed);
+  else if (saveTo != out)
+    PrintTree(scan.Root, options, printed);
   // Flushed before anything goes to stderr, so that a terminal shows the two in this order.
   printed.Flush();
 
   // One write per line: stderr is unbuffered, and may be shared with other programs.
   TOutput said(err);
-  for (const TScanProblem& problem : loader.Problems) {
+  for (const TScanProblem& problem : *scan.Problems) {
     const bool folder = problem.Kind == TScanProblem::ReadFolder;
+    // A scan file need not say why; errors are numbered from 1.
+    const std::string reason = problem.Error > 0 ? std::strerror(problem.Error) : "reason not recorded";
     said.Write((folder ? "ostrel-scan: cannot read directory '" : "ostrel-scan: cannot access '") +
-               FullPath(*problem.Node) + "': " + std::strerror(problem.Error) + "\n");
+               FullPath(*problem.Node) + "': " + reason + "\n");
   }
-  const bool outOfMemory = loader.Ending == TScanEnd::OutOfMemory;
+  const bool outOfMemory = scan.Ending == TScanEnd::OutOfMemory;
   if (outOfMemory)
-    said.Write("ostrel-scan: out of memory: the scan stopped after " + std::to_string(loader.FolderCount.load()) +
-               " folders\n");
+    said.Write("ostrel-scan: out of memory: the scan stopped after " + std::to_string(scan.Folders) + " folders\n");
+  const int stoppedBy = signal.load();
+  // Stopped with no signal here: a scan file that holds a stopped scan.
+  const bool incomplete = scan.Ending == TScanEnd::Stopped && !stoppedBy;
+  if (incomplete) said.Write("ostrel-scan: the scan was stopped before it ended: it is incomplete\n");
+  if (saveError)
+    said.Write("ostrel-scan: cannot write '" + options.Output + "': " + std::string(std::strerror(saveError)) + "\n");
   if (printed.Error()) said.Write("ostrel-scan: write error: " + std::string(std::strerror(printed.Error())) + "\n");
 
-  const int stoppedBy = signal.load();
   char summary[160];
-  std::snprintf(summary, sizeof summary, "ostrel-scan: %d folders, %d files, %.3f s", loader.FolderCount.load(),
-                loader.FileCount.load(), seconds);
+  std::snprintf(summary, sizeof summary, "ostrel-scan: %d folders, %d files, %.3f s", scan.Folders, scan.Files,
+                seconds);
   std::string line = summary;
-  if (!loader.Problems.empty()) line += ", " + std::to_string(loader.Problems.size()) + " could not be read";
+  if (!scan.Problems->empty()) line += ", " + std::to_string(scan.Problems->size()) + " could not be read";
   if (stoppedBy)
     line += " (interrupted)";
   else if (outOfMemory)
     line += " (out of memory)";
+  else if (incomplete)
+    line += " (incomplete)";
   said.Write(line + "\n");
   said.Flush();
 
-  const bool failed = !loader.Problems.empty() || outOfMemory || printed.Error() || said.Error();
+  const bool failed =
+      !scan.Problems->empty() || outOfMemory || incomplete || saveError || printed.Error() || said.Error();
   return ExitStatus(stoppedBy, failed);
 }
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "scan/dirnode.h"
+#include "scan/scanview.h"
 #include "scan/tloader.h"
+#include "scanfile/entryids.h"
 
 namespace ostrel {
 
@@ -25,6 +27,8 @@ struct TScanOptions {
   bool Null = false;       // end each record in NUL instead of a newline
   int Threads = 0;         // threads sharing the walk; 0 for the default
   std::string Path;  // empty: all drives
+  std::string Output;  // -o: where the scan file goes ("-": standard output, alone); empty: none
+  std::string Input;   // -f: the scan file read instead of walking ("-": standard input)
 
   TMeasure Measure() const { return Apparent ? TMeasure::Apparent : TMeasure::DiskUsage; }
   char RecordEnd() const { return Null ? '\0' : '\n'; }
@@ -80,5 +84,11 @@ void PrintBreakdown(const DirNode* root, const TScanOptions& options, TOutput& o
 // status.
 int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double seconds,
                const std::atomic<int>& signal, std::FILE* out, std::FILE* err);
+// The same for any finished scan. With `saveTo` (options.Output opened; `out` itself for "-",
+// which then carries the scan file alone) the scan is also written there as a scan file, with
+// the numbers from `ids` (may be null). A scan that the file says was stopped, with no stop
+// signal here, is said to be incomplete and ends with 1.
+int ReportScan(const TScanView& scan, const TEntryIds* ids, const TScanOptions& options, double seconds,
+               const std::atomic<int>& signal, std::FILE* out, std::FILE* err, std::FILE* saveTo);
 
 }  // namespace ostrel

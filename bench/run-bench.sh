@@ -159,8 +159,33 @@ warm() {
   done
 }
 
+# scan_files TREE: the scan file of TREE written (the time of a scan with -o less that of the
+# scan alone) and read back (-f), each against the scan's time, and the memory of reading
+# against the scan's; rounds in rotating order as above.
+scan_files() {
+  tree=$1
+  local file=$tmp/scan.json r k
+  run_save() { timed "$scan" ${threads:+--threads "$threads"} --max-depth 1 -o "$file" "$tree"; echo "$wall_us" >>"$tmp/save.wall"; }
+  run_read() { timed "$scan" --max-depth 1 -f "$file"; echo "$wall_us" >>"$tmp/read.wall"; echo "$rss_kib" >>"$tmp/read.rss"; }
+  local steps=(run_scan run_save run_read)
+  run_save
+  rm -f "$tmp"/scan.wall "$tmp"/scan.rss "$tmp"/save.wall "$tmp"/read.wall "$tmp"/read.rss
+  for ((r = 0; r < rounds; r++)); do
+    for ((k = 0; k < 3; k++)); do "${steps[(r + k) % 3]}"; done
+  done
+  printf 'scan files of T-wide (%s bytes), median of %d rounds:\n' "$(stat -c %s "$file")" "$rounds"
+  awk -v scan="$(median <"$tmp/scan.wall")" -v save="$(median <"$tmp/save.wall")" -v read="$(median <"$tmp/read.wall")" \
+      -v srss="$(median <"$tmp/scan.rss")" -v rrss="$(median <"$tmp/read.rss")" 'BEGIN {
+    export = save - scan; if (export < 0) export = 0
+    printf "    %-28s%8.3f s\n", "scan", scan / 1e6
+    printf "    %-28s%8.3f s   export/scan %.2f  target <= 1  %s\n", "export (scan -o less scan)", export / 1e6, export / scan, export <= scan ? "ok" : "OVER"
+    printf "    %-28s%8.3f s   import/scan %.2f  target <= 1  %s\n", "import (-f)", read / 1e6, read / scan, read <= scan ? "ok" : "OVER"
+    printf "    %-28s%8.1f MiB against the scan'"'"'s %.1f MiB  target <= 1  %s\n", "import peak RSS", rrss / 1024, srss / 1024, rrss <= srss ? "ok" : "OVER" }'
+}
+
 echo "ostrel-scan walks with ${threads:-its default number of} threads; $(nproc) cores here; load $(cut -d' ' -f1-3 /proc/loadavg)"
 warm "$wide"; report "T-wide, warm" "$rounds" du:0.55
+scan_files "$wide"
 warm "$flat"; report "T-flat, warm" "$rounds" ncdu:0.60
 
 # Cold: the page, inode and folder caches dropped before every run, as a first scan

@@ -1,0 +1,444 @@
+#include "scanfile/importscan.h"
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/reader.h>
+
+#include <cstring>
+#include <new>
+#include <string_view>
+
+#include "scan/inodemap.h"
+#include "scanfile/gzinput.h"
+
+namespace ostrel {
+
+TScanView TImportedScan::View() const {
+  TScanView view;
+  view.Root = Root;
+  view.Problems = &Problems;
+  view.Repeats = &Repeats;
+  view.Ending = Ending;
+  view.Folders = Folders;
+  view.Files = Files;
+  view.AllDrives = AllDrives;
+  return view;
+}
+
+bool TImportedScan::Find(const DirNode& node, const TEntryId*, TEntryId& id) const {
+  const auto it = Ids.find(&node);
+  if (it == Ids.end()) return false;
+  id = it->second;
+  return true;
+}
+
+// The reader's events, checked against the format as they come: a top-level array of major
+// version 1, a minor version, a metadata object and the root folder. A folder is an array
+// whose first element describes it; its other elements are its subfolders (arrays) and its
+// files (objects). Nodes join the tree as their descriptions end, so nothing is kept twice.
+class TScanFileHandler {
+ public:
+  TScanFileHandler(TImportedScan& scan, TGzInput& input, const std::atomic<int>* stop)
+      : Scan(scan), Input(input), StopFlag(stop) {
+    Scan.Arena.Limit = Scan.MemoryLimit;
+  }
+
+  std::string Failure;     // what was wrong, when a handler call returned false
+  size_t FailureAt = 0;
+  bool Stopped = false;    // false returned because of a stop request
+  bool Finished() const { return Phase == TPhase::Done; }
+
+  bool Null() { return Scalar(TValue::Other); }
+  bool Bool(bool b) {
+    Flag = b;
+    return Scalar(TValue::Bool);
+  }
+  bool Int(int) { return Scalar(TValue::Negative); }
+  bool Int64(int64_t) { return Scalar(TValue::Negative); }
+  bool Uint(unsigned u) { return Uint64(u); }
+  bool Uint64(uint64_t u) {
+    Number = u;
+    return Scalar(TValue::Number);
+  }
+  bool Double(double) { return Scalar(TValue::Fraction); }
+  bool RawNumber(const char*, rapidjson::SizeType, bool) { return Scalar(TValue::Other); }
+  bool String(const char* text, rapidjson::SizeType length, bool) {
+    Text = std::string_view(text, length);
+    return Scalar(TValue::String);
+  }
+  bool Key(const char* text, rapidjson::SizeType length, bool) {
+    if (Skip) return true;
+    Field = FieldOf(std::string_view(text, length));
+    return true;
+  }
+  bool StartObject();
+  bool EndObject(rapidjson::SizeType);
+  bool StartArray();
+  bool EndArray(rapidjson::SizeType);
+
+ private:
+  enum class TPhase { Start, Major, Minor, Meta, MetaObject, Root, AfterRoot, Done, FolderStart, Info, Items };
+  enum class TValue { Number, Negative, Fraction, Bool, String, Other };
+  enum class TField {
+    Unknown, Name, Asize, Dsize, Dev, Ino, Nlink, Hlnkc, ReadError, Errno, Excluded, Notreg, Extended,
+    State, AllDrives
+  };
+  // What the current description says.
+  struct TInfo {
+    std::string Name;
+    bool HasName = false, HasDev = false, HasIno = false;
+    uint64_t Asize = 0, Dsize = 0, Dev = 0, Ino = 0, Nlink = 0, Errno = 0;
+    bool Hlnkc = false, ReadError = false;
+  };
+  struct TOpen {
+    DirNode* Node;
+    DirNode* Last;
+    uint64_t Dev;
+  };
+
+  static TField FieldOf(std::string_view key);
+  bool Scalar(TValue value);
+  bool InfoValue(TValue value);
+  bool MetaValue(TValue value);
+  bool Fail(std::string message) {
+    Failure = std::move(message);
+    FailureAt = Input.Tell();
+    return false;
+  }
+  // Makes the node the description ended with; a folder is entered unless met before.
+  bool MakeNode();
+  std::string NameProblem(std::string_view name, bool top) const;
+
+  TImportedScan& Scan;
+  TGzInput& Input;
+  const std::atomic<int>* StopFlag;
+  TPhase Phase = TPhase::Start;
+  size_t Skip = 0;  // nesting of a value or a folder being passed over
+  TField Field = TField::Unknown;
+  bool InfoIsFolder = false;  // the description being read is a folder's
+  TInfo Info;
+  std::vector<TOpen> Open;
+  TInodeMap Inodes;
+  uint64_t Made = 0;
+  // The last scalar's value.
+  uint64_t Number = 0;
+  bool Flag = false;
+  std::string_view Text;
+};
+
+TScanFileHandler::TField TScanFileHandler::FieldOf(std::string_view key) {
+  static const std::pair<std::string_view, TField> fields[] = {
+      {"name", TField::Name},       {"asize", TField::Asize},         {"dsize", TField::Dsize},
+      {"dev", TField::Dev},         {"ino", TField::Ino},             {"nlink", TField::Nlink},
+      {"hlnkc", TField::Hlnkc},     {"read_error", TField::ReadError}, {"errno", TField::Errno},
+      {"excluded", TField::Excluded}, {"notreg", TField::Notreg},     {"uid", TField::Extended},
+      {"gid", TField::Extended},    {"mode", TField::Extended},       {"mtime", TField::Extended},
+      {"state", TField::State},     {"alldrives", TField::AllDrives}};
+  for (const auto& [name, field] : fields)
+    if (name == key) return field;
+  return TField::Unknown;
+}
+
+bool TScanFileHandler::Scalar(TValue value) {
+  if (Skip) return true;
+  switch (Phase) {
+    case TPhase::Major:
+      if (value != TValue::Number || Number != 1) return Fail("not a scan file of major version 1");
+      Phase = TPhase::Minor;
+      return true;
+    case TPhase::Minor:
+      if (value != TValue::Number || Number > 10000) return Fail("the minor version is not a number from 0 to 10000");
+      Phase = TPhase::Meta;
+      return true;
+    case TPhase::Meta:
+      return Fail("the metadata is not an object");
+    case TPhase::MetaObject:
+      return MetaValue(value);
+    case TPhase::Info:
+      return InfoValue(value);
+    case TPhase::Root:
+      return Fail("the root is not a folder (an array)");
+    case TPhase::Items:
+      return Fail("a folder holds something that is neither a folder (an array) nor a file (an object)");
+    case TPhase::FolderStart:
+      return Fail("a folder's array does not begin with its description (an object)");
+    case TPhase::AfterRoot:
+      return Fail("something follows the root folder");
+    default:
+      return Fail("not a scan file (no top-level array)");
+  }
+}
+
+bool TScanFileHandler::InfoValue(TValue value) {
+  const TField field = Field;
+  Field = TField::Unknown;
+  uint64_t* number = nullptr;
+  const char* name = nullptr;
+  switch (field) {
+    case TField::Name:
+      if (value != TValue::String) return Fail("\"name\" is not a string");
+      Info.Name.assign(Text);
+      Info.HasName = true;
+      return true;
+    case TField::Asize: number = &Info.Asize, name = "asize"; break;
+    case TField::Dsize: number = &Info.Dsize, name = "dsize"; break;
+    case TField::Dev: number = &Info.Dev, name = "dev", Info.HasDev = true; break;
+    case TField::Ino: number = &Info.Ino, name = "ino", Info.HasIno = true; break;
+    case TField::Nlink: number = &Info.Nlink, name = "nlink"; break;
+    case TField::Errno: number = &Info.Errno, name = "errno"; break;
+    case TField::Hlnkc:
+    case TField::ReadError:
+    case TField::Notreg:
+      if (value != TValue::Bool) return Fail("a flag (\"hlnkc\", \"read_error\", \"notreg\") is not true or false");
+      if (field == TField::Hlnkc) Info.Hlnkc = Flag;
+      if (field == TField::ReadError) Info.ReadError = Flag;
+      return true;
+    case TField::Excluded:
+      if (value != TValue::String) return Fail("\"excluded\" is not a string");
+      return true;
+    case TField::Extended:
+      if (value != TValue::Number && value != TValue::Negative && value != TValue::Fraction)
+        return Fail("\"uid\", \"gid\", \"mode\" or \"mtime\" is not a number");
+      return true;
+    default:
+      return true;  // a field of a later version: passed over
+  }
+  if (value == TValue::Negative) return Fail(std::string("\"") + name + "\" is negative");
+  if (value == TValue::Fraction) return Fail(std::string("\"") + name + "\" is not a whole number below 2^64");
+  if (value != TValue::Number) return Fail(std::string("\"") + name + "\" is not a number");
+  *number = Number;
+  return true;
+}
+
+bool TScanFileHandler::StartObject() {
+  if (Skip) return ++Skip, true;
+  switch (Phase) {
+    case TPhase::Meta:
+      Phase = TPhase::MetaObject;
+      return true;
+    case TPhase::MetaObject:
+      Field = TField::Unknown;
+      return ++Skip, true;
+    case TPhase::Items:
+    case TPhase::FolderStart:
+      InfoIsFolder = Phase == TPhase::FolderStart;
+      Phase = TPhase::Info;
+      Info = TInfo{};
+      return true;
+    case TPhase::Info:
+      if (Field == TField::Unknown || Field == TField::Extended) return ++Skip, Field = TField::Unknown, true;
+      return Fail("a field of a description is an object");
+    default:
+      return Scalar(TValue::Other);
+  }
+}
+
+bool TScanFileHandler::StartArray() {
+  if (Skip) return ++Skip, true;
+  switch (Phase) {
+    case TPhase::Start:
+      Phase = TPhase::Major;
+      return true;
+    case TPhase::Root:
+    case TPhase::Items:
+      Phase = TPhase::FolderStart;  // the folder's description must come first
+      return true;
+    case TPhase::Info:
+      if (Field == TField::Unknown || Field == TField::Extended) return ++Skip, Field = TField::Unknown, true;
+      return Fail("a field of a description is an array");
+    case TPhase::MetaObject:
+      Field = TField::Unknown;
+      return ++Skip, true;
+    default:
+      return Scalar(TValue::Other);
+  }
+}
+
+bool TScanFileHandler::EndObject(rapidjson::SizeType) {
+  if (Skip) return --Skip, true;
+  if (Phase == TPhase::MetaObject) {
+    Phase = TPhase::Root;
+    return true;
+  }
+  if (Phase != TPhase::Info) return Fail("unexpected end of an object");
+  return MakeNode();
+}
+
+bool TScanFileHandler::EndArray(rapidjson::SizeType) {
+  if (Skip) return --Skip, true;
+  switch (Phase) {
+    case TPhase::Items:
+      Open.pop_back();
+      Phase = Open.empty() ? TPhase::AfterRoot : TPhase::Items;
+      return true;
+    case TPhase::AfterRoot:
+      Phase = TPhase::Done;
+      return true;
+    case TPhase::FolderStart:
+      return Fail("a folder has no description (an empty array)");
+    case TPhase::Major:
+    case TPhase::Minor:
+    case TPhase::Meta:
+    case TPhase::Root:
+    case TPhase::Start:
+      return Fail("the top-level array ends before the root folder");
+    default:
+      return Fail("unexpected end of an array");
+  }
+}
+
+}  // namespace ostrel
+
+namespace ostrel {
+
+bool TScanFileHandler::MetaValue(TValue value) {
+  const TField field = Field;
+  Field = TField::Unknown;
+  if (field == TField::State) {
+    if (value != TValue::String) return Fail("the scan's \"state\" is not a string");
+    if (Text == "complete")
+      Scan.Ending = TScanEnd::Complete;
+    else if (Text == "stopped")
+      Scan.Ending = TScanEnd::Stopped;
+    else if (Text == "out of memory")
+      Scan.Ending = TScanEnd::OutOfMemory;
+    else
+      return Fail("unknown scan state '" + std::string(Text) + "'");
+  } else if (field == TField::AllDrives) {
+    if (value != TValue::Bool) return Fail("\"alldrives\" is not true or false");
+    Scan.AllDrives = Flag;
+  }
+  return true;
+}
+
+std::string TScanFileHandler::NameProblem(std::string_view name, bool top) const {
+  if (name.empty()) return "an entry has an empty name";
+  if (name.find('\0') != std::string_view::npos) return "a name holds a NUL byte";
+  if (top) return {};
+  if (name.find('/') != std::string_view::npos) return "the name '" + std::string(name) + "' holds a '/'";
+  if (name == "." || name == "..") return "an entry is named '" + std::string(name) + "'";
+  return {};
+}
+
+bool TScanFileHandler::MakeNode() {
+  if (!Info.HasName) return Fail("an entry has no \"name\"");
+  const bool top = Open.empty();
+  // Below All Drives, each drive is a top-level node named by its whole path.
+  const bool drive = !top && Scan.AllDrives && Open.size() == 1;
+  if (top && Info.Name.empty() && InfoIsFolder && Scan.Ending != TScanEnd::Complete) {
+    // A scan stopped before it reached its root: no tree.
+    Skip = 1;
+    Phase = TPhase::AfterRoot;
+    return true;
+  }
+  const std::string problem = NameProblem(Info.Name, top || drive);
+  if (!problem.empty()) return Fail(problem);
+  DirNode* parent = top ? nullptr : Open.back().Node;
+  if (parent && parent->Depth >= MaxNodeDepth)
+    return Fail("folders nested deeper than " + std::to_string(MaxNodeDepth) + " levels");
+  if (StopFlag && (++Made & 4095) == 0 && StopFlag->load(std::memory_order_relaxed)) {
+    Stopped = true;
+    return false;
+  }
+  DirNode* node = Scan.Arena.NewNode();
+  node->Name = Scan.Arena.CopyString(Info.Name);
+  node->Parent = drive ? nullptr : parent;
+  node->Depth = parent ? parent->Depth + 1 : 0;
+  if (parent)
+    LinkChild(parent, Open.back().Last, node);
+  else
+    Scan.Root = node;
+  // A missing device is the folder's own, as in the format.
+  const uint64_t dev = Info.HasDev ? Info.Dev : parent ? Open.back().Dev : 0;
+  const int error = Info.Errno <= 4095 ? static_cast<int>(Info.Errno) : 0;
+  Phase = TPhase::Items;
+  if (InfoIsFolder) {
+    node->Kind = NodeFolder;
+    ++Scan.Folders;
+    node->OwnSize = static_cast<double>(Info.Dsize);  // a folder's asize is not counted
+    const DirNode* first = nullptr;
+    if (Info.HasIno) {
+      first = Inodes.FindOrAdd(dev, Info.Ino, node);
+      Scan.Ids.emplace(node, TEntryId{dev, Info.Ino, Info.Nlink ? Info.Nlink : 1});
+    }
+    if (Info.ReadError) Scan.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+    if (first) {
+      // Met before: an empty node of size 0, its contents passed over up to its array's end.
+      node->OwnSize = 0;
+      Scan.Repeats.push_back(TRepeatedFolder{node, first});
+      Skip = 1;
+      return true;
+    }
+    Open.push_back(TOpen{node, nullptr, dev});
+    return true;
+  }
+  node->Kind = NodeFile;
+  ++Scan.Files;
+  node->OwnSize = node->TotalSize = static_cast<double>(Info.Dsize);
+  node->ApparentSize = static_cast<double>(Info.Asize);
+  if (Info.HasIno && (Info.Hlnkc || Info.Nlink > 1)) {
+    if (Inodes.FindOrAdd(dev, Info.Ino, node)) node->OwnSize = node->TotalSize = node->ApparentSize = 0;
+    Scan.Ids.emplace(node, TEntryId{dev, Info.Ino, std::max<uint64_t>(Info.Nlink, 2)});
+  }
+  if (Info.ReadError) Scan.Problems.push_back(TScanProblem{TScanProblem::Examine, node, error});
+  return true;
+}
+
+namespace {
+
+std::string At(size_t offset, const std::string& what) { return "byte " + std::to_string(offset) + ": " + what; }
+
+// What was read is kept as after a stopped walk, totals added up.
+void KeepPart(TImportedScan& scan, TScanEnd ending) {
+  scan.Ending = ending;
+  try {
+    AddUpTotals(scan.Root, nullptr);
+  } catch (const std::bad_alloc&) {
+    scan.Ending = TScanEnd::OutOfMemory;
+  }
+}
+
+}  // namespace
+
+std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std::atomic<int>* stop) {
+  TGzInput input;
+  if (const int error = input.Open(path)) return std::string("cannot open: ") + std::strerror(error);
+  TScanFileHandler handler(scan, input, stop);
+  rapidjson::Reader reader;
+  rapidjson::ParseResult parsed;
+  try {
+    // Iterative: the nesting of folders costs heap, not stack.
+    parsed = reader.Parse<rapidjson::kParseIterativeFlag>(input, handler);
+  } catch (const std::bad_alloc&) {
+    KeepPart(scan, TScanEnd::OutOfMemory);
+    return {};
+  }
+  if (handler.Stopped) {
+    KeepPart(scan, TScanEnd::Stopped);
+    return {};
+  }
+  std::string failure;
+  if (!input.Error().empty())
+    failure = At(input.Tell(), input.Error());
+  else if (!handler.Failure.empty())
+    failure = At(handler.FailureAt, handler.Failure);
+  else if (parsed.IsError() && input.Tell() == 0 && input.AtEnd())
+    failure = At(0, "the file is empty");
+  else if (parsed.IsError() && input.AtEnd())
+    failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
+  else if (parsed.IsError())
+    failure = At(parsed.Offset(), rapidjson::GetParseError_En(parsed.Code()));
+  else if (!handler.Finished())
+    failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
+  if (!failure.empty()) {
+    // No part of a file that is not whole is ever shown as a scan.
+    scan.Root = nullptr;
+    scan.Problems.clear();
+    scan.Repeats.clear();
+    scan.Folders = scan.Files = 0;
+    return failure;
+  }
+  AddUpTotals(scan.Root, nullptr);
+  return {};
+}
+
+}  // namespace ostrel

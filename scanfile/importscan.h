@@ -1,0 +1,55 @@
+// A scan read back from a scan file (ours or another tool's, in the same format) instead of
+// walking: the same kind of tree as a walk's, under the same rules. Each inode counts once, by
+// (device, inode): a file with several names by the name met first in the file's order, a
+// folder met again as an empty node of size 0 (in Repeats). A folder's own apparent size is
+// not counted (folders count in disk usage only). What the file marks as unreadable is in
+// Problems. A file that is not a whole, well-formed scan gives no tree at all.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "scan/dirnode.h"
+#include "scan/scanview.h"
+#include "scanfile/entryids.h"
+
+namespace ostrel {
+
+class TImportedScan : public TEntryIds {
+ public:
+  TImportedScan() = default;
+  TImportedScan(const TImportedScan&) = delete;
+  TImportedScan& operator=(const TImportedScan&) = delete;
+
+  // The most bytes the tree may take; 0 for no limit but the system's.
+  size_t MemoryLimit = 0;
+
+  DirNode* Root = nullptr;
+  std::vector<TScanProblem> Problems;
+  std::vector<TRepeatedFolder> Repeats;
+  // As the file says the scan ended; Stopped also when reading was stopped part-way.
+  TScanEnd Ending = TScanEnd::Complete;
+  int32_t Folders = 0;
+  int32_t Files = 0;
+  bool AllDrives = false;
+
+  TScanView View() const;
+  // The numbers the file gave a folder or a file with several names.
+  bool Find(const DirNode& node, const TEntryId* parent, TEntryId& id) const override;
+
+ private:
+  friend class TScanFileHandler;
+  TNodeArena Arena;
+  std::unordered_map<const DirNode*, TEntryId> Ids;
+};
+
+// Reads the scan file at `path` ("-": standard input), plain or gzip-compressed, into `scan`,
+// which must be new. Returns an empty text when it was read (or, with `stop` set meanwhile, cut
+// short: Ending is then Stopped and the tree holds what was read); otherwise what was wrong,
+// with the byte offset where the reading stopped, and `scan` holds no tree. Throws
+// std::bad_alloc when memory runs out.
+std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std::atomic<int>* stop = nullptr);
+
+}  // namespace ostrel

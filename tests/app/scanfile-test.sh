@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# ostrel-scan's scan files as a shell uses them, one case per ctest, each on a tree of its own:
+#   round-trip  scan, save, read back: the full listing in both measures is the scan's (linked
+#               files, sparse files, names that are not UTF-8, a deep chain, unreadable folders)
+#   malformed   cut short, wrong version, wrong types, deep nesting, huge numbers: refused with
+#               the byte offset and 1, never a crash, never a tree
+#   ncdu        ncdu reads our file; our reading of ncdu's file gives our scan's totals
+#               (installs ncdu when missing)
+#
+# usage: scanfile-test.sh CASE SCAN
+# Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
+set -uo pipefail
+export LC_ALL=C
+[ $# -ge 2 ] || { echo "usage: scanfile-test.sh CASE SCAN" >&2; exit 2; }
+case=$1 scan=$2
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-scanfile-test.XXXXXX") || exit 1
+trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+skip() { echo "SKIP: $*"; exit 77; }
+run() { "$scan" "$@" >"$tmp/out" 2>"$tmp/err"; rc=$?; }
+expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1; stderr: $(head -c 2000 "$tmp/err")"; }
+expect_err() { grep -Eq -- "$1" "$tmp/err" || fail "$2: no stderr line matches '$1'; stderr: $(head -c 2000 "$tmp/err")"; }
+# The stderr lines but the summary's seconds.
+lines_of() { sed 's/, [0-9.]* s/, s/' "$1"; }
+
+# same_after_reading WHAT FILE ARGS...: with each measure, the full listing, stderr and exit
+# status of reading FILE are those of the scan in $tmp/scan.* (made with the same ARGS).
+same_after_reading() {
+  local what=$1 file=$2 measure
+  shift 2
+  for measure in "" --apparent-size; do
+    # shellcheck disable=SC2086 # an empty measure is no argument
+    "${as_user[@]+"${as_user[@]}"}" "$scan" $measure --files --max-depth 100000 "$@" >"$tmp/scan.out" 2>"$tmp/scan.err"
+    local want=$?
+    # shellcheck disable=SC2086
+    "$scan" $measure --files --max-depth 100000 -f "$file" >"$tmp/read.out" 2>"$tmp/read.err"
+    local got=$?
+    [ "$want" -eq "$got" ] || fail "$what$measure: exit status $got after reading, $want after the scan"
+    cmp -s "$tmp/scan.out" "$tmp/read.out" ||
+      fail "$what$measure: the listing differs: $(diff "$tmp/scan.out" "$tmp/read.out" | head -n 6)"
+    diff <(lines_of "$tmp/scan.err") <(lines_of "$tmp/read.err") >/dev/null ||
+      fail "$what$measure: stderr differs: $(diff <(lines_of "$tmp/scan.err") <(lines_of "$tmp/read.err") | head -n 6)"
+  done
+}
+
+case_round_trip() {
+  local t=$tmp/t as_user=()
+  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/nosearch" "$tmp/bin"
+  head -c 20000 /dev/urandom >"$t/a/data"
+  ln "$t/a/data" "$t/c/second" && ln "$t/a/data" "$t/third"  # one inode, three names
+  truncate -s 50M "$t/a/sparse"
+  printf 'x' >"$t/a/b/$(printf 'caf\xe9 \xff\xfe')"        # Latin-1 and bytes no text has
+  printf 'y' >"$t/c/$(printf 'tab\there "quoted" back\\slash')"
+  mkdir "$t/c/$(printf '\x01\x7f dir')"
+  (cd "$t" && for _ in $(seq 300); do mkdir d && cd d || exit 1; done && echo deep >f) || { fail "making a chain"; return; }
+  echo secret >"$t/locked/s"
+  echo four >"$t/nosearch/f"
+  if [ "$(id -u)" -eq 0 ]; then
+    command -v setpriv >/dev/null || skip "setpriv is missing: cannot scan as an ordinary user"
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    cp "$scan" "$tmp/bin/ostrel-scan" && scan=$tmp/bin/ostrel-scan
+    chmod -R a+rX "$tmp" && chmod a+w "$tmp"
+    "${as_user[@]}" test -x "$t" || skip "nobody cannot reach $t here"
+  fi
+  chmod 000 "$t/locked"
+  chmod 444 "$t/nosearch"
+
+  "${as_user[@]+"${as_user[@]}"}" "$scan" -o "$tmp/t.json" "$t" >/dev/null 2>"$tmp/err"
+  rc=$?
+  expect_rc 1 "a scan with unreadable folders, saved"
+  expect_err '^ostrel-scan: cannot read directory .*/locked.: Permission denied$' "the scan names the locked folder"
+  grep -q '"state":"complete"' "$tmp/t.json" || fail "the file says the scan was complete"
+  grep -q "\"name\":\"$(printf 'caf\xe9 \xff\xfe')\"" "$tmp/t.json" || fail "names that are not UTF-8 go in as their bytes"
+  [ "$(grep -o '"nlink":3' "$tmp/t.json" | wc -l)" -eq 3 ] || fail "each name of the linked file has its link count"
+  same_after_reading "plain file" "$tmp/t.json" "$t"
+  gzip -c "$tmp/t.json" >"$tmp/t.json.gz"
+  same_after_reading "gzip file" "$tmp/t.json.gz" "$t"
+  # Saved again from what was read, a file reads back the same: nothing is lost on the way.
+  "$scan" -f "$tmp/t.json" -o "$tmp/again.json" >/dev/null 2>&1
+  same_after_reading "read and saved again" "$tmp/again.json" "$t"
+  # Standard input and standard output; stdout then carries the file alone.
+  "${as_user[@]+"${as_user[@]}"}" "$scan" -o - "$t/a" 2>/dev/null | "$scan" -f - --files --max-depth 9 >"$tmp/piped" 2>/dev/null
+  "$scan" --files --max-depth 9 "$t/a" 2>/dev/null | cmp -s - "$tmp/piped" || fail "-o - piped into -f -"
+  # A stop part-way is kept in the file and said again when it is read.
+  sed 's/"state":"complete"/"state":"stopped"/' "$tmp/t.json" >"$tmp/stopped.json"
+  run -f "$tmp/stopped.json"
+  expect_rc 1 "a stopped scan read back"
+  expect_err '^ostrel-scan: the scan was stopped before it ended' "a stopped scan read back"
+  expect_err '\(incomplete\)$' "a stopped scan read back: the summary"
+  run -o "$tmp/no such folder/x.json" "$t/a"
+  expect_rc 1 "-o into a missing folder"
+  expect_err "^ostrel-scan: cannot write '.*x.json': No such file or directory$" "-o into a missing folder"
+}
+
+case_malformed() {
+  local good='[1,2,{"progname":"t"},[{"name":"/r","dsize":4096,"dev":1,"ino":2},{"name":"f","asize":5,"dsize":512},[{"name":"d","dev":1,"ino":3}]]]'
+  printf '%s' "$good" >"$tmp/good.json"
+  run -f "$tmp/good.json" --files
+  expect_rc 0 "a good file"
+  [ "$(head -n 1 "$tmp/out")" = $'4608\t/r' ] || fail "a good file: $(cat "$tmp/out")"
+  # Cut short anywhere, plain or compressed: refused, never a tree.
+  local n
+  for ((n = 0; n < ${#good}; n += 7)); do
+    printf '%s' "${good:0:n}" >"$tmp/cut.json"
+    run -f "$tmp/cut.json"
+    expect_rc 1 "cut after $n bytes"
+    [ -s "$tmp/out" ] && fail "cut after $n bytes: a tree was printed"
+    expect_err "^ostrel-scan: '.*cut.json': byte [0-9]+: " "cut after $n bytes"
+  done
+  gzip -c "$tmp/good.json" | head -c 40 >"$tmp/cut.json.gz"
+  run -f "$tmp/cut.json.gz"
+  expect_rc 1 "a gzip file cut short"
+  expect_err "byte [0-9]+: " "a gzip file cut short"
+  local bad what
+  while IFS='|' read -r what bad; do
+    printf '%s' "$bad" >"$tmp/bad.json"
+    run -f "$tmp/bad.json"
+    expect_rc 1 "$what"
+    [ -s "$tmp/out" ] && fail "$what: a tree was printed"
+    expect_err "^ostrel-scan: '.*bad.json': byte [0-9]+: " "$what"
+  done <<'CASES'
+major version 2|[2,0,{},[{"name":"r"}]]
+minor version out of range|[1,10001,{},[{"name":"r"}]]
+version as text|["1",2,{},[{"name":"r"}]]
+metadata not an object|[1,2,[],[{"name":"r"}]]
+root a file|[1,2,{},{"name":"r"}]
+folder without description|[1,2,{},[{"name":"r"},[]]]
+name a number|[1,2,{},[{"name":5}]]
+no name|[1,2,{},[{"asize":5}]]
+size as text|[1,2,{},[{"name":"r","asize":"5"}]]
+negative size|[1,2,{},[{"name":"r"},{"name":"f","dsize":-512}]]
+fractional size|[1,2,{},[{"name":"r"},{"name":"f","dsize":0.5}]]
+size past 2^64|[1,2,{},[{"name":"r"},{"name":"f","dsize":99999999999999999999999}]]
+size far past 2^64|[1,2,{},[{"name":"r"},{"name":"f","asize":1e400}]]
+flag as number|[1,2,{},[{"name":"r","read_error":1}]]
+item a number|[1,2,{},[{"name":"r"},7]]
+slash in a name|[1,2,{},[{"name":"r"},{"name":"a/b"}]]
+dot-dot name|[1,2,{},[{"name":"r"},{"name":".."}]]
+NUL in a name|[1,2,{},[{"name":"r"},{"name":"a\u0000b"}]]
+unknown state|[1,2,{"state":"half"},[{"name":"r"}]]
+trailing value|[1,2,{},[{"name":"r"}]] 5
+not JSON|<html>
+CASES
+  # Nesting far deeper than a stack would take: read without trouble, or refused cleanly
+  # when cut short.
+  python3 -c '
+import sys
+n = 200000
+sys.stdout.write("[1,2,{}," + "[{\"name\":\"d\"}," * n + "[{\"name\":\"e\"},{\"name\":\"f\",\"dsize\":512}]" + "]" * (n + 1))
+' >"$tmp/deep.json" || { fail "making the deep file"; return; }
+  run -f "$tmp/deep.json" --max-depth 0
+  expect_rc 0 "200,000 levels"
+  [ "$(cat "$tmp/out")" = $'512\td' ] || fail "200,000 levels: the total: $(head -c 200 "$tmp/out")"
+  head -c 1500000 "$tmp/deep.json" >"$tmp/cut.json"
+  run -f "$tmp/cut.json"
+  expect_rc 1 "200,000 levels cut short"
+  expect_err "byte 1500000: the file ends before the scan does" "200,000 levels cut short"
+  run -f "$tmp/none.json"
+  expect_rc 1 "a missing file"
+  expect_err "^ostrel-scan: '.*none.json': cannot open: No such file or directory$" "a missing file"
+  for usage in "-f" "-f $tmp/good.json $tmp" "-f $tmp/good.json --threads 2"; do
+    # shellcheck disable=SC2086 # split on purpose
+    run $usage
+    expect_rc 2 "bad usage '$usage'"
+  done
+}
+
+case_ncdu() {
+  if ! command -v ncdu >/dev/null; then
+    [ "$(id -u)" -eq 0 ] || skip "ncdu is missing and cannot be installed here"
+    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ncdu; } >/dev/null 2>&1 ||
+      skip "ncdu could not be installed"
+  fi
+  local t=$tmp/t
+  mkdir -p "$t/a/b" "$t/c"
+  head -c 30000 /dev/urandom >"$t/a/data"
+  ln "$t/a/data" "$t/c/second"
+  truncate -s 10M "$t/a/sparse"
+  printf 'x' >"$t/a/b/$(printf 'caf\xe9')"
+  (cd "$t" && for _ in $(seq 100); do mkdir d && cd d || exit 1; done && echo deep >f) || { fail "making a chain"; return; }
+  for i in $(seq 50); do echo "$i" >"$t/c/f$i"; done
+
+  "$scan" -o "$tmp/ours.json" "$t" >/dev/null 2>&1 || fail "our scan of the tree"
+  ncdu -f "$tmp/ours.json" -o "$tmp/through-ncdu.json" 2>"$tmp/err" || fail "ncdu cannot read our file: $(cat "$tmp/err")"
+  # What ncdu made of our file reads back here to the same totals.
+  same_after_reading "our file through ncdu" "$tmp/through-ncdu.json" "$t"
+  ncdu -0 -x -o "$tmp/theirs.json" "$t" 2>"$tmp/err" || { fail "ncdu's export: $(cat "$tmp/err")"; return; }
+  local measure
+  for measure in "" --apparent-size; do
+    # shellcheck disable=SC2086
+    "$scan" $measure --max-depth 0 "$t" >"$tmp/scan.out" 2>/dev/null
+    # shellcheck disable=SC2086
+    "$scan" $measure --max-depth 0 -f "$tmp/theirs.json" >"$tmp/read.out" 2>"$tmp/err"
+    rc=$?
+    expect_rc 0 "reading ncdu's file$measure"
+    cmp -s "$tmp/scan.out" "$tmp/read.out" ||
+      fail "ncdu's file$measure: total $(cat "$tmp/read.out"), our scan $(cat "$tmp/scan.out")"
+  done
+}
+
+case $case in
+  round-trip | malformed | ncdu) "case_${case//-/_}" ;;
+  *) echo "scanfile-test.sh: unknown case $case" >&2; exit 2 ;;
+esac
+[ "$failures" -eq 0 ] || { echo "$case: $failures failed"; exit 1; }
+echo "$case: passed"

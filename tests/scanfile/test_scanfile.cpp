@@ -1,0 +1,155 @@
+// Scan files read back under the walk's rules: a walk saved and read back is the same scan
+// (tree, both measures, what could not be read, folders met twice), and files written by other
+// tools are counted as a walk would count the tree they describe.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "app/scancli.h"
+#include "scan/tloader.h"
+#include "scanfile/entryids.h"
+#include "scanfile/exportscan.h"
+#include "scanfile/importscan.h"
+#include "tests/support/fixture.h"
+#include "tests/support/memlisting.h"
+
+using namespace ostrel;
+
+namespace {
+
+// Every line of the listing at every depth, files included, in `measure`.
+std::string Listing(const DirNode* root, TMeasure measure) {
+  TScanOptions options;
+  options.Files = true;
+  options.MaxDepth = 1 << 30;
+  options.Apparent = measure == TMeasure::Apparent;
+  std::FILE* file = std::tmpfile();
+  TOutput out(file);
+  PrintTree(root, options, out);
+  out.Flush();
+  std::rewind(file);
+  std::string text;
+  char chunk[4096];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+  std::fclose(file);
+  return text;
+}
+
+// What could not be read and the folders met twice, as paths.
+std::string Troubles(const TScanView& scan) {
+  std::string text;
+  for (const TScanProblem& problem : *scan.Problems)
+    text += std::to_string(problem.Kind) + " " + FullPath(*problem.Node) + " " + std::to_string(problem.Error) + "\n";
+  for (const TRepeatedFolder& repeat : *scan.Repeats) text += FullPath(*repeat.Node) + " = " + FullPath(*repeat.First) + "\n";
+  return text;
+}
+
+std::string Save(const TScanView& scan, const TEntryIds* ids, test::TempTree& tree, const std::string& name) {
+  const std::string path = tree.Path(name);
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  EXPECT_EQ(WriteScanFile(scan, ids, file), 0);
+  std::fclose(file);
+  return path;
+}
+
+void ExpectSameScan(const TScanView& want, const TScanView& got) {
+  EXPECT_EQ(Listing(got.Root, TMeasure::DiskUsage), Listing(want.Root, TMeasure::DiskUsage));
+  EXPECT_EQ(Listing(got.Root, TMeasure::Apparent), Listing(want.Root, TMeasure::Apparent));
+  EXPECT_EQ(Troubles(got), Troubles(want));
+  EXPECT_EQ(got.Folders, want.Folders);
+  EXPECT_EQ(got.Files, want.Files);
+  EXPECT_EQ(got.Ending, want.Ending);
+}
+
+TEST(ScanFile, AWalkReadBackIsTheSameScan) {
+  // Linked files across folders, a folder that cannot be opened, an entry that cannot be
+  // examined, and a folder whose inode is met twice: on several threads, so that the numbers
+  // are recorded from helpers too.
+  auto listing = std::make_shared<test::TMemoryListing>("/mem");
+  auto& data = listing->File("a/data", 10000, 12288);
+  listing->Link("b/second", data);
+  listing->Link("z/third", data);
+  listing->File("a/sparse", 1 << 30, 4096);
+  listing->Folder("locked").OpenError = EACCES;
+  listing->File("b/hidden", 5, 512).ExamineError = EACCES;
+  listing->Folder("m/x").Stat = listing->Folder("a").Stat;  // a bind mount of a
+  for (int i = 0; i < 300; ++i) listing->File("wide/f" + std::to_string(i), i, 512 * (i % 3));
+  auto ids = std::make_shared<TIdListing>(listing);
+  TThreadLoader loader(true);
+  loader.Path = "/mem";
+  loader.DriveSource = [] { return std::vector<TDrive>{}; };
+  loader.Listing = ids;
+  loader.Threads = 4;
+  loader.Resume();
+  loader.WaitFor();
+  ASSERT_EQ(loader.Problems.size(), 2u);
+  ASSERT_EQ(loader.Repeats.size(), 1u);
+
+  test::TempTree tree;
+  TImportedScan read;
+  ASSERT_EQ(ReadScanFile(Save(ViewOf(loader), ids.get(), tree, "walk.json"), read), "");
+  ExpectSameScan(ViewOf(loader), read.View());
+  // Saved again from what was read, nothing is lost: the numbers come from the file now.
+  TImportedScan again;
+  ASSERT_EQ(ReadScanFile(Save(read.View(), &read, tree, "again.json"), again), "");
+  ExpectSameScan(ViewOf(loader), again.View());
+}
+
+TEST(ScanFile, OtherToolsFilesCountAsAWalkWould) {
+  test::TempTree tree;
+  // Device numbers left out are the folder's; a folder's asize counts nothing; the second
+  // name of a linked file counts 0; a folder met again is empty, its contents passed over;
+  // an unreadable entry without a reason; fields of later versions and excluded entries.
+  tree.Write("ncdu.json", R"([1,2,{"progname":"ncdu","progver":"1.18","timestamp":1},
+    [{"name":"/r","asize":4096,"dsize":4096,"dev":7,"ino":1},
+     [{"name":"a","asize":4096,"dsize":4096,"ino":2},
+      {"name":"f","asize":100,"dsize":4096,"ino":9,"hlnkc":true,"future":{"x":[1,2]}},
+      {"name":"mnt","excluded":"otherfs"}],
+     [{"name":"b","dsize":4096,"ino":3,"read_error":true},
+      {"name":"g","asize":100,"dsize":4096,"ino":9,"nlink":2},
+      {"name":"h","read_error":true}],
+     [{"name":"again","dsize":4096,"ino":2},{"name":"hidden","dsize":999999}],
+     [{"name":"elsewhere","dsize":4096,"dev":8,"ino":9}]]])");
+  TImportedScan scan;
+  ASSERT_EQ(ReadScanFile(tree.Path("ncdu.json"), scan), "");
+  EXPECT_EQ(Listing(scan.Root, TMeasure::DiskUsage),
+            "20480\t/r\n8192\t/r/a\n4096\t/r/a/f\n0\t/r/a/mnt\n4096\t/r/b\n0\t/r/b/g\n0\t/r/b/h\n"
+            "0\t/r/again\n4096\t/r/elsewhere\n");
+  EXPECT_EQ(Listing(scan.Root, TMeasure::Apparent).substr(0, 17), "100\t/r\n100\t/r/a\n1");
+  EXPECT_EQ(Troubles(scan.View()), "0 /r/b 0\n1 /r/b/h 0\n/r/again = /r/a\n");
+  EXPECT_EQ(scan.Folders, 5);
+  EXPECT_EQ(scan.Files, 4);
+}
+
+TEST(ScanFile, AllDrivesAndAStoppedScanKeepTheirShape) {
+  test::TempTree tree;
+  tree.Write("drives.json", R"([1,2,{"state":"stopped","alldrives":true},
+    [{"name":"All Drives"},[{"name":"/","dsize":4096,"dev":1,"ino":2},{"name":"f","dsize":512}],
+     [{"name":"/mnt/usb","dsize":4096,"dev":3,"ino":2}]]])");
+  TImportedScan scan;
+  ASSERT_EQ(ReadScanFile(tree.Path("drives.json"), scan), "");
+  EXPECT_EQ(Listing(scan.Root, TMeasure::DiskUsage), "8704\tAll Drives\n4608\t/\n512\t/f\n4096\t/mnt/usb\n");
+  EXPECT_EQ(scan.Ending, TScanEnd::Stopped);
+  TImportedScan again;
+  ASSERT_EQ(ReadScanFile(Save(scan.View(), &scan, tree, "again.json"), again), "");
+  ExpectSameScan(scan.View(), again.View());
+  EXPECT_TRUE(again.AllDrives);
+}
+
+TEST(ScanFile, AStopRequestKeepsWhatWasReadAsAStoppedScan) {
+  test::TempTree tree;
+  std::string json = R"([1,2,{},[{"name":"r"})";
+  for (int i = 0; i < 20000; ++i) json += R"(,{"name":"f)" + std::to_string(i) + R"(","dsize":512})";
+  tree.Write("big.json", json + "]]");
+  std::atomic<int> stop{2};
+  TImportedScan scan;
+  ASSERT_EQ(ReadScanFile(tree.Path("big.json"), scan, &stop), "");
+  EXPECT_EQ(scan.Ending, TScanEnd::Stopped);
+  ASSERT_NE(scan.Root, nullptr);
+  EXPECT_LT(scan.Files, 20000);
+  EXPECT_EQ(scan.Root->TotalSize, 512.0 * scan.Files);
+}
+
+}  // namespace
