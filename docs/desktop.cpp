@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <algorithm>
@@ -34,5 +35,13 @@ void TSystemDesktop::ShowMessage(QWidget* owner, const QString& text, const QStr
 bool TSystemDesktop::Open(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 void TSystemDesktop::SetClipboardText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+
+QString TSystemDesktop::AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter) {
+  return QFileDialog::getOpenFileName(owner, caption, QString(), filter);
+}
+
+QString TSystemDesktop::AskSaveFileName(QWidget* owner, const QString& caption, const QString& filter) {
+  return QFileDialog::getSaveFileName(owner, caption, QString(), filter);
+}
 
 }  // namespace ostrel

@@ -1,5 +1,5 @@
 // TDesktop: everything the program asks of the desktop around it. Running a dialog modally,
-// asking a question, showing a message, opening a document, folder or web page, and putting
+// asking a question, showing a message, asking for a file name, opening a document, folder or web page, and putting
 // text on the clipboard all go through one object handed to the window and to the dialogs, so
 // that a test can hand them one that records instead of a real one.
 #pragma once
@@ -41,6 +41,13 @@ class TDesktop {
 
   // Replaces the clipboard's contents with `text`.
   virtual void SetClipboardText(const QString& text) = 0;
+
+  // Asks for an existing file to open, or for the name to save a file under (an existing file
+  // is replaced only after the dialog asked), in a modal file dialog over `owner` captioned
+  // `caption` that offers `filter` ("Name (*.x *.y);;Other (*)"). The file's path, or an empty
+  // text when the user cancelled.
+  virtual QString AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
+  virtual QString AskSaveFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
 };
 
 // The real desktop: QDialog::exec, QMessageBox, QDesktopServices and the application's
@@ -53,6 +60,8 @@ class TSystemDesktop final : public TDesktop {
   void ShowMessage(QWidget* owner, const QString& text, const QString& caption) override;
   bool Open(const QUrl& url) override;
   void SetClipboardText(const QString& text) override;
+  QString AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter) override;
+  QString AskSaveFileName(QWidget* owner, const QString& caption, const QString& filter) override;
 
  private:
   std::vector<QMessageBox*> Questions;  // open now, innermost last; each lives in AskYesNo

@@ -6,8 +6,11 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
+#include <utility>
 
 #include "controls/htmllabel.h"
+#include "docs/desktop.h"
 #include "mainwin/chartview.h"
 #include "mainwin/formreceiver.h"
 #include "mainwin/radiogroup.h"
@@ -15,6 +18,7 @@
 #include "scan/scansettings.h"
 #include "scan/textcase.h"
 #include "scan/tloader.h"
+#include "scanfile/fileloader.h"
 
 namespace ostrel {
 
@@ -26,14 +30,30 @@ bool HasAutoMinimizeSwitch(const std::vector<std::string>& args) {
   return false;
 }
 
+std::optional<std::string> TakeScanFileOption(std::vector<std::string>& args) {
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] != "-f") continue;
+    std::string file = i + 1 < args.size() ? args[i + 1] : std::string();
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(std::min(i + 2, args.size())));
+    return file;
+  }
+  return std::nullopt;
+}
+
 TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
-    : QMainWindow(owner), Args(std::move(args)), ScanArgument(Args.size() > 1), Desktop(desktop) {
+    : QMainWindow(owner), Desktop(desktop) {
+  // Out before anything reads the arguments: the path and the switches keep their places.
+  StartFile = TakeScanFileOption(args);
+  Args = std::move(args);
+  ScanArgument = Args.size() > 1;
   setWindowTitle(QString::fromLatin1(MainWindowCaption));
   CreateMenu();
   CreateControls();
   SetUpTree();
 
   connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
+  connect(OpenScan1, &QAction::triggered, this, &TForm1::OpenScan1Click);
+  connect(SaveScanAs1, &QAction::triggered, this, &TForm1::SaveScanAs1Click);
   connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
   connect(Preferences1, &QAction::triggered, this, &TForm1::Preferences1Click);
   connect(UsersManual1, &QAction::triggered, this, &TForm1::UsersManual1Click);
@@ -77,6 +97,12 @@ TForm1::~TForm1() {
     scan->NotifyMessage.store(0);
     scan->StopFlag.store(1);
   }
+  for (const auto& load : FileLoads) {
+    load->NotifyWindow.store(NoWindow);
+    load->NotifyMessage.store(0);
+    load->StopFlag.store(1);
+  }
+  Shown.clear();
   // The items point into the trees, which go with their loaders.
   TreeViewDirectories->clear();
   ReleaseScans();
@@ -94,11 +120,20 @@ void TForm1::ScanCommandLine() {
 
 void TForm1::TimerLoadTimer() {
   TimerLoad->stop();
+  if (StartFile) {
+    const std::string file = std::exchange(StartFile, std::nullopt).value();
+    if (!file.empty()) {
+      OpenScanFile(file);
+      return;
+    }
+    Desktop.ShowMessage(this, QStringLiteral("The option -f needs the name of a scan file."), QStringLiteral("Error"));
+  }
   RunNewScan();
 }
 
 std::intptr_t TForm1::Dispatch(uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
   if (msg == ScanDoneMessage) ScanCompleted(lParam);
+  if (msg == ScanFileDoneMessage) ScanFileLoaded(lParam);
   return 0;
 }
 

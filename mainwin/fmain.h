@@ -6,8 +6,9 @@
 // The class is split over several files by concern: fmain.cpp (construction, command line,
 // message routing, closing), fmain_layout.cpp (controls and menus), fmain_settings.cpp (the
 // settings store), fmain_scan.cpp (scan control), fmain_tree.cpp (the folder tree),
-// fmain_chart.cpp (what the chart shows), fmain_hover.cpp (hover and click on the chart) and
-// fmain_commands.cpp (the buttons' and menus' commands). The chart itself, ChartPie, is a
+// fmain_chart.cpp (what the chart shows), fmain_hover.cpp (hover and click on the chart),
+// fmain_commands.cpp (the buttons' and menus' commands) and fmain_scanfile.cpp (scans opened
+// from and saved to scan files). The chart itself, ChartPie, is a
 // TChartView (chartview.h) that draws the points it is given.
 //
 // Everything here runs on the GUI thread. The one way in from another thread is the window's
@@ -19,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,6 +30,7 @@
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
+#include "scan/scanview.h"
 
 class QAbstractSeries;
 class QAction;
@@ -46,6 +49,8 @@ namespace ostrel {
 class TAnchorLayout;
 class TChartView;
 class TDesktop;
+class TEntryIds;
+class TFileLoader;
 class TFormReceiver;
 class THtmlLabel;
 class TRadioGroup;
@@ -76,30 +81,36 @@ struct TFolderMarks {
 bool IsAutoMinimizeSwitch(std::string_view arg);
 // True when any argument from `args[1]` on is the switch; args[0] (the program) never counts.
 bool HasAutoMinimizeSwitch(const std::vector<std::string>& args);
+// Takes the first "-f" from `args[1]` on out of `args`, with the word after it, and returns that
+// word: the scan file to open at start. Nothing when there is no "-f"; an empty text when it is
+// the last argument (it is taken out all the same).
+std::optional<std::string> TakeScanFileOption(std::vector<std::string>& args);
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
   // `args` is the command line: args[0] the program, from args[1] on what the user gave
-  // (argument 1, when present, is the path to scan). Every dialog, box, page, folder and
+  // (argument 1, when present, is the path to scan, once "-f FILE" is taken out: that file is
+  // then opened at start instead of a scan). Every dialog, box, page, folder and
   // clipboard text of the window goes through `desktop`, which must outlive the window. Builds
   // the window at its design size, sets the members and ScanSettings to their defaults, then
   // runs FormCreate. The window is not shown. TimerLoad and TimerUpdate run from here on.
   TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner = nullptr);
   // Stops messages to the handle; one that is waiting for the GUI thread is released unhandled.
   // Then asks every scan this window started to stop, silently, and frees them with their
-  // trees, each after its walk has stopped at its next folder. The program itself never gets
+  // trees, each after its walk has stopped at its next folder, and the file loads likewise.
+  // The program itself never gets
   // here with a scan running: it ends through QuitIfScansRunning first.
   ~TForm1() override;
 
   // The handle that scan threads notify (never NoWindow while the window exists).
   THandle Handle() const { return WindowHandle; }
-  // The command line given to the constructor.
+  // The command line given to the constructor, without "-f FILE".
   const std::vector<std::string>& Arguments() const { return Args; }
 
-  // The window's message dispatch: ScanDoneMessage (tloader.h) goes to ScanCompleted(lParam);
-  // every other message is ignored. Returns 0. Virtual as the toolkit's dispatch is.
+  // The window's message dispatch: ScanDoneMessage (tloader.h) goes to ScanCompleted(lParam),
+  // ScanFileDoneMessage (fileloader.h) to ScanFileLoaded(lParam); every other message is ignored. Returns 0. Virtual as the toolkit's dispatch is.
   virtual std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
   // ---- Scan control (fmain_scan.cpp) ----
@@ -111,9 +122,9 @@ class TForm1 : public QMainWindow {
   // on `path` (empty: all drives), attached as Loader. Any scan attached before must have been
   // detached (StopScan(1)).
   void StartScan(const std::string& path);
-  // Asks the attached scan, if any, to stop at its next folder. With `detach` nonzero it is also
-  // silenced (it will send no notice), and after a pause of 100 ms Loader becomes null; the
-  // loader and its tree stay allocated, since tree items may point into it.
+  // Asks the attached scan or file load, if any, to stop at its next folder. With `detach`
+  // nonzero it is also silenced (it will send no notice) and no longer attached, a walk after a
+  // pause of 100 ms; its tree stays allocated, since tree items may point into it.
   void StopScan(int detach);
   // Where scans started from now on take the computer's drives from: an all-drives scan walks
   // them, a one-path scan decides by them which mounted file systems it enters. A test points
@@ -130,6 +141,16 @@ class TForm1 : public QMainWindow {
   // gets an icon, a colour and a tooltip saying why; its text stays the folder's name. Does
   // nothing when `parentItem` or `node` is null.
   void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks = nullptr);
+
+  // ---- Scan files (fmain_scanfile.cpp) ----
+  // Shows the loading look and starts reading the scan file `path` (plain or gzip; "-" is
+  // standard input) on a thread of its own, attached in place of any scan (which is detached).
+  // Its end comes as ScanFileDoneMessage.
+  void OpenScanFile(const std::string& path);
+  // Writes the scan whose items hold `item` to `path` as a scan file. Empty when it was written,
+  // otherwise why not (the file may then hold part of the scan). Nothing is written for an item
+  // of no scan (null too): the reason says so.
+  std::string SaveScanFile(const QTreeWidgetItem* item, const std::string& path);
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
   // Shows the breakdown of `item` (BreakdownOf over the nodes of it and of its child items,
@@ -198,8 +219,22 @@ class TForm1 : public QMainWindow {
   // redraw is ignored.
   void ChartPieClickSeries(int point);
 
+  // Scan files (fmain_scanfile.cpp).
+  // Asks for a scan file and opens it (OpenScanFile).
+  void OpenScan1Click();
+  // Asks for a file name and writes the scan holding the selected item to it; says in a box
+  // why when no finished scan's item is selected or the file could not be written.
+  void SaveScanAs1Click();
+  // The end notice of the file load `lParam` (its TFileLoader). From the attached load: shows
+  // its scan as ScanCompleted shows a walk's (the stopped part after Stop), or, when the file
+  // could not be read, says why in a box and shows nothing of it. Ends in the idle look. A
+  // notice from a detached load is ignored.
+  void ScanFileLoaded(std::intptr_t lParam);
+
   // Commands (fmain_commands.cpp).
   void ButtonHelpClick();
+  // Says in a box when the selected folder is not on this computer (a scan opened from a file
+  // made elsewhere) instead of handing it to the desktop.
   void ButtonExploreClick();
   void ButtonCopyClick();
   void HtmlLabel2Click();
@@ -223,10 +258,26 @@ class TForm1 : public QMainWindow {
   void CreateChart(QSplitter* splitter);
   void CreateHintPanel(QWidget* client, TAnchorLayout* layout);
 
-  // fmain_scan.cpp. Frees every scan of the window, each once its walk has ended.
+  // A scan that the tree shows: its "My Computer" item, what saving it writes, and the scan file
+  // it was opened from (empty for a walk).
+  struct TShownScan {
+    const QTreeWidgetItem* Item;
+    TScanView View;
+    const TEntryIds* Ids;
+    std::string File;
+  };
+
+  // fmain_scan.cpp. Frees every scan and file load of the window, each once its thread has ended.
   void ReleaseScans();
+  // Shows the look of a scan or file load under way.
+  void ShowScanning();
   // Tells the user in a box that `path` names no folder.
   void SayNoFolder(const std::string& path);
+  // fmain_tree.cpp. Adds `view`'s "My Computer" item with its folders, selects and charts it and
+  // records it in Shown (with `ids` and `file`); first says in a box when memory ran out.
+  void ShowScan(const TScanView& view, const TEntryIds* ids, const std::string& file);
+  // The shown scan whose items hold `item`, or null (also for a null `item`).
+  const TShownScan* ShownScanOf(const QTreeWidgetItem* item) const;
   // fmain_tree.cpp. The selected tree item, or null.
   QTreeWidgetItem* SelectedItem() const;
   void SetUpTree();
@@ -240,6 +291,8 @@ class TForm1 : public QMainWindow {
   QMenuBar* MainMenu1 = nullptr;
   QMenu* File1 = nullptr;
   QAction* NewScanWizard1 = nullptr;
+  QAction* OpenScan1 = nullptr;
+  QAction* SaveScanAs1 = nullptr;
   QAction* N1 = nullptr;
   QAction* Quit1 = nullptr;
   QMenu* Settings1 = nullptr;
@@ -290,6 +343,14 @@ class TForm1 : public QMainWindow {
   THandle WindowHandle = NoWindow;
   // Every scan this window started, the attached one included; trees stay for the items.
   std::vector<std::unique_ptr<TThreadLoader>> Scans;
+  // The file load attached to the window (never together with Loader), or null; and every
+  // file load this window started, whose trees stay for the items likewise.
+  TFileLoader* FileLoad = nullptr;
+  std::vector<std::unique_ptr<TFileLoader>> FileLoads;
+  // The scans the tree shows, in the order they were added.
+  std::vector<TShownScan> Shown;
+  // The scan file that "-f" named, to open at start instead of a scan.
+  std::optional<std::string> StartFile;
 
   // The tree item whose breakdown ChartPie shows; null before the first build.
   QTreeWidgetItem* PointsItem = nullptr;

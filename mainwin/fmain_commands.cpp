@@ -37,7 +37,18 @@ void TForm1::UsersManual1Click() { ViewDocument(Desktop, ManualName, StartDir.c_
 
 void TForm1::ButtonExploreClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
-  ExploreFolder(Desktop, AbsoluteCurrentDir().c_str());
+  const std::string path = AbsoluteCurrentDir();
+  // A scan opened from a file may come from another computer; the desktop would show an
+  // error of its own, or nothing at all.
+  if (!FolderExists(path.c_str())) {
+    QString text = QStringLiteral("The folder %1 is not on this computer, so it cannot be shown.")
+                       .arg(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (const TShownScan* scan = ShownScanOf(PointsItem); scan && !scan->File.empty())
+      text += QStringLiteral(" It is in the scan opened from %1.").arg(QFile::decodeName(QByteArray::fromStdString(scan->File)));
+    Desktop.ShowMessage(this, text, QStringLiteral("Error"));
+    return;
+  }
+  ExploreFolder(Desktop, path.c_str());
 }
 
 void TForm1::ButtonCopyClick() {
@@ -48,8 +59,10 @@ void TForm1::ButtonCopyClick() {
 
 std::string TForm1::AbsoluteCurrentDir() const {
   // A scan root given relatively was relative to the folder the program started in; a path
-  // pasted elsewhere must not depend on that.
+  // pasted elsewhere must not depend on that. A scan file's relative root was relative to
+  // wherever it was made: it stays as the file names it.
   if (CurrentDir.empty() || IsPathSeparator(CurrentDir.front()) || StartDir.empty()) return CurrentDir;
+  if (const TShownScan* scan = ShownScanOf(PointsItem); scan && !scan->File.empty()) return CurrentDir;
   return ResolveRelative(StartDir, CurrentDir);
 }
 

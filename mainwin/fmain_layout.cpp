@@ -120,6 +120,8 @@ void TForm1::CreateMenu() {
 
   File1 = menu("File1", "&File");
   NewScanWizard1 = item(File1, "NewScanWizard1", "&New Scan Wizard");
+  OpenScan1 = item(File1, "OpenScan1", "&Open Scan...");
+  SaveScanAs1 = item(File1, "SaveScanAs1", "Save Scan &As...");
   N1 = separator(File1, "N1");
   Quit1 = item(File1, "Quit1", "&Quit");
   Settings1 = menu("Settings1", "&Settings");

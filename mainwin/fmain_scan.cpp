@@ -21,6 +21,8 @@
 #include "scan/scansettings.h"
 #include "scan/scanstart.h"
 #include "scan/tloader.h"
+#include "scanfile/entryids.h"
+#include "scanfile/fileloader.h"
 
 namespace ostrel {
 namespace {
@@ -80,7 +82,7 @@ int TForm1::AskWhatToScan(QWidget* owner, std::string& path) {
   return TFormStart::Ask(Desktop, owner, ScanSettings, path) == ModalOk ? 1 : 0;
 }
 
-void TForm1::StartScan(const std::string& path) {
+void TForm1::ShowScanning() {
   TimerLoad->stop();
   // The labels would be drawn over the last scan's chart.
   ChartPie->chart()->hide();
@@ -92,13 +94,18 @@ void TForm1::StartScan(const std::string& path) {
   SetAreaCursor(TreeViewDirectories, true);
   StatusBar1->SetPanelText(3, QString());
   StatusBar1->Panel(3)->setToolTip(QString());
+}
 
+void TForm1::StartScan(const std::string& path) {
+  ShowScanning();
   TScanRequest request;
   request.Root = path;
   request.DriveSource = ScanDriveSource;
   request.MemoryLimit = ScanMemoryLimit;
   request.NotifyWindow = Handle();
   std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
+  // The tree keeps no device and inode numbers; saving the scan needs them.
+  loader->Listing = std::make_shared<TIdListing>(loader->Listing);
   Loader = loader.get();
   AddLiveScan(Loader);
   Scans.push_back(std::move(loader));
@@ -106,6 +113,14 @@ void TForm1::StartScan(const std::string& path) {
 }
 
 void TForm1::StopScan(int detach) {
+  if (TFileLoader* load = FileLoad) {
+    if (detach) {
+      load->NotifyWindow.store(NoWindow);
+      load->NotifyMessage.store(0);
+      FileLoad = nullptr;
+    }
+    load->StopFlag.store(1);
+  }
   if (!Loader) return;
   if (detach) {
     Loader->NotifyWindow.store(NoWindow);
@@ -126,11 +141,13 @@ void TForm1::ReleaseScans() {
     RemoveLiveScan(scan.get());
   }
   Scans.clear();
+  FileLoad = nullptr;
+  FileLoads.clear();  // each waits for its thread
 }
 
 void TForm1::TimerUpdateTimer() {
-  if (LabelCount->isHidden() || !Loader) return;
-  LabelCount->setText(QString::number(Loader->FolderCount.load(std::memory_order_relaxed)));
+  if (LabelCount->isHidden() || (!Loader && !FileLoad)) return;
+  LabelCount->setText(QString::number(Loader ? Loader->FolderCount.load(std::memory_order_relaxed) : FileLoad->FolderCount()));
   LabelCount->adjustSize();
 }
 

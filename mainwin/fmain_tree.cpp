@@ -22,6 +22,8 @@
 #include "scan/dirnode.h"
 #include "scan/textcase.h"
 #include "scan/tloader.h"
+#include "scanfile/entryids.h"
+#include "scanfile/fileloader.h"
 
 namespace ostrel {
 namespace {
@@ -69,11 +71,11 @@ TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMar
 }
 
 // The unreadable and repeated folders of `scan`; each folder keeps its first reason.
-TFolderMarks MarksOf(const TThreadLoader& scan) {
+TFolderMarks MarksOf(const TScanView& scan) {
   TFolderMarks marks;
-  for (const TScanProblem& problem : scan.Problems)
+  for (const TScanProblem& problem : *scan.Problems)
     if (problem.Kind == TScanProblem::ReadFolder) marks.Unreadable.emplace(problem.Node, problem.Error);
-  for (const TRepeatedFolder& repeat : scan.Repeats) marks.Repeated.emplace(repeat.Node, repeat.First);
+  for (const TRepeatedFolder& repeat : *scan.Repeats) marks.Repeated.emplace(repeat.Node, repeat.First);
   return marks;
 }
 
@@ -129,41 +131,52 @@ void TForm1::SetUpTree() {
 void TForm1::ScanCompleted(std::intptr_t lParam) {
   // A scan detached while its notice was already under way must not take the attached one's
   // place; the attached tree may still be growing.
-  if (Loader && reinterpret_cast<TThreadLoader*>(lParam) != Loader) return;
+  if ((Loader || FileLoad) && reinterpret_cast<TThreadLoader*>(lParam) != Loader) return;
   // Asking whether to stop a scan that has ended makes no sense.
   Desktop.EndQuestions(this);
-  if (TThreadLoader* scan = Loader) {
-    if (scan->Ending == TScanEnd::OutOfMemory) {
-      const int folders = scan->FolderCount.load();
-      char text[96];
-      std::snprintf(text, sizeof text, "Out of memory: the scan stopped after %d %s.", folders,
-                    folders == 1 ? "folder" : "folders");
-      Desktop.ShowMessage(this, QString::fromLatin1(text), QStringLiteral("Error"));
-    }
-    const TFolderMarks marks = MarksOf(*scan);
-    auto* computer = new TFolderItem(QString::fromLatin1(MyComputerText), nullptr);
-    if (scan->Root) {
-      AddFolderItems(computer, scan->Root, &marks);
-      // The root of an all-drives scan is the label "All Drives", not a folder.
-      if (scan->Path.empty()) static_cast<TFolderItem*>(computer->child(0))->NamesFolder = false;
-    }
-    const size_t files = static_cast<size_t>(std::count_if(
-        scan->Problems.begin(), scan->Problems.end(),
-        [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
-    StatusBar1->SetPanelText(3, UnreadText(marks.Unreadable.size(), files));
-    const QString problems = ProblemList(scan->Problems);
-    // Names are text: a path holding "<b>" must not turn the tooltip into markup.
-    StatusBar1->Panel(3)->setToolTip(problems.isEmpty() ? QString() : Qt::convertFromPlainText(problems, Qt::WhiteSpaceNoWrap));
-    // Among the top-level items by text; a new one goes after those of earlier scans.
-    int at = TreeViewDirectories->topLevelItemCount();
-    while (at > 0 && CompareNoCase(TreeViewDirectories->topLevelItem(at - 1)->text(0).toUtf8().toStdString(),
-                                   MyComputerText) > 0)
-      --at;
-    TreeViewDirectories->insertTopLevelItem(at, computer);
-    SelectItem(computer);
-    TreeViewDirectoriesClick();
-  }
+  if (TThreadLoader* scan = Loader) ShowScan(ViewOf(*scan), dynamic_cast<const TIdListing*>(scan->Listing.get()), {});
   ShowIdle();
+}
+
+void TForm1::ShowScan(const TScanView& scan, const TEntryIds* ids, const std::string& file) {
+  if (scan.Ending == TScanEnd::OutOfMemory) {
+    const int folders = scan.Folders;
+    char text[96];
+    std::snprintf(text, sizeof text, "Out of memory: the scan stopped after %d %s.", folders,
+                  folders == 1 ? "folder" : "folders");
+    Desktop.ShowMessage(this, QString::fromLatin1(text), QStringLiteral("Error"));
+  }
+  const TFolderMarks marks = MarksOf(scan);
+  auto* computer = new TFolderItem(QString::fromLatin1(MyComputerText), nullptr);
+  if (scan.Root) {
+    AddFolderItems(computer, scan.Root, &marks);
+    // The root of an all-drives scan is the label "All Drives", not a folder.
+    if (scan.AllDrives) static_cast<TFolderItem*>(computer->child(0))->NamesFolder = false;
+  }
+  const size_t files = static_cast<size_t>(std::count_if(
+      scan.Problems->begin(), scan.Problems->end(),
+      [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
+  StatusBar1->SetPanelText(3, UnreadText(marks.Unreadable.size(), files));
+  const QString problems = ProblemList(*scan.Problems);
+  // Names are text: a path holding "<b>" must not turn the tooltip into markup.
+  StatusBar1->Panel(3)->setToolTip(problems.isEmpty() ? QString() : Qt::convertFromPlainText(problems, Qt::WhiteSpaceNoWrap));
+  // Among the top-level items by text; a new one goes after those of earlier scans.
+  int at = TreeViewDirectories->topLevelItemCount();
+  while (at > 0 && CompareNoCase(TreeViewDirectories->topLevelItem(at - 1)->text(0).toUtf8().toStdString(),
+                                 MyComputerText) > 0)
+    --at;
+  TreeViewDirectories->insertTopLevelItem(at, computer);
+  Shown.push_back(TShownScan{computer, scan, ids, file});
+  SelectItem(computer);
+  TreeViewDirectoriesClick();
+}
+
+const TForm1::TShownScan* TForm1::ShownScanOf(const QTreeWidgetItem* item) const {
+  if (!item) return nullptr;
+  while (item->parent()) item = item->parent();
+  for (const TShownScan& scan : Shown)
+    if (scan.Item == item) return &scan;
+  return nullptr;
 }
 
 void TForm1::AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks) {

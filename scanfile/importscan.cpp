@@ -354,6 +354,7 @@ bool TScanFileHandler::MakeNode() {
   if (InfoIsFolder) {
     node->Kind = NodeFolder;
     ++Scan.Folders;
+    Scan.FolderCount.store(Scan.Folders, std::memory_order_relaxed);
     node->OwnSize = static_cast<double>(Info.Dsize);  // a folder's asize is not counted
     const DirNode* first = nullptr;
     if (Info.HasIno) {
@@ -435,6 +436,7 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     scan.Problems.clear();
     scan.Repeats.clear();
     scan.Folders = scan.Files = 0;
+    scan.FolderCount.store(0, std::memory_order_relaxed);
     return failure;
   }
   AddUpTotals(scan.Root, nullptr);

@@ -34,6 +34,8 @@ class TImportedScan : public TEntryIds {
   int32_t Folders = 0;
   int32_t Files = 0;
   bool AllDrives = false;
+  // Folders read so far, for another thread to show while the file is read.
+  std::atomic<int32_t> FolderCount{0};
 
   TScanView View() const;
   // The numbers the file gave a folder or a file with several names.

@@ -1,6 +1,6 @@
 // A desktop for tests: nothing opens and no nested event loop runs. A dialog is answered by the
-// test's function (none: rejected at once), a question by a fixed answer; every box, URL and
-// clipboard text is recorded in order.
+// test's function (none: rejected at once), a question by a fixed answer, a file dialog by the
+// test's list of names; every box, URL and clipboard text is recorded in order.
 #pragma once
 #include <QDialog>
 #include <QList>
@@ -31,6 +31,10 @@ class TFakeDesktop final : public TDesktop {
   std::function<void()> WhileAsking;
   // What Open answers: false stands for a desktop with no program to open it.
   bool OpenSucceeds = true;
+  // The file names the file dialogs answer, first first; an empty list is a cancelled dialog.
+  QStringList OpenFileNames;
+  QStringList SaveFileNames;
+  QStringList FileDialogs;  // the captions of the file dialogs asked, in order
 
   int Dialogs = 0;  // dialogs run
   std::vector<TBox> Boxes;
@@ -63,6 +67,14 @@ class TFakeDesktop final : public TDesktop {
     return OpenSucceeds;
   }
   void SetClipboardText(const QString& text) override { Clipboard << text; }
+  QString AskOpenFileName(QWidget*, const QString& caption, const QString&) override {
+    FileDialogs << caption;
+    return OpenFileNames.isEmpty() ? QString() : OpenFileNames.takeFirst();
+  }
+  QString AskSaveFileName(QWidget*, const QString& caption, const QString&) override {
+    FileDialogs << caption;
+    return SaveFileNames.isEmpty() ? QString() : SaveFileNames.takeFirst();
+  }
 
   // "caption|text" of every box, in order.
   QStringList BoxTexts() const {
