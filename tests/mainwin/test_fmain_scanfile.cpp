@@ -1,0 +1,275 @@
+// Scans saved and opened in the window, driven through its menu, tree and buttons: an opened
+// file shows as the walk of the same tree does, a save opens again with the same totals, a bad
+// file is named in a box with nothing shown, "-f FILE" opens at start, Explore-Dir refuses a
+// folder that is not here, and a load runs beside the GUI thread and stops on request.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <csignal>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "mainwin/chartview.h"
+#include "mainwin/fmain.h"
+#include "mainwin/statusbar.h"
+#include "mainwin_support.h"
+#include "scan/scansettings.h"
+#include "scan_support.h"
+#include "tests/support/fixture.h"
+
+using namespace ostrel;
+
+namespace {
+
+constexpr int Timeout = 15000;
+
+// The chart's points as "label=value".
+QStringList PointTexts(const TForm1& form) {
+  QStringList texts;
+  for (const TChartPoint& point : test::View(form).ChartPie->Points())
+    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value, 'f', 0);
+  return texts;
+}
+
+QString Total(const TForm1& form) { return test::View(form).StatusBar1->PanelText(2); }
+
+bool Idle(const TForm1& form) { return test::View(form).ButtonStop->isHidden() && test::View(form).LabelStandBy->isHidden(); }
+
+// Waits until the window shows `items` top-level items and is idle again.
+bool WaitForScans(const TForm1& form, int items) {
+  return QTest::qWaitFor([&] { return test::View(form).TreeViewDirectories->topLevelItemCount() == items && Idle(form); },
+                         Timeout);
+}
+
+// Runs a File menu command as the user does: a click on "File", then on the item.
+void ClickMenu(TForm1& form, QAction* action) {
+  const test::TFormView view = test::View(form);
+  QTest::mouseClick(view.MainMenu1, Qt::LeftButton, {}, view.MainMenu1->actionGeometry(view.File1->menuAction()).center());
+  QTRY_VERIFY(view.File1->isVisible());
+  QTest::mouseClick(view.File1, Qt::LeftButton, {}, view.File1->actionGeometry(action).center());
+  QTRY_VERIFY(!view.File1->isVisible());
+}
+
+void ClickItem(TForm1& form, QTreeWidgetItem* item) {
+  QVERIFY(item);
+  QTreeWidget* tree = test::View(form).TreeViewDirectories;
+  tree->scrollToItem(item);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+  QCOMPARE(test::View(form).SelectedItem(), item);
+}
+
+std::string ReadAll(const std::string& path) {
+  QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+}  // namespace
+
+class TestFmainScanfile : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+
+  void openedScanShowsAsTheWalkAndSavesAgain();
+  void badFilesAreNamedAndShowNothing();
+  void exploreRefusesAFolderThatIsNotHere();
+  void loadRunsBesideTheGuiAndStops();
+
+ private:
+  std::unique_ptr<TForm1> MakeForm(std::vector<std::string> args);
+  QAction* Action(const char* name) const { return Form->findChild<QAction*>(QLatin1String(name)); }
+
+  test::TempTree Tree;
+  QTemporaryDir Files;
+  std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
+  std::unique_ptr<TForm1> Form;
+};
+
+void TestFmainScanfile::initTestCase() {
+  std::signal(SIGPIPE, SIG_IGN);  // the load test's writer learns of a closed pipe by EPIPE
+  Tree.Write("root/own.txt", std::string(10, 'x'));
+  Tree.Write("root/a/x/data", std::string(50000, 'd'));
+  Tree.Write("root/b/small", std::string(300, 's'));
+  Tree.Dir("root/b/c");
+  Tree.File("root/b/sparse", 1 << 24);
+  // Two names of one file: counted once, by the name met first.
+  QCOMPARE(::link(Tree.Path("root/a/x/data").c_str(), Tree.Path("root/b/again").c_str()), 0);
+  Tree.Dir("root/caf\xe9/d");
+}
+
+void TestFmainScanfile::init() {
+  Store = std::make_unique<test::TTempStore>();
+  Desktop = {};
+}
+
+void TestFmainScanfile::cleanup() { Form.reset(); }
+
+std::unique_ptr<TForm1> TestFmainScanfile::MakeForm(std::vector<std::string> args) {
+  auto form = std::make_unique<TForm1>(std::move(args), Desktop);
+  form->ScanDriveSource = [root = Tree.Root()] { return test::OneDrive(root); };
+  form->show();
+  return form;
+}
+
+// Walk, save through the menu, open at start with -f: the same tree, chart and totals; then
+// the opened scan saved and opened again through the menu gives the same once more.
+void TestFmainScanfile::openedScanShowsAsTheWalkAndSavesAgain() {
+  const std::string root = Tree.Path("root");
+  Form = MakeForm({"ostrel", root});
+  QVERIFY(WaitForScans(*Form, 1));
+  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+  const QStringList walkedLines = test::TreeLines(tree);
+  const QStringList walkedPoints = PointTexts(*Form);
+  const QString walkedTotal = Total(*Form);
+  ClickItem(*Form, tree->topLevelItem(0)->child(0));
+  const QStringList walkedRootPoints = PointTexts(*Form);
+  QCOMPARE(walkedRootPoints.size(), 4);  // (files), a, b and the Latin-1 one
+
+  const std::string saved = Files.filePath(QStringLiteral("walk.json")).toStdString();
+  Desktop.SaveFileNames << QString::fromStdString(saved);
+  ClickMenu(*Form, Action("SaveScanAs1"));
+  QCOMPARE(Desktop.FileDialogs, QStringList{"Save Scan As"});
+  QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
+  // The walk read the numbers that let a reader count the hard link once.
+  QVERIFY(ReadAll(saved).find("\"nlink\":2") != std::string::npos);
+
+  // -f and its file leave the arguments; the switch and nothing else stay.
+  ScanSettings.autominimize = 0;
+  Form = MakeForm({"ostrel", "-autominimize", "-f", saved});
+  QCOMPARE(Form->Arguments(), (std::vector<std::string>{"ostrel", "-autominimize"}));
+  QCOMPARE(ScanSettings.autominimize, 1);
+  QVERIFY(WaitForScans(*Form, 1));
+  QCOMPARE(Desktop.Dialogs, 0);  // no wizard: the file took the scan's place
+  tree = test::View(*Form).TreeViewDirectories;
+  QCOMPARE(test::TreeLines(tree), walkedLines);
+  QCOMPARE(PointTexts(*Form), walkedPoints);
+  QCOMPARE(Total(*Form), walkedTotal);
+  ClickItem(*Form, tree->topLevelItem(0)->child(0));
+  QCOMPARE(PointTexts(*Form), walkedRootPoints);
+  QCOMPARE(Form->CurrentPath(), root + "/");
+
+  const QString again = Files.filePath(QStringLiteral("again.json"));
+  Desktop.SaveFileNames << again;
+  ClickMenu(*Form, Action("SaveScanAs1"));
+  Desktop.OpenFileNames << again;
+  ClickMenu(*Form, Action("OpenScan1"));
+  QVERIFY(WaitForScans(*Form, 2));
+  QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
+  QCOMPARE(test::View(*Form).SelectedItem(), tree->topLevelItem(1));
+  QCOMPARE(PointTexts(*Form), walkedPoints);
+  QCOMPARE(Total(*Form), walkedTotal);
+}
+
+// Cut short, not a scan, missing: a box with the reason, no item, the idle look. Saving with
+// no scan shown says so without asking for a name.
+void TestFmainScanfile::badFilesAreNamedAndShowNothing() {
+  Form = MakeForm({"ostrel"});
+  test::View(*Form).TimerLoad->stop();
+  ClickMenu(*Form, Action("SaveScanAs1"));
+  QVERIFY(Desktop.FileDialogs.isEmpty());
+  QCOMPARE(Desktop.BoxTexts(),
+           QStringList{"Error|There is no scan to save yet: select a folder of a finished scan first."});
+
+  const QString cut = Files.filePath(QStringLiteral("cut.json"));
+  const QString wrong = Files.filePath(QStringLiteral("wrong.json"));
+  {
+    QFile file(cut);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[1,2,{\"progname\":\"t\"},[{\"name\":\"/r\",\"dsize\":4096},[{\"name\":\"s\"}");
+  }
+  {
+    QFile file(wrong);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[2,0,{},[{\"name\":\"/r\"}]]");
+  }
+  Desktop.Boxes.clear();
+  for (const QString& name : {cut, wrong, Files.filePath(QStringLiteral("missing.json"))}) {
+    Desktop.OpenFileNames << name;
+    ClickMenu(*Form, Action("OpenScan1"));
+    QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t{1}, Timeout);
+    const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
+    QCOMPARE(box.Caption, QStringLiteral("Error"));
+    QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened: ").arg(name)), qPrintable(box.Text));
+    QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 0);
+    QVERIFY(Idle(*Form));
+    Desktop.Boxes.clear();
+  }
+}
+
+// A scan made elsewhere: its folders are shown, copied as named, but not handed to the desktop.
+void TestFmainScanfile::exploreRefusesAFolderThatIsNotHere() {
+  const QString path = Files.filePath(QStringLiteral("elsewhere.json"));
+  {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
+               "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
+  }
+  Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+  QVERIFY(WaitForScans(*Form, 1));
+  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+  ClickItem(*Form, tree->topLevelItem(0)->child(0)->child(0));
+  QCOMPARE(Form->CurrentPath(), std::string("/no/such/ostrel-place/sub"));
+  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+  QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder /no/such/ostrel-place/sub is not on this computer, so it "
+                                           "cannot be shown. It is in the scan opened from " + path + "."});
+  QVERIFY(Desktop.Opened.isEmpty());
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+  QCOMPARE(Desktop.Clipboard, QStringList{"/no/such/ostrel-place/sub"});
+}
+
+// The file comes through a pipe that the test feeds: while the reading waits for more, the
+// window counts the folders read and takes a Stop; what was read is then shown as a stopped
+// scan's part.
+void TestFmainScanfile::loadRunsBesideTheGuiAndStops() {
+  const std::string fifo = Files.filePath(QStringLiteral("pipe")).toStdString();
+  QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+  constexpr int Batch = 20000;  // folders: several of the reader's buffers, several stop checks
+  std::promise<void> go;
+  std::thread writer([&fifo, more = go.get_future()]() mutable {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    if (fd < 0) return;
+    auto put = [fd](const std::string& text) { return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()); };
+    auto folders = [&](int from) {
+      std::string text;
+      for (int i = from; i < from + Batch; ++i)
+        text += ",[{\"name\":\"d" + std::to_string(i) + "\",\"dsize\":4096,\"ino\":" + std::to_string(i + 10) + "}]";
+      return put(text);
+    };
+    if (put("[1,2,{},[{\"name\":\"/piped\",\"dsize\":4096,\"dev\":1,\"ino\":2}") && folders(0)) {
+      more.wait();
+      if (folders(Batch)) put("]]");
+    }
+    ::close(fd);
+  });
+  Form = MakeForm({"ostrel", "-f", fifo});
+  const test::TFormView view = test::View(*Form);
+  // The reading waits for the writer's next word; the window goes on and shows the count.
+  QTRY_VERIFY_WITH_TIMEOUT(view.LabelCount->text().toInt() > 0, Timeout);
+  QVERIFY(view.ButtonStop->isVisible());
+  QCOMPARE(view.TreeViewDirectories->topLevelItemCount(), 0);
+  Desktop.AnswerYes = true;
+  QTest::mouseClick(view.ButtonStop, Qt::LeftButton);
+  go.set_value();
+  QVERIFY(WaitForScans(*Form, 1));
+  writer.join();
+  const int shown = view.TreeViewDirectories->topLevelItem(0)->child(0)->childCount();
+  QVERIFY2(shown > 0 && shown < 2 * Batch, qPrintable(QString::number(shown)));
+  QVERIFY(Desktop.BoxTexts().size() == 1);  // the Stop question alone
+}
+
+OSTREL_MAINWIN_TEST_MAIN(TestFmainScanfile, ostrel::TApplication)
+#include "test_fmain_scanfile.moc"
