@@ -11,7 +11,9 @@
 namespace ostrel {
 
 namespace {
-constexpr size_t BufferBytes = 256 * 1024;
+// Large enough that reading costs few calls, small enough that reading a scan back takes no
+// more memory than making it (zlib keeps about three times this besides).
+constexpr size_t BufferBytes = 64 * 1024;
 }
 
 TGzInput::~TGzInput() {
@@ -29,7 +31,7 @@ int TGzInput::Open(const std::string& path) {
   }
   gzbuffer(file, BufferBytes);
   File = file;
-  Buffer = std::make_unique<char[]>(BufferBytes);
+  Buffer.reset(new char[BufferBytes]);  // uncleared: every byte read is written first
   return 0;
 }
 
