@@ -26,6 +26,8 @@ TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(49
   CheckBoxApparentSize =
       new QCheckBox(QStringLiteral("Show apparent sizes (file lengths) instead of disk usage"), this);
   Named(CheckBoxApparentSize, "CheckBoxApparentSize");
+  CheckBoxKeepHistory = new QCheckBox(QStringLiteral("Keep the last five scans of each folder"), this);
+  Named(CheckBoxKeepHistory, "CheckBoxKeepHistory");
 
   for (QPushButton* button : {ButtonOk, ButtonCancel}) button->setAutoDefault(false);
   SetCancelButton(ButtonCancel);
@@ -36,8 +38,9 @@ TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(49
 
   // The check boxes' captions set the column's width; the help panel keeps its design width
   // beside them, so a wider column widens the dialog, and the buttons stay centred below.
-  const int boxWidth = std::max(SetDesignGeometry(CheckBoxCombineOther, 8, 32, 201, 17),
-                                SetDesignGeometry(CheckBoxApparentSize, 8, 56, 201, 17));
+  const int boxWidth = std::max({SetDesignGeometry(CheckBoxCombineOther, 8, 32, 201, 17),
+                                 SetDesignGeometry(CheckBoxApparentSize, 8, 56, 201, 17),
+                                 SetDesignGeometry(CheckBoxKeepHistory, 8, 80, 201, 17)});
   const int helpLeft = std::max(216, 8 + boxWidth + 7);
   SetDesignGeometry(RichEditHelp, helpLeft, 8, 273, 153);
   const int width = helpLeft + 273 + 5;
@@ -49,6 +52,7 @@ TFormPreferences::TFormPreferences(QWidget* owner) : TDialogForm(owner, QSize(49
   setTabOrder(ButtonCancel, RichEditHelp);
   setTabOrder(RichEditHelp, CheckBoxCombineOther);
   setTabOrder(CheckBoxCombineOther, CheckBoxApparentSize);
+  setTabOrder(CheckBoxApparentSize, CheckBoxKeepHistory);
   ButtonOk->setFocus();
 
   connect(ButtonOk, &QPushButton::clicked, this, &TFormPreferences::ButtonOkClick);
@@ -68,11 +72,13 @@ int TFormPreferences::Ask(TDesktop& desktop, QWidget* owner, TScanSettings& sett
 void TFormPreferences::LoadSettings(const TScanSettings& settings) {
   CheckBoxCombineOther->setChecked(settings.combineother != 0);
   CheckBoxApparentSize->setChecked(settings.apparentsize != 0);
+  CheckBoxKeepHistory->setChecked(settings.keephistory != 0);
 }
 
 void TFormPreferences::SaveSettings(TScanSettings& settings) const {
   settings.combineother = CheckBoxCombineOther->isChecked() ? 1 : 0;
   settings.apparentsize = CheckBoxApparentSize->isChecked() ? 1 : 0;
+  settings.keephistory = CheckBoxKeepHistory->isChecked() ? 1 : 0;
 }
 
 void TFormPreferences::ShowHelp(QTextEdit* richEdit) {
@@ -86,6 +92,9 @@ void TFormPreferences::ShowHelp(QTextEdit* richEdit) {
               "Show the length of each file as listed instead of the space it takes on disk. "
               "Sparse files can look far larger than the space they use; a file with several "
               "names counts once either way.");
+  AddHelpText(richEdit, "Keep scan history",
+              "Each scan is kept, compressed, in your cache folder, so that a later scan can show "
+              "what grew.");
   richEdit->moveCursor(QTextCursor::Start);  // show the panel from its title
 }
 

@@ -1,6 +1,6 @@
 // TFormPreferences: "Preferences", switches whether the chart combines small items into one
-// "(other)" item and whether the window shows apparent sizes instead of disk usage, with a help
-// panel beside the switches. Neither button is the default one, so Enter presses neither;
+// "(other)" item, whether the window shows apparent sizes instead of disk usage and whether it
+// keeps each scan in the user's cache folder, with a help panel beside the switches. Neither button is the default one, so Enter presses neither;
 // Escape presses Cancel.
 #pragma once
 #include "dialogs/formutil.h"
@@ -26,11 +26,11 @@ class TFormPreferences : public TDialogForm {
   // the chart is the caller's.
   static int Ask(TDesktop& desktop, QWidget* owner, TScanSettings& settings);
 
-  // Each check box checked when its value ("combineother", "apparentsize") is not 0.
+  // Each check box checked when its value ("combineother", "apparentsize", "keephistory") is not 0.
   void LoadSettings(const TScanSettings& settings);
   // Each value := 1 when its check box is checked, 0 otherwise. Nothing else is touched.
   void SaveSettings(TScanSettings& settings) const;
-  // Clears `richEdit` and fills it with the help paragraphs of the two switches.
+  // Clears `richEdit` and fills it with the help paragraphs of the three switches.
   static void ShowHelp(QTextEdit* richEdit);
 
   QPushButton* ButtonOk;
@@ -38,6 +38,7 @@ class TFormPreferences : public TDialogForm {
   QTextEdit* RichEditHelp;
   QCheckBox* CheckBoxCombineOther;
   QCheckBox* CheckBoxApparentSize;
+  QCheckBox* CheckBoxKeepHistory;
 
  public slots:
   void FormCreate();         // ShowHelp(RichEditHelp)

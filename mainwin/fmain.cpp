@@ -19,6 +19,7 @@
 #include "scan/textcase.h"
 #include "scan/tloader.h"
 #include "scanfile/fileloader.h"
+#include "scanfile/history.h"
 
 namespace ostrel {
 
@@ -102,6 +103,8 @@ TForm1::~TForm1() {
     load->NotifyMessage.store(0);
     load->StopFlag.store(1);
   }
+  // Stops a write under way before the trees it reads go.
+  History.reset();
   Shown.clear();
   // The items point into the trees, which go with their loaders.
   TreeViewDirectories->clear();

@@ -52,6 +52,7 @@ class TDesktop;
 class TEntryIds;
 class TFileLoader;
 class TFormReceiver;
+class TScanKeeper;
 class THtmlLabel;
 class TRadioGroup;
 class TStatusBar;
@@ -68,6 +69,11 @@ inline constexpr int StatusBarHeight = 19;
 // The measure the window shows sizes in: apparent sizes when ScanSettings.apparentsize is set,
 // otherwise disk usage.
 TMeasure ShownMeasure();
+
+// The folder where the window keeps its scans (history.h): the user's cache folder, as the
+// file system names it. List the kept scans of a root with
+// ListKeptScans(ScanHistoryFolder(), HistoryKey(root)), the root as the scan named it.
+std::string ScanHistoryFolder();
 
 // What the tree marks on the folders of one scan: those that could not be read, with the
 // system's error number, and those met a second time, with the folder that carries their
@@ -165,6 +171,9 @@ class TForm1 : public QMainWindow {
   // ---- What the window shows, for whoever looks on ----
   // The scan attached to the window, or null.
   const TThreadLoader* AttachedScan() const { return Loader; }
+  // Writes the finished walks to ScanHistoryFolder() while ScanSettings.keephistory is set;
+  // null before the first.
+  const TScanKeeper* Keeper() const { return History.get(); }
   // Full path of the folder selected in the tree; empty when the selection names no folder.
   const std::string& CurrentPath() const { return CurrentDir; }
 
@@ -197,7 +206,8 @@ class TForm1 : public QMainWindow {
   // folders below it (alone when the scan has no root), the unreadable and repeated ones
   // marked, says in the fourth status-bar panel what could not be read, selects the new item
   // and shows its chart. A notice from any other scan while one is attached is ignored. Ends in
-  // the idle look, except for an ignored notice.
+  // the idle look, except for an ignored notice. The shown walk, stopped or not, is then
+  // handed to Keeper() to be kept when ScanSettings.keephistory is set; the GUI does not wait.
   void ScanCompleted(std::intptr_t lParam);
   // The single redraw path: sets CurrentDir from the selected item (empty when it names no
   // folder) and builds its chart. Nothing happens while no item is selected.
@@ -347,6 +357,8 @@ class TForm1 : public QMainWindow {
   // file load this window started, whose trees stay for the items likewise.
   TFileLoader* FileLoad = nullptr;
   std::vector<std::unique_ptr<TFileLoader>> FileLoads;
+  // Keeps finished walks; made with the first. Goes before the trees it reads.
+  std::unique_ptr<TScanKeeper> History;
   // The scans the tree shows, in the order they were added.
   std::vector<TShownScan> Shown;
   // The scan file that "-f" named, to open at start instead of a scan.
@@ -359,11 +371,11 @@ class TForm1 : public QMainWindow {
   bool FrameFitted = false;  // the first showing has fitted the window to the screen
 };
 
-// Reads the nine stored settings into ScanSettings (each member's present value is the
-// default for a missing value; a first start stores all nine), then shows charttype in the
+// Reads the ten stored settings into ScanSettings (each member's present value is the
+// default for a missing value; a first start stores all ten), then shows charttype in the
 // form's RadioGroupChartType. A charttype outside 0..2 becomes 0 ("Pie"). `form` may be null.
 void LoadScanSettings(TForm1* form);
-// Stores the nine settings of ScanSettings.
+// Stores the ten settings of ScanSettings.
 void SaveScanSettings();
 
 }  // namespace ostrel

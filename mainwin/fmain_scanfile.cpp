@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFile>
+#include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,8 @@ QString Decoded(const std::string& path) { return QFile::decodeName(QByteArray::
 std::string Encoded(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace
+
+std::string ScanHistoryFolder() { return Encoded(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)); }
 
 void TForm1::OpenScan1Click() {
   const QString name = Desktop.AskOpenFileName(this, QStringLiteral("Open Scan"), QString::fromLatin1(ScanFileFilter));

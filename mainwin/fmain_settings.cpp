@@ -28,6 +28,7 @@ void LoadScanSettings(TForm1* form) {
   s.combineother = ReadSettingInt(key, "combineother", s.combineother);
   s.charttype = ReadSettingInt(key, "charttype", s.charttype);
   s.apparentsize = ReadSettingInt(key, "apparentsize", s.apparentsize);
+  s.keephistory = ReadSettingInt(key, "keephistory", s.keephistory);
   CloseSettingsKey(key);
 
   // No other chart type exists; showing "Pie" while keeping 7 would leave the chart empty.
@@ -48,6 +49,7 @@ void SaveScanSettings() {
   WriteSettingInt(key, "combineother", s.combineother);
   WriteSettingInt(key, "charttype", s.charttype);
   WriteSettingInt(key, "apparentsize", s.apparentsize);
+  WriteSettingInt(key, "keephistory", s.keephistory);
   CloseSettingsKey(key);
 }
 

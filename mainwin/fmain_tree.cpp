@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -20,10 +21,12 @@
 #include "mainwin/folderitem.h"
 #include "mainwin/statusbar.h"
 #include "scan/dirnode.h"
+#include "scan/scansettings.h"
 #include "scan/textcase.h"
 #include "scan/tloader.h"
 #include "scanfile/entryids.h"
 #include "scanfile/fileloader.h"
+#include "scanfile/history.h"
 
 namespace ostrel {
 namespace {
@@ -134,7 +137,16 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
   if ((Loader || FileLoad) && reinterpret_cast<TThreadLoader*>(lParam) != Loader) return;
   // Asking whether to stop a scan that has ended makes no sense.
   Desktop.EndQuestions(this);
-  if (TThreadLoader* scan = Loader) ShowScan(ViewOf(*scan), dynamic_cast<const TIdListing*>(scan->Listing.get()), {});
+  if (TThreadLoader* scan = Loader) {
+    const TEntryIds* ids = dynamic_cast<const TIdListing*>(scan->Listing.get());
+    ShowScan(ViewOf(*scan), ids, {});
+    if (ScanSettings.keephistory && scan->Root) {
+      if (!History) History = std::make_unique<TScanKeeper>();
+      const auto now = std::chrono::system_clock::now().time_since_epoch();
+      History->Keep(ScanHistoryFolder(), HistoryKey(scan->Path),
+                    std::chrono::duration_cast<std::chrono::microseconds>(now).count(), ViewOf(*scan), ids);
+    }
+  }
   ShowIdle();
 }
 

@@ -13,6 +13,7 @@ void TScanSettings::SetDefaults() {
   combineother = 1;
   charttype = 0;
   apparentsize = 0;
+  keephistory = 1;
   includefloppy.store(0, std::memory_order_relaxed);
   includecd.store(0, std::memory_order_relaxed);
   includenet.store(0, std::memory_order_relaxed);

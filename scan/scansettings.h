@@ -14,6 +14,7 @@ struct TScanSettings {
   int32_t combineother = 1;
   int32_t charttype = 0;  // 0 pie, 1 horizontal bars, 2 vertical bars
   int32_t apparentsize = 0;  // 1: the window shows apparent sizes instead of disk usage
+  int32_t keephistory = 1;  // 1: the window keeps each finished walk in the user's cache folder
   std::atomic<int32_t> includefloppy{0};
   std::atomic<int32_t> includecd{0};
   std::atomic<int32_t> includenet{0};

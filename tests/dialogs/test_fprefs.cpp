@@ -1,10 +1,11 @@
-// The preferences dialog: "combineother" and "apparentsize" in and out, the keys that must not
+// The preferences dialog: "combineother", "apparentsize" and "keephistory" in and out, the keys that must not
 // close it, and the help panel.
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QtTest>
+#include <vector>
 
 #include "dialogs/fprefs.h"
 #include "scan/scansettings.h"
@@ -12,43 +13,54 @@
 
 using namespace ostrel;
 
+namespace {
+
+const char* const Values[] = {"combineother", "apparentsize", "keephistory"};
+
+// The check boxes in the order of Values.
+std::vector<QCheckBox*> Boxes(const TFormPreferences& prefs) {
+  return {prefs.CheckBoxCombineOther, prefs.CheckBoxApparentSize, prefs.CheckBoxKeepHistory};
+}
+
+}  // namespace
+
 class TestFormPreferences : public QObject {
   Q_OBJECT
 
  private slots:
   // Each check box shows its value and sets it on Ok only, leaving the other value alone.
   void switchesInAndOut_data() {
-    QTest::addColumn<bool>("apparent");  // the box under test: apparentsize, else combineother
+    QTest::addColumn<int>("which");  // the box under test: 0 combineother, 1 apparentsize, 2 keephistory
     QTest::addColumn<int>("stored");
     QTest::addColumn<bool>("toggle");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<bool>("shownChecked");
     QTest::addColumn<int>("expected");
-    for (bool apparent : {false, true}) {
-      const QByteArray box = apparent ? "apparentsize: " : "combineother: ";
-      QTest::newRow(box + "on, unchecked, Cancel") << apparent << 1 << true << false << true << 1;
-      QTest::newRow(box + "on, unchecked, Ok") << apparent << 1 << true << true << true << 0;
-      QTest::newRow(box + "off, checked, Ok") << apparent << 0 << true << true << false << 1;
-      QTest::newRow(box + "5, unchanged, Ok") << apparent << 5 << false << true << true << 1;
+    for (int which : {0, 1, 2}) {
+      const QByteArray box = QByteArray(Values[which]) + ": ";
+      QTest::newRow(box + "on, unchecked, Cancel") << which << 1 << true << false << true << 1;
+      QTest::newRow(box + "on, unchecked, Ok") << which << 1 << true << true << true << 0;
+      QTest::newRow(box + "off, checked, Ok") << which << 0 << true << true << false << 1;
+      QTest::newRow(box + "5, unchanged, Ok") << which << 5 << false << true << true << 1;
     }
   }
   void switchesInAndOut() {
-    QFETCH(bool, apparent);
+    QFETCH(int, which);
     QFETCH(int, stored);
     QFETCH(bool, toggle);
     QFETCH(bool, ok);
     QFETCH(bool, shownChecked);
     QFETCH(int, expected);
     TScanSettings settings;
-    int& value = apparent ? settings.apparentsize : settings.combineother;
-    int& other = apparent ? settings.combineother : settings.apparentsize;
+    int* values[] = {&settings.combineother, &settings.apparentsize, &settings.keephistory};
+    int& value = *values[which];
+    for (int* other : values) *other = 7;
     value = stored;
-    other = 7;
     test::TFakeDesktop desktop;
     desktop.AnswerDialog = [&](QDialog& dialog) {
       auto& prefs = static_cast<TFormPreferences&>(dialog);
       prefs.show();
-      QCheckBox* box = apparent ? prefs.CheckBoxApparentSize : prefs.CheckBoxCombineOther;
+      QCheckBox* box = Boxes(prefs)[which];
       if (box->isChecked() != shownChecked) return -1;
       if (toggle) QTest::mouseClick(box, Qt::LeftButton);
       QTest::mouseClick(ok ? prefs.ButtonOk : prefs.ButtonCancel, Qt::LeftButton);
@@ -57,7 +69,8 @@ class TestFormPreferences : public QObject {
     QCOMPARE(TFormPreferences::Ask(desktop, nullptr, settings), ok ? ModalOk : ModalCancel);
     QCOMPARE(desktop.Dialogs, 1);
     QCOMPARE(value, expected);
-    QCOMPARE(other, ok ? 1 : 7);  // shown checked, saved as 1 on Ok
+    for (int* other : values)  // shown checked, saved as 1 on Ok
+      if (other != &value) QCOMPARE(*other, ok ? 1 : 7);
   }
 
   void enterPressesNeitherButtonEscapeCancels() {
@@ -67,7 +80,8 @@ class TestFormPreferences : public QObject {
     prefs.CheckBoxCombineOther->setFocus();
     QTest::keyClick(prefs.CheckBoxCombineOther, Qt::Key_Space);  // a change that Cancel drops
     for (QWidget* focus :
-         std::initializer_list<QWidget*>{prefs.CheckBoxCombineOther, prefs.CheckBoxApparentSize, prefs.ButtonOk}) {
+         std::initializer_list<QWidget*>{prefs.CheckBoxCombineOther, prefs.CheckBoxApparentSize,
+                                         prefs.CheckBoxKeepHistory, prefs.ButtonOk}) {
       focus->setFocus();
       QTest::keyClick(focus, Qt::Key_Return);
     }
@@ -85,23 +99,31 @@ class TestFormPreferences : public QObject {
     const QString apparent = QStringLiteral(
         "Apparent sizes\nShow the length of each file as listed instead of the space it takes on disk. Sparse "
         "files can look far larger than the space they use; a file with several names counts once either way.\n\n");
-    QVERIFY(text.contains("the pie chart is getting cluttered.\n\n" + apparent));
-    QVERIFY(text.endsWith(apparent));
+    const QString keep = QStringLiteral(
+        "Keep scan history\nEach scan is kept, compressed, in your cache folder, so that a later scan can show what "
+        "grew.\n\n");
+    QVERIFY(text.contains("the pie chart is getting cluttered.\n\n" + apparent + keep));
+    QVERIFY(text.endsWith(keep));
     QTextCursor cursor(prefs.RichEditHelp->document());
-    for (qsizetype title : {qsizetype(0), text.indexOf(apparent)}) {
+    for (qsizetype title : {qsizetype(0), text.indexOf(apparent), text.indexOf(keep)}) {
       cursor.setPosition(int(title) + 1);
       QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
       cursor.setPosition(int(text.indexOf('\n', title)) + 2);
       QVERIFY(cursor.charFormat().fontWeight() < QFont::Bold);
     }
-    // Both captions whole, left of the help panel, and everything inside the dialog.
+    // Every caption whole, left of the help panel, one under the other, and everything inside
+    // the dialog.
     QCOMPARE(prefs.CheckBoxApparentSize->text(),
              QStringLiteral("Show apparent sizes (file lengths) instead of disk usage"));
-    for (QCheckBox* box : {prefs.CheckBoxCombineOther, prefs.CheckBoxApparentSize}) {
-      QVERIFY(box->width() >= box->sizeHint().width());
-      QVERIFY(box->geometry().right() < prefs.RichEditHelp->geometry().left());
+    QCOMPARE(prefs.CheckBoxKeepHistory->text(), QStringLiteral("Keep the last five scans of each folder"));
+    const std::vector<QCheckBox*> boxes = Boxes(prefs);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+      QVERIFY(boxes[i]->width() >= boxes[i]->sizeHint().width());
+      QVERIFY(boxes[i]->geometry().right() < prefs.RichEditHelp->geometry().left());
+      QVERIFY(prefs.rect().contains(boxes[i]->geometry()));
+      if (i > 0) QVERIFY(boxes[i]->geometry().top() > boxes[i - 1]->geometry().bottom());
     }
-    QVERIFY(!prefs.CheckBoxCombineOther->geometry().intersects(prefs.CheckBoxApparentSize->geometry()));
+    QVERIFY(boxes.back()->geometry().bottom() < prefs.ButtonOk->geometry().top());
     for (QWidget* control : std::initializer_list<QWidget*>{prefs.RichEditHelp, prefs.ButtonOk, prefs.ButtonCancel})
       QVERIFY(prefs.rect().contains(control->geometry()));
   }

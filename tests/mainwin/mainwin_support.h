@@ -97,11 +97,14 @@ inline TFormView View(const QObject& form) { return TFormView(form); }
 }  // namespace ostrel::test
 
 // main() for a test class; `App` is TApplication or a class derived from it. The
-// environment's configuration folder is moved out of the user's home before anything runs.
+// environment's configuration and cache folders (the settings, the kept scans) are moved out
+// of the user's home before anything runs.
 #define OSTREL_MAINWIN_TEST_MAIN(TestClass, App)                                   \
   int main(int argc, char** argv) {                                               \
     QTemporaryDir config;                                                         \
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                      \
+    QTemporaryDir cache;                                                          \
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());                        \
     App app(argc, argv);                                                          \
     app.setQuitOnLastWindowClosed(false);                                         \
     QTEST_SET_MAIN_SOURCE_PATH                                                    \

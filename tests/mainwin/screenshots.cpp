@@ -86,6 +86,8 @@ int main(int argc, char** argv) {
   // The settings store goes to a folder of its own, never the user's.
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  QTemporaryDir cache;  // the kept scans likewise
+  qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   test::TFakeDesktop desktop;

@@ -493,6 +493,7 @@ void TestFmainScan::closingDuringScanEndsAtOnce() {
   QTemporaryDir config;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("XDG_CONFIG_HOME", config.path());
+  env.insert("XDG_CACHE_HOME", config.path());
   env.insert("QT_QPA_PLATFORM", "offscreen");
   QProcess child;
   child.setProcessEnvironment(env);
@@ -514,6 +515,8 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--close-during-scan") == 0) return CloseDuringScanChild(argc, argv);
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  QTemporaryDir cache;
+  qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   QTEST_SET_MAIN_SOURCE_PATH

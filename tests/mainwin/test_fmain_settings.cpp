@@ -1,4 +1,4 @@
-// The nine stored settings: created with their defaults on a first start, read back when
+// The ten stored settings: created with their defaults on a first start, read back when
 // present, shown in the chart-type choice, and saved when (and only when) the window closes.
 #include <QAction>
 #include <QRadioButton>
@@ -45,6 +45,7 @@ void TestFmainSettings::init() {
   ScanSettings.charttype = 99;
   ScanSettings.combineother = 99;
   ScanSettings.apparentsize = 99;
+  ScanSettings.keephistory = 99;
   std::strcpy(ScanSettings.lastfilename, "left over");
 }
 
@@ -68,12 +69,13 @@ void TestFmainSettings::WriteStore(const std::vector<std::pair<QString, QVariant
 void TestFmainSettings::firstStartWritesDefaults() {
   QVERIFY(!Store->Exists());
   MakeWindow();
-  // Before the user has done anything, the key holds all nine values.
+  // Before the user has done anything, the key holds all ten values.
   QVERIFY(Store->Exists());
   auto store = Store->Open();
-  QCOMPARE(store->allKeys().size(), 9);
+  QCOMPARE(store->allKeys().size(), 10);
   QCOMPARE(store->value("lastfilename").toString(), QString::fromLatin1(DefaultLastFileName));
   QCOMPARE(store->value("combineother").toInt(), 1);
+  QCOMPARE(store->value("keephistory").toInt(), 1);
   for (const char* name :
        {"shrinktotaskbar", "autoload", "includefloppy", "includecd", "includenet", "charttype", "apparentsize"})
     QCOMPARE(store->value(name).toString(), QStringLiteral("0"));
@@ -81,6 +83,7 @@ void TestFmainSettings::firstStartWritesDefaults() {
   QCOMPARE(ScanSettings.combineother, 1);
   QCOMPARE(ScanSettings.charttype, 0);
   QCOMPARE(ScanSettings.apparentsize, 0);
+  QCOMPARE(ScanSettings.keephistory, 1);
   QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 0);
 }
 
@@ -93,7 +96,8 @@ void TestFmainSettings::presentStoreIsReadBack() {
               {"includenet", 1},
               {"combineother", 0},
               {"charttype", 1},
-              {"apparentsize", 1}});
+              {"apparentsize", 1},
+              {"keephistory", 0}});
   MakeWindow();
   QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QStringLiteral("/home/user/data"));
   QCOMPARE(ScanSettings.shrinktotaskbar, 1);
@@ -104,6 +108,7 @@ void TestFmainSettings::presentStoreIsReadBack() {
   QCOMPARE(ScanSettings.combineother, 0);
   QCOMPARE(ScanSettings.charttype, 1);
   QCOMPARE(ScanSettings.apparentsize, 1);
+  QCOMPARE(ScanSettings.keephistory, 0);
   QCOMPARE(ScanSettings.autominimize, 0);
   QVERIFY(test::View(*Form).RadioGroupChartType->Button(1)->isChecked());
 }
@@ -121,7 +126,7 @@ void TestFmainSettings::missingValuesKeepDefaults() {
   QCOMPARE(Store->Open()->allKeys().size(), 1);
   Form->close();
   auto store = Store->Open();
-  QCOMPARE(store->allKeys().size(), 9);
+  QCOMPARE(store->allKeys().size(), 10);
   QCOMPARE(store->value("apparentsize").toInt(), 0);
   QCOMPARE(store->value("combineother").toInt(), 1);
   QCOMPARE(store->value("includecd").toInt(), 1);

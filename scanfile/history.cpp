@@ -1,0 +1,305 @@
+#include "scanfile/history.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <rapidjson/reader.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "scanfile/exportscan.h"
+#include "scanfile/gzinput.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr size_t HashDigits = 16;
+constexpr size_t TimeDigits = 20;
+const char* const Suffix = ".json.gz";
+
+// FNV-1a over the key's bytes: stable across builds and systems, unlike std::hash.
+std::string KeyHash(const std::string& key) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : key) hash = (hash ^ c) * 0x100000001b3ull;
+  char text[HashDigits + 1];
+  std::snprintf(text, sizeof text, "%016" PRIx64, hash);
+  return text;
+}
+
+std::string FileName(const std::string& hash, int64_t time, bool complete) {
+  char text[64];
+  std::snprintf(text, sizeof text, "-%020" PRId64 "-%c", time, complete ? 'c' : 'p');
+  return hash + text + Suffix;
+}
+
+// Takes a name of the pattern apart; false for any other name.
+bool ParseName(const std::string& name, const std::string& hash, int64_t& time, bool& complete) {
+  const size_t length = HashDigits + 1 + TimeDigits + 2 + std::strlen(Suffix);
+  if (name.size() != length || name.compare(0, HashDigits, hash) != 0 || name[HashDigits] != '-') return false;
+  const size_t at = HashDigits + 1;
+  int64_t value = 0;
+  for (size_t i = at; i < at + TimeDigits; ++i) {
+    if (name[i] < '0' || name[i] > '9' || value > (INT64_MAX - 9) / 10) return false;
+    value = value * 10 + (name[i] - '0');
+  }
+  const char mark = name[at + TimeDigits + 1];
+  if (name[at + TimeDigits] != '-' || (mark != 'c' && mark != 'p') || name.compare(at + TimeDigits + 2, std::string::npos, Suffix) != 0)
+    return false;
+  time = value;
+  complete = mark == 'c';
+  return true;
+}
+
+// Reads a scan file's start up to its root's name: the version, the metadata's state and
+// all-drives mark, the root's name. Stops there (the handler's false ends the parse).
+class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, THeaderHandler> {
+ public:
+  bool Default() { return Fail(); }
+  bool StartArray() {
+    if (Stage == 0) return Next(1);
+    if (Stage == 4) return Next(5);  // the root's folder
+    return Fail();
+  }
+  bool Uint(unsigned value) {
+    if (Stage == 1) return value == 1 ? Next(2) : Fail();
+    if (Stage == 2) return Next(3);  // the minor version
+    return Stage == 30 || Stage == 6;
+  }
+  bool StartObject() {
+    if (Stage == 3) return Next(30);  // metadata
+    if (Stage == 5) return Next(6);  // the root's description
+    return Fail();
+  }
+  bool Key(const char* text, rapidjson::SizeType length, bool) {
+    if (Stage != 30 && Stage != 6) return Fail();
+    Last.assign(text, length);
+    return true;
+  }
+  bool String(const char* text, rapidjson::SizeType length, bool) {
+    if (Stage == 30) {
+      if (Last == "state") State.assign(text, length);
+      return true;
+    }
+    if (Stage == 6 && Last == "name") {
+      Root.assign(text, length);
+      Named = true;
+      return false;  // all that is wanted
+    }
+    return Stage == 6;
+  }
+  bool Bool(bool value) {
+    if (Stage == 30 && Last == "alldrives") AllDrives = value;
+    return Stage == 30 || Stage == 6;
+  }
+  bool Int(int) { return Stage == 30 || Stage == 6; }
+  bool Int64(int64_t) { return Stage == 30 || Stage == 6; }
+  bool Uint64(uint64_t) { return Stage == 30 || Stage == 6; }
+  bool Double(double) { return Stage == 30 || Stage == 6; }
+  bool EndObject(rapidjson::SizeType) { return Stage == 30 ? Next(4) : Fail(); }
+
+  std::string State;
+  std::string Root;
+  bool AllDrives = false;
+  bool Named = false;
+
+ private:
+  bool Next(int stage) {
+    Stage = stage;
+    return true;
+  }
+  bool Fail() {
+    Stage = -1;
+    return false;
+  }
+  int Stage = 0;
+  std::string Last;
+};
+
+// True when the file at `path` starts as a scan of `key`; `complete` false when its metadata
+// says it did not end complete.
+bool IsScanOf(const std::string& path, const std::string& key, bool& complete) {
+  TGzInput input;
+  if (input.Open(path) != 0) return false;
+  THeaderHandler header;
+  rapidjson::Reader reader;
+  reader.Parse(input, header);
+  if (!header.Named || header.State.empty()) return false;
+  if (header.State != "complete") complete = false;
+  if (header.AllDrives) return key == AllDrivesKey;
+  // A root named relative to a working folder unknown here: the hash has matched.
+  if (header.Root.empty() || header.Root[0] != '/') return key != AllDrivesKey;
+  return HistoryKey(header.Root) == key;
+}
+
+// zlib behind a stdio stream, for the scan writer that writes to one.
+struct TGzCookie {
+  gzFile File;
+  const std::atomic<bool>* Stop;
+};
+
+ssize_t CookieWrite(void* cookie, const char* data, size_t size) {
+  auto* gz = static_cast<TGzCookie*>(cookie);
+  if (gz->Stop && gz->Stop->load(std::memory_order_relaxed)) {
+    errno = ECANCELED;
+    return -1;
+  }
+  size_t done = 0;
+  while (done < size) {
+    const unsigned part = static_cast<unsigned>(std::min<size_t>(size - done, 1u << 30));
+    errno = 0;
+    const int wrote = gzwrite(gz->File, data + done, part);
+    if (wrote <= 0) {
+      int code = Z_OK;
+      gzerror(gz->File, &code);
+      errno = code == Z_ERRNO && errno ? errno : EIO;
+      return -1;
+    }
+    done += static_cast<size_t>(wrote);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// Writes the compressed scan to `fd`, which it closes; 0 or the system's error number.
+int WriteCompressed(int fd, const TScanView& scan, const TEntryIds* ids, const std::atomic<bool>* stop) {
+  gzFile file = gzdopen(fd, "wb");
+  if (!file) {
+    close(fd);
+    return ENOMEM;
+  }
+  TGzCookie cookie{file, stop};
+  cookie_io_functions_t functions{};
+  functions.write = CookieWrite;
+  std::FILE* out = fopencookie(&cookie, "w", functions);
+  if (!out) {
+    gzclose_w(file);
+    return ENOMEM;
+  }
+  int error = WriteScanFile(scan, ids, out);
+  if (std::fclose(out) != 0 && error == 0) error = errno ? errno : EIO;
+  if (error == 0) {
+    errno = 0;
+    if (gzflush(file, Z_FINISH) != Z_OK) error = errno ? errno : EIO;
+  }
+  // On the disk before its name: a crash must not leave an empty file under a kept name.
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  errno = 0;
+  if (gzclose_w(file) != Z_OK && error == 0) error = errno ? errno : EIO;
+  return error;
+}
+
+std::string Failed(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
+
+}  // namespace
+
+std::string HistoryKey(const std::string& path) {
+  if (path.empty()) return AllDrivesKey;
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), error);
+  if (error) absolute = std::filesystem::path(path);
+  std::string key = absolute.lexically_normal().native();
+  while (key.size() > 1 && key.back() == '/') key.pop_back();
+  return key;
+}
+
+std::vector<TKeptScan> ListKeptScans(const std::string& folder, const std::string& key) {
+  std::vector<TKeptScan> kept;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return kept;
+  const std::string hash = KeyHash(key);
+  while (const dirent* entry = readdir(dir)) {
+    TKeptScan scan;
+    if (!ParseName(entry->d_name, hash, scan.Time, scan.Complete)) continue;
+    scan.Path = folder + "/" + entry->d_name;
+    struct stat st {};
+    if (stat(scan.Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    scan.Bytes = static_cast<uint64_t>(st.st_size);
+    if (!IsScanOf(scan.Path, key, scan.Complete)) continue;
+    kept.push_back(std::move(scan));
+  }
+  closedir(dir);
+  std::sort(kept.begin(), kept.end(), [](const TKeptScan& a, const TKeptScan& b) { return a.Time > b.Time; });
+  return kept;
+}
+
+std::string KeepScan(const std::string& folder, const std::string& key, int64_t time, const TScanView& scan,
+                     const TEntryIds* ids, const std::atomic<bool>* stop, int keep) {
+  std::error_code made;
+  std::filesystem::create_directories(std::filesystem::path(folder), made);
+  if (made) return "cannot make " + folder + ": " + made.message();
+  std::string temp = folder + "/.keep-XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return Failed("cannot write in the folder", errno);
+  if (const int error = WriteCompressed(fd, scan, ids, stop)) {
+    unlink(temp.c_str());
+    return Failed("cannot write the scan", error);
+  }
+  const bool complete = scan.Ending == TScanEnd::Complete && scan.Problems->empty();
+  const std::string hash = KeyHash(key);
+  std::string path;
+  struct stat st {};
+  // One writer a window: a name taken means a scan kept in the same microsecond.
+  do path = folder + "/" + FileName(hash, time++, complete);
+  while (lstat(path.c_str(), &st) == 0);
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    unlink(temp.c_str());
+    return Failed("cannot name the scan", error);
+  }
+  const std::vector<TKeptScan> kept = ListKeptScans(folder, key);
+  for (size_t i = static_cast<size_t>(std::max(keep, 1)); i < kept.size(); ++i) unlink(kept[i].Path.c_str());
+  return {};
+}
+
+TScanKeeper::~TScanKeeper() {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    Stop.store(true);
+  }
+  Wake.notify_all();
+  if (Thread.joinable()) Thread.join();
+}
+
+void TScanKeeper::Keep(const std::string& folder, const std::string& key, int64_t time, const TScanView& scan,
+                       const TEntryIds* ids) {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    Jobs.push_back(TJob{folder, key, time, scan, ids});
+    if (!Thread.joinable()) Thread = std::thread(&TScanKeeper::Run, this);
+  }
+  Wake.notify_all();
+}
+
+int TScanKeeper::Pending() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  return static_cast<int>(Jobs.size());
+}
+
+std::string TScanKeeper::LastError() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  return Failure;
+}
+
+void TScanKeeper::Run() {
+  std::unique_lock<std::mutex> lock(Lock);
+  for (;;) {
+    Wake.wait(lock, [this] { return Stop.load() || !Jobs.empty(); });
+    if (Stop.load()) return;
+    const TJob job = Jobs.front();
+    lock.unlock();
+    std::string error = KeepScan(job.Folder, job.Key, job.Time, job.Scan, job.Ids, &Stop);
+    lock.lock();
+    if (!error.empty()) Failure = std::move(error);
+    Jobs.pop_front();
+  }
+}
+
+}  // namespace ostrel

@@ -1,0 +1,239 @@
+// Kept scans: written compressed and whole, read back as the same scan, rotated per root,
+// listed newest first past files that are not kept scans, never left half-written when the
+// disk refuses, and handed to a thread without waiting for it.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "scan/tloader.h"
+#include "scanfile/entryids.h"
+#include "scanfile/history.h"
+#include "scanfile/importscan.h"
+#include "tests/support/fixture.h"
+#include "tests/support/memlisting.h"
+
+using namespace ostrel;
+
+namespace {
+
+// A walk of an in-memory tree rooted at `root`, with its numbers; stopped at once when `stop`.
+struct TWalk {
+  explicit TWalk(const std::string& root, int files = 3, bool unreadable = false) : Loader(true) {
+    auto listing = std::make_shared<test::TMemoryListing>(root);
+    auto& data = listing->File("a/data", 10000, 12288);
+    listing->Link("b/again", data);
+    for (int i = 0; i < files; ++i) listing->File("c/f" + std::to_string(i), 100 + i, 4096);
+    if (unreadable) listing->Folder("locked").OpenError = EACCES;
+    Ids = std::make_shared<TIdListing>(listing);
+    Loader.Path = root;
+    Loader.DriveSource = [] { return std::vector<TDrive>{}; };
+    Loader.Listing = Ids;
+    Loader.Resume();
+    Loader.WaitFor();
+  }
+  TScanView View() const { return ViewOf(Loader); }
+  TThreadLoader Loader;
+  std::shared_ptr<TIdListing> Ids;
+};
+
+std::vector<std::string> Names(const std::vector<TKeptScan>& kept) {
+  std::vector<std::string> names;
+  for (const TKeptScan& scan : kept) names.push_back(scan.Path.substr(scan.Path.rfind('/') + 1));
+  return names;
+}
+
+// Every name in `folder`.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+TEST(History, KeysNameOneRootOneWay) {
+  EXPECT_EQ(HistoryKey(""), "All Drives");
+  EXPECT_EQ(HistoryKey("/srv/data/"), "/srv/data");
+  EXPECT_EQ(HistoryKey("/srv/./x/../data//"), "/srv/data");
+  EXPECT_EQ(HistoryKey("/"), "/");
+  EXPECT_EQ(HistoryKey("rel"), HistoryKey(std::filesystem::current_path().string() + "/rel/"));
+}
+
+TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
+  test::TempTree tree;
+  const std::string folder = tree.Path("cache/deeper");  // made when missing
+  TWalk walk("/mem/root/");
+  ASSERT_EQ(KeepScan(folder, HistoryKey("/mem/root/"), 1000, walk.View(), walk.Ids.get()), "");
+  const std::vector<TKeptScan> kept = ListKeptScans(folder, "/mem/root");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].Time, 1000);
+  EXPECT_TRUE(kept[0].Complete);
+  EXPECT_EQ(kept[0].Bytes, std::filesystem::file_size(kept[0].Path));
+  EXPECT_EQ(Entries(folder).size(), 1u);  // no temporary file left
+  std::ifstream raw(kept[0].Path, std::ios::binary);
+  EXPECT_EQ(raw.get(), 0x1f);  // gzip
+  EXPECT_EQ(raw.get(), 0x8b);
+
+  TImportedScan read;
+  ASSERT_EQ(ReadScanFile(kept[0].Path, read), "");
+  EXPECT_EQ(read.Root->TotalSize, walk.Loader.Root->TotalSize);
+  EXPECT_EQ(read.Root->ApparentSize, walk.Loader.Root->ApparentSize);
+  EXPECT_EQ(read.Files, walk.Loader.FileCount.load());
+  EXPECT_EQ(read.Folders, walk.Loader.FolderCount.load());
+
+  // A scan that could not read a folder, and one stopped: kept, marked incomplete, the
+  // stopped one also in its metadata.
+  TWalk unreadable("/mem/root/", 3, true);
+  ASSERT_EQ(KeepScan(folder, "/mem/root", 2000, unreadable.View(), unreadable.Ids.get()), "");
+  TScanView stopped = walk.View();
+  stopped.Ending = TScanEnd::Stopped;
+  ASSERT_EQ(KeepScan(folder, "/mem/root", 3000, stopped, walk.Ids.get()), "");
+  const std::vector<TKeptScan> all = ListKeptScans(folder, "/mem/root");
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].Time, 3000);
+  EXPECT_FALSE(all[0].Complete);
+  EXPECT_FALSE(all[1].Complete);
+  EXPECT_TRUE(all[2].Complete);
+  TImportedScan again;
+  ASSERT_EQ(ReadScanFile(all[0].Path, again), "");
+  EXPECT_EQ(again.Ending, TScanEnd::Stopped);
+}
+
+TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
+  test::TempTree tree;
+  const std::string folder = tree.Dir("cache");
+  TWalk one("/mem/one");
+  TWalk two("/mem/two");
+  TWalk drives("");
+  // What a listing must pass over: another program's file, a file with the name of a kept scan
+  // of "/mem/one" that is not gzip, one that is a scan of another root, a folder so named.
+  ASSERT_EQ(KeepScan(folder, "/mem/one", 10, one.View(), one.Ids.get()), "");
+  const std::string name = Names(ListKeptScans(folder, "/mem/one"))[0];
+  const std::string hash = name.substr(0, 16);
+  std::filesystem::rename(folder + "/" + name, folder + "/" + hash + "-00000000000000000009-c.json.gz");
+  tree.Write("cache/" + name, "not a scan");
+  tree.Write("cache/notes.txt", "mine");
+  tree.Write("cache/" + hash + "-00000000000000000099-c.json.gz", "");
+  tree.Dir("cache/" + hash + "-00000000000000000098-c.json.gz");
+  ASSERT_EQ(KeepScan(folder, "/mem/two", 1, two.View(), two.Ids.get()), "");
+  std::filesystem::copy_file(ListKeptScans(folder, "/mem/two")[0].Path,
+                             folder + "/" + hash + "-00000000000000000097-c.json.gz");
+  EXPECT_EQ(ListKeptScans(folder, "/mem/one").size(), 1u);
+
+  for (int64_t time = 11; time <= 16; ++time)
+    ASSERT_EQ(KeepScan(folder, "/mem/one", time, one.View(), one.Ids.get()), "");
+  ASSERT_EQ(KeepScan(folder, "All Drives", 5, drives.View(), drives.Ids.get()), "");
+  std::vector<int64_t> times;
+  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
+  EXPECT_EQ(times, (std::vector<int64_t>{16, 15, 14, 13, 12}));
+  ASSERT_EQ(ListKeptScans(folder, "/mem/two").size(), 1u);
+  ASSERT_EQ(ListKeptScans(folder, "All Drives").size(), 1u);
+  EXPECT_TRUE(ListKeptScans(folder, "/mem").empty());
+  EXPECT_TRUE(ListKeptScans(tree.Path("missing"), "/mem/one").empty());
+  // The strange files are still there: rotation removes only kept scans of the root.
+  for (const std::string& strange : {name, std::string("notes.txt"), hash + "-00000000000000000099-c.json.gz",
+                                     hash + "-00000000000000000097-c.json.gz"})
+    EXPECT_TRUE(std::filesystem::exists(folder + "/" + strange)) << strange;
+
+  // Two scans in one microsecond both stay.
+  ASSERT_EQ(KeepScan(folder, "/mem/two", 1, two.View(), two.Ids.get()), "");
+  EXPECT_EQ(ListKeptScans(folder, "/mem/two").size(), 2u);
+}
+
+TEST(History, ARefusedWriteLeavesNothing) {
+  test::TempTree tree;
+  TWalk walk("/mem/root", 3000);
+  // The cache folder's place taken by a file.
+  tree.Write("file", "x");
+  EXPECT_NE(KeepScan(tree.Path("file/cache"), "/mem/root", 1, walk.View(), walk.Ids.get()), "");
+
+  // A disk that fills part-way, and a folder that cannot be written in.
+  const std::string folder = tree.Dir("full");
+  const std::string report = test::InChild([&]() -> std::string {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = 2000;
+    CHILD_CHECK(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    CHILD_CHECK(KeepScan(folder, "/mem/root", 1, walk.View(), walk.Ids.get()).find("File too large") !=
+                std::string::npos);
+    return {};
+  });
+  EXPECT_EQ(report, "");
+  EXPECT_TRUE(Entries(folder).empty());
+
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  const std::string locked = test::InChild([&]() -> std::string {
+    if (std::string why = test::BecomeOrdinaryUser(); !why.empty()) return why;
+    CHILD_CHECK(KeepScan(folder, "/mem/root", 1, walk.View(), walk.Ids.get()) != "");
+    return {};
+  });
+  ::chmod(folder.c_str(), 0755);
+  if (locked.rfind("SKIP: ", 0) != 0) {
+    EXPECT_EQ(locked, "");
+  }
+  EXPECT_TRUE(Entries(folder).empty());
+}
+
+namespace {
+
+// Numbers that are given only once the gate opens, so that a write is held part-way.
+class TGatedIds : public TEntryIds {
+ public:
+  explicit TGatedIds(const TEntryIds& inner) : Inner(inner) {}
+  bool Find(const DirNode& node, const TEntryId* parent, TEntryId& id) const override {
+    std::unique_lock<std::mutex> lock(Lock);
+    ++Asked;
+    Changed.notify_all();
+    Changed.wait(lock, [this] { return Open; });
+    return Inner.Find(node, parent, id);
+  }
+  void WaitAsked() {
+    std::unique_lock<std::mutex> lock(Lock);
+    Changed.wait(lock, [this] { return Asked > 0; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Open = true;
+    Changed.notify_all();
+  }
+
+ private:
+  const TEntryIds& Inner;
+  mutable std::mutex Lock;
+  mutable std::condition_variable Changed;
+  mutable int Asked = 0;
+  bool Open = false;
+};
+
+}  // namespace
+
+TEST(History, TheKeeperWritesWhileTheCallerGoesOn) {
+  test::TempTree tree;
+  const std::string folder = tree.Dir("cache");
+  TWalk walk("/mem/root");
+  TGatedIds gated(*walk.Ids);
+  {
+    TScanKeeper keeper;
+    keeper.Keep(folder, "/mem/root", 1, walk.View(), &gated);
+    keeper.Keep(folder, "/mem/root", 2, walk.View(), walk.Ids.get());
+    gated.WaitAsked();  // the first write is under way and held; Keep has returned
+    EXPECT_EQ(keeper.Pending(), 2);
+    EXPECT_TRUE(ListKeptScans(folder, "/mem/root").empty());
+    gated.Release();
+    while (keeper.Pending() > 0) std::this_thread::yield();
+    EXPECT_EQ(ListKeptScans(folder, "/mem/root").size(), 2u);
+    EXPECT_EQ(keeper.LastError(), "");
+
+  }
+  EXPECT_EQ(Entries(folder).size(), 2u);
+}
