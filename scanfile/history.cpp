@@ -12,6 +12,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <utility>
 
@@ -25,6 +26,9 @@ namespace {
 constexpr size_t HashDigits = 16;
 constexpr size_t TimeDigits = 20;
 const char* const Suffix = ".json.gz";
+const char* const TempPrefix = ".keep-";  // mkostemp adds six characters
+// A temporary file untouched this long was left by a writer that died.
+constexpr time_t StaleTempSeconds = 24 * 60 * 60;
 
 // FNV-1a over the key's bytes: stable across builds and systems, unlike std::hash.
 std::string KeyHash(const std::string& key) {
@@ -196,6 +200,21 @@ int WriteCompressed(int fd, const TScanView& scan, const TEntryIds* ids, const s
   return error;
 }
 
+void RemoveStaleTemps(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strncmp(entry->d_name, TempPrefix, std::strlen(TempPrefix)) != 0 ||
+        std::strlen(entry->d_name) != std::strlen(TempPrefix) + 6)
+      continue;
+    const std::string path = folder + "/" + entry->d_name;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > StaleTempSeconds) unlink(path.c_str());
+  }
+  closedir(dir);
+}
+
 std::string Failed(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
 
 }  // namespace
@@ -235,7 +254,7 @@ std::string KeepScan(const std::string& folder, const std::string& key, int64_t 
   std::error_code made;
   std::filesystem::create_directories(std::filesystem::path(folder), made);
   if (made) return "cannot make " + folder + ": " + made.message();
-  std::string temp = folder + "/.keep-XXXXXX";
+  std::string temp = folder + "/" + TempPrefix + "XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Failed("cannot write in the folder", errno);
   if (const int error = WriteCompressed(fd, scan, ids, stop)) {
@@ -256,6 +275,7 @@ std::string KeepScan(const std::string& folder, const std::string& key, int64_t 
   }
   const std::vector<TKeptScan> kept = ListKeptScans(folder, key);
   for (size_t i = static_cast<size_t>(std::max(keep, 1)); i < kept.size(); ++i) unlink(kept[i].Path.c_str());
+  RemoveStaleTemps(folder);
   return {};
 }
 

@@ -52,6 +52,7 @@ std::vector<TKeptScan> ListKeptScans(const std::string& folder, const std::strin
 // file of that time exists), then removes the oldest kept scans of `key` beyond `keep`.
 // Returns an empty text when it was kept, otherwise why not; nothing is then left in
 // `folder`, and nothing was removed. With `stop` set meanwhile, writing ends early as a failure.
+// Temporary files of writers that died (untouched for a day) go too.
 std::string KeepScan(const std::string& folder, const std::string& key, int64_t time, const TScanView& scan,
                      const TEntryIds* ids, const std::atomic<bool>* stop = nullptr, int keep = KeptScansPerRoot);
 

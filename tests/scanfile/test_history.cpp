@@ -1,7 +1,10 @@
 // Kept scans: written compressed and whole, read back as the same scan, rotated per root,
 // listed newest first past files that are not kept scans, never left half-written when the
-// disk refuses, and handed to a thread without waiting for it.
+// disk refuses (nor left behind by a writer that died), and handed to a thread without waiting
+// for it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -125,6 +128,10 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   tree.Write("cache/notes.txt", "mine");
   tree.Write("cache/" + hash + "-00000000000000000099-c.json.gz", "");
   tree.Dir("cache/" + hash + "-00000000000000000098-c.json.gz");
+  // Temporary files: one of a writer that died two days ago, one being written now.
+  const timespec old[2] = {{::time(nullptr) - 2 * 86400, 0}, {::time(nullptr) - 2 * 86400, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, tree.Write("cache/.keep-abcdef", "part").c_str(), old, 0), 0);
+  tree.Write("cache/.keep-ghijkl", "part");
   ASSERT_EQ(KeepScan(folder, "/mem/two", 1, two.View(), two.Ids.get()), "");
   std::filesystem::copy_file(ListKeptScans(folder, "/mem/two")[0].Path,
                              folder + "/" + hash + "-00000000000000000097-c.json.gz");
@@ -142,8 +149,9 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   EXPECT_TRUE(ListKeptScans(tree.Path("missing"), "/mem/one").empty());
   // The strange files are still there: rotation removes only kept scans of the root.
   for (const std::string& strange : {name, std::string("notes.txt"), hash + "-00000000000000000099-c.json.gz",
-                                     hash + "-00000000000000000097-c.json.gz"})
+                                     hash + "-00000000000000000097-c.json.gz", std::string(".keep-ghijkl")})
     EXPECT_TRUE(std::filesystem::exists(folder + "/" + strange)) << strange;
+  EXPECT_FALSE(std::filesystem::exists(folder + "/.keep-abcdef"));
 
   // Two scans in one microsecond both stay.
   ASSERT_EQ(KeepScan(folder, "/mem/two", 1, two.View(), two.Ids.get()), "");
