@@ -70,8 +70,8 @@ inline constexpr int StatusBarHeight = 19;
 // otherwise disk usage.
 TMeasure ShownMeasure();
 
-// The folder where the window keeps its scans (history.h): the user's cache folder, as the
-// file system names it. List the kept scans of a root with
+// The folder where the window keeps its scans (history.h): Harwen/OSTREL in the user's cache
+// folder (~/.cache, or $XDG_CACHE_HOME), as the file system names it. List the kept scans of a root with
 // ListKeptScans(ScanHistoryFolder(), HistoryKey(root)), the root as the scan named it.
 std::string ScanHistoryFolder();
 

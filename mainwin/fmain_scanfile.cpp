@@ -23,7 +23,10 @@ std::string Encoded(const QString& path) { return QFile::encodeName(path).toStdS
 
 }  // namespace
 
-std::string ScanHistoryFolder() { return Encoded(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)); }
+std::string ScanHistoryFolder() {
+  // Named as the settings store is (maker, then program), not after the application's title.
+  return Encoded(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Harwen/OSTREL"));
+}
 
 void TForm1::OpenScan1Click() {
   const QString name = Desktop.AskOpenFileName(this, QStringLiteral("Open Scan"), QString::fromLatin1(ScanFileFilter));
