@@ -117,6 +117,16 @@ int Run(int argc, char** argv) {
       std::fprintf(stderr, "ostrel-scan: write error: %s\n", std::strerror(out.Error()));
     return ExitStatus(stops.Signal.load(), out.Error() != 0);
   }
+  // The earlier scan is read first, so that a bad file is said before a long scan, and before
+  // -o opens its file, which may be the earlier scan itself (a history kept in one file).
+  TImportedScan earlier;
+  if (!options.Compare.empty()) {
+    if (!Read(options.Compare, earlier, nullptr)) return ExitStatus(stops.Signal.load(), true);
+    // Stopped while reading: nothing to compare with.
+    if (stops.Signal.load()) return ExitStatus(stops.Signal.load(), false);
+    NoteProblems(options.Compare, earlier);
+    if (options.Input.empty() && options.Path.empty() && !earlier.AllDrives) options.Path = FullPath(*earlier.Root);
+  }
   // The scan file is created before the scan, so that a place it cannot go is said at once.
   std::FILE* saveTo = nullptr;
   if (!options.Output.empty()) {
@@ -127,15 +137,6 @@ int Run(int argc, char** argv) {
     }
   }
   static char buffer[1 << 16];
-  // The earlier scan is read first, so that a bad file is said before a long scan.
-  TImportedScan earlier;
-  if (!options.Compare.empty()) {
-    if (!Read(options.Compare, earlier, saveTo)) return ExitStatus(stops.Signal.load(), true);
-    // Stopped while reading: nothing to compare with.
-    if (stops.Signal.load()) return Finish(saveTo, options, ExitStatus(stops.Signal.load(), false), 0);
-    NoteProblems(options.Compare, earlier);
-    if (options.Input.empty() && options.Path.empty() && !earlier.AllDrives) options.Path = FullPath(*earlier.Root);
-  }
   const DirNode* earlierRoot = options.Compare.empty() ? nullptr : earlier.Root;
   if (!options.Input.empty()) {
     const auto started = std::chrono::steady_clock::now();

@@ -108,6 +108,13 @@ case_changes() {
   "$scan" --compare "$tmp/old.json" --max-depth 9 "$t" >"$tmp/want" 2>/dev/null
   "$scan" --compare "$tmp/old.json" -0 --max-depth 9 "$t" 2>/dev/null | tr '\0' '\n' | cmp -s - "$tmp/want" ||
     fail "-0 differs from the newline output"
+  # -o may overwrite OLD itself: it was read before; the file then holds the new scan.
+  cp "$tmp/old.json" "$tmp/history.json"
+  run --compare "$tmp/history.json" -o "$tmp/history.json" --max-depth 9 "$t"
+  expect_rc 0 "-o over OLD"
+  cmp -s "$tmp/want" "$tmp/out" || fail "-o over OLD: $(diff "$tmp/want" "$tmp/out" | head -n 4)"
+  run --compare "$tmp/history.json" --max-depth 9 "$t"
+  [ "$rc" -eq 0 ] && [ ! -s "$tmp/out" ] || fail "-o over OLD: it does not hold the new scan: $(head -n 3 "$tmp/out")"
   # Nothing changed: nothing printed, still 0.
   run --compare "$tmp/new.json" -f "$tmp/new.json" --max-depth 1000
   expect_rc 0 "the same scan twice"
