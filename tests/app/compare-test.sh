@@ -16,27 +16,7 @@ case=$1 scan=$2
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-compare-test.XXXXXX") || exit 1
 trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-skip() { echo "SKIP: $*"; exit 77; }
-run() { "$scan" "$@" >"$tmp/out" 2>"$tmp/err"; rc=$?; }
-expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1; stderr: $(head -c 2000 "$tmp/err")"; }
-expect_err() { grep -Eq -- "$1" "$tmp/err" || fail "$2: no stderr line matches '$1'; stderr: $(head -c 2000 "$tmp/err")"; }
-wait_until() {
-  local tries=0
-  until "$@"; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 2000 ] || return 1
-    sleep 0.01
-  done
-}
-signal_taken() {  # signal $2 is pending neither for process $1 nor for one of its threads
-  local mask
-  for mask in $(sed -n 's/^\(SigPnd\|ShdPnd\):[[:space:]]*//p' "/proc/$1/status" 2>/dev/null); do
-    (((0x$mask >> ($2 - 1)) & 1)) && return 1
-  done
-  return 0
-}
+. "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 
 # expected BEFORE AFTER: the change lines that two listings ("size<TAB>path") imply, in path
 # order, which is the walk's order while no name holds a byte below '/'.
