@@ -65,9 +65,10 @@ std::string ScanUsage() {
          "files, seconds, how many could not be read) follows it there. Ctrl-C stops the scan\n"
          "and prints what was scanned so far; a second Ctrl-C ends the program at once.\n"
          "\n"
-         "Exit status: 0 complete (with --compare, whether or not anything changed); 1 PATH names no folder, something could not be read, a\n"
-         "write error, out of memory, or a scan file that is bad or holds an incomplete scan; 2 bad usage; 130 interrupted by Ctrl-C (143 by\n"
-         "SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
+         "Exit status: 0 complete (with --compare, whether or not anything changed); 1 PATH\n"
+         "names no folder, something could not be read, a write error, out of memory, or a\n"
+         "scan file that is bad or holds an incomplete scan; 2 bad usage; 130 interrupted by\n"
+         "Ctrl-C (143 by SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
   const size_t mark = text.find("%THREADS%");
   text.replace(mark, 9, std::to_string(DefaultScanThreads()));
   return text;
@@ -242,7 +243,6 @@ void PrintChanges(const DirNode* oldRoot, const DirNode* newRoot, const TScanOpt
   // name, so only the lengths need keeping.
   std::string path;
   std::vector<size_t> lengths;
-  const std::string end(1, options.RecordEnd());
   TFolderChange change;
   while (walk.Next(change)) {
     const DirNode* node = change.New ? change.New : change.Old;
@@ -258,7 +258,7 @@ void PrintChanges(const DirNode* oldRoot, const DirNode* newRoot, const TScanOpt
     lengths.push_back(path.size());
     if (change.NewSize == change.OldSize) continue;
     if (!(out.Write(Bytes(change.Change())) && out.Write("\t") && out.Write(Bytes(change.OldSize)) &&
-          out.Write("\t") && WriteRecord(out, Bytes(change.NewSize), path, end[0])))
+          out.Write("\t") && WriteRecord(out, Bytes(change.NewSize), path, options.RecordEnd())))
       return;
   }
 }
