@@ -184,9 +184,9 @@ scan_files() {
 }
 
 # compare_files: two scan files of T-wide (the one scan_files saved, and a copy with one entry
-# in 50 grown by 4 KiB) compared with --compare, against reading each with -f: the time the
-# comparison adds to reading both (compare less the two reads, signed) against the two reads,
-# and the peak memory against two trees (the two reads' peaks less one empty run's).
+# in 50 grown by 4 KiB) compared with --compare at every level, against reading each with -f:
+# the time the comparison adds to reading both (compare less the two reads, signed) against the
+# two reads, and the peak memory against two trees (the two reads' peaks less one empty run's).
 compare_files() {
   local old=$tmp/scan.json new=$tmp/changed.json r k
   python3 -c '
@@ -198,7 +198,7 @@ def grow(m):
 sys.stdout.buffer.write(re.sub(rb"\"dsize\":([0-9]+)", grow, open(sys.argv[1], "rb").read()))' "$old" >"$new"
   run_old() { timed "$scan" --max-depth 1 -f "$old"; echo "$wall_us" >>"$tmp/old.wall"; echo "$rss_kib" >>"$tmp/old.rss"; }
   run_new() { timed "$scan" --max-depth 1 -f "$new"; echo "$wall_us" >>"$tmp/new.wall"; echo "$rss_kib" >>"$tmp/new.rss"; }
-  run_cmp() { timed "$scan" --max-depth 1 --compare "$old" -f "$new"; echo "$wall_us" >>"$tmp/cmp.wall"; echo "$rss_kib" >>"$tmp/cmp.rss"; }
+  run_cmp() { timed "$scan" --max-depth 100000 --compare "$old" -f "$new"; echo "$wall_us" >>"$tmp/cmp.wall"; echo "$rss_kib" >>"$tmp/cmp.rss"; }
   local steps=(run_old run_new run_cmp)
   run_cmp
   rm -f "$tmp"/old.* "$tmp"/new.wall "$tmp"/new.rss "$tmp"/cmp.*
