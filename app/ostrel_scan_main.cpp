@@ -80,6 +80,28 @@ int Finish(std::FILE* saveTo, const TScanOptions& options, int status, int signa
   return status == ExitComplete ? ExitStatus(signal, true) : status;
 }
 
+// Reads the scan file at `path` into `scan`; false, with the reason on stderr and the file
+// `saveTo` closed, when it cannot.
+bool Read(const std::string& path, TImportedScan& scan, std::FILE* saveTo) {
+  const std::string error = ReadScanFile(path, scan, &Stops().Signal);
+  if (error.empty()) return true;
+  const std::string name = path == "-" ? "standard input" : "'" + path + "'";
+  std::fprintf(stderr, "ostrel-scan: %s: %s\n", name.c_str(), error.c_str());
+  if (saveTo && saveTo != stdout) std::fclose(saveTo);
+  return false;
+}
+
+// What makes an earlier scan a weaker base for a comparison; said, not failed on: that scan is
+// long over, and the new one is what the exit status tells about.
+void NoteProblems(const std::string& path, const TImportedScan& scan) {
+  const std::string name = path == "-" ? "standard input" : "'" + path + "'";
+  if (!scan.Problems.empty())
+    std::fprintf(stderr, "ostrel-scan: note: the earlier scan %s could not read %zu entries\n", name.c_str(),
+                 scan.Problems.size());
+  if (scan.Ending != TScanEnd::Complete)
+    std::fprintf(stderr, "ostrel-scan: note: the earlier scan %s is incomplete\n", name.c_str());
+}
+
 int Run(int argc, char** argv) {
   TStopState& stops = Stops();
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -95,6 +117,16 @@ int Run(int argc, char** argv) {
       std::fprintf(stderr, "ostrel-scan: write error: %s\n", std::strerror(out.Error()));
     return ExitStatus(stops.Signal.load(), out.Error() != 0);
   }
+  // The earlier scan is read first, so that a bad file is said before a long scan, and before
+  // -o opens its file, which may be the earlier scan itself (a history kept in one file).
+  TImportedScan earlier;
+  if (!options.Compare.empty()) {
+    if (!Read(options.Compare, earlier, nullptr)) return ExitStatus(stops.Signal.load(), true);
+    // Stopped while reading: nothing to compare with.
+    if (stops.Signal.load()) return ExitStatus(stops.Signal.load(), false);
+    NoteProblems(options.Compare, earlier);
+    if (options.Input.empty() && options.Path.empty() && !earlier.AllDrives) options.Path = FullPath(*earlier.Root);
+  }
   // The scan file is created before the scan, so that a place it cannot go is said at once.
   std::FILE* saveTo = nullptr;
   if (!options.Output.empty()) {
@@ -105,19 +137,15 @@ int Run(int argc, char** argv) {
     }
   }
   static char buffer[1 << 16];
+  const DirNode* earlierRoot = options.Compare.empty() ? nullptr : earlier.Root;
   if (!options.Input.empty()) {
     const auto started = std::chrono::steady_clock::now();
     TImportedScan scan;
-    const std::string error = ReadScanFile(options.Input, scan, &stops.Signal);
-    if (!error.empty()) {
-      const std::string name = options.Input == "-" ? "standard input" : "'" + options.Input + "'";
-      std::fprintf(stderr, "ostrel-scan: %s: %s\n", name.c_str(), error.c_str());
-      if (saveTo && saveTo != stdout) std::fclose(saveTo);
-      return ExitStatus(stops.Signal.load(), true);
-    }
+    if (!Read(options.Input, scan, saveTo)) return ExitStatus(stops.Signal.load(), true);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    const int status = ReportScan(scan.View(), &scan, options, seconds, stops.Signal, stdout, stderr, saveTo);
+    const int status =
+        ReportScan(scan.View(), &scan, options, seconds, stops.Signal, stdout, stderr, saveTo, earlierRoot);
     return Finish(saveTo, options, status, stops.Signal.load());
   }
   TScanRequest request;
@@ -159,7 +187,8 @@ int Run(int argc, char** argv) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  const int status = ReportScan(ViewOf(*loader), ids.get(), options, seconds, stops.Signal, stdout, stderr, saveTo);
+  const int status =
+      ReportScan(ViewOf(*loader), ids.get(), options, seconds, stops.Signal, stdout, stderr, saveTo, earlierRoot);
   return Finish(saveTo, options, status, stops.Signal.load());
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "chart/breakdown.h"
+#include "scan/treecompare.h"
 #include "scanfile/exportscan.h"
 
 namespace ostrel {
@@ -16,6 +17,8 @@ std::string ScanUsage() {
          "                   [--include-cd] [--include-net] [--threads N] [-o FILE] [PATH]\n"
          "       ostrel-scan --breakdown [--no-combine] [--apparent-size] [-0] [-o FILE] PATH\n"
          "       ostrel-scan -f FILE [-o FILE] [printing options]\n"
+         "       ostrel-scan --compare OLD [--max-depth N] [--apparent-size] [-0] [-o FILE]\n"
+         "                   [PATH | -f NEW]\n"
          "\n"
          "Scans PATH (or, without PATH, every drive of this computer) with the same engine as\n"
          "the Ostrel window and prints one line per folder: its total size in bytes, a tab, and\n"
@@ -36,6 +39,11 @@ std::string ScanUsage() {
          "                    format); FILE - is standard output, which then holds it alone\n"
          "  -f FILE           read a scan file (ours or ncdu's, plain or gzip; - is standard\n"
          "                    input) instead of scanning, and print it the same way\n"
+         "  --compare OLD     compare with the earlier scan file OLD: scan PATH, read NEW\n"
+         "                    with -f, or with neither scan OLD's root again; print one line\n"
+         "                    per folder whose total changed: the change in bytes (a minus\n"
+         "                    sign when it shrank), the old total, the new total and the\n"
+         "                    folder's path, separated by tabs\n"
          "  --help            show this text\n"
          "\n"
          "Sizes are disk usage (allocated blocks, as du counts them, a folder's own blocks\n"
@@ -45,6 +53,10 @@ std::string ScanUsage() {
          "Names are printed as the bytes on disk, unescaped; a name may hold a tab or a newline,\n"
          "so read the output with -0 where that matters (the size ends at the first tab).\n"
          "\n"
+         "Folders are compared by their paths below the two roots, so a renamed folder shows as\n"
+         "one gone (new total 0) and one new (old total 0). Problems in OLD are noted on stderr\n"
+         "but do not change the exit status; those of the new scan do, as in a scan.\n"
+         "\n"
          "A scan file keeps names byte-exact, both measures, the numbers that make a linked\n"
          "file count once, what could not be read and whether the scan was complete; one\n"
          "that is cut short or malformed is refused with the byte offset where it went wrong.\n"
@@ -53,9 +65,10 @@ std::string ScanUsage() {
          "files, seconds, how many could not be read) follows it there. Ctrl-C stops the scan\n"
          "and prints what was scanned so far; a second Ctrl-C ends the program at once.\n"
          "\n"
-         "Exit status: 0 complete; 1 PATH names no folder, something could not be read, a\n"
-         "write error, out of memory, or a scan file that is bad or holds an incomplete scan; 2 bad usage; 130 interrupted by Ctrl-C (143 by\n"
-         "SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
+         "Exit status: 0 complete (with --compare, whether or not anything changed); 1 PATH\n"
+         "names no folder, something could not be read, a write error, out of memory, or a\n"
+         "scan file that is bad or holds an incomplete scan; 2 bad usage; 130 interrupted by\n"
+         "Ctrl-C (143 by SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
   const size_t mark = text.find("%THREADS%");
   text.replace(mark, 9, std::to_string(DefaultScanThreads()));
   return text;
@@ -116,6 +129,9 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
     } else if (arg == "-o" || arg == "-f") {
       if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a FILE";
       (arg == "-o" ? options.Output : options.Input) = args[++i];
+    } else if (arg == "--compare" || arg.rfind("--compare=", 0) == 0) {
+      if (!OptionValue(args, i, "--compare", options.Compare) || options.Compare.empty())
+        return "--compare needs a FILE";
     } else if (arg == "--max-depth" || arg.rfind("--max-depth=", 0) == 0) {
       std::string value;
       if (!OptionValue(args, i, "--max-depth", value)) return "--max-depth needs a number";
@@ -136,6 +152,12 @@ std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions&
     if (options.Threads || options.IncludeFloppy || options.IncludeCd || options.IncludeNet)
       return "-f reads a scan file: --threads and --include-* go with a scan";
     pathSeen = true;  // the file's root serves as PATH
+  }
+  if (!options.Compare.empty()) {
+    if (options.Breakdown || options.Files) return "--compare prints folders' changes: no --breakdown or --files";
+    if (options.Output == "-") return "--compare prints its changes on standard output: -o - does not go with it";
+    if (options.Compare == "-" && options.Input == "-") return "OLD and NEW cannot both be standard input";
+    pathSeen = true;  // without PATH or -f, OLD's root is scanned again
   }
   if (options.Breakdown && !pathSeen && !options.Help) return "--breakdown needs a PATH";
   if (options.NoCombine && !options.Breakdown) return "--no-combine goes with --breakdown";
@@ -215,17 +237,46 @@ void PrintTree(const DirNode* root, const TScanOptions& options, TOutput& out) {
   }
 }
 
+void PrintChanges(const DirNode* oldRoot, const DirNode* newRoot, const TScanOptions& options, TOutput& out) {
+  TTreeComparison walk(oldRoot, newRoot, options.Measure(), options.MaxDepth);
+  // The path of the folder last yielded at each level: a folder's path is its parent's plus its
+  // name, so only the lengths need keeping.
+  std::string path;
+  std::vector<size_t> lengths;
+  TFolderChange change;
+  while (walk.Next(change)) {
+    const DirNode* node = change.New ? change.New : change.Old;
+    lengths.resize(change.Level);
+    if (change.Level == 0)
+      path = FullPath(*(newRoot ? newRoot : oldRoot));
+    else if (!node->Parent)  // a drive below All Drives: named by its whole path
+      path = node->Name;
+    else {
+      path.resize(lengths.back());
+      JoinPath(path, node->Name);
+    }
+    lengths.push_back(path.size());
+    if (change.NewSize == change.OldSize) continue;
+    if (!(out.Write(Bytes(change.Change())) && out.Write("\t") && out.Write(Bytes(change.OldSize)) &&
+          out.Write("\t") && WriteRecord(out, Bytes(change.NewSize), path, options.RecordEnd())))
+      return;
+  }
+}
+
 int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double seconds,
                const std::atomic<int>& signal, std::FILE* out, std::FILE* err) {
   return ReportScan(ViewOf(loader), nullptr, options, seconds, signal, out, err, nullptr);
 }
 
 int ReportScan(const TScanView& scan, const TEntryIds* ids, const TScanOptions& options, double seconds,
-               const std::atomic<int>& signal, std::FILE* out, std::FILE* err, std::FILE* saveTo) {
+               const std::atomic<int>& signal, std::FILE* out, std::FILE* err, std::FILE* saveTo,
+               const DirNode* earlier) {
   const int saveError = saveTo ? WriteScanFile(scan, ids, saveTo) : 0;
   TOutput printed(out);
   // Standard output that carries the scan file carries nothing else.
-  if (saveTo != out && options.Breakdown)
+  if (earlier) {
+    if (!signal.load()) PrintChanges(earlier, scan.Root, options, printed);
+  } else if (saveTo != out && options.Breakdown)
     PrintBreakdown(scan.Root, options, printed);
   else if (saveTo != out)
     PrintTree(scan.Root, options, printed);

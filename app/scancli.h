@@ -29,6 +29,9 @@ struct TScanOptions {
   std::string Path;  // empty: all drives
   std::string Output;  // -o: where the scan file goes ("-": standard output, alone); empty: none
   std::string Input;   // -f: the scan file read instead of walking ("-": standard input)
+  // --compare: the earlier scan file that the scan is compared with; PATH and -f may then
+  // both be missing (the earlier scan's root is scanned again).
+  std::string Compare;
 
   TMeasure Measure() const { return Apparent ? TMeasure::Apparent : TMeasure::DiskUsage; }
   char RecordEnd() const { return Null ? '\0' : '\n'; }
@@ -77,6 +80,14 @@ void PrintTree(const DirNode* root, const TScanOptions& options, TOutput& out);
 // ones unless options.NoCombine.
 void PrintBreakdown(const DirNode* root, const TScanOptions& options, TOutput& out);
 
+// Prints one record per folder down to options.MaxDepth levels below the roots whose total in
+// the chosen measure differs between the earlier tree `oldRoot` and the later `newRoot`: the
+// change (a minus sign for a shrink), a tab, the old total, a tab, the new total, a tab, the
+// folder's path under the new root (the old root's path when there is no new root). A folder
+// in one tree only counts 0 in the other. Order as TTreeComparison walks. Stops at the first
+// failed write.
+void PrintChanges(const DirNode* oldRoot, const DirNode* newRoot, const TScanOptions& options, TOutput& out);
+
 // Everything the tool says once `loader`'s walk has ended: the tree or the breakdown on `out`;
 // on `err` one line per thing that could not be read, the reason when memory ran out, a write
 // error, and the summary. `signal` is the first stop signal received (0 while none); it is read
@@ -87,8 +98,11 @@ int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double 
 // The same for any finished scan. With `saveTo` (options.Output opened; `out` itself for "-",
 // which then carries the scan file alone) the scan is also written there as a scan file, with
 // the numbers from `ids` (may be null). A scan that the file says was stopped, with no stop
-// signal here, is said to be incomplete and ends with 1.
+// signal here, is said to be incomplete and ends with 1. With `earlier` (a scan file's tree) the
+// changes since it are printed instead of the tree, unless a stop signal came: changes of a
+// scan cut short would be mostly folders that seem gone.
 int ReportScan(const TScanView& scan, const TEntryIds* ids, const TScanOptions& options, double seconds,
-               const std::atomic<int>& signal, std::FILE* out, std::FILE* err, std::FILE* saveTo);
+               const std::atomic<int>& signal, std::FILE* out, std::FILE* err, std::FILE* saveTo,
+               const DirNode* earlier = nullptr);
 
 }  // namespace ostrel

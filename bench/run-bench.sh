@@ -183,9 +183,45 @@ scan_files() {
     printf "    %-28s%8.1f MiB against the scan'"'"'s %.1f MiB  target <= 1  %s\n", "import peak RSS", rrss / 1024, srss / 1024, rrss <= srss ? "ok" : "OVER" }'
 }
 
+# compare_files: two scan files of T-wide (the one scan_files saved, and a copy with one entry
+# in 50 grown by 4 KiB) compared with --compare at every level, against reading each with -f:
+# the time the comparison adds to reading both (compare less the two reads, signed) against the
+# two reads, and the peak memory against two trees (the two reads' peaks less one empty run's).
+compare_files() {
+  local old=$tmp/scan.json new=$tmp/changed.json r k
+  python3 -c '
+import re, sys
+n = [0]
+def grow(m):
+    n[0] += 1
+    return b"\"dsize\":%d" % (int(m.group(1)) + (4096 if n[0] % 50 == 0 else 0))
+sys.stdout.buffer.write(re.sub(rb"\"dsize\":([0-9]+)", grow, open(sys.argv[1], "rb").read()))' "$old" >"$new"
+  run_old() { timed "$scan" --max-depth 1 -f "$old"; echo "$wall_us" >>"$tmp/old.wall"; echo "$rss_kib" >>"$tmp/old.rss"; }
+  run_new() { timed "$scan" --max-depth 1 -f "$new"; echo "$wall_us" >>"$tmp/new.wall"; echo "$rss_kib" >>"$tmp/new.rss"; }
+  run_cmp() { timed "$scan" --max-depth 100000 --compare "$old" -f "$new"; echo "$wall_us" >>"$tmp/cmp.wall"; echo "$rss_kib" >>"$tmp/cmp.rss"; }
+  local steps=(run_old run_new run_cmp)
+  run_cmp
+  rm -f "$tmp"/old.* "$tmp"/new.wall "$tmp"/new.rss "$tmp"/cmp.*
+  for ((r = 0; r < rounds; r++)); do
+    for ((k = 0; k < 3; k++)); do "${steps[(r + k) % 3]}"; done
+  done
+  printf 'comparing two scan files of T-wide (every 50th entry grown), median of %d rounds:\n' "$rounds"
+  awk -v a="$(median <"$tmp/old.wall")" -v b="$(median <"$tmp/new.wall")" -v c="$(median <"$tmp/cmp.wall")" \
+      -v arss="$(median <"$tmp/old.rss")" -v brss="$(median <"$tmp/new.rss")" -v crss="$(median <"$tmp/cmp.rss")" \
+      -v empty="$empty_kib" 'BEGIN {
+    # Signed: one process starting instead of two can make the comparison look free or better.
+    load = a + b; extra = c - load
+    two = arss + brss - empty
+    printf "    %-28s%8.3f s\n", "reading OLD + NEW (-f each)", load / 1e6
+    printf "    %-28s%8.3f s\n", "--compare OLD -f NEW", c / 1e6
+    printf "    %-28s%8.3f s   compare/loading %.2f  target <= 1  %s\n", "comparison (less the reads)", extra / 1e6, extra / load, extra <= load ? "ok" : "OVER"
+    printf "    %-28s%8.1f MiB against two trees %.1f MiB  target <= 1.1  %s\n", "compare peak RSS", crss / 1024, two / 1024, crss <= 1.1 * two ? "ok" : "OVER" }'
+}
+
 echo "ostrel-scan walks with ${threads:-its default number of} threads; $(nproc) cores here; load $(cut -d' ' -f1-3 /proc/loadavg)"
 warm "$wide"; report "T-wide, warm" "$rounds" du:0.55
 scan_files "$wide"
+compare_files
 warm "$flat"; report "T-flat, warm" "$rounds" ncdu:0.60
 
 # Cold: the page, inode and folder caches dropped before every run, as a first scan

@@ -19,18 +19,7 @@ else
   trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 fi
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-skip() { echo "SKIP: $*"; exit 77; }
-
-# run ARGS...: the scan's stdout in $tmp/out, stderr in $tmp/err, status in $rc.
-run() { "$scan" "$@" >"$tmp/out" 2>"$tmp/err"; rc=$?; }
-expect_rc() {  # STATUS WHAT
-  [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1; stderr: $(head -c 2000 "$tmp/err")"
-}
-expect_err() {  # ERE WHAT: some stderr line matches
-  grep -Eq -- "$1" "$tmp/err" || fail "$2: no stderr line matches '$1'; stderr: $(head -c 2000 "$tmp/err")"
-}
+. "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 # The size printed for PATH in $tmp/out (lines "SIZE<tab>PATH"); empty when there is none.
 size_of() { awk -F '\t' -v p="$1" '{ s = $1; sub(/^[^\t]*\t/, "") } $0 == p { print s; exit }' "$tmp/out"; }
 # same_with_one_thread WHAT PATH: every folder and file line, the lines of what could not be
@@ -61,28 +50,11 @@ inode_once() {  # FOLDER FORMAT [FIND TESTS...]
 inode_once_disk() { inode_once "$1" b | awk '{ printf "%.0f\n", $1 * 512 }'; }
 inode_once_apparent() { inode_once "$1" s ! -type d; }
 
-# Waits for a condition, bounded (~20 s: a loaded machine, a sanitizer build).
-wait_until() {
-  local tries=0
-  until "$@"; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 2000 ] || return 1
-    sleep 0.01
-  done
-}
-has_ended() { local s; s=$(cut -d ' ' -f 3 "/proc/$1/stat" 2>/dev/null) || return 0; [ "$s" = Z ]; }
 stopped_or_ended() {  # every thread of process $1 stands still, or it is gone
   local s
   for s in /proc/"$1"/task/*/stat; do
     [[ $(sed 's/.*) //' "$s" 2>/dev/null) == [tT]* ]] || { has_ended "$1"; return; }
   done
-}
-signal_taken() {  # signal $2 is pending neither for process $1 nor for one of its threads
-  local mask
-  for mask in $(sed -n 's/^\(SigPnd\|ShdPnd\):[[:space:]]*//p' "/proc/$1/status"); do
-    (((0x$mask >> ($2 - 1)) & 1)) && return 1
-  done
-  return 0
 }
 walking_in() {  # process $1 holds a descriptor of folder $2 or of one below it: its walk is on
   local fd target

@@ -16,12 +16,7 @@ case=$1 scan=$2
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-scanfile-test.XXXXXX") || exit 1
 trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-skip() { echo "SKIP: $*"; exit 77; }
-run() { "$scan" "$@" >"$tmp/out" 2>"$tmp/err"; rc=$?; }
-expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1; stderr: $(head -c 2000 "$tmp/err")"; }
-expect_err() { grep -Eq -- "$1" "$tmp/err" || fail "$2: no stderr line matches '$1'; stderr: $(head -c 2000 "$tmp/err")"; }
+. "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 # The stderr lines but the summary's seconds.
 lines_of() { sed 's/, [0-9.]* s/, s/' "$1"; }
 

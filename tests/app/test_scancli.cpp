@@ -191,3 +191,31 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
                            " folders, " + std::to_string(loader->FileCount.load()) +
                            " files, 1.000 s (out of memory)\n");
 }
+
+// Below All Drives the drives have no Parent and are named by their whole paths; their
+// subfolders' paths, gone ones too, are built from them.
+TEST(PrintChanges, PathsBelowAllDrivesStartFromEachDrivesWholePath) {
+  TNodeArena arena;
+  auto folder = [&](const char* name, DirNode* parent, const DirNode* link, double size) {
+    DirNode* node = arena.NewNode();
+    node->Name = arena.CopyString(name);
+    node->Kind = NodeFolder;
+    node->Parent = link;
+    if (parent) AddChild(parent, node);
+    node->TotalSize = size;
+    return node;
+  };
+  DirNode* then = folder("All Drives", nullptr, nullptr, 30);
+  DirNode* thenHome = folder("/home", then, nullptr, 30);
+  folder("old", thenHome, thenHome, 10);
+  DirNode* now = folder("All Drives", nullptr, nullptr, 25);
+  DirNode* nowHome = folder("/home", now, nullptr, 20);
+  folder("keep", nowHome, nowHome, 0);
+  folder("/srv", now, nullptr, 5);
+  TScanOptions options;
+  options.MaxDepth = 9;
+  TCapture capture;
+  TOutput out(capture.File());
+  PrintChanges(then, now, options, out);
+  EXPECT_EQ(capture.Str(), "-5\t30\t25\tAll Drives\n-10\t30\t20\t/home\n-10\t10\t0\t/home/old\n5\t0\t5\t/srv\n");
+}
