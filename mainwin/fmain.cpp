@@ -55,6 +55,9 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
   connect(OpenScan1, &QAction::triggered, this, &TForm1::OpenScan1Click);
   connect(SaveScanAs1, &QAction::triggered, this, &TForm1::SaveScanAs1Click);
+  connect(CompareWithEarlierScan1, &QAction::triggered, this, &TForm1::CompareWithEarlierScan1Click);
+  connect(EndComparison1, &QAction::triggered, this, &TForm1::EndComparison1Click);
+  connect(ButtonEndComparison, &QPushButton::clicked, this, &TForm1::EndComparison1Click);
   connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
   connect(Preferences1, &QAction::triggered, this, &TForm1::Preferences1Click);
   connect(UsersManual1, &QAction::triggered, this, &TForm1::UsersManual1Click);

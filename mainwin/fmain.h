@@ -7,8 +7,8 @@
 // message routing, closing), fmain_layout.cpp (controls and menus), fmain_settings.cpp (the
 // settings store), fmain_scan.cpp (scan control), fmain_tree.cpp (the folder tree),
 // fmain_chart.cpp (what the chart shows), fmain_hover.cpp (hover and click on the chart),
-// fmain_commands.cpp (the buttons' and menus' commands) and fmain_scanfile.cpp (scans opened
-// from and saved to scan files). The chart itself, ChartPie, is a
+// fmain_commands.cpp (the buttons' and menus' commands), fmain_scanfile.cpp (scans opened
+// from and saved to scan files) and fmain_compare.cpp (comparison with an earlier scan). The chart itself, ChartPie, is a
 // TChartView (chartview.h) that draws the points it is given.
 //
 // Everything here runs on the GUI thread. The one way in from another thread is the window's
@@ -34,6 +34,7 @@
 
 class QAbstractSeries;
 class QAction;
+class QDateTime;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -51,6 +52,7 @@ class TChartView;
 class TDesktop;
 class TEntryIds;
 class TFileLoader;
+class TImportedScan;
 class TFormReceiver;
 class TScanKeeper;
 class THtmlLabel;
@@ -158,6 +160,17 @@ class TForm1 : public QMainWindow {
   // of no scan (null too): the reason says so.
   std::string SaveScanFile(const QTreeWidgetItem* item, const std::string& path);
 
+  // ---- Comparison with an earlier scan (fmain_compare.cpp) ----
+  // Reads the scan file `path` (waiting for it, with the wait cursor) and compares the scan
+  // whose items hold the selected item with it, `when` being the time the earlier scan shows
+  // as: its folders' items are marked as grown, shrunk, new or unchanged, and their tooltips and
+  // the status bar give their sizes then and now, until EndComparison1Click. Ends any comparison
+  // before. Says in a box and compares nothing when no finished scan's item is selected or the
+  // file cannot be read.
+  void CompareWithScanFile(const std::string& path, const QDateTime& when);
+  // True while a comparison is shown.
+  bool Comparing() const { return CompareItem != nullptr; }
+
   // ---- Breakdown chart (fmain_chart.cpp) ----
   // Shows the breakdown of `item` (BreakdownOf over the nodes of it and of its child items,
   // sizes in ShownMeasure(): labels are the names' bytes) in ChartPie, drawn in the kind
@@ -241,6 +254,14 @@ class TForm1 : public QMainWindow {
   // notice from a detached load is ignored.
   void ScanFileLoaded(std::intptr_t lParam);
 
+  // Comparison (fmain_compare.cpp).
+  // Lists the kept scans of the selected scan's root, or takes any scan file, and compares the
+  // selected scan with the one chosen (CompareWithScanFile).
+  void CompareWithEarlierScan1Click();
+  // Takes the comparison's marks off the tree, hides its line and redraws the selected item as
+  // before the comparison; nothing happens while none is shown.
+  void EndComparison1Click();
+
   // Commands (fmain_commands.cpp).
   void ButtonHelpClick();
   // Says in a box when the selected folder is not on this computer (a scan opened from a file
@@ -294,6 +315,10 @@ class TForm1 : public QMainWindow {
   void SelectItem(QTreeWidgetItem* item);
   // Scrolls the tree sideways so that `item`'s name starts in view (null: nothing).
   void ShowItemStart(QTreeWidgetItem* item);
+  // fmain_compare.cpp. Puts `item`'s sizes then and now into the status bar while it is compared.
+  void ShowComparedSizes(const QTreeWidgetItem* item);
+  // Sets or clears the comparison marks of every folder item below `top`.
+  void MarkCompared(QTreeWidgetItem* top, const DirNode* oldRoot, bool compared);
   // fmain_commands.cpp. CurrentDir made absolute against StartDir when it is relative.
   std::string AbsoluteCurrentDir() const;
 
@@ -303,6 +328,8 @@ class TForm1 : public QMainWindow {
   QAction* NewScanWizard1 = nullptr;
   QAction* OpenScan1 = nullptr;
   QAction* SaveScanAs1 = nullptr;
+  QAction* CompareWithEarlierScan1 = nullptr;
+  QAction* EndComparison1 = nullptr;
   QAction* N1 = nullptr;
   QAction* Quit1 = nullptr;
   QMenu* Settings1 = nullptr;
@@ -325,6 +352,10 @@ class TForm1 : public QMainWindow {
   QPushButton* ButtonHelp = nullptr;
   QPushButton* ButtonExplore = nullptr;
   QPushButton* ButtonCopy = nullptr;
+  // On ChartPie's top edge, shown only while a comparison is: what is compared with what.
+  QFrame* PanelCompare = nullptr;
+  QLabel* LabelCompare = nullptr;            // in PanelCompare, like the next
+  QPushButton* ButtonEndComparison = nullptr;
   QTreeWidget* TreeViewDirectories = nullptr;
   TRadioGroup* RadioGroupChartType = nullptr;  // item index = ScanSettings.charttype
   QFrame* Panel1 = nullptr;
@@ -363,6 +394,11 @@ class TForm1 : public QMainWindow {
   std::vector<TShownScan> Shown;
   // The scan file that "-f" named, to open at start instead of a scan.
   std::optional<std::string> StartFile;
+
+  // The earlier scan of the comparison shown, and the "My Computer" item of the scan compared
+  // with it; both null while none is shown.
+  std::unique_ptr<TImportedScan> CompareBase;
+  const QTreeWidgetItem* CompareItem = nullptr;
 
   // The tree item whose breakdown ChartPie shows; null before the first build.
   QTreeWidgetItem* PointsItem = nullptr;

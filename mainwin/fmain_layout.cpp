@@ -2,6 +2,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLayout>
 #include <QScreen>
@@ -122,6 +123,9 @@ void TForm1::CreateMenu() {
   NewScanWizard1 = item(File1, "NewScanWizard1", "&New Scan Wizard");
   OpenScan1 = item(File1, "OpenScan1", "&Open Scan...");
   SaveScanAs1 = item(File1, "SaveScanAs1", "Save Scan &As...");
+  CompareWithEarlierScan1 = item(File1, "CompareWithEarlierScan1", "&Compare with Earlier Scan...");
+  EndComparison1 = item(File1, "EndComparison1", "&End Comparison");
+  EndComparison1->setEnabled(false);
   N1 = separator(File1, "N1");
   Quit1 = item(File1, "Quit1", "&Quit");
   Settings1 = menu("Settings1", "&Settings");
@@ -256,6 +260,20 @@ void TForm1::CreateChart(QSplitter* splitter) {
                              QRect(0, 293, 65, 21), akLeft | akBottom);
   ButtonCopy = MakeButton(ChartPie, "ButtonCopy", "&Copy-Dir", "Copy the current directory to the clipboard",
                           onChart, QRect(385, 293, 65, 21), akRight | akBottom);
+
+  // Between Help and Up, where the chart draws nothing.
+  PanelCompare = new QFrame(ChartPie);
+  Named(PanelCompare, "PanelCompare");
+  auto* line = new QHBoxLayout(PanelCompare);
+  line->setContentsMargins(4, 0, 0, 0);
+  LabelCompare = new QLabel(PanelCompare);
+  Named(LabelCompare, "LabelCompare");
+  ButtonEndComparison = new QPushButton(QStringLiteral("End Comparison"), PanelCompare);
+  Named(ButtonEndComparison, "ButtonEndComparison");
+  line->addWidget(LabelCompare, 1);
+  line->addWidget(ButtonEndComparison);
+  onChart->Add(PanelCompare, QRect(36, 0, 378, 21), akLeft | akRight | akTop);
+  PanelCompare->hide();
 }
 
 void TForm1::CreateHintPanel(QWidget* client, TAnchorLayout* layout) {

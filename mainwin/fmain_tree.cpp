@@ -158,6 +158,8 @@ void TForm1::ShowScan(const TScanView& scan, const TEntryIds* ids, const std::st
                   folders == 1 ? "folder" : "folders");
     Desktop.ShowMessage(this, QString::fromLatin1(text), QStringLiteral("Error"));
   }
+  // A comparison is of the scan that was selected; a new scan is looked at on its own.
+  EndComparison1Click();
   const TFolderMarks marks = MarksOf(scan);
   auto* computer = new TFolderItem(QString::fromLatin1(MyComputerText), nullptr);
   if (scan.Root) {
@@ -266,6 +268,7 @@ void TForm1::TreeViewDirectoriesClick() {
       if (const DirNode* child = ItemNode(item->child(i))) total += SizeOf(*child, ShownMeasure());
   }
   StatusBar1->SetPanelText(2, QString::fromStdString(FormatSize(total)));
+  ShowComparedSizes(item);
   BuildChart(item);
 }
 

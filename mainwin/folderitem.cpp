@@ -1,5 +1,7 @@
 #include "mainwin/folderitem.h"
 
+#include <QApplication>
+#include <QStyle>
 #include <QTextDocument>
 
 #include "chart/breakdown.h"
@@ -19,14 +21,53 @@ TFolderItem::TFolderItem(const QString& text, const DirNode* node)
 
 QVariant TFolderItem::data(int column, int role) const {
   if (column == 0 && role == Qt::UserRole) return QVariant::fromValue(reinterpret_cast<quintptr>(Node));
+  if (column == 0 && Compared && Node && (role == Qt::DecorationRole || role == Qt::ForegroundRole)) {
+    // Kept apart from the item's own icon and colour, so that ending the comparison brings
+    // them back untouched.
+    const TFolderTrend trend = TrendOf(*this);
+    if (role == Qt::ForegroundRole) {
+      switch (trend) {
+        case TFolderTrend::Grew: return QColor(0xB0, 0x30, 0x00);
+        case TFolderTrend::Shrank: return QColor(0x00, 0x80, 0x20);
+        case TFolderTrend::New: return QColor(0x00, 0x40, 0xC0);
+        case TFolderTrend::Same: return QColor(0x80, 0x80, 0x80);
+      }
+    }
+    QStyle* style = QApplication::style();
+    switch (trend) {
+      case TFolderTrend::Grew: return style->standardIcon(QStyle::SP_ArrowUp);
+      case TFolderTrend::Shrank: return style->standardIcon(QStyle::SP_ArrowDown);
+      case TFolderTrend::New: return style->standardIcon(QStyle::SP_FileDialogNewFolder);
+      case TFolderTrend::Same: return QVariant();
+    }
+  }
   if (column == 0 && role == Qt::ToolTipRole && Node) {
     // Made when asked: the measure shown may have changed since the item was made.
-    QString tip = text(0) + QLatin1Char('\n') + QString::fromStdString(FormatSize(SizeOf(*Node, ShownMeasure())));
+    const double now = SizeOf(*Node, ShownMeasure());
+    QString tip = text(0) + QLatin1Char('\n') + QString::fromStdString(FormatSize(now));
+    if (Compared) {
+      const double then = OldNode ? SizeOf(*OldNode, ShownMeasure()) : 0;
+      tip += QLatin1Char('\n') + (OldNode ? QStringLiteral("Then: ") + QString::fromStdString(FormatSize(then))
+                                            : QStringLiteral("Then: not there (new)")) +
+             QStringLiteral("\nNow: ") + QString::fromStdString(FormatSize(now)) + QStringLiteral("\nChange: ") +
+             SignedSize(now - then);
+    }
     if (!Note.isEmpty()) tip += QLatin1Char('\n') + Note;
     // A tooltip that looks like markup is shown as markup; a name must show as it is.
     return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
   }
   return QTreeWidgetItem::data(column, role);
+}
+
+TFolderTrend TrendOf(const TFolderItem& item) {
+  if (!item.OldNode) return TFolderTrend::New;
+  const double change = SizeOf(*item.Node, ShownMeasure()) - SizeOf(*item.OldNode, ShownMeasure());
+  return change > 0 ? TFolderTrend::Grew : change < 0 ? TFolderTrend::Shrank : TFolderTrend::Same;
+}
+
+QString SignedSize(double change) {
+  const QString size = QString::fromStdString(FormatSize(change < 0 ? -change : change));
+  return change > 0 ? QLatin1Char('+') + size : change < 0 ? QLatin1Char('-') + size : size;
 }
 
 const DirNode* ItemNode(const QTreeWidgetItem* item) {

@@ -25,7 +25,17 @@ class TFolderItem final : public QTreeWidgetItem {
   bool NamesFolder = true;
   // Why the folder is marked in the tree (it could not be read, or is met again); empty for none.
   QString Note;
+  // While the item's scan is compared with an earlier one: the tooltip adds the size then, now
+  // and the change, and the item shows its change's icon and colour instead of its own look.
+  bool Compared = false;
+  const DirNode* OldNode = nullptr;  // the same folder in the earlier scan; null when it is new
 };
+
+// How a compared folder changed.
+enum class TFolderTrend { Same, Grew, Shrank, New };
+TFolderTrend TrendOf(const TFolderItem& item);
+// A size change with its sign, e.g. "+1.2 MB", "-300 KB", "0 bytes" as FormatSize writes sizes.
+QString SignedSize(double change);
 
 // The folder node a tree item stands for; null for a "My Computer" item, for an item that is
 // no TFolderItem, or for a null `item`.

@@ -298,7 +298,8 @@ void TestFmainLayout::captionsHintsAndFonts() {
 void TestFmainLayout::menus() {
   // Each menu's name and caption, then its items as "name caption" ("name" for a separator).
   const QStringList expected[] = {
-      {"File1 &File", "NewScanWizard1 &New Scan Wizard", "OpenScan1 &Open Scan...", "SaveScanAs1 Save Scan &As...", "N1",
+      {"File1 &File", "NewScanWizard1 &New Scan Wizard", "OpenScan1 &Open Scan...", "SaveScanAs1 Save Scan &As...",
+       "CompareWithEarlierScan1 &Compare with Earlier Scan...", "EndComparison1 &End Comparison", "N1",
        "Quit1 &Quit"},
       {"Settings1 &Settings", "Preferences1 &Preferences"},
       {"Help1 &Help", "UsersManual1 &User's Manual", "Checkwebforupdatedversion1 &Check web for updated version",

@@ -1,0 +1,48 @@
+// The dialog that picks the earlier scan a comparison starts from: the kept scans of one root,
+// newest first, or any scan file the user names.
+#pragma once
+#include <QDialog>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scanfile/history.h"
+
+class QListWidget;
+class QPushButton;
+
+namespace ostrel {
+
+class TDesktop;
+
+// One line of the listing, e.g. "2026-12-01 14:05   12.3 MB   complete"; the time in local time.
+QString KeptScanText(const TKeptScan& kept);
+
+class TFormCompare : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Lists `kept` (the first selected when there is any); "Another scan file..." asks through
+  // `desktop`, which must outlive the dialog.
+  TFormCompare(QWidget* owner, std::vector<TKeptScan> kept, TDesktop& desktop);
+
+  // Set on Ok or when another file was named: the scan file chosen; empty otherwise.
+  std::string Chosen;
+
+  QListWidget* ListScans = nullptr;
+  QPushButton* ButtonOtherFile = nullptr;
+  QPushButton* ButtonOk = nullptr;
+  QPushButton* ButtonCancel = nullptr;
+
+ private:
+  void ButtonOkClick();
+  void ButtonOtherFileClick();
+
+  std::vector<TKeptScan> Kept;
+  TDesktop& Desktop;
+};
+
+// Runs the dialog over `owner`; the scan file chosen, or nothing when it was cancelled.
+std::optional<std::string> AskScanToCompare(QWidget* owner, std::vector<TKeptScan> kept, TDesktop& desktop);
+
+}  // namespace ostrel

@@ -1,0 +1,155 @@
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QTreeWidget>
+#include <memory>
+#include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "docs/desktop.h"
+#include "mainwin/comparedialog.h"
+#include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
+#include "mainwin/statusbar.h"
+#include "scan/treecompare.h"
+#include "scanfile/history.h"
+#include "scanfile/importscan.h"
+
+namespace ostrel {
+namespace {
+
+TFolderItem* AsFolderItem(QTreeWidgetItem* item) {
+  return item && item->type() == TFolderItem::ItemType ? static_cast<TFolderItem*>(item) : nullptr;
+}
+
+// The key its kept scans are filed under: as the scan named its root.
+std::string KeyOf(const TScanView& view) {
+  return HistoryKey(view.AllDrives || !view.Root ? std::string() : std::string(view.Root->Name));
+}
+
+}  // namespace
+
+void TForm1::CompareWithEarlierScan1Click() {
+  const TShownScan* scan = ShownScanOf(PointsItem ? PointsItem : SelectedItem());
+  if (!scan || !scan->View.Root) {
+    Desktop.ShowMessage(this, QStringLiteral("There is no scan to compare yet: select a folder of a finished scan first."),
+                        QStringLiteral("Error"));
+    return;
+  }
+  std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), KeyOf(scan->View));
+  // A scan opened from a kept file is not compared with itself.
+  std::erase_if(kept, [&](const TKeptScan& k) { return k.Path == scan->File; });
+  std::unordered_map<std::string, int64_t> times;
+  for (const TKeptScan& k : kept) times.emplace(k.Path, k.Time);
+  const std::optional<std::string> chosen = AskScanToCompare(this, std::move(kept), Desktop);
+  if (!chosen) return;
+  const auto time = times.find(*chosen);
+  const QString name = QFile::decodeName(QByteArray::fromStdString(*chosen));
+  const QDateTime when = time != times.end() ? QDateTime::fromMSecsSinceEpoch(time->second / 1000, Qt::UTC)
+                                             : QFileInfo(name).lastModified();
+  CompareWithScanFile(*chosen, when);
+}
+
+void TForm1::CompareWithScanFile(const std::string& path, const QDateTime& when) {
+  // The scan whose chart shows, as saving takes it.
+  const TShownScan* scan = ShownScanOf(PointsItem ? PointsItem : SelectedItem());
+  if (!scan || !scan->View.Root) {
+    Desktop.ShowMessage(this, QStringLiteral("There is no scan to compare yet: select a folder of a finished scan first."),
+                        QStringLiteral("Error"));
+    return;
+  }
+  const QTreeWidgetItem* computer = scan->Item;
+  // Read here, not on a thread: an earlier scan is as large as the one shown, which took far
+  // longer to walk, and nothing else can be done with the window until it is there.
+  auto base = std::make_unique<TImportedScan>();
+  base->MemoryLimit = ScanMemoryLimit;
+  std::string error;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  try {
+    error = ReadScanFile(path, *base);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  }
+  QApplication::restoreOverrideCursor();
+  if (error.empty() && !base->Root) error = "it holds no folder";
+  if (!error.empty()) {
+    Desktop.ShowMessage(this,
+                        QStringLiteral("The scan file %1 could not be compared: %2")
+                            .arg(QFile::decodeName(QByteArray::fromStdString(path)), QString::fromLocal8Bit(error.c_str())),
+                        QStringLiteral("Error"));
+    return;
+  }
+  EndComparison1Click();
+  CompareBase = std::move(base);
+  CompareItem = computer;
+  if (computer->childCount() > 0) MarkCompared(computer->child(0), CompareBase->Root, true);
+  LabelCompare->setText(QStringLiteral("Changes since ") +
+                        when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                        (CompareBase->Ending == TScanEnd::Complete ? QString() : QStringLiteral(" (incomplete scan)")));
+  PanelCompare->show();
+  PanelCompare->raise();
+  EndComparison1->setEnabled(true);
+  TreeViewDirectories->viewport()->update();
+  TreeViewDirectoriesClick();
+}
+
+void TForm1::EndComparison1Click() {
+  if (!CompareItem) return;
+  // The item may be gone from the tree by now only with the window.
+  QTreeWidgetItem* computer = const_cast<QTreeWidgetItem*>(CompareItem);
+  if (computer->childCount() > 0) MarkCompared(computer->child(0), nullptr, false);
+  CompareItem = nullptr;
+  CompareBase.reset();
+  PanelCompare->hide();
+  EndComparison1->setEnabled(false);
+  StatusBar1->SetPanelText(0, QString());
+  TreeViewDirectories->viewport()->update();
+  TreeViewDirectoriesClick();
+}
+
+void TForm1::MarkCompared(QTreeWidgetItem* top, const DirNode* oldRoot, bool compared) {
+  // Item by item with a stack of our own, the earlier folder found among its parent's
+  // subfolders: the two roots match whatever their paths.
+  std::vector<std::pair<QTreeWidgetItem*, const DirNode*>> pending{{top, oldRoot}};
+  std::unordered_map<const DirNode*, const DirNode*> older;
+  while (!pending.empty()) {
+    auto [item, old] = pending.back();
+    pending.pop_back();
+    TFolderItem* folder = AsFolderItem(item);
+    if (!folder || !folder->Node) continue;
+    folder->Compared = compared;
+    folder->OldNode = compared ? old : nullptr;
+    older.clear();
+    if (compared && old)
+      for (const TFolderChange& pair : PairSubfolders(old, folder->Node, ShownMeasure()))
+        if (pair.New) older.emplace(pair.New, pair.Old);
+    for (int i = 0; i < item->childCount(); ++i) {
+      QTreeWidgetItem* child = item->child(i);
+      const auto found = older.find(ItemNode(child));
+      pending.emplace_back(child, found != older.end() ? found->second : nullptr);
+    }
+  }
+}
+
+void TForm1::ShowComparedSizes(const QTreeWidgetItem* item) {
+  if (!CompareItem) return;
+  const auto* folder = item && item->type() == TFolderItem::ItemType ? static_cast<const TFolderItem*>(item) : nullptr;
+  if (!folder || !folder->Compared || !folder->Node) {
+    StatusBar1->SetPanelText(0, QString());
+    return;
+  }
+  const double now = SizeOf(*folder->Node, ShownMeasure());
+  const double then = folder->OldNode ? SizeOf(*folder->OldNode, ShownMeasure()) : 0;
+  // Short enough for the first panel; the size now is the third panel's.
+  StatusBar1->SetPanelText(0, SignedSize(now - then) +
+                                  (folder->OldNode ? QStringLiteral(", was ") + QString::fromStdString(FormatSize(then))
+                                                   : QStringLiteral(", new")));
+}
+
+}  // namespace ostrel
