@@ -118,8 +118,8 @@ empty_kib=$(median <"$tmp/empty.rss")
 report() {
   local title=$1 n=$2 summary nfolders nfiles k scan_us
   local -A target=()
-  local spec
-  for spec in "${@:3}"; do target[${spec%%:*}]=${spec#*:}; done
+  local pair
+  for pair in "${@:3}"; do target[${pair%%:*}]=${pair#*:}; done
   summary=$(grep -E '^ostrel-scan: [0-9]+ folders, [0-9]+ files, [0-9.]+ s' "$tmp/scan.stderr") ||
     { echo "run-bench.sh: no summary line from ostrel-scan; its stderr:" >&2; cat "$tmp/scan.stderr" >&2; exit 1; }
   read -r nfolders nfiles < <(sed -E 's/^ostrel-scan: ([0-9]+) folders, ([0-9]+) files.*/\1 \2/' <<<"$summary")
