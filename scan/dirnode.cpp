@@ -47,7 +47,7 @@ void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) 
       continue;
     }
     level.Next = child->NextSibling;
-    if (drop && child->Kind == NodeFile && drop->count(child)) {
+    if (drop && drop->count(child)) {
       (level.Prev ? level.Prev->NextSibling : level.Folder->FirstChild) = child->NextSibling;
       continue;
     }
@@ -144,6 +144,38 @@ DirNode* TNodeArena::NewNode() {
 }
 
 const char* TNodeArena::CopyString(std::string_view text) {
+  char* mem = Take(text.size() + 1, true);
+  std::memcpy(mem, text.data(), text.size());
+  mem[text.size()] = '\0';
+  return mem;
+}
+
+namespace {
+// Small enough that a few threads' unfilled slices cost nothing to speak of, large enough that
+// the lock is taken once per couple of hundred nodes.
+constexpr size_t SliceBytes = 16 * 1024;
+}  // namespace
+
+char* TArenaShare::Take(size_t bytes, bool top) {
+  if (static_cast<size_t>(End - Cursor) < bytes) {
+    std::lock_guard<std::mutex> hold(Lock);
+    // A string longer than a slice gets room of its own.
+    if (bytes > SliceBytes / 4) return Arena.TakeSlice(bytes);
+    Cursor = Arena.TakeSlice(SliceBytes);
+    End = Cursor + SliceBytes;
+  }
+  if (top) return End -= bytes;
+  char* start = Cursor;
+  Cursor += bytes;
+  return start;
+}
+
+DirNode* TArenaShare::NewNode() {
+  static_assert(SliceBytes % alignof(DirNode) == 0);
+  return new (Take(sizeof(DirNode), false)) DirNode{};
+}
+
+const char* TArenaShare::CopyString(std::string_view text) {
   char* mem = Take(text.size() + 1, true);
   std::memcpy(mem, text.data(), text.size());
   mem[text.size()] = '\0';

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -51,8 +52,8 @@ const DirNode* LastChildOf(const DirNode& node);
 // NextSibling is cleared.
 void LinkChild(DirNode* parent, DirNode*& last, DirNode* child);
 // Sets every folder's TotalSize and ApparentSize below and at `root` from its own blocks and
-// its children's (files keep theirs), first taking out of the tree the files in `drop` (may be
-// null). Without recursion: any depth costs no stack.
+// its children's (files keep theirs), first taking out of the tree the nodes in `drop` (may be
+// null), with all that lies below them. Without recursion: any depth costs no stack.
 void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 
 // Appends `child` after `last`, the parent's last child so far (null when it has none), and
@@ -104,6 +105,8 @@ class TNodeArena {
   const char* CopyString(std::string_view text);
   // Bytes taken from the heap so far.
   size_t Reserved() const { return ReservedBytes; }
+  // `bytes` of room for nodes and strings, aligned for a node: what TArenaShare fills.
+  char* TakeSlice(size_t bytes) { return Take((bytes + alignof(DirNode) - 1) / alignof(DirNode) * alignof(DirNode), false); }
 
  private:
   // `bytes` from the current block's bottom (nodes) or top (strings); a new block when full.
@@ -113,6 +116,24 @@ class TNodeArena {
   char* Cursor = nullptr;  // the free space of the current block: [Cursor, End)
   char* End = nullptr;
   size_t ReservedBytes = 0;
+};
+
+// One thread's share of an arena that several threads fill at once: slices taken from it
+// under `lock`, then filled without it. The arena still owns and frees everything.
+class TArenaShare {
+ public:
+  TArenaShare(TNodeArena& arena, std::mutex& lock) : Arena(arena), Lock(lock) {}
+  TArenaShare(const TArenaShare&) = delete;
+  TArenaShare& operator=(const TArenaShare&) = delete;
+  DirNode* NewNode();
+  const char* CopyString(std::string_view text);
+
+ private:
+  char* Take(size_t bytes, bool top);
+  TNodeArena& Arena;
+  std::mutex& Lock;
+  char* Cursor = nullptr;  // the slice's free space: [Cursor, End)
+  char* End = nullptr;
 };
 
 }  // namespace ostrel

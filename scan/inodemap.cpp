@@ -47,6 +47,16 @@ const DirNode* TInodeMap::FindOrAdd(uint64_t device, uint64_t inode, const DirNo
   }
 }
 
+const DirNode* TInodeMap::Find(uint64_t device, uint64_t inode) const {
+  for (const Table& table : Tables) {
+    if (table.Device != device || table.Slots.empty()) continue;
+    const size_t mask = table.Slots.size() - 1;
+    for (size_t i = Hash(inode) & mask; table.Slots[i].Node; i = (i + 1) & mask)
+      if (table.Slots[i].Inode == inode) return table.Slots[i].Node;
+  }
+  return nullptr;
+}
+
 size_t TInodeMap::Size() const {
   size_t count = 0;
   for (const Table& table : Tables) count += table.Count;

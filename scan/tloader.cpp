@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/files.h"
@@ -83,17 +84,20 @@ void TThreadLoader::Execute() {
   FolderCount.store(0, std::memory_order_relaxed);
   Arena.Limit = MemoryLimit;
   const int threads = std::clamp(Threads, 1, MostScanThreads);
-  // Folders whose files wait for examination, and folders opened ahead of the walk (each may
-  // keep its parent open too), take their share of the descriptors.
   const size_t budget = std::max<size_t>(Listing->OpenFolderBudget(), 2);
-  const size_t examining = threads > 1 ? std::max<size_t>(budget / 4, 1) : 0;
-  const size_t ahead = threads > 1 ? budget / 4 : 0;
-  Budget = std::max<size_t>(budget - examining - 2 * ahead, 2);
+  const int sharing = TParallelWalk::ThreadsWithin(budget, threads);
+  Budget = budget;
   AllDrives = Path.empty();
 
   DirNode* root = nullptr;
   try {
-    Pool = std::make_unique<TWalkPool>(threads - 1, examining, ahead, StopFlag);
+    if (sharing > 1)
+      Parallel = std::make_unique<TParallelWalk>(
+          sharing, TParallelWalk::TSetup{Listing.get(), &Arena, &Inodes, &StopFlag, &FileCount, &FolderCount,
+                                         [this](const DirNode* folder, const char* name) { return MayEnter(folder, name); },
+                                         budget});
+    else
+      Pool = std::make_unique<TWalkPool>(0, 0, 0, StopFlag);
     Drives = DriveSource ? DriveSource() : std::vector<TDrive>{};
     if (!AllDrives) {
       PrepareMounts(Path, ResolvedPath(Path));
@@ -116,11 +120,15 @@ void TThreadLoader::Execute() {
     if (!AllDrives) root = Top;
   }
   try {
-    Settle(root);
+    if (Parallel)
+      SettleShared(root);
+    else
+      Settle(root);
   } catch (const std::bad_alloc&) {
     Ending = TScanEnd::OutOfMemory;
   }
   Pool.reset();
+  Parallel.reset();
   if (Ending != TScanEnd::OutOfMemory && StopSeen) Ending = TScanEnd::Stopped;
   Root = root;
 
@@ -172,14 +180,111 @@ void TThreadLoader::Settle(DirNode* root) {
   AddUpTotals(root, dropped.empty() ? nullptr : &dropped);
 }
 
+namespace {
+
+// Each node's place in the tree's order (a folder, its files, then its subfolders, each in
+// turn), for the nodes that are keys of `at`.
+void NumberInTreeOrder(const DirNode* root, std::unordered_map<const DirNode*, uint64_t>& at) {
+  if (!root || at.empty()) return;
+  uint64_t place = 0;
+  std::vector<const DirNode*> next{root};
+  while (!next.empty()) {
+    const DirNode* node = next.back();
+    next.pop_back();
+    if (const auto it = at.find(node); it != at.end()) it->second = place;
+    ++place;
+    if (node != root && node->NextSibling) next.push_back(node->NextSibling);
+    if (node->FirstChild) next.push_back(node->FirstChild);
+  }
+}
+
+// Gives what `from` holds to `to`, a name met earlier in the tree's order for the same folder.
+void MoveContents(DirNode& from, DirNode& to) {
+  to.FirstChild = from.FirstChild;
+  to.OwnSize = to.TotalSize = from.OwnSize;
+  from.FirstChild = nullptr;
+  from.OwnSize = from.TotalSize = from.ApparentSize = 0;
+  const int32_t shift = to.Depth - from.Depth;
+  for (DirNode* child = to.FirstChild; child; child = child->NextSibling) child->Parent = &to;
+  if (shift == 0) return;
+  std::vector<DirNode*> below;
+  for (DirNode* child = to.FirstChild; child; child = child->NextSibling) below.push_back(child);
+  while (!below.empty()) {
+    DirNode* node = below.back();
+    below.pop_back();
+    node->Depth = node->Depth + shift;
+    for (DirNode* child = node->FirstChild; child; child = child->NextSibling) below.push_back(child);
+  }
+}
+
+}  // namespace
+
+void TThreadLoader::SettleShared(DirNode* root) {
+  TWalkRecords found = Parallel->Finish();
+  if (found.OutOfMemory) Ending = TScanEnd::OutOfMemory;
+  if (Parallel->Stopped()) StopSeen = true;
+  std::unordered_map<const DirNode*, uint64_t> at;
+  for (const auto& link : found.Links) at.emplace(link.Node, 0);
+  for (const TScanProblem& problem : found.Problems) at.emplace(problem.Node, 0);
+  for (const TRepeatedFolder& repeat : found.Repeats) {
+    at.emplace(repeat.Node, 0);
+    at.emplace(repeat.First, 0);
+  }
+  NumberInTreeOrder(root, at);
+  // A folder met twice is walked by the name that opened it first, which need not be the first
+  // in the tree's order: the contents move there, until every pair is the right way round.
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (TRepeatedFolder& repeat : found.Repeats) {
+      if (at[repeat.Node] > at[repeat.First]) continue;
+      // The tree is the loader's own: the records point into it.
+      auto* earlier = const_cast<DirNode*>(repeat.Node);
+      auto* walked = const_cast<DirNode*>(repeat.First);
+      MoveContents(*walked, *earlier);
+      for (TRepeatedFolder& other : found.Repeats)
+        if (other.First == walked) other.First = earlier;
+      repeat = TRepeatedFolder{walked, earlier};
+      for (TScanProblem& problem : found.Problems)
+        if (problem.Node == walked) problem.Node = earlier;
+      NumberInTreeOrder(root, at);
+      moved = true;
+      break;
+    }
+  }
+  const auto byPlace = [&at](const DirNode* a, const DirNode* b) { return at[a] < at[b]; };
+  std::sort(found.Repeats.begin(), found.Repeats.end(),
+            [&](const TRepeatedFolder& a, const TRepeatedFolder& b) { return byPlace(a.Node, b.Node); });
+  Repeats = std::move(found.Repeats);
+  // Only the first name of a file met in the tree's order carries its size.
+  std::sort(found.Links.begin(), found.Links.end(), [&](const auto& a, const auto& b) { return byPlace(a.Node, b.Node); });
+  for (const auto& file : found.Links) {
+    if (Inodes.FindOrAdd(file.Device, file.Inode, file.Node))
+      file.Node->OwnSize = file.Node->TotalSize = file.Node->ApparentSize = 0;
+  }
+  std::stable_sort(found.Problems.begin(), found.Problems.end(),
+                   [&](const TScanProblem& a, const TScanProblem& b) { return byPlace(a.Node, b.Node); });
+  Problems = std::move(found.Problems);
+  const std::unordered_set<const DirNode*> dropped(found.Dropped.begin(), found.Dropped.end());
+  int32_t files = 0;
+  for (const DirNode* node : dropped) files += node->Kind == NodeFile ? 1 : 0;
+  FileCount.fetch_sub(files, std::memory_order_relaxed);
+  FolderCount.fetch_sub(static_cast<int32_t>(dropped.size()) - files, std::memory_order_relaxed);
+  AddUpTotals(root, dropped.empty() ? nullptr : &dropped);
+}
+
 DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth) {
   if (Stop()) return nullptr;
-  // Helpers open subfolders of subfolders ahead only where no other file system is mounted
-  // below: the walk checks each such path itself before it enters (MayEnter).
-  Pool->GoDeeper(MountsBelow.empty());
   uint64_t seq = 0;
   DirNode* node = NewFolderNode(path, nullptr, depth, seq);
   Top = node;
+  if (Parallel) {
+    LinkChild(parent, TopLast, node);
+    Parallel->Walk(node);
+    return node;
+  }
+  // Helpers open subfolders of subfolders ahead only where no other file system is mounted
+  // below: the walk checks each such path itself before it enters (MayEnter).
+  Pool->GoDeeper(MountsBelow.empty());
   TFolderAhead opened(nullptr, "", false);
   opened.Folder = Listing->OpenRoot(path, opened.Error);
   if (AdmitFolder(node, seq, parent, TopLast, opened)) WalkFrames(0);

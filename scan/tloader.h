@@ -35,8 +35,10 @@
 #include "platform/thread.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
+#include "scan/parallelwalk.h"
 #include "scan/walkpool.h"
 #include "scan/inodemap.h"
+#include "scan/scanproblem.h"
 #include "scan/strman.h"
 
 namespace ostrel {
@@ -56,21 +58,6 @@ bool DriveIncludedNow(const TDrive& drive);
 // Examinations mostly wait, on the kernel or on the disk, so more threads than cores pay.
 int DefaultScanThreads();
 inline constexpr int MostScanThreads = 64;
-
-// Something the walk could not read. The node stays in the tree: a folder as an empty node
-// that keeps its own blocks when they could be read, an entry as a file node of size 0.
-struct TScanProblem {
-  enum TKind { ReadFolder, Examine };
-  TKind Kind;
-  const DirNode* Node;
-  int Error;  // the system's error number; strerror gives the reason
-};
-
-// A folder met a second time (a bind mount, a mount of an ancestor): an empty node of size 0.
-struct TRepeatedFolder {
-  const DirNode* Node;
-  const DirNode* First;  // the name that carries its contents
-};
 
 // How a walk ended: everything walked, cut short by StopFlag, or cut short because memory ran
 // out (the tree then holds what was walked, as after a stop).
@@ -175,6 +162,8 @@ class TThreadLoader : public TThread {
   // After the walk: every file examined, each linked file counted by its first name, Problems
   // in the tree's order, totals added up.
   void Settle(DirNode* root);
+  // The same after a walk shared by threads (Parallel), which settles by the tree's order.
+  void SettleShared(DirNode* root);
   // Pushes a frame for the open folder, then lists it.
   void PushFrame(DirNode* node, uint64_t seq, DirNode* parent, TFolderAhead& opened);
   // Closes the top frame, sets its total and joins it to its parent.
@@ -202,6 +191,7 @@ class TThreadLoader : public TThread {
   TNodeArena Arena;
   uint64_t NodesMade = 0;
   std::unique_ptr<TWalkPool> Pool;
+  std::unique_ptr<TParallelWalk> Parallel;  // set when threads share the walk
   std::vector<TFoundProblem> Found;
   std::vector<TLinkedFile> Linked;  // files with several names examined on the walk's thread
   // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.

@@ -1,0 +1,352 @@
+#include "scan/parallelwalk.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "scan/walkpool.h"
+
+namespace ostrel {
+
+namespace {
+// Entries read in one go. A folder read whole in one go has its files examined as they are
+// read; the files of a larger one are examined in chunks of this many, by any thread.
+constexpr size_t BatchEntries = 256;
+// A folder of a million entries must not hold up a stop.
+constexpr uint32_t EntriesBetweenStops = 1000;
+}  // namespace
+
+struct TParallelWalk::TThreadState {
+  TThreadState(TNodeArena& arena, std::mutex& lock) : Share(arena, lock) {}
+  TArenaShare Share;
+  TWalkRecords Out;
+  TEntryBatch Batch;
+  std::vector<char> NameBytes;  // the subfolders' names of the folder being read
+  std::vector<size_t> NameStarts;
+  std::vector<const char*> Sorted;
+  std::vector<TTask> NewTasks;
+  TChunk Chunk;
+};
+
+int TParallelWalk::ThreadsWithin(size_t budget, int wanted) {
+  // Each thread may hold a folder it reads, one it opens and one on the way to it; the rest of
+  // the budget keeps folders open for the subfolders waiting, which needs a share of its own.
+  const size_t fit = budget / 8;
+  return static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(wanted, 1)), std::max<size_t>(fit, 1)));
+}
+
+TParallelWalk::TParallelWalk(int threads, TSetup setup)
+    : Setup(std::move(setup)),
+      // Besides the folders kept open, each thread may be reading one, opening one, reaching one
+      // through another, and one more may wait in a chunk of files.
+      HoldLimit(Setup.Budget > 5 * static_cast<size_t>(threads) + 3 ? Setup.Budget - 5 * static_cast<size_t>(threads) - 2 : 1),
+      ChunkLimit(static_cast<size_t>(threads)) {
+  States.push_back(std::make_unique<TThreadState>(*Setup.Arena, ArenaLock));
+  Workers.reserve(static_cast<size_t>(std::max(threads - 1, 0)));
+  try {
+    for (int i = 1; i < threads; ++i) {
+      States.push_back(std::make_unique<TThreadState>(*Setup.Arena, ArenaLock));
+      TThreadState* state = States.back().get();
+      Workers.emplace_back([this, state] { Run(*state); });
+    }
+  } catch (const std::system_error&) {
+    // Short of threads or of address space: the walk goes on with the threads it has.
+  }
+}
+
+TParallelWalk::~TParallelWalk() {
+  {
+    std::lock_guard<std::mutex> hold(Lock);
+    Ending = true;
+  }
+  Ready.notify_all();
+  for (std::thread& worker : Workers) worker.join();
+}
+
+bool TParallelWalk::Stopping() const {
+  return Setup.StopFlag->load(std::memory_order_relaxed) != 0 || OutOfMemory.load(std::memory_order_relaxed);
+}
+
+void TParallelWalk::Run(TThreadState& my) {
+  std::unique_lock<std::mutex> hold(Lock);
+  for (;;) {
+    if (WorkOnce(hold, my)) continue;
+    if (Ending) return;
+    ++Sleeping;
+    Ready.wait(hold);
+    --Sleeping;
+  }
+}
+
+bool TParallelWalk::WorkOnce(std::unique_lock<std::mutex>& hold, TThreadState& my) {
+  // Chunks first: they hold folders open, and finish what was begun.
+  if (!Chunks.empty()) {
+    TChunk chunk = std::move(Chunks.front());
+    Chunks.pop_front();
+    ++Busy;
+    hold.unlock();
+    Examine(chunk, my);
+    hold.lock();
+  } else if (!Tasks.empty()) {
+    TTask task = std::move(Tasks.back());
+    Tasks.pop_back();
+    ++Busy;
+    hold.unlock();
+    Process(task, my);
+    task.Parent.reset();  // closed before the lock is taken again
+    hold.lock();
+  } else {
+    return false;
+  }
+  if (--Busy == 0 && Tasks.empty() && Chunks.empty()) Ready.notify_all();  // the walk is done
+  return true;
+}
+
+void TParallelWalk::Walk(DirNode* top) {
+  std::unique_lock<std::mutex> hold(Lock);
+  Tasks.push_back(TTask{top, nullptr});
+  TThreadState& my = *States.front();
+  for (;;) {
+    if (WorkOnce(hold, my)) continue;
+    if (Busy == 0) return;  // nothing queued and nothing running: all done
+    ++Sleeping;
+    Ready.wait(hold);
+    --Sleeping;
+  }
+}
+
+std::shared_ptr<TOpenFolder> TParallelWalk::Counted(std::shared_ptr<TOpenFolder> folder) {
+  // Counted while open, so that folders are kept open for waiting subfolders only as the
+  // budget allows.
+  OpenNow.fetch_add(1, std::memory_order_relaxed);
+  TOpenFolder* raw = folder.get();
+  return std::shared_ptr<TOpenFolder>(raw, [this, keep = std::move(folder)](TOpenFolder*) mutable {
+    keep.reset();
+    OpenNow.fetch_sub(1, std::memory_order_relaxed);
+  });
+}
+
+std::shared_ptr<TOpenFolder> TParallelWalk::Reach(const DirNode* folder, int& error) {
+  std::vector<const DirNode*> path;
+  for (const DirNode* up = folder; up; up = up->Parent) path.push_back(up);
+  std::shared_ptr<TOpenFolder> open;
+  for (auto it = path.rbegin(); it != path.rend(); ++it) {
+    open = open ? open->OpenChild((*it)->Name, error) : Setup.Listing->OpenRoot((*it)->Name, error);
+    if (!open) return nullptr;
+    const TEntryStat& self = open->Self();
+    std::lock_guard<std::mutex> hold(InodeLock);
+    if (Setup.Inodes->Find(self.Device, self.Inode) != *it) {
+      error = ESTALE;  // replaced by another folder since it was read
+      return nullptr;
+    }
+  }
+  return open;
+}
+
+void TParallelWalk::Process(TTask& task, TThreadState& my) {
+  DirNode* node = task.Node;
+  const bool top = !node->Parent;  // opened by its path
+  if (Stopping() && !top) {
+    SawStop.store(true, std::memory_order_relaxed);
+    my.Out.Dropped.push_back(node);  // never begun
+    return;
+  }
+  try {
+    int error = 0;
+    std::shared_ptr<TOpenFolder> parent = std::move(task.Parent);
+    if (!parent && !top) {
+      parent = Reach(node->Parent, error);
+      if (!parent) {
+        my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+        return;
+      }
+    }
+    std::shared_ptr<TOpenFolder> folder = top ? Setup.Listing->OpenRoot(node->Name, error) : parent->OpenChild(node->Name, error);
+    if (!folder) {
+      if (!top && error == ENOENT) {
+        my.Out.Dropped.push_back(node);  // gone since the listing: nothing is left of it to count
+        return;
+      }
+      TEntryStat unread;
+      if (parent && parent->Examine(node->Name, unread) == 0) node->OwnSize = node->TotalSize = static_cast<double>(unread.DiskSize);
+      my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+      return;
+    }
+    parent.reset();
+    const TEntryStat self = folder->Self();
+    const DirNode* first = nullptr;
+    {
+      std::lock_guard<std::mutex> hold(InodeLock);
+      first = Setup.Inodes->FindOrAdd(self.Device, self.Inode, node);
+    }
+    if (first) {
+      my.Out.Repeats.push_back(TRepeatedFolder{node, first});
+      return;
+    }
+    node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
+    List(node, Counted(std::move(folder)), my);
+  } catch (const std::bad_alloc&) {
+    // What was made stays, as after a stop; nothing further is begun. Subfolders made but not
+    // queued, and files not handed on, go again, if there is room to say so.
+    OutOfMemory.store(true, std::memory_order_relaxed);
+    my.Out.OutOfMemory = true;
+    try {
+      for (const TTask& lost : my.NewTasks) my.Out.Dropped.push_back(lost.Node);
+      my.Out.Dropped.insert(my.Out.Dropped.end(), my.Chunk.Files.begin(), my.Chunk.Files.end());
+    } catch (const std::bad_alloc&) {
+    }
+    my.NewTasks.clear();
+    my.Chunk = TChunk{};
+  }
+}
+
+void TParallelWalk::List(DirNode* node, const std::shared_ptr<TOpenFolder>& folder, TThreadState& my) {
+  DirNode* last = nullptr;
+  const int32_t depth = node->Depth + 1;
+  my.NameBytes.clear();
+  my.NameStarts.clear();
+  uint32_t entries = 0;
+  bool whole = true;  // the first read brought everything: its files were examined with it
+  bool going = true;
+  for (bool first = true; going && folder->Read(my.Batch, BatchEntries, first); first = false) {
+    if (!first || my.Batch.Size() >= BatchEntries) whole = false;
+    int32_t files = 0;
+    for (size_t i = 0; i < my.Batch.Size(); ++i) {
+      if (++entries % EntriesBetweenStops == 0 && Setup.StopFlag->load(std::memory_order_relaxed)) {
+        SawStop.store(true, std::memory_order_relaxed);
+        going = false;
+        break;
+      }
+      const TListedEntry& entry = my.Batch[i];
+      if (entry.Folder) {
+        my.NameStarts.push_back(my.NameBytes.size());
+        my.NameBytes.insert(my.NameBytes.end(), entry.Name, entry.Name + std::strlen(entry.Name) + 1);
+        continue;
+      }
+      DirNode* file = my.Share.NewNode();
+      file->Name = my.Share.CopyString(entry.Name);
+      file->Parent = node;
+      file->Kind = NodeFile;
+      file->Depth = depth;
+      LinkChild(node, last, file);
+      ++files;
+      if (entry.Error) {
+        my.Out.Problems.push_back(TScanProblem{TScanProblem::Examine, file, entry.Error});
+      } else if (entry.Examined) {
+        SetFileSizes(*file, entry.Stat);
+        if (entry.Stat.Links > 1) my.Out.Links.push_back(TWalkRecords::TLink{file, entry.Stat.Device, entry.Stat.Inode});
+      } else {
+        my.Chunk.Files.push_back(file);
+      }
+    }
+    Setup.FileCount->fetch_add(files, std::memory_order_relaxed);
+    if (!my.Chunk.Files.empty()) QueueChunk(my, folder);
+    // Past the first read, files are left for whichever thread is free.
+    if (whole) break;
+  }
+  if (const int error = folder->Error()) my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+  if (my.NameStarts.empty()) return;
+
+  my.Sorted.clear();
+  for (const size_t start : my.NameStarts) my.Sorted.push_back(my.NameBytes.data() + start);
+  std::sort(my.Sorted.begin(), my.Sorted.end(), [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
+  // Kept open for its subfolders while the budget allows; past it they reach it again.
+  const bool keepOpen = OpenNow.load(std::memory_order_relaxed) <= HoldLimit;
+  my.NewTasks.clear();
+  for (const char* name : my.Sorted) {
+    if (Setup.MayEnter && !Setup.MayEnter(node, name)) continue;
+    DirNode* sub = my.Share.NewNode();
+    sub->Name = my.Share.CopyString(name);
+    sub->Parent = node;
+    sub->Kind = NodeFolder;
+    sub->Depth = depth;
+    LinkChild(node, last, sub);
+    Setup.FolderCount->fetch_add(1, std::memory_order_relaxed);
+    my.NewTasks.push_back(TTask{sub, keepOpen ? folder : nullptr});
+  }
+  QueueTasks(my);
+}
+
+void TParallelWalk::QueueTasks(TThreadState& my) {
+  if (my.NewTasks.empty()) return;
+  size_t wake = 0;
+  {
+    std::lock_guard<std::mutex> hold(Lock);
+    // The first subfolder on top: taken first, so that the walk goes deep before wide and the
+    // folders kept open stay few.
+    for (auto it = my.NewTasks.rbegin(); it != my.NewTasks.rend(); ++it) Tasks.push_back(std::move(*it));
+    wake = std::min(my.NewTasks.size(), Sleeping);
+  }
+  my.NewTasks.clear();
+  for (size_t i = 0; i < wake; ++i) Ready.notify_one();
+}
+
+void TParallelWalk::QueueChunk(TThreadState& my, const std::shared_ptr<TOpenFolder>& folder) {
+  my.Chunk.Folder = folder;
+  TChunk help;
+  bool helping = false;
+  {
+    std::lock_guard<std::mutex> hold(Lock);
+    Chunks.push_back(std::move(my.Chunk));
+    // The reader makes nodes faster than the others examine them: it lends a hand.
+    if (Chunks.size() > ChunkLimit) {
+      help = std::move(Chunks.front());
+      Chunks.pop_front();
+      helping = true;
+    }
+  }
+  my.Chunk = TChunk{};
+  if (helping)
+    Examine(help, my);
+  else
+    Ready.notify_one();
+}
+
+void TParallelWalk::Examine(TChunk& chunk, TThreadState& my) {
+  TEntryStat stat;
+  try {
+    for (DirNode* file : chunk.Files) {
+      const int error = chunk.Folder->Examine(file->Name, stat);
+      if (error == ENOENT) {
+        my.Out.Dropped.push_back(file);  // removed since the listing: nothing is left to count
+      } else if (error) {
+        my.Out.Problems.push_back(TScanProblem{TScanProblem::Examine, file, error});
+      } else {
+        SetFileSizes(*file, stat);
+        if (stat.Links > 1) my.Out.Links.push_back(TWalkRecords::TLink{file, stat.Device, stat.Inode});
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    OutOfMemory.store(true, std::memory_order_relaxed);
+    my.Out.OutOfMemory = true;
+  }
+  chunk.Folder.reset();
+  chunk.Files.clear();
+}
+
+TWalkRecords TParallelWalk::Finish() {
+  {
+    std::lock_guard<std::mutex> hold(Lock);
+    Ending = true;
+  }
+  Ready.notify_all();
+  for (std::thread& worker : Workers) worker.join();
+  Workers.clear();
+  TWalkRecords all = std::move(States.front()->Out);
+  for (size_t i = 1; i < States.size(); ++i) {
+    TWalkRecords& out = States[i]->Out;
+    all.Links.insert(all.Links.end(), out.Links.begin(), out.Links.end());
+    all.Problems.insert(all.Problems.end(), out.Problems.begin(), out.Problems.end());
+    all.Repeats.insert(all.Repeats.end(), out.Repeats.begin(), out.Repeats.end());
+    all.Dropped.insert(all.Dropped.end(), out.Dropped.begin(), out.Dropped.end());
+    all.OutOfMemory = all.OutOfMemory || out.OutOfMemory;
+  }
+  States.clear();
+  return all;
+}
+
+}  // namespace ostrel
