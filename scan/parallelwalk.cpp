@@ -215,33 +215,38 @@ void TParallelWalk::List(DirNode* node, const std::shared_ptr<TOpenFolder>& fold
   for (bool first = true; going && folder->Read(my.Batch, BatchEntries, first); first = false) {
     if (!first || my.Batch.Size() >= BatchEntries) whole = false;
     int32_t files = 0;
-    for (size_t i = 0; i < my.Batch.Size(); ++i) {
-      if (++entries % EntriesBetweenStops == 0 && Setup.StopFlag->load(std::memory_order_relaxed)) {
-        SawStop.store(true, std::memory_order_relaxed);
-        going = false;
-        break;
+    try {
+      for (size_t i = 0; i < my.Batch.Size(); ++i) {
+        if (++entries % EntriesBetweenStops == 0 && Setup.StopFlag->load(std::memory_order_relaxed)) {
+          SawStop.store(true, std::memory_order_relaxed);
+          going = false;
+          break;
+        }
+        const TListedEntry& entry = my.Batch[i];
+        if (entry.Folder) {
+          my.NameStarts.push_back(my.NameBytes.size());
+          my.NameBytes.insert(my.NameBytes.end(), entry.Name, entry.Name + std::strlen(entry.Name) + 1);
+          continue;
+        }
+        DirNode* file = my.Share.NewNode();
+        file->Name = my.Share.CopyString(entry.Name);
+        file->Parent = node;
+        file->Kind = NodeFile;
+        file->Depth = depth;
+        LinkChild(node, last, file);
+        ++files;
+        if (entry.Error) {
+          my.Out.Problems.push_back(TScanProblem{TScanProblem::Examine, file, entry.Error});
+        } else if (entry.Examined) {
+          SetFileSizes(*file, entry.Stat);
+          if (entry.Stat.Links > 1) my.Out.Links.push_back(TWalkRecords::TLink{file, entry.Stat.Device, entry.Stat.Inode});
+        } else {
+          my.Chunk.Files.push_back(file);
+        }
       }
-      const TListedEntry& entry = my.Batch[i];
-      if (entry.Folder) {
-        my.NameStarts.push_back(my.NameBytes.size());
-        my.NameBytes.insert(my.NameBytes.end(), entry.Name, entry.Name + std::strlen(entry.Name) + 1);
-        continue;
-      }
-      DirNode* file = my.Share.NewNode();
-      file->Name = my.Share.CopyString(entry.Name);
-      file->Parent = node;
-      file->Kind = NodeFile;
-      file->Depth = depth;
-      LinkChild(node, last, file);
-      ++files;
-      if (entry.Error) {
-        my.Out.Problems.push_back(TScanProblem{TScanProblem::Examine, file, entry.Error});
-      } else if (entry.Examined) {
-        SetFileSizes(*file, entry.Stat);
-        if (entry.Stat.Links > 1) my.Out.Links.push_back(TWalkRecords::TLink{file, entry.Stat.Device, entry.Stat.Inode});
-      } else {
-        my.Chunk.Files.push_back(file);
-      }
+    } catch (const std::bad_alloc&) {
+      Setup.FileCount->fetch_add(files, std::memory_order_relaxed);  // those made are in the tree
+      throw;
     }
     Setup.FileCount->fetch_add(files, std::memory_order_relaxed);
     if (!my.Chunk.Files.empty()) QueueChunk(my, folder);
