@@ -181,6 +181,9 @@ class TForm1 : public QMainWindow {
   bool Comparing() const { return CompareItem != nullptr; }
   // True while an earlier scan is being read for a comparison.
   bool ReadingComparison() const { return CompareLoad != nullptr; }
+  // Readings for comparisons not yet freed: the one under way and those ended or replaced
+  // whose threads have not yet ended or been pruned.
+  size_t ComparisonReads() const { return CompareDropped.size() + (CompareLoad ? 1 : 0); }
   // While the chart breaks down growth: what the shown folder gained and lost; null otherwise.
   const TChanges* ShownChanges() const { return GrowthShown ? &Growth : nullptr; }
 
