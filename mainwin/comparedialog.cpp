@@ -12,14 +12,18 @@
 #include "controls/named.h"
 #include "dialogs/formutil.h"
 #include "docs/desktop.h"
+#include "mainwin/fmain.h"
 
 namespace ostrel {
 
 QString KeptScanText(const TKeptScan& kept) {
   const QDateTime when = QDateTime::fromMSecsSinceEpoch(kept.Time / 1000, Qt::UTC).toLocalTime();
-  // The file's size: reading every kept scan's totals would cost as much as loading them all.
-  return when.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral("   ") +
-         QString::fromStdString(FormatSize(static_cast<double>(kept.Bytes))) + QStringLiteral(" file   ") +
+  // A scan kept before totals were recorded would have to be read whole to tell.
+  const QString size =
+      kept.HasTotals
+          ? QString::fromStdString(FormatSize(ShownMeasure() == TMeasure::Apparent ? kept.TotalApparent : kept.TotalDisk))
+          : QStringLiteral("size not recorded");
+  return when.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral("   ") + size + QStringLiteral("   ") +
          (kept.Complete ? QStringLiteral("complete") : QStringLiteral("incomplete"));
 }
 

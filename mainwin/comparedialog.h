@@ -15,7 +15,9 @@ namespace ostrel {
 
 class TDesktop;
 
-// One line of the listing, e.g. "2026-12-01 14:05   12.3 MB   complete"; the time in local time.
+// One line of the listing, e.g. "2026-12-01 14:05   12.3 MB   complete": the time in local
+// time, the scanned total in the measure the window shows ("size not recorded" when the file
+// does not say).
 QString KeptScanText(const TKeptScan& kept);
 
 class TFormCompare : public QDialog {

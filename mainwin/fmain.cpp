@@ -101,6 +101,12 @@ TForm1::~TForm1() {
     scan->NotifyMessage.store(0);
     scan->StopFlag.store(1);
   }
+  if (CompareLoad) CompareDropped.push_back(std::move(CompareLoad));
+  for (const auto& load : CompareDropped) {
+    load->NotifyWindow.store(NoWindow);
+    load->NotifyMessage.store(0);
+    load->StopFlag.store(1);
+  }
   for (const auto& load : FileLoads) {
     load->NotifyWindow.store(NoWindow);
     load->NotifyMessage.store(0);
@@ -111,6 +117,8 @@ TForm1::~TForm1() {
   Shown.clear();
   // The items point into the trees, which go with their loaders.
   TreeViewDirectories->clear();
+  CompareBase.reset();
+  CompareDropped.clear();  // each waits for its thread
   ReleaseScans();
 }
 
@@ -140,6 +148,7 @@ void TForm1::TimerLoadTimer() {
 std::intptr_t TForm1::Dispatch(uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
   if (msg == ScanDoneMessage) ScanCompleted(lParam);
   if (msg == ScanFileDoneMessage) ScanFileLoaded(lParam);
+  if (msg == CompareFileDoneMessage) CompareFileLoaded(lParam);
   return 0;
 }
 

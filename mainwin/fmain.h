@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "chart/breakdown.h"
+#include "chart/growth.h"
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
@@ -50,6 +51,7 @@ namespace ostrel {
 class TAnchorLayout;
 class TChartView;
 class TDesktop;
+class TElidedLabel;
 class TEntryIds;
 class TFileLoader;
 class TImportedScan;
@@ -67,6 +69,10 @@ inline constexpr const char* MainWindowCaption = "Ostrel Free Disk Space Finder"
 inline constexpr int DesignClientWidth = 674;
 inline constexpr int DesignClientHeight = 419;
 inline constexpr int StatusBarHeight = 19;
+
+// The message by which the reading of an earlier scan for a comparison reports that it has
+// ended; lParam is its TFileLoader.
+inline constexpr uint32_t CompareFileDoneMessage = WmUser + 103;
 
 // The measure the window shows sizes in: apparent sizes when ScanSettings.apparentsize is set,
 // otherwise disk usage.
@@ -118,7 +124,9 @@ class TForm1 : public QMainWindow {
   const std::vector<std::string>& Arguments() const { return Args; }
 
   // The window's message dispatch: ScanDoneMessage (tloader.h) goes to ScanCompleted(lParam),
-  // ScanFileDoneMessage (fileloader.h) to ScanFileLoaded(lParam); every other message is ignored. Returns 0. Virtual as the toolkit's dispatch is.
+  // ScanFileDoneMessage (fileloader.h) to ScanFileLoaded(lParam), CompareFileDoneMessage to
+  // CompareFileLoaded(lParam); every other message is ignored. Returns 0. Virtual as the
+  // toolkit's dispatch is.
   virtual std::intptr_t Dispatch(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
   // ---- Scan control (fmain_scan.cpp) ----
@@ -161,15 +169,23 @@ class TForm1 : public QMainWindow {
   std::string SaveScanFile(const QTreeWidgetItem* item, const std::string& path);
 
   // ---- Comparison with an earlier scan (fmain_compare.cpp) ----
-  // Reads the scan file `path` (waiting for it, with the wait cursor) and compares the scan
-  // whose items hold the selected item with it, `when` being the time the earlier scan shows
-  // as: its folders' items are marked as grown, shrunk, new or unchanged, and their tooltips and
-  // the status bar give their sizes then and now, until EndComparison1Click. Ends any comparison
-  // before. Says in a box and compares nothing when no finished scan's item is selected or the
-  // file cannot be read.
+  // Ends any comparison (or reading for one), then starts reading the scan file `path` on a
+  // thread of its own, to compare the scan whose items hold the selected item with it, `when`
+  // being the time the earlier scan shows as; the comparison line says meanwhile that it is
+  // being read. Once read (CompareFileLoaded), that scan's folders' items are marked as grown,
+  // shrunk, new or unchanged, their tooltips and the status bar give their sizes then and now,
+  // and the chart breaks down their growth, until EndComparison1Click. Says in a box and starts
+  // nothing when no finished scan's item is selected.
   void CompareWithScanFile(const std::string& path, const QDateTime& when);
   // True while a comparison is shown.
   bool Comparing() const { return CompareItem != nullptr; }
+  // True while an earlier scan is being read for a comparison.
+  bool ReadingComparison() const { return CompareLoad != nullptr; }
+  // Readings for comparisons not yet freed: the one under way and those ended or replaced
+  // whose threads have not yet ended or been pruned.
+  size_t ComparisonReads() const { return CompareDropped.size() + (CompareLoad ? 1 : 0); }
+  // While the chart breaks down growth: what the shown folder gained and lost; null otherwise.
+  const TChanges* ShownChanges() const { return GrowthShown ? &Growth : nullptr; }
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
   // Shows the breakdown of `item` (BreakdownOf over the nodes of it and of its child items,
@@ -206,7 +222,8 @@ class TForm1 : public QMainWindow {
   // the attached one detached; a cancelled wizard leaves it running and attached.
   void RunNewScan();
   void ShowIdle();
-  // Copies the attached scan's folder count into LabelCount while the scanning look shows.
+  // Copies the attached scan's folder count into LabelCount while the scanning look shows;
+  // frees the readings for comparisons set aside once they have ended.
   void TimerUpdateTimer();
   // Asks "Are you sure you wish to abort ?"; on Yes the attached scan stops at its next folder.
   // The question closes, as No, when the scan ends while it is open.
@@ -259,8 +276,13 @@ class TForm1 : public QMainWindow {
   // selected scan with the one chosen (CompareWithScanFile).
   void CompareWithEarlierScan1Click();
   // Takes the comparison's marks off the tree, hides its line and redraws the selected item as
-  // before the comparison; nothing happens while none is shown.
+  // before the comparison; stops the reading of an earlier scan under way, whose end is then
+  // ignored. Nothing happens while neither is.
   void EndComparison1Click();
+  // The end notice of the reading `lParam` (its TFileLoader) started by CompareWithScanFile:
+  // shows the comparison, or says in a box why the file could not be compared. The notice of a
+  // reading that was ended or replaced only frees it.
+  void CompareFileLoaded(std::intptr_t lParam);
 
   // Commands (fmain_commands.cpp).
   void ButtonHelpClick();
@@ -319,6 +341,16 @@ class TForm1 : public QMainWindow {
   void ShowComparedSizes(const QTreeWidgetItem* item);
   // Sets or clears the comparison marks of every folder item below `top`.
   void MarkCompared(QTreeWidgetItem* top, const DirNode* oldRoot, bool compared);
+  // While `item` belongs to the scan compared: shows the breakdown of its growth in ChartPie,
+  // what shrank or is gone in LabelLost, and says so in LabelNoGrowth when nothing grew; true
+  // then. Otherwise hides both labels and returns false.
+  bool BuildGrowthChart(QTreeWidgetItem* item);
+  // The status bar's texts for growth point `point` of the chart shown.
+  void ShowGrowthPoint(const TChartPoint& point);
+  // Stops the reading for a comparison under way, if any, and sets it aside in CompareDropped.
+  void DropCompareLoad();
+  // Frees the readings set aside whose threads have ended; never waits.
+  void PruneCompareLoads();
   // fmain_commands.cpp. CurrentDir made absolute against StartDir when it is relative.
   std::string AbsoluteCurrentDir() const;
 
@@ -356,6 +388,11 @@ class TForm1 : public QMainWindow {
   QFrame* PanelCompare = nullptr;
   QLabel* LabelCompare = nullptr;            // in PanelCompare, like the next
   QPushButton* ButtonEndComparison = nullptr;
+  // On ChartPie's bottom edge between Explore-Dir and Copy-Dir, shown while the chart breaks
+  // down growth and something shrank or is gone: the losses, the largest first.
+  TElidedLabel* LabelLost = nullptr;
+  // Across ChartPie, shown while the chart breaks down growth and nothing grew.
+  QLabel* LabelNoGrowth = nullptr;
   QTreeWidget* TreeViewDirectories = nullptr;
   TRadioGroup* RadioGroupChartType = nullptr;  // item index = ScanSettings.charttype
   QFrame* Panel1 = nullptr;
@@ -395,10 +432,22 @@ class TForm1 : public QMainWindow {
   // The scan file that "-f" named, to open at start instead of a scan.
   std::optional<std::string> StartFile;
 
-  // The earlier scan of the comparison shown, and the "My Computer" item of the scan compared
-  // with it; both null while none is shown.
-  std::unique_ptr<TImportedScan> CompareBase;
+  // The reading of the earlier scan of the comparison shown (its Scan), and the "My Computer"
+  // item of the scan compared with it; both null while none is shown. CompareSince is the
+  // earlier scan's time as the comparison line shows it.
+  std::unique_ptr<TFileLoader> CompareBase;
   const QTreeWidgetItem* CompareItem = nullptr;
+  QString CompareSince;
+  // The reading for a comparison under way, the "My Computer" item of the scan to compare and
+  // the earlier scan's time; null while none is. Readings ended or replaced before their
+  // notice (or that failed) wait in CompareDropped until their threads have ended.
+  std::unique_ptr<TFileLoader> CompareLoad;
+  const QTreeWidgetItem* CompareLoadItem = nullptr;
+  QString CompareLoadSince;
+  std::vector<std::unique_ptr<TFileLoader>> CompareDropped;
+  // What the growth chart shows, while GrowthShown.
+  TChanges Growth;
+  bool GrowthShown = false;
 
   // The tree item whose breakdown ChartPie shows; null before the first build.
   QTreeWidgetItem* PointsItem = nullptr;

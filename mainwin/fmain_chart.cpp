@@ -22,6 +22,7 @@ void TForm1::RadioGroupChartTypeClick() {
 
 void TForm1::BuildChart(QTreeWidgetItem* item) {
   if (!item) return;
+  if (BuildGrowthChart(item)) return;
   // From the nodes, as ostrel-scan does: the labels are the names' bytes, decoded only where
   // they are shown. A point's Child indexes the child items.
   std::vector<const DirNode*> subfolders;

@@ -1,5 +1,4 @@
 #include <QAction>
-#include <QApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +6,6 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <memory>
-#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "mainwin/statusbar.h"
 #include "scan/treecompare.h"
 #include "scanfile/history.h"
+#include "scanfile/fileloader.h"
 #include "scanfile/importscan.h"
 
 namespace ostrel {
@@ -64,48 +63,75 @@ void TForm1::CompareWithScanFile(const std::string& path, const QDateTime& when)
                         QStringLiteral("Error"));
     return;
   }
-  const QTreeWidgetItem* computer = scan->Item;
-  // Read here, not on a thread: an earlier scan is as large as the one shown, which took far
-  // longer to walk, and nothing else can be done with the window until it is there.
-  auto base = std::make_unique<TImportedScan>();
-  base->MemoryLimit = ScanMemoryLimit;
-  std::string error;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  try {
-    error = ReadScanFile(path, *base);
-  } catch (const std::bad_alloc&) {
-    error = "out of memory";
-  }
-  QApplication::restoreOverrideCursor();
-  if (error.empty() && !base->Root) error = "it holds no folder";
-  if (!error.empty()) {
-    Desktop.ShowMessage(this,
-                        QStringLiteral("The scan file %1 could not be compared: %2")
-                            .arg(QFile::decodeName(QByteArray::fromStdString(path)), QString::fromLocal8Bit(error.c_str())),
-                        QStringLiteral("Error"));
-    return;
-  }
+  // A new request replaces whatever was shown or being read.
   EndComparison1Click();
-  CompareBase = std::move(base);
-  CompareItem = computer;
-  if (computer->childCount() > 0) MarkCompared(computer->child(0), CompareBase->Root, true);
-  LabelCompare->setText(QStringLiteral("Changes since ") +
-                        when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
-                        (CompareBase->Ending == TScanEnd::Complete ? QString() : QStringLiteral(" (incomplete scan)")));
+  // Read on a thread: an earlier scan is as large as the one shown, and the window must stay
+  // usable meanwhile.
+  CompareLoad = std::make_unique<TFileLoader>(path);
+  CompareLoad->Scan.MemoryLimit = ScanMemoryLimit;
+  CompareLoad->NotifyMessage.store(CompareFileDoneMessage);
+  CompareLoad->NotifyWindow.store(Handle());
+  CompareLoadItem = scan->Item;
+  CompareLoadSince = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+  LabelCompare->setText(QStringLiteral("Reading the scan of ") + CompareLoadSince + QStringLiteral("..."));
   PanelCompare->show();
   PanelCompare->raise();
   EndComparison1->setEnabled(true);
+  CompareLoad->Resume();
+}
+
+void TForm1::CompareFileLoaded(std::intptr_t lParam) {
+  // One ended or replaced before it was read: PruneCompareLoads frees it once its thread, which
+  // waits for this call to return, has ended.
+  if (!CompareLoad || reinterpret_cast<TFileLoader*>(lParam) != CompareLoad.get()) return;
+  TFileLoader* load = CompareLoad.get();
+  std::string error = load->Error;
+  if (error.empty() && !load->Scan.Root) error = "it holds no folder";
+  if (!error.empty()) {
+    const QString name = QFile::decodeName(QByteArray::fromStdString(load->Path));
+    DropCompareLoad();
+    PanelCompare->hide();
+    EndComparison1->setEnabled(false);
+    Desktop.ShowMessage(this,
+                        QStringLiteral("The scan file %1 could not be compared: %2").arg(name, QString::fromLocal8Bit(error.c_str())),
+                        QStringLiteral("Error"));
+    return;
+  }
+  CompareBase = std::move(CompareLoad);
+  CompareItem = std::exchange(CompareLoadItem, nullptr);
+  CompareSince = std::exchange(CompareLoadSince, QString());
+  const TImportedScan& base = CompareBase->Scan;
+  auto* computer = const_cast<QTreeWidgetItem*>(CompareItem);
+  if (computer->childCount() > 0) MarkCompared(computer->child(0), base.Root, true);
+  LabelCompare->setText(QStringLiteral("Changes since ") + CompareSince +
+                        (base.Ending == TScanEnd::Complete ? QString() : QStringLiteral(" (incomplete scan)")));
   TreeViewDirectories->viewport()->update();
   TreeViewDirectoriesClick();
 }
 
+void TForm1::PruneCompareLoads() {
+  std::erase_if(CompareDropped, [](const std::unique_ptr<TFileLoader>& load) { return load->Finished(); });
+}
+
+void TForm1::DropCompareLoad() {
+  if (!CompareLoad) return;
+  CompareLoad->StopFlag.store(1);
+  CompareDropped.push_back(std::move(CompareLoad));
+  CompareLoadItem = nullptr;
+  CompareLoadSince.clear();
+}
+
 void TForm1::EndComparison1Click() {
-  if (!CompareItem) return;
-  // The item may be gone from the tree by now only with the window.
-  QTreeWidgetItem* computer = const_cast<QTreeWidgetItem*>(CompareItem);
-  if (computer->childCount() > 0) MarkCompared(computer->child(0), nullptr, false);
-  CompareItem = nullptr;
-  CompareBase.reset();
+  if (!CompareItem && !CompareLoad) return;
+  DropCompareLoad();
+  if (CompareItem) {
+    // The item may be gone from the tree by now only with the window.
+    QTreeWidgetItem* computer = const_cast<QTreeWidgetItem*>(CompareItem);
+    if (computer->childCount() > 0) MarkCompared(computer->child(0), nullptr, false);
+    CompareItem = nullptr;
+    CompareBase.reset();
+    CompareSince.clear();
+  }
   PanelCompare->hide();
   EndComparison1->setEnabled(false);
   StatusBar1->SetPanelText(0, QString());

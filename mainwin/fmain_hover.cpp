@@ -14,6 +14,10 @@ void TForm1::ChartPieMouseMove(int point) {
     return;
   }
   const TChartPoint& p = points[static_cast<size_t>(point)];
+  if (GrowthShown) {
+    ShowGrowthPoint(p);
+    return;
+  }
   StatusBar1->SetPanelText(0, QFile::decodeName(QByteArray::fromStdString(p.Label)));
   StatusBar1->SetPanelText(1, QString::fromStdString(FormatSize(p.Value)));
 }

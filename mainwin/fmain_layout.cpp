@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "controls/elidedlabel.h"
 #include "controls/htmllabel.h"
 #include "controls/named.h"
 #include "docs/weblinks.h"
@@ -274,6 +275,35 @@ void TForm1::CreateChart(QSplitter* splitter) {
   line->addWidget(ButtonEndComparison);
   onChart->Add(PanelCompare, QRect(36, 0, 378, 21), akLeft | akRight | akTop);
   PanelCompare->hide();
+
+  // Between Explore-Dir and Copy-Dir, as wide as their captions leave room for.
+  LabelLost = new TElidedLabel(ChartPie);
+  Named(LabelLost, "LabelLost");
+  {
+    QPalette pal = LabelLost->palette();
+    pal.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x20));  // the tree's colour for shrunk
+    LabelLost->setPalette(pal);
+  }
+  LabelLost->setAlignment(Qt::AlignCenter);
+  const int lostLeft = ButtonExplore->geometry().right() + 1 + 4;
+  const int lostRight = ButtonCopy->geometry().left() - 4;
+  onChart->Add(LabelLost, QRect(lostLeft, 293, std::max(0, lostRight - lostLeft), 21), akLeft | akRight | akBottom);
+  LabelLost->hide();
+
+  LabelNoGrowth = new QLabel(ChartPie);
+  Named(LabelNoGrowth, "LabelNoGrowth");
+  LabelNoGrowth->setTextFormat(Qt::PlainText);
+  LabelNoGrowth->setAlignment(Qt::AlignCenter);
+  LabelNoGrowth->setWordWrap(true);
+  {
+    QFont larger = LabelNoGrowth->font();
+    larger.setPixelSize(16);
+    LabelNoGrowth->setFont(larger);
+  }
+  // A click passes through to the chart below, as on an empty chart.
+  LabelNoGrowth->setAttribute(Qt::WA_TransparentForMouseEvents);
+  onChart->Add(LabelNoGrowth, QRect(24, 32, 402, 250), akAll);
+  LabelNoGrowth->hide();
 }
 
 void TForm1::CreateHintPanel(QWidget* client, TAnchorLayout* layout) {

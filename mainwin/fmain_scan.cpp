@@ -146,6 +146,7 @@ void TForm1::ReleaseScans() {
 }
 
 void TForm1::TimerUpdateTimer() {
+  if (!CompareDropped.empty()) PruneCompareLoads();
   if (LabelCount->isHidden() || (!Loader && !FileLoad)) return;
   LabelCount->setText(QString::number(Loader ? Loader->FolderCount.load(std::memory_order_relaxed) : FileLoad->FolderCount()));
   LabelCount->adjustSize();

@@ -144,6 +144,11 @@ int TExporter::Run() {
     Json.Key("alldrives");
     Json.Bool(true);
   }
+  if (Scan.Root) {
+    // The root's totals up front, so that a listing of kept scans need not read the tree.
+    Size(TotalApparentKey, SizeOf(*Scan.Root, TMeasure::Apparent));
+    Size(TotalDiskKey, SizeOf(*Scan.Root, TMeasure::DiskUsage));
+  }
   Json.EndObject();
   if (Scan.Root) {
     Folder(*Scan.Root, nullptr);

@@ -10,8 +10,10 @@
 //   sizes (those its first name in the tree's order has): a reader counts the inode once;
 // - "read_error" on what could not be read, with our own "errno" (the system's error number);
 //   a folder met twice is written empty with the numbers of the first;
-// - in the metadata: "state" ("complete", "stopped" or "out of memory") and, for a scan of
-//   all drives, "alldrives": true (the drives below the root are then named by whole paths).
+// - in the metadata: "state" ("complete", "stopped" or "out of memory"), for a scan of all
+//   drives "alldrives": true (the drives below the root are then named by whole paths), and
+//   when there is a root its totals in both measures (TotalApparentKey, TotalDiskKey), which
+//   readers that do not know them pass over.
 // Names are written as their bytes: quote, backslash and control characters escaped as JSON
 // escapes them, all other bytes as they are, also those that are not valid UTF-8. Such a file
 // reads back byte-exact here and in the tools that write names the same way.
@@ -22,6 +24,10 @@
 #include "scanfile/entryids.h"
 
 namespace ostrel {
+
+// The metadata's keys of the root's totals.
+inline constexpr const char* TotalApparentKey = "total_asize";
+inline constexpr const char* TotalDiskKey = "total_dsize";
 
 // Writes `scan` to `out` with the numbers from `ids` (null: none known); 0, or the system's
 // error number of the first write that failed (writing stops there). The stream is flushed.

@@ -63,8 +63,8 @@ bool ParseName(const std::string& name, const std::string& hash, int64_t& time, 
   return true;
 }
 
-// Reads a scan file's start up to its root's name: the version, the metadata's state and
-// all-drives mark, the root's name. Stops there (the handler's false ends the parse).
+// Reads a scan file's start up to its root's name: the version, the metadata's state,
+// all-drives mark and totals, the root's name. Stops there (the handler's false ends the parse).
 class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, THeaderHandler> {
  public:
   bool Default() { return Fail(); }
@@ -76,7 +76,7 @@ class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TH
   bool Uint(unsigned value) {
     if (Stage == 1) return value == 1 ? Next(2) : Fail();
     if (Stage == 2) return Next(3);  // the minor version
-    return Stage == 30 || Stage == 6;
+    return Uint64(value);
   }
   bool StartObject() {
     if (Stage == 3) return Next(30);  // metadata
@@ -106,13 +106,19 @@ class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TH
   }
   bool Int(int) { return Stage == 30 || Stage == 6; }
   bool Int64(int64_t) { return Stage == 30 || Stage == 6; }
-  bool Uint64(uint64_t) { return Stage == 30 || Stage == 6; }
+  bool Uint64(uint64_t value) {
+    if (Stage == 30 && Last == TotalApparentKey) TotalApparent = static_cast<double>(value), ++Totals;
+    if (Stage == 30 && Last == TotalDiskKey) TotalDisk = static_cast<double>(value), ++Totals;
+    return Stage == 30 || Stage == 6;
+  }
   bool Double(double) { return Stage == 30 || Stage == 6; }
   bool EndObject(rapidjson::SizeType) { return Stage == 30 ? Next(4) : Fail(); }
 
   std::string State;
   std::string Root;
   bool AllDrives = false;
+  double TotalApparent = 0, TotalDisk = 0;
+  int Totals = 0;  // how many of the two were met
   bool Named = false;
 
  private:
@@ -128,16 +134,19 @@ class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TH
   std::string Last;
 };
 
-// True when the file at `path` starts as a scan of `key`; `complete` false when its metadata
-// says it did not end complete.
-bool IsScanOf(const std::string& path, const std::string& key, bool& complete) {
+// True when the file `kept.Path` starts as a scan of `key`; sets `kept`'s totals when the
+// metadata has them, and Complete false when it says the scan did not end complete.
+bool IsScanOf(TKeptScan& kept, const std::string& key) {
   TGzInput input;
-  if (input.Open(path) != 0) return false;
+  if (input.Open(kept.Path) != 0) return false;
   THeaderHandler header;
   rapidjson::Reader reader;
   reader.Parse(input, header);
   if (!header.Named || header.State.empty()) return false;
-  if (header.State != "complete") complete = false;
+  if (header.State != "complete") kept.Complete = false;
+  kept.HasTotals = header.Totals == 2;
+  kept.TotalApparent = header.TotalApparent;
+  kept.TotalDisk = header.TotalDisk;
   if (header.AllDrives) return key == AllDrivesKey;
   // A root named relative to a working folder unknown here: the hash has matched.
   if (header.Root.empty() || header.Root[0] != '/') return key != AllDrivesKey;
@@ -241,7 +250,7 @@ std::vector<TKeptScan> ListKeptScans(const std::string& folder, const std::strin
     struct stat st {};
     if (stat(scan.Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     scan.Bytes = static_cast<uint64_t>(st.st_size);
-    if (!IsScanOf(scan.Path, key, scan.Complete)) continue;
+    if (!IsScanOf(scan, key)) continue;
     kept.push_back(std::move(scan));
   }
   closedir(dir);

@@ -6,7 +6,8 @@
 // root's key, so that any root path gives a safe name; the time it was kept, in microseconds
 // since 1970 (20 digits, so that names sort by time); "c" for a complete scan, "p" for one
 // that was stopped, ran out of memory or could not read something. The root itself is inside
-// the file, as its scan named it: a listing reads the start of each file and skips any file
+// the file, as its scan named it, and its totals in the metadata before it: a listing reads
+// only the start of each file, and skips any file
 // that is not a scan of that root (another program's, cut short, of a root whose key has the
 // same hash). Files are written under a temporary name in the same folder and renamed when
 // whole, so a listing never sees half a file. No Qt here.
@@ -38,6 +39,11 @@ struct TKeptScan {
   std::string Path;   // the file
   int64_t Time = 0;   // when it was kept, microseconds since 1970 (UTC)
   uint64_t Bytes = 0;  // the file's size
+  // The scanned root's totals as the file's metadata records them; HasTotals false for a file
+  // kept before they were recorded (its totals are then unknown without reading it whole).
+  bool HasTotals = false;
+  double TotalApparent = 0;
+  double TotalDisk = 0;
   // Ended complete and read everything; false for a scan that was stopped, ran out of
   // memory or could not read a file or folder.
   bool Complete = false;

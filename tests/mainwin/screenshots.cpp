@@ -1,7 +1,9 @@
 // Writes pictures of the main window for a person to look at, into the folder given as the
 // argument (default: ./screenshots): the idle window and its hint panel, the scanning look,
-// and the chart of a generated folder in its three kinds. Not a test: nothing is compared.
+// the chart of a generated folder in its three kinds, and that folder compared with an earlier
+// scan of it. Not a test: no picture is checked.
 // Built on demand; `cmake --build build --target screenshots` builds and runs it offscreen.
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFontInfo>
@@ -21,6 +23,7 @@
 #include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
 #include "scan_support.h"
+#include "scanfile/history.h"
 
 using namespace ostrel;
 
@@ -80,6 +83,60 @@ bool Charts(TDesktop& desktop, const QString& dir) {
   return ok;
 }
 
+// The same folder scanned, changed a week's worth (holiday pictures added, scans cleared out,
+// a new folder) and scanned again, then compared with the first scan: the growth of Photos,
+// with a point hovered, and a folder where nothing grew.
+bool Comparison(TDesktop& desktop, const QString& dir) {
+  test::TempTree tree;
+  tree.File("Photos/index.db", 10 << 20);
+  const std::pair<const char*, uint64_t> photos[] = {
+      {"Holidays 2019", 40}, {"Family", 25}, {"2004", 18}, {"Garden", 12}, {"Scans", 15}, {"Wallpapers", 3}};
+  for (const auto& [name, size] : photos) tree.File(std::string("Photos/") + name + "/f", size << 20);
+  test::TTempStore store;
+  store.Open()->setValue("apparentsize", 1);
+  const std::string root = tree.Root();
+  TForm1 form({"ostrel", root}, desktop);
+  form.resize(760, 480);
+  form.show();
+  auto* view = form.findChild<QTreeWidget*>("TreeViewDirectories");
+  const std::string key = HistoryKey(root);
+  auto kept = [&] { return ListKeptScans(ScanHistoryFolder(), key); };
+  if (!QTest::qWaitForWindowExposed(&form) ||
+      !QTest::qWaitFor([&] { return view->topLevelItemCount() == 1 && kept().size() == 1; }, 30000))
+    return false;
+
+  tree.File("Photos/Holidays 2019/g", 30 << 20);
+  tree.File("Photos/Family/g", 6 << 20);
+  tree.File("Photos/Trip to the coast/f", 22 << 20);
+  tree.File("Photos/index.db", 12 << 20);
+  tree.File("Photos/Scans/f", 2 << 20);
+  form.NewScanClick();
+  if (!QTest::qWaitFor([&] { return view->topLevelItemCount() == 2 && kept().size() == 2; }, 30000)) return false;
+  QTreeWidgetItem* item = test::ChildNamed(view->topLevelItem(1)->child(0), "Photos");
+  if (!item) return false;
+  view->setCurrentItem(item);
+  form.TreeViewDirectoriesClick();
+  const TKeptScan first = kept().back();
+  form.CompareWithScanFile(first.Path, QDateTime::fromMSecsSinceEpoch(first.Time / 1000, Qt::UTC));
+  if (!QTest::qWaitFor([&] { return form.Comparing(); }, 30000)) return false;
+  view->expandItem(item);
+  view->setCurrentItem(item);
+  form.TreeViewDirectoriesClick();
+  bool ok = true;
+  const std::pair<int, const char*> kinds[] = {{1, "main-compare-hbar"}, {0, "main-compare"}};
+  for (const auto& [type, name] : kinds) {
+    form.findChild<TRadioGroup*>("RadioGroupChartType")->SetItemIndex(type);
+    form.ChartPieMouseMove(2);  // Holidays 2019
+    QCoreApplication::processEvents();
+    ok = Save(&form, dir, name) && ok;
+  }
+  // A folder that only shrank: the chart says so instead of drawing nothing.
+  view->setCurrentItem(test::ChildNamed(item, "Scans"));
+  form.TreeViewDirectoriesClick();
+  QCoreApplication::processEvents();
+  return Save(&form, dir, "main-compare-nogrowth") && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,5 +155,6 @@ int main(int argc, char** argv) {
   }
   const bool idle = IdleAndScanning(desktop, dir);
   const bool charts = Charts(desktop, dir);
-  return idle && charts ? 0 : 1;
+  const bool comparison = Comparison(desktop, dir);
+  return idle && charts && comparison ? 0 : 1;
 }

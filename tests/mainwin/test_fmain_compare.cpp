@@ -1,13 +1,20 @@
 // Comparing the scan shown with an earlier one: a real folder scanned, changed (one folder
-// grown, one shrunk, one new) and scanned again; the earlier scan taken from the kept scans or
-// from a file; the tree's marks, tooltips and status bar say what changed by how much, and
-// ending the comparison brings back the exact chart and look of before.
+// grown, one shrunk, one new, files added beside them) and scanned again; the earlier scan taken
+// from the kept scans or from a file, read while the window goes on; the tree's marks, tooltips
+// and status bar say what changed by how much, the chart breaks down the growth, and ending the
+// comparison brings back the exact chart and look of before.
 #include <QListWidget>
 #include <QTreeWidget>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "controls/elidedlabel.h"
 #include "mainwin/comparedialog.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
@@ -57,6 +64,8 @@ class TestFmainCompare : public QObject {
  private slots:
   void init() {
     Store = std::make_unique<test::TTempStore>();
+    // Apparent sizes: the numbers below are the files' lengths, whatever the file system.
+    Store->Open()->setValue("apparentsize", 1);
     Desktop = {};
     Tree = std::make_unique<test::TempTree>();
     Tree->Write("r/own.txt", std::string(2000, 'o'));
@@ -71,6 +80,8 @@ class TestFmainCompare : public QObject {
   void keptScanComparedThenEnded();
   void anotherScanFileIsCompared();
   void unreadableFileOrNoScanIsSaidInABox();
+  void readingIsReplacedOrEndedWithoutABox();
+  void closingWhileReadingIsSafe();
 
  private:
   // A window that scans Root at start; true once it shows the scan.
@@ -85,6 +96,7 @@ class TestFmainCompare : public QObject {
     Tree->Write("r/grow/g2", std::string(200000, 'g'));
     std::filesystem::remove(Tree->Path("r/shrink/f2"));
     Tree->Write("r/new/n", std::string(30000, 'n'));
+    Tree->Write("r/own2.txt", std::string(7000, 'o'));
     Form->NewScanClick();
     return QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 2 && Idle(*Form); }, Timeout);
   }
@@ -143,6 +155,71 @@ class TestFmainCompare : public QObject {
              SignedSize(SizeOf(*ItemNode(added), measure)) + QStringLiteral(", new"));
   }
 
+  // The chart of the compared root is its growth, in every kind: the root's own files grew by
+  // own2.txt, grow by g2, new is all new; shrink lost f2 and is listed apart. A click goes into
+  // a grown folder, Up comes back; folders where nothing grew say so.
+  void CheckGrowth() {
+    const test::TFormView view = test::View(*Form);
+    ClickItem(NewRootItem());
+    QTreeWidgetItem* root = NewRootItem();
+    const int grow = root->indexOfChild(Child(root, "grow"));
+    const int added = root->indexOfChild(Child(root, "new"));
+    const std::vector<TChartPoint> growth = {{"(files)", 7000, PointFiles}, {"grow", 200000, grow}, {"new", 30000, added}};
+    for (int kind : {1, 2, 0}) {
+      view.RadioGroupChartType->SetItemIndex(kind);
+      QVERIFY2(SamePoints(view.ChartPie->Points(), growth), qPrintable(QString::number(kind)));
+    }
+    auto* lost = Form->findChild<TElidedLabel*>(QStringLiteral("LabelLost"));
+    auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
+    QVERIFY(lost->isVisible() && !nothing->isVisible());
+    QCOMPARE(lost->text(), QStringLiteral("Less: shrink -48.8 KB"));
+    QCOMPARE(lost->toolTip(), QStringLiteral("shrink: 97.7 KB then, 48.8 KB now"));
+    Form->ChartPieMouseMove(1);
+    QCOMPARE(view.StatusBar1->PanelText(0), QStringLiteral("grow (was 9.8 KB)"));
+    QCOMPARE(view.StatusBar1->PanelText(1), QStringLiteral("+195.3 KB"));
+    Form->ChartPieMouseMove(0);
+    QCOMPARE(view.StatusBar1->PanelText(0), QStringLiteral("(files) (was 2.0 KB)"));
+    Form->ChartPieClickSeries(1);
+    QCOMPARE(view.SelectedItem(), root->child(grow));
+    QVERIFY(SamePoints(view.ChartPie->Points(), {{"(files)", 200000, PointFiles}}));
+    QVERIFY(!lost->isVisible() && !nothing->isVisible());
+    Form->ButtonUpClick();
+    QVERIFY(SamePoints(view.ChartPie->Points(), growth));
+    // Nothing grew: no points, a message instead; what shrank still listed.
+    ClickItem(Child(root, "shrink"));
+    QVERIFY(view.ChartPie->Points().empty());
+    QVERIFY(nothing->isVisible());
+    QVERIFY(nothing->text().startsWith(QStringLiteral("Nothing grew here since ")));
+    QCOMPARE(lost->text(), QStringLiteral("Less: (files) -48.8 KB"));
+    ClickItem(Child(root, "same"));
+    QVERIFY(nothing->text().startsWith(QStringLiteral("Nothing changed here since ")));
+    QVERIFY(!lost->isVisible());
+    // The earlier scan's own items are not compared: their ordinary chart.
+    ClickItem(Tree1()->topLevelItem(0)->child(0));
+    QVERIFY(!nothing->isVisible() && !lost->isVisible());
+    QCOMPARE(view.ChartPie->Points().front().Label, std::string("(files)"));
+    QCOMPARE(view.ChartPie->Points().front().Value, 2000.0);
+  }
+  // A named pipe that a reading opens and then waits on; `Fd` holds it open both ways, so
+  // that neither side blocks in open.
+  struct TPipe {
+    explicit TPipe(const std::string& path) : Path(path) {
+      if (mkfifo(path.c_str(), 0600) == 0) Fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    }
+    ~TPipe() { Close(); }
+    // True once the reader has taken all that was written.
+    bool Drained() const {
+      int left = 0;
+      return ioctl(Fd, FIONREAD, &left) == 0 && left == 0;
+    }
+    void Close() {
+      if (Fd >= 0) close(Fd);
+      Fd = -1;
+    }
+    std::string Path;
+    int Fd = -1;
+  };
+
   std::unique_ptr<test::TTempStore> Store;
   test::TFakeDesktop Desktop;
   std::unique_ptr<test::TempTree> Tree;
@@ -178,8 +255,10 @@ void TestFmainCompare::keptScanComparedThenEnded() {
   compare->trigger();
   QVERIFY(Desktop.Boxes.empty());
   QCOMPARE(listed.size(), 2);
-  QVERIFY(listed[0].contains(QStringLiteral("complete")));
-  QVERIFY(Form->Comparing());
+  // The scanned totals, not the files' sizes: 302000 and 115000 bytes.
+  QVERIFY2(listed[0].contains(QStringLiteral("294.9 KB   complete")), qPrintable(listed[0]));
+  QVERIFY2(listed[1].contains(QStringLiteral("112.3 KB   complete")), qPrintable(listed[1]));
+  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
   QVERIFY(end->isEnabled());
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
   QVERIFY(label && label->isVisible());
@@ -188,14 +267,18 @@ void TestFmainCompare::keptScanComparedThenEnded() {
                             .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
   QCOMPARE(label->text(), QStringLiteral("Changes since ") + since);
   CheckMarks(kept[1].Path);
+  CheckGrowth();
 
   ClickItem(NewRootItem());
+  QVERIFY(!SamePoints(test::View(*Form).ChartPie->Points(), before));
   auto* button = Form->findChild<QPushButton*>(QStringLiteral("ButtonEndComparison"));
   QTest::mouseClick(button, Qt::LeftButton);
   QVERIFY(!Form->Comparing());
   QVERIFY(!label->isVisible());
   QVERIFY(!end->isEnabled());
   QVERIFY(SamePoints(test::View(*Form).ChartPie->Points(), before));
+  QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelLost"))->isHidden());
+  QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"))->isHidden());
   QCOMPARE(Tip(Child(NewRootItem(), "grow")), growTipBefore);
   for (const char* name : {"grow", "shrink", "new"}) {
     QVERIFY(Child(NewRootItem(), name)->icon(0).isNull());
@@ -219,8 +302,8 @@ void TestFmainCompare::anotherScanFileIsCompared() {
     return dialog.result();
   };
   Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
   QVERIFY(Desktop.Boxes.empty());
-  QVERIFY(Form->Comparing());
   CheckMarks(saved);
   Form->findChild<QAction*>(QStringLiteral("EndComparison1"))->trigger();
   QVERIFY(!Form->Comparing());
@@ -232,15 +315,78 @@ void TestFmainCompare::unreadableFileOrNoScanIsSaidInABox() {
   QVERIFY(ScanAtStart());
   const std::string bad = Tree->Write("bad.json", "{ not a scan");
   Form->CompareWithScanFile(bad, QDateTime::currentDateTime());
-  QCOMPARE(Desktop.Boxes.size(), size_t(1));
+  QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(1), Timeout);
   QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("could not be compared")));
-  QVERIFY(!Form->Comparing());
+  QVERIFY(!Form->Comparing() && !Form->ReadingComparison());
+  QVERIFY(Form->findChild<QFrame*>(QStringLiteral("PanelCompare"))->isHidden());
 
   auto fresh = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   fresh->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
   QCOMPARE(Desktop.Boxes.size(), size_t(2));
   QVERIFY(Desktop.Boxes[1].Text.contains(QStringLiteral("no scan to compare")));
   QVERIFY(!fresh->Comparing());
+}
+
+// While a file is read the window goes on; a second request replaces the first, End
+// Comparison stops one, and neither's end shows a box or a comparison.
+void TestFmainCompare::readingIsReplacedOrEndedWithoutABox() {
+  QVERIFY(ScanAtStart());
+  QTemporaryDir dir;
+  const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
+  QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
+  TPipe first(dir.filePath(QStringLiteral("first")).toStdString());
+  TPipe second(dir.filePath(QStringLiteral("second")).toStdString());
+  QVERIFY(first.Fd >= 0 && second.Fd >= 0);
+  auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
+
+  Form->CompareWithScanFile(first.Path, QDateTime::currentDateTime());
+  QVERIFY(Form->ReadingComparison() && !Form->Comparing());
+  QVERIFY(label->isVisible() && label->text().startsWith(QStringLiteral("Reading the scan of ")));
+  Form->CompareWithScanFile(saved, QDateTime::currentDateTime());
+  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QVERIFY(label->text().startsWith(QStringLiteral("Changes since ")));
+
+  // Ended while it reads: the comparison shown goes too.
+  Form->CompareWithScanFile(second.Path, QDateTime::currentDateTime());
+  QVERIFY(!Form->Comparing() && Form->ReadingComparison());
+  Form->EndComparison1Click();
+  QVERIFY(!Form->ReadingComparison() && !label->isVisible());
+
+  // Both earlier readings now end, one with a broken file, one with a whole scan.
+  QVERIFY(write(first.Fd, "{ not a scan", 12) == 12);
+  QTRY_VERIFY_WITH_TIMEOUT(first.Drained(), Timeout);
+  first.Close();
+  std::string whole;
+  {
+    QFile file(QString::fromStdString(saved));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    whole = file.readAll().toStdString();
+  }
+  QVERIFY(whole.size() < 60000);  // fits the pipe, so the write cannot block
+  QVERIFY(write(second.Fd, whole.data(), whole.size()) == static_cast<ssize_t>(whole.size()));
+  QTRY_VERIFY_WITH_TIMEOUT(second.Drained(), Timeout);
+  second.Close();
+  QTRY_COMPARE_WITH_TIMEOUT(Form->ComparisonReads(), size_t(0), Timeout);
+  QVERIFY(Desktop.Boxes.empty());
+  QVERIFY(!Form->Comparing() && !label->isVisible());
+}
+
+// Closing the window while an earlier scan is read, or while its end is on its way to the
+// window, neither crashes nor hangs.
+void TestFmainCompare::closingWhileReadingIsSafe() {
+  QVERIFY(ScanAtStart());
+  QTemporaryDir dir;
+  TPipe pipe(dir.filePath(QStringLiteral("slow")).toStdString());
+  QVERIFY(pipe.Fd >= 0);
+  Form->CompareWithScanFile(pipe.Path, QDateTime::currentDateTime());
+  const char start[] = R"([1,2,{"state":"complete"},[{"name":"r"},)";
+  QVERIFY(write(pipe.Fd, start, sizeof start - 1) == static_cast<ssize_t>(sizeof start - 1));
+  QTRY_VERIFY_WITH_TIMEOUT(pipe.Drained(), Timeout);
+  QVERIFY(Form->ReadingComparison());
+  // The reading meets the end of the file and reports while the window goes.
+  pipe.Close();
+  Form.reset();
+  QVERIFY(Desktop.Boxes.empty());
 }
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainCompare, TApplication)

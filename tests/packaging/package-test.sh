@@ -36,6 +36,7 @@ usr/bin/ostrel
 usr/bin/ostrel-scan
 usr/share/applications/ostrel.desktop
 usr/share/doc/ostrel/changelog.gz
+usr/share/doc/ostrel/compare.png
 usr/share/doc/ostrel/copyright
 usr/share/doc/ostrel/ostrel.html
 usr/share/icons/hicolor/scalable/apps/ostrel.svg

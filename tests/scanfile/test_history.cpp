@@ -81,7 +81,10 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_EQ(kept[0].Time, 1000);
   EXPECT_TRUE(kept[0].Complete);
-  EXPECT_EQ(kept[0].Bytes, std::filesystem::file_size(kept[0].Path));
+  // The totals come from the metadata, without reading the tree.
+  EXPECT_TRUE(kept[0].HasTotals);
+  EXPECT_EQ(kept[0].TotalDisk, walk.Loader.Root->TotalSize);
+  EXPECT_EQ(kept[0].TotalApparent, walk.Loader.Root->ApparentSize);
   EXPECT_EQ(Entries(folder).size(), 1u);  // no temporary file left
   std::ifstream raw(kept[0].Path, std::ios::binary);
   EXPECT_EQ(raw.get(), 0x1f);  // gzip
@@ -110,6 +113,16 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
   TImportedScan again;
   ASSERT_EQ(ReadScanFile(all[0].Path, again), "");
   EXPECT_EQ(again.Ending, TScanEnd::Stopped);
+
+  // A scan kept before totals were recorded is listed still, its totals unknown.
+  const std::string hash = std::filesystem::path(all[0].Path).filename().string().substr(0, 16);
+  tree.Write("cache/deeper/" + hash + "-00000000000000004000-c.json.gz",
+             R"([1,2,{"state":"complete"},[{"name":"/mem/root","dsize":4096},{"name":"f","asize":5}]])");
+  const std::vector<TKeptScan> older = ListKeptScans(folder, "/mem/root");
+  ASSERT_EQ(older.size(), 4u);
+  EXPECT_EQ(older[0].Time, 4000);
+  EXPECT_FALSE(older[0].HasTotals);
+  EXPECT_TRUE(older[1].HasTotals);
 }
 
 TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
