@@ -11,8 +11,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <set>
 
 #include "scan/tloader.h"
@@ -324,6 +327,67 @@ TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
   EXPECT_EQ(loader->Problems[0].Node, Find(loader->Root, "d020/f03"));
   EXPECT_EQ(loader->Problems[1].Node, Find(loader->Root, "d030/sub"));
   EXPECT_EQ(loader->Problems[2].Node, Find(loader->Root, "d040"));
+}
+
+TEST(Counting, SharedWalkOfADeepCombKeepsToItsBudgetAndItsShape) {
+  // Threads that kept every folder open while its "b" waited would hold 300 at once.
+  constexpr int kDepth = 300;
+  auto listing = std::make_shared<test::TMemoryListing>();
+  listing->Budget = 48;
+  std::string rel;
+  for (int i = 0; i < kDepth; ++i) {
+    listing->File(rel + "b/x", 1, 512);
+    rel += "a/";
+  }
+  const std::string alone = Describe(*Scan("/mem", NoDrives, 0, listing, 1));
+  listing->MostOpen = 0;
+  auto shared = Scan("/mem", NoDrives, 0, listing, 4);
+  EXPECT_LE(listing->MostOpen, 48);
+  EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
+  EXPECT_EQ(Describe(*shared), alone);
+  const DirNode* deepest = Find(shared->Root, rel.substr(0, rel.size() - 2) + "b/x");
+  ASSERT_NE(deepest, nullptr);
+  EXPECT_EQ(deepest->Depth, kDepth + 1);
+}
+
+TEST(Counting, AFolderMetTwiceCountsByItsFirstNameInTheTreeWhicheverThreadGotThereFirst) {
+  // "a" and "y/z" are one folder (as a bind mount makes them). The walk alone walks "a"; here
+  // the thread that opens "a" is held until "y/z" has been walked into.
+  auto listing = std::make_shared<test::TMemoryListing>();
+  for (const std::string top : {"a", "y/z"}) {
+    listing->File(top + "/f", 10, 4096);
+    listing->File(top + "/sub/g", 20, 4096);
+  }
+  listing->File("y/h", 5, 4096);
+  listing->Folder("y/z").Stat.Inode = listing->Folder("a").Stat.Inode;
+  const std::string alone = Describe(*Scan("/mem", NoDrives, 0, listing, 1));
+
+  test::TMemoryListing::Entry& a = listing->Folder("a");
+  test::TMemoryListing::Entry& zsub = listing->Folder("y/z/sub");
+  std::mutex lock;
+  std::condition_variable reached;
+  bool zWalked = false;
+  listing->OnOpen = [&](test::TMemoryListing::Entry& entry) {
+    std::unique_lock<std::mutex> hold(lock);
+    if (&entry == &zsub) {
+      zWalked = true;
+      reached.notify_all();
+    } else if (&entry == &a) {
+      reached.wait_for(hold, std::chrono::seconds(20), [&] { return zWalked; });
+    }
+  };
+  auto shared = Scan("/mem", NoDrives, 0, listing, 2);
+  listing->OnOpen = nullptr;
+  ASSERT_TRUE(zWalked);
+  EXPECT_EQ(Describe(*shared), alone);
+  ASSERT_EQ(shared->Repeats.size(), 1u);
+  EXPECT_EQ(shared->Repeats[0].Node, Find(shared->Root, "y/z"));
+  EXPECT_EQ(shared->Repeats[0].First, Find(shared->Root, "a"));
+  const DirNode* g = Find(shared->Root, "a/sub/g");
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->Depth, 3) << "what moved up a level is a level higher";
+  EXPECT_EQ(g->Parent, Find(shared->Root, "a/sub"));
+  ExpectSizesAddUp(shared->Root);
 }
 
 TEST(Counting, RunningOutOfMemoryEndsTheWalkLikeAStop) {
