@@ -8,7 +8,6 @@
 #include <system_error>
 #include <utility>
 
-#include "scan/walkpool.h"
 
 namespace ostrel {
 
@@ -19,6 +18,11 @@ constexpr size_t BatchEntries = 256;
 // A folder of a million entries must not hold up a stop.
 constexpr uint32_t EntriesBetweenStops = 1000;
 }  // namespace
+
+void SetFileSizes(DirNode& node, const TEntryStat& stat) {
+  node.OwnSize = node.TotalSize = static_cast<double>(stat.DiskSize);
+  node.ApparentSize = static_cast<double>(stat.Size);
+}
 
 struct TParallelWalk::TThreadState {
   TThreadState(TNodeArena& arena, std::mutex& lock) : Share(arena, lock) {}

@@ -4,7 +4,7 @@
 // first. A folder of many files is shared out in chunks as it is read. The tree's shape is that
 // of a single walk from the start; which name of a file or folder met twice carries it, and the
 // order of what could not be read, are left to be settled by the tree's order afterwards
-// (TWalkRecords), since threads meet them in no particular order.
+// (SettleWalk), since threads meet them in no particular order.
 #pragma once
 #include <atomic>
 #include <condition_variable>
@@ -21,22 +21,12 @@
 #include "scan/dirnode.h"
 #include "scan/inodemap.h"
 #include "scan/scanproblem.h"
+#include "scan/settle.h"
 
 namespace ostrel {
 
-// What a walk leaves to be settled once it is done.
-struct TWalkRecords {
-  struct TLink {  // a file with more than one name
-    DirNode* Node;
-    uint64_t Device;
-    uint64_t Inode;
-  };
-  std::vector<TLink> Links;
-  std::vector<TScanProblem> Problems;
-  std::vector<TRepeatedFolder> Repeats;
-  std::vector<DirNode*> Dropped;  // to take out of the tree: gone since listed, or never begun
-  bool OutOfMemory = false;
-};
+// Sets a file node's sizes, in both measures, from what the system said of it.
+void SetFileSizes(DirNode& node, const TEntryStat& stat);
 
 class TParallelWalk {
  public:

@@ -14,11 +14,12 @@
 // file system mounted inside a one-path scan is entered only when an all-drives scan would
 // include it as a drive.
 //
-// One thread walks: it lists the folders in the tree's order and makes every node. The files'
-// examinations (most of a walk's time) are shared out to a few more threads (TWalkPool), which also opens subfolders ahead of the walk.
-// When the walk is done, a settling pass on the walk's thread gives each file with several
-// names to its first name in the tree's order, puts Problems in that order and adds up the
-// totals, so that the tree is the same for any number of threads.
+// With one thread the walk lists the folders in the tree's order, one at a time. With more,
+// the threads take whole folders each (TParallelWalk), nearest first, and make their nodes
+// where they belong. Either way, a settling pass on the walk's thread then gives each file with
+// several names and each folder met twice to its first name in the tree's order, puts Problems
+// in that order and adds up the totals (SettleWalk), so that the tree is the same for any
+// number of threads.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -36,7 +37,6 @@
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
 #include "scan/parallelwalk.h"
-#include "scan/walkpool.h"
 #include "scan/inodemap.h"
 #include "scan/scanproblem.h"
 #include "scan/strman.h"
@@ -118,8 +118,7 @@ class TThreadLoader : public TThread {
   struct TFrame {
     DirNode* Node;
     DirNode* Parent;          // joined when the folder is complete; null for a scan's root
-    // Null once closed; files still being examined may keep the folder itself open longer.
-    std::shared_ptr<TOpenFolder> Folder;
+    std::shared_ptr<TOpenFolder> Folder;  // null once closed
     uint64_t Device;
     uint64_t Inode;
     std::vector<const char*> Subfolders;  // sorted names, pointing into SubfolderNames
@@ -127,17 +126,12 @@ class TThreadLoader : public TThread {
                                           // on as the tail of its path
     size_t Next;              // the first subfolder not yet begun
     DirNode* Last;            // the node's last child so far, to append after
-    uint64_t Seq;             // the node's place in the tree's order
-    // Subfolders opened ahead of the walk, by their index in Subfolders; null for the others.
-    std::vector<std::shared_ptr<TFolderAhead>> Ahead;
-    size_t AheadNext;         // the first subfolder not yet handed to the pool
   };
-  // How many subfolders of a folder the pool opens ahead of the walk at most.
-  static constexpr size_t AheadWindow = 4;
-  // Something that could not be read, with its node's place in the tree's order.
-  struct TFoundProblem {
-    uint64_t Seq;
-    TScanProblem Problem;
+  // A folder as its opening left it.
+  struct TOpened {
+    std::shared_ptr<TOpenFolder> Folder;  // null when it could not be opened (Error)
+    int Error = 0;
+    TEntryStat Unread;  // its own details when it exists but could not be opened
   };
 
   // Walks the folder `path`, named by that path, as a top-level node below `parent`.
@@ -146,34 +140,24 @@ class TThreadLoader : public TThread {
   void WalkFrames(size_t base);
   // Opens and walks (or records) subfolder `name` of frame `index`.
   void EnterSubfolder(size_t index, const char* name);
-  // Has the pool open frame `index`'s next few subfolders ahead of the walk, as room allows.
-  void GoAhead(size_t index);
-  // Lists the top frame's folder, going on from `first`, its first entries (unless `complete`,
-  // they are all): its files become nodes, its subfolders' names are sorted, and `children`,
-  // subfolders a helper opened ahead, are kept for when the walk enters them.
-  void ListTop(const TEntryBatch& first, bool complete, std::vector<std::shared_ptr<TFolderAhead>>& children);
+  // Lists the top frame's folder: its files become nodes and its subfolders' names are sorted.
+  void ListTop();
   // Takes one batch of entries; false when a stop came.
   bool ListBatch(TFrame& frame, const TEntryBatch& batch, uint32_t& entries);
   void AddFileNode(TFrame& folder, const TListedEntry& entry);
-  // Joins a folder node just made: one that could not be opened (`opened.Folder` null, with its
-  // error and, when known, its own blocks) or was met before is appended to `parent` after `last` as it is; any
-  // other gets a frame and is listed. True when a frame was pushed.
-  bool AdmitFolder(DirNode* node, uint64_t seq, DirNode* parent, DirNode*& last, TFolderAhead& opened);
-  // After the walk: every file examined, each linked file counted by its first name, Problems
-  // in the tree's order, totals added up.
+  // Joins a folder node just made: one that could not be opened (`opened.Folder` null, with
+  // its error and, when known, its own blocks) or was met before is appended to `parent` after
+  // `last` as it is; any other gets a frame and is listed. True when a frame was pushed.
+  bool AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, TOpened& opened);
+  // After the walk: each linked file counted by its first name, folders met twice walked by
+  // their first name, Problems in the tree's order, totals added up.
   void Settle(DirNode* root);
-  // The same after a walk shared by threads (Parallel), which settles by the tree's order.
-  void SettleShared(DirNode* root);
   // Pushes a frame for the open folder, then lists it.
-  void PushFrame(DirNode* node, uint64_t seq, DirNode* parent, TFolderAhead& opened);
-  // Closes the top frame, sets its total and joins it to its parent.
+  void PushFrame(DirNode* node, DirNode* parent, TOpened& opened);
+  // Closes the top frame and joins it to its parent.
   void FinishTop();
-  // A folder node in `parent` (null at the top), counted; `seq` is set to its place in the
-  // tree's order.
-  DirNode* NewFolderNode(const char* name, const DirNode* parent, int32_t depth, uint64_t& seq);
-  // A node from the arena, numbered in the tree's order (nodes are made in that order).
-  DirNode* NewNode();
-  void AddProblem(TScanProblem::TKind kind, const DirNode* node, uint64_t seq, int error);
+  // A folder node in `parent` (null at the top), counted.
+  DirNode* NewFolderNode(const char* name, const DirNode* parent, int32_t depth);
 
   // Descriptors: at most Budget frames hold one. The shallowest is closed to make room and
   // reopened, relative to the nearest open frame below it and checked by inode, when the walk
@@ -189,11 +173,8 @@ class TThreadLoader : public TThread {
   bool MayEnter(const DirNode* folder, const char* name) const;
 
   TNodeArena Arena;
-  uint64_t NodesMade = 0;
-  std::unique_ptr<TWalkPool> Pool;
   std::unique_ptr<TParallelWalk> Parallel;  // set when threads share the walk
-  std::vector<TFoundProblem> Found;
-  std::vector<TLinkedFile> Linked;  // files with several names examined on the walk's thread
+  TWalkRecords Found;  // what the walk alone found, to be settled
   // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.
   TStringManager Names{sizeof(StrEntry), 10, 0, nullptr};
   TEntryBatch Batch;  // one folder's entries at a time
