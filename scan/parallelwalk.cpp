@@ -48,7 +48,7 @@ TParallelWalk::TParallelWalk(int threads, TSetup setup)
       // Besides the folders kept open, each thread may be reading one, opening one, reaching one
       // through another, and one more may wait in a chunk of files.
       HoldLimit(Setup.Budget > 5 * static_cast<size_t>(threads) + 3 ? Setup.Budget - 5 * static_cast<size_t>(threads) - 2 : 1),
-      ChunkLimit(static_cast<size_t>(threads)) {
+      ChunkLimit(2) {
   States.push_back(std::make_unique<TThreadState>(*Setup.Arena, ArenaLock));
   Workers.reserve(static_cast<size_t>(std::max(threads - 1, 0)));
   try {
@@ -298,6 +298,7 @@ void TParallelWalk::QueueChunk(TThreadState& my, const std::shared_ptr<TOpenFold
   my.Chunk.Folder = folder;
   TChunk help;
   bool helping = false;
+  bool wake = false;
   {
     std::lock_guard<std::mutex> hold(Lock);
     Chunks.push_back(std::move(my.Chunk));
@@ -307,12 +308,13 @@ void TParallelWalk::QueueChunk(TThreadState& my, const std::shared_ptr<TOpenFold
       Chunks.pop_front();
       helping = true;
     }
+    // A thread woken takes the reader's core for a while: only when the threads awake are
+    // too few for what waits.
+    wake = Sleeping > 0 && Chunks.size() + 1 > States.size() - Sleeping;
   }
   my.Chunk = TChunk{};
-  if (helping)
-    Examine(help, my);
-  else
-    Ready.notify_one();
+  if (wake) Ready.notify_one();
+  if (helping) Examine(help, my);
 }
 
 void TParallelWalk::Examine(TChunk& chunk, TThreadState& my) {

@@ -86,7 +86,9 @@ class TParallelWalk {
 
   TSetup Setup;
   const size_t HoldLimit;   // folders kept open for subfolders waiting to be begun
-  const size_t ChunkLimit;  // chunks waiting: past it the reader examines one itself
+  // Chunks waiting: past it the reader examines one itself. A few suffice to keep the others
+  // busy, and threads woken for more only crowd the reader off its core.
+  const size_t ChunkLimit;
   std::atomic<size_t> OpenNow{0};
   std::atomic<bool> OutOfMemory{false};
   std::atomic<bool> SawStop{false};  // something was left undone for a stop
