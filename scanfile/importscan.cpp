@@ -3,7 +3,10 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string_view>
 
@@ -25,10 +28,22 @@ TScanView TImportedScan::View() const {
 }
 
 bool TImportedScan::Find(const DirNode& node, const TEntryId*, TEntryId& id) const {
-  const auto it = Ids.find(&node);
-  if (it == Ids.end()) return false;
-  id = it->second;
+  const auto it = std::lower_bound(Ids.begin(), Ids.end(), &node,
+                                   [](const TIdRecord& r, const DirNode* n) { return std::less<>()(r.Node, n); });
+  if (it == Ids.end() || it->Node != &node) return false;
+  id = TEntryId{IdDevices[it->Device], it->Inode, it->Links};
   return true;
+}
+
+void TImportedScan::AddId(const DirNode* node, uint64_t device, uint64_t inode, uint64_t links) {
+  uint32_t index = 0;
+  while (index < IdDevices.size() && IdDevices[index] != device) ++index;
+  if (index == IdDevices.size()) IdDevices.push_back(device);
+  Ids.push_back(TIdRecord{node, inode, index, static_cast<uint32_t>(std::min<uint64_t>(links, UINT32_MAX))});
+}
+
+void TImportedScan::SortIds() {
+  std::sort(Ids.begin(), Ids.end(), [](const TIdRecord& a, const TIdRecord& b) { return std::less<>()(a.Node, b.Node); });
 }
 
 // The reader's events, checked against the format as they come: a top-level array of major
@@ -359,7 +374,7 @@ bool TScanFileHandler::MakeNode() {
     const DirNode* first = nullptr;
     if (Info.HasIno) {
       first = Inodes.FindOrAdd(dev, Info.Ino, node);
-      Scan.Ids.emplace(node, TEntryId{dev, Info.Ino, Info.Nlink ? Info.Nlink : 1});
+      Scan.AddId(node, dev, Info.Ino, Info.Nlink ? Info.Nlink : 1);
     }
     if (Info.ReadError) Scan.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
     if (first) {
@@ -378,7 +393,7 @@ bool TScanFileHandler::MakeNode() {
   node->ApparentSize = static_cast<double>(Info.Asize);
   if (Info.HasIno && (Info.Hlnkc || Info.Nlink > 1)) {
     if (Inodes.FindOrAdd(dev, Info.Ino, node)) node->OwnSize = node->TotalSize = node->ApparentSize = 0;
-    Scan.Ids.emplace(node, TEntryId{dev, Info.Ino, std::max<uint64_t>(Info.Nlink, 2)});
+    Scan.AddId(node, dev, Info.Ino, std::max<uint64_t>(Info.Nlink, 2));
   }
   if (Info.ReadError) Scan.Problems.push_back(TScanProblem{TScanProblem::Examine, node, error});
   return true;
@@ -411,10 +426,12 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     parsed = reader.Parse<rapidjson::kParseIterativeFlag>(input, handler);
   } catch (const std::bad_alloc&) {
     KeepPart(scan, TScanEnd::OutOfMemory);
+    scan.SortIds();
     return {};
   }
   if (handler.Stopped) {
     KeepPart(scan, TScanEnd::Stopped);
+    scan.SortIds();
     return {};
   }
   std::string failure;
@@ -437,9 +454,11 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     scan.Repeats.clear();
     scan.Folders = scan.Files = 0;
     scan.FolderCount.store(0, std::memory_order_relaxed);
+    scan.Ids.clear();
     return failure;
   }
   AddUpTotals(scan.Root, nullptr);
+  scan.SortIds();
   return {};
 }
 

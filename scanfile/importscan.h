@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+#include <deque>
 
 #include "scan/dirnode.h"
 #include "scan/scanview.h"
@@ -43,8 +44,21 @@ class TImportedScan : public TEntryIds {
 
  private:
   friend class TScanFileHandler;
+  friend std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std::atomic<int>* stop);
+  // The numbers of folders and of files with several names, by node, in as little room as
+  // they fit: a scan of a million folders keeps them all. Put in order of the nodes' addresses
+  // once the file is read, then looked up by halving.
+  struct TIdRecord {
+    const DirNode* Node;
+    uint64_t Inode;
+    uint32_t Device;  // an index into IdDevices
+    uint32_t Links;
+  };
+  void AddId(const DirNode* node, uint64_t device, uint64_t inode, uint64_t links);
+  void SortIds();
   TNodeArena Arena;
-  std::unordered_map<const DirNode*, TEntryId> Ids;
+  std::deque<TIdRecord> Ids;  // grows without copying what it holds
+  std::vector<uint64_t> IdDevices;
 };
 
 // Reads the scan file at `path` ("-": standard input), plain or gzip-compressed, into `scan`,
