@@ -47,6 +47,18 @@ const DirNode* TInodeMap::FindOrAdd(uint64_t device, uint64_t inode, const DirNo
   }
 }
 
+void TInodeMap::Set(uint64_t device, uint64_t inode, const DirNode* node) {
+  if (!FindOrAdd(device, inode, node)) return;
+  Table& table = Tables[Last];  // FindOrAdd left it at this device's table
+  const size_t mask = table.Slots.size() - 1;
+  for (size_t i = Hash(inode) & mask;; i = (i + 1) & mask) {
+    if (table.Slots[i].Inode == inode && table.Slots[i].Node) {
+      table.Slots[i].Node = node;
+      return;
+    }
+  }
+}
+
 const DirNode* TInodeMap::Find(uint64_t device, uint64_t inode) const {
   for (const Table& table : Tables) {
     if (table.Device != device || table.Slots.empty()) continue;

@@ -17,6 +17,9 @@ class TInodeMap {
   // The node recorded for (device, inode), or null when it is new; a new one is recorded with
   // `node` (not null). Throws std::bad_alloc when a table cannot grow, unchanged.
   const DirNode* FindOrAdd(uint64_t device, uint64_t inode, const DirNode* node);
+  // Records `node` (not null) for (device, inode) in place of what was recorded. Throws
+  // std::bad_alloc when a table cannot grow.
+  void Set(uint64_t device, uint64_t inode, const DirNode* node);
   // The node recorded for (device, inode); null when there is none.
   const DirNode* Find(uint64_t device, uint64_t inode) const;
   size_t Size() const;

@@ -25,8 +25,11 @@ void SetFileSizes(DirNode& node, const TEntryStat& stat) {
 }
 
 struct TParallelWalk::TThreadState {
-  TThreadState(TNodeArena& arena, std::mutex& lock) : Share(arena, lock) {}
+  TThreadState(TNodeArena& arena, std::mutex& lock, size_t index) : Share(arena, lock), Index(index) {}
   TArenaShare Share;
+  const size_t Index;  // in States
+  std::mutex StackLock;
+  std::deque<TTask> Stack;  // its subfolders waiting: the nearest at the back
   TWalkRecords Out;
   TEntryBatch Batch;
   std::vector<char> NameBytes;  // the subfolders' names of the folder being read
@@ -48,13 +51,15 @@ TParallelWalk::TParallelWalk(int threads, TSetup setup)
       // Besides the folders kept open, each thread may be reading one, opening one, reaching one
       // through another, and one more may wait in a chunk of files.
       HoldLimit(Setup.Budget > 5 * static_cast<size_t>(threads) + 3 ? Setup.Budget - 5 * static_cast<size_t>(threads) - 2 : 1),
-      ChunkLimit(2) {
-  States.push_back(std::make_unique<TThreadState>(*Setup.Arena, ArenaLock));
-  Workers.reserve(static_cast<size_t>(std::max(threads - 1, 0)));
+      ChunkLimit(2),
+      Claims(*Setup.Inodes) {
+  // Every thread's state is made before any thread starts: they look at each other's.
+  for (int i = 0; i < std::max(threads, 1); ++i)
+    States.push_back(std::make_unique<TThreadState>(*Setup.Arena, ArenaLock, States.size()));
+  Workers.reserve(States.size() - 1);
   try {
-    for (int i = 1; i < threads; ++i) {
-      States.push_back(std::make_unique<TThreadState>(*Setup.Arena, ArenaLock));
-      TThreadState* state = States.back().get();
+    for (size_t i = 1; i < States.size(); ++i) {
+      TThreadState* state = States[i].get();
       Workers.emplace_back([this, state] { Run(*state); });
     }
   } catch (const std::system_error&) {
@@ -65,7 +70,7 @@ TParallelWalk::TParallelWalk(int threads, TSetup setup)
 TParallelWalk::~TParallelWalk() {
   {
     std::lock_guard<std::mutex> hold(Lock);
-    Ending = true;
+    Ending.store(true);
   }
   Ready.notify_all();
   for (std::thread& worker : Workers) worker.join();
@@ -76,50 +81,91 @@ bool TParallelWalk::Stopping() const {
 }
 
 void TParallelWalk::Run(TThreadState& my) {
-  std::unique_lock<std::mutex> hold(Lock);
   for (;;) {
-    if (WorkOnce(hold, my)) continue;
-    if (Ending) return;
-    ++Sleeping;
-    Ready.wait(hold);
-    --Sleeping;
+    if (WorkOnce(my)) continue;
+    if (Ending.load()) return;
+    Idle(false);
   }
 }
 
-bool TParallelWalk::WorkOnce(std::unique_lock<std::mutex>& hold, TThreadState& my) {
+bool TParallelWalk::WorkOnce(TThreadState& my) {
   // Chunks first: they hold folders open, and finish what was begun.
-  if (!Chunks.empty()) {
-    TChunk chunk = std::move(Chunks.front());
-    Chunks.pop_front();
-    ++Busy;
-    hold.unlock();
-    Examine(chunk, my);
-    hold.lock();
-  } else if (!Tasks.empty()) {
-    TTask task = std::move(Tasks.back());
-    Tasks.pop_back();
-    ++Busy;
-    hold.unlock();
-    Process(task, my);
-    task.Parent.reset();  // closed before the lock is taken again
-    hold.lock();
-  } else {
-    return false;
+  if (ChunksWaiting.load(std::memory_order_relaxed) > 0) {
+    TChunk chunk;
+    {
+      std::lock_guard<std::mutex> hold(Lock);
+      if (!Chunks.empty()) {
+        chunk = std::move(Chunks.front());
+        Chunks.pop_front();
+        ChunksWaiting.fetch_sub(1);
+        Queued.fetch_sub(1);
+      }
+    }
+    if (chunk.Folder) {
+      Examine(chunk, my);
+      Done();
+      return true;
+    }
   }
-  if (--Busy == 0 && Tasks.empty() && Chunks.empty()) Ready.notify_all();  // the walk is done
+  TTask task{nullptr, nullptr};
+  {
+    std::lock_guard<std::mutex> hold(my.StackLock);
+    if (!my.Stack.empty()) {
+      task = std::move(my.Stack.back());
+      my.Stack.pop_back();
+    }
+  }
+  for (size_t k = 1; !task.Node && k < States.size() && Queued.load(std::memory_order_relaxed) > 0; ++k) {
+    TThreadState& other = *States[(my.Index + k) % States.size()];
+    std::lock_guard<std::mutex> hold(other.StackLock);
+    if (!other.Stack.empty()) {
+      task = std::move(other.Stack.front());
+      other.Stack.pop_front();
+    }
+  }
+  if (!task.Node) return false;
+  Queued.fetch_sub(1);
+  Process(task, my);
+  task.Parent.reset();  // closed before the walk may end
+  Done();
   return true;
 }
 
-void TParallelWalk::Walk(DirNode* top) {
+void TParallelWalk::Done() {
+  if (Pending.fetch_sub(1) != 1) return;
+  std::lock_guard<std::mutex> hold(Lock);
+  Ready.notify_all();
+}
+
+void TParallelWalk::Idle(bool caller) {
   std::unique_lock<std::mutex> hold(Lock);
-  Tasks.push_back(TTask{top, nullptr});
+  // Counted asleep before looking: one that queues work after the look sees a sleeper to wake.
+  Sleeping.fetch_add(1);
+  if (Queued.load() == 0 && !(caller ? Pending.load() == 0 : Ending.load())) Ready.wait(hold);
+  Sleeping.fetch_sub(1);
+}
+
+void TParallelWalk::Wake(size_t count) {
+  count = std::min(count, Sleeping.load());
+  if (count == 0) return;
+  {
+    std::lock_guard<std::mutex> hold(Lock);  // a thread about to sleep has looked, or waits
+  }
+  for (size_t i = 0; i < count; ++i) Ready.notify_one();
+}
+
+void TParallelWalk::Walk(DirNode* top) {
   TThreadState& my = *States.front();
+  Pending.fetch_add(1);
+  {
+    std::lock_guard<std::mutex> hold(my.StackLock);
+    my.Stack.push_back(TTask{top, nullptr});
+  }
+  Queued.fetch_add(1);
   for (;;) {
-    if (WorkOnce(hold, my)) continue;
-    if (Busy == 0) return;  // nothing queued and nothing running: all done
-    ++Sleeping;
-    Ready.wait(hold);
-    --Sleeping;
+    if (WorkOnce(my)) continue;
+    if (Pending.load() == 0) return;  // nothing queued and nothing running: all done
+    Idle(true);
   }
 }
 
@@ -142,8 +188,7 @@ std::shared_ptr<TOpenFolder> TParallelWalk::Reach(const DirNode* folder, int& er
     open = open ? open->OpenChild((*it)->Name, error) : Setup.Listing->OpenRoot((*it)->Name, error);
     if (!open) return nullptr;
     const TEntryStat& self = open->Self();
-    std::lock_guard<std::mutex> hold(InodeLock);
-    if (Setup.Inodes->Find(self.Device, self.Inode) != *it) {
+    if (!Claims.WalkedBy(self.Device, self.Inode, *it)) {
       error = ESTALE;  // replaced by another folder since it was read
       return nullptr;
     }
@@ -159,6 +204,7 @@ void TParallelWalk::Process(TTask& task, TThreadState& my) {
     my.Out.Dropped.push_back(node);  // never begun
     return;
   }
+  if (Claims.Gone(node)) return;  // walked afresh under an earlier name
   try {
     int error = 0;
     std::shared_ptr<TOpenFolder> parent = std::move(task.Parent);
@@ -182,15 +228,7 @@ void TParallelWalk::Process(TTask& task, TThreadState& my) {
     }
     parent.reset();
     const TEntryStat self = folder->Self();
-    const DirNode* first = nullptr;
-    {
-      std::lock_guard<std::mutex> hold(InodeLock);
-      first = Setup.Inodes->FindOrAdd(self.Device, self.Inode, node);
-    }
-    if (first) {
-      my.Out.Repeats.push_back(TRepeatedFolder{node, first});
-      return;
-    }
+    if (Claims.Claim(node, self.Device, self.Inode) != TFolderClaims::TClaim::Walk) return;
     node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
     List(node, Counted(std::move(folder)), my);
   } catch (const std::bad_alloc&) {
@@ -281,17 +319,20 @@ void TParallelWalk::List(DirNode* node, const std::shared_ptr<TOpenFolder>& fold
 }
 
 void TParallelWalk::QueueTasks(TThreadState& my) {
-  if (my.NewTasks.empty()) return;
-  size_t wake = 0;
+  const size_t count = my.NewTasks.size();
+  if (count == 0) return;
+  // Counted before another thread can take one and be done with it.
+  Pending.fetch_add(count);
+  Queued.fetch_add(count);
   {
-    std::lock_guard<std::mutex> hold(Lock);
+    std::lock_guard<std::mutex> hold(my.StackLock);
     // The first subfolder on top: taken first, so that the walk goes deep before wide and the
     // folders kept open stay few.
-    for (auto it = my.NewTasks.rbegin(); it != my.NewTasks.rend(); ++it) Tasks.push_back(std::move(*it));
-    wake = std::min(my.NewTasks.size(), Sleeping);
+    for (auto it = my.NewTasks.rbegin(); it != my.NewTasks.rend(); ++it) my.Stack.push_back(std::move(*it));
   }
   my.NewTasks.clear();
-  for (size_t i = 0; i < wake; ++i) Ready.notify_one();
+  // This thread takes one itself.
+  Wake(count - 1);
 }
 
 void TParallelWalk::QueueChunk(TThreadState& my, const std::shared_ptr<TOpenFolder>& folder) {
@@ -299,6 +340,7 @@ void TParallelWalk::QueueChunk(TThreadState& my, const std::shared_ptr<TOpenFold
   TChunk help;
   bool helping = false;
   bool wake = false;
+  Pending.fetch_add(1);
   {
     std::lock_guard<std::mutex> hold(Lock);
     Chunks.push_back(std::move(my.Chunk));
@@ -307,14 +349,21 @@ void TParallelWalk::QueueChunk(TThreadState& my, const std::shared_ptr<TOpenFold
       help = std::move(Chunks.front());
       Chunks.pop_front();
       helping = true;
+    } else {
+      ChunksWaiting.fetch_add(1);
+      Queued.fetch_add(1);
     }
     // A thread woken takes the reader's core for a while: only when the threads awake are
     // too few for what waits.
-    wake = Sleeping > 0 && Chunks.size() + 1 > States.size() - Sleeping;
+    const size_t asleep = Sleeping.load();
+    wake = asleep > 0 && Chunks.size() + 1 > Workers.size() + 1 - asleep;
   }
   my.Chunk = TChunk{};
   if (wake) Ready.notify_one();
-  if (helping) Examine(help, my);
+  if (helping) {
+    Examine(help, my);
+    Done();
+  }
 }
 
 void TParallelWalk::Examine(TChunk& chunk, TThreadState& my) {
@@ -342,7 +391,7 @@ void TParallelWalk::Examine(TChunk& chunk, TThreadState& my) {
 TWalkRecords TParallelWalk::Finish() {
   {
     std::lock_guard<std::mutex> hold(Lock);
-    Ending = true;
+    Ending.store(true);
   }
   Ready.notify_all();
   for (std::thread& worker : Workers) worker.join();
@@ -357,6 +406,7 @@ TWalkRecords TParallelWalk::Finish() {
     all.OutOfMemory = all.OutOfMemory || out.OutOfMemory;
   }
   States.clear();
+  Claims.Prune(all, all.LostFiles, all.LostFolders);
   return all;
 }
 

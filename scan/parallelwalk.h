@@ -19,6 +19,7 @@
 
 #include "platform/listing.h"
 #include "scan/dirnode.h"
+#include "scan/claims.h"
 #include "scan/inodemap.h"
 #include "scan/scanproblem.h"
 #include "scan/settle.h"
@@ -33,7 +34,7 @@ class TParallelWalk {
   struct TSetup {
     TListing* Listing;
     TNodeArena* Arena;   // every node and name; shared under the walk's lock
-    TInodeMap* Inodes;   // every folder's first name, under the walk's lock
+    TInodeMap* Inodes;   // every folder's first name in the tree's order (TFolderClaims)
     const std::atomic<int32_t>* StopFlag;
     std::atomic<int32_t>* FileCount;
     std::atomic<int32_t>* FolderCount;
@@ -73,8 +74,15 @@ class TParallelWalk {
 
   bool Stopping() const;
   void Run(TThreadState& my);
-  // With the lock held by `hold`: takes one piece of work and does it; false when none.
-  bool WorkOnce(std::unique_lock<std::mutex>& hold, TThreadState& my);
+  // Does one piece of work: a chunk, a subfolder of its own, or one taken from another
+  // thread's (the shallowest, the most work); false when there was none.
+  bool WorkOnce(TThreadState& my);
+  // A piece of work is done: the last one ends the walk.
+  void Done();
+  // Waits for work, or for the walk (`caller`) or the threads to end.
+  void Idle(bool caller);
+  // Wakes up to `count` sleeping threads for work just queued.
+  void Wake(size_t count);
   void Process(TTask& task, TThreadState& my);
   void List(DirNode* node, const std::shared_ptr<TOpenFolder>& folder, TThreadState& my);
   void Examine(TChunk& chunk, TThreadState& my);
@@ -93,15 +101,18 @@ class TParallelWalk {
   std::atomic<bool> OutOfMemory{false};
   std::atomic<bool> SawStop{false};  // something was left undone for a stop
   std::mutex ArenaLock;
-  std::mutex InodeLock;
+  TFolderClaims Claims;
 
-  std::mutex Lock;
-  std::condition_variable Ready;  // work was queued, the last of a walk was done, or the end came
-  std::vector<TTask> Tasks;       // a stack: the nearest folders are taken first
+  // Each thread keeps the subfolders it found on a stack of its own and takes them nearest
+  // first; an idle thread takes another's shallowest. Chunks are shared by all.
+  std::mutex Lock;  // Chunks, and sleeping and waking
+  std::condition_variable Ready;  // work was queued, the walk is done, or the end came
   std::deque<TChunk> Chunks;
-  size_t Busy = 0;                // threads doing a piece of work
-  size_t Sleeping = 0;
-  bool Ending = false;
+  std::atomic<size_t> Queued{0};    // subfolders and chunks waiting to be taken
+  std::atomic<size_t> Pending{0};   // subfolders and chunks not yet done
+  std::atomic<size_t> ChunksWaiting{0};
+  std::atomic<size_t> Sleeping{0};
+  std::atomic<bool> Ending{false};
   std::vector<std::unique_ptr<TThreadState>> States;  // [0] is the caller's
   std::vector<std::thread> Workers;
 };

@@ -1,8 +1,7 @@
 // What a walk found besides the tree, put in the tree's order once the walk is done. Threads
-// meet files with several names, folders met twice and what could not be read in no
-// particular order; the tree's order (a folder, its files, then its subfolders, each in turn)
-// decides which name counts and in which order problems are told, so that the outcome is the
-// same for any number of threads.
+// meet files with several names and what could not be read in no particular order; the tree's
+// order (a folder, its files, then its subfolders, each in turn) decides which name counts and
+// in which order problems are told, so that the outcome is the same for any number of threads.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -24,6 +23,9 @@ struct TWalkRecords {
   std::vector<TRepeatedFolder> Repeats;
   std::vector<DirNode*> Dropped;  // to take out of the tree: gone since listed, or never begun
   bool OutOfMemory = false;
+  // Nodes already taken out of the tree, walked under a name that lost its claim on a folder.
+  int32_t LostFiles = 0;
+  int32_t LostFolders = 0;
 };
 
 struct TSettled {
@@ -33,8 +35,7 @@ struct TSettled {
   int32_t DroppedFolders = 0;
 };
 
-// Settles `found` in the tree below `root`, which it owns: a folder met twice is given, with
-// all it holds, to its name first in the tree's order; only the first name of each file in
+// Settles `found` in the tree below `root`, which it owns: only the first name of each file in
 // `Links` keeps its size (`inodes` records them); the dropped nodes leave the tree; then every
 // total is added up.
 TSettled SettleWalk(DirNode* root, TWalkRecords found, TInodeMap& inodes);

@@ -146,6 +146,8 @@ void TThreadLoader::Settle(DirNode* root) {
     found.Repeats.insert(found.Repeats.end(), shared.Repeats.begin(), shared.Repeats.end());
     found.Dropped.insert(found.Dropped.end(), shared.Dropped.begin(), shared.Dropped.end());
     found.OutOfMemory = found.OutOfMemory || shared.OutOfMemory;
+    FileCount.fetch_sub(shared.LostFiles, std::memory_order_relaxed);
+    FolderCount.fetch_sub(shared.LostFolders, std::memory_order_relaxed);
   }
   if (found.OutOfMemory) Ending = TScanEnd::OutOfMemory;
   TSettled settled = SettleWalk(root, std::move(found), Inodes);

@@ -350,14 +350,17 @@ TEST(Counting, SharedWalkOfADeepCombKeepsToItsBudgetAndItsShape) {
   EXPECT_EQ(deepest->Depth, kDepth + 1);
 }
 
-TEST(Counting, AFolderMetTwiceCountsByItsFirstNameInTheTreeWhicheverThreadGotThereFirst) {
-  // "a" and "y/z" are one folder (as a bind mount makes them). The walk alone walks "a"; here
-  // the thread that opens "a" is held until "y/z" has been walked into.
+TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadGotThereFirst) {
+  // "a" and "y/z" are one folder (as a bind mount makes them), but a mount below it shows under
+  // "a" only, so that the two names do not list the same. The walk alone walks "a"; here the
+  // thread that opens "a" is held until "y/z" has been walked into.
   auto listing = std::make_shared<test::TMemoryListing>();
   for (const std::string top : {"a", "y/z"}) {
     listing->File(top + "/f", 10, 4096);
     listing->File(top + "/sub/g", 20, 4096);
   }
+  listing->File("a/mounted/h", 40, 4096);
+  listing->Folder("y/z/mounted");
   listing->File("y/h", 5, 4096);
   listing->Folder("y/z").Stat.Inode = listing->Folder("a").Stat.Inode;
   const std::string alone = Describe(*Scan("/mem", NoDrives, 0, listing, 1));
