@@ -8,7 +8,6 @@
 #include <system_error>
 #include <utility>
 
-
 namespace ostrel {
 
 namespace {
