@@ -137,18 +137,21 @@ char* TNodeArena::Take(size_t bytes, bool top) {
   return start;
 }
 
+namespace {
+const char* StringAt(char* mem, std::string_view text) {
+  std::memcpy(mem, text.data(), text.size());
+  mem[text.size()] = '\0';
+  return mem;
+}
+}  // namespace
+
 DirNode* TNodeArena::NewNode() {
   // Nodes fill a block from the bottom, strings from the top: neither pads for the other.
   static_assert(sizeof(DirNode) % alignof(DirNode) == 0 && alignof(Block) % alignof(DirNode) == 0);
   return new (Take(sizeof(DirNode), false)) DirNode{};
 }
 
-const char* TNodeArena::CopyString(std::string_view text) {
-  char* mem = Take(text.size() + 1, true);
-  std::memcpy(mem, text.data(), text.size());
-  mem[text.size()] = '\0';
-  return mem;
-}
+const char* TNodeArena::CopyString(std::string_view text) { return StringAt(Take(text.size() + 1, true), text); }
 
 namespace {
 // Small enough that a few threads' unfilled slices cost nothing to speak of, large enough that
@@ -175,11 +178,6 @@ DirNode* TArenaShare::NewNode() {
   return new (Take(sizeof(DirNode), false)) DirNode{};
 }
 
-const char* TArenaShare::CopyString(std::string_view text) {
-  char* mem = Take(text.size() + 1, true);
-  std::memcpy(mem, text.data(), text.size());
-  mem[text.size()] = '\0';
-  return mem;
-}
+const char* TArenaShare::CopyString(std::string_view text) { return StringAt(Take(text.size() + 1, true), text); }
 
 }  // namespace ostrel

@@ -180,17 +180,24 @@ TEST(Counting, AFolderMetTwiceIsWalkedOnceByTheNameMetFirst) {
   }));
 }
 
+// `depth` levels, each holding "b/x" and "a", which goes on (but for the last); returns "a/" `depth`
+// times.
+std::string Comb(test::TMemoryListing& listing, int depth) {
+  std::string rel;
+  for (int i = 0; i < depth; ++i) {
+    listing.File(rel + "b/x", 1, 512);
+    rel += "a/";
+  }
+  return rel;
+}
+
 TEST(Counting, DeepCombIsWalkedWholeWithinTheOpenFolderBudget) {
   // Each level holds "a", which goes on, and "b", which waits until "a" is done: a walk that
   // kept every waiting level open would hold 300 folders at once.
   constexpr int kDepth = 300;
   auto listing = std::make_shared<test::TMemoryListing>();
   listing->Budget = 3;
-  std::string rel;
-  for (int i = 0; i < kDepth; ++i) {
-    listing->File(rel + "b/x", 1, 512);
-    rel += "a/";
-  }
+  Comb(*listing, kDepth);
   auto loader = Scan("/mem", NoDrives, 0, listing);
   EXPECT_LE(listing->MostOpen, 3);
   EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
@@ -334,11 +341,7 @@ TEST(Counting, SharedWalkOfADeepCombKeepsToItsBudgetAndItsShape) {
   constexpr int kDepth = 300;
   auto listing = std::make_shared<test::TMemoryListing>();
   listing->Budget = 48;
-  std::string rel;
-  for (int i = 0; i < kDepth; ++i) {
-    listing->File(rel + "b/x", 1, 512);
-    rel += "a/";
-  }
+  const std::string rel = Comb(*listing, kDepth);
   const std::string alone = Describe(*Scan("/mem", NoDrives, 0, listing, 1));
   listing->MostOpen = 0;
   auto shared = Scan("/mem", NoDrives, 0, listing, 4);
