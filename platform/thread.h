@@ -9,6 +9,7 @@
 // the derived members are gone and the object has already become a plain TThread, so by then
 // a running Execute would touch freed members.
 #pragma once
+#include <cstddef>
 #include <atomic>
 #include <thread>
 
@@ -18,6 +19,11 @@ namespace ostrel {
 // helper threads allocate little, and an arena of their own each would hold more memory than
 // it saves time.
 void LimitHeapArenas();
+
+// Has the system give `bytes` of fresh memory from `start` its pages now, in one go, rather
+// than one fault at a time as they are first written: for memory about to be filled whole.
+// Where the system cannot, it does nothing.
+void FillPagesNow(void* start, size_t bytes);
 
 class TThread {
  public:

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/thread.h"
 #include "scan/paths.h"
 
 namespace ostrel {
@@ -125,6 +126,8 @@ char* TNodeArena::Take(size_t bytes, bool top) {
     if (Limit && ReservedBytes + size > Limit) throw std::bad_alloc();
     auto* block = static_cast<Block*>(std::malloc(size));
     if (!block) throw std::bad_alloc();
+    // A block is filled whole, from both ends.
+    FillPagesNow(block, size);
     block->Next = Blocks;
     Blocks = block;
     ReservedBytes += size;
@@ -134,6 +137,18 @@ char* TNodeArena::Take(size_t bytes, bool top) {
   if (top) return End -= bytes;
   char* start = Cursor;
   Cursor += bytes;
+  return start;
+}
+
+char* TNodeArena::TakeSlice(size_t bytes, size_t& got) {
+  bytes = (bytes + alignof(DirNode) - 1) / alignof(DirNode) * alignof(DirNode);
+  char* start = Take(bytes, false);
+  const size_t rest = static_cast<size_t>(End - Cursor) / alignof(DirNode) * alignof(DirNode);
+  got = bytes;
+  if (rest < bytes) {
+    Cursor += rest;
+    got += rest;
+  }
   return start;
 }
 
@@ -162,10 +177,11 @@ constexpr size_t SliceBytes = 16 * 1024;
 char* TArenaShare::Take(size_t bytes, bool top) {
   if (static_cast<size_t>(End - Cursor) < bytes) {
     std::lock_guard<std::mutex> hold(Lock);
+    size_t got = 0;
     // A string longer than a slice gets room of its own.
-    if (bytes > SliceBytes / 4) return Arena.TakeSlice(bytes);
-    Cursor = Arena.TakeSlice(SliceBytes);
-    End = Cursor + SliceBytes;
+    if (bytes > SliceBytes / 4) return Arena.TakeSlice(bytes, got);
+    Cursor = Arena.TakeSlice(SliceBytes, got);
+    End = Cursor + got;
   }
   if (top) return End -= bytes;
   char* start = Cursor;

@@ -105,8 +105,10 @@ class TNodeArena {
   const char* CopyString(std::string_view text);
   // Bytes taken from the heap so far.
   size_t Reserved() const { return ReservedBytes; }
-  // `bytes` of room for nodes and strings, aligned for a node: what TArenaShare fills.
-  char* TakeSlice(size_t bytes) { return Take((bytes + alignof(DirNode) - 1) / alignof(DirNode) * alignof(DirNode), false); }
+  // At least `bytes` of room for nodes and strings, aligned for a node, for TArenaShare to fill;
+  // `got` is set to how much. What a block would have left over, too little for another slice,
+  // comes with the last slice of it.
+  char* TakeSlice(size_t bytes, size_t& got);
 
  private:
   // `bytes` from the current block's bottom (nodes) or top (strings); a new block when full.
