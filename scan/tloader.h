@@ -16,10 +16,11 @@
 //
 // With one thread the walk lists the folders in the tree's order, one at a time. With more,
 // the threads take whole folders each (TParallelWalk), nearest first, and make their nodes
-// where they belong. Either way, a settling pass on the walk's thread then gives each file with
-// several names and each folder met twice to its first name in the tree's order, puts Problems
-// in that order and adds up the totals (SettleWalk), so that the tree is the same for any
-// number of threads.
+// where they belong; a folder met twice is walked under its first name in the tree's order,
+// whichever thread reaches it first (TFolderClaims). Either way, a settling pass on the walk's
+// thread then gives each file with several names to its first name in the tree's order, puts
+// Problems and Repeats in that order and adds up the totals (SettleWalk), so that the tree is
+// the same for any number of threads.
 #pragma once
 #include <atomic>
 #include <cstdint>
