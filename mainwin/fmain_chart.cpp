@@ -27,7 +27,8 @@ void TForm1::BuildChart(QTreeWidgetItem* item) {
   // they are shown. A point's Child indexes the child items.
   std::vector<const DirNode*> subfolders;
   subfolders.reserve(static_cast<size_t>(item->childCount()));
-  for (int i = 0; i < item->childCount(); ++i) subfolders.push_back(ItemNode(item->child(i)));
+  // Folders that are gone, shown while compared, come last and have no points.
+  for (int i = 0; i < item->childCount() && !IsGoneItem(item->child(i)); ++i) subfolders.push_back(ItemNode(item->child(i)));
   std::vector<TChartPoint> points = BreakdownOf(ItemNode(item), subfolders, ShownMeasure(), ScanSettings.combineother);
 
   PointsItem = item;

@@ -151,11 +151,19 @@ void TForm1::MarkCompared(QTreeWidgetItem* top, const DirNode* oldRoot, bool com
     if (!folder || !folder->Node) continue;
     folder->Compared = compared;
     folder->OldNode = compared ? old : nullptr;
+    // The folders that are gone follow the item's own subfolders while compared.
+    while (item->childCount() > 0 && IsGoneItem(item->child(item->childCount() - 1)))
+      delete item->takeChild(item->childCount() - 1);
     older.clear();
+    const int own = item->childCount();
     if (compared && old)
-      for (const TFolderChange& pair : PairSubfolders(old, folder->Node, ShownMeasure()))
-        if (pair.New) older.emplace(pair.New, pair.Old);
-    for (int i = 0; i < item->childCount(); ++i) {
+      for (const TFolderChange& pair : PairSubfolders(old, folder->Node, ShownMeasure())) {
+        if (pair.New)
+          older.emplace(pair.New, pair.Old);
+        else if (pair.Old)
+          item->addChild(new TGoneItem(pair.Old));
+      }
+    for (int i = 0; i < own; ++i) {
       QTreeWidgetItem* child = item->child(i);
       const auto found = older.find(ItemNode(child));
       pending.emplace_back(child, found != older.end() ? found->second : nullptr);

@@ -50,7 +50,7 @@ bool TForm1::BuildGrowthChart(QTreeWidgetItem* item) {
   // Child is its item's index, then those that are gone.
   std::vector<std::pair<const DirNode*, const DirNode*>> subfolders;
   std::unordered_set<const DirNode*> matched;
-  for (int i = 0; i < item->childCount(); ++i) {
+  for (int i = 0; i < item->childCount() && !IsGoneItem(item->child(i)); ++i) {
     const QTreeWidgetItem* child = item->child(i);
     const DirNode* old =
         child->type() == TFolderItem::ItemType ? static_cast<const TFolderItem*>(child)->OldNode : nullptr;

@@ -1,6 +1,7 @@
 #include "mainwin/folderitem.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QStyle>
 #include <QTextDocument>
 
@@ -54,6 +55,22 @@ QVariant TFolderItem::data(int column, int role) const {
     }
     if (!Note.isEmpty()) tip += QLatin1Char('\n') + Note;
     // A tooltip that looks like markup is shown as markup; a name must show as it is.
+    return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
+  }
+  return QTreeWidgetItem::data(column, role);
+}
+
+TGoneItem::TGoneItem(const DirNode* oldNode)
+    : QTreeWidgetItem(QStringList{QFile::decodeName(oldNode->Name)}, ItemType), OldNode(oldNode) {
+  setFlags(Qt::NoItemFlags);
+}
+
+QVariant TGoneItem::data(int column, int role) const {
+  if (column == 0 && role == Qt::DecorationRole) return QApplication::style()->standardIcon(QStyle::SP_TrashIcon);
+  if (column == 0 && role == Qt::ToolTipRole) {
+    const double then = SizeOf(*OldNode, ShownMeasure());
+    const QString tip = text(0) + QStringLiteral("\nThen: ") + QString::fromStdString(FormatSize(then)) +
+                        QStringLiteral("\nNow: gone\nChange: ") + SignedSize(-then);
     return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
   }
   return QTreeWidgetItem::data(column, role);

@@ -31,6 +31,22 @@ class TFolderItem final : public QTreeWidgetItem {
   const DirNode* OldNode = nullptr;  // the same folder in the earlier scan; null when it is new
 };
 
+// While a scan is compared with an earlier one: a folder of the earlier scan that is gone, shown
+// after its parent's own subfolders. It stands for no folder on disk, so it can be neither
+// selected nor entered; its tooltip gives its size then.
+class TGoneItem final : public QTreeWidgetItem {
+ public:
+  static constexpr int ItemType = QTreeWidgetItem::UserType + 2;
+
+  explicit TGoneItem(const DirNode* oldNode);
+  QVariant data(int column, int role) const override;
+
+  const DirNode* OldNode;  // the folder in the earlier scan
+};
+
+// Whether `item` is a folder that is gone (TGoneItem).
+inline bool IsGoneItem(const QTreeWidgetItem* item) { return item && item->type() == TGoneItem::ItemType; }
+
 // How a compared folder changed.
 enum class TFolderTrend { Same, Grew, Shrank, New };
 TFolderTrend TrendOf(const TFolderItem& item);

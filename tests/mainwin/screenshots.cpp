@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -90,7 +91,8 @@ bool Comparison(TDesktop& desktop, const QString& dir) {
   test::TempTree tree;
   tree.File("Photos/index.db", 10 << 20);
   const std::pair<const char*, uint64_t> photos[] = {
-      {"Holidays 2019", 40}, {"Family", 25}, {"2004", 18}, {"Garden", 12}, {"Scans", 15}, {"Wallpapers", 3}};
+      {"Holidays 2019", 40}, {"Family", 25}, {"2004", 18}, {"Garden", 12}, {"Scans", 15}, {"Wallpapers", 3},
+      {"Old exports", 4}};
   for (const auto& [name, size] : photos) tree.File(std::string("Photos/") + name + "/f", size << 20);
   test::TTempStore store;
   store.Open()->setValue("apparentsize", 1);
@@ -110,6 +112,7 @@ bool Comparison(TDesktop& desktop, const QString& dir) {
   tree.File("Photos/Trip to the coast/f", 22 << 20);
   tree.File("Photos/index.db", 12 << 20);
   tree.File("Photos/Scans/f", 2 << 20);
+  std::filesystem::remove_all(tree.Path("Photos/Old exports"));
   form.NewScanClick();
   if (!QTest::qWaitFor([&] { return view->topLevelItemCount() == 2 && kept().size() == 2; }, 30000)) return false;
   QTreeWidgetItem* item = test::ChildNamed(view->topLevelItem(1)->child(0), "Photos");

@@ -73,6 +73,7 @@ class TestFmainCompare : public QObject {
     Tree->Write("r/shrink/f1", std::string(50000, 's'));
     Tree->Write("r/shrink/f2", std::string(50000, 's'));
     Tree->Write("r/same/f", std::string(3000, 'x'));
+    Tree->Write("r/gone/f", std::string(4000, 'x'));
     Root = Tree->Path("r");
   }
   void cleanup() { Form.reset(); }
@@ -95,6 +96,7 @@ class TestFmainCompare : public QObject {
   bool ChangeAndScanAgain() {
     Tree->Write("r/grow/g2", std::string(200000, 'g'));
     std::filesystem::remove(Tree->Path("r/shrink/f2"));
+    std::filesystem::remove_all(Tree->Path("r/gone"));
     Tree->Write("r/new/n", std::string(30000, 'n'));
     Tree->Write("r/own2.txt", std::string(7000, 'o'));
     Form->NewScanClick();
@@ -139,6 +141,18 @@ class TestFmainCompare : public QObject {
     QVERIFY(grew != shrank && grew != fresh && shrank != fresh);
     for (QTreeWidgetItem* item : {grow, shrink, added}) QVERIFY(!item->icon(0).isNull());
     QVERIFY(same->icon(0).isNull());
+    // A folder that is gone is shown after the others, marked, and can be neither selected
+    // nor entered.
+    QTreeWidgetItem* gone = Child(root, "gone");
+    QVERIFY(gone);
+    QCOMPARE(root->indexOfChild(gone), root->childCount() - 1);
+    QVERIFY(!gone->icon(0).isNull());
+    QCOMPARE(gone->flags(), Qt::NoItemFlags);
+    QVERIFY2(Tip(gone).contains(QStringLiteral("Now: gone")), qPrintable(Tip(gone)));
+    QVERIFY2(Tip(gone).contains(QStringLiteral("Change: -3.9 KB")), qPrintable(Tip(gone)));
+    QTreeWidgetItem* selected = test::View(*Form).SelectedItem();
+    ClickItem(gone);
+    QCOMPARE(test::View(*Form).SelectedItem(), selected);
     // The earlier scan's own items are not compared.
     QTreeWidgetItem* firstGrow = Child(Tree1()->topLevelItem(0)->child(0), "grow");
     QVERIFY(!Tip(firstGrow).contains(QStringLiteral("Then")));
@@ -172,8 +186,8 @@ class TestFmainCompare : public QObject {
     auto* lost = Form->findChild<TElidedLabel*>(QStringLiteral("LabelLost"));
     auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
     QVERIFY(lost->isVisible() && !nothing->isVisible());
-    QCOMPARE(lost->text(), QStringLiteral("Less: shrink -48.8 KB"));
-    QCOMPARE(lost->toolTip(), QStringLiteral("shrink: 97.7 KB then, 48.8 KB now"));
+    QCOMPARE(lost->text(), QStringLiteral("Less: shrink -48.8 KB, gone -3.9 KB (gone)"));
+    QCOMPARE(lost->toolTip(), QStringLiteral("shrink: 97.7 KB then, 48.8 KB now\ngone: 3.9 KB then, gone now"));
     Form->ChartPieMouseMove(1);
     QCOMPARE(view.StatusBar1->PanelText(0), QStringLiteral("grow (was 9.8 KB)"));
     QCOMPARE(view.StatusBar1->PanelText(1), QStringLiteral("+195.3 KB"));
@@ -255,9 +269,9 @@ void TestFmainCompare::keptScanComparedThenEnded() {
   compare->trigger();
   QVERIFY(Desktop.Boxes.empty());
   QCOMPARE(listed.size(), 2);
-  // The scanned totals, not the files' sizes: 302000 and 115000 bytes.
+  // The scanned totals, not the files' sizes: 302000 and 119000 bytes.
   QVERIFY2(listed[0].contains(QStringLiteral("294.9 KB   complete")), qPrintable(listed[0]));
-  QVERIFY2(listed[1].contains(QStringLiteral("112.3 KB   complete")), qPrintable(listed[1]));
+  QVERIFY2(listed[1].contains(QStringLiteral("116.2 KB   complete")), qPrintable(listed[1]));
   QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
   QVERIFY(end->isEnabled());
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
@@ -284,6 +298,7 @@ void TestFmainCompare::keptScanComparedThenEnded() {
     QVERIFY(Child(NewRootItem(), name)->icon(0).isNull());
     QVERIFY(!Child(NewRootItem(), name)->data(0, Qt::ForegroundRole).isValid());
   }
+  QVERIFY(!Child(NewRootItem(), "gone"));
 }
 
 // "Another scan file..." takes a file saved by hand; the menu item ends the comparison.
