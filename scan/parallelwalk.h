@@ -2,9 +2,10 @@
 // opens one, reads it, examines its files, makes the nodes of its files and subfolders where
 // they belong in the tree, and leaves the subfolders to whichever thread is free, nearest
 // first. A folder of many files is shared out in chunks as it is read. The tree's shape is that
-// of a single walk from the start; which name of a file or folder met twice carries it, and the
-// order of what could not be read, are left to be settled by the tree's order afterwards
-// (SettleWalk), since threads meet them in no particular order.
+// of a single walk from the start. A folder met twice is walked under its first name in the
+// tree's order (TFolderClaims); which name of a file met twice carries it, and the order of what
+// could not be read, are left to be settled by the tree's order afterwards (SettleWalk), since
+// threads meet them in no particular order.
 #pragma once
 #include <atomic>
 #include <condition_variable>
@@ -33,7 +34,7 @@ class TParallelWalk {
  public:
   struct TSetup {
     TListing* Listing;
-    TNodeArena* Arena;   // every node and name; shared under the walk's lock
+    TNodeArena* Arena;   // every node and name, filled by the threads in slices (TArenaShare)
     TInodeMap* Inodes;   // every folder's first name in the tree's order (TFolderClaims)
     const std::atomic<int32_t>* StopFlag;
     std::atomic<int32_t>* FileCount;
