@@ -1,8 +1,33 @@
-# What the tool's shell tests share; sourced. The sourcing script sets $scan (the tool) and $tmp
-# (its own folder) and reads $failures at the end.
+# What the tool's shell tests share; sourced. The sourcing script sets $case and $scan (the
+# tool), makes $tmp (make_tmp, or its own way) and ends with finish.
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 skip() { echo "SKIP: $*"; exit 77; }
+
+# make_tmp NAME: $tmp, a folder of the script's own, removed on exit with whatever was locked in it.
+make_tmp() {
+  tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-$1.XXXXXX") || exit 1
+  trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+}
+# finish: says how the case went, and exits with it.
+finish() {
+  [ "$failures" -eq 0 ] || { echo "$case: $failures failed"; exit 1; }
+  echo "$case: passed"
+  exit 0
+}
+
+# as_nobody TREE: root reads everything, so a test of what cannot be read runs the tool as
+# nobody (the command prefix in the array as_user, empty when not root), with the tool and $tmp
+# reachable and writable for nobody, except what the test locks on purpose.
+as_nobody() {
+  as_user=()
+  [ "$(id -u)" -eq 0 ] || return 0
+  command -v setpriv >/dev/null || skip "setpriv is missing: cannot scan as an ordinary user"
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  mkdir -p "$tmp/bin" && cp "$scan" "$tmp/bin/ostrel-scan" && scan=$tmp/bin/ostrel-scan
+  chmod -R a+rX "$tmp" && chmod a+w "$tmp"
+  "${as_user[@]}" test -x "$1" || skip "nobody cannot reach $1 here"
+}
 
 # run ARGS...: the tool's stdout in $tmp/out, stderr in $tmp/err, status in $rc.
 run() { "$scan" "$@" >"$tmp/out" 2>"$tmp/err"; rc=$?; }

@@ -13,10 +13,8 @@ set -uo pipefail
 export LC_ALL=C
 [ $# -ge 2 ] || { echo "usage: compare-test.sh CASE SCAN" >&2; exit 2; }
 case=$1 scan=$2
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-compare-test.XXXXXX") || exit 1
-trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
-
 . "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
+make_tmp compare-test
 
 # expected BEFORE AFTER: the change lines that two listings ("size<TAB>path") imply, in path
 # order, which is the walk's order while no name holds a byte below '/'.
@@ -118,7 +116,7 @@ sys.stdout.write(open(sys.argv[1]).read().replace("\"dsize\":512", "\"dsize\":15
 
 case_errors() {
   local t=$tmp/t as_user=()
-  mkdir -p "$t/a" "$t/locked" "$tmp/bin"
+  mkdir -p "$t/a" "$t/locked"
   echo one >"$t/a/f"
   echo secret >"$t/locked/s"
   "$scan" -o "$tmp/old.json" "$t" >/dev/null 2>&1 || fail "saving the first state"
@@ -149,13 +147,7 @@ case_errors() {
 
   # Read errors in the new scan: the changes (the folder that can no longer be read shrank)
   # are printed, the status is 1.
-  if [ "$(id -u)" -eq 0 ]; then
-    command -v setpriv >/dev/null || skip "setpriv is missing: cannot scan as an ordinary user"
-    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-    cp "$scan" "$tmp/bin/ostrel-scan" && scan=$tmp/bin/ostrel-scan
-    chmod -R a+rX "$tmp" && chmod a+w "$tmp"
-    "${as_user[@]}" test -x "$t" || skip "nobody cannot reach $t here"
-  fi
+  as_nobody "$t"
   chmod 000 "$t/locked"
   "${as_user[@]+"${as_user[@]}"}" "$scan" --compare "$tmp/old.json" "$t" >"$tmp/out" 2>"$tmp/err"
   rc=$?
@@ -199,5 +191,4 @@ case $case in
   changes | errors) "case_$case" ;;
   *) echo "compare-test.sh: unknown case $case" >&2; exit 2 ;;
 esac
-[ "$failures" -eq 0 ] || { echo "$case: $failures failed"; exit 1; }
-echo "$case: passed"
+finish

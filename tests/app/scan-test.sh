@@ -12,14 +12,12 @@ export LC_ALL=C  # names are bytes; strerror texts in English
 [ $# -ge 2 ] || { echo "usage: scan-test.sh CASE SCAN" >&2; exit 2; }
 case=$1 scan=$2
 
+. "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 if [ "$case" = bind-mounts-inside ]; then
   tmp=$3  # the outer run's folder: only the outer run removes it, after every mount is gone
 else
-  tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-scan-test.XXXXXX") || exit 1
-  trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+  make_tmp scan-test
 fi
-
-. "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 # The size printed for PATH in $tmp/out (lines "SIZE<tab>PATH"); empty when there is none.
 size_of() { awk -F '\t' -v p="$1" '{ s = $1; sub(/^[^\t]*\t/, "") } $0 == p { print s; exit }' "$tmp/out"; }
 # same_with_one_thread WHAT PATH: every folder and file line, the lines of what could not be
@@ -170,21 +168,13 @@ case_signals() {
 }
 
 case_unreadable() {
-  local t=$tmp/t as_user=()
-  mkdir -p "$t/locked" "$t/nosearch/sub" "$t/open" "$tmp/bin"
+  local t=$tmp/t as_user
+  mkdir -p "$t/locked" "$t/nosearch/sub" "$t/open"
   echo secret >"$t/locked/secret"
   echo four >"$t/nosearch/f"
   echo five >"$t/nosearch/sub/g"
   echo six >"$t/open/h"
-  # Root reads everything: scan as nobody, with the program and the tree readable for nobody
-  # except what is locked on purpose.
-  if [ "$(id -u)" -eq 0 ]; then
-    command -v setpriv >/dev/null || skip "setpriv is missing: cannot scan as an ordinary user"
-    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-    cp "$scan" "$tmp/bin/ostrel-scan" && scan=$tmp/bin/ostrel-scan
-    chmod -R a+rX "$tmp"
-    "${as_user[@]}" test -x "$t" || skip "nobody cannot reach $t here"
-  fi
+  as_nobody "$t"
   chmod 000 "$t/locked"
   chmod 444 "$t/nosearch"  # names readable, entries not examinable
   "${as_user[@]}" "$scan" --max-depth 2 "$t" >"$tmp/out" 2>"$tmp/err"
@@ -338,8 +328,4 @@ case $case in
     "case_${case//-/_}" ;;
   *) echo "scan-test.sh: unknown case $case" >&2; exit 2 ;;
 esac
-if [ "$failures" -ne 0 ]; then
-  echo "$case: $failures failed"
-  exit 1
-fi
-echo "$case: passed"
+finish

@@ -13,10 +13,8 @@ set -uo pipefail
 export LC_ALL=C
 [ $# -ge 2 ] || { echo "usage: scanfile-test.sh CASE SCAN" >&2; exit 2; }
 case=$1 scan=$2
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-scanfile-test.XXXXXX") || exit 1
-trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
-
 . "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
+make_tmp scanfile-test
 # The stderr lines but the summary's seconds.
 lines_of() { sed 's/, [0-9.]* s/, s/' "$1"; }
 
@@ -42,7 +40,7 @@ same_after_reading() {
 
 case_round_trip() {
   local t=$tmp/t as_user=()
-  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/nosearch" "$tmp/bin"
+  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/nosearch"
   head -c 20000 /dev/urandom >"$t/a/data"
   ln "$t/a/data" "$t/c/second" && ln "$t/a/data" "$t/third"  # one inode, three names
   truncate -s 50M "$t/a/sparse"
@@ -52,13 +50,7 @@ case_round_trip() {
   (cd "$t" && for _ in $(seq 300); do mkdir d && cd d || exit 1; done && echo deep >f) || { fail "making a chain"; return; }
   echo secret >"$t/locked/s"
   echo four >"$t/nosearch/f"
-  if [ "$(id -u)" -eq 0 ]; then
-    command -v setpriv >/dev/null || skip "setpriv is missing: cannot scan as an ordinary user"
-    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-    cp "$scan" "$tmp/bin/ostrel-scan" && scan=$tmp/bin/ostrel-scan
-    chmod -R a+rX "$tmp" && chmod a+w "$tmp"
-    "${as_user[@]}" test -x "$t" || skip "nobody cannot reach $t here"
-  fi
+  as_nobody "$t"
   chmod 000 "$t/locked"
   chmod 444 "$t/nosearch"
 
@@ -199,5 +191,4 @@ case $case in
   round-trip | malformed | ncdu) "case_${case//-/_}" ;;
   *) echo "scanfile-test.sh: unknown case $case" >&2; exit 2 ;;
 esac
-[ "$failures" -eq 0 ] || { echo "$case: $failures failed"; exit 1; }
-echo "$case: passed"
+finish
