@@ -124,6 +124,13 @@ int Run(int argc, char** argv) {
     if (!Read(options.Compare, earlier, nullptr)) return ExitStatus(stops.Signal.load(), true);
     // Stopped while reading: nothing to compare with.
     if (stops.Signal.load()) return ExitStatus(stops.Signal.load(), false);
+    if (!earlier.Root) {
+      // A scan stopped before it reached its root: there is nothing to compare with, and a
+      // plain listing in its place would read as if the comparison had been made.
+      const std::string name = options.Compare == "-" ? "standard input" : "'" + options.Compare + "'";
+      std::fprintf(stderr, "ostrel-scan: %s holds no scan to compare with\n", name.c_str());
+      return ExitStatus(stops.Signal.load(), true);
+    }
     NoteProblems(options.Compare, earlier);
     if (options.Input.empty() && options.Path.empty() && !earlier.AllDrives) options.Path = FullPath(*earlier.Root);
   }

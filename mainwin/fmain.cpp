@@ -112,6 +112,12 @@ TForm1::~TForm1() {
     load->NotifyMessage.store(0);
     load->StopFlag.store(1);
   }
+  // A read that a stop cannot reach at once (a hung network file system) must not hold the
+  // window's end: a load still running is let go, with its thread, for the process's end to
+  // take; the others are freed below.
+  for (auto* loads : {&FileLoads, &CompareDropped})
+    for (auto& load : *loads)
+      if (!load->Finished()) static_cast<void>(load.release());
   // Stops a write under way before the trees it reads go.
   History.reset();
   Shown.clear();

@@ -149,6 +149,10 @@ class TForm1 : public QMainWindow {
   // The most bytes the tree of a scan started from now on may take (TThreadLoader::MemoryLimit);
   // 0 for no limit but the system's.
   size_t ScanMemoryLimit = 0;
+  // Scan files are read only when they are regular files ("not a regular file" otherwise): a
+  // pipe could keep the window waiting for good. A test that feeds a file through a pipe at its
+  // own pace turns this off.
+  bool ScanFilesRegularOnly = true;
 
   // ---- Folder tree (fmain_tree.cpp) ----
   // Adds an item for the folder `node` under `parentItem` and items for every folder below it,

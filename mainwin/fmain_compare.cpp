@@ -69,6 +69,7 @@ void TForm1::CompareWithScanFile(const std::string& path, const QDateTime& when)
   // usable meanwhile.
   CompareLoad = std::make_unique<TFileLoader>(path);
   CompareLoad->Scan.MemoryLimit = ScanMemoryLimit;
+  CompareLoad->Scan.RegularOnly = ScanFilesRegularOnly;
   CompareLoad->NotifyMessage.store(CompareFileDoneMessage);
   CompareLoad->NotifyWindow.store(Handle());
   CompareLoadItem = scan->Item;
@@ -86,7 +87,7 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
   if (!CompareLoad || reinterpret_cast<TFileLoader*>(lParam) != CompareLoad.get()) return;
   TFileLoader* load = CompareLoad.get();
   std::string error = load->Error;
-  if (error.empty() && !load->Scan.Root) error = "it holds no folder";
+  if (error.empty() && !load->Scan.Root) error = "it holds no scan to compare with (the scan was stopped before it read its first folder)";
   if (!error.empty()) {
     const QString name = QFile::decodeName(QByteArray::fromStdString(load->Path));
     DropCompareLoad();

@@ -38,6 +38,7 @@ void TForm1::OpenScanFile(const std::string& path) {
   ShowScanning();
   auto load = std::make_unique<TFileLoader>(path);
   load->Scan.MemoryLimit = ScanMemoryLimit;
+  load->Scan.RegularOnly = ScanFilesRegularOnly;
   load->NotifyWindow.store(Handle());
   FileLoad = load.get();
   FileLoads.push_back(std::move(load));

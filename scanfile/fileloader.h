@@ -19,7 +19,8 @@ inline constexpr uint32_t ScanFileDoneMessage = WmUser + 102;
 class TFileLoader : public TThread {
  public:
   // Reads `path` (plain or gzip-compressed) once resumed.
-  explicit TFileLoader(std::string path) : Path(std::move(path)) {}
+  // Only a regular file is read: a window must never wait on a pipe.
+  explicit TFileLoader(std::string path) : Path(std::move(path)) { Scan.RegularOnly = true; }
   ~TFileLoader() override { WaitFor(); }
 
   const std::string Path;

@@ -138,7 +138,7 @@ class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TH
 // metadata has them, and Complete false when it says the scan did not end complete.
 bool IsScanOf(TKeptScan& kept, const std::string& key) {
   TGzInput input;
-  if (input.Open(kept.Path) != 0) return false;
+  if (!input.Open(kept.Path, true).empty()) return false;
   THeaderHandler header;
   rapidjson::Reader reader;
   reader.Parse(input, header);

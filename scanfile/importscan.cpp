@@ -417,7 +417,7 @@ void KeepPart(TImportedScan& scan, TScanEnd ending) {
 
 std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std::atomic<int>* stop) {
   TGzInput input;
-  if (const int error = input.Open(path)) return std::string("cannot open: ") + std::strerror(error);
+  if (std::string error = input.Open(path, scan.RegularOnly, stop); !error.empty()) return error;
   TScanFileHandler handler(scan, input, stop);
   rapidjson::Reader reader;
   rapidjson::ParseResult parsed;
@@ -429,7 +429,7 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     scan.SortIds();
     return {};
   }
-  if (handler.Stopped) {
+  if (handler.Stopped || input.Stopped()) {
     KeepPart(scan, TScanEnd::Stopped);
     scan.SortIds();
     return {};

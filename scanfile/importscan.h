@@ -26,6 +26,8 @@ class TImportedScan : public TEntryIds {
 
   // The most bytes the tree may take; 0 for no limit but the system's.
   size_t MemoryLimit = 0;
+  // Refuse to read anything but a regular file ("not a regular file"): a pipe may never end.
+  bool RegularOnly = false;
 
   DirNode* Root = nullptr;
   std::vector<TScanProblem> Problems;

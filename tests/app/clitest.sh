@@ -47,6 +47,7 @@ wait_until() {
     sleep 0.01
   done
 }
+opened() { ls -l "/proc/$1/fd" 2>/dev/null | grep -qF -- "-> $2"; }  # process $1 holds file $2 open
 has_ended() { local s; s=$(cut -d ' ' -f 3 "/proc/$1/stat" 2>/dev/null) || return 0; [ "$s" = Z ]; }
 signal_taken() {  # signal $2 is pending neither for process $1 nor for one of its threads
   local mask

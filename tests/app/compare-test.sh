@@ -144,6 +144,18 @@ case_errors() {
   run --compare "$tmp/stopped.json" "$t"
   expect_rc 0 "a stopped OLD"
   expect_err "^ostrel-scan: note: the earlier scan '.*stopped.json' is incomplete$" "a stopped OLD"
+  # A scan stopped before it reached its root, as -o writes it after an early Ctrl-C: whichever
+  # way the new scan comes, there is nothing to compare with.
+  printf '[1,2,{"progname":"ostrel-scan","progver":"1.3","state":"stopped"},[{"name":""}]]' >"$tmp/rootless.json"
+  local new
+  for new in "" "$t" "-f $tmp/old.json"; do
+    # shellcheck disable=SC2086 # split on purpose
+    run --compare "$tmp/rootless.json" $new
+    expect_rc 1 "OLD without a root, new scan '$new'"
+    expect_err "^ostrel-scan: '.*rootless.json' holds no scan to compare with$" "OLD without a root, new scan '$new'"
+    [ -s "$tmp/out" ] && fail "OLD without a root, new scan '$new': printed $(head -n 3 "$tmp/out")"
+    [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "OLD without a root, new scan '$new': more than one line: $(cat "$tmp/err")"
+  done
 
   # Read errors in the new scan: the changes (the folder that can no longer be read shrank)
   # are printed, the status is 1.

@@ -99,7 +99,26 @@ case_malformed() {
   gzip -c "$tmp/good.json" | head -c 40 >"$tmp/cut.json.gz"
   run -f "$tmp/cut.json.gz"
   expect_rc 1 "a gzip file cut short"
-  expect_err "byte [0-9]+: " "a gzip file cut short"
+  expect_err "byte [0-9]+: the file ends before the scan does \(cut short\?\)$" "a gzip file cut short"
+  # Two gzip members, as concatenated files are, read as one stream.
+  { printf '%s' "${good:0:30}" | gzip -c; printf '%s' "${good:30}" | gzip -c; } >"$tmp/two.json.gz"
+  run -f "$tmp/two.json.gz"
+  expect_rc 0 "two gzip members"
+  [ "$(cat "$tmp/out")" = $'4608\t/r\n0\t/r/d' ] || fail "two gzip members: $(cat "$tmp/out")"
+  run -f "$tmp"
+  expect_rc 1 "a folder as the file"
+  expect_err "^ostrel-scan: '$tmp': it is a folder, not a scan file$" "a folder as the file"
+  # A FIFO that no writer ever opens: Ctrl-C ends the reading at once, nothing printed.
+  mkfifo "$tmp/silent"
+  "$scan" -f "$tmp/silent" >"$tmp/out" 2>"$tmp/err" &
+  local pid=$!
+  wait_until opened "$pid" "$tmp/silent" || fail "a silent FIFO: never opened"
+  kill -INT "$pid"
+  wait_until has_ended "$pid" || { fail "a silent FIFO: Ctrl-C did not end the reading"; kill -KILL "$pid"; }
+  wait "$pid"
+  rc=$?
+  expect_rc 130 "Ctrl-C while a silent FIFO is read"
+  [ -s "$tmp/out" ] && fail "a silent FIFO: printed $(head -n 3 "$tmp/out")"
   local bad what
   while IFS='|' read -r what bad; do
     printf '%s' "$bad" >"$tmp/bad.json"

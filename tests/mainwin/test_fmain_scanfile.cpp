@@ -173,7 +173,7 @@ void TestFmainScanfile::openedScanShowsAsTheWalkAndSavesAgain() {
   QCOMPARE(Total(*Form), walkedTotal);
 }
 
-// Cut short, not a scan, missing: a box with the reason, no item, the idle look. Saving with
+// Cut short, not a scan, missing, a FIFO, a folder: a box with the reason, no item, the idle look. Saving with
 // no scan shown says so without asking for a name.
 void TestFmainScanfile::badFilesAreNamedAndShowNothing() {
   Form = MakeForm({"ostrel"});
@@ -195,14 +195,18 @@ void TestFmainScanfile::badFilesAreNamedAndShowNothing() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[2,0,{},[{\"name\":\"/r\"}]]");
   }
+  // A FIFO that nobody writes to would keep the reading waiting for good.
+  const QString fifo = Files.filePath(QStringLiteral("fifo.json"));
+  QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
   Desktop.Boxes.clear();
-  for (const QString& name : {cut, wrong, Files.filePath(QStringLiteral("missing.json"))}) {
+  for (const QString& name : {cut, wrong, Files.filePath(QStringLiteral("missing.json")), fifo, Files.path()}) {
     Desktop.OpenFileNames << name;
     ClickMenu(*Form, Action("OpenScan1"));
     QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t{1}, Timeout);
     const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
     QCOMPARE(box.Caption, QStringLiteral("Error"));
     QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened: ").arg(name)), qPrintable(box.Text));
+    if (name == fifo) QVERIFY2(box.Text.endsWith(QStringLiteral(": not a regular file")), qPrintable(box.Text));
     QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 0);
     QVERIFY(Idle(*Form));
     Desktop.Boxes.clear();
@@ -256,6 +260,7 @@ void TestFmainScanfile::loadRunsBesideTheGuiAndStops() {
     ::close(fd);
   });
   Form = MakeForm({"ostrel", "-f", fifo});
+  Form->ScanFilesRegularOnly = false;
   const test::TFormView view = test::View(*Form);
   // The reading waits for the writer's next word; the window goes on and shows the count.
   QTRY_VERIFY_WITH_TIMEOUT(view.LabelCount->text().toInt() > 0, Timeout);
