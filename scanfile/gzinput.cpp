@@ -63,7 +63,8 @@ std::string TGzInput::Open(const std::string& path, bool regularOnly, const std:
 
 size_t TGzInput::ReadRaw(char* into, size_t size) {
   for (;;) {
-    if (Stop && Stop->load(std::memory_order_relaxed)) {
+    // A regular file's reads never wait long: its reader looks at the stop as it goes.
+    if (Waits && Stop && Stop->load(std::memory_order_relaxed)) {
       StoppedReading = true;
       return 0;
     }

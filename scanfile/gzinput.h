@@ -24,8 +24,8 @@ class TGzInput {
   // Opens `path` ("-": standard input, left open). With `regularOnly` anything but a regular
   // file is refused (a window must never wait on a pipe); otherwise pipes and character
   // devices are read too, folders and other kinds never. `stop`, when set from any thread,
-  // ends the reading as if the data had ended (Stopped() tells). Returns what was wrong, or
-  // an empty text.
+  // ends the reading of such a file as if the data had ended (Stopped() tells). Returns what
+  // was wrong, or an empty text.
   std::string Open(const std::string& path, bool regularOnly = false, const std::atomic<int>* stop = nullptr);
 
   char Peek() {
