@@ -7,22 +7,29 @@
 #include <numeric>
 #include <string>
 
-#include "scan/check.h"
 #include "scan/textcase.h"
 
 namespace ostrel {
 namespace {
 
-// One entry of the working list: the subfolder, its point's label and its position among the
-// children.
-struct TChartItemEntry {
-  const TChartItem* Item;
-  std::string Label;
-  int Index;
+// A subfolder's place in the label order, as a flat record: the first eight bytes of its label
+// without case, packed so that comparing the numbers compares those bytes; its position among
+// the children breaks what the prefix cannot. Sorting these touches the labels only where two
+// prefixes are equal, so a folder of a million subfolders sorts in a fraction of a second.
+struct TLabelKey {
+  uint64_t Prefix;
+  uint32_t Index;
 };
 
-// Marks a folded entry in the working list (StrEntry::Tag).
-constexpr uint32_t OtherMark = 0x80;
+uint64_t PrefixNoCase(const std::string& label) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    unsigned char c = i < label.size() ? static_cast<unsigned char>(label[i]) : 0;
+    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+    prefix = prefix << 8 | c;
+  }
+  return prefix;
+}
 
 }  // namespace
 
@@ -55,49 +62,48 @@ std::string ShortenLabel(const std::string& name) {
   return name.substr(0, cut) + "...";
 }
 
-int CompareChartItems(StrEntry* a, StrEntry* b, int32_t param) {
-  auto* i = a ? static_cast<const TChartItemEntry*>(a->Data) : nullptr;
-  auto* j = b ? static_cast<const TChartItemEntry*>(b->Data) : nullptr;
-  OSTREL_ASSERT(i!=NULL);
-  OSTREL_ASSERT(j!=NULL);
-  if (param == 1) {
-    if (i->Item->Size < j->Item->Size) return 1;
-    if (i->Item->Size > j->Item->Size) return 0;
-  }
-  const int byLabel = CompareNoCase(i->Label, j->Label);
-  if (byLabel != 0) return byLabel < 0;
-  // Shortened labels can hide where two names differ: the window and ostrel-scan list the same
-  // subfolders in different orders, and must still agree.
-  const int byName = CompareNoCase(i->Item->Name, j->Item->Name);
-  if (byName != 0) return byName < 0;
-  const int byBytes = i->Item->Name.compare(j->Item->Name);
-  if (byBytes != 0) return byBytes < 0;
-  return i->Index < j->Index;
-}
-
 std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, double folderSize,
                                           int combineOther) {
   std::vector<TChartPoint> points;
-  // Each entry is keyed by its position, so that equal labels never share an entry.
-  std::vector<TChartItemEntry> entries;
-  entries.reserve(children.size());
-  TStringManager list(sizeof(StrEntry), 10, 0, nullptr);
+  const size_t count = children.size();
+  std::vector<std::string> labels;
+  labels.reserve(count);
+  std::vector<TLabelKey> byLabel;
+  byLabel.reserve(count);
   double sum = 0;
-  for (size_t i = 0; i < children.size(); ++i) {
-    entries.push_back({&children[i], ShortenLabel(children[i].Name), static_cast<int>(i)});
-    StrEntry* entry = list.Add(std::to_string(i).c_str());
-    entry->Data = &entries.back();
+  for (size_t i = 0; i < count; ++i) {
+    labels.push_back(ShortenLabel(children[i].Name));
+    byLabel.push_back({PrefixNoCase(labels.back()), static_cast<uint32_t>(i)});
     sum += children[i].Size;
   }
+  // By label without case; equal labels by their full names (without case, then by bytes), so
+  // that the order does not depend on the children's order; last by position, so that it is
+  // always strict. Shortened labels can hide where two names differ: the window and
+  // ostrel-scan list the same subfolders in different orders, and must still agree.
+  std::sort(byLabel.begin(), byLabel.end(), [&](const TLabelKey& a, const TLabelKey& b) {
+    if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
+    if (const int c = CompareNoCase(labels[a.Index], labels[b.Index])) return c < 0;
+    const std::string& x = children[a.Index].Name;
+    const std::string& y = children[b.Index].Name;
+    if (const int c = CompareNoCase(x, y)) return c < 0;
+    if (const int c = x.compare(y)) return c < 0;
+    return a.Index < b.Index;
+  });
 
   if (folderSize - sum > 0) points.push_back({"(files)", folderSize - sum, PointFiles});
 
-  int foldedCount = 0;
+  // The fold walks from the smallest subfolder up, equal sizes in label order: the marked ones
+  // are a run of the smallest, at most all but ten, each below 1 % of the folder, together
+  // below 10 % of it.
+  std::vector<std::pair<double, uint32_t>> bySize(count);  // size, place in the label order
+  for (size_t k = 0; k < count; ++k) bySize[k] = {children[byLabel[k].Index].Size, static_cast<uint32_t>(k)};
+  std::sort(bySize.begin(), bySize.end());
+  std::vector<bool> folded(count, false);
+  size_t foldedCount = 0;
   double foldedSize = 0;
-  for (StrEntry* e = list.Sort(1, CompareChartItems); e; e = e->ListNext) {
-    const double size = static_cast<const TChartItemEntry*>(e->Data)->Item->Size;
-    if (list.Count - foldedCount > 10 && size < folderSize * 0.01 && foldedSize + size < folderSize * 0.1) {
-      e->Tag |= OtherMark;
+  for (const auto& [size, place] : bySize) {
+    if (count - foldedCount > 10 && size < folderSize * 0.01 && foldedSize + size < folderSize * 0.1) {
+      folded[place] = true;
       foldedSize += size;
       ++foldedCount;
     }
@@ -105,14 +111,14 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
   const bool folding = combineOther != 0 && foldedCount > 2;
   if (folding) {
     char label[64];
-    std::snprintf(label, sizeof label, "(other: %d dirs)", foldedCount);
+    std::snprintf(label, sizeof label, "(other: %zu dirs)", foldedCount);
     points.push_back({label, foldedSize, PointOther});
   }
 
-  for (StrEntry* e = list.Sort(0, CompareChartItems); e; e = e->ListNext) {
-    if (folding && (e->Tag & OtherMark)) continue;
-    const auto* item = static_cast<const TChartItemEntry*>(e->Data);
-    points.push_back({item->Label, item->Item->Size, item->Index});
+  for (size_t k = 0; k < count; ++k) {
+    if (folding && folded[k]) continue;
+    const uint32_t i = byLabel[k].Index;
+    points.push_back({std::move(labels[i]), children[i].Size, static_cast<int>(i)});
   }
   return points;
 }

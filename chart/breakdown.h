@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "scan/dirnode.h"
-#include "scan/strman.h"
 
 namespace ostrel {
 
@@ -54,14 +53,6 @@ std::vector<TChartPoint> BreakdownOf(const DirNode* folder, const std::vector<co
 // A label of more than 28 characters becomes its first 25 characters and "..."; characters
 // are UTF-8 sequences, never cut in the middle (a byte that is not UTF-8 counts as one).
 std::string ShortenLabel(const std::string& name);
-
-// The working list's comparator, which ComputeBreakdown hands to TStringManager::Sort; the
-// entries are that list's own, so only ComputeBreakdown can call it with real ones. Returns 1
-// when `a` comes first, else 0. With param 1 by size first, then by label without case
-// (CompareNoCase); equal labels by their full names (without case, then by bytes), so that the
-// order does not depend on the order of `children`; last by position, so that it is always
-// strict. An entry without Data fails the assertion "i!=NULL" (for `a`) or "j!=NULL" (`b`).
-int CompareChartItems(StrEntry* a, StrEntry* b, int32_t param);
 
 // ---- Drawing the points ----------------------------------------------------------------------
 //

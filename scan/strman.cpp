@@ -313,20 +313,29 @@ StrEntry* TStringManager::Sort(int32_t param, TSortCompare compare) {
 }
 
 void TStringManager::QuickSort(int lo, int hi) {
-  StrEntry* const pivot = SortIdx[(lo + hi) / 2];
-  int i = lo;
-  int j = hi;
-  do {
-    while (SortCompare(SortIdx[i], pivot, SortParam)) i += 1;
-    while (SortCompare(pivot, SortIdx[j], SortParam)) j -= 1;
-    if (i <= j) {
-      std::swap(SortIdx[i], SortIdx[j]);
-      i += 1;
-      j -= 1;
+  // The smaller part recursively, the larger in the loop: the stack stays within log2(Count)
+  // levels however the entries come.
+  while (lo < hi) {
+    StrEntry* const pivot = SortIdx[lo + (hi - lo) / 2];
+    int i = lo;
+    int j = hi;
+    do {
+      while (SortCompare(SortIdx[i], pivot, SortParam)) i += 1;
+      while (SortCompare(pivot, SortIdx[j], SortParam)) j -= 1;
+      if (i <= j) {
+        std::swap(SortIdx[i], SortIdx[j]);
+        i += 1;
+        j -= 1;
+      }
+    } while (i <= j);
+    if (j - lo < hi - i) {
+      if (lo < j) QuickSort(lo, j);
+      lo = i;
+    } else {
+      if (i < hi) QuickSort(i, hi);
+      hi = j;
     }
-  } while (i <= j);
-  if (lo < j) QuickSort(lo, j);
-  if (i < hi) QuickSort(i, hi);
+  }
 }
 
 int DefaultStrCompare(StrEntry* a, StrEntry* b, int32_t /*param*/) {
