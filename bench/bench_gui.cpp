@@ -3,9 +3,10 @@
 //   - the longest gap between 10 ms timer ticks on the GUI thread while the walk runs;
 //   - the time from the completion notice to the tree being shown (ScanCompleted returning);
 //   - the redraw after a click on a folder of 10,000 subfolders, for each chart kind, with the
-//     small folders combined and not.
+//     small folders combined and not;
+//   - the same for a folder of 1,000,000 subfolders, read from a scan file made once.
 //
-// usage: ostrel-bench-gui [--tree DIR] [--rounds R]
+// usage: ostrel-bench-gui [--tree DIR] [--rounds R] [--shots DIR]
 //   --tree DIR  scan DIR as it is (default: a tree of 90,000 folders and 500,000 files made by
 //               ostrel-gentree, plus a folder "wide" of 10,000 subfolders, kept under the
 //               build folder and made only once)
@@ -35,12 +36,14 @@
 #include "scan/dirnode.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
+#include "scanfile/fileloader.h"
 
 namespace {
 
 using ostrel::TForm1;
 
 constexpr int WideFolders = 10000;
+constexpr int HugeFolders = 1000000;
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -84,6 +87,25 @@ std::string DefaultTree() {
   return dir;
 }
 
+// A scan file of a folder "huge" of 1,000,000 subfolders holding one file each, of sizes 1 to
+// 1000 KB, made once.
+std::string HugeScanFile() {
+  const std::string path = std::string(OSTREL_BUILD_DIR) + "/bench-gui/huge-" + std::to_string(HugeFolders) + ".json";
+  if (Exists(path)) return path;
+  mkdir((std::string(OSTREL_BUILD_DIR) + "/bench-gui").c_str(), 0755);
+  const std::string partial = path + ".partial";
+  std::FILE* out = std::fopen(partial.c_str(), "w");
+  if (!out) std::exit(1);
+  std::fputs(R"([1,2,{"progname":"ostrel-bench-gui"},[{"name":"/bench-huge","dsize":4096,"dev":1,"ino":1},)", out);
+  std::fputs(R"([{"name":"huge","dsize":4096,"ino":2})", out);
+  for (int i = 0; i < HugeFolders; ++i)
+    std::fprintf(out, R"(,[{"name":"h%07d","dsize":4096,"ino":%d},{"name":"f","asize":%d,"dsize":%d}])", i, i + 3,
+                 (i % 1000 + 1) * 1024, (i % 1000 + 1) * 1024);
+  std::fputs("]]]", out);
+  if (std::fclose(out) != 0 || std::rename(partial.c_str(), path.c_str()) != 0) std::exit(1);
+  return path;
+}
+
 // Times the completion notice's handling.
 class TBenchForm : public TForm1 {
  public:
@@ -92,7 +114,7 @@ class TBenchForm : public TForm1 {
     QElapsedTimer t;
     t.start();
     const std::intptr_t result = TForm1::Dispatch(msg, wParam, lParam);
-    if (msg == ostrel::ScanDoneMessage) {
+    if (msg == ostrel::ScanDoneMessage || msg == ostrel::ScanFileDoneMessage) {
       CompletionSeconds = t.nsecsElapsed() / 1e9;
       Done = true;
       if (Loop) Loop->quit();
@@ -200,36 +222,50 @@ int main(int argc, char** argv) {
     std::printf("click: the tree has no folder \"wide\"; no click measured\n");
     return 0;
   }
-  QTreeWidgetItem* other = root;
-  treeView->setCurrentItem(wide);
-  for (int combine : {1, 0}) {
-    for (int type : {0, 1, 2}) {
-      ostrel::ScanSettings.combineother = combine;
-      form.findChild<ostrel::TRadioGroup*>("RadioGroupChartType")->SetItemIndex(type);
-      std::vector<double> times;
-      for (int r = 0; r < rounds; ++r) {
-        // From another folder's chart, as a user clicking through the tree would.
-        treeView->setCurrentItem(other);
-        form.TreeViewDirectoriesClick();
-        QCoreApplication::processEvents();
-        treeView->setCurrentItem(wide);
-        QElapsedTimer t;
-        t.start();
-        form.TreeViewDirectoriesClick();
-        QCoreApplication::processEvents();
-        chart->viewport()->repaint();
-        times.push_back(t.nsecsElapsed() / 1e9);
+  // Clicks on `folder`, coming from `other` each time, as a user clicking through the tree would.
+  auto clicks = [&](QTreeWidgetItem* folder, QTreeWidgetItem* other, int count, double target) {
+    for (int combine : {1, 0}) {
+      for (int type : {0, 1, 2}) {
+        ostrel::ScanSettings.combineother = combine;
+        form.findChild<ostrel::TRadioGroup*>("RadioGroupChartType")->SetItemIndex(type);
+        std::vector<double> times;
+        for (int r = 0; r < count; ++r) {
+          treeView->setCurrentItem(other);
+          form.TreeViewDirectoriesClick();
+          QCoreApplication::processEvents();
+          treeView->setCurrentItem(folder);
+          QElapsedTimer t;
+          t.start();
+          form.TreeViewDirectoriesClick();
+          QCoreApplication::processEvents();
+          chart->viewport()->repaint();
+          times.push_back(t.nsecsElapsed() / 1e9);
+        }
+        static const char* const kinds[] = {"pie", "horizontal bars", "vertical bars"};
+        std::printf("click on a folder of %d subfolders, %s, combine %s: %zu points; redraw %.3f s median of %d, "
+                    "max %.3f s   (target: at most %.1f s)\n",
+                    folder->childCount(), kinds[type], combine ? "on " : "off", chart->Points().size(), Median(times),
+                    count, *std::max_element(times.begin(), times.end()), target);
+        std::fflush(stdout);
+        static const char* const names[] = {"pie", "hbar", "vbar"};
+        if (!shots.empty())
+          form.grab().save(QString::fromStdString(shots + "/bench-" + folder->text(0).toStdString() + "-" + names[type] +
+                                                  (combine ? "-combined" : "") + ".png"));
       }
-      static const char* const kinds[] = {"pie", "horizontal bars", "vertical bars"};
-      std::printf("click on a folder of %d subfolders, %s, combine %s: %zu points; redraw %.3f s median of %d, "
-                  "max %.3f s   (target: at most 0.3 s)\n",
-                  wide->childCount(), kinds[type], combine ? "on " : "off", chart->Points().size(), Median(times),
-                  rounds, *std::max_element(times.begin(), times.end()));
-      static const char* const names[] = {"pie", "hbar", "vbar"};
-      if (!shots.empty())
-        form.grab().save(QString::fromStdString(shots + "/bench-" + names[type] + (combine ? "-combined" : "") + ".png"));
     }
+  };
+  clicks(wide, root, rounds, 0.3);
+
+  // A folder of a million subfolders, from a scan file: no walk would make one quickly.
+  form.Done = false;
+  form.OpenScanFile(HugeScanFile());
+  if (!form.Done) loop.exec();
+  QTreeWidgetItem* huge = Child(treeView->topLevelItem(treeView->topLevelItemCount() - 1)->child(0), QStringLiteral("huge"));
+  if (!huge) {
+    std::printf("click: the scan file has no folder \"huge\"; no click measured\n");
+    return 1;
   }
+  clicks(huge, huge->parent(), std::min(rounds, 3), 1.0);
   // The walk's threads are done; the window and its trees go normally.
   return 0;
 }
