@@ -56,6 +56,7 @@ class TScanFileHandler {
   TScanFileHandler(TImportedScan& scan, TGzInput& input, TParseStackAllocator& strings, const std::atomic<int>* stop)
       : Scan(scan), Input(input), Strings(strings), StopFlag(stop) {
     Scan.Arena.Limit = Scan.MemoryLimit;
+    // Strings other than names (keys, values passed over) may be as long as the longest name.
     Strings.StringLimit = MaxTopNameBytes;
   }
 
@@ -437,7 +438,8 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
   if (const int error = input.Open(path)) return std::string("cannot open: ") + std::strerror(error);
   TParseStackAllocator strings;
   TScanFileHandler handler(scan, input, strings, stop);
-  rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, TParseStackAllocator> reader(&strings, 4096);  // room for usual names from the start
+  // Room for usual names from the start.
+  rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, TParseStackAllocator> reader(&strings, 4096);
   rapidjson::ParseResult parsed;
   std::string failure;
   try {
