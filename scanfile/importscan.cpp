@@ -12,6 +12,7 @@
 
 #include "scan/inodemap.h"
 #include "scanfile/gzinput.h"
+#include "scanfile/parsestack.h"
 
 namespace ostrel {
 
@@ -52,15 +53,19 @@ void TImportedScan::SortIds() {
 // files (objects). Nodes join the tree as their descriptions end, so nothing is kept twice.
 class TScanFileHandler {
  public:
-  TScanFileHandler(TImportedScan& scan, TGzInput& input, const std::atomic<int>* stop)
-      : Scan(scan), Input(input), StopFlag(stop) {
+  TScanFileHandler(TImportedScan& scan, TGzInput& input, TParseStackAllocator& strings, const std::atomic<int>* stop)
+      : Scan(scan), Input(input), Strings(strings), StopFlag(stop) {
     Scan.Arena.Limit = Scan.MemoryLimit;
+    // Strings other than names (keys, values passed over) may be as long as the longest name.
+    Strings.StringLimit = MaxTopNameBytes;
   }
 
   std::string Failure;     // what was wrong, when a handler call returned false
   size_t FailureAt = 0;
   bool Stopped = false;    // false returned because of a stop request
   bool Finished() const { return Phase == TPhase::Done; }
+  // What was wrong when the string being read passed its limit.
+  std::string LongString() const;
 
   bool Null() { return Scalar(TValue::Other); }
   bool Bool(bool b) {
@@ -77,12 +82,15 @@ class TScanFileHandler {
   bool Double(double) { return Scalar(TValue::Fraction); }
   bool RawNumber(const char*, rapidjson::SizeType, bool) { return Scalar(TValue::Other); }
   bool String(const char* text, rapidjson::SizeType length, bool) {
+    Strings.StringLimit = MaxTopNameBytes;
     Text = std::string_view(text, length);
     return Scalar(TValue::String);
   }
   bool Key(const char* text, rapidjson::SizeType length, bool) {
     if (Skip) return true;
     Field = FieldOf(std::string_view(text, length));
+    // A name is refused as soon as it passes what a file system allows.
+    if (Phase == TPhase::Info && Field == TField::Name) Strings.StringLimit = TopLevel() ? MaxTopNameBytes : MaxNameBytes;
     return true;
   }
   bool StartObject();
@@ -122,9 +130,12 @@ class TScanFileHandler {
   // Makes the node the description ended with; a folder is entered unless met before.
   bool MakeNode();
   std::string NameProblem(std::string_view name, bool top) const;
+  // True while the description being read is a top-level node's, named by a whole path.
+  bool TopLevel() const { return Open.empty() || (Scan.AllDrives && Open.size() == 1); }
 
   TImportedScan& Scan;
   TGzInput& Input;
+  TParseStackAllocator& Strings;
   const std::atomic<int>* StopFlag;
   TPhase Phase = TPhase::Start;
   size_t Skip = 0;  // nesting of a value or a folder being passed over
@@ -325,6 +336,13 @@ bool TScanFileHandler::MetaValue(TValue value) {
   return true;
 }
 
+std::string TScanFileHandler::LongString() const {
+  if (Strings.StringLimit == MaxNameBytes) return "a name is longer than " + std::to_string(MaxNameBytes) + " bytes";
+  if (Phase == TPhase::Info && Field == TField::Name)
+    return "a top-level name is longer than " + std::to_string(MaxTopNameBytes) + " bytes";
+  return "a string is longer than " + std::to_string(MaxTopNameBytes) + " bytes";
+}
+
 std::string TScanFileHandler::NameProblem(std::string_view name, bool top) const {
   if (name.empty()) return "an entry has an empty name";
   if (name.find('\0') != std::string_view::npos) return "a name holds a NUL byte";
@@ -418,12 +436,17 @@ void KeepPart(TImportedScan& scan, TScanEnd ending) {
 std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std::atomic<int>* stop) {
   TGzInput input;
   if (std::string error = input.Open(path, scan.RegularOnly, stop); !error.empty()) return error;
-  TScanFileHandler handler(scan, input, stop);
-  rapidjson::Reader reader;
+  TParseStackAllocator strings;
+  TScanFileHandler handler(scan, input, strings, stop);
+  // Room for usual names from the start.
+  rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, TParseStackAllocator> reader(&strings, 4096);
   rapidjson::ParseResult parsed;
+  std::string failure;
   try {
     // Iterative: the nesting of folders costs heap, not stack.
     parsed = reader.Parse<rapidjson::kParseIterativeFlag>(input, handler);
+  } catch (const TStringTooLong&) {
+    failure = At(input.Tell(), handler.LongString());
   } catch (const std::bad_alloc&) {
     KeepPart(scan, TScanEnd::OutOfMemory);
     scan.SortIds();
@@ -434,19 +457,20 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     scan.SortIds();
     return {};
   }
-  std::string failure;
-  if (!input.Error().empty())
-    failure = At(input.Tell(), input.Error());
-  else if (!handler.Failure.empty())
-    failure = At(handler.FailureAt, handler.Failure);
-  else if (parsed.IsError() && input.Tell() == 0 && input.AtEnd())
-    failure = At(0, "the file is empty");
-  else if (parsed.IsError() && input.AtEnd())
-    failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
-  else if (parsed.IsError())
-    failure = At(parsed.Offset(), rapidjson::GetParseError_En(parsed.Code()));
-  else if (!handler.Finished())
-    failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
+  if (failure.empty()) {
+    if (!input.Error().empty())
+      failure = At(input.Tell(), input.Error());
+    else if (!handler.Failure.empty())
+      failure = At(handler.FailureAt, handler.Failure);
+    else if (parsed.IsError() && input.Tell() == 0 && input.AtEnd())
+      failure = At(0, "the file is empty");
+    else if (parsed.IsError() && input.AtEnd())
+      failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
+    else if (parsed.IsError())
+      failure = At(parsed.Offset(), rapidjson::GetParseError_En(parsed.Code()));
+    else if (!handler.Finished())
+      failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
+  }
   if (!failure.empty()) {
     // No part of a file that is not whole is ever shown as a scan.
     scan.Root = nullptr;

@@ -63,6 +63,11 @@ class TImportedScan : public TEntryIds {
   std::vector<uint64_t> IdDevices;
 };
 
+// The longest names a scan file may give: an entry's, and a top-level node's (a whole path).
+// Longer ones no file system has; a file holding one is refused.
+inline constexpr size_t MaxNameBytes = 4096;
+inline constexpr size_t MaxTopNameBytes = size_t{1} << 20;
+
 // Reads the scan file at `path` ("-": standard input), plain or gzip-compressed, into `scan`,
 // which must be new. Returns an empty text when it was read (or, with `stop` set meanwhile, cut
 // short: Ending is then Stopped and the tree holds what was read); otherwise what was wrong,

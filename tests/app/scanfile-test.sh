@@ -6,6 +6,8 @@
 #               the byte offset and 1, never a crash, never a tree
 #   ncdu        ncdu reads our file; our reading of ncdu's file gives our scan's totals
 #               (installs ncdu when missing)
+#   huge        a name of a gibibyte in a mebibyte of gzip, under ulimit -v: refused once past
+#               the limit; nesting that takes all the memory there is: out of memory, not a crash
 #
 # usage: scanfile-test.sh CASE SCAN
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
@@ -206,8 +208,35 @@ case_ncdu() {
   done
 }
 
+case_huge() {
+  # A sanitizer reserves far more address space than ulimit -v allows: the names are then read
+  # without the limit (refused all the same after a mebibyte), the nesting not at all.
+  limited() { if [ -n "${OSTREL_SANITIZE:-}" ]; then "$@"; else (ulimit -v 800000 && exec "$@"); fi; }
+  head -c 1048576 /dev/zero | tr '\0' n | gzip -9 >"$tmp/names.gz"
+  # gzip members one after another read as one stream: 1,024 of a mebibyte each make a gibibyte.
+  gibibyte() { local i; for ((i = 0; i < 1024; i++)); do cat "$1"; done; }
+  { printf '[1,2,{},[{"name":"' | gzip; gibibyte "$tmp/names.gz"; printf '"}]]' | gzip; } >"$tmp/root.json.gz"
+  { printf '[1,2,{},[{"name":"r"},{"name":"' | gzip; gibibyte "$tmp/names.gz"; printf '"}]]' | gzip; } >"$tmp/entry.json.gz"
+  limited "$scan" -f "$tmp/root.json.gz" >"$tmp/out" 2>"$tmp/err"
+  rc=$?
+  expect_rc 1 "a root's name of 1 GiB"
+  expect_err "^ostrel-scan: '.*root.json.gz': byte 1048596: a top-level name is longer than 1048576 bytes$" "a root's name of 1 GiB"
+  limited "$scan" -f "$tmp/entry.json.gz" >"$tmp/out" 2>"$tmp/err"
+  rc=$?
+  expect_rc 1 "a name of 1 GiB"
+  expect_err "^ostrel-scan: '.*entry.json.gz': byte 4129: a name is longer than 4096 bytes$" "a name of 1 GiB"
+  [ -z "${OSTREL_SANITIZE:-}" ] || return 0
+  head -c 1048576 /dev/zero | tr '\0' '[' | gzip -9 >"$tmp/opens.gz"
+  { printf '[1,2,{},[{"name":"r"},{"name":"f","dsize":512},{"name":"g","x":' | gzip; gibibyte "$tmp/opens.gz"; } >"$tmp/deep.json.gz"
+  (ulimit -v 800000 && exec "$scan" -f "$tmp/deep.json.gz") >"$tmp/out" 2>"$tmp/err"
+  rc=$?
+  expect_rc 1 "nesting past the memory"
+  expect_err '^ostrel-scan: out of memory: the scan stopped after 1 folders$' "nesting past the memory"
+  [ "$(cat "$tmp/out")" = $'512\tr' ] || fail "nesting past the memory: what was read is kept: $(head -c 200 "$tmp/out")"
+}
+
 case $case in
-  round-trip | malformed | ncdu) "case_${case//-/_}" ;;
+  round-trip | malformed | ncdu | huge) "case_${case//-/_}" ;;
   *) echo "scanfile-test.sh: unknown case $case" >&2; exit 2 ;;
 esac
 finish

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/scancli.h"
@@ -150,6 +151,41 @@ TEST(ScanFile, AStopRequestKeepsWhatWasReadAsAStoppedScan) {
   ASSERT_NE(scan.Root, nullptr);
   EXPECT_LT(scan.Files, 20000);
   EXPECT_EQ(scan.Root->TotalSize, 512.0 * scan.Files);
+}
+
+// Names longer than a file system allows are refused where they pass the limit, counted in
+// bytes once decoded; other strings are held to the top-level limit.
+TEST(ScanFile, NamesPastTheLimitsAreRefusedWithTheirOffset) {
+  test::TempTree tree;
+  const auto read = [&](const std::string& json) {
+    tree.Write("n.json", json);
+    TImportedScan scan;
+    const std::string error = ReadScanFile(tree.Path("n.json"), scan);
+    if (!error.empty()) return error;
+    std::string names;
+    for (const DirNode* node = scan.Root; node; node = node->FirstChild ? node->FirstChild : node->NextSibling)
+      names += std::to_string(std::strlen(node->Name)) + " ";
+    return names;
+  };
+  const std::string entry = R"([1,2,{},[{"name":"r"},{"name":")";
+  EXPECT_EQ(read(entry + std::string(4096, 'n') + R"("}]])"), "1 4096 ");
+  std::string escaped;
+  for (int i = 0; i < 2048; ++i) escaped += "\\u00e9";
+  EXPECT_EQ(read(entry + escaped + R"("}]])"), "1 4096 ");
+  EXPECT_EQ(read(entry + std::string(4097, 'n') + R"("}]])"), "byte 4129: a name is longer than 4096 bytes");
+  EXPECT_EQ(read(entry + std::string(100000, 'n') + R"("}]])"), "byte 4129: a name is longer than 4096 bytes");
+  EXPECT_EQ(read(entry + escaped + R"(\u00e9"}]])"), "byte 12325: a name is longer than 4096 bytes");
+  // A top-level name is a whole path: the root's, or a drive's below All Drives.
+  const std::string root = R"([1,2,{},[{"name":")";
+  EXPECT_EQ(read(root + std::string(1 << 20, 'r') + R"("}]])"), "1048576 ");
+  EXPECT_EQ(read(root + std::string((1 << 20) + 1, 'r') + R"("}]])"),
+            "byte 1048596: a top-level name is longer than 1048576 bytes");
+  EXPECT_EQ(read(R"([1,2,{"alldrives":true},[{"name":"All Drives"},[{"name":")" + std::string(5000, 'd') + R"("}]]])"),
+            "10 5000 ");
+  EXPECT_EQ(read(entry + R"(x","excluded":")" + std::string(2 << 20, 'x') + R"("}]])"),
+            "byte 1048624: a string is longer than 1048576 bytes");
+  EXPECT_EQ(read(R"([1,2,{")" + std::string(2 << 20, 'k') + R"(":1},[{"name":"r"}]])"),
+            "byte 1048585: a string is longer than 1048576 bytes");
 }
 
 }  // namespace
