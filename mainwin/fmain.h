@@ -322,8 +322,8 @@ class TForm1 : public QMainWindow {
 
   // fmain_scan.cpp. Frees every scan and file load of the window, each once its thread has ended.
   void ReleaseScans();
-  // Shows the look of a scan or file load under way.
-  void ShowScanning();
+  // Shows the look of a scan under way, or with `reading` of a file load ("Folders Read:").
+  void ShowScanning(bool reading);
   // Tells the user in a box that `path` names no folder.
   void SayNoFolder(const std::string& path);
   // fmain_tree.cpp. Adds `view`'s "My Computer" item with its folders, selects and charts it and

@@ -181,9 +181,14 @@ void TForm1::ShowComparedSizes(const QTreeWidgetItem* item) {
   const double now = SizeOf(*folder->Node, ShownMeasure());
   const double then = folder->OldNode ? SizeOf(*folder->OldNode, ShownMeasure()) : 0;
   // Short enough for the first panel; the size now is the third panel's.
-  StatusBar1->SetPanelText(0, SignedSize(now - then) +
-                                  (folder->OldNode ? QStringLiteral(", was ") + QString::fromStdString(FormatSize(then))
-                                                   : QStringLiteral(", new")));
+  QString text;
+  if (!folder->OldNode)
+    text = SignedSize(now) + QStringLiteral(", new");
+  else if (now == then)
+    text = QStringLiteral("No change, ") + QString::fromStdString(FormatSize(now));
+  else
+    text = SignedSize(now - then) + QStringLiteral(", was ") + QString::fromStdString(FormatSize(then));
+  StatusBar1->SetPanelText(0, text);
 }
 
 }  // namespace ostrel

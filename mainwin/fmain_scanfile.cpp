@@ -35,7 +35,7 @@ void TForm1::OpenScan1Click() {
 
 void TForm1::OpenScanFile(const std::string& path) {
   StopScan(1);
-  ShowScanning();
+  ShowScanning(true);
   auto load = std::make_unique<TFileLoader>(path);
   load->Scan.MemoryLimit = ScanMemoryLimit;
   load->NotifyWindow.store(Handle());

@@ -268,6 +268,9 @@ void TForm1::TreeViewDirectoriesClick() {
       if (const DirNode* child = ItemNode(item->child(i))) total += SizeOf(*child, ShownMeasure());
   }
   StatusBar1->SetPanelText(2, QString::fromStdString(FormatSize(total)));
+  // The point last hovered belongs to the chart being replaced.
+  StatusBar1->SetPanelText(0, QString());
+  StatusBar1->SetPanelText(1, QString());
   ShowComparedSizes(item);
   BuildChart(item);
 }

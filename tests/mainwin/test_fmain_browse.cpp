@@ -454,6 +454,13 @@ void TestFmainBrowse::hoverShowsLabelAndSize() {
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), size);
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("kept"));
+  // Clicking a subfolder's point draws that folder's chart: nothing of the old one stays
+  // beside the new folder's total.
+  Form->ChartPieMouseMove(index);
+  Form->ChartPieClickSeries(index);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), subfolder ? QString() : label);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), subfolder ? QString() : size);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(2) != total, subfolder);
 }
 
 void TestFmainBrowse::hoverFollowsThePointer_data() {

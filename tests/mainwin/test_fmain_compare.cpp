@@ -140,7 +140,14 @@ class TestFmainCompare : public QObject {
     QVERIFY(grew.isValid() && shrank.isValid() && fresh.isValid());
     QVERIFY(grew != shrank && grew != fresh && shrank != fresh);
     for (QTreeWidgetItem* item : {grow, shrink, added}) QVERIFY(!item->icon(0).isNull());
-    QVERIFY(same->icon(0).isNull());
+    // The unchanged one an icon of the same size that draws nothing, so that its name lines up.
+    const QSize side = Tree1()->iconSize();
+    QCOMPARE(same->icon(0).actualSize(side), grow->icon(0).actualSize(side));
+    const QImage blank = same->icon(0).pixmap(side).toImage();
+    bool empty = !blank.isNull();
+    for (int y = 0; y < blank.height() && empty; ++y)
+      for (int x = 0; x < blank.width() && empty; ++x) empty = qAlpha(blank.pixel(x, y)) == 0;
+    QVERIFY(empty);
     // A folder that is gone is shown after the others, marked, and can be neither selected
     // nor entered.
     QTreeWidgetItem* gone = Child(root, "gone");
@@ -167,6 +174,8 @@ class TestFmainCompare : public QObject {
     ClickItem(added);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0),
              SignedSize(SizeOf(*ItemNode(added), measure)) + QStringLiteral(", new"));
+    ClickItem(same);
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("No change, 2.9 KB"));
   }
 
   // The chart of the compared root is its growth, in every kind: the root's own files grew by

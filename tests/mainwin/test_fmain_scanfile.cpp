@@ -228,7 +228,7 @@ void TestFmainScanfile::exploreRefusesAFolderThatIsNotHere() {
                                            "cannot be shown. It is in the scan opened from " + path + "."});
   QVERIFY(Desktop.Opened.isEmpty());
   QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Desktop.Clipboard, QStringList{"/no/such/ostrel-place/sub"});
+  QCOMPARE(Desktop.Clipboard, QList<QByteArray>{"/no/such/ostrel-place/sub"});
 }
 
 // The file comes through a pipe that the test feeds: while the reading waits for more, the
