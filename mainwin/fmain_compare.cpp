@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -42,11 +43,22 @@ void TForm1::CompareWithEarlierScan1Click() {
     return;
   }
   std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), KeyOf(scan->View));
-  // A scan opened from a kept file is not compared with itself.
-  std::erase_if(kept, [&](const TKeptScan& k) { return k.Path == scan->File; });
+  // The scan is never offered to be compared with itself: neither the kept file it was opened
+  // from nor the one kept from its walk would show anything but "Nothing changed".
+  int64_t self = scan->Ended;
+  for (const TKeptScan& k : kept)
+    if (k.Path == scan->File) self = k.Time;
+  std::erase_if(kept, [&](const TKeptScan& k) { return k.Path == scan->File || (self != 0 && k.Time == self); });
+  // Newest first: the first one older than the scan is its "before". With no time of its own
+  // (a file saved by hand) that is the newest; with none older, nothing is chosen for the user.
+  int selected = kept.empty() ? -1 : 0;
+  if (self != 0) {
+    const auto before = std::find_if(kept.begin(), kept.end(), [&](const TKeptScan& k) { return k.Time < self; });
+    selected = before == kept.end() ? -1 : static_cast<int>(before - kept.begin());
+  }
   std::unordered_map<std::string, int64_t> times;
   for (const TKeptScan& k : kept) times.emplace(k.Path, k.Time);
-  const std::optional<std::string> chosen = AskScanToCompare(this, std::move(kept), Desktop);
+  const std::optional<std::string> chosen = AskScanToCompare(this, std::move(kept), selected, Desktop);
   if (!chosen) return;
   const auto time = times.find(*chosen);
   const QString name = QFile::decodeName(QByteArray::fromStdString(*chosen));
@@ -72,7 +84,7 @@ void TForm1::CompareWithScanFile(const std::string& path, const QDateTime& when)
   CompareLoad->NotifyMessage.store(CompareFileDoneMessage);
   CompareLoad->NotifyWindow.store(Handle());
   CompareLoadItem = scan->Item;
-  CompareLoadSince = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+  CompareLoadSince = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   LabelCompare->setText(QStringLiteral("Reading the scan of ") + CompareLoadSince + QStringLiteral("..."));
   PanelCompare->show();
   PanelCompare->raise();
@@ -93,7 +105,7 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
     PanelCompare->hide();
     EndComparison1->setEnabled(false);
     Desktop.ShowMessage(this,
-                        QStringLiteral("The scan file %1 could not be compared: %2").arg(name, QString::fromLocal8Bit(error.c_str())),
+                        QStringLiteral("The scan file %1 could not be compared. %2").arg(name, ScanFileReason(error)),
                         QStringLiteral("Error"));
     return;
   }
@@ -103,8 +115,15 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
   const TImportedScan& base = CompareBase->Scan;
   auto* computer = const_cast<QTreeWidgetItem*>(CompareItem);
   if (computer->childCount() > 0) MarkCompared(computer->child(0), base.Root, true);
-  LabelCompare->setText(QStringLiteral("Changes since ") + CompareSince +
-                        (base.Ending == TScanEnd::Complete ? QString() : QStringLiteral(" (incomplete scan)")));
+  // A part of a scan compares as if the rest were gone (or new): the user must know.
+  const TShownScan* compared = ShownScanOf(CompareItem);
+  const bool earlierPart = base.Ending != TScanEnd::Complete;
+  const bool thisPart = compared && compared->View.Ending != TScanEnd::Complete;
+  CompareCaveat = earlierPart && thisPart ? QStringLiteral(" (both scans are incomplete)")
+                  : earlierPart           ? QStringLiteral(" (the earlier scan is incomplete)")
+                  : thisPart              ? QStringLiteral(" (this scan is incomplete)")
+                                          : QString();
+  LabelCompare->setText(QStringLiteral("Changes since ") + CompareSince + CompareCaveat);
   TreeViewDirectories->viewport()->update();
   TreeViewDirectoriesClick();
 }
@@ -131,6 +150,7 @@ void TForm1::EndComparison1Click() {
     CompareItem = nullptr;
     CompareBase.reset();
     CompareSince.clear();
+    CompareCaveat.clear();
   }
   PanelCompare->hide();
   EndComparison1->setEnabled(false);

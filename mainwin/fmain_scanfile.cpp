@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
@@ -22,6 +23,19 @@ QString Decoded(const std::string& path) { return QFile::decodeName(QByteArray::
 std::string Encoded(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace
+
+QString ScanFileReason(const std::string& error) {
+  // "byte 12: what" reads as a sentence with the place after it.
+  QString what = QString::fromLocal8Bit(error.c_str());
+  QString where;
+  static const QRegularExpression at(QStringLiteral("^byte (\\d+): "));
+  if (const QRegularExpressionMatch match = at.match(what); match.hasMatch()) {
+    where = QStringLiteral(" (at byte %1)").arg(match.captured(1));
+    what = what.mid(match.capturedLength());
+  }
+  if (!what.isEmpty()) what[0] = what[0].toUpper();
+  return what + where + QLatin1Char('.');
+}
 
 std::string ScanHistoryFolder() {
   // Named as the settings store is (maker, then program), not after the application's title.
@@ -56,8 +70,7 @@ void TForm1::ScanFileLoaded(std::intptr_t lParam) {
   }
   ShowIdle();
   const QString name = load->Path == "-" ? QStringLiteral("standard input") : Decoded(load->Path);
-  Desktop.ShowMessage(this,
-                      QStringLiteral("The scan file %1 could not be opened: %2").arg(name, QString::fromLocal8Bit(load->Error.c_str())),
+  Desktop.ShowMessage(this, QStringLiteral("The scan file %1 could not be opened. %2").arg(name, ScanFileReason(load->Error)),
                       QStringLiteral("Error"));
 }
 

@@ -71,6 +71,8 @@ QVariant TFolderItem::data(int column, int role) const {
     // A tooltip that looks like markup is shown as markup; a name must show as it is.
     return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
   }
+  // "My Computer" has no folder, only a note when its scan is incomplete.
+  if (column == 0 && role == Qt::ToolTipRole && !Node && !Note.isEmpty()) return Note;
   return QTreeWidgetItem::data(column, role);
 }
 
