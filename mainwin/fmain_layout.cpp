@@ -324,6 +324,8 @@ void TForm1::CreateChart(QSplitter* splitter) {
   ChartPie = new TChartView(splitter);
   Named(ChartPie, "ChartPie");
   ChartPie->resize(450, 314);
+  // Reached by Tab; a click on a slice is no reason to frame the chart.
+  ChartPie->setFocusPolicy(Qt::TabFocus);
 
   const QSize chartSize(450, 314);
   auto* onChart = new TAnchorLayout(ChartPie, chartSize);

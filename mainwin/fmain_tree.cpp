@@ -132,6 +132,16 @@ void TForm1::SetUpTree() {
     if (SelectedItem() != PointsItem) TreeViewDirectoriesClick();
   });
   connect(TreeViewDirectories, &QTreeWidget::itemClicked, this, &TForm1::TreeViewDirectoriesClick);
+  // Opening or closing a folder resizes the column to its widest row, which resets the
+  // sideways scroll; once the view has settled, the current folder's name comes back into view.
+  auto keepInView = [this] {
+    QTimer::singleShot(0, this, [this] {
+      ShowItemStart(TreeViewDirectories->currentItem());
+      TreeViewDirectories->viewport()->update();
+    });
+  };
+  connect(TreeViewDirectories, &QTreeWidget::itemExpanded, this, keepInView);
+  connect(TreeViewDirectories, &QTreeWidget::itemCollapsed, this, keepInView);
 
   // "Up" from the keyboard, as a file manager offers it.
   for (const QKeySequence& keys : {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)})

@@ -86,6 +86,7 @@ class TestFmainBrowse : public QObject {
   void clickReportedByTheChart();
   void unknownChartTypeDrawsThePie();
   void aLoneSliceDrawsItsLabelAlone();
+  void aSliceOfNothingIsLeftOut();
   void namesThatAreNotUtf8KeepTheirBytes();
   void markupInNamesShowsAsTyped();
 
@@ -831,6 +832,25 @@ void TestFmainBrowse::markupInNamesShowsAsTyped() {
   QCOMPARE(Chart()->OwnMarks()[1]->text(), QStringLiteral("a&amp;b"));
 }
 
+
+void TestFmainBrowse::aSliceOfNothingIsLeftOut() {
+  // A point of 0 bytes between two others drew as a bare line from the centre; bars keep it.
+  TChartView view;
+  view.resize(450, 314);
+  view.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&view));
+  view.ShowPoints({{"_a", 100, 0}, {"zero", 0, 1}, {"b", 100, 2}}, TChartView::KindPie);
+  int horizontal = 0;
+  auto* pie = static_cast<QPieSeries*>(view.SeriesOf(TChartView::KindPie, horizontal));
+  QCOMPARE(pie->slices().size(), 3);
+  QCOMPARE(pie->slices()[1]->value(), 0.0);
+  QCOMPARE(pie->slices()[1]->pen().style(), Qt::NoPen);
+  QStringList marks;
+  for (const QGraphicsSimpleTextItem* mark : view.OwnMarks()) marks << mark->text();
+  QCOMPARE(marks, (QStringList{"_a", "b"}));
+  view.ShowPoints({{"_a", 100, 0}, {"zero", 0, 1}, {"b", 100, 2}}, TChartView::KindVerticalBars);
+  QCOMPARE(view.OwnMarks().size(), size_t(3));
+}
 
 void TestFmainBrowse::aLoneSliceDrawsItsLabelAlone() {
   // Qt's arm of a whole turn's one slice showed as a tick after the label: outside the disc

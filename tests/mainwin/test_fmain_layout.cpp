@@ -2,6 +2,7 @@
 // menus, status bar, the idle look, and a rendering of the whole window.
 #include <QAction>
 #include <QChartView>
+#include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
@@ -41,6 +43,7 @@ class TestFmainLayout : public QObject {
   void splitterDragsTheTreeWider();
   void captionsHintsAndFonts();
   void menus();
+  void manualNamesWhatTheWindowHas();
   void idleLook();
   void hintPanel();
 
@@ -378,6 +381,46 @@ void TestFmainLayout::menus() {
   }
   QCOMPARE(test::View(*Form).File1, top[0]->menu());
   QCOMPARE(test::View(*Form).Quit1->objectName(), QStringLiteral("Quit1"));
+}
+
+// The manual's lists against the window: every menu item in its table of menus (and no row
+// more), every key of the window in its table of keys, every status-bar panel in its table.
+void TestFmainLayout::manualNamesWhatTheWindowHas() {
+  QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../docs/ostrel.html"));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QString manual = QString::fromUtf8(file.readAll());
+  auto part = [&](const QString& start, const QString& end) {
+    const qsizetype from = manual.indexOf(start);
+    return from < 0 ? QString() : manual.mid(from, manual.indexOf(end, from) - from);
+  };
+  const QString menus = part(QStringLiteral("<section id=\"menus\">"), QStringLiteral("</table>"));
+  const QString keys = part(QStringLiteral("<section id=\"keys\">"), QStringLiteral("</table>"));
+  const QString panels = part(QStringLiteral("<table id=\"statusbar\">"), QStringLiteral("</table>"));
+  QVERIFY(!menus.isEmpty() && !keys.isEmpty() && !panels.isEmpty());
+
+  int items = 0;
+  QStringList shortcuts;
+  for (QAction* top : test::View(*Form).MainMenu1->actions()) {
+    const QString title = top->menu()->title();
+    if (title.contains(QLatin1Char('&'))) shortcuts << QStringLiteral("Alt+") + title.at(title.indexOf(QLatin1Char('&')) + 1).toUpper();
+    for (QAction* a : top->menu()->actions()) {
+      if (a->isSeparator()) continue;
+      ++items;
+      const QString caption = QString(a->text()).remove(QLatin1Char('&'));
+      QVERIFY2(menus.contains(QStringLiteral("<td>") + caption + QStringLiteral("</td>")), qPrintable(caption));
+    }
+  }
+  QCOMPARE(menus.count(QStringLiteral("<tr>")), items + 1);  // and the heading
+  for (QAction* a : Form->findChildren<QAction*>())
+    if (!a->shortcut().isEmpty()) shortcuts << a->shortcut().toString(QKeySequence::PortableText);
+  for (QShortcut* shortcut : Form->findChildren<QShortcut*>()) shortcuts << shortcut->key().toString(QKeySequence::PortableText);
+  for (QPushButton* button : Form->findChildren<QPushButton*>())
+    if (const qsizetype at = button->text().indexOf(QLatin1Char('&')); at >= 0)
+      shortcuts << QStringLiteral("Alt+") + button->text().at(at + 1).toUpper();
+  QVERIFY(shortcuts.contains(QStringLiteral("F1")) && shortcuts.contains(QStringLiteral("Alt+Up")));
+  for (const QString& key : shortcuts)
+    QVERIFY2(keys.contains(QStringLiteral("<kbd>") + key + QStringLiteral("</kbd>")), qPrintable(key));
+  QCOMPARE(panels.count(QStringLiteral("<tr>")), test::View(*Form).StatusBar1->PanelCount() + 1);
 }
 
 void TestFmainLayout::idleLook() {
