@@ -31,10 +31,11 @@ QLabel* NewBoldLabel(const QString& text, QWidget* parent, const char* name) {
   return label;
 }
 
-// No button of the wizard is a default button, so Enter presses none of them.
+// Enter on a button presses that button; elsewhere it presses the default one (the
+// constructor names it).
 QPushButton* NewButton(const QString& text, QWidget* parent, const char* name) {
   auto* button = Named(new QPushButton(text, parent), name);
-  button->setAutoDefault(false);
+  button->setAutoDefault(true);
   return button;
 }
 
@@ -72,6 +73,8 @@ TFormStart::TFormStart(TDesktop& desktop, QWidget* owner)
   SetDesignGeometry(ButtonCancel, 143, 312, 75, 25);
 
   SetCancelButton(ButtonCancel);
+  // Enter in the path field scans that path, as a user who has just typed one expects.
+  ButtonSpecific->setDefault(true);
   QWidget* order[] = {CheckBoxFloppy, CheckBoxCD, CheckBoxNet, ButtonAll,
                       EditPath, ButtonBrowse, ButtonSpecific, ButtonCancel};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);

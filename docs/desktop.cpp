@@ -6,7 +6,11 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QMimeData>
 #include <algorithm>
+#include <string_view>
+
+#include "docs/viewdoc.h"
 
 namespace ostrel {
 
@@ -34,7 +38,18 @@ void TSystemDesktop::ShowMessage(QWidget* owner, const QString& text, const QStr
 
 bool TSystemDesktop::Open(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
-void TSystemDesktop::SetClipboardText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+QMimeData* PathMimeData(const QByteArray& path) {
+  auto* data = new QMimeData;
+  data->setData(QStringLiteral("text/plain"), path);
+  if (QString::fromUtf8(path).toUtf8() == path) data->setData(QStringLiteral("text/plain;charset=utf-8"), path);
+  // A relative path names a file only together with a folder that the receiver does not know.
+  if (path.startsWith('/'))
+    data->setData(QStringLiteral("text/uri-list"),
+                  LocalFileUrl(std::string_view(path.constData(), static_cast<size_t>(path.size()))).toEncoded() + "\r\n");
+  return data;
+}
+
+void TSystemDesktop::SetClipboardPath(const QByteArray& path) { QGuiApplication::clipboard()->setMimeData(PathMimeData(path)); }
 
 QString TSystemDesktop::AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter) {
   return QFileDialog::getOpenFileName(owner, caption, QString(), filter);

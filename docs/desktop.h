@@ -9,6 +9,7 @@
 
 class QDialog;
 class QMessageBox;
+class QMimeData;
 class QWidget;
 
 namespace ostrel {
@@ -39,8 +40,9 @@ class TDesktop {
   // reports that it could not (no program for it, say).
   virtual bool Open(const QUrl& url) = 0;
 
-  // Replaces the clipboard's contents with `text`.
-  virtual void SetClipboardText(const QString& text) = 0;
+  // Replaces the clipboard's contents with the path `path`, its bytes as the file system names
+  // it (PathMimeData).
+  virtual void SetClipboardPath(const QByteArray& path) = 0;
 
   // Asks for an existing file to open, or for the name to save a file under (an existing file
   // is replaced only after the dialog asked), in a modal file dialog over `owner` captioned
@@ -49,6 +51,13 @@ class TDesktop {
   virtual QString AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
   virtual QString AskSaveFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
 };
+
+// What the clipboard holds for the path `path` (bytes): text/plain is the bytes themselves, so
+// that a name that is not valid UTF-8, or holds a newline, pastes as the path it is (with
+// text/plain;charset=utf-8 beside it when they are valid UTF-8); an absolute path also offers
+// text/uri-list, its percent-encoded file: URL (LocalFileUrl) and CRLF, for programs that take
+// files. The caller owns the result.
+QMimeData* PathMimeData(const QByteArray& path);
 
 // The real desktop: QDialog::exec, QMessageBox, QDesktopServices and the application's
 // clipboard. Its only state is the questions open now, so one object serves every window.
@@ -59,7 +68,7 @@ class TSystemDesktop final : public TDesktop {
   void EndQuestions(QWidget* owner) override;
   void ShowMessage(QWidget* owner, const QString& text, const QString& caption) override;
   bool Open(const QUrl& url) override;
-  void SetClipboardText(const QString& text) override;
+  void SetClipboardPath(const QByteArray& path) override;
   QString AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter) override;
   QString AskSaveFileName(QWidget* owner, const QString& caption, const QString& filter) override;
 

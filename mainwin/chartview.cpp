@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
+#include <QGraphicsPathItem>
 #include <QGraphicsSimpleTextItem>
 #include <QHorizontalBarSeries>
 #include <QLegend>
 #include <QMetaObject>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPieSeries>
 #include <QValueAxis>
 #include <algorithm>
@@ -42,6 +45,7 @@ constexpr double BarWidth = 0.7;  // of a bar's slot
 // The buttons lie on the chart's corners; the plot keeps clear of their row.
 constexpr int ButtonRow = 24;
 constexpr int MarkGap = 4;
+constexpr int FocusFrameWidth = 2;  // pixels
 // A label band takes at most this share of the chart.
 constexpr double MaxBandShare = 0.4;
 
@@ -142,11 +146,17 @@ void TChartView::Clear() {
   Series1->clear();
   Series3->clear();
   Series2->clear();
-  for (QGraphicsSimpleTextItem* mark : Marks) delete mark;
-  Marks.clear();
+  DeleteMarks();
   PieFirst.clear();
   PointList.clear();
   Hovered = -1;
+}
+
+void TChartView::DeleteMarks() {
+  for (QGraphicsSimpleTextItem* mark : Marks) delete mark;
+  Marks.clear();
+  for (QGraphicsPathItem* arm : Arms) delete arm;
+  Arms.clear();
 }
 
 void TChartView::FillPie() {
@@ -167,10 +177,14 @@ void TChartView::FillPie() {
     slices.push_back(slice);
   }
   if (!slices.isEmpty()) Series1->append(slices);
-  // Borders would bury thin slices, and show as a seam across a whole turn: those get none.
+  // Borders would bury thin slices, and show as a seam across a whole turn: those get none. A
+  // slice of nothing is left out altogether: its border alone would show as a bare line.
   const double total = Series1->sum();
   for (QPieSlice* slice : slices)
-    if (slices.size() == 1 || slice->value() < total * ThinSliceFraction) slice->setPen(QPen(slice->brush().color()));
+    if (slice->value() <= 0)
+      slice->setPen(Qt::NoPen);
+    else if (slices.size() == 1 || slice->value() < total * ThinSliceFraction)
+      slice->setPen(QPen(slice->brush().color()));
 }
 
 void TChartView::FillBars(QAbstractSeries* series) {
@@ -206,8 +220,7 @@ void TChartView::PlaceMarks() {
 void TChartView::PlacePieLabels() {
   QChart* chart = this->chart();
   SetMarginsIfChanged(chart, QMargins(0, ButtonRow, 0, ButtonRow));
-  for (QGraphicsSimpleTextItem* mark : Marks) delete mark;
-  Marks.clear();
+  DeleteMarks();
   const QList<QPieSlice*> slices = Series1->slices();
   if (slices.isEmpty()) return;
   // Where Qt puts the pie: centred in the plot area, pieSize of the shorter side across.
@@ -228,26 +241,36 @@ void TChartView::PlacePieLabels() {
   }
   const std::vector<bool> shown = PieLabelsShown(values, wanted, radius + PieArmLength, metrics.height());
 
+  // The labels and their arms are drawn here rather than by Qt: Qt's arm runs under the label's
+  // text, hiding underscores, and ends in a stray tick beside a slice of nearly a whole turn.
   const double total = Series1->sum();
+  const QPointF centre = plot.center();
+  const QFont font = this->font();
   double start = 0;
   for (qsizetype k = 0; k < slices.size(); ++k) {
     QPieSlice* slice = slices[k];
     const double middle = (start + slice->value() / 2) / (total > 0 ? total : 1);  // of the turn
     start += slice->value();
-    slice->setLabelArmLengthFactor(radius > 0 ? PieArmLength / radius : 0);
-    if (!shown[static_cast<size_t>(k)]) {
-      if (slice->isLabelVisible()) slice->setLabelVisible(false);
-      continue;
-    }
-    // The label runs outward from its arm's end; what does not fit beside the pie is elided.
-    const double armEnd = plot.center().x() + std::sin(middle * 2 * M_PI) * (radius + PieArmLength);
-    const double room = middle < 0.5 ? chart->size().width() - armEnd - MarkGap : armEnd - MarkGap;
+    if (!shown[static_cast<size_t>(k)]) continue;
+    const bool right = middle < 0.5;
+    const QPointF out(std::sin(middle * 2 * M_PI), -std::cos(middle * 2 * M_PI));
+    const QPointF elbow = centre + out * (radius + PieArmLength);
+    const QPointF end = elbow + QPointF(right ? PieArmLength : -PieArmLength, 0);
+    QPainterPath path(centre + out * radius);
+    path.lineTo(elbow);
+    path.lineTo(end);
+    auto* arm = new QGraphicsPathItem(path, chart);
+    arm->setPen(QPen(palette().color(QPalette::WindowText), 1));
+    Arms.push_back(arm);
+    // The label runs outward from its arm's end, centred on it; what does not fit is elided.
+    const double room = right ? chart->size().width() - end.x() - 2 * MarkGap : end.x() - 2 * MarkGap;
     const QString label = QFile::decodeName(QByteArray::fromStdString(PointList[static_cast<size_t>(PieFirst[static_cast<size_t>(k)])].Label));
     const QString text = metrics.elidedText(label, Qt::ElideRight, std::max(room, 3 * metrics.height()));
-    // Slice labels are rich text: a folder named "<b>" must show as it is.
-    const QString html = text.toHtmlEscaped();
-    if (slice->label() != html) slice->setLabel(html);
-    if (!slice->isLabelVisible()) slice->setLabelVisible(true);
+    auto* mark = new QGraphicsSimpleTextItem(text, chart);
+    mark->setFont(font);
+    const double width = metrics.horizontalAdvance(text);
+    mark->setPos(right ? end.x() + MarkGap / 2 : end.x() - MarkGap / 2 - width, end.y() - metrics.height() / 2);
+    Marks.push_back(mark);
   }
 }
 
@@ -273,8 +296,7 @@ void TChartView::PlaceLonePieLabel(double radius) {
 void TChartView::PlaceBarMarks(bool horizontal) {
   QChart* chart = this->chart();
   QAbstractSeries* series = horizontal ? static_cast<QAbstractSeries*>(Series3) : Series2;
-  for (QGraphicsSimpleTextItem* mark : Marks) delete mark;
-  Marks.clear();
+  DeleteMarks();
   if (PointList.empty()) {
     SetMarginsIfChanged(chart, QMargins(MarkGap, ButtonRow, MarkGap, ButtonRow));
     return;
@@ -338,7 +360,9 @@ int TChartView::PieSegmentAt(QPointF inChart) const {
   double angle = std::atan2(at.x(), -at.y());
   if (angle < 0) angle += 2 * M_PI;
   const double fraction = angle / (2 * M_PI);
-  if (const int thin = ThinPointNear(PointList, fraction, MinHitWidth / (2 * M_PI * radius)); thin >= 0) return thin;
+  if (const int thin = ThinPointNear(PointList, fraction, MinHitWidth / (2 * M_PI * radius));
+      thin >= 0 && PointList[static_cast<size_t>(thin)].Value > 0)
+    return thin;
   // The slice holding that angle, then the point within it.
   const QList<QPieSlice*> slices = Series1->slices();
   double start = 0;
@@ -396,6 +420,26 @@ void TChartView::mousePressEvent(QMouseEvent* event) {
         if (build == Builds) emit PointClicked(point);
       },
       Qt::QueuedConnection);
+}
+
+void TChartView::paintEvent(QPaintEvent* event) {
+  QChartView::paintEvent(event);
+  if (!hasFocus()) return;
+  QPainter painter(viewport());
+  painter.setPen(QPen(palette().color(QPalette::Highlight), FocusFrameWidth));
+  painter.setBrush(Qt::NoBrush);
+  const int inset = FocusFrameWidth / 2;
+  painter.drawRect(viewport()->rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+}
+
+void TChartView::focusInEvent(QFocusEvent* event) {
+  QChartView::focusInEvent(event);
+  viewport()->update();
+}
+
+void TChartView::focusOutEvent(QFocusEvent* event) {
+  QChartView::focusOutEvent(event);
+  viewport()->update();
 }
 
 bool TChartView::viewportEvent(QEvent* event) {

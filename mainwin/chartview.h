@@ -13,6 +13,7 @@
 
 class QAbstractSeries;
 class QBarSeries;
+class QGraphicsPathItem;
 class QGraphicsSimpleTextItem;
 class QHorizontalBarSeries;
 class QPieSeries;
@@ -54,8 +55,8 @@ class TChartView : public QChartView {
   // The pie's slices each draw a run of consecutive points: slice k draws the points from
   // PieSliceFirst()[k] up to the next slice's first. Slivers too thin to see share a slice.
   const std::vector<int>& PieSliceFirst() const { return PieFirst; }
-  // The labels the chart draws itself: beside the bars of the horizontal or vertical bar
-  // chart, or the label of a pie of one slice, under the pie.
+  // The labels the chart draws: beside the bars of the horizontal or vertical bar chart, or
+  // beside the pie's slices at the ends of their arms (a pie of one slice: under it, no arm).
   const std::vector<QGraphicsSimpleTextItem*>& OwnMarks() const { return Marks; }
 
  signals:
@@ -70,10 +71,15 @@ class TChartView : public QChartView {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  // With the keyboard focus the chart draws a frame in the highlight colour around it.
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   int DrawnKind() const;  // Kind, the pie for an unknown one
   void Clear();
+  void DeleteMarks();
   // Puts `bars` (or no bar series for null) into the chart beside the pie.
   void UseBarSeries(QAbstractSeries* bars);
   void FillPie();
@@ -97,6 +103,7 @@ class TChartView : public QChartView {
   int Kind = KindPie;
   std::vector<int> PieFirst;
   std::vector<QGraphicsSimpleTextItem*> Marks;  // owned by the chart
+  std::vector<QGraphicsPathItem*> Arms;         // the pie labels' arms; owned by the chart
   int Hovered = -1;
   unsigned Builds = 0;  // counts ShowPoints calls, so that a queued click can tell
 };

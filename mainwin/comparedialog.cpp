@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "chart/breakdown.h"
 #include "controls/named.h"
@@ -16,18 +17,43 @@
 
 namespace ostrel {
 
-QString KeptScanText(const TKeptScan& kept) {
-  const QDateTime when = QDateTime::fromMSecsSinceEpoch(kept.Time / 1000, Qt::UTC).toLocalTime();
-  // A scan kept before totals were recorded would have to be read whole to tell.
-  const QString size =
-      kept.HasTotals
-          ? QString::fromStdString(FormatSize(ShownMeasure() == TMeasure::Apparent ? kept.TotalApparent : kept.TotalDisk))
-          : QStringLiteral("size not recorded");
-  return when.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral("   ") + size + QStringLiteral("   ") +
-         (kept.Complete ? QStringLiteral("complete") : QStringLiteral("incomplete"));
+QStringList KeptScanTexts(const std::vector<TKeptScan>& kept) {
+  // 0: to the second, 1: the millisecond, 2: the microsecond.
+  std::vector<int> precision(kept.size(), 0);
+  auto line = [&](size_t i) {
+    const TKeptScan& scan = kept[i];
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(scan.Time / 1000, Qt::UTC).toLocalTime();
+    QString time = when.toString(precision[i] == 0 ? QStringLiteral("yyyy-MM-dd HH:mm:ss")
+                                                   : QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (precision[i] == 2) time += QStringLiteral("%1").arg(((scan.Time % 1000) + 1000) % 1000, 3, 10, QLatin1Char('0'));
+    // A scan kept before totals were recorded would have to be read whole to tell.
+    const QString size =
+        scan.HasTotals
+            ? QString::fromStdString(FormatSize(ShownMeasure() == TMeasure::Apparent ? scan.TotalApparent : scan.TotalDisk))
+            : QStringLiteral("size not recorded");
+    return time + QStringLiteral("   ") + size + QStringLiteral("   ") +
+           (scan.Complete ? QStringLiteral("complete") : QStringLiteral("incomplete"));
+  };
+  QStringList lines;
+  for (size_t i = 0; i < kept.size(); ++i) lines << line(i);
+  for (bool alike = true; alike;) {
+    alike = false;
+    std::vector<int> finer = precision;
+    for (size_t i = 0; i < kept.size(); ++i)
+      for (size_t j = i + 1; j < kept.size(); ++j)
+        if (const int next = std::max(precision[i], precision[j]) + 1;
+            next <= 2 && lines[static_cast<qsizetype>(i)] == lines[static_cast<qsizetype>(j)]) {
+          finer[i] = std::max(finer[i], next);
+          finer[j] = std::max(finer[j], next);
+          alike = true;
+        }
+    precision = std::move(finer);
+    for (size_t i = 0; alike && i < kept.size(); ++i) lines[static_cast<qsizetype>(i)] = line(i);
+  }
+  return lines;
 }
 
-TFormCompare::TFormCompare(QWidget* owner, std::vector<TKeptScan> kept, TDesktop& desktop)
+TFormCompare::TFormCompare(QWidget* owner, std::vector<TKeptScan> kept, int selected, TDesktop& desktop)
     : QDialog(owner), Kept(std::move(kept)), Desktop(desktop) {
   Named(this, "FormCompare");
   setWindowTitle(QStringLiteral("Compare with Earlier Scan"));
@@ -38,8 +64,8 @@ TFormCompare::TFormCompare(QWidget* owner, std::vector<TKeptScan> kept, TDesktop
   layout->addWidget(caption);
   ListScans = new QListWidget(this);
   Named(ListScans, "ListScans");
-  for (const TKeptScan& scan : Kept) ListScans->addItem(KeptScanText(scan));
-  if (!Kept.empty()) ListScans->setCurrentRow(0);
+  ListScans->addItems(KeptScanTexts(Kept));
+  if (selected >= 0 && selected < ListScans->count()) ListScans->setCurrentRow(selected);
   layout->addWidget(ListScans);
   auto* buttons = new QHBoxLayout;
   ButtonOtherFile = new QPushButton(QStringLiteral("&Another scan file..."), this);
@@ -47,7 +73,7 @@ TFormCompare::TFormCompare(QWidget* owner, std::vector<TKeptScan> kept, TDesktop
   ButtonOk = new QPushButton(QStringLiteral("OK"), this);
   Named(ButtonOk, "ButtonOk");
   ButtonOk->setDefault(true);
-  ButtonOk->setEnabled(!Kept.empty());
+  ButtonOk->setEnabled(ListScans->currentRow() >= 0);
   ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
   Named(ButtonCancel, "ButtonCancel");
   buttons->addWidget(ButtonOtherFile);
@@ -61,6 +87,7 @@ TFormCompare::TFormCompare(QWidget* owner, std::vector<TKeptScan> kept, TDesktop
   connect(ButtonCancel, &QPushButton::clicked, this, [this] { done(ModalCancel); });
   connect(ButtonOtherFile, &QPushButton::clicked, this, &TFormCompare::ButtonOtherFileClick);
   connect(ListScans, &QListWidget::itemDoubleClicked, this, &TFormCompare::ButtonOkClick);
+  connect(ListScans, &QListWidget::currentRowChanged, this, [this](int row) { ButtonOk->setEnabled(row >= 0); });
 }
 
 void TFormCompare::ButtonOkClick() {
@@ -78,8 +105,9 @@ void TFormCompare::ButtonOtherFileClick() {
   done(ModalOk);
 }
 
-std::optional<std::string> AskScanToCompare(QWidget* owner, std::vector<TKeptScan> kept, TDesktop& desktop) {
-  TFormCompare dialog(owner, std::move(kept), desktop);
+std::optional<std::string> AskScanToCompare(QWidget* owner, std::vector<TKeptScan> kept, int selected,
+                                            TDesktop& desktop) {
+  TFormCompare dialog(owner, std::move(kept), selected, desktop);
   if (desktop.RunModal(dialog) != ModalOk || dialog.Chosen.empty()) return std::nullopt;
   return dialog.Chosen;
 }

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 #include <algorithm>
 #include <utility>
 
@@ -140,6 +141,12 @@ void TForm1::ScanCommandLine() {
 
 void TForm1::TimerLoadTimer() {
   TimerLoad->stop();
+  // A box or the wizard is placed over the window: that needs the window where the window
+  // manager put it, known once it is on the screen.
+  if (isVisible() && windowHandle() && !windowHandle()->isExposed()) {
+    TimerLoad->start();
+    return;
+  }
   if (StartFile) {
     const std::string file = std::exchange(StartFile, std::nullopt).value();
     if (!file.empty()) {

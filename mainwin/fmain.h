@@ -69,6 +69,9 @@ inline constexpr const char* MainWindowCaption = "Ostrel Free Disk Space Finder"
 inline constexpr int DesignClientWidth = 674;
 inline constexpr int DesignClientHeight = 419;
 inline constexpr int StatusBarHeight = 19;
+// The least size of the window, frame excluded, in logical pixels at any scale factor.
+inline constexpr int MinimumWindowWidth = 560;
+inline constexpr int MinimumWindowHeight = 360;
 
 // The message by which the reading of an earlier scan for a comparison reports that it has
 // ended; lParam is its TFileLoader.
@@ -90,6 +93,11 @@ struct TFolderMarks {
   std::unordered_map<const DirNode*, int> Unreadable;
   std::unordered_map<const DirNode*, const DirNode*> Repeated;
 };
+
+// Why a scan file could not be read, as a sentence: ReadScanFile's "byte 12: the file ends
+// before the scan does (cut short?)" reads "The file ends before the scan does (cut short?) (at
+// byte 12)."
+QString ScanFileReason(const std::string& error);
 
 // True when `arg` is "-autominimize", letters a-z compared without case (textcase.h).
 bool IsAutoMinimizeSwitch(std::string_view arg);
@@ -315,19 +323,21 @@ class TForm1 : public QMainWindow {
   void CreateChart(QSplitter* splitter);
   void CreateHintPanel(QWidget* client, TAnchorLayout* layout);
 
-  // A scan that the tree shows: its "My Computer" item, what saving it writes, and the scan file
-  // it was opened from (empty for a walk).
+  // A scan that the tree shows: its "My Computer" item, what saving it writes, the scan file
+  // it was opened from (empty for a walk), and for a walk when it ended (microseconds since
+  // 1970, the time its kept scan is filed under; 0 for a file).
   struct TShownScan {
     const QTreeWidgetItem* Item;
     TScanView View;
     const TEntryIds* Ids;
     std::string File;
+    int64_t Ended = 0;
   };
 
   // fmain_scan.cpp. Frees every scan and file load of the window, each once its thread has ended.
   void ReleaseScans();
-  // Shows the look of a scan or file load under way.
-  void ShowScanning();
+  // Shows the look of a scan under way, or with `reading` of a file load ("Folders Read:").
+  void ShowScanning(bool reading);
   // Tells the user in a box that `path` names no folder.
   void SayNoFolder(const std::string& path);
   // fmain_tree.cpp. Adds `view`'s "My Computer" item with its folders, selects and charts it and
@@ -442,6 +452,9 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TFileLoader> CompareBase;
   const QTreeWidgetItem* CompareItem = nullptr;
   QString CompareSince;
+  // Says which side of the comparison shown is incomplete, e.g. " (this scan is incomplete)";
+  // empty when both are whole.
+  QString CompareCaveat;
   // The reading for a comparison under way, the "My Computer" item of the scan to compare and
   // the earlier scan's time; null while none is. Readings ended or replaced before their
   // notice (or that failed) wait in CompareDropped until their threads have ended.

@@ -17,7 +17,7 @@ namespace {
 // The trailing blank and the quotation marks belong to the text.
 constexpr const char* NoFolderMessage =
     "Please navigate the tree view (or pie chart) to a subdirectory on your hard drive first. "
-    "It has to be a physical directory (i.e. like c:\\), and not virtual folder like \"My Computer\". ";
+    "It has to be a physical directory (i.e. like /home), and not virtual folder like \"My Computer\". ";
 
 // The document name of the user's manual.
 constexpr const char* ManualName = "ostrel";
@@ -53,8 +53,8 @@ void TForm1::ButtonExploreClick() {
 
 void TForm1::ButtonCopyClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
-  // The clipboard holds text: a name that is not valid UTF-8 shows its undecodable bytes as U+FFFD.
-  Desktop.SetClipboardText(QFile::decodeName(QByteArray::fromStdString(AbsoluteCurrentDir())));
+  // The path's own bytes: decoded text would turn a name that is not UTF-8 into another path.
+  Desktop.SetClipboardPath(QByteArray::fromStdString(AbsoluteCurrentDir()));
 }
 
 std::string TForm1::AbsoluteCurrentDir() const {

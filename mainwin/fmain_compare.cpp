@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -42,11 +43,22 @@ void TForm1::CompareWithEarlierScan1Click() {
     return;
   }
   std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), KeyOf(scan->View));
-  // A scan opened from a kept file is not compared with itself.
-  std::erase_if(kept, [&](const TKeptScan& k) { return k.Path == scan->File; });
+  // The scan is never offered to be compared with itself: neither the kept file it was opened
+  // from nor the one kept from its walk would show anything but "Nothing changed".
+  int64_t self = scan->Ended;
+  for (const TKeptScan& k : kept)
+    if (k.Path == scan->File) self = k.Time;
+  std::erase_if(kept, [&](const TKeptScan& k) { return k.Path == scan->File || (self != 0 && k.Time == self); });
+  // Newest first: the first one older than the scan is its "before". With no time of its own
+  // (a file saved by hand) that is the newest; with none older, nothing is chosen for the user.
+  int selected = kept.empty() ? -1 : 0;
+  if (self != 0) {
+    const auto before = std::find_if(kept.begin(), kept.end(), [&](const TKeptScan& k) { return k.Time < self; });
+    selected = before == kept.end() ? -1 : static_cast<int>(before - kept.begin());
+  }
   std::unordered_map<std::string, int64_t> times;
   for (const TKeptScan& k : kept) times.emplace(k.Path, k.Time);
-  const std::optional<std::string> chosen = AskScanToCompare(this, std::move(kept), Desktop);
+  const std::optional<std::string> chosen = AskScanToCompare(this, std::move(kept), selected, Desktop);
   if (!chosen) return;
   const auto time = times.find(*chosen);
   const QString name = QFile::decodeName(QByteArray::fromStdString(*chosen));
@@ -73,7 +85,7 @@ void TForm1::CompareWithScanFile(const std::string& path, const QDateTime& when)
   CompareLoad->NotifyMessage.store(CompareFileDoneMessage);
   CompareLoad->NotifyWindow.store(Handle());
   CompareLoadItem = scan->Item;
-  CompareLoadSince = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+  CompareLoadSince = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   LabelCompare->setText(QStringLiteral("Reading the scan of ") + CompareLoadSince + QStringLiteral("..."));
   PanelCompare->show();
   PanelCompare->raise();
@@ -94,7 +106,7 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
     PanelCompare->hide();
     EndComparison1->setEnabled(false);
     Desktop.ShowMessage(this,
-                        QStringLiteral("The scan file %1 could not be compared: %2").arg(name, QString::fromLocal8Bit(error.c_str())),
+                        QStringLiteral("The scan file %1 could not be compared. %2").arg(name, ScanFileReason(error)),
                         QStringLiteral("Error"));
     return;
   }
@@ -104,8 +116,15 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
   const TImportedScan& base = CompareBase->Scan;
   auto* computer = const_cast<QTreeWidgetItem*>(CompareItem);
   if (computer->childCount() > 0) MarkCompared(computer->child(0), base.Root, true);
-  LabelCompare->setText(QStringLiteral("Changes since ") + CompareSince +
-                        (base.Ending == TScanEnd::Complete ? QString() : QStringLiteral(" (incomplete scan)")));
+  // A part of a scan compares as if the rest were gone (or new): the user must know.
+  const TShownScan* compared = ShownScanOf(CompareItem);
+  const bool earlierPart = base.Ending != TScanEnd::Complete;
+  const bool thisPart = compared && compared->View.Ending != TScanEnd::Complete;
+  CompareCaveat = earlierPart && thisPart ? QStringLiteral(" (both scans are incomplete)")
+                  : earlierPart           ? QStringLiteral(" (the earlier scan is incomplete)")
+                  : thisPart              ? QStringLiteral(" (this scan is incomplete)")
+                                          : QString();
+  LabelCompare->setText(QStringLiteral("Changes since ") + CompareSince + CompareCaveat);
   TreeViewDirectories->viewport()->update();
   TreeViewDirectoriesClick();
 }
@@ -132,6 +151,7 @@ void TForm1::EndComparison1Click() {
     CompareItem = nullptr;
     CompareBase.reset();
     CompareSince.clear();
+    CompareCaveat.clear();
   }
   PanelCompare->hide();
   EndComparison1->setEnabled(false);
@@ -182,9 +202,14 @@ void TForm1::ShowComparedSizes(const QTreeWidgetItem* item) {
   const double now = SizeOf(*folder->Node, ShownMeasure());
   const double then = folder->OldNode ? SizeOf(*folder->OldNode, ShownMeasure()) : 0;
   // Short enough for the first panel; the size now is the third panel's.
-  StatusBar1->SetPanelText(0, SignedSize(now - then) +
-                                  (folder->OldNode ? QStringLiteral(", was ") + QString::fromStdString(FormatSize(then))
-                                                   : QStringLiteral(", new")));
+  QString text;
+  if (!folder->OldNode)
+    text = SignedSize(now) + QStringLiteral(", new");
+  else if (now == then)
+    text = QStringLiteral("No change, ") + QString::fromStdString(FormatSize(now));
+  else
+    text = SignedSize(now - then) + QStringLiteral(", was ") + QString::fromStdString(FormatSize(then));
+  StatusBar1->SetPanelText(0, text);
 }
 
 }  // namespace ostrel

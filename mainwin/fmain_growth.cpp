@@ -75,7 +75,8 @@ bool TForm1::BuildGrowthChart(QTreeWidgetItem* item) {
   if (Growth.Grown.empty())
     LabelNoGrowth->setText((lost.isEmpty() ? QStringLiteral("Nothing changed here since ")
                                            : QStringLiteral("Nothing grew here since ")) +
-                           CompareSince + (lost.isEmpty() ? QStringLiteral(".") : QStringLiteral(";\nwhat shrank is listed below.")));
+                           CompareSince + CompareCaveat +
+                           (lost.isEmpty() ? QStringLiteral(".") : QStringLiteral(";\nwhat shrank is listed below.")));
   LabelNoGrowth->setVisible(Growth.Grown.empty());
 
   PointsItem = item;

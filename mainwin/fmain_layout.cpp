@@ -12,10 +12,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QResizeEvent>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cmath>
 
 #include "controls/elidedlabel.h"
 #include "controls/htmllabel.h"
@@ -71,31 +74,107 @@ QLabel* MakeBigLabel(QWidget* parent, const char* name, const char* caption) {
   return label;
 }
 
-// Makes the caption wrap into at most `lines` lines that fit the label's height. Keeps the
-// label's font if it fits; otherwise takes the first that fits of: the same font condensed,
-// one pixel smaller, that condensed, and so on down to 8 pixels (the last one tried when
-// none fits).
-void FitToLines(THtmlLabel* label, int lines) {
-  const QFont own = label->font();
+// Makes the caption fit the label's width in at most `lines` lines that fit its height. Keeps
+// `base` if it fits; otherwise takes the first that fits of: `base` condensed, one pixel
+// smaller, that condensed, and so on down to 8 pixels (the last one tried when none fits).
+void FitToLines(THtmlLabel* label, const QFont& base, int lines) {
   auto fits = [&](const QFont& font) {
     label->setFont(font);
     QSize extent;
     label->GetExtent(&extent);
     int bottom = 0;
-    for (const THtmlPlacement& placed : label->LastPlacements())
+    for (const THtmlPlacement& placed : label->LastPlacements()) {
       bottom = std::max(bottom, placed.Pen.y() + extent.height());
-    return bottom <= std::min(label->height(), lines * extent.height());
+      if (placed.Piece.Kind == THtmlPiece::pkWord && placed.Pen.x() + placed.Width > label->width()) return false;
+    }
+    // One line is as high as its text, whatever the label's design height.
+    return bottom <= std::max(extent.height(), std::min(label->height(), lines * extent.height()));
   };
-  if (fits(own)) return;
-  QFont font = own;
-  for (int px = QFontInfo(own).pixelSize(); px >= 8; --px) {
+  if (fits(base)) return;
+  QFont font = base;
+  for (int px = QFontInfo(base).pixelSize(); px >= 8; --px) {
     font.setPixelSize(px);
     font.setStretch(QFont::Unstretched);
-    if (px < QFontInfo(own).pixelSize() && fits(font)) return;
+    if (px < QFontInfo(base).pixelSize() && fits(font)) return;
     font.setStretch(QFont::Condensed);
     if (fits(font)) return;
   }
 }
+
+// Fits a hint label's caption again whenever the label's width changes (a narrow window).
+class TFitOnResize : public QObject {
+ public:
+  TFitOnResize(THtmlLabel* label, int lines) : QObject(label), Label(label), Base(label->font()), Lines(lines) {
+    label->installEventFilter(this);
+    FitToLines(Label, Base, Lines);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == Label && event->type() == QEvent::Resize &&
+        static_cast<QResizeEvent*>(event)->oldSize().width() != Label->width())
+      FitToLines(Label, Base, Lines);
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  THtmlLabel* Label;
+  QFont Base;
+  int Lines;
+};
+
+// Places the scanning look (the two captions, the count after the second, Stop) as one block:
+// at its design place in a chart of the design height, moved up or down with the chart's middle
+// otherwise, so that a short chart still shows Stop; in a chart narrower than the captions
+// their font gets smaller (down to 8 pixels) until they fit.
+class TScanningPlacer : public QObject {
+ public:
+  TScanningPlacer(QWidget* chart, TAnchorLayout* layout, QLabel* standBy, QLabel* scanned, QLabel* count, QPushButton* stop)
+      : QObject(chart), Chart(chart), Layout(layout), StandBy(standBy), Scanned(scanned), Count(count), Stop(stop),
+        StopDesign(stop->geometry()) {
+    chart->installEventFilter(this);
+    Place();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    // Runs before the layout's own filter (installed earlier), which then applies what is set here.
+    if (watched == Chart && event->type() == QEvent::Resize) Place();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  static constexpr int DesignHeight = 314;
+  static constexpr double BlockMiddle = (144 + 233) / 2.0;
+
+  void Place() {
+    QFont font = StandBy->font();
+    for (int px = 24; px >= 8; --px) {
+      font.setPixelSize(px);
+      const QFontMetrics metrics(font);
+      const int widest = std::max(metrics.horizontalAdvance(StandBy->text()), metrics.horizontalAdvance(Scanned->text()));
+      if (38 + widest + 4 <= Chart->width()) break;
+    }
+    for (QLabel* label : {StandBy, Scanned, Count})
+      if (label->font().pixelSize() != font.pixelSize()) label->setFont(font);
+    const int shift = static_cast<int>(std::lround((Chart->height() - DesignHeight) * BlockMiddle / DesignHeight));
+    // The count follows its caption, at 230 when there is room.
+    const int afterCaption = 38 + Scanned->sizeHint().width() + 8;
+    const int countLeft = std::max(afterCaption, std::min(230, Chart->width() - Count->sizeHint().width() - 4));
+    Layout->Add(StandBy, QRect(QPoint(38, 144 + shift), StandBy->sizeHint()), akLeftTop);
+    Layout->Add(Scanned, QRect(QPoint(38, 176 + shift), Scanned->sizeHint()), akLeftTop);
+    Layout->Add(Count, QRect(QPoint(countLeft, 176 + shift), Count->sizeHint()), akLeftTop);
+    Layout->Add(Stop, StopDesign.translated(0, shift), akLeftTop);
+  }
+
+  QWidget* Chart;
+  TAnchorLayout* Layout;
+  QLabel* StandBy;
+  QLabel* Scanned;
+  QLabel* Count;
+  QPushButton* Stop;
+  QRect StopDesign;
+};
 
 }  // namespace
 
@@ -211,13 +290,20 @@ void TForm1::CreateControls() {
   Named(TimerUpdate, "TimerUpdate");
   TimerUpdate->setInterval(100);
 
-  // Below the design size the controls would overlap; a screen smaller than that (a small
-  // one, or a large scale factor) sets the limit instead, and the window opens within it.
+  // The window opens at its design size, or as large as the screen allows; it may shrink to
+  // MinimumWindowSize (a small screen, or a large scale factor, sets a lower limit).
   const QSize design(DesignClientWidth, MainMenu1->sizeHint().height() + clientSize.height() +
                                             std::max(StatusBarHeight, StatusBar1->sizeHint().height()));
-  const QSize fitting = design.boundedTo(screen()->availableGeometry().size());
-  setMinimumSize(fitting);
-  resize(fitting);
+  const QSize room = screen()->availableGeometry().size();
+  setMinimumSize(QSize(MinimumWindowWidth, MinimumWindowHeight).boundedTo(room));
+  resize(design.boundedTo(room));
+
+  // Left to right, top to bottom: the tree, the chart's top row, the chart, its bottom row, the
+  // chart type.
+  QWidget* order[] = {TreeViewDirectories, ButtonHelp, ButtonEndComparison, ButtonUp, ChartPie,
+                      ButtonStop, ButtonExplore, ButtonCopy, RadioGroupChartType->Button(0),
+                      RadioGroupChartType->Button(1), RadioGroupChartType->Button(2)};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -230,29 +316,33 @@ void TForm1::showEvent(QShowEvent* event) {
   const QSize design = size() + QSize(0, client - centralWidget()->height());
   // The window manager's frame is known only now too; the frame must fit the screen as well.
   const QSize room = screen()->availableGeometry().size() - (frameGeometry().size() - size());
-  const QSize fitting = design.boundedTo(room);
-  setMinimumSize(fitting);
-  resize(fitting);
+  setMinimumSize(QSize(MinimumWindowWidth, MinimumWindowHeight).boundedTo(room));
+  resize(design.boundedTo(room));
 }
 
 void TForm1::CreateChart(QSplitter* splitter) {
   ChartPie = new TChartView(splitter);
   Named(ChartPie, "ChartPie");
   ChartPie->resize(450, 314);
+  // Reached by Tab; a click on a slice is no reason to frame the chart.
+  ChartPie->setFocusPolicy(Qt::TabFocus);
 
   const QSize chartSize(450, 314);
   auto* onChart = new TAnchorLayout(ChartPie, chartSize);
 
+  // The scanning look keeps its place in the chart's height, so that a short window still
+  // shows Stop.
   LabelStandBy = MakeBigLabel(ChartPie, "LabelStandBy", "Standby, Loading Directories");
-  onChart->Add(LabelStandBy, QRect(QPoint(38, 144), LabelStandBy->size()), akLeftTop);
+  onChart->Add(LabelStandBy, QRect(QPoint(38, 144), LabelStandBy->size()), akLeft);
   LabelScanned = MakeBigLabel(ChartPie, "LabelScanned", "Folders Scanned:");
-  onChart->Add(LabelScanned, QRect(QPoint(38, 176), LabelScanned->size()), akLeftTop);
+  onChart->Add(LabelScanned, QRect(QPoint(38, 176), LabelScanned->size()), akLeft);
   LabelCount = MakeBigLabel(ChartPie, "LabelCount", "(None)");
   // The count follows the caption; a system font wider than the design's pushes it right.
   const int countLeft = std::max(230, 38 + LabelScanned->width() + 8);
-  onChart->Add(LabelCount, QRect(QPoint(countLeft, 176), LabelCount->size()), akLeftTop);
+  onChart->Add(LabelCount, QRect(QPoint(countLeft, 176), LabelCount->size()), akLeft);
 
-  ButtonStop = MakeButton(ChartPie, "ButtonStop", "S&top", nullptr, onChart, QRect(40, 208, 75, 25), akLeftTop);
+  ButtonStop = MakeButton(ChartPie, "ButtonStop", "S&top", nullptr, onChart, QRect(40, 208, 75, 25), akLeft);
+  new TScanningPlacer(ChartPie, onChart, LabelStandBy, LabelScanned, LabelCount, ButtonStop);
   ButtonUp = MakeButton(ChartPie, "ButtonUp", "&Up", "Go up to parent directory", onChart,
                         QRect(418, 0, 32, 21), akTop | akRight);
   ButtonHelp = MakeButton(ChartPie, "ButtonHelp", "He&lp", "help!", onChart, QRect(0, 0, 33, 21), akLeftTop);
@@ -319,19 +409,22 @@ void TForm1::CreateHintPanel(QWidget* client, TAnchorLayout* layout) {
   }
   layout->Add(Panel1, QRect(8, 330, 560, 65), akLeft | akRight | akBottom);
 
+  // The labels narrow with the panel in a small window; their text then wraps or gets smaller.
+  auto* inPanel = new TAnchorLayout(Panel1, QSize(560, 65));
   HtmlLabel1 = new THtmlLabel(Panel1);
   Named(HtmlLabel1, "HtmlLabel1");
-  HtmlLabel1->setGeometry(8, 8, 513, 33);
+  inPanel->Add(HtmlLabel1, QRect(8, 8, 513, 33), akLeft | akTop | akRight);
   HtmlLabel1->SetWordWrap1(1);
   HtmlLabel1->SetCaption(QString::fromLatin1(HintCaption));
-  FitToLines(HtmlLabel1, 2);
+  new TFitOnResize(HtmlLabel1, 2);
 
   HtmlLabel2 = new THtmlLabel(Panel1);
   Named(HtmlLabel2, "HtmlLabel2");
-  HtmlLabel2->setGeometry(8, 40, 513, 13);
+  inPanel->Add(HtmlLabel2, QRect(8, 40, 513, 13), akLeft | akTop | akRight);
   HtmlLabel2->setCursor(Qt::PointingHandCursor);
   HtmlLabel2->SetCaption(QStringLiteral("Visit <blue><u>") + QString::fromLatin1(MakerHomePage) +
                          QStringLiteral("</blue></u> for more shareware and freeware programs!"));
+  new TFitOnResize(HtmlLabel2, 1);
 }
 
 }  // namespace ostrel

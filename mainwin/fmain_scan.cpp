@@ -82,8 +82,10 @@ int TForm1::AskWhatToScan(QWidget* owner, std::string& path) {
   return TFormStart::Ask(Desktop, owner, ScanSettings, path) == ModalOk ? 1 : 0;
 }
 
-void TForm1::ShowScanning() {
+void TForm1::ShowScanning(bool reading) {
   TimerLoad->stop();
+  LabelScanned->setText(reading ? QStringLiteral("Folders Read:") : QStringLiteral("Folders Scanned:"));
+  LabelScanned->adjustSize();
   // The labels would be drawn over the last scan's chart.
   ChartPie->chart()->hide();
   LabelStandBy->show();
@@ -97,7 +99,7 @@ void TForm1::ShowScanning() {
 }
 
 void TForm1::StartScan(const std::string& path) {
-  ShowScanning();
+  ShowScanning(false);
   TScanRequest request;
   request.Root = path;
   request.DriveSource = ScanDriveSource;

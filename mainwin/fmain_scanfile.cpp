@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
@@ -23,6 +24,19 @@ std::string Encoded(const QString& path) { return QFile::encodeName(path).toStdS
 
 }  // namespace
 
+QString ScanFileReason(const std::string& error) {
+  // "byte 12: what" reads as a sentence with the place after it.
+  QString what = QString::fromLocal8Bit(error.c_str());
+  QString where;
+  static const QRegularExpression at(QStringLiteral("^byte (\\d+): "));
+  if (const QRegularExpressionMatch match = at.match(what); match.hasMatch()) {
+    where = QStringLiteral(" (at byte %1)").arg(match.captured(1));
+    what = what.mid(match.capturedLength());
+  }
+  if (!what.isEmpty()) what[0] = what[0].toUpper();
+  return what + where + QLatin1Char('.');
+}
+
 std::string ScanHistoryFolder() {
   // Named as the settings store is (maker, then program), not after the application's title.
   return Encoded(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Harwen/OSTREL"));
@@ -35,7 +49,7 @@ void TForm1::OpenScan1Click() {
 
 void TForm1::OpenScanFile(const std::string& path) {
   StopScan(1);
-  ShowScanning();
+  ShowScanning(true);
   auto load = std::make_unique<TFileLoader>(path);
   load->Scan.MemoryLimit = ScanMemoryLimit;
   load->Scan.RegularOnly = ScanFilesRegularOnly;
@@ -57,8 +71,7 @@ void TForm1::ScanFileLoaded(std::intptr_t lParam) {
   }
   ShowIdle();
   const QString name = load->Path == "-" ? QStringLiteral("standard input") : Decoded(load->Path);
-  Desktop.ShowMessage(this,
-                      QStringLiteral("The scan file %1 could not be opened: %2").arg(name, QString::fromLocal8Bit(load->Error.c_str())),
+  Desktop.ShowMessage(this, QStringLiteral("The scan file %1 could not be opened. %2").arg(name, ScanFileReason(load->Error)),
                       QStringLiteral("Error"));
 }
 

@@ -104,6 +104,13 @@ QString UnreadText(size_t folders, size_t files) {
   return parts.isEmpty() ? QString() : parts.join(QStringLiteral(" and ")) + QStringLiteral(" could not be read");
 }
 
+// The fourth panel's text for a scan that ended early, e.g. "Stopped after 120 folders".
+QString StoppedText(const TScanView& scan) {
+  const QString count = QString::number(scan.Folders) + (scan.Folders == 1 ? QStringLiteral(" folder") : QStringLiteral(" folders"));
+  return scan.Ending == TScanEnd::OutOfMemory ? QStringLiteral("Out of memory after ") + count
+                                               : QStringLiteral("Stopped after ") + count;
+}
+
 }  // namespace
 
 void TForm1::SetUpTree() {
@@ -125,6 +132,16 @@ void TForm1::SetUpTree() {
     if (SelectedItem() != PointsItem) TreeViewDirectoriesClick();
   });
   connect(TreeViewDirectories, &QTreeWidget::itemClicked, this, &TForm1::TreeViewDirectoriesClick);
+  // Opening or closing a folder resizes the column to its widest row, which resets the
+  // sideways scroll; once the view has settled, the current folder's name comes back into view.
+  auto keepInView = [this] {
+    QTimer::singleShot(0, this, [this] {
+      ShowItemStart(TreeViewDirectories->currentItem());
+      TreeViewDirectories->viewport()->update();
+    });
+  };
+  connect(TreeViewDirectories, &QTreeWidget::itemExpanded, this, keepInView);
+  connect(TreeViewDirectories, &QTreeWidget::itemCollapsed, this, keepInView);
 
   // "Up" from the keyboard, as a file manager offers it.
   for (const QKeySequence& keys : {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)})
@@ -139,12 +156,13 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
   Desktop.EndQuestions(this);
   if (TThreadLoader* scan = Loader) {
     const TEntryIds* ids = dynamic_cast<const TIdListing*>(scan->Listing.get());
+    const int64_t ended =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     ShowScan(ViewOf(*scan), ids, {});
+    Shown.back().Ended = ended;
     if (ScanSettings.keephistory && scan->Root) {
       if (!History) History = std::make_unique<TScanKeeper>();
-      const auto now = std::chrono::system_clock::now().time_since_epoch();
-      History->Keep(ScanHistoryFolder(), HistoryKey(scan->Path),
-                    std::chrono::duration_cast<std::chrono::microseconds>(now).count(), ViewOf(*scan), ids);
+      History->Keep(ScanHistoryFolder(), HistoryKey(scan->Path), ended, ViewOf(*scan), ids);
     }
   }
   ShowIdle();
@@ -170,7 +188,16 @@ void TForm1::ShowScan(const TScanView& scan, const TEntryIds* ids, const std::st
   const size_t files = static_cast<size_t>(std::count_if(
       scan.Problems->begin(), scan.Problems->end(),
       [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
-  StatusBar1->SetPanelText(3, UnreadText(marks.Unreadable.size(), files));
+  QString unread = UnreadText(marks.Unreadable.size(), files);
+  if (scan.Ending != TScanEnd::Complete) {
+    // A part looks like a whole unless it says so where the user looks: its top item and the
+    // panel that tells what the scan missed.
+    computer->setIcon(0, QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    computer->Note = QStringLiteral("Stopped: the scan is incomplete");
+    const QString stopped = StoppedText(scan);
+    unread = unread.isEmpty() ? stopped : stopped + QStringLiteral("; ") + unread;
+  }
+  StatusBar1->SetPanelText(3, unread);
   const QString problems = ProblemList(*scan.Problems);
   // Names are text: a path holding "<b>" must not turn the tooltip into markup.
   StatusBar1->Panel(3)->setToolTip(problems.isEmpty() ? QString() : Qt::convertFromPlainText(problems, Qt::WhiteSpaceNoWrap));
@@ -268,6 +295,9 @@ void TForm1::TreeViewDirectoriesClick() {
       if (const DirNode* child = ItemNode(item->child(i))) total += SizeOf(*child, ShownMeasure());
   }
   StatusBar1->SetPanelText(2, QString::fromStdString(FormatSize(total)));
+  // The point last hovered belongs to the chart being replaced.
+  StatusBar1->SetPanelText(0, QString());
+  StatusBar1->SetPanelText(1, QString());
   ShowComparedSizes(item);
   BuildChart(item);
 }

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
+#include <QPixmap>
 #include <QStyle>
 #include <QTextDocument>
 
@@ -13,6 +15,15 @@ namespace {
 
 const TFolderItem* AsFolderItem(const QTreeWidgetItem* item) {
   return item && item->type() == TFolderItem::ItemType ? static_cast<const TFolderItem*>(item) : nullptr;
+}
+
+// An icon that draws nothing, as large as the style's others: an unchanged folder's name then
+// starts where its marked siblings' names do.
+QIcon BlankIcon() {
+  const int side = QApplication::style()->pixelMetric(QStyle::PM_SmallIconSize);
+  QPixmap blank(side, side);
+  blank.fill(Qt::transparent);
+  return QIcon(blank);
 }
 
 }  // namespace
@@ -39,7 +50,10 @@ QVariant TFolderItem::data(int column, int role) const {
       case TFolderTrend::Grew: return style->standardIcon(QStyle::SP_ArrowUp);
       case TFolderTrend::Shrank: return style->standardIcon(QStyle::SP_ArrowDown);
       case TFolderTrend::New: return style->standardIcon(QStyle::SP_FileDialogNewFolder);
-      case TFolderTrend::Same: return QVariant();
+      case TFolderTrend::Same: {
+        static const QIcon blank = BlankIcon();
+        return blank;
+      }
     }
   }
   if (column == 0 && role == Qt::ToolTipRole && Node) {
@@ -57,6 +71,8 @@ QVariant TFolderItem::data(int column, int role) const {
     // A tooltip that looks like markup is shown as markup; a name must show as it is.
     return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
   }
+  // "My Computer" has no folder, only a note when its scan is incomplete.
+  if (column == 0 && role == Qt::ToolTipRole && !Node && !Note.isEmpty()) return Note;
   return QTreeWidgetItem::data(column, role);
 }
 

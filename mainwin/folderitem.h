@@ -23,7 +23,9 @@ class TFolderItem final : public QTreeWidgetItem {
   const DirNode* Node;
   // False for the "All Drives" root of an all-drives scan, whose node is a label, not a path.
   bool NamesFolder = true;
-  // Why the folder is marked in the tree (it could not be read, or is met again); empty for none.
+  // Why the folder is marked in the tree (it could not be read, or is met again), or for a
+  // "My Computer" item why its scan is (it is incomplete); empty for none. For a folder the
+  // tooltip adds it; for "My Computer" it is the tooltip.
   QString Note;
   // While the item's scan is compared with an earlier one: the tooltip adds the size then, now
   // and the change, and the item shows its change's icon and colour instead of its own look.

@@ -282,8 +282,12 @@ std::string KeepScan(const std::string& folder, const std::string& key, int64_t 
     unlink(temp.c_str());
     return Failed("cannot name the scan", error);
   }
+  // The oldest stays with the newest: a few quick rescans while cleaning up must not drop the
+  // scan from before it began.
   const std::vector<TKeptScan> kept = ListKeptScans(folder, key);
-  for (size_t i = static_cast<size_t>(std::max(keep, 1)); i < kept.size(); ++i) unlink(kept[i].Path.c_str());
+  const size_t newest = static_cast<size_t>(keep >= 2 ? keep - 1 : 1);
+  const size_t end = keep >= 2 && kept.size() > newest ? kept.size() - 1 : kept.size();
+  for (size_t i = newest; i < end; ++i) unlink(kept[i].Path.c_str());
   RemoveStaleTemps(folder);
   return {};
 }

@@ -1,6 +1,6 @@
 // Scan history: each finished walk kept as a gzip-compressed scan file in a folder of the
-// user's (the window passes its cache folder), the last few of each root, so that a later scan
-// can be compared with an earlier one without anybody saving anything.
+// user's (the window passes its cache folder), the last few of each root and its oldest, so
+// that a later scan can be compared with an earlier one without anybody saving anything.
 //
 // One file a kept scan, named "<hash>-<time>-<c|p>.json.gz": the hash (16 hex digits) of the
 // root's key, so that any root path gives a safe name; the time it was kept, in microseconds
@@ -55,7 +55,8 @@ std::vector<TKeptScan> ListKeptScans(const std::string& folder, const std::strin
 
 // Writes `scan` (with the numbers of `ids`, may be null) into `folder` (made when missing) as
 // a kept scan of `key` made at `time` (microseconds since 1970; a later time is taken when a
-// file of that time exists), then removes the oldest kept scans of `key` beyond `keep`.
+// file of that time exists), then removes kept scans of `key` until `keep` are left:
+// the newest `keep` - 1 and the oldest (with `keep` 1, the newest alone).
 // Returns an empty text when it was kept, otherwise why not; nothing is then left in
 // `folder`, and nothing was removed. With `stop` set meanwhile, writing ends early as a failure.
 // Temporary files of writers that died (untouched for a day) go too.

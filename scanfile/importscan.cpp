@@ -47,6 +47,8 @@ void TImportedScan::SortIds() {
   std::sort(Ids.begin(), Ids.end(), [](const TIdRecord& a, const TIdRecord& b) { return std::less<>()(a.Node, b.Node); });
 }
 
+const char* const NotAScanFile = "this is not a scan file: it does not start as one";
+
 // The reader's events, checked against the format as they come: a top-level array of major
 // version 1, a minor version, a metadata object and the root folder. A folder is an array
 // whose first element describes it; its other elements are its subfolders (arrays) and its
@@ -66,6 +68,7 @@ class TScanFileHandler {
   bool Finished() const { return Phase == TPhase::Done; }
   // What was wrong when the string being read passed its limit.
   std::string LongString() const;
+  bool Began() const { return Phase != TPhase::Start; }  // the top-level array has begun
 
   bool Null() { return Scalar(TValue::Other); }
   bool Bool(bool b) {
@@ -190,7 +193,7 @@ bool TScanFileHandler::Scalar(TValue value) {
     case TPhase::AfterRoot:
       return Fail("something follows the root folder");
     default:
-      return Fail("not a scan file (no top-level array)");
+      return Fail(NotAScanFile);
   }
 }
 
@@ -421,6 +424,8 @@ namespace {
 
 std::string At(size_t offset, const std::string& what) { return "byte " + std::to_string(offset) + ": " + what; }
 
+const char* const CutShort = "the file ends before the scan does (cut short?)";
+
 // What was read is kept as after a stopped walk, totals added up.
 void KeepPart(TImportedScan& scan, TScanEnd ending) {
   scan.Ending = ending;
@@ -457,6 +462,7 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     scan.SortIds();
     return {};
   }
+  // In words, not in the parser's terms; the offset says where.
   if (failure.empty()) {
     if (!input.Error().empty())
       failure = At(input.Tell(), input.Error());
@@ -465,11 +471,14 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     else if (parsed.IsError() && input.Tell() == 0 && input.AtEnd())
       failure = At(0, "the file is empty");
     else if (parsed.IsError() && input.AtEnd())
-      failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
+      failure = At(input.Tell(), CutShort);
+    else if (parsed.IsError() && !handler.Began())
+      failure = At(parsed.Offset(), NotAScanFile);
     else if (parsed.IsError())
-      failure = At(parsed.Offset(), rapidjson::GetParseError_En(parsed.Code()));
+      failure = At(parsed.Offset(), std::string("the file is damaged here, it is no longer a scan file (") +
+                                        rapidjson::GetParseError_En(parsed.Code()) + ")");
     else if (!handler.Finished())
-      failure = At(input.Tell(), "the file ends before the scan does (cut short?)");
+      failure = At(input.Tell(), CutShort);
   }
   if (!failure.empty()) {
     // No part of a file that is not whole is ever shown as a scan.

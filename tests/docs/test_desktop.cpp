@@ -2,6 +2,7 @@
 // boxes' look, their owner, and which answer counts as Yes.
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 #include "docs/desktop.h"
 
@@ -95,8 +97,31 @@ class TestDesktop : public QObject {
       if (modal == &dialog) dialog.done(5);
     });
     QCOMPARE(desktop.RunModal(dialog), 5);
-    desktop.SetClipboardText(QString::fromUtf8("caf\xc3\xa9"));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("caf\xc3\xa9"));
+    desktop.SetClipboardPath(QByteArray("/srv/caf\xc3\xa9"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("/srv/caf\xc3\xa9"));
+  }
+
+  // A path is pasted as its bytes, whatever they are; programs that take files get its URL.
+  void aPathGoesOnTheClipboardAsItsBytesAndItsUrl_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("uris");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("not UTF-8") << QByteArray("/srv/caf\xe9 x") << QByteArray("file:///srv/caf%E9%20x\r\n") << false;
+    QTest::newRow("newline") << QByteArray("/srv/a\nb") << QByteArray("file:///srv/a%0Ab\r\n") << true;
+    QTest::newRow("UTF-8") << QByteArray("/srv/caf\xc3\xa9") << QByteArray("file:///srv/caf%C3%A9\r\n") << true;
+    QTest::newRow("relative: no URL") << QByteArray("data/x") << QByteArray() << true;
+  }
+  void aPathGoesOnTheClipboardAsItsBytesAndItsUrl() {
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, uris);
+    QFETCH(bool, utf8);
+    const std::unique_ptr<QMimeData> data(PathMimeData(path));
+    QCOMPARE(data->data("text/plain"), path);
+    QCOMPARE(data->hasFormat("text/plain;charset=utf-8"), utf8);
+    QCOMPARE(data->hasFormat("text/uri-list"), !uris.isEmpty());
+    QCOMPARE(data->data("text/uri-list"), uris);
+    TSystemDesktop().SetClipboardPath(path);
+    QCOMPARE(QGuiApplication::clipboard()->mimeData()->data("text/plain"), path);
   }
 };
 

@@ -86,6 +86,7 @@ class TestFmainBrowse : public QObject {
   void clickReportedByTheChart();
   void unknownChartTypeDrawsThePie();
   void aLoneSliceDrawsItsLabelAlone();
+  void aSliceOfNothingIsLeftOut();
   void namesThatAreNotUtf8KeepTheirBytes();
   void markupInNamesShowsAsTyped();
 
@@ -348,8 +349,8 @@ void TestFmainBrowse::chartTypesDrawTheSamePoints() {
       QCOMPARE(slices[i]->labelPosition(), QPieSlice::LabelOutside);
       if (i > 0) QVERIFY(slices[i]->brush().color() != slices[i - 1]->brush().color());
     }
-    QVERIFY(slices.front()->isLabelVisible());
-    QCOMPARE(slices.front()->label(), QStringLiteral("(files)"));
+    QVERIFY(!Chart()->OwnMarks().empty());
+    QCOMPARE(Chart()->OwnMarks().front()->text(), QStringLiteral("(files)"));
   } else {
     QAbstractBarSeries* bars = static_cast<QAbstractBarSeries*>(series[type]);
     QCOMPARE(Pie()->count(), 0);
@@ -454,6 +455,13 @@ void TestFmainBrowse::hoverShowsLabelAndSize() {
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), size);
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("kept"));
+  // Clicking a subfolder's point draws that folder's chart: nothing of the old one stays
+  // beside the new folder's total.
+  Form->ChartPieMouseMove(index);
+  Form->ChartPieClickSeries(index);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), subfolder ? QString() : label);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), subfolder ? QString() : size);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(2) != total, subfolder);
 }
 
 void TestFmainBrowse::hoverFollowsThePointer_data() {
@@ -597,6 +605,15 @@ void TestFmainBrowse::keyboardBringsADeepFolderIntoView() {
   QCOMPARE(Shown(), deepest->parent());
   QVERIFY(sideways->value() > 0);
   QVERIFY(tree->visualItemRect(deepest->parent()).left() >= 0);
+  // Left and Right on a deep folder (closing, opening, moving): the view stays on the name of
+  // the folder the keys reach.
+  tree->setCurrentItem(deepest->parent());
+  for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Left, Qt::Key_Left, Qt::Key_Right}) {
+    QTest::keyClick(tree, key);
+    QCoreApplication::processEvents();
+    const int at = tree->visualItemRect(tree->currentItem()).left();
+    QVERIFY2(at >= 0 && at + tree->indentation() < tree->viewport()->width(), qPrintable(QString::number(at)));
+  }
 }
 
 void TestFmainBrowse::segmentAtMatchesTheDrawing_data() {
@@ -810,10 +827,30 @@ void TestFmainBrowse::markupInNamesShowsAsTyped() {
   // In the slice labels as in the status bar.
   Select({"markup"});
   QCOMPARE(Pie()->slices().size(), 2);
-  QCOMPARE(Pie()->slices()[0]->label(), QStringLiteral("&lt;b&gt;bold"));
-  QCOMPARE(Pie()->slices()[1]->label(), QStringLiteral("a&amp;amp;b"));
+  QCOMPARE(Chart()->OwnMarks().size(), size_t(2));
+  QCOMPARE(Chart()->OwnMarks()[0]->text(), QStringLiteral("<b>bold"));
+  QCOMPARE(Chart()->OwnMarks()[1]->text(), QStringLiteral("a&amp;b"));
 }
 
+
+void TestFmainBrowse::aSliceOfNothingIsLeftOut() {
+  // A point of 0 bytes between two others drew as a bare line from the centre; bars keep it.
+  TChartView view;
+  view.resize(450, 314);
+  view.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&view));
+  view.ShowPoints({{"_a", 100, 0}, {"zero", 0, 1}, {"b", 100, 2}}, TChartView::KindPie);
+  int horizontal = 0;
+  auto* pie = static_cast<QPieSeries*>(view.SeriesOf(TChartView::KindPie, horizontal));
+  QCOMPARE(pie->slices().size(), 3);
+  QCOMPARE(pie->slices()[1]->value(), 0.0);
+  QCOMPARE(pie->slices()[1]->pen().style(), Qt::NoPen);
+  QStringList marks;
+  for (const QGraphicsSimpleTextItem* mark : view.OwnMarks()) marks << mark->text();
+  QCOMPARE(marks, (QStringList{"_a", "b"}));
+  view.ShowPoints({{"_a", 100, 0}, {"zero", 0, 1}, {"b", 100, 2}}, TChartView::KindVerticalBars);
+  QCOMPARE(view.OwnMarks().size(), size_t(3));
+}
 
 void TestFmainBrowse::aLoneSliceDrawsItsLabelAlone() {
   // Qt's arm of a whole turn's one slice showed as a tick after the label: outside the disc

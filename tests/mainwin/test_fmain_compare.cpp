@@ -79,6 +79,8 @@ class TestFmainCompare : public QObject {
   void cleanup() { Form.reset(); }
 
   void keptScanComparedThenEnded();
+  void theListLeavesTheScanOutAndTellsScansApart();
+  void incompleteScansSaySo();
   void anotherScanFileIsCompared();
   void unreadableFileOrNoScanIsSaidInABox();
   void readingIsReplacedOrEndedWithoutABox();
@@ -140,7 +142,14 @@ class TestFmainCompare : public QObject {
     QVERIFY(grew.isValid() && shrank.isValid() && fresh.isValid());
     QVERIFY(grew != shrank && grew != fresh && shrank != fresh);
     for (QTreeWidgetItem* item : {grow, shrink, added}) QVERIFY(!item->icon(0).isNull());
-    QVERIFY(same->icon(0).isNull());
+    // The unchanged one an icon of the same size that draws nothing, so that its name lines up.
+    const QSize side(16, 16);
+    QCOMPARE(same->icon(0).actualSize(side), grow->icon(0).actualSize(side));
+    const QImage blank = same->icon(0).pixmap(side).toImage();
+    bool empty = !blank.isNull();
+    for (int y = 0; y < blank.height() && empty; ++y)
+      for (int x = 0; x < blank.width() && empty; ++x) empty = qAlpha(blank.pixel(x, y)) == 0;
+    QVERIFY(empty);
     // A folder that is gone is shown after the others, marked, and can be neither selected
     // nor entered.
     QTreeWidgetItem* gone = Child(root, "gone");
@@ -167,6 +176,8 @@ class TestFmainCompare : public QObject {
     ClickItem(added);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0),
              SignedSize(SizeOf(*ItemNode(added), measure)) + QStringLiteral(", new"));
+    ClickItem(same);
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("No change, 2.9 KB"));
   }
 
   // The chart of the compared root is its growth, in every kind: the root's own files grew by
@@ -254,11 +265,12 @@ void TestFmainCompare::keptScanComparedThenEnded() {
   const std::vector<TChartPoint> before = test::View(*Form).ChartPie->Points();
   const QString growTipBefore = Tip(Child(NewRootItem(), "grow"));
   QStringList listed;
+  int preselected = -2;
   Desktop.AnswerDialog = [&](QDialog& dialog) {
     auto* form = qobject_cast<TFormCompare*>(&dialog);
     if (!form) return 0;
     for (int i = 0; i < form->ListScans->count(); ++i) listed << form->ListScans->item(i)->text();
-    form->ListScans->setCurrentRow(1);  // the older one
+    preselected = form->ListScans->currentRow();
     QTest::mouseClick(form->ButtonOk, Qt::LeftButton);
     return dialog.result();
   };
@@ -268,18 +280,18 @@ void TestFmainCompare::keptScanComparedThenEnded() {
   QVERIFY(!end->isEnabled());
   compare->trigger();
   QVERIFY(Desktop.Boxes.empty());
-  QCOMPARE(listed.size(), 2);
-  // The scanned totals, not the files' sizes: 302000 and 119000 bytes.
-  QVERIFY2(listed[0].contains(QStringLiteral("294.9 KB   complete")), qPrintable(listed[0]));
-  QVERIFY2(listed[1].contains(QStringLiteral("116.2 KB   complete")), qPrintable(listed[1]));
+  // The scan compared is not offered (it would say "Nothing changed"): the earlier one alone,
+  // chosen already, with its scanned total (119000 bytes), not its file's size.
+  const QString first = QDateTime::fromMSecsSinceEpoch(kept[1].Time / 1000, Qt::UTC)
+                            .toLocalTime()
+                            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  QCOMPARE(listed, QStringList{first + QStringLiteral("   116.2 KB   complete")});
+  QCOMPARE(preselected, 0);
   QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
   QVERIFY(end->isEnabled());
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
   QVERIFY(label && label->isVisible());
-  const QString since = QDateTime::fromMSecsSinceEpoch(kept[1].Time / 1000, Qt::UTC)
-                            .toLocalTime()
-                            .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-  QCOMPARE(label->text(), QStringLiteral("Changes since ") + since);
+  QCOMPARE(label->text(), QStringLiteral("Changes since ") + first);
   CheckMarks(kept[1].Path);
   CheckGrowth();
 
@@ -302,6 +314,54 @@ void TestFmainCompare::keptScanComparedThenEnded() {
 }
 
 // "Another scan file..." takes a file saved by hand; the menu item ends the comparison.
+// A scan is never listed against itself, only the others, the newest before it chosen; lines
+// that would read alike say which scan is which.
+void TestFmainCompare::theListLeavesTheScanOutAndTellsScansApart() {
+  QVERIFY(ScanAtStart());
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
+  QVERIFY(ChangeAndScanAgain());
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(2), Timeout);
+  const std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root));
+  std::vector<QStringList> listed;
+  std::vector<int> preselected;
+  Desktop.AnswerDialog = [&](QDialog& dialog) {
+    auto* form = qobject_cast<TFormCompare*>(&dialog);
+    if (!form) return 0;
+    listed.emplace_back();
+    for (int i = 0; i < form->ListScans->count(); ++i) listed.back() << form->ListScans->item(i)->text();
+    preselected.push_back(form->ListScans->currentRow());
+    return 0;
+  };
+  auto* compare = Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"));
+  // The first scan: only the later one is there, and it is not chosen for the user.
+  ClickItem(Tree1()->topLevelItem(0)->child(0));
+  compare->trigger();
+  // The same scan opened from its kept file: the file is left out likewise.
+  Form->OpenScanFile(kept[0].Path);
+  QVERIFY(QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 3 && Idle(*Form); }, Timeout));
+  compare->trigger();
+  QCOMPARE(listed.size(), size_t(2));
+  QCOMPARE(listed[0].size(), 1);
+  QVERIFY2(listed[0][0].contains(QStringLiteral("294.9 KB")), qPrintable(listed[0][0]));
+  QCOMPARE(preselected[0], -1);
+  QCOMPARE(listed[1].size(), 1);
+  QVERIFY2(listed[1][0].contains(QStringLiteral("116.2 KB")), qPrintable(listed[1][0]));
+  QCOMPARE(preselected[1], 0);
+
+  // Three scans of one second and one total: the millisecond, or the microsecond, tells them apart.
+  const int64_t second = kept[0].Time / 1000000 * 1000000;
+  std::vector<TKeptScan> alike(3, kept[0]);
+  alike[0].Time = second + 250000;
+  alike[1].Time = second + 125002;
+  alike[2].Time = second + 125001;
+  const QString at = QDateTime::fromMSecsSinceEpoch(second / 1000, Qt::UTC).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  const QString rest = QStringLiteral("   294.9 KB   complete");
+  QCOMPARE(KeptScanTexts(alike), (QStringList{at + QStringLiteral(".250") + rest, at + QStringLiteral(".125002") + rest,
+                                              at + QStringLiteral(".125001") + rest}));
+  alike[2].Complete = false;
+  QCOMPARE(KeptScanTexts({alike[1], alike[2]}), (QStringList{at + rest, at + QStringLiteral("   294.9 KB   incomplete")}));
+}
+
 void TestFmainCompare::anotherScanFileIsCompared() {
   QVERIFY(ScanAtStart());
   QTemporaryDir dir;
@@ -323,6 +383,40 @@ void TestFmainCompare::anotherScanFileIsCompared() {
   Form->findChild<QAction*>(QStringLiteral("EndComparison1"))->trigger();
   QVERIFY(!Form->Comparing());
   QVERIFY(!Tip(Child(NewRootItem(), "grow")).contains(QStringLiteral("Then")));
+}
+
+// A stopped scan says so on its top item and in the fourth panel; a comparison says which side
+// is incomplete.
+void TestFmainCompare::incompleteScansSaySo() {
+  QVERIFY(ScanAtStart());
+  QCOMPARE(Tree1()->topLevelItem(0)->icon(0).isNull(), true);
+  QTemporaryDir dir;
+  const std::string whole = dir.filePath(QStringLiteral("whole.json")).toStdString();
+  QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), whole), std::string());
+  const std::string part = Tree->Write("part.json", R"([1,2,{"state":"stopped"},[{"name":")" + Root +
+                                                        R"("},[{"name":"grow"}],[{"name":"same"},{"name":"f","asize":3000}]]])");
+  Form->OpenScanFile(part);
+  QVERIFY(QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 2 && Idle(*Form); }, Timeout));
+  QTreeWidgetItem* stopped = Tree1()->topLevelItem(1);
+  QVERIFY(!stopped->icon(0).isNull());
+  QCOMPARE(Tip(stopped), QStringLiteral("Stopped: the scan is incomplete"));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("Stopped after 3 folders"));
+
+  const QDateTime when = QDateTime::fromSecsSinceEpoch(1800000000);
+  const QString since = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
+  ClickItem(stopped->child(0));
+  Form->CompareWithScanFile(whole, when);
+  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (this scan is incomplete)"));
+  ClickItem(Tree1()->topLevelItem(0)->child(0));
+  Form->CompareWithScanFile(part, when);
+  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (the earlier scan is incomplete)"));
+  ClickItem(Child(Tree1()->topLevelItem(0)->child(0), "same"));
+  auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
+  QVERIFY(nothing->isVisible());
+  QVERIFY2(nothing->text().contains(QStringLiteral("(the earlier scan is incomplete)")), qPrintable(nothing->text()));
 }
 
 // A file that is no scan, and a window with no scan selected, get a box and no comparison.

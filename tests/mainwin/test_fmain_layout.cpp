@@ -2,6 +2,7 @@
 // menus, status bar, the idle look, and a rendering of the whole window.
 #include <QAction>
 #include <QChartView>
+#include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
@@ -37,9 +39,11 @@ class TestFmainLayout : public QObject {
   void geometryAndAnchors();
   void clientAreaAndStatusBar();
   void minimumSizeFitsTheScreen();
+  void tabGoesLeftToRightTopToBottom();
   void splitterDragsTheTreeWider();
   void captionsHintsAndFonts();
   void menus();
+  void manualNamesWhatTheWindowHas();
   void idleLook();
   void hintPanel();
 
@@ -105,12 +109,13 @@ const TPlace Places[] = {
     {"TreeViewDirectories", "Splitter1", {0, 0, 201, 314}, {0, 0, 201, 364}, fExact},
     {"RadioGroupChartType", "ClientArea", {575, 331, 97, 65}, {675, 381, 97, 65}, fExact},
     {"Panel1", "ClientArea", {8, 330, 560, 65}, {8, 380, 660, 65}, fExact},
-    {"HtmlLabel1", "Panel1", {8, 8, 513, 33}, {8, 8, 513, 33}, fExact},
-    {"HtmlLabel2", "Panel1", {8, 40, 513, 13}, {8, 40, 513, 13}, fExact},
-    {"LabelStandBy", "ChartPie", {38, 144, 0, 0}, {38, 144, 0, 0}, fLabel},
-    {"LabelScanned", "ChartPie", {38, 176, 0, 0}, {38, 176, 0, 0}, fLabel},
-    {"LabelCount", "ChartPie", {230, 176, 0, 0}, {230, 176, 0, 0}, fAfter},
-    {"ButtonStop", "ChartPie", {40, 208, 75, 25}, {40, 208, 75, 25}, fGrows},
+    {"HtmlLabel1", "Panel1", {8, 8, 513, 33}, {8, 8, 613, 33}, fExact},
+    {"HtmlLabel2", "Panel1", {8, 40, 513, 13}, {8, 40, 613, 13}, fExact},
+    // The scanning look moves as one block with the chart's middle.
+    {"LabelStandBy", "ChartPie", {38, 144, 0, 0}, {38, 174, 0, 0}, fLabel},
+    {"LabelScanned", "ChartPie", {38, 176, 0, 0}, {38, 206, 0, 0}, fLabel},
+    {"LabelCount", "ChartPie", {230, 176, 0, 0}, {230, 206, 0, 0}, fAfter},
+    {"ButtonStop", "ChartPie", {40, 208, 75, 25}, {40, 238, 75, 25}, fGrows},
     {"ButtonUp", "ChartPie", {418, 0, 32, 21}, {518, 0, 32, 21}, fGrows},
     {"ButtonHelp", "ChartPie", {0, 0, 33, 21}, {0, 0, 33, 21}, fGrows},
     {"ButtonExplore", "ChartPie", {0, 293, 65, 21}, {0, 343, 65, 21}, fGrows},
@@ -217,11 +222,68 @@ void TestFmainLayout::minimumSizeFitsTheScreen() {
   const QSize available = Form->screen()->availableGeometry().size();
   const QSize design(674, test::View(*Form).MainMenu1->height() + 400 + test::View(*Form).StatusBar1->height());
   const QSize frame = Form->frameGeometry().size() - Form->size();
-  QCOMPARE(Form->minimumSize(), design.boundedTo(available - frame));
+  // It opens at its design size, as the screen allows, and shrinks to 560 x 360 (or the screen).
+  QCOMPARE(Form->size(), design.boundedTo(available - frame));
+  QCOMPARE(Form->minimumSize(), QSize(560, 360).boundedTo(available - frame));
   QVERIFY(Form->frameGeometry().width() <= available.width());
   QVERIFY(Form->frameGeometry().height() <= available.height());
   Form->resize(100, 100);
   QTRY_COMPARE(Form->size(), Form->minimumSize());
+  QCoreApplication::processEvents();
+
+  // So small, every control is still whole and in its place: nothing on the chart overlaps,
+  // the hint panel and the chart type lie side by side, the hint's text stays in its labels.
+  const test::TFormView view = test::View(*Form);
+  for (QWidget* w : QWidgetList{view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop}) w->show();
+  const QWidgetList onChart{view.ButtonHelp, view.ButtonUp, view.ButtonExplore, view.ButtonCopy,
+                            view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop};
+  for (qsizetype i = 0; i < onChart.size(); ++i) {
+    QVERIFY2(view.ChartPie->rect().contains(onChart[i]->geometry()), qPrintable(onChart[i]->objectName()));
+    for (qsizetype j = 0; j < i; ++j)
+      QVERIFY2(!onChart[i]->geometry().intersects(onChart[j]->geometry()),
+               qPrintable(onChart[i]->objectName() + " / " + onChart[j]->objectName()));
+  }
+  Form->ShowIdle();
+  QVERIFY(view.ChartPie->height() > 100 && view.TreeViewDirectories->width() > 100);
+  QVERIFY(view.Panel1->geometry().right() < view.RadioGroupChartType->geometry().left());
+  QVERIFY(Form->centralWidget()->rect().contains(view.RadioGroupChartType->geometry()));
+  QVERIFY(view.HtmlLabel1->geometry().bottom() <= view.HtmlLabel2->geometry().top());
+  QVERIFY(view.Panel1->contentsRect().contains(view.HtmlLabel2->geometry()));
+  // (A screen narrower than that, as offscreen at twice the scale, leaves too little room.)
+  for (THtmlLabel* label : {view.HtmlLabel1, view.HtmlLabel2}) {
+    if (Form->width() < 560) break;
+    QSize extent;
+    label->GetExtent(&extent);
+    for (const THtmlPlacement& p : label->LastPlacements()) {
+      if (p.Piece.Kind != THtmlPiece::pkWord) continue;
+      QVERIFY2(p.Pen.x() + p.Width <= label->width(), qPrintable(p.Piece.Text));
+      QVERIFY2(p.Pen.y() + extent.height() <= std::max(label->height(), extent.height()), qPrintable(p.Piece.Text));
+    }
+  }
+}
+
+void TestFmainLayout::tabGoesLeftToRightTopToBottom() {
+  Form->show();
+  QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+  const test::TFormView view = test::View(*Form);
+  view.TreeViewDirectories->setFocus();
+  QStringList order;
+  for (int i = 0; i < 8; ++i) {
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    order << (qobject_cast<QRadioButton*>(focus) ? QStringLiteral("radio ") + static_cast<QRadioButton*>(focus)->text()
+                                                 : focus->objectName());
+    QTest::keyClick(focus, Qt::Key_Tab);
+  }
+  QCOMPARE(order, (QStringList{"TreeViewDirectories", "ButtonHelp", "ButtonUp", "ChartPie", "ButtonExplore",
+                               "ButtonCopy", "radio Pie", "TreeViewDirectories"}));
+  // The chart shows that it has the focus: a frame in the highlight colour.
+  auto edge = [&] { return view.ChartPie->viewport()->grab().toImage().pixelColor(0, view.ChartPie->viewport()->height() / 2); };
+  view.ButtonCopy->setFocus(Qt::TabFocusReason);
+  const QColor without = edge();
+  view.ChartPie->setFocus(Qt::TabFocusReason);
+  QCOMPARE(edge(), view.ChartPie->palette().color(QPalette::Highlight));
+  QVERIFY(without != edge());
 }
 
 void TestFmainLayout::splitterDragsTheTreeWider() {
@@ -319,6 +381,46 @@ void TestFmainLayout::menus() {
   }
   QCOMPARE(test::View(*Form).File1, top[0]->menu());
   QCOMPARE(test::View(*Form).Quit1->objectName(), QStringLiteral("Quit1"));
+}
+
+// The manual's lists against the window: every menu item in its table of menus (and no row
+// more), every key of the window in its table of keys, every status-bar panel in its table.
+void TestFmainLayout::manualNamesWhatTheWindowHas() {
+  QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../docs/ostrel.html"));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QString manual = QString::fromUtf8(file.readAll());
+  auto part = [&](const QString& start, const QString& end) {
+    const qsizetype from = manual.indexOf(start);
+    return from < 0 ? QString() : manual.mid(from, manual.indexOf(end, from) - from);
+  };
+  const QString menus = part(QStringLiteral("<section id=\"menus\">"), QStringLiteral("</table>"));
+  const QString keys = part(QStringLiteral("<section id=\"keys\">"), QStringLiteral("</table>"));
+  const QString panels = part(QStringLiteral("<table id=\"statusbar\">"), QStringLiteral("</table>"));
+  QVERIFY(!menus.isEmpty() && !keys.isEmpty() && !panels.isEmpty());
+
+  int items = 0;
+  QStringList shortcuts;
+  for (QAction* top : test::View(*Form).MainMenu1->actions()) {
+    const QString title = top->menu()->title();
+    if (title.contains(QLatin1Char('&'))) shortcuts << QStringLiteral("Alt+") + title.at(title.indexOf(QLatin1Char('&')) + 1).toUpper();
+    for (QAction* a : top->menu()->actions()) {
+      if (a->isSeparator()) continue;
+      ++items;
+      const QString caption = QString(a->text()).remove(QLatin1Char('&'));
+      QVERIFY2(menus.contains(QStringLiteral("<td>") + caption + QStringLiteral("</td>")), qPrintable(caption));
+    }
+  }
+  QCOMPARE(menus.count(QStringLiteral("<tr>")), items + 1);  // and the heading
+  for (QAction* a : Form->findChildren<QAction*>())
+    if (!a->shortcut().isEmpty()) shortcuts << a->shortcut().toString(QKeySequence::PortableText);
+  for (QShortcut* shortcut : Form->findChildren<QShortcut*>()) shortcuts << shortcut->key().toString(QKeySequence::PortableText);
+  for (QPushButton* button : Form->findChildren<QPushButton*>())
+    if (const qsizetype at = button->text().indexOf(QLatin1Char('&')); at >= 0)
+      shortcuts << QStringLiteral("Alt+") + button->text().at(at + 1).toUpper();
+  QVERIFY(shortcuts.contains(QStringLiteral("F1")) && shortcuts.contains(QStringLiteral("Alt+Up")));
+  for (const QString& key : shortcuts)
+    QVERIFY2(keys.contains(QStringLiteral("<kbd>") + key + QStringLiteral("</kbd>")), qPrintable(key));
+  QCOMPARE(panels.count(QStringLiteral("<tr>")), test::View(*Form).StatusBar1->PanelCount() + 1);
 }
 
 void TestFmainLayout::idleLook() {

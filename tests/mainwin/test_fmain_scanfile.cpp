@@ -8,8 +8,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <csignal>
@@ -195,18 +197,41 @@ void TestFmainScanfile::badFilesAreNamedAndShowNothing() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[2,0,{},[{\"name\":\"/r\"}]]");
   }
-  // A FIFO that nobody writes to would keep the reading waiting for good.
   const QString fifo = Files.filePath(QStringLiteral("fifo.json"));
   QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString other = Files.filePath(QStringLiteral("other.json"));
+  {
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\"not\": \"a scan\"}");
+  }
+  // The gzip stream of a whole scan, cut in the middle.
+  const QString cutGzip = Files.filePath(QStringLiteral("cut.json.gz"));
+  QVERIFY(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("gzip -c < '%1' | head -c 40 > '%2'").arg(cut, cutGzip)}) == 0);
+  // Each in words, with the place where the reading stopped.
+  const QString cutShort = QStringLiteral("The file ends before the scan does (cut short?) (at byte %1).");
+  const struct {
+    QString File;
+    QString Reason;
+  } cases[] = {
+      {cut, cutShort.arg(QFileInfo(cut).size())},
+      {cutGzip, QStringLiteral("The file ends before the scan does (cut short?)")},
+      {other, QStringLiteral("This is not a scan file: it does not start as one (at byte 0).")},
+      {wrong, QStringLiteral("Not a scan file of major version 1")},
+      {Files.filePath(QStringLiteral("missing.json")), QStringLiteral("Cannot open: No such file or directory.")},
+      // A FIFO that nobody writes to would keep the reading waiting for good.
+      {fifo, QStringLiteral("Not a regular file.")},
+      {Files.path(), QStringLiteral("It is a folder, not a scan file.")},
+  };
   Desktop.Boxes.clear();
-  for (const QString& name : {cut, wrong, Files.filePath(QStringLiteral("missing.json")), fifo, Files.path()}) {
+  for (const auto& c : cases) {
+    const QString& name = c.File;
     Desktop.OpenFileNames << name;
     ClickMenu(*Form, Action("OpenScan1"));
     QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t{1}, Timeout);
     const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
     QCOMPARE(box.Caption, QStringLiteral("Error"));
-    QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened: ").arg(name)), qPrintable(box.Text));
-    if (name == fifo) QVERIFY2(box.Text.endsWith(QStringLiteral(": not a regular file")), qPrintable(box.Text));
+    QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened. %2").arg(name, c.Reason)), qPrintable(box.Text));
     QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 0);
     QVERIFY(Idle(*Form));
     Desktop.Boxes.clear();
@@ -232,7 +257,7 @@ void TestFmainScanfile::exploreRefusesAFolderThatIsNotHere() {
                                            "cannot be shown. It is in the scan opened from " + path + "."});
   QVERIFY(Desktop.Opened.isEmpty());
   QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Desktop.Clipboard, QStringList{"/no/such/ostrel-place/sub"});
+  QCOMPARE(Desktop.Clipboard, QList<QByteArray>{"/no/such/ostrel-place/sub"});
 }
 
 // The file comes through a pipe that the test feeds: while the reading waits for more, the
@@ -265,6 +290,7 @@ void TestFmainScanfile::loadRunsBesideTheGuiAndStops() {
   // The reading waits for the writer's next word; the window goes on and shows the count.
   QTRY_VERIFY_WITH_TIMEOUT(view.LabelCount->text().toInt() > 0, Timeout);
   QVERIFY(view.ButtonStop->isVisible());
+  QCOMPARE(view.LabelScanned->text(), QStringLiteral("Folders Read:"));
   QCOMPARE(view.TreeViewDirectories->topLevelItemCount(), 0);
   Desktop.AnswerYes = true;
   QTest::mouseClick(view.ButtonStop, Qt::LeftButton);
@@ -273,6 +299,11 @@ void TestFmainScanfile::loadRunsBesideTheGuiAndStops() {
   writer.join();
   const int shown = view.TreeViewDirectories->topLevelItem(0)->child(0)->childCount();
   QVERIFY2(shown > 0 && shown < 2 * Batch, qPrintable(QString::number(shown)));
+  // The part read says so where the user looks.
+  QTreeWidgetItem* top = view.TreeViewDirectories->topLevelItem(0);
+  QVERIFY(!top->icon(0).isNull());
+  QCOMPARE(top->data(0, Qt::ToolTipRole).toString(), QStringLiteral("Stopped: the scan is incomplete"));
+  QCOMPARE(view.StatusBar1->PanelText(3), QStringLiteral("Stopped after %1 folders").arg(shown + 1));
   QVERIFY(Desktop.BoxTexts().size() == 1);  // the Stop question alone
 }
 

@@ -155,7 +155,8 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   ASSERT_EQ(KeepScan(folder, "All Drives", 5, drives.View(), drives.Ids.get()), "");
   std::vector<int64_t> times;
   for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
-  EXPECT_EQ(times, (std::vector<int64_t>{16, 15, 14, 13, 12}));
+  // The newest four, and the oldest: the "before" of a clean-up survives any number of rescans.
+  EXPECT_EQ(times, (std::vector<int64_t>{16, 15, 14, 13, 9}));
   ASSERT_EQ(ListKeptScans(folder, "/mem/two").size(), 1u);
   ASSERT_EQ(ListKeptScans(folder, "All Drives").size(), 1u);
   EXPECT_TRUE(ListKeptScans(folder, "/mem").empty());

@@ -39,7 +39,7 @@ class TFakeDesktop final : public TDesktop {
   int Dialogs = 0;  // dialogs run
   std::vector<TBox> Boxes;
   QList<QUrl> Opened;
-  QStringList Clipboard;
+  QList<QByteArray> Clipboard;  // the paths put on the clipboard, as bytes
 
   int RunModal(QDialog& dialog) override {
     ++Dialogs;
@@ -66,7 +66,7 @@ class TFakeDesktop final : public TDesktop {
     Opened << url;
     return OpenSucceeds;
   }
-  void SetClipboardText(const QString& text) override { Clipboard << text; }
+  void SetClipboardPath(const QByteArray& path) override { Clipboard << path; }
   QString AskOpenFileName(QWidget*, const QString& caption, const QString&) override {
     FileDialogs << caption;
     return OpenFileNames.isEmpty() ? QString() : OpenFileNames.takeFirst();
