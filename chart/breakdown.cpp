@@ -24,6 +24,10 @@ struct TChartItemEntry {
 // Marks a folded entry in the working list (StrEntry::Tag).
 constexpr uint32_t OtherMark = 0x80;
 
+// A point's bytes as a drawing measures them: shares of a turn or of an axis need no exactness,
+// and a double holds any count, rounded past 2^53.
+double Drawn(const TChartPoint& point) { return static_cast<double>(point.Value); }
+
 }  // namespace
 
 std::vector<const DirNode*> Subfolders(const DirNode& folder) {
@@ -75,30 +79,33 @@ int CompareChartItems(StrEntry* a, StrEntry* b, int32_t param) {
   return i->Index < j->Index;
 }
 
-std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, double folderSize,
+std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, uint64_t folderSize,
                                           int combineOther) {
   std::vector<TChartPoint> points;
   // Each entry is keyed by its position, so that equal labels never share an entry.
   std::vector<TChartItemEntry> entries;
   entries.reserve(children.size());
   TStringManager list(sizeof(StrEntry), 10, 0, nullptr);
-  double sum = 0;
+  uint64_t sum = 0;
   for (size_t i = 0; i < children.size(); ++i) {
     entries.push_back({&children[i], ShortenLabel(children[i].Name), static_cast<int>(i)});
     StrEntry* entry = list.Add(std::to_string(i).c_str());
     entry->Data = &entries.back();
-    sum += children[i].Size;
+    sum = AddBytes(sum, children[i].Size);
   }
 
-  if (folderSize - sum > 0) points.push_back({"(files)", folderSize - sum, PointFiles});
+  if (folderSize > sum) points.push_back({"(files)", folderSize - sum, PointFiles});
 
   int foldedCount = 0;
-  double foldedSize = 0;
+  uint64_t foldedSize = 0;
+  // The shares are fractions: compared in double, where the bytes need no exactness.
+  const double folder = static_cast<double>(folderSize);
   for (StrEntry* e = list.Sort(1, CompareChartItems); e; e = e->ListNext) {
-    const double size = static_cast<const TChartItemEntry*>(e->Data)->Item->Size;
-    if (list.Count - foldedCount > 10 && size < folderSize * 0.01 && foldedSize + size < folderSize * 0.1) {
+    const uint64_t size = static_cast<const TChartItemEntry*>(e->Data)->Item->Size;
+    if (list.Count - foldedCount > 10 && static_cast<double>(size) < folder * 0.01 &&
+        static_cast<double>(AddBytes(foldedSize, size)) < folder * 0.1) {
       e->Tag |= OtherMark;
-      foldedSize += size;
+      foldedSize = AddBytes(foldedSize, size);
       ++foldedCount;
     }
   }
@@ -120,11 +127,11 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
 std::vector<int> GroupPieSlices(const std::vector<TChartPoint>& points, double minFraction) {
   std::vector<int> first;
   double total = 0;
-  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  for (const TChartPoint& p : points) total += Drawn(p);
   const double minValue = total * minFraction;
   double run = -1;  // the open run's sum; -1 while none is open
   for (size_t i = 0; i < points.size(); ++i) {
-    const double v = std::max(0.0, points[i].Value);
+    const double v = Drawn(points[i]);
     if (total > 0 && v >= minValue) {
       first.push_back(static_cast<int>(i));
       run = -1;
@@ -143,13 +150,13 @@ std::vector<int> GroupPieSlices(const std::vector<TChartPoint>& points, double m
 int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int end, double fraction) {
   if (first < 0 || end > static_cast<int>(points.size()) || first >= end) return -1;
   double total = 0;
-  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  for (const TChartPoint& p : points) total += Drawn(p);
   if (total <= 0) return first;
   double before = 0;
-  for (int i = 0; i < first; ++i) before += std::max(0.0, points[static_cast<size_t>(i)].Value);
+  for (int i = 0; i < first; ++i) before += Drawn(points[static_cast<size_t>(i)]);
   const double at = fraction * total;
   for (int i = first; i < end; ++i) {
-    before += std::max(0.0, points[static_cast<size_t>(i)].Value);
+    before += Drawn(points[static_cast<size_t>(i)]);
     if (at < before) return i;
   }
   return end - 1;
@@ -157,13 +164,13 @@ int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int en
 
 int ThinPointNear(const std::vector<TChartPoint>& points, double fraction, double minFraction) {
   double total = 0;
-  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  for (const TChartPoint& p : points) total += Drawn(p);
   if (total <= 0) return -1;
   int nearest = -1;
   double nearestDistance = minFraction / 2;
   double before = 0;
   for (size_t i = 0; i < points.size(); ++i) {
-    const double share = std::max(0.0, points[i].Value) / total;
+    const double share = Drawn(points[i]) / total;
     const double middle = before + share / 2;
     before += share;
     if (share >= minFraction) continue;
@@ -239,16 +246,17 @@ std::vector<bool> BarLabelsShown(const std::vector<double>& values, double pitch
   return shown;
 }
 
-std::string FormatSize(double value) {
+std::string FormatSize(uint64_t value) {
   // to_chars, not printf: the text must not take the desktop's decimal comma.
   auto fixed = [](double v, int decimals, const char* unit) {
-    char text[400];
+    char text[64];
     auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr;
     return std::string(text, end) + unit;
   };
-  if (value > 1048576) return fixed(value / 1048576, 1, " MB");
-  if (value > 1024) return fixed(value / 1024, 1, " KB");
-  return fixed(value, 0, " B");
+  // Rounded to one decimal, the quotient need not be exact; the bytes below 1 KB are written whole.
+  if (value > 1048576) return fixed(static_cast<double>(value) / 1048576, 1, " MB");
+  if (value > 1024) return fixed(static_cast<double>(value) / 1024, 1, " KB");
+  return std::to_string(value) + " B";
 }
 
 }  // namespace ostrel

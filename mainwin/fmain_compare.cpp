@@ -178,10 +178,10 @@ void TForm1::ShowComparedSizes(const QTreeWidgetItem* item) {
     StatusBar1->SetPanelText(0, QString());
     return;
   }
-  const double now = SizeOf(*folder->Node, ShownMeasure());
-  const double then = folder->OldNode ? SizeOf(*folder->OldNode, ShownMeasure()) : 0;
+  const uint64_t now = SizeOf(*folder->Node, ShownMeasure());
+  const uint64_t then = folder->OldNode ? SizeOf(*folder->OldNode, ShownMeasure()) : 0;
   // Short enough for the first panel; the size now is the third panel's.
-  StatusBar1->SetPanelText(0, SignedSize(now - then) +
+  StatusBar1->SetPanelText(0, SignedSize(ChangeOf(then, now)) +
                                   (folder->OldNode ? QStringLiteral(", was ") + QString::fromStdString(FormatSize(then))
                                                    : QStringLiteral(", new")));
 }

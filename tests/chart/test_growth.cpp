@@ -6,7 +6,7 @@ using namespace ostrel;
 
 namespace {
 
-TChangeItem Item(const std::string& name, double then, double now) {
+TChangeItem Item(const std::string& name, uint64_t then, uint64_t now) {
   TChangeItem item{name, then, now};
   item.New = then == 0 && now > 0;
   return item;

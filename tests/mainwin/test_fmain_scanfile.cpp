@@ -36,7 +36,7 @@ constexpr int Timeout = 15000;
 QStringList PointTexts(const TForm1& form) {
   QStringList texts;
   for (const TChartPoint& point : test::View(form).ChartPie->Points())
-    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value, 'f', 0);
+    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value);
   return texts;
 }
 
