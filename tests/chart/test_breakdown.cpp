@@ -73,6 +73,18 @@ TEST(Breakdown, FilesOnlyEmptyAndMyComputer) {
   EXPECT_EQ(computer[0].Child, 0);
 }
 
+// The "(files)" point is the folder less its subfolders to the byte, however large they are;
+// a folder whose total was capped holds what its subfolders' capped sum leaves.
+TEST(Breakdown, FilesAreExactPastTwoToThe53AndNeverNegativeAtTheCap) {
+  auto points = ComputeBreakdown({{"a", 1152921504606846976}, {"b", 1}}, 1152921504606846980, 1);  // 2^60
+  ASSERT_EQ(points.size(), 3u);
+  EXPECT_EQ(points[0].Label, "(files)");
+  EXPECT_EQ(points[0].Value, 3u);
+  auto capped = ComputeBreakdown({{"a", 18446744073709551615u}, {"b", 7}}, 18446744073709551615u, 1);
+  ASSERT_EQ(Labels(capped), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(capped[0].Value, 18446744073709551615u);
+}
+
 TEST(Breakdown, LabelsSortWithoutCaseDigitsFirstUnderscoreLast) {
   auto points = ComputeBreakdown({{"cherry", 1}, {"_tmp", 1}, {"Banana", 1}, {"9lives", 1}, {"apple", 1}}, 5, 1);
   EXPECT_EQ(Labels(points), (std::vector<std::string>{"9lives", "apple", "Banana", "cherry", "_tmp"}));
