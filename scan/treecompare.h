@@ -19,6 +19,7 @@ struct TFolderChange {
   uint64_t NewSize = 0;          // its total now; 0 when it is gone
   int32_t Level = 0;             // levels below the roots (0 for the roots themselves)
 
+  // By how many bytes the total changed, and which way.
   TByteChange Change() const { return ChangeOf(OldSize, NewSize); }
   // The folder's name (that of either node); a root's is its whole path.
   const char* Name() const { return New ? New->Name : Old->Name; }
