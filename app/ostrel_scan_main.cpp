@@ -100,6 +100,9 @@ void NoteProblems(const std::string& path, const TImportedScan& scan) {
                  scan.Problems.size());
   if (scan.Ending != TScanEnd::Complete)
     std::fprintf(stderr, "ostrel-scan: note: the earlier scan %s is incomplete\n", name.c_str());
+  if (scan.Saturated)
+    std::fprintf(stderr, "ostrel-scan: note: the earlier scan %s has totals past 2^64 - 1 bytes, capped there\n",
+                 name.c_str());
 }
 
 int Run(int argc, char** argv) {

@@ -49,7 +49,9 @@ std::string ScanUsage() {
          "Sizes are disk usage (allocated blocks, as du counts them, a folder's own blocks\n"
          "included) unless --apparent-size is given. A file with several names and a folder\n"
          "reached twice (a bind mount) count once, by the name met first. Symbolic links are\n"
-         "never followed; a drive's walk stays on its own file system.\n"
+         "never followed; a drive's walk stays on its own file system. Sizes are exact to the\n"
+         "byte; a total past 2^64 - 1 (sparse files can claim that much) is shown as\n"
+         "18446744073709551615, with a note on stderr.\n"
          "Names are printed as the bytes on disk, unescaped; a name may hold a tab or a newline,\n"
          "so read the output with -0 where that matters (the size ends at the first tab).\n"
          "\n"
@@ -191,11 +193,9 @@ bool WriteRecord(TOutput& out, std::string_view first, std::string_view second, 
   return out.Write(first) && out.Write("\t") && out.Write(second) && out.Write(std::string_view(&end, 1));
 }
 
-std::string Bytes(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.0f", value);
-  return text;
-}
+std::string Bytes(uint64_t value) { return std::to_string(value); }
+
+std::string Bytes(TByteChange change) { return (change.Shrank ? "-" : "") + Bytes(change.Bytes); }
 
 }  // namespace
 
@@ -299,6 +299,9 @@ int ReportScan(const TScanView& scan, const TEntryIds* ids, const TScanOptions& 
   // Stopped with no signal here: a scan file that holds a stopped scan.
   const bool incomplete = scan.Ending == TScanEnd::Stopped && !stoppedBy;
   if (incomplete) said.Write("ostrel-scan: the scan was stopped before it ended: it is incomplete\n");
+  // Not a failure: every entry was read; only the sum of their sizes has no number to show it.
+  if (scan.Saturated)
+    said.Write("ostrel-scan: some totals pass 2^64 - 1 bytes and are shown as 18446744073709551615 (capped)\n");
   if (saveError)
     said.Write("ostrel-scan: cannot write '" + options.Output + "': " + std::string(std::strerror(saveError)) + "\n");
   if (printed.Error()) said.Write("ostrel-scan: write error: " + std::string(std::strerror(printed.Error())) + "\n");

@@ -31,6 +31,10 @@ uint64_t PrefixNoCase(const std::string& label) {
   return prefix;
 }
 
+// A point's bytes as a drawing measures them: shares of a turn or of an axis need no exactness,
+// and a double holds any count, rounded past 2^53.
+double Drawn(const TChartPoint& point) { return static_cast<double>(point.Value); }
+
 }  // namespace
 
 std::vector<const DirNode*> Subfolders(const DirNode& folder) {
@@ -62,7 +66,7 @@ std::string ShortenLabel(const std::string& name) {
   return name.substr(0, cut) + "...";
 }
 
-std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, double folderSize,
+std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, uint64_t folderSize,
                                           int combineOther) {
   std::vector<TChartPoint> points;
   const size_t count = children.size();
@@ -70,11 +74,11 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
   labels.reserve(count);
   std::vector<TLabelKey> byLabel;
   byLabel.reserve(count);
-  double sum = 0;
+  uint64_t sum = 0;
   for (size_t i = 0; i < count; ++i) {
     labels.push_back(ShortenLabel(children[i].Name));
     byLabel.push_back({PrefixNoCase(labels.back()), static_cast<uint32_t>(i)});
-    sum += children[i].Size;
+    sum = AddBytes(sum, children[i].Size);
   }
   // By label without case; equal labels by their full names (without case, then by bytes), so
   // that the order does not depend on the children's order; last by position, so that it is
@@ -90,21 +94,24 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
     return a.Index < b.Index;
   });
 
-  if (folderSize - sum > 0) points.push_back({"(files)", folderSize - sum, PointFiles});
+  if (folderSize > sum) points.push_back({"(files)", folderSize - sum, PointFiles});
 
   // The fold walks from the smallest subfolder up, equal sizes in label order: the marked ones
   // are a run of the smallest, at most all but ten, each below 1 % of the folder, together
-  // below 10 % of it.
-  std::vector<std::pair<double, uint32_t>> bySize(count);  // size, place in the label order
+  // below 10 % of it. The shares are fractions: compared in double, where the bytes need no
+  // exactness.
+  std::vector<std::pair<uint64_t, uint32_t>> bySize(count);  // size, place in the label order
   for (size_t k = 0; k < count; ++k) bySize[k] = {children[byLabel[k].Index].Size, static_cast<uint32_t>(k)};
   std::sort(bySize.begin(), bySize.end());
   std::vector<bool> folded(count, false);
   size_t foldedCount = 0;
-  double foldedSize = 0;
+  uint64_t foldedSize = 0;
+  const double folder = static_cast<double>(folderSize);
   for (const auto& [size, place] : bySize) {
-    if (count - foldedCount > 10 && size < folderSize * 0.01 && foldedSize + size < folderSize * 0.1) {
+    if (count - foldedCount > 10 && static_cast<double>(size) < folder * 0.01 &&
+        static_cast<double>(AddBytes(foldedSize, size)) < folder * 0.1) {
       folded[place] = true;
-      foldedSize += size;
+      foldedSize = AddBytes(foldedSize, size);
       ++foldedCount;
     }
   }
@@ -126,11 +133,11 @@ std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& childre
 std::vector<int> GroupPieSlices(const std::vector<TChartPoint>& points, double minFraction) {
   std::vector<int> first;
   double total = 0;
-  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  for (const TChartPoint& p : points) total += Drawn(p);
   const double minValue = total * minFraction;
   double run = -1;  // the open run's sum; -1 while none is open
   for (size_t i = 0; i < points.size(); ++i) {
-    const double v = std::max(0.0, points[i].Value);
+    const double v = Drawn(points[i]);
     if (total > 0 && v >= minValue) {
       first.push_back(static_cast<int>(i));
       run = -1;
@@ -149,13 +156,13 @@ std::vector<int> GroupPieSlices(const std::vector<TChartPoint>& points, double m
 int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int end, double fraction) {
   if (first < 0 || end > static_cast<int>(points.size()) || first >= end) return -1;
   double total = 0;
-  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  for (const TChartPoint& p : points) total += Drawn(p);
   if (total <= 0) return first;
   double before = 0;
-  for (int i = 0; i < first; ++i) before += std::max(0.0, points[static_cast<size_t>(i)].Value);
+  for (int i = 0; i < first; ++i) before += Drawn(points[static_cast<size_t>(i)]);
   const double at = fraction * total;
   for (int i = first; i < end; ++i) {
-    before += std::max(0.0, points[static_cast<size_t>(i)].Value);
+    before += Drawn(points[static_cast<size_t>(i)]);
     if (at < before) return i;
   }
   return end - 1;
@@ -163,13 +170,13 @@ int PointAtPieFraction(const std::vector<TChartPoint>& points, int first, int en
 
 int ThinPointNear(const std::vector<TChartPoint>& points, double fraction, double minFraction) {
   double total = 0;
-  for (const TChartPoint& p : points) total += std::max(0.0, p.Value);
+  for (const TChartPoint& p : points) total += Drawn(p);
   if (total <= 0) return -1;
   int nearest = -1;
   double nearestDistance = minFraction / 2;
   double before = 0;
   for (size_t i = 0; i < points.size(); ++i) {
-    const double share = std::max(0.0, points[i].Value) / total;
+    const double share = Drawn(points[i]) / total;
     const double middle = before + share / 2;
     before += share;
     if (share >= minFraction) continue;
@@ -245,16 +252,17 @@ std::vector<bool> BarLabelsShown(const std::vector<double>& values, double pitch
   return shown;
 }
 
-std::string FormatSize(double value) {
+std::string FormatSize(uint64_t value) {
   // to_chars, not printf: the text must not take the desktop's decimal comma.
   auto fixed = [](double v, int decimals, const char* unit) {
-    char text[400];
+    char text[64];
     auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr;
     return std::string(text, end) + unit;
   };
-  if (value > 1048576) return fixed(value / 1048576, 1, " MB");
-  if (value > 1024) return fixed(value / 1024, 1, " KB");
-  return fixed(value, 0, " B");
+  // Rounded to one decimal, the quotient need not be exact; the bytes below 1 KB are written whole.
+  if (value > 1048576) return fixed(static_cast<double>(value) / 1048576, 1, " MB");
+  if (value > 1024) return fixed(static_cast<double>(value) / 1024, 1, " KB");
+  return std::to_string(value) + " B";
 }
 
 }  // namespace ostrel

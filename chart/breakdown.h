@@ -20,7 +20,7 @@ namespace ostrel {
 // One subfolder of the folder being broken down.
 struct TChartItem {
   std::string Name;  // its name's bytes as on disk; need not be UTF-8
-  double Size = 0;   // its size in the measure shown; 0 when it has no node
+  uint64_t Size = 0;  // its size in bytes in the measure shown; 0 when it has no node
 };
 
 inline constexpr int PointFiles = -1;  // the folder's own files
@@ -28,14 +28,15 @@ inline constexpr int PointOther = -2;  // the combined small subfolders
 
 struct TChartPoint {
   std::string Label;  // bytes: a subfolder's (shortened) name, or "(files)" / "(other: N dirs)"
-  double Value = 0;
+  uint64_t Value = 0;  // bytes
   int Child = PointFiles;  // index into the items, or PointFiles / PointOther
 };
 
 // Breaks a folder of `folderSize` bytes (0 for an item without a node, such as "My Computer")
-// down into points for `children`. `combineOther` nonzero folds the smallest subfolders: while
+// down into points for `children`; "(files)" is what the folder holds beyond its children's
+// sum (that sum saturating as totals do). `combineOther` nonzero folds the smallest subfolders: while
 // more than ten would remain, each below 1 % of the folder and together below 10 % of it.
-std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, double folderSize,
+std::vector<TChartPoint> ComputeBreakdown(const std::vector<TChartItem>& children, uint64_t folderSize,
                                           int combineOther);
 
 // The subfolders (folder children) of `folder`, in the order the scan linked them.
@@ -92,6 +93,6 @@ std::vector<bool> BarLabelsShown(const std::vector<double>& values, double pitch
 
 // A size as the status bar shows it: "%1.1f MB" above 1048576 bytes, "%1.1f KB" above 1024,
 // else "%1.0f B"; always with a decimal point, whatever the locale.
-std::string FormatSize(double value);
+std::string FormatSize(uint64_t value);
 
 }  // namespace ostrel

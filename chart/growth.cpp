@@ -6,7 +6,7 @@
 
 namespace ostrel {
 
-TChanges ComputeChanges(std::vector<TChangeItem> items, double filesThen, double filesNow, int combineOther) {
+TChanges ComputeChanges(std::vector<TChangeItem> items, uint64_t filesThen, uint64_t filesNow, int combineOther) {
   TChanges changes;
   changes.FilesThen = filesThen;
   changes.FilesNow = filesNow;
@@ -14,15 +14,15 @@ TChanges ComputeChanges(std::vector<TChangeItem> items, double filesThen, double
   // the folder's size, so that "(files)" comes out as the files' own growth.
   std::vector<TChartItem> grown;
   std::vector<int> itemOf;
-  double total = std::max(0.0, filesNow - filesThen);
+  uint64_t total = LessBytes(filesNow, filesThen);
   for (size_t i = 0; i < items.size(); ++i) {
     const TChangeItem& item = items[i];
-    const double change = item.Now - item.Then;
-    if (change > 0) {
-      grown.push_back({item.Name, change});
+    if (item.Now > item.Then) {
+      const uint64_t growth = item.Now - item.Then;
+      grown.push_back({item.Name, growth});
       itemOf.push_back(static_cast<int>(i));
-      total += change;
-    } else if (change < 0 || item.Gone) {
+      total = AddBytes(total, growth);
+    } else if (item.Now < item.Then || item.Gone) {
       changes.Lost.push_back({ShortenLabel(item.Name), item.Then, item.Now, static_cast<int>(i), item.Gone});
     }
   }
@@ -31,7 +31,7 @@ TChanges ComputeChanges(std::vector<TChangeItem> items, double filesThen, double
   for (TChartPoint& point : changes.Grown)
     if (point.Child >= 0) point.Child = itemOf[static_cast<size_t>(point.Child)];
   std::stable_sort(changes.Lost.begin(), changes.Lost.end(), [](const TLoss& a, const TLoss& b) {
-    const double lossA = a.Then - a.Now, lossB = b.Then - b.Now;
+    const uint64_t lossA = a.Then - a.Now, lossB = b.Then - b.Now;  // Then >= Now for every loss
     if (lossA != lossB) return lossA > lossB;
     return CompareNoCase(a.Label, b.Label) < 0;
   });
@@ -44,7 +44,7 @@ TChanges ChangesOf(const DirNode* oldFolder, const DirNode* newFolder,
                    int combineOther) {
   std::vector<TChangeItem> items;
   items.reserve(subfolders.size());
-  double sumThen = 0, sumNow = 0;
+  uint64_t sumThen = 0, sumNow = 0;
   for (const auto& [old, now] : subfolders) {
     TChangeItem item;
     item.Name = now ? now->Name : old ? old->Name : "";
@@ -52,13 +52,13 @@ TChanges ChangesOf(const DirNode* oldFolder, const DirNode* newFolder,
     item.Now = now ? SizeOf(*now, measure) : 0;
     item.Gone = old && !now;
     item.New = now && !old;
-    sumThen += item.Then;
-    sumNow += item.Now;
+    sumThen = AddBytes(sumThen, item.Then);
+    sumNow = AddBytes(sumNow, item.Now);
     items.push_back(std::move(item));
   }
   // What the subfolders do not hold is the folder's own: its files and its own blocks.
-  const double filesThen = oldFolder ? SizeOf(*oldFolder, measure) - sumThen : 0;
-  const double filesNow = newFolder ? SizeOf(*newFolder, measure) - sumNow : 0;
+  const uint64_t filesThen = oldFolder ? LessBytes(SizeOf(*oldFolder, measure), sumThen) : 0;
+  const uint64_t filesNow = newFolder ? LessBytes(SizeOf(*newFolder, measure), sumNow) : 0;
   return ComputeChanges(std::move(items), filesThen, filesNow, combineOther);
 }
 

@@ -4,6 +4,7 @@
 // or is gone gets no point, since a chart of parts cannot draw less than nothing, and is listed
 // as a loss instead.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,8 +17,8 @@ namespace ostrel {
 // One subfolder as the two scans see it.
 struct TChangeItem {
   std::string Name;  // its name's bytes as on disk
-  double Then = 0;   // its size in the earlier scan; 0 when it is new
-  double Now = 0;    // its size now; 0 when it is gone
+  uint64_t Then = 0;  // its size in the earlier scan; 0 when it is new
+  uint64_t Now = 0;   // its size now; 0 when it is gone
   bool Gone = false;  // in the earlier scan only
   bool New = false;   // in the later scan only
 };
@@ -25,8 +26,8 @@ struct TChangeItem {
 // Something that shrank or vanished.
 struct TLoss {
   std::string Label;  // a subfolder's (shortened) name, or "(files)"
-  double Then = 0;
-  double Now = 0;            // 0 for a subfolder that is gone
+  uint64_t Then = 0;
+  uint64_t Now = 0;          // 0 for a subfolder that is gone
   int Child = PointFiles;    // index into the items, or PointFiles
   bool Gone = false;
 };
@@ -40,13 +41,13 @@ struct TChanges {
   // orders labels); the folder's own files as "(files)".
   std::vector<TLoss> Lost;
   std::vector<TChangeItem> Items;  // as given
-  double FilesThen = 0, FilesNow = 0;  // the folder's own files (and its own blocks)
+  uint64_t FilesThen = 0, FilesNow = 0;  // the folder's own files (and its own blocks)
 };
 
 // The changes of a folder whose subfolders are `items` and whose own files held `filesThen`
 // bytes then and hold `filesNow` now. `combineOther` folds the smallest growths as
 // ComputeBreakdown folds the smallest sizes, measured against the whole growth shown.
-TChanges ComputeChanges(std::vector<TChangeItem> items, double filesThen, double filesNow, int combineOther);
+TChanges ComputeChanges(std::vector<TChangeItem> items, uint64_t filesThen, uint64_t filesNow, int combineOther);
 
 // The same from two scans' nodes: `oldFolder` and `newFolder` are one folder then and now
 // (either null: a folder new or gone, or a "My Computer" item, whose files count 0), and

@@ -168,7 +168,7 @@ void TChartView::FillPie() {
     const size_t first = static_cast<size_t>(PieFirst[k]);
     const size_t end = k + 1 < PieFirst.size() ? static_cast<size_t>(PieFirst[k + 1]) : PointList.size();
     double value = 0;
-    for (size_t i = first; i < end; ++i) value += std::max(0.0, PointList[i].Value);
+    for (size_t i = first; i < end; ++i) value += static_cast<double>(PointList[i].Value);
     auto* slice = new QPieSlice(QString(), value);
     slice->setBrush(SlicePalette[first % std::size(SlicePalette)]);
     slice->setLabelPosition(QPieSlice::LabelOutside);
@@ -195,8 +195,8 @@ void TChartView::FillBars(QAbstractSeries* series) {
   values.reserve(static_cast<qsizetype>(PointList.size()));
   double largest = 0;
   for (const TChartPoint& p : PointList) {
-    values.push_back(p.Value);
-    largest = std::max(largest, p.Value);
+    values.push_back(static_cast<qreal>(p.Value));
+    largest = std::max(largest, static_cast<double>(p.Value));
   }
   set->append(values);
   set->setColor(Qt::red);
@@ -307,7 +307,7 @@ void TChartView::PlaceBarMarks(bool horizontal) {
   QRectF plot = chart->plotArea();
   const double pitch = (horizontal ? plot.height() : plot.width()) / static_cast<double>(PointList.size());
   std::vector<double> values;
-  for (const TChartPoint& p : PointList) values.push_back(p.Value);
+  for (const TChartPoint& p : PointList) values.push_back(static_cast<double>(p.Value));
   const std::vector<bool> shown = BarLabelsShown(values, pitch, metrics.height());
 
   double band = 0;
@@ -387,11 +387,12 @@ int TChartView::BarSegmentAt(QPointF inChart) const {
   const double index = std::round(slot);
   if (index < 0 || index >= static_cast<double>(PointList.size()) || std::abs(slot - index) > BarWidth / 2) return -1;
   const TChartPoint& point = PointList[static_cast<size_t>(index)];
+  const double bar = static_cast<double>(point.Value);  // the axis is in double
   if (length < 0) return -1;
-  if (length <= point.Value) return static_cast<int>(index);
+  if (length <= bar) return static_cast<int>(index);
   // A bar too short to see is hit within a few pixels of its base.
   const QPointF base = chart()->mapToPosition(horizontal ? QPointF(0, index) : QPointF(index, 0), series);
-  const QPointF end = chart()->mapToPosition(horizontal ? QPointF(point.Value, index) : QPointF(index, point.Value), series);
+  const QPointF end = chart()->mapToPosition(horizontal ? QPointF(bar, index) : QPointF(index, bar), series);
   const double drawn = horizontal ? std::abs(end.x() - base.x()) : std::abs(end.y() - base.y());
   const double pointer = horizontal ? std::abs(inChart.x() - base.x()) : std::abs(inChart.y() - base.y());
   return drawn < MinHitWidth && pointer <= MinHitWidth ? static_cast<int>(index) : -1;

@@ -199,16 +199,16 @@ void TForm1::ShowComparedSizes(const QTreeWidgetItem* item) {
     StatusBar1->SetPanelText(0, QString());
     return;
   }
-  const double now = SizeOf(*folder->Node, ShownMeasure());
-  const double then = folder->OldNode ? SizeOf(*folder->OldNode, ShownMeasure()) : 0;
+  const uint64_t now = SizeOf(*folder->Node, ShownMeasure());
+  const uint64_t then = folder->OldNode ? SizeOf(*folder->OldNode, ShownMeasure()) : 0;
   // Short enough for the first panel; the size now is the third panel's.
   QString text;
   if (!folder->OldNode)
-    text = SignedSize(now) + QStringLiteral(", new");
+    text = SignedSize(ChangeOf(0, now)) + QStringLiteral(", new");
   else if (now == then)
     text = QStringLiteral("No change, ") + QString::fromStdString(FormatSize(now));
   else
-    text = SignedSize(now - then) + QStringLiteral(", was ") + QString::fromStdString(FormatSize(then));
+    text = SignedSize(ChangeOf(then, now)) + QStringLiteral(", was ") + QString::fromStdString(FormatSize(then));
   StatusBar1->SetPanelText(0, text);
 }
 

@@ -20,11 +20,11 @@ namespace {
 
 QString Decoded(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
 
-QString Size(double value) { return QString::fromStdString(FormatSize(value)); }
+QString Size(uint64_t value) { return QString::fromStdString(FormatSize(value)); }
 
 // "shrink -48.8 KB" or "old -12.0 KB (gone)".
 QString LossText(const TLoss& loss) {
-  return Decoded(loss.Label) + QLatin1Char(' ') + SignedSize(loss.Now - loss.Then) +
+  return Decoded(loss.Label) + QLatin1Char(' ') + SignedSize(ChangeOf(loss.Then, loss.Now)) +
          (loss.Gone ? QStringLiteral(" (gone)") : QString());
 }
 
@@ -93,7 +93,7 @@ void TForm1::ShowGrowthPoint(const TChartPoint& point) {
     detail = QStringLiteral(" (was ") + Size(Growth.FilesThen) + QLatin1Char(')');
   }
   StatusBar1->SetPanelText(0, Decoded(point.Label) + detail);
-  StatusBar1->SetPanelText(1, SignedSize(point.Value));
+  StatusBar1->SetPanelText(1, SignedSize(TByteChange{point.Value, false}));
 }
 
 }  // namespace ostrel

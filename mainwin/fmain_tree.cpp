@@ -111,6 +111,13 @@ QString StoppedText(const TScanView& scan) {
                                                : QStringLiteral("Stopped after ") + count;
 }
 
+// The fourth panel's text: what could not be read, then whether totals were capped.
+QString ScanNote(const QString& unread, bool saturated) {
+  if (!saturated) return unread;
+  if (unread.isEmpty()) return QStringLiteral("Totals past 16 EiB are capped");
+  return unread + QStringLiteral("; totals past 16 EiB are capped");
+}
+
 }  // namespace
 
 void TForm1::SetUpTree() {
@@ -188,7 +195,7 @@ void TForm1::ShowScan(const TScanView& scan, const TEntryIds* ids, const std::st
   const size_t files = static_cast<size_t>(std::count_if(
       scan.Problems->begin(), scan.Problems->end(),
       [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
-  QString unread = UnreadText(marks.Unreadable.size(), files);
+  QString unread = ScanNote(UnreadText(marks.Unreadable.size(), files), scan.Saturated);
   if (scan.Ending != TScanEnd::Complete) {
     // A part looks like a whole unless it says so where the user looks: its top item and the
     // panel that tells what the scan missed.
@@ -198,7 +205,12 @@ void TForm1::ShowScan(const TScanView& scan, const TEntryIds* ids, const std::st
     unread = unread.isEmpty() ? stopped : stopped + QStringLiteral("; ") + unread;
   }
   StatusBar1->SetPanelText(3, unread);
-  const QString problems = ProblemList(*scan.Problems);
+  QString problems = ProblemList(*scan.Problems);
+  if (scan.Saturated) {
+    if (!problems.isEmpty()) problems += QLatin1Char('\n');
+    problems += QStringLiteral("Sizes add up past 2^64 - 1 bytes (sparse files can claim that much): "
+                               "such totals show 18446744073709551615 bytes.");
+  }
   // Names are text: a path holding "<b>" must not turn the tooltip into markup.
   StatusBar1->Panel(3)->setToolTip(problems.isEmpty() ? QString() : Qt::convertFromPlainText(problems, Qt::WhiteSpaceNoWrap));
   // Among the top-level items by text; a new one goes after those of earlier scans.
@@ -287,12 +299,12 @@ void TForm1::TreeViewDirectoriesClick() {
   const DirNode* node = ItemNode(item);
   CurrentDir = node && ItemNamesFolder(item) ? FullPath(*node) : std::string();
   // The selected folder's own total stays in view; "My Computer" totals its scans' roots.
-  double total = 0;
+  uint64_t total = 0;
   if (node) {
     total = SizeOf(*node, ShownMeasure());
   } else {
     for (int i = 0; i < item->childCount(); ++i)
-      if (const DirNode* child = ItemNode(item->child(i))) total += SizeOf(*child, ShownMeasure());
+      if (const DirNode* child = ItemNode(item->child(i))) total = AddBytes(total, SizeOf(*child, ShownMeasure()));
   }
   StatusBar1->SetPanelText(2, QString::fromStdString(FormatSize(total)));
   // The point last hovered belongs to the chart being replaced.

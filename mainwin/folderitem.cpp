@@ -58,14 +58,14 @@ QVariant TFolderItem::data(int column, int role) const {
   }
   if (column == 0 && role == Qt::ToolTipRole && Node) {
     // Made when asked: the measure shown may have changed since the item was made.
-    const double now = SizeOf(*Node, ShownMeasure());
+    const uint64_t now = SizeOf(*Node, ShownMeasure());
     QString tip = text(0) + QLatin1Char('\n') + QString::fromStdString(FormatSize(now));
     if (Compared) {
-      const double then = OldNode ? SizeOf(*OldNode, ShownMeasure()) : 0;
+      const uint64_t then = OldNode ? SizeOf(*OldNode, ShownMeasure()) : 0;
       tip += QLatin1Char('\n') + (OldNode ? QStringLiteral("Then: ") + QString::fromStdString(FormatSize(then))
                                             : QStringLiteral("Then: not there (new)")) +
              QStringLiteral("\nNow: ") + QString::fromStdString(FormatSize(now)) + QStringLiteral("\nChange: ") +
-             SignedSize(now - then);
+             SignedSize(ChangeOf(then, now));
     }
     if (!Note.isEmpty()) tip += QLatin1Char('\n') + Note;
     // A tooltip that looks like markup is shown as markup; a name must show as it is.
@@ -84,9 +84,9 @@ TGoneItem::TGoneItem(const DirNode* oldNode)
 QVariant TGoneItem::data(int column, int role) const {
   if (column == 0 && role == Qt::DecorationRole) return QApplication::style()->standardIcon(QStyle::SP_TrashIcon);
   if (column == 0 && role == Qt::ToolTipRole) {
-    const double then = SizeOf(*OldNode, ShownMeasure());
+    const uint64_t then = SizeOf(*OldNode, ShownMeasure());
     const QString tip = text(0) + QStringLiteral("\nThen: ") + QString::fromStdString(FormatSize(then)) +
-                        QStringLiteral("\nNow: gone\nChange: ") + SignedSize(-then);
+                        QStringLiteral("\nNow: gone\nChange: ") + SignedSize(ChangeOf(then, 0));
     return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
   }
   return QTreeWidgetItem::data(column, role);
@@ -94,13 +94,14 @@ QVariant TGoneItem::data(int column, int role) const {
 
 TFolderTrend TrendOf(const TFolderItem& item) {
   if (!item.OldNode) return TFolderTrend::New;
-  const double change = SizeOf(*item.Node, ShownMeasure()) - SizeOf(*item.OldNode, ShownMeasure());
-  return change > 0 ? TFolderTrend::Grew : change < 0 ? TFolderTrend::Shrank : TFolderTrend::Same;
+  const uint64_t now = SizeOf(*item.Node, ShownMeasure()), then = SizeOf(*item.OldNode, ShownMeasure());
+  return now > then ? TFolderTrend::Grew : now < then ? TFolderTrend::Shrank : TFolderTrend::Same;
 }
 
-QString SignedSize(double change) {
-  const QString size = QString::fromStdString(FormatSize(change < 0 ? -change : change));
-  return change > 0 ? QLatin1Char('+') + size : change < 0 ? QLatin1Char('-') + size : size;
+QString SignedSize(TByteChange change) {
+  const QString size = QString::fromStdString(FormatSize(change.Bytes));
+  if (change.Bytes == 0) return size;
+  return (change.Shrank ? QLatin1Char('-') : QLatin1Char('+')) + size;
 }
 
 const DirNode* ItemNode(const QTreeWidgetItem* item) {

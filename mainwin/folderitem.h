@@ -53,7 +53,7 @@ inline bool IsGoneItem(const QTreeWidgetItem* item) { return item && item->type(
 enum class TFolderTrend { Same, Grew, Shrank, New };
 TFolderTrend TrendOf(const TFolderItem& item);
 // A size change with its sign, e.g. "+1.2 MB", "-300 KB", "0 bytes" as FormatSize writes sizes.
-QString SignedSize(double change);
+QString SignedSize(TByteChange change);
 
 // The folder node a tree item stands for; null for a "My Computer" item, for an item that is
 // no TFolderItem, or for a null `item`.

@@ -20,8 +20,9 @@ void LinkChild(DirNode* parent, DirNode*& last, DirNode* child) {
   last = child;
 }
 
-void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) {
-  if (!root || root->Kind != NodeFolder) return;
+bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) {
+  if (!root || root->Kind != NodeFolder) return false;
+  bool saturated = false;
   struct TLevel {
     DirNode* Folder;
     DirNode* Prev;  // the last child kept so far
@@ -33,9 +34,9 @@ void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) 
     folder->ApparentSize = 0;
     levels.push_back(TLevel{folder, nullptr, folder->FirstChild});
   };
-  const auto add = [](DirNode* folder, const DirNode* child) {
-    folder->TotalSize += child->TotalSize;
-    folder->ApparentSize += child->ApparentSize;
+  const auto add = [&saturated](DirNode* folder, const DirNode* child) {
+    folder->TotalSize = AddBytes(folder->TotalSize, child->TotalSize, saturated);
+    folder->ApparentSize = AddBytes(folder->ApparentSize, child->ApparentSize, saturated);
   };
   enter(root);
   while (!levels.empty()) {
@@ -58,19 +59,22 @@ void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) 
     else
       add(level.Folder, child);
   }
+  return saturated;
 }
 
-void AppendChild(DirNode* parent, DirNode*& last, DirNode* child) {
+bool AppendChild(DirNode* parent, DirNode*& last, DirNode* child) {
   LinkChild(parent, last, child);
-  if (!parent) return;
-  parent->TotalSize += child->TotalSize;
-  parent->ApparentSize += child->ApparentSize;
+  if (!parent) return false;
+  bool saturated = false;
+  parent->TotalSize = AddBytes(parent->TotalSize, child->TotalSize, saturated);
+  parent->ApparentSize = AddBytes(parent->ApparentSize, child->ApparentSize, saturated);
+  return saturated;
 }
 
-void AddChild(DirNode* parent, DirNode* child) {
+bool AddChild(DirNode* parent, DirNode* child) {
   DirNode* last = parent ? parent->FirstChild : nullptr;
   while (last && last->NextSibling) last = last->NextSibling;
-  AppendChild(parent, last, child);
+  return AppendChild(parent, last, child);
 }
 
 const DirNode* LastChildOf(const DirNode& node) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "scan/sizes.h"
+
 namespace ostrel {
 
 inline constexpr int32_t NodeFile = 1;
@@ -27,23 +29,26 @@ struct __attribute__((packed, aligned(4))) DirNode {
   // All Drives), whose Name is its whole path. Paths are derived (FullPath, ParentPathOf)
   // rather than kept, so that a deep tree costs no more than a flat one per node.
   const DirNode* Parent;
-  // The three sizes measure space used on disk (allocated blocks), as du does by default.
-  double OwnSize;           // a file's blocks; a folder's own blocks (its listing's space)
-  double TotalSize;         // OwnSize + the children's TotalSize: what readers outside the scan use
+  // Sizes in bytes. The first two measure space used on disk (allocated blocks), as du does
+  // by default. Totals saturate at MaxBytes (AddBytes).
+  uint64_t OwnSize;         // a file's blocks; a folder's own blocks (its listing's space)
+  uint64_t TotalSize;       // OwnSize + the children's TotalSize: what readers outside the scan use
   // The other measure, apparent size: a file's length, a folder's sum of its children's
   // (folders themselves count 0 here). Read both through SizeOf/OwnSizeOf.
-  double ApparentSize;
+  uint64_t ApparentSize;
   int32_t Kind : 8;         // NodeFile or NodeFolder
   int32_t Depth : 24;       // 0 for the root, parent's Depth + 1 below it (up to MaxNodeDepth)
   DirNode* FirstChild;      // owned through the arena; null when there is none
   DirNode* NextSibling;     // next child of the same parent; null for the last one
 };
 
+static_assert(sizeof(DirNode) == 60, "a tree of millions of nodes pays for every byte here");
+
 // The deepest level a node can record.
 inline constexpr int32_t MaxNodeDepth = (1 << 23) - 1;
 
-// The sum of the children's TotalSize; 0 for a file.
-inline double ChildrenSizeOf(const DirNode& node) { return node.TotalSize - node.OwnSize; }
+// The sum of the children's TotalSize (as far as a saturated total still tells it); 0 for a file.
+inline uint64_t ChildrenSizeOf(const DirNode& node) { return LessBytes(node.TotalSize, node.OwnSize); }
 // The last child, found along the siblings; null when there is none.
 const DirNode* LastChildOf(const DirNode& node);
 
@@ -53,28 +58,30 @@ const DirNode* LastChildOf(const DirNode& node);
 void LinkChild(DirNode* parent, DirNode*& last, DirNode* child);
 // Sets every folder's TotalSize and ApparentSize below and at `root` from its own blocks and
 // its children's (files keep theirs), first taking out of the tree the nodes in `drop` (may be
-// null), with all that lies below them. Without recursion: any depth costs no stack.
-void AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
+// null), with all that lies below them. Without recursion: any depth costs no stack. Returns
+// true when some sum passed MaxBytes and was capped there.
+bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 
 // Appends `child` after `last`, the parent's last child so far (null when it has none), and
 // adds the child's TotalSize and ApparentSize as they are now to the parent's; `last` becomes
 // `child`. A parent's OwnSize is set before its first child joins, its TotalSize starting
-// equal to it. With `parent` null only the child's NextSibling is cleared.
-void AppendChild(DirNode* parent, DirNode*& last, DirNode* child);
+// equal to it. With `parent` null only the child's NextSibling is cleared. Returns true when a
+// parent's total passed MaxBytes and was capped there.
+bool AppendChild(DirNode* parent, DirNode*& last, DirNode* child);
 // The same, finding the last child along the siblings: for a few children, not for a walk.
-void AddChild(DirNode* parent, DirNode* child);
+bool AddChild(DirNode* parent, DirNode* child);
 
 // A later name of a file counted already, a folder met twice and what could not be read have
 // size 0 in both measures; see TThreadLoader.
 enum class TMeasure { DiskUsage, Apparent };
 
 // A node's total in the chosen measure.
-inline double SizeOf(const DirNode& node, TMeasure measure) {
+inline uint64_t SizeOf(const DirNode& node, TMeasure measure) {
   return measure == TMeasure::Apparent ? node.ApparentSize : node.TotalSize;
 }
 // The part of that total that is the node's own: a file's size, a folder's own blocks (0 in
 // apparent size). A chart's "(files)" point is this plus the folder's file children.
-inline double OwnSizeOf(const DirNode& node, TMeasure measure) {
+inline uint64_t OwnSizeOf(const DirNode& node, TMeasure measure) {
   if (measure == TMeasure::DiskUsage) return node.OwnSize;
   return node.Kind == NodeFolder ? 0 : node.ApparentSize;
 }

@@ -19,8 +19,8 @@ constexpr uint32_t EntriesBetweenStops = 1000;
 }  // namespace
 
 void SetFileSizes(DirNode& node, const TEntryStat& stat) {
-  node.OwnSize = node.TotalSize = static_cast<double>(stat.DiskSize);
-  node.ApparentSize = static_cast<double>(stat.Size);
+  node.OwnSize = node.TotalSize = stat.DiskSize;
+  node.ApparentSize = stat.Size;
 }
 
 struct TParallelWalk::TThreadState {
@@ -221,14 +221,14 @@ void TParallelWalk::Process(TTask& task, TThreadState& my) {
         return;
       }
       TEntryStat unread;
-      if (parent && parent->Examine(node->Name, unread) == 0) node->OwnSize = node->TotalSize = static_cast<double>(unread.DiskSize);
+      if (parent && parent->Examine(node->Name, unread) == 0) node->OwnSize = node->TotalSize = unread.DiskSize;
       my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
       return;
     }
     parent.reset();
     const TEntryStat self = folder->Self();
     if (Claims.Claim(node, self.Device, self.Inode) != TFolderClaims::TClaim::Walk) return;
-    node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
+    node->OwnSize = node->TotalSize = self.DiskSize;
     List(node, Counted(std::move(folder)), my);
   } catch (const std::bad_alloc&) {
     // What was made stays, as after a stop; nothing further is begun. Subfolders made but not

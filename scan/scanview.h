@@ -20,6 +20,8 @@ struct TScanView {
   // True when the root is a list of drives (All Drives), whose children are top-level nodes
   // named by their whole paths.
   bool AllDrives = false;
+  // Some total passed MaxBytes and shows MaxBytes: totals above it are capped, not exact.
+  bool Saturated = false;
 };
 
 // The view of a walk that has ended.
@@ -32,6 +34,7 @@ inline TScanView ViewOf(const TThreadLoader& loader) {
   view.Folders = loader.FolderCount.load();
   view.Files = loader.FileCount.load();
   view.AllDrives = loader.Path.empty();
+  view.Saturated = loader.Saturated;
   return view;
 }
 

@@ -52,7 +52,7 @@ TSettled SettleWalk(DirNode* root, TWalkRecords found, TInodeMap& inodes) {
 
   const std::unordered_set<const DirNode*> dropped(found.Dropped.begin(), found.Dropped.end());
   for (const DirNode* node : dropped) ++(node->Kind == NodeFile ? settled.DroppedFiles : settled.DroppedFolders);
-  AddUpTotals(root, dropped.empty() ? nullptr : &dropped);
+  settled.Saturated = AddUpTotals(root, dropped.empty() ? nullptr : &dropped);
   return settled;
 }
 

@@ -33,6 +33,7 @@ struct TSettled {
   std::vector<TRepeatedFolder> Repeats;  // in the tree's order of their nodes
   int32_t DroppedFiles = 0;
   int32_t DroppedFolders = 0;
+  bool Saturated = false;  // some total passed MaxBytes and shows MaxBytes
 };
 
 // Settles `found` in the tree below `root`, which it owns: only the first name of each file in

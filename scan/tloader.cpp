@@ -153,6 +153,7 @@ void TThreadLoader::Settle(DirNode* root) {
   TSettled settled = SettleWalk(root, std::move(found), Inodes);
   Problems = std::move(settled.Problems);
   Repeats = std::move(settled.Repeats);
+  Saturated = settled.Saturated;
   FileCount.fetch_sub(settled.DroppedFiles, std::memory_order_relaxed);
   FolderCount.fetch_sub(settled.DroppedFolders, std::memory_order_relaxed);
 }
@@ -174,7 +175,7 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
 
 bool TThreadLoader::AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, TOpened& opened) {
   if (!opened.Folder) {
-    node->OwnSize = node->TotalSize = static_cast<double>(opened.Unread.DiskSize);
+    node->OwnSize = node->TotalSize = opened.Unread.DiskSize;
     Found.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, opened.Error});
     LinkChild(parent, last, node);
     return false;
@@ -185,7 +186,7 @@ bool TThreadLoader::AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, 
     LinkChild(parent, last, node);
     return false;
   }
-  node->OwnSize = node->TotalSize = static_cast<double>(self.DiskSize);
+  node->OwnSize = node->TotalSize = self.DiskSize;
   // `last` may live in a frame, which the push below can move: it is not used after this.
   PushFrame(node, parent, opened);
   return true;

@@ -106,6 +106,9 @@ class TThreadLoader : public TThread {
   std::vector<TScanProblem> Problems;
   std::vector<TRepeatedFolder> Repeats;
   TScanEnd Ending = TScanEnd::Complete;
+  // Some total passed MaxBytes (sparse files can claim more than any disk holds) and shows
+  // MaxBytes instead.
+  bool Saturated = false;
 
  protected:
   // The walk, then the completion notice: a message NotifyMessage with wParam 0 and lParam

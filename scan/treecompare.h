@@ -15,11 +15,12 @@ namespace ostrel {
 struct TFolderChange {
   const DirNode* Old = nullptr;  // the folder in the earlier scan; null when it is new
   const DirNode* New = nullptr;  // the folder in the later scan; null when it is gone
-  double OldSize = 0;            // its total then in the chosen measure; 0 when it is new
-  double NewSize = 0;            // its total now; 0 when it is gone
+  uint64_t OldSize = 0;          // its total then in the chosen measure; 0 when it is new
+  uint64_t NewSize = 0;          // its total now; 0 when it is gone
   int32_t Level = 0;             // levels below the roots (0 for the roots themselves)
 
-  double Change() const { return NewSize - OldSize; }
+  // By how many bytes the total changed, and which way.
+  TByteChange Change() const { return ChangeOf(OldSize, NewSize); }
   // The folder's name (that of either node); a root's is its whole path.
   const char* Name() const { return New ? New->Name : Old->Name; }
 };

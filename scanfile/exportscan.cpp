@@ -61,9 +61,9 @@ class TExporter {
     bool HasId;
   };
   void Describe(const DirNode& node, const TEntryId* id, bool folder);
-  void Size(const char* key, double value) {
+  void Size(const char* key, uint64_t value) {
     Json.Key(key);
-    Json.Uint64(static_cast<uint64_t>(value));
+    Json.Uint64(value);
   }
   void Folder(const DirNode& node, const TOpen* parent);
 
@@ -73,7 +73,7 @@ class TExporter {
   rapidjson::Writer<TFileOutput> Json;
   std::unordered_map<const DirNode*, int> Unread;
   // The sizes of each file with several names, from its first name.
-  std::unordered_map<std::pair<uint64_t, uint64_t>, std::pair<double, double>, TIdHash> Linked;
+  std::unordered_map<std::pair<uint64_t, uint64_t>, std::pair<uint64_t, uint64_t>, TIdHash> Linked;
   std::vector<TOpen> Open;
 };
 
@@ -82,8 +82,8 @@ void TExporter::Describe(const DirNode& node, const TEntryId* id, bool folder) {
   Json.Key("name");
   const std::string_view name = node.Name ? node.Name : "";
   Json.String(name.data(), static_cast<rapidjson::SizeType>(name.size()));
-  double apparent = folder ? 0 : node.ApparentSize;
-  double disk = node.OwnSize;
+  uint64_t apparent = folder ? 0 : node.ApparentSize;
+  uint64_t disk = node.OwnSize;
   if (id && !folder) {
     // Every name carries the file's sizes; the first name met holds them in the tree.
     const auto [it, first] = Linked.try_emplace({id->Device, id->Inode}, apparent, disk);

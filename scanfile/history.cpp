@@ -107,8 +107,8 @@ class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TH
   bool Int(int) { return Stage == 30 || Stage == 6; }
   bool Int64(int64_t) { return Stage == 30 || Stage == 6; }
   bool Uint64(uint64_t value) {
-    if (Stage == 30 && Last == TotalApparentKey) TotalApparent = static_cast<double>(value), ++Totals;
-    if (Stage == 30 && Last == TotalDiskKey) TotalDisk = static_cast<double>(value), ++Totals;
+    if (Stage == 30 && Last == TotalApparentKey) TotalApparent = value, ++Totals;
+    if (Stage == 30 && Last == TotalDiskKey) TotalDisk = value, ++Totals;
     return Stage == 30 || Stage == 6;
   }
   bool Double(double) { return Stage == 30 || Stage == 6; }
@@ -117,7 +117,7 @@ class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TH
   std::string State;
   std::string Root;
   bool AllDrives = false;
-  double TotalApparent = 0, TotalDisk = 0;
+  uint64_t TotalApparent = 0, TotalDisk = 0;
   int Totals = 0;  // how many of the two were met
   bool Named = false;
 

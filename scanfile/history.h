@@ -42,8 +42,8 @@ struct TKeptScan {
   // The scanned root's totals as the file's metadata records them; HasTotals false for a file
   // kept before they were recorded (its totals are then unknown without reading it whole).
   bool HasTotals = false;
-  double TotalApparent = 0;
-  double TotalDisk = 0;
+  uint64_t TotalApparent = 0;
+  uint64_t TotalDisk = 0;
   // Ended complete and read everything; false for a scan that was stopped, ran out of
   // memory or could not read a file or folder.
   bool Complete = false;

@@ -25,6 +25,7 @@ TScanView TImportedScan::View() const {
   view.Folders = Folders;
   view.Files = Files;
   view.AllDrives = AllDrives;
+  view.Saturated = Saturated;
   return view;
 }
 
@@ -391,7 +392,7 @@ bool TScanFileHandler::MakeNode() {
     node->Kind = NodeFolder;
     ++Scan.Folders;
     Scan.FolderCount.store(Scan.Folders, std::memory_order_relaxed);
-    node->OwnSize = static_cast<double>(Info.Dsize);  // a folder's asize is not counted
+    node->OwnSize = Info.Dsize;  // a folder's asize is not counted
     const DirNode* first = nullptr;
     if (Info.HasIno) {
       first = Inodes.FindOrAdd(dev, Info.Ino, node);
@@ -410,8 +411,8 @@ bool TScanFileHandler::MakeNode() {
   }
   node->Kind = NodeFile;
   ++Scan.Files;
-  node->OwnSize = node->TotalSize = static_cast<double>(Info.Dsize);
-  node->ApparentSize = static_cast<double>(Info.Asize);
+  node->OwnSize = node->TotalSize = Info.Dsize;
+  node->ApparentSize = Info.Asize;
   if (Info.HasIno && (Info.Hlnkc || Info.Nlink > 1)) {
     if (Inodes.FindOrAdd(dev, Info.Ino, node)) node->OwnSize = node->TotalSize = node->ApparentSize = 0;
     Scan.AddId(node, dev, Info.Ino, std::max<uint64_t>(Info.Nlink, 2));
@@ -430,7 +431,7 @@ const char* const CutShort = "the file ends before the scan does (cut short?)";
 void KeepPart(TImportedScan& scan, TScanEnd ending) {
   scan.Ending = ending;
   try {
-    AddUpTotals(scan.Root, nullptr);
+    scan.Saturated = AddUpTotals(scan.Root, nullptr);
   } catch (const std::bad_alloc&) {
     scan.Ending = TScanEnd::OutOfMemory;
   }
@@ -490,7 +491,7 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
     scan.Ids.clear();
     return failure;
   }
-  AddUpTotals(scan.Root, nullptr);
+  scan.Saturated = AddUpTotals(scan.Root, nullptr);
   scan.SortIds();
   return {};
 }

@@ -37,6 +37,8 @@ class TImportedScan : public TEntryIds {
   int32_t Folders = 0;
   int32_t Files = 0;
   bool AllDrives = false;
+  // Some total passed MaxBytes and shows MaxBytes.
+  bool Saturated = false;
   // Folders read so far, for another thread to show while the file is read.
   std::atomic<int32_t> FolderCount{0};
 

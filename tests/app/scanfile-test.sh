@@ -8,6 +8,8 @@
 #               (installs ncdu when missing)
 #   huge        a name of a gibibyte in a mebibyte of gzip, under ulimit -v: refused once past
 #               the limit; nesting that takes all the memory there is: out of memory, not a crash
+#   sizes       sizes of 2^64 - 1 and sums past 2^53 read, print and save to the byte; sums
+#               past 2^64 are capped there, with a note
 #
 # usage: scanfile-test.sh CASE SCAN
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
@@ -235,8 +237,38 @@ case_huge() {
   [ "$(cat "$tmp/out")" = $'512\tr' ] || fail "nesting past the memory: what was read is kept: $(head -c 200 "$tmp/out")"
 }
 
+case_sizes() {
+  # The largest size there is, and two of 2^53 + 1 (a double holds neither).
+  printf '%s' '[1,2,{},[{"name":"/r"},{"name":"max","asize":18446744073709551615,"dsize":512}]]' >"$tmp/max.json"
+  printf '%s' '[1,2,{},[{"name":"/r"},{"name":"x","asize":9007199254740993},{"name":"y","asize":9007199254740993}]]' >"$tmp/53.json"
+  run -f "$tmp/max.json" --apparent-size --files
+  expect_rc 0 "a size of 2^64 - 1"
+  [ "$(cat "$tmp/out")" = $'18446744073709551615\t/r\n18446744073709551615\t/r/max' ] ||
+    fail "a size of 2^64 - 1: $(cat "$tmp/out")"
+  grep -q 'capped' "$tmp/err" && fail "a size of 2^64 - 1 is no capped sum: $(cat "$tmp/err")"
+  run -f "$tmp/53.json" --apparent-size --max-depth 0
+  [ "$(cat "$tmp/out")" = $'18014398509481986\t/r' ] || fail "a sum past 2^53: $(cat "$tmp/out")"
+
+  # Past 2^64 - 1 a total stays there, said once on stderr; every entry was read all the same.
+  printf '%s' '[1,2,{},[{"name":"/r","dsize":4096},[{"name":"d"},{"name":"a","asize":9223372036854775808},{"name":"b","asize":9223372036854775808}],{"name":"c","asize":1}]]' >"$tmp/64.json"
+  local listing=$'18446744073709551615\t/r\n18446744073709551615\t/r/d'
+  run -f "$tmp/64.json" --apparent-size
+  expect_rc 0 "a sum past 2^64"
+  [ "$(cat "$tmp/out")" = "$listing" ] || fail "a sum past 2^64: $(cat "$tmp/out")"
+  [ "$(grep -c '^ostrel-scan: some totals pass 2^64 - 1 bytes and are shown as 18446744073709551615 (capped)$' "$tmp/err")" -eq 1 ] ||
+    fail "a sum past 2^64: the note: $(cat "$tmp/err")"
+  # Saved, the capped total goes into the file as it is, the sizes to the byte.
+  run -f "$tmp/64.json" -o "$tmp/saved.json"
+  expect_rc 0 "a sum past 2^64, saved"
+  expect_err 'capped' "a sum past 2^64, saved"
+  grep -q '"total_asize":18446744073709551615,' "$tmp/saved.json" || fail "the saved total: $(head -c 300 "$tmp/saved.json")"
+  [ "$(grep -o '"asize":9223372036854775808,' "$tmp/saved.json" | wc -l)" -eq 2 ] || fail "the saved sizes: $(cat "$tmp/saved.json")"
+  run -f "$tmp/saved.json" --apparent-size
+  [ "$(cat "$tmp/out")" = "$listing" ] || fail "a sum past 2^64 saved and read back: $(cat "$tmp/out")"
+}
+
 case $case in
-  round-trip | malformed | ncdu | huge) "case_${case//-/_}" ;;
+  round-trip | malformed | ncdu | huge | sizes) "case_${case//-/_}" ;;
   *) echo "scanfile-test.sh: unknown case $case" >&2; exit 2 ;;
 esac
 finish

@@ -67,13 +67,13 @@ TScanOptions Options(int depth, bool files, bool apparent, bool null = false) {
   return o;
 }
 
-double Blocks(const std::string& path) {
+uint64_t Blocks(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-  return static_cast<double>(st.st_blocks) * 512;
+  return static_cast<uint64_t>(st.st_blocks) * 512;
 }
 
-std::string N(double bytes) { return std::to_string(static_cast<long long>(bytes)); }
+std::string N(uint64_t bytes) { return std::to_string(bytes); }
 
 }  // namespace
 
@@ -196,7 +196,7 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
 // subfolders' paths, gone ones too, are built from them.
 TEST(PrintChanges, PathsBelowAllDrivesStartFromEachDrivesWholePath) {
   TNodeArena arena;
-  auto folder = [&](const char* name, DirNode* parent, const DirNode* link, double size) {
+  auto folder = [&](const char* name, DirNode* parent, const DirNode* link, uint64_t size) {
     DirNode* node = arena.NewNode();
     node->Name = arena.CopyString(name);
     node->Kind = NodeFolder;

@@ -15,7 +15,7 @@ std::vector<std::string> Labels(const std::vector<TChartPoint>& points) {
 }
 
 // `count` subfolders "d00".. of `each` bytes inside a folder of `folder` bytes.
-std::vector<TChartItem> Even(int count, double each) {
+std::vector<TChartItem> Even(int count, uint64_t each) {
   std::vector<TChartItem> items;
   for (int i = 0; i < count; ++i) items.push_back({"d" + std::to_string(100 + i).substr(1), each});
   return items;
@@ -39,7 +39,7 @@ TEST(Breakdown, TwelveSmallSubfoldersAreAllDrawnThirteenFoldThree) {
 
 TEST(Breakdown, FortySmallOfFiftyFoldIntoEightPercent) {
   std::vector<TChartItem> items = Even(40, 2);  // 0.2 % each of 1000
-  for (int i = 0; i < 10; ++i) items.push_back({"big" + std::to_string(i), 92.0 / 10 * 10});
+  for (int i = 0; i < 10; ++i) items.push_back({"big" + std::to_string(i), 92});
   auto points = ComputeBreakdown(items, 1000, 1);
   ASSERT_EQ(points.size(), 11u);
   EXPECT_EQ(points[0].Label, "(other: 40 dirs)");
@@ -66,11 +66,23 @@ TEST(Breakdown, FilesOnlyEmptyAndMyComputer) {
   EXPECT_TRUE(ComputeBreakdown({}, 0, 1).empty());
   EXPECT_TRUE(ComputeBreakdown({{"empty", 0}}, 0, 1).size() == 1u) << "an empty subfolder is still a point";
 
-  auto computer = ComputeBreakdown({{"All Drives", 5e9}}, 0, 1);  // an item without a node
+  auto computer = ComputeBreakdown({{"All Drives", 5000000000}}, 0, 1);  // an item without a node
   ASSERT_EQ(computer.size(), 1u);
   EXPECT_EQ(computer[0].Label, "All Drives");
-  EXPECT_EQ(computer[0].Value, 5e9);
+  EXPECT_EQ(computer[0].Value, 5000000000u);
   EXPECT_EQ(computer[0].Child, 0);
+}
+
+// The "(files)" point is the folder less its subfolders to the byte, however large they are;
+// a folder whose total was capped holds what its subfolders' capped sum leaves.
+TEST(Breakdown, FilesAreExactPastTwoToThe53AndNeverNegativeAtTheCap) {
+  auto points = ComputeBreakdown({{"a", 1152921504606846976}, {"b", 1}}, 1152921504606846980, 1);  // 2^60
+  ASSERT_EQ(points.size(), 3u);
+  EXPECT_EQ(points[0].Label, "(files)");
+  EXPECT_EQ(points[0].Value, 3u);
+  auto capped = ComputeBreakdown({{"a", 18446744073709551615u}, {"b", 7}}, 18446744073709551615u, 1);
+  ASSERT_EQ(Labels(capped), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(capped[0].Value, 18446744073709551615u);
 }
 
 TEST(Breakdown, LabelsSortWithoutCaseDigitsFirstUnderscoreLast) {
@@ -194,17 +206,18 @@ TEST(BreakdownOf, AFolderWithoutANodeHasSizeZero) {
       << "an item without a node is an empty name of size 0";
 }
 TEST(FormatSize, StrictThresholds) {
-  const std::pair<double, const char*> cases[] = {
+  const std::pair<uint64_t, const char*> cases[] = {
       {0, "0 B"},           {1024, "1024 B"},        {1025, "1.0 KB"},
       {1536, "1.5 KB"},     {1048576, "1024.0 KB"},  {1048577, "1.0 MB"},
-      {5.0 * (1 << 30), "5120.0 MB"},
+      {5ull << 30, "5120.0 MB"},
+      {18446744073709551615u, "17592186044416.0 MB"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatSize(value), text) << value;
 }
 
 namespace {
 
-std::vector<TChartPoint> Valued(const std::vector<double>& values) {
+std::vector<TChartPoint> Valued(const std::vector<uint64_t>& values) {
   std::vector<TChartPoint> points;
   for (size_t i = 0; i < values.size(); ++i) points.push_back({"p" + std::to_string(i), values[i], static_cast<int>(i)});
   return points;
@@ -221,7 +234,7 @@ TEST(GroupPieSlices, SliversShareSlicesBigPointsStandAlone) {
   EXPECT_EQ(GroupPieSlices(Valued({0, 0, 0}), 0.1), (std::vector<int>{0})) << "nothing to draw: one empty slice";
   EXPECT_TRUE(GroupPieSlices({}, 0.1).empty());
   // 10,000 equal subfolders never make more slices than a pie can show.
-  const auto many = Valued(std::vector<double>(10000, 1));
+  const auto many = Valued(std::vector<uint64_t>(10000, 1));
   const auto slices = GroupPieSlices(many, 1.0 / 360);
   EXPECT_LE(slices.size(), 360u);
   EXPECT_GE(slices.size(), 300u);

@@ -6,7 +6,7 @@ using namespace ostrel;
 
 namespace {
 
-TChangeItem Item(const std::string& name, double then, double now) {
+TChangeItem Item(const std::string& name, uint64_t then, uint64_t now) {
   TChangeItem item{name, then, now};
   item.New = then == 0 && now > 0;
   return item;
@@ -69,4 +69,17 @@ TEST(Growth, FilesGrowLossesListedLargestFirst) {
   EXPECT_EQ(shrank.Lost[0].Child, PointFiles);
   EXPECT_EQ(shrank.FilesThen, 100);
   EXPECT_EQ(shrank.FilesNow, 40);
+}
+
+// A byte of growth on 2^60 is a growth; a folder capped at 2^64 - 1 that shrank is a loss of
+// the exact difference.
+TEST(Growth, ChangesAreExactPastTwoToThe53) {
+  const TChanges changes = ComputeChanges({Item("huge", 1152921504606846976, 1152921504606846977),
+                                           Item("capped", 18446744073709551615u, 1)},
+                                          0, 0, 1);
+  ASSERT_EQ(changes.Grown.size(), 1u);
+  EXPECT_EQ(changes.Grown[0].Label, "huge");
+  EXPECT_EQ(changes.Grown[0].Value, 1u);
+  ASSERT_EQ(changes.Lost.size(), 1u);
+  EXPECT_EQ(changes.Lost[0].Then - changes.Lost[0].Now, 18446744073709551614u);
 }

@@ -643,12 +643,15 @@ void TestFmainBrowse::segmentAtMatchesTheDrawing() {
   for (int i = 0; i < static_cast<int>(Points().size()); ++i) drawn << colourOf(i);
   // Drawn under 8 pixels across, at the pie's rim or along the bars' axis.
   double total = 0, largest = 0;
-  for (const TChartPoint& p : Points()) total += p.Value, largest = std::max(largest, p.Value);
+  for (const TChartPoint& p : Points()) {
+    total += static_cast<double>(p.Value);
+    largest = std::max(largest, static_cast<double>(p.Value));
+  }
   const QRectF plot = Chart()->chart()->plotArea();
   const double pieTurn = M_PI * std::min(plot.width(), plot.height()) * Pie()->pieSize();
   const double barLength = type == 1 ? plot.width() : plot.height();
   auto Thin = [&](int point) {
-    const double value = Points()[static_cast<size_t>(point)].Value;
+    const double value = static_cast<double>(Points()[static_cast<size_t>(point)].Value);
     return type == 0 ? value / total * pieTurn < 8 : value / largest * barLength < 8;
   };
   int inside = 0;

@@ -59,10 +59,10 @@ bool MakeFile(const QByteArray& path, long size) {
   return std::fclose(file) == 0 && written;
 }
 
-// The space `path` takes on disk, as the system reports it.
-double DiskBytes(const QByteArray& path) {
+// The space `path` takes on disk, as the system reports it; 0 when there is no such file.
+uint64_t DiskBytes(const QByteArray& path) {
   struct stat st {};
-  return ::stat(path.constData(), &st) == 0 ? static_cast<double>(st.st_blocks) * 512 : -1;
+  return ::stat(path.constData(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
 }
 
 }  // namespace
@@ -348,9 +348,9 @@ void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
 // The measure is a view of the same tree: Ok redraws the selected folder in the other one at
 // once, with no new scan; the folder's own blocks show in its "(files)" point.
 void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
-  const double image = DiskBytes(Measures + "/image") + DiskBytes(Measures + "/image/disk.img");
-  const double data = DiskBytes(Measures + "/data") + DiskBytes(Measures + "/data/blob");
-  const double files = DiskBytes(Measures) + DiskBytes(Measures + "/own.txt");
+  const uint64_t image = DiskBytes(Measures + "/image") + DiskBytes(Measures + "/image/disk.img");
+  const uint64_t data = DiskBytes(Measures + "/data") + DiskBytes(Measures + "/data/blob");
+  const uint64_t files = DiskBytes(Measures) + DiskBytes(Measures + "/own.txt");
   if (DiskBytes(Measures + "/image/disk.img") >= 32 << 20) QSKIP("this file system stores no sparse files");
   QVERIFY(Scan(Measures.toStdString()));
   ClickItem(MyComputer()->child(0));
@@ -360,10 +360,10 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
   auto values = [&] {
     QStringList points;
     for (const TChartPoint& p : chart->Points())
-      points << QString::fromStdString(p.Label) + "=" + QString::number(p.Value, 'f', 0);
+      points << QString::fromStdString(p.Label) + "=" + QString::number(p.Value);
     return points;
   };
-  auto number = [](double v) { return QString::number(v, 'f', 0); };
+  auto number = [](uint64_t v) { return QString::number(v); };
   const QStringList diskUsage{"(files)=" + number(files), "data=" + number(data), "image=" + number(image)};
   const QStringList apparent{"(files)=10", "data=262144", "image=67108864"};
   QCOMPARE(values(), diskUsage);

@@ -122,7 +122,7 @@ class TestFmainCompare : public QObject {
       QTreeWidgetItem* item = Child(root, name);
       QVERIFY(item);
       QCOMPARE(item->text(0), QLatin1String(name));
-      const double change = SizeOf(*ItemNode(item), measure) - SizeOf(*OldChild(*old.Root, name), measure);
+      const TByteChange change = ChangeOf(SizeOf(*OldChild(*old.Root, name), measure), SizeOf(*ItemNode(item), measure));
       QVERIFY2(Tip(item).contains(QStringLiteral("Change: ") + SignedSize(change)), qPrintable(Tip(item)));
       QVERIFY(Tip(item).contains(QStringLiteral("Then: ") +
                                  QString::fromStdString(FormatSize(SizeOf(*OldChild(*old.Root, name), measure)))));
@@ -169,13 +169,13 @@ class TestFmainCompare : public QObject {
     // The status bar gives the selected folder's change and size then (its size now is the
     // third panel's, as always).
     ClickItem(grow);
-    const double then = SizeOf(*OldChild(*old.Root, "grow"), measure);
+    const uint64_t then = SizeOf(*OldChild(*old.Root, "grow"), measure);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0),
-             SignedSize(SizeOf(*ItemNode(grow), measure) - then) + QStringLiteral(", was ") +
+             SignedSize(ChangeOf(then, SizeOf(*ItemNode(grow), measure))) + QStringLiteral(", was ") +
                  QString::fromStdString(FormatSize(then)));
     ClickItem(added);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0),
-             SignedSize(SizeOf(*ItemNode(added), measure)) + QStringLiteral(", new"));
+             SignedSize(ChangeOf(0, SizeOf(*ItemNode(added), measure))) + QStringLiteral(", new"));
     ClickItem(same);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("No change, 2.9 KB"));
   }

@@ -1,7 +1,8 @@
 // Scans saved and opened in the window, driven through its menu, tree and buttons: an opened
 // file shows as the walk of the same tree does, a save opens again with the same totals, a bad
 // file is named in a box with nothing shown, "-f FILE" opens at start, Explore-Dir refuses a
-// folder that is not here, and a load runs beside the GUI thread and stops on request.
+// folder that is not here, a load runs beside the GUI thread and stops on request, and totals
+// past the largest size are said to be capped.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -38,7 +40,7 @@ constexpr int Timeout = 15000;
 QStringList PointTexts(const TForm1& form) {
   QStringList texts;
   for (const TChartPoint& point : test::View(form).ChartPie->Points())
-    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value, 'f', 0);
+    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value);
   return texts;
 }
 
@@ -88,6 +90,7 @@ class TestFmainScanfile : public QObject {
   void badFilesAreNamedAndShowNothing();
   void exploreRefusesAFolderThatIsNotHere();
   void loadRunsBesideTheGuiAndStops();
+  void totalsPastTheLargestSizeAreSaidToBeCapped();
 
  private:
   std::unique_ptr<TForm1> MakeForm(std::vector<std::string> args);
@@ -308,4 +311,28 @@ void TestFmainScanfile::loadRunsBesideTheGuiAndStops() {
 }
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainScanfile, ostrel::TApplication)
+// Sparse files whose sizes add up past 2^64 - 1: the totals stop there, exact to the byte
+// below it, and the fourth panel says so beside what could not be read.
+void TestFmainScanfile::totalsPastTheLargestSizeAreSaidToBeCapped() {
+  const QString path = Files.filePath(QStringLiteral("huge.json"));
+  {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[1,2,{},[{\"name\":\"/r\",\"dsize\":4096},"
+               "[{\"name\":\"big\"},{\"name\":\"a\",\"dsize\":9223372036854775808},"
+               "{\"name\":\"b\",\"dsize\":9223372036854775808}],"
+               "[{\"name\":\"exact\"},{\"name\":\"c\",\"dsize\":9007199254740993},"
+               "{\"name\":\"d\",\"dsize\":9007199254740993}],"
+               "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
+  }
+  Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+  QVERIFY(WaitForScans(*Form, 1));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(3),
+           QStringLiteral("1 folder could not be read; totals past 16 EiB are capped"));
+  QVERIFY(test::View(*Form).StatusBar1->Panel(3)->toolTip().contains(QStringLiteral("18446744073709551615")));
+  ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0));
+  QCOMPARE(Total(*Form), QStringLiteral("17592186044416.0 MB"));
+  QCOMPARE(PointTexts(*Form), (QStringList{"big=18446744073709551615", "exact=18014398509481986", "locked=0"}));
+}
+
 #include "test_fmain_scanfile.moc"

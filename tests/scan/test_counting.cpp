@@ -18,6 +18,7 @@
 #include <mutex>
 #include <set>
 
+#include "scan/scanview.h"
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
 #include "tests/support/memlisting.h"
@@ -57,7 +58,7 @@ const DirNode* Find(const DirNode* node, const std::string& rel) {
 }
 
 struct Counts {
-  double Disk = 0, Apparent = 0;
+  uint64_t Disk = 0, Apparent = 0;
 };
 
 // An independent count: every inode under `path` once, folders' blocks included in disk usage.
@@ -67,18 +68,18 @@ Counts CountEachInodeOnce(const std::string& path) {
   auto add = [&](const std::string& p) {
     struct stat st {};
     if (lstat(p.c_str(), &st) != 0 || !seen.insert({st.st_dev, st.st_ino}).second) return;
-    counts.Disk += static_cast<double>(st.st_blocks) * 512;
-    if (!S_ISDIR(st.st_mode)) counts.Apparent += static_cast<double>(st.st_size);
+    counts.Disk += static_cast<uint64_t>(st.st_blocks) * 512;
+    if (!S_ISDIR(st.st_mode)) counts.Apparent += static_cast<uint64_t>(st.st_size);
   };
   add(path);
   for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) add(entry.path());
   return counts;
 }
 
-double Blocks(const std::string& path) {
+uint64_t Blocks(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-  return static_cast<double>(st.st_blocks) * 512;
+  return static_cast<uint64_t>(st.st_blocks) * 512;
 }
 
 // Every folder's sizes add up, in both measures, however the walk ended.
@@ -87,10 +88,10 @@ void ExpectSizesAddUp(const DirNode* node) {
   while (!stack.empty()) {
     const DirNode* n = stack.back();
     stack.pop_back();
-    double sum = 0, apparent = 0;
+    uint64_t sum = 0, apparent = 0;
     for (const DirNode* c = n->FirstChild; c; c = c->NextSibling) {
-      sum += c->TotalSize;
-      apparent += c->ApparentSize;
+      sum = AddBytes(sum, c->TotalSize);
+      apparent = AddBytes(apparent, c->ApparentSize);
       stack.push_back(c);
     }
     ASSERT_EQ(ChildrenSizeOf(*n), sum) << FullPath(*n);
@@ -143,7 +144,7 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   EXPECT_EQ(data->OwnSize, Blocks(tree.Path("data"))) << "a folder's own blocks count on disk";
   EXPECT_EQ(OwnSizeOf(*data, TMeasure::Apparent), 0);
   const DirNode* sparseNode = Find(root, "data/sparse");
-  EXPECT_EQ(sparseNode->ApparentSize, 10.0 * (1ull << 30));
+  EXPECT_EQ(sparseNode->ApparentSize, 10ull << 30);
   EXPECT_EQ(sparseNode->TotalSize, Blocks(sparse));
   EXPECT_LT(sparseNode->TotalSize, 1 << 20) << "the file system here is expected to keep holes";
   EXPECT_TRUE(loader->Problems.empty());
@@ -394,6 +395,42 @@ TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadG
   EXPECT_EQ(g->Depth, 3) << "what moved up a level is a level higher";
   EXPECT_EQ(g->Parent, Find(shared->Root, "a/sub"));
   ExpectSizesAddUp(shared->Root);
+}
+
+// Sparse files claim far more than a disk holds: sums past 2^53 bytes, where a double drops
+// the last bytes, stay exact.
+TEST(Counting, SparseSizesAddUpToTheBytePastTwoToThe53) {
+  test::TempTree tree;
+  // 513 files of the largest size ext4 allows (an odd one): together past 2^53.
+  for (int i = 0; i < 513; ++i) {
+    const std::string path = tree.Path("f" + std::to_string(i));
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    const bool made = ftruncate(fd, 17592186040319) == 0;
+    close(fd);
+    if (!made) GTEST_SKIP() << "this file system takes no file of 16 TiB";
+  }
+  auto loader = Scan(tree.Root());
+  ASSERT_NE(loader->Root, nullptr);
+  EXPECT_EQ(loader->Root->ApparentSize, 9024791438683647u);
+  EXPECT_FALSE(loader->Saturated);
+}
+
+// Past 2^64 - 1 a sum stays there, on any number of threads, and the scan says it did.
+TEST(Counting, SumsPastTwoToThe64AreCappedAndSaid) {
+  for (int threads : {1, 4}) {
+    auto listing = std::make_shared<test::TMemoryListing>();
+    listing->File("a/one", 9223372036854775808u, 512);  // 2^63
+    listing->File("a/two", 9223372036854775808u, 512);
+    listing->File("b/small", 5, 512);
+    auto loader = Scan("/mem", NoDrives, 0, listing, threads);
+    ASSERT_NE(loader->Root, nullptr);
+    EXPECT_EQ(Find(loader->Root, "a")->ApparentSize, 18446744073709551615u) << threads;
+    EXPECT_EQ(loader->Root->ApparentSize, 18446744073709551615u) << threads;
+    EXPECT_EQ(Find(loader->Root, "b")->ApparentSize, 5u) << threads;
+    EXPECT_TRUE(ViewOf(*loader).Saturated) << threads;
+    EXPECT_EQ(loader->Ending, TScanEnd::Complete) << threads;
+  }
 }
 
 TEST(Counting, RunningOutOfMemoryEndsTheWalkLikeAStop) {

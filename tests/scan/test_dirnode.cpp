@@ -8,7 +8,7 @@ using namespace ostrel;
 
 namespace {
 
-DirNode* Node(TNodeArena& arena, const char* name, const DirNode* parent, int32_t kind, double size) {
+DirNode* Node(TNodeArena& arena, const char* name, const DirNode* parent, int32_t kind, uint64_t size) {
   DirNode* node = arena.NewNode();
   node->Name = arena.CopyString(name);
   node->Parent = parent;
@@ -42,6 +42,48 @@ TEST(AddChild, AppendsInOrderAndAddsTheSizeAtTheMomentOfTheCall) {
   EXPECT_EQ(c->NextSibling, nullptr);
   EXPECT_EQ(ChildrenSizeOf(*folder), 22);
   EXPECT_EQ(folder->TotalSize, 4096 + 22);
+}
+
+// Byte-exact where a double would round (past 2^53), capped at 2^64 - 1 where a sum would
+// wrap, and the capping told: by AddUpTotals for a whole tree and by AppendChild for one child.
+TEST(AddUpTotals, SumsToTheBytePastTwoToThe53AndCapsSumsPastTwoToThe64) {
+  TNodeArena arena;
+  DirNode* root = Node(arena, "/r", nullptr, NodeFolder, 0);
+  root->OwnSize = 4096;
+  DirNode* big = Node(arena, "big", root, NodeFolder, 0);
+  for (const char* name : {"x", "y"}) {
+    DirNode* file = Node(arena, name, big, NodeFile, 9007199254740993);  // 2^53 + 1
+    file->ApparentSize = 9007199254740993;
+    AddChild(big, file);
+  }
+  AddChild(root, big);
+  EXPECT_FALSE(AddUpTotals(root, nullptr));
+  EXPECT_EQ(big->TotalSize, 18014398509481986u);
+  EXPECT_EQ(big->ApparentSize, 18014398509481986u);
+  EXPECT_EQ(root->TotalSize, 18014398509486082u);
+  EXPECT_EQ(ChildrenSizeOf(*root), 18014398509481986u);
+
+  DirNode* huge = Node(arena, "huge", root, NodeFolder, 0);
+  for (const char* name : {"a", "b", "c"}) {
+    DirNode* file = Node(arena, name, huge, NodeFile, 1);
+    file->ApparentSize = 6148914691236517206;  // three of them: 2^64 + 2
+    AddChild(huge, file);
+  }
+  AddChild(root, huge);
+  EXPECT_TRUE(AddUpTotals(root, nullptr));
+  EXPECT_EQ(huge->ApparentSize, 18446744073709551615u);
+  EXPECT_EQ(root->ApparentSize, 18446744073709551615u);
+  EXPECT_EQ(root->TotalSize, 18014398509486085u) << "the other measure is exact still";
+
+  // A size of exactly 2^64 - 1 is a size, not a capped sum.
+  DirNode* exact = Node(arena, "e", nullptr, NodeFolder, 0);
+  DirNode* whole = Node(arena, "w", exact, NodeFile, 18446744073709551615u);
+  EXPECT_FALSE(AddChild(exact, whole));
+  EXPECT_FALSE(AddUpTotals(exact, nullptr));
+  EXPECT_EQ(exact->TotalSize, 18446744073709551615u);
+  DirNode* last = whole;
+  EXPECT_TRUE(AppendChild(exact, last, Node(arena, "one", exact, NodeFile, 1)));
+  EXPECT_EQ(exact->TotalSize, 18446744073709551615u);
 }
 
 TEST(AddChild, WithoutParentOnlyClearsTheSibling) {

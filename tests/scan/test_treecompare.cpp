@@ -104,7 +104,7 @@ TEST(TreeComparison, WalksChainsFarDeeperThanAStackWouldAllow) {
   int count = 0, changed = 0;
   while (walk.Next(c)) {
     ++count;
-    if (c.Old && c.New && c.Change() == 1) ++changed;
+    if (c.Old && c.New && c.Change() == TByteChange{1, false}) ++changed;
   }
   EXPECT_EQ(count, levels + 1);
   EXPECT_EQ(changed, levels + 1);
@@ -116,10 +116,10 @@ TEST(PairSubfolders, PairsOneFolderLevelByNameInByteOrder) {
   std::vector<TFolderChange> pairs = PairSubfolders(old.Root, now.Root, TMeasure::DiskUsage);
   ASSERT_EQ(pairs.size(), 3u);
   EXPECT_STREQ(pairs[0].Name(), "a");
-  EXPECT_EQ(pairs[0].Change(), -1);
+  EXPECT_EQ(pairs[0].Change(), (TByteChange{1, true}));
   EXPECT_EQ(pairs[1].Old, old.Nodes["b"]);
   EXPECT_EQ(pairs[1].New, now.Nodes["b"]);
-  EXPECT_EQ(pairs[1].Change(), 2);
+  EXPECT_EQ(pairs[1].Change(), (TByteChange{2, false}));
   EXPECT_EQ(pairs[2].Old, nullptr);
   EXPECT_TRUE(PairSubfolders(nullptr, nullptr, TMeasure::DiskUsage).empty());
 }

@@ -62,17 +62,29 @@ void ExpectSameScan(const TScanView& want, const TScanView& got) {
   EXPECT_EQ(got.Folders, want.Folders);
   EXPECT_EQ(got.Files, want.Files);
   EXPECT_EQ(got.Ending, want.Ending);
+  EXPECT_EQ(got.Saturated, want.Saturated);
+}
+
+std::string Text(const std::string& path) {
+  std::string text;
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  char chunk[4096];
+  for (size_t got; file && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+  if (file) std::fclose(file);
+  return text;
 }
 
 TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   // Linked files across folders, a folder that cannot be opened, an entry that cannot be
-  // examined, and a folder whose inode is met twice: on several threads, so that the numbers
-  // are recorded from helpers too.
+  // examined, a folder whose inode is met twice, and sparse files whose sum passes 2^64: on
+  // several threads, so that the numbers are recorded from helpers too.
   auto listing = std::make_shared<test::TMemoryListing>("/mem");
   auto& data = listing->File("a/data", 10000, 12288);
   listing->Link("b/second", data);
   listing->Link("z/third", data);
   listing->File("a/sparse", 1 << 30, 4096);
+  listing->File("huge/one", 9223372036854775808u, 4096);  // 2^63
+  listing->File("huge/two", 9223372036854775808u, 4096);
   listing->Folder("locked").OpenError = EACCES;
   listing->File("b/hidden", 5, 512).ExamineError = EACCES;
   listing->Folder("m/x").Stat = listing->Folder("a").Stat;  // a bind mount of a
@@ -87,10 +99,13 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   loader.WaitFor();
   ASSERT_EQ(loader.Problems.size(), 2u);
   ASSERT_EQ(loader.Repeats.size(), 1u);
+  ASSERT_TRUE(loader.Saturated);
 
   test::TempTree tree;
   TImportedScan read;
-  ASSERT_EQ(ReadScanFile(Save(ViewOf(loader), ids.get(), tree, "walk.json"), read), "");
+  const std::string saved = Save(ViewOf(loader), ids.get(), tree, "walk.json");
+  EXPECT_NE(Text(saved).find("\"total_asize\":18446744073709551615,"), std::string::npos);
+  ASSERT_EQ(ReadScanFile(saved, read), "");
   ExpectSameScan(ViewOf(loader), read.View());
   // Saved again from what was read, nothing is lost: the numbers come from the file now.
   TImportedScan again;
