@@ -237,6 +237,23 @@ std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::v
   return shown;
 }
 
+std::vector<int> BarsDrawn(const std::vector<TChartPoint>& points, size_t most) {
+  const size_t count = points.size();
+  const size_t bars = std::min(count, std::max<size_t>(most, 1));
+  std::vector<int> drawn;
+  drawn.reserve(bars);
+  for (size_t k = 0; k < bars; ++k) {
+    // Runs of near-equal length, none empty.
+    const size_t first = k * count / bars;
+    const size_t end = (k + 1) * count / bars;
+    size_t longest = first;
+    for (size_t i = first + 1; i < end; ++i)
+      if (points[i].Value > points[longest].Value) longest = i;
+    drawn.push_back(static_cast<int>(longest));
+  }
+  return drawn;
+}
+
 std::vector<bool> BarLabelsShown(const std::vector<double>& values, double pitch, double lineHeight) {
   std::vector<bool> shown(values.size(), false);
   std::vector<size_t> kept;

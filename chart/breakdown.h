@@ -87,6 +87,12 @@ int ThinPointNear(const std::vector<TChartPoint>& points, double fraction, doubl
 std::vector<bool> PieLabelsShown(const std::vector<double>& values, const std::vector<bool>& wanted,
                                  double distance, double lineHeight);
 
+// The bars a bar chart draws for `points`: each point its own while there are at most `most`;
+// past that `most` bars, each standing for a run of neighbours and drawn as the longest of
+// them (the first of equal ones), since bars thinner than a pixel show no more than that.
+// Returns the point each drawn bar stands for, in order.
+std::vector<int> BarsDrawn(const std::vector<TChartPoint>& points, size_t most);
+
 // The same for labels beside bars `pitch` apart: larger bars win, and no two kept labels are
 // less than `lineHeight` apart.
 std::vector<bool> BarLabelsShown(const std::vector<double>& values, double pitch, double lineHeight);

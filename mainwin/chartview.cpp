@@ -37,6 +37,8 @@ const QColor SlicePalette[] = {
 constexpr double MinSliceFraction = 1.0 / 360;
 constexpr double ThinSliceFraction = 2.0 / 360;
 constexpr double ThinBarSlot = 4;  // pixels
+// More bars than any chart has pixels across; past it, neighbours share a bar.
+constexpr size_t MostBars = 2048;
 // A point drawn thinner than this can still be pointed at: within this width around it.
 constexpr double MinHitWidth = 6;  // pixels
 constexpr double PieArmLength = 8;
@@ -148,6 +150,7 @@ void TChartView::Clear() {
   Series2->clear();
   DeleteMarks();
   PieFirst.clear();
+  BarPoint.clear();
   PointList.clear();
   Hovered = -1;
 }
@@ -191,22 +194,26 @@ void TChartView::FillBars(QAbstractSeries* series) {
   if (PointList.empty()) return;
   auto* bars = static_cast<QAbstractBarSeries*>(series);
   auto* set = new QBarSet(QString());
+  // The chart makes an item per bar: a folder of a million subfolders would take it seconds
+  // and gigabytes for bars no screen can tell apart.
+  BarPoint = BarsDrawn(PointList, MostBars);
   QList<qreal> values;
-  values.reserve(static_cast<qsizetype>(PointList.size()));
+  values.reserve(static_cast<qsizetype>(BarPoint.size()));
   double largest = 0;
-  for (const TChartPoint& p : PointList) {
-    values.push_back(static_cast<qreal>(p.Value));
-    largest = std::max(largest, static_cast<double>(p.Value));
+  for (const int point : BarPoint) {
+    const double value = static_cast<double>(PointList[static_cast<size_t>(point)].Value);
+    values.push_back(value);
+    largest = std::max(largest, value);
   }
   set->append(values);
   set->setColor(Qt::red);
   // Bars too thin for a border of their own are all fill.
   const QRectF plot = chart()->plotArea();
-  const double slot = (series == Series3 ? plot.height() : plot.width()) / static_cast<double>(PointList.size());
+  const double slot = (series == Series3 ? plot.height() : plot.width()) / static_cast<double>(BarPoint.size());
   set->setBorderColor(slot >= ThinBarSlot ? QColor(0x80, 0, 0) : QColor(Qt::red));
   QValueAxis* const* axes = BarAxes[series == Series3 ? 0 : 1];
   axes[0]->setRange(0, largest > 0 ? largest : 1);
-  axes[1]->setRange(-0.5, static_cast<double>(PointList.size()) - 0.5);
+  axes[1]->setRange(-0.5, static_cast<double>(BarPoint.size()) - 0.5);
   bars->append(set);
 }
 
@@ -305,14 +312,17 @@ void TChartView::PlaceBarMarks(bool horizontal) {
   const QFontMetricsF metrics(font);
   // The bars' spacing does not depend on the label band beside them.
   QRectF plot = chart->plotArea();
-  const double pitch = (horizontal ? plot.height() : plot.width()) / static_cast<double>(PointList.size());
+  const double pitch = (horizontal ? plot.height() : plot.width()) / static_cast<double>(BarPoint.size());
   std::vector<double> values;
-  for (const TChartPoint& p : PointList) values.push_back(static_cast<double>(p.Value));
+  for (const int point : BarPoint) values.push_back(static_cast<double>(PointList[static_cast<size_t>(point)].Value));
   const std::vector<bool> shown = BarLabelsShown(values, pitch, metrics.height());
+  auto label = [&](size_t bar) {
+    return QFile::decodeName(QByteArray::fromStdString(PointList[static_cast<size_t>(BarPoint[bar])].Label));
+  };
 
   double band = 0;
-  for (size_t i = 0; i < PointList.size(); ++i)
-    if (shown[i]) band = std::max(band, metrics.horizontalAdvance(QFile::decodeName(QByteArray::fromStdString(PointList[i].Label))));
+  for (size_t i = 0; i < BarPoint.size(); ++i)
+    if (shown[i]) band = std::max(band, metrics.horizontalAdvance(label(i)));
   const QSizeF size = chart->size();
   band = std::ceil(std::min(band, MaxBandShare * (horizontal ? size.width() : size.height())));
   const int reserve = static_cast<int>(band) + 2 * MarkGap;
@@ -323,9 +333,9 @@ void TChartView::PlaceBarMarks(bool horizontal) {
                                         : QMargins(3 * MarkGap, ButtonRow, 3 * MarkGap, ButtonRow + reserve));
   plot = chart->plotArea();
 
-  for (size_t i = 0; i < PointList.size(); ++i) {
+  for (size_t i = 0; i < BarPoint.size(); ++i) {
     if (!shown[i]) continue;
-    const QString text = metrics.elidedText(QFile::decodeName(QByteArray::fromStdString(PointList[i].Label)), Qt::ElideRight, band);
+    const QString text = metrics.elidedText(label(i), Qt::ElideRight, band);
     auto* mark = new QGraphicsSimpleTextItem(text, chart);
     mark->setFont(font);
     const double width = metrics.horizontalAdvance(text);
@@ -385,17 +395,17 @@ int TChartView::BarSegmentAt(QPointF inChart) const {
   const double slot = horizontal ? value.y() : value.x();
   const double length = horizontal ? value.x() : value.y();
   const double index = std::round(slot);
-  if (index < 0 || index >= static_cast<double>(PointList.size()) || std::abs(slot - index) > BarWidth / 2) return -1;
-  const TChartPoint& point = PointList[static_cast<size_t>(index)];
-  const double bar = static_cast<double>(point.Value);  // the axis is in double
+  if (index < 0 || index >= static_cast<double>(BarPoint.size()) || std::abs(slot - index) > BarWidth / 2) return -1;
+  const int hit = BarPoint[static_cast<size_t>(index)];
+  const double bar = static_cast<double>(PointList[static_cast<size_t>(hit)].Value);  // the axis is in double
   if (length < 0) return -1;
-  if (length <= bar) return static_cast<int>(index);
+  if (length <= bar) return hit;
   // A bar too short to see is hit within a few pixels of its base.
   const QPointF base = chart()->mapToPosition(horizontal ? QPointF(0, index) : QPointF(index, 0), series);
   const QPointF end = chart()->mapToPosition(horizontal ? QPointF(bar, index) : QPointF(index, bar), series);
   const double drawn = horizontal ? std::abs(end.x() - base.x()) : std::abs(end.y() - base.y());
   const double pointer = horizontal ? std::abs(inChart.x() - base.x()) : std::abs(inChart.y() - base.y());
-  return drawn < MinHitWidth && pointer <= MinHitWidth ? static_cast<int>(index) : -1;
+  return drawn < MinHitWidth && pointer <= MinHitWidth ? hit : -1;
 }
 
 void TChartView::Hover(int point) {

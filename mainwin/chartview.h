@@ -102,6 +102,7 @@ class TChartView : public QChartView {
   std::vector<TChartPoint> PointList;
   int Kind = KindPie;
   std::vector<int> PieFirst;
+  std::vector<int> BarPoint;  // the point each drawn bar stands for (BarsDrawn)
   std::vector<QGraphicsSimpleTextItem*> Marks;  // owned by the chart
   std::vector<QGraphicsPathItem*> Arms;         // the pie labels' arms; owned by the chart
   int Hovered = -1;

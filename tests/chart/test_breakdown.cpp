@@ -275,3 +275,13 @@ TEST(BarLabelsShown, EveryBarWhenThereIsRoomLargestFirstWhenNot) {
   EXPECT_EQ(shown, (std::vector<bool>{false, true, false, false, false, true, false, false}));
   EXPECT_TRUE(BarLabelsShown({}, 5, 13).empty());
 }
+
+TEST(BarsDrawn, EachPointItsOwnBarUntilTooManyThenTheLongestOfEachRun) {
+  std::vector<TChartPoint> points;
+  for (uint64_t v : {1, 5, 2, 2, 9, 3, 3, 0, 7, 7}) points.push_back({"p", v, 0});
+  EXPECT_EQ(BarsDrawn(points, 10), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  // Runs [0,2) [2,5) [5,7) [7,10): the longest of each, the first of equal ones.
+  EXPECT_EQ(BarsDrawn(points, 4), (std::vector<int>{1, 4, 5, 8}));
+  EXPECT_EQ(BarsDrawn(points, 1), (std::vector<int>{4}));
+  EXPECT_TRUE(BarsDrawn({}, 4).empty());
+}

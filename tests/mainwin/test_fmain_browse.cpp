@@ -853,6 +853,17 @@ void TestFmainBrowse::aSliceOfNothingIsLeftOut() {
   QCOMPARE(marks, (QStringList{"_a", "b"}));
   view.ShowPoints({{"_a", 100, 0}, {"zero", 0, 1}, {"b", 100, 2}}, TChartView::KindVerticalBars);
   QCOMPARE(view.OwnMarks().size(), size_t(3));
+  // Thousands of bars: neighbours share one, drawn as the longest; every point is still there.
+  std::vector<TChartPoint> many;
+  for (int i = 0; i < 5000; ++i) many.push_back({"d" + std::to_string(i), i == 4321 ? 99999u : 1u, i});
+  view.ShowPoints(many, TChartView::KindHorizontalBars);
+  auto* bars = static_cast<QAbstractBarSeries*>(view.SeriesOf(TChartView::KindHorizontalBars, horizontal));
+  QCOMPARE(bars->barSets().size(), 1);
+  QCOMPARE(bars->barSets().front()->count(), 2048);
+  QCOMPARE(view.Points().size(), size_t(5000));
+  marks.clear();
+  for (const QGraphicsSimpleTextItem* mark : view.OwnMarks()) marks << mark->text();
+  QVERIFY2(marks.contains(QStringLiteral("d4321")), qPrintable(marks.join(' ')));
 }
 
 void TestFmainBrowse::aLoneSliceDrawsItsLabelAlone() {
