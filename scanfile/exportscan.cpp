@@ -1,5 +1,6 @@
 #include "scanfile/exportscan.h"
 
+#include "scanfile/parsestack.h"  // before the writer
 #include <rapidjson/writer.h>
 
 #include <cerrno>
@@ -70,7 +71,7 @@ class TExporter {
   const TScanView& Scan;
   const TEntryIds* Ids;
   TFileOutput Out;
-  rapidjson::Writer<TFileOutput> Json;
+  rapidjson::Writer<TFileOutput, rapidjson::UTF8<>, rapidjson::UTF8<>, TParseStackAllocator> Json;
   std::unordered_map<const DirNode*, int> Unread;
   // The sizes of each file with several names, from its first name.
   std::unordered_map<std::pair<uint64_t, uint64_t>, std::pair<uint64_t, uint64_t>, TIdHash> Linked;

@@ -1,11 +1,12 @@
-// The JSON reader's working stack (the string being decoded, the nesting of arrays and objects),
-// kept under rules of our own, for files from anywhere:
+// The JSON reader's and writer's working stack (the string being decoded, the nesting of arrays
+// and objects), kept under rules of our own, for files from anywhere:
 // - it has room from the start, so no pointer is ever moved from null;
 // - it grows or throws std::bad_alloc, never goes on past a failed allocation;
 // - a string being decoded that passes a limit the caller sets throws TStringTooLong at once,
 //   so that a name of a gigabyte in a megabyte of gzip costs the limit, not the gigabyte.
-// The reader is given TParseStackAllocator as its stack allocator: that type selects the stack
-// below in place of the library's own. Include before the reader is instantiated with it.
+// The reader and the writer are given TParseStackAllocator as their stack allocator: that type
+// selects the stack below in place of the library's own, whose first push moves a null pointer.
+// Include before either is instantiated with it.
 #pragma once
 #include <rapidjson/internal/stack.h>
 
@@ -70,6 +71,9 @@ class Stack<ostrel::TParseStackAllocator> {
     Top_ = Bottom;
     Chars = 0;
   }
+  // What the writer asks besides.
+  bool Empty() const { return Top_ == Bottom; }
+  size_t GetSize() const { return static_cast<size_t>(Top_ - Bottom); }
 
  private:
   // Room for `more` bytes above the top.

@@ -1,7 +1,8 @@
 // libFuzzer's entry over the scan-file reader. Each input is read as a scan file through the
 // path the tool reads (an in-memory file named by /proc/self/fd), and, unless it is gzip data
 // already, once more gzip-compressed: both must give the same verdict, word for word, since
-// offsets count the uncompressed bytes. A tree that is read must hold together.
+// offsets count the uncompressed bytes. A tree that is read must hold together, and, written
+// as a scan file again, read back to the same counts and totals.
 #include <sys/mman.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scanfile/exportscan.h"
 #include "scanfile/importscan.h"
 
 using namespace ostrel;
@@ -58,6 +60,24 @@ std::vector<uint8_t> Gzipped(const uint8_t* data, size_t size) {
   return out;
 }
 
+// Writes `scan` to a second in-memory file and reads it back: the same counts and totals.
+void SavedReadsBack(const TImportedScan& scan) {
+  static int file = memfd_create("saved", MFD_CLOEXEC);
+  Check(file >= 0 && ftruncate(file, 0) == 0 && lseek(file, 0, SEEK_SET) == 0, "the second in-memory file");
+  std::FILE* out = fdopen(dup(file), "w");
+  Check(out != nullptr, "fdopen");
+  Check(WriteScanFile(scan.View(), &scan, out) == 0, "writing the scan");
+  Check(std::fclose(out) == 0, "closing the written scan");
+  TImportedScan again;
+  const std::string error = ReadScanFile("/proc/self/fd/" + std::to_string(file), again);
+  Check(error.empty(), "a written scan is refused");
+  Check(again.Root && again.Folders == scan.Folders && again.Files == scan.Files, "a written scan's counts");
+  Check(again.Root->TotalSize == scan.Root->TotalSize && again.Root->ApparentSize == scan.Root->ApparentSize,
+        "a written scan's totals");
+  Check(again.Problems.size() == scan.Problems.size() && again.Repeats.size() == scan.Repeats.size(),
+        "a written scan's problems and repeated folders");
+}
+
 // The verdict and the shape of what was read, checked as it is gathered.
 std::string Read(const uint8_t* data, size_t size) {
   Put(data, size);
@@ -89,6 +109,7 @@ std::string Read(const uint8_t* data, size_t size) {
     Check(folders == scan.Folders, "folders counted");
     Check(files == scan.Files, "files counted");
   }
+  if (scan.Root && scan.Ending == TScanEnd::Complete) SavedReadsBack(scan);
   return "read: " + std::to_string(folders) + " " + std::to_string(files);
 }
 

@@ -32,6 +32,8 @@ const std::map<std::string, std::string> Expected = {
     {"asize-2-64-1.json", "tree, 1 folders, 1 files, complete"},
     // Refused where the name passes 4,096 bytes, the 4,097th and its closing quote read.
     {"name-4097.json", "byte 4129: a name is longer than 4096 bytes"},
+    // Read, then written again: the writer's stack too was moved from null on its first push.
+    {"written-again.json.gz", "tree, 1 folders, 1 files, complete"},
 };
 
 TEST(ScanFileRegressions, EachKeptInputReadsAsItMust) {
