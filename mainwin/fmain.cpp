@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
@@ -13,6 +14,7 @@
 #include "controls/htmllabel.h"
 #include "docs/desktop.h"
 #include "mainwin/chartview.h"
+#include "mainwin/folderitem.h"
 #include "mainwin/formreceiver.h"
 #include "mainwin/radiogroup.h"
 #include "platform/files.h"
@@ -122,8 +124,13 @@ TForm1::~TForm1() {
   // Stops a write under way before the trees it reads go.
   History.reset();
   Shown.clear();
-  // The items point into the trees, which go with their loaders.
-  TreeViewDirectories->clear();
+  // The items point into the trees, which go with their loaders. Not by clear(), whose
+  // deletes recurse through every level; unseen, as the window is going.
+  {
+    const QSignalBlocker quiet(TreeViewDirectories);
+    while (const int items = TreeViewDirectories->topLevelItemCount())
+      DeleteItemTree(TreeViewDirectories->topLevelItem(items - 1));
+  }
   CompareBase.reset();
   CompareDropped.clear();  // each waits for its thread
   ReleaseScans();

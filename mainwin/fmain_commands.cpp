@@ -38,13 +38,19 @@ void TForm1::UsersManual1Click() { ViewDocument(Desktop, ManualName, StartDir.c_
 void TForm1::ButtonExploreClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
   const std::string path = AbsoluteCurrentDir();
+  const TShownScan* scan = ShownScanOf(PointsItem);
+  const bool fromFile = scan && !scan->File.empty();
+  // A scan file's relative root was relative to wherever it was made: a folder of that name
+  // under our working folder is another folder.
+  const bool elsewhere = fromFile && !IsPathSeparator(path.front());
   // A scan opened from a file may come from another computer; the desktop would show an
   // error of its own, or nothing at all.
-  if (!FolderExists(path.c_str())) {
+  if (elsewhere || !FolderExists(path.c_str())) {
     QString text = QStringLiteral("The folder %1 is not on this computer, so it cannot be shown.")
                        .arg(QFile::decodeName(QByteArray::fromStdString(path)));
-    if (const TShownScan* scan = ShownScanOf(PointsItem); scan && !scan->File.empty())
+    if (fromFile)
       text += QStringLiteral(" It is in the scan opened from %1.").arg(QFile::decodeName(QByteArray::fromStdString(scan->File)));
+    if (elsewhere) text += QStringLiteral(" Its path is relative to the folder that scan was made in.");
     Desktop.ShowMessage(this, text, QStringLiteral("Error"));
     return;
   }

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QStyle>
 #include <QTextDocument>
+#include <QTreeWidget>
 
 #include "chart/breakdown.h"
 #include "mainwin/fmain.h"
@@ -107,6 +108,26 @@ QString SignedSize(TByteChange change) {
 const DirNode* ItemNode(const QTreeWidgetItem* item) {
   const TFolderItem* folder = AsFolderItem(item);
   return folder ? folder->Node : nullptr;
+}
+
+void DeleteItemTree(QTreeWidgetItem* item) {
+  if (!item) return;
+  // Out of the view at once: deleting inside it would tell the view of every item.
+  if (QTreeWidgetItem* parent = item->parent())
+    parent->takeChild(parent->indexOfChild(item));
+  else if (QTreeWidget* view = item->treeWidget())
+    view->takeTopLevelItem(view->indexOfTopLevelItem(item));
+  // Leaves first, each its parent's first child: it leaves its parent at once, without a
+  // search through its siblings.
+  while (item) {
+    if (item->childCount() > 0) {
+      item = item->child(0);
+      continue;
+    }
+    QTreeWidgetItem* parent = item->parent();
+    delete item;
+    item = parent;
+  }
 }
 
 bool ItemNamesFolder(const QTreeWidgetItem* item) {

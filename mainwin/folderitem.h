@@ -58,6 +58,10 @@ QString SignedSize(TByteChange change);
 // The folder node a tree item stands for; null for a "My Computer" item, for an item that is
 // no TFolderItem, or for a null `item`.
 const DirNode* ItemNode(const QTreeWidgetItem* item);
+// Deletes `item` and every item below it, taking it out of its tree view first. The toolkit's
+// own delete takes a call per level, and a scan's folders nest deeper than a stack allows.
+void DeleteItemTree(QTreeWidgetItem* item);
+
 // True when the item names a folder on disk: false for "My Computer" and for the "All Drives"
 // root of an all-drives scan.
 bool ItemNamesFolder(const QTreeWidgetItem* item);

@@ -134,14 +134,41 @@ class THeaderHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TH
   std::string Last;
 };
 
+// The uncompressed bytes a kept scan's start may take up to its root's name, beyond the name
+// itself: the metadata we write is a few hundred bytes. A listing runs while the user waits,
+// and a file padded with gigabytes of blanks or a huge metadata text would hold it for seconds.
+constexpr size_t HeaderBytes = 64 * 1024;
+// A name's byte takes at most six in the file ("\u0001").
+constexpr size_t EscapedByte = 6;
+
+// `Input` as the JSON reader reads it, ending (as the data would) after `Limit` bytes.
+class TBoundedInput {
+ public:
+  typedef char Ch;
+  TBoundedInput(TGzInput& input, size_t limit) : Input(input), Limit(limit) {}
+  char Peek() { return Input.Tell() < Limit ? Input.Peek() : '\0'; }
+  char Take() { return Input.Tell() < Limit ? Input.Take() : '\0'; }
+  size_t Tell() const { return Input.Tell(); }
+  char* PutBegin() { return nullptr; }
+  void Put(char) {}
+  void Flush() {}
+  size_t PutEnd(char*) { return 0; }
+
+ private:
+  TGzInput& Input;
+  size_t Limit;
+};
+
 // True when the file `kept.Path` starts as a scan of `key`; sets `kept`'s totals when the
-// metadata has them, and Complete false when it says the scan did not end complete.
+// metadata has them, and Complete false when it says the scan did not end complete. A start
+// longer than a scan of `key` needs is no kept scan's.
 bool IsScanOf(TKeptScan& kept, const std::string& key) {
   TGzInput input;
   if (!input.Open(kept.Path, true).empty()) return false;
   THeaderHandler header;
   rapidjson::Reader reader;
-  reader.Parse(input, header);
+  TBoundedInput bounded(input, HeaderBytes + EscapedByte * key.size());
+  reader.Parse(bounded, header);
   if (!header.Named || header.State.empty()) return false;
   if (header.State != "complete") kept.Complete = false;
   kept.HasTotals = header.Totals == 2;

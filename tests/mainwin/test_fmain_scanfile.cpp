@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -261,6 +262,31 @@ void TestFmainScanfile::exploreRefusesAFolderThatIsNotHere() {
   QVERIFY(Desktop.Opened.isEmpty());
   QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   QCOMPARE(Desktop.Clipboard, QList<QByteArray>{"/no/such/ostrel-place/sub"});
+
+  // A root named relatively, as a scan made in another working folder names it: a folder of
+  // that name under the window's working folder is not the scanned one.
+  const QString relative = Files.filePath(QStringLiteral("relative.json"));
+  {
+    QFile file(relative);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[1,2,{},[{\"name\":\"here\",\"dsize\":4096},[{\"name\":\"sub\",\"dsize\":4096}]]]");
+  }
+  QVERIFY(QDir(Files.path()).mkpath(QStringLiteral("here/sub")));
+  struct TWorkingFolder {
+    const QString Before = QDir::currentPath();
+    ~TWorkingFolder() { QDir::setCurrent(Before); }
+  } restore;
+  QVERIFY(QDir::setCurrent(Files.path()));
+  Form = MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
+  QVERIFY(WaitForScans(*Form, 1));
+  ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0)->child(0));
+  QCOMPARE(Form->CurrentPath(), std::string("here/sub"));
+  Desktop.Boxes.clear();
+  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+  QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder here/sub is not on this computer, so it cannot be shown. "
+                                           "It is in the scan opened from " + relative +
+                                           ". Its path is relative to the folder that scan was made in."});
+  QVERIFY(Desktop.Opened.isEmpty());
 }
 
 // The file comes through a pipe that the test feeds: while the reading waits for more, the

@@ -1,18 +1,22 @@
 // Scans that cannot count everything plainly, as the window shows them: folders and files that
 // could not be read (the fourth status-bar panel, marks and tooltips in the tree), a folder met
-// twice through a bind mount, memory running out, and a chain of 30,000 folders, opened all the
-// way down in the tree view (which lays out open levels recursively) and closed.
+// twice through a bind mount, memory running out, a chain of 30,000 folders, opened all the
+// way down in the tree view (which lays out open levels recursively) and closed, and a scan
+// file 300,000 folders deep closed with the window on an 8 MiB stack.
 #include <linux/capability.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <dirent.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QPieSeries>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextDocumentFragment>
 #include <QTreeWidget>
 #include <algorithm>
@@ -45,6 +49,8 @@ namespace {
 constexpr int CompletionTimeout = 60000;
 // Set in the child process that runs a case inside a mount namespace of its own.
 constexpr const char* NamespaceVariable = "OSTREL_TEST_IN_MOUNT_NAMESPACE";
+// Set in the child process that opens the deep scan file: the file's name.
+constexpr const char* DeepFileVariable = "OSTREL_TEST_DEEP_SCAN_FILE";
 
 // Root reads every folder whatever its permissions. For as long as this lives, the calling
 // thread, and any thread it starts, is held to the permission bits (the two capabilities that
@@ -105,6 +111,7 @@ class TestFmainTrees : public QObject {
   void repeatedFolderMarked();
   void outOfMemoryShowsWhatWasScanned();
   void deepChainScansShowsAndCloses();
+  void deepScanFileClosesOnASmallStack();
 
  private:
   void MakeForm();
@@ -276,6 +283,51 @@ void TestFmainTrees::deepChainScansShowsAndCloses() {
   QCOMPARE(test::View(*Form).SelectedItem(), item->parent());
   QVERIFY(test::View(*Form).TreeViewDirectories->topLevelItem(0)->isExpanded());
   // Closing frees the items with the window.
+  Form.reset();
+}
+
+// Deeper than any walk here makes in reasonable time, so from a scan file: shown as deep as it
+// is, then freed with the window in a child whose stack is held to 8 MiB, where the toolkit's
+// own freeing, a call per level, ends in SIGSEGV.
+void TestFmainTrees::deepScanFileClosesOnASmallStack() {
+  constexpr int Levels = 300000;
+  const QByteArray file = qgetenv(DeepFileVariable);
+  if (file.isEmpty()) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("deep.json"));
+    {
+      QFile out(path);
+      QVERIFY(out.open(QIODevice::WriteOnly));
+      QByteArray json = "[1,2,{},[{\"name\":\"/deep\",\"dsize\":4096}";
+      for (int i = 1; i < Levels; ++i) json += ",[{\"name\":\"d\",\"dsize\":4096}";
+      json += QByteArray(Levels, ']') + ']';
+      QCOMPARE(out.write(json), json.size());
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(DeepFileVariable, path);
+    env.insert("QTEST_DISABLE_STACK_DUMP", "1");  // a crash is told by its exit alone
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setChildProcessModifier([] {
+      const rlimit limit{rlim_t{8} << 20, rlim_t{8} << 20};
+      setrlimit(RLIMIT_STACK, &limit);
+    });
+    child.start(QCoreApplication::applicationFilePath(), {"deepScanFileClosesOnASmallStack"});
+    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForFinished(2 * CompletionTimeout));
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+    QVERIFY2(output.contains("PASS   : TestFmainTrees::deepScanFileClosesOnASmallStack"), qPrintable(output));
+    return;
+  }
+
+  rlimit stack{};
+  QVERIFY(getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur == rlim_t{8} << 20);
+  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", "-f", file.toStdString()}, Desktop);
+  QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
+  QCOMPARE(Deepest(RootItem()).second, Levels - 1);
   Form.reset();
 }
 

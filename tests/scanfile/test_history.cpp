@@ -123,6 +123,18 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
   EXPECT_EQ(older[0].Time, 4000);
   EXPECT_FALSE(older[0].HasTotals);
   EXPECT_TRUE(older[1].HasTotals);
+
+  // A header padded with megabytes of blanks is not read to its end (a window waits on the
+  // listing): it is passed over as no kept scan. A root's name far longer than any header
+  // still reads, so such a root's scans are listed and rotated.
+  tree.Write("cache/deeper/" + hash + "-00000000000000005000-c.json.gz",
+             "[1,2,{\"state\":\"complete\"" + std::string(4 << 20, ' ') + "},[{\"name\":\"/mem/root\",\"dsize\":4096}]]");
+  EXPECT_EQ(ListKeptScans(folder, "/mem/root").size(), 4u);
+  const std::string longRoot = "/mem/" + std::string(200000, '\x01');
+  TWalk deep(longRoot);
+  ASSERT_EQ(KeepScan(folder, longRoot, 6000, deep.View(), deep.Ids.get()), "");
+  ASSERT_EQ(ListKeptScans(folder, longRoot).size(), 1u);
+  EXPECT_TRUE(ListKeptScans(folder, longRoot)[0].HasTotals);
 }
 
 TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
