@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include "scanfile/parsestack.h"  // before the reader
 #include <rapidjson/reader.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -166,7 +167,8 @@ bool IsScanOf(TKeptScan& kept, const std::string& key) {
   TGzInput input;
   if (!input.Open(kept.Path, true).empty()) return false;
   THeaderHandler header;
-  rapidjson::Reader reader;
+  TParseStackAllocator strings;
+  rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, TParseStackAllocator> reader(&strings, 1024);
   TBoundedInput bounded(input, HeaderBytes + EscapedByte * key.size());
   reader.Parse(bounded, header);
   if (!header.Named || header.State.empty()) return false;
