@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/replacefile.h"
 #include "app/scancli.h"
 #include "scan/scansettings.h"
 #include "scan/scanstart.h"
@@ -38,6 +39,7 @@ struct TStopState {
   std::condition_variable Changed;
   std::atomic<int> Signal{0};  // the first stop signal received; 0 while none
   bool ScanDone = false;       // under Lock
+  std::string Temporary;       // under Lock: the -o file being written, removed by a second signal
 };
 
 TStopState& Stops() {
@@ -61,8 +63,11 @@ void TakeStopSignals() {
         if (sigwait(&set, &signal) != 0) continue;
         TStopState& stops = Stops();
         int none = 0;
-        if (!stops.Signal.compare_exchange_strong(none, signal)) _exit(128 + signal);
         std::lock_guard<std::mutex> guard(stops.Lock);
+        if (!stops.Signal.compare_exchange_strong(none, signal)) {
+          if (!stops.Temporary.empty()) unlink(stops.Temporary.c_str());
+          _exit(128 + signal);
+        }
         stops.Changed.notify_all();
       }
     }).detach();
@@ -72,22 +77,36 @@ void TakeStopSignals() {
   }
 }
 
-// Closes the scan file; a failure there (a full disk shows at the close of a file on some file
-// systems) is reported like any write error.
-int Finish(std::FILE* saveTo, const TScanOptions& options, int status, int signal) {
-  if (!saveTo || saveTo == stdout || std::fclose(saveTo) == 0) return status;
-  std::fprintf(stderr, "ostrel-scan: cannot write '%s': %s\n", options.Output.c_str(), std::strerror(errno));
+// The temporary file that a second stop signal removes on its way out; empty for none.
+void RemoveOnSecondSignal(const std::string& path) {
+  TStopState& stops = Stops();
+  std::lock_guard<std::mutex> guard(stops.Lock);
+  stops.Temporary = path;
+}
+
+// Puts the scan file in its target's place once it was written whole; a scan file that could
+// not be written (said with the scan's report) is thrown away. A failure in closing or naming it
+// (a full disk shows at the close of a file on some file systems) is reported like any write
+// error.
+int Finish(TReplacingFile& file, std::FILE* saveTo, const TScanOptions& options, int status, int signal) {
+  if (!saveTo || saveTo == stdout) return status;
+  int error = 0;
+  if (std::ferror(saveTo))
+    file.Discard();
+  else
+    error = file.Commit();
+  RemoveOnSecondSignal({});
+  if (!error) return status;
+  std::fprintf(stderr, "ostrel-scan: cannot write '%s': %s\n", options.Output.c_str(), std::strerror(error));
   return status == ExitComplete ? ExitStatus(signal, true) : status;
 }
 
-// Reads the scan file at `path` into `scan`; false, with the reason on stderr and the file
-// `saveTo` closed, when it cannot.
-bool Read(const std::string& path, TImportedScan& scan, std::FILE* saveTo) {
+// Reads the scan file at `path` into `scan`; false, with the reason on stderr, when it cannot.
+bool Read(const std::string& path, TImportedScan& scan) {
   const std::string error = ReadScanFile(path, scan, &Stops().Signal);
   if (error.empty()) return true;
   const std::string name = path == "-" ? "standard input" : "'" + path + "'";
   std::fprintf(stderr, "ostrel-scan: %s: %s\n", name.c_str(), error.c_str());
-  if (saveTo && saveTo != stdout) std::fclose(saveTo);
   return false;
 }
 
@@ -124,7 +143,7 @@ int Run(int argc, char** argv) {
   // -o opens its file, which may be the earlier scan itself (a history kept in one file).
   TImportedScan earlier;
   if (!options.Compare.empty()) {
-    if (!Read(options.Compare, earlier, nullptr)) return ExitStatus(stops.Signal.load(), true);
+    if (!Read(options.Compare, earlier)) return ExitStatus(stops.Signal.load(), true);
     // Stopped while reading: nothing to compare with.
     if (stops.Signal.load()) return ExitStatus(stops.Signal.load(), false);
     if (!earlier.Root) {
@@ -137,26 +156,32 @@ int Run(int argc, char** argv) {
     NoteProblems(options.Compare, earlier);
     if (options.Input.empty() && options.Path.empty() && !earlier.AllDrives) options.Path = FullPath(*earlier.Root);
   }
-  // The scan file is created before the scan, so that a place it cannot go is said at once.
+  // The scan file is created before the scan, so that a place it cannot go is said at once. It
+  // takes the place of the target only when written whole: until then the target is as it was,
+  // and it may be the very file that -f reads. Any way out of here before that removes it.
+  TReplacingFile replacing;
   std::FILE* saveTo = nullptr;
-  if (!options.Output.empty()) {
-    saveTo = options.Output == "-" ? stdout : std::fopen(options.Output.c_str(), "we");
-    if (!saveTo) {
-      std::fprintf(stderr, "ostrel-scan: cannot write '%s': %s\n", options.Output.c_str(), std::strerror(errno));
+  if (options.Output == "-") {
+    saveTo = stdout;
+  } else if (!options.Output.empty()) {
+    if (const int error = replacing.Open(options.Output)) {
+      std::fprintf(stderr, "ostrel-scan: cannot write '%s': %s\n", options.Output.c_str(), std::strerror(error));
       return ExitStatus(stops.Signal.load(), true);
     }
+    saveTo = replacing.Stream();
+    RemoveOnSecondSignal(replacing.TemporaryPath());
   }
   static char buffer[1 << 16];
   const DirNode* earlierRoot = options.Compare.empty() ? nullptr : earlier.Root;
   if (!options.Input.empty()) {
     const auto started = std::chrono::steady_clock::now();
     TImportedScan scan;
-    if (!Read(options.Input, scan, saveTo)) return ExitStatus(stops.Signal.load(), true);
+    if (!Read(options.Input, scan)) return ExitStatus(stops.Signal.load(), true);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     const int status =
         ReportScan(scan.View(), &scan, options, seconds, stops.Signal, stdout, stderr, saveTo, earlierRoot);
-    return Finish(saveTo, options, status, stops.Signal.load());
+    return Finish(replacing, saveTo, options, status, stops.Signal.load());
   }
   TScanRequest request;
   if (!options.Path.empty()) {
@@ -199,7 +224,7 @@ int Run(int argc, char** argv) {
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   const int status =
       ReportScan(ViewOf(*loader), ids.get(), options, seconds, stops.Signal, stdout, stderr, saveTo, earlierRoot);
-  return Finish(saveTo, options, status, stops.Signal.load());
+  return Finish(replacing, saveTo, options, status, stops.Signal.load());
 }
 
 }  // namespace

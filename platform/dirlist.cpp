@@ -157,6 +157,14 @@ int FindExamine(TSearch* search, const char* name, TEntryStat& stat) {
   return 0;
 }
 
+int FindExaminePath(const char* path, TEntryStat& stat) {
+  if (!path || !*path) return ENOENT;
+  struct stat st {};
+  if (::stat(path, &st) != 0) return errno;
+  FillStat(st, stat);
+  return 0;
+}
+
 void FindClose(TSearch* search) { delete search; }
 
 }  // namespace ostrel

@@ -100,6 +100,9 @@ const TEntryStat& FindSelf(const TSearch* search);
 // the system's error number. Safe to call from several threads at once, and while another
 // thread reads the listing.
 int FindExamine(TSearch* search, const char* name, TEntryStat& stat);
+// Examines `path`, a path of any kind, following a link as FindOpen with no parent does: the
+// details of a folder that cannot be listed. 0 or the system's error number.
+int FindExaminePath(const char* path, TEntryStat& stat);
 
 // Closes the listing; null is allowed.
 void FindClose(TSearch* search);

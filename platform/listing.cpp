@@ -61,6 +61,8 @@ class TSystemListing : public TListing {
     return TSystemFolder::Open(nullptr, path, error);
   }
 
+  int ExamineRoot(const char* path, TEntryStat& stat) override { return FindExaminePath(path, stat); }
+
   // A share of the descriptor limit, leaving the rest to the program (the window's own files,
   // the output) however low the limit was set.
   size_t OpenFolderBudget() const override {

@@ -69,6 +69,9 @@ class TListing {
   virtual ~TListing() = default;
   // Opens the folder at `path` (a walk's root: links in it are followed); null with `error`.
   virtual std::shared_ptr<TOpenFolder> OpenRoot(const char* path, int& error) = 0;
+  // Examines the folder at `path` as OpenRoot reaches it, for a root that cannot be opened:
+  // it still has blocks of its own. 0 or the error number.
+  virtual int ExamineRoot(const char* path, TEntryStat& stat) = 0;
   // How many folders a walk may keep open at once.
   virtual size_t OpenFolderBudget() const = 0;
 };

@@ -220,8 +220,10 @@ void TParallelWalk::Process(TTask& task, TThreadState& my) {
         my.Out.Dropped.push_back(node);  // gone since the listing: nothing is left of it to count
         return;
       }
+      // Unlistable, it still has blocks of its own; a top folder is examined by its path.
       TEntryStat unread;
-      if (parent && parent->Examine(node->Name, unread) == 0) node->OwnSize = node->TotalSize = unread.DiskSize;
+      const int unexamined = top ? Setup.Listing->ExamineRoot(node->Name, unread) : parent->Examine(node->Name, unread);
+      if (unexamined == 0 && (!top || unread.Folder)) node->OwnSize = node->TotalSize = unread.DiskSize;
       my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
       return;
     }

@@ -169,6 +169,9 @@ DirNode* TThreadLoader::WalkTop(DirNode* parent, const char* path, int32_t depth
   }
   TOpened opened;
   opened.Folder = Listing->OpenRoot(path, opened.Error);
+  // Unlistable, it still has blocks of its own, counted as an unlistable subfolder's are.
+  TEntryStat self;
+  if (!opened.Folder && Listing->ExamineRoot(path, self) == 0 && self.Folder) opened.Unread = self;
   if (AdmitFolder(node, parent, TopLast, opened)) WalkFrames(0);
   return node;
 }

@@ -71,6 +71,13 @@ std::shared_ptr<TOpenFolder> TIdListing::OpenRoot(const char* path, int& error) 
   return std::make_shared<TIdFolder>(*this, std::move(root));
 }
 
+int TIdListing::ExamineRoot(const char* path, TEntryStat& stat) {
+  const int error = Inner->ExamineRoot(path, stat);
+  // An unreadable root keeps its numbers, as an unreadable subfolder does.
+  if (!error && stat.Folder) Record(nullptr, path, stat);
+  return error;
+}
+
 bool TIdListing::Find(const DirNode& node, const TEntryId* parent, TEntryId& id) const {
   std::lock_guard<std::mutex> guard(Lock);
   MakeKey(LookupKey, node.Parent ? parent : nullptr, node.Name);

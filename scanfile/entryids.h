@@ -35,6 +35,7 @@ class TIdListing : public TListing, public TEntryIds {
  public:
   explicit TIdListing(std::shared_ptr<TListing> inner) : Inner(std::move(inner)) {}
   std::shared_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override;
+  int ExamineRoot(const char* path, TEntryStat& stat) override;
   size_t OpenFolderBudget() const override { return Inner->OpenFolderBudget(); }
   bool Find(const DirNode& node, const TEntryId* parent, TEntryId& id) const override;
 

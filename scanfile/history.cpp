@@ -30,6 +30,12 @@ const char* const Suffix = ".json.gz";
 const char* const TempPrefix = ".keep-";  // mkostemp adds six characters
 // A temporary file untouched this long was left by a writer that died.
 constexpr time_t StaleTempSeconds = 24 * 60 * 60;
+// A kept scan dated further ahead than this was dated by a clock set wrong.
+constexpr int64_t AheadMicroseconds = int64_t{24} * 60 * 60 * 1000000;
+
+int64_t Microseconds(const timespec& at) {
+  return static_cast<int64_t>(at.tv_sec) * 1000000 + static_cast<int64_t>(at.tv_nsec) / 1000;
+}
 
 // FNV-1a over the key's bytes: stable across builds and systems, unlike std::hash.
 std::string KeyHash(const std::string& key) {
@@ -279,12 +285,26 @@ std::vector<TKeptScan> ListKeptScans(const std::string& folder, const std::strin
     struct stat st {};
     if (stat(scan.Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     scan.Bytes = static_cast<uint64_t>(st.st_size);
+    scan.Changed = Microseconds(st.st_ctim);
     if (!IsScanOf(scan, key)) continue;
     kept.push_back(std::move(scan));
   }
   closedir(dir);
-  std::sort(kept.begin(), kept.end(), [](const TKeptScan& a, const TKeptScan& b) { return a.Time > b.Time; });
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  OrderKeptScans(kept, Microseconds(now));
   return kept;
+}
+
+void OrderKeptScans(std::vector<TKeptScan>& kept, int64_t now) {
+  const int64_t latest = now > INT64_MAX - AheadMicroseconds ? INT64_MAX : now + AheadMicroseconds;
+  std::sort(kept.begin(), kept.end(), [latest](const TKeptScan& a, const TKeptScan& b) {
+    const bool aheadA = a.Time > latest, aheadB = b.Time > latest;
+    if (aheadA != aheadB) return aheadB;
+    if (a.Time != b.Time) return a.Time > b.Time;
+    if (a.Changed != b.Changed) return a.Changed > b.Changed;
+    return a.Path < b.Path;  // one order, however the folder lists them
+  });
 }
 
 std::string KeepScan(const std::string& folder, const std::string& key, int64_t time, const TScanView& scan,
@@ -301,6 +321,7 @@ std::string KeepScan(const std::string& folder, const std::string& key, int64_t 
   }
   const bool complete = scan.Ending == TScanEnd::Complete && scan.Problems->empty();
   const std::string hash = KeyHash(key);
+  const int64_t now = time;
   std::string path;
   struct stat st {};
   // One writer a window: a name taken means a scan kept in the same microsecond.
@@ -311,12 +332,24 @@ std::string KeepScan(const std::string& folder, const std::string& key, int64_t 
     unlink(temp.c_str());
     return Failed("cannot name the scan", error);
   }
-  // The oldest stays with the newest: a few quick rescans while cleaning up must not drop the
-  // scan from before it began.
-  const std::vector<TKeptScan> kept = ListKeptScans(folder, key);
-  const size_t newest = static_cast<size_t>(keep >= 2 ? keep - 1 : 1);
-  const size_t end = keep >= 2 && kept.size() > newest ? kept.size() - 1 : kept.size();
-  for (size_t i = newest; i < end; ++i) unlink(kept[i].Path.c_str());
+  // The scan just written always stays: scans dated ahead by a wrong clock, or by one set
+  // back since, must not make it vanish as soon as it was kept. The oldest stays too: a few
+  // quick rescans while cleaning up must not drop the scan from before it began.
+  std::vector<TKeptScan> kept = ListKeptScans(folder, key);
+  OrderKeptScans(kept, now);
+  std::vector<bool> stays(kept.size(), false);
+  size_t places = static_cast<size_t>(std::max(keep, 1));
+  const auto stay = [&](size_t i) {
+    if (places == 0 || stays[i]) return;
+    stays[i] = true;
+    --places;
+  };
+  for (size_t i = 0; i < kept.size(); ++i)
+    if (kept[i].Path == path) stay(i);
+  if (keep >= 2 && !kept.empty()) stay(kept.size() - 1);
+  for (size_t i = 0; i < kept.size(); ++i) stay(i);
+  for (size_t i = 0; i < kept.size(); ++i)
+    if (!stays[i]) unlink(kept[i].Path.c_str());
   RemoveStaleTemps(folder);
   return {};
 }

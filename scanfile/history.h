@@ -37,7 +37,8 @@ std::string HistoryKey(const std::string& path);
 
 struct TKeptScan {
   std::string Path;   // the file
-  int64_t Time = 0;   // when it was kept, microseconds since 1970 (UTC)
+  int64_t Time = 0;   // when it was kept, microseconds since 1970 (UTC), as its name says
+  int64_t Changed = 0;  // the file's change time (ctime), microseconds since 1970
   uint64_t Bytes = 0;  // the file's size
   // The scanned root's totals as the file's metadata records them; HasTotals false for a file
   // kept before they were recorded (its totals are then unknown without reading it whole).
@@ -49,14 +50,21 @@ struct TKeptScan {
   bool Complete = false;
 };
 
-// The scans of the root with key `key` kept in `folder`, newest first. Files that are not
-// kept scans of that root, or not readable as such, are left out; a missing folder has none.
+// The scans of the root with key `key` kept in `folder`, newest first (OrderKeptScans against
+// the clock). Files that are not kept scans of that root, or not readable as such, are left
+// out; a missing folder has none.
 std::vector<TKeptScan> ListKeptScans(const std::string& folder, const std::string& key);
+
+// Sorts `kept` newest first by Time, then by Changed. A Time more than a day after `now`
+// (microseconds since 1970) was written by a clock set ahead: such scans count as older than
+// all others, so that they can neither stay "newest" for years nor crowd out new ones.
+void OrderKeptScans(std::vector<TKeptScan>& kept, int64_t now);
 
 // Writes `scan` (with the numbers of `ids`, may be null) into `folder` (made when missing) as
 // a kept scan of `key` made at `time` (microseconds since 1970; a later time is taken when a
-// file of that time exists), then removes kept scans of `key` until `keep` are left:
-// the newest `keep` - 1 and the oldest (with `keep` 1, the newest alone).
+// file of that time exists), then removes kept scans of `key` until `keep` are left: the one
+// just written, the oldest, and the newest of the others (with `keep` 1, the one just written
+// alone), in the order of OrderKeptScans with `time` as the present.
 // Returns an empty text when it was kept, otherwise why not; nothing is then left in
 // `folder`, and nothing was removed. With `stop` set meanwhile, writing ends early as a failure.
 // Temporary files of writers that died (untouched for a day) go too.

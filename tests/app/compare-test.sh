@@ -93,6 +93,11 @@ case_changes() {
   cmp -s "$tmp/want" "$tmp/out" || fail "-o over OLD: $(diff "$tmp/want" "$tmp/out" | head -n 4)"
   run --compare "$tmp/history.json" --max-depth 9 "$t"
   [ "$rc" -eq 0 ] && [ ! -s "$tmp/out" ] || fail "-o over OLD: it does not hold the new scan: $(head -n 3 "$tmp/out")"
+  # A new scan that fails leaves that history as it was.
+  cp "$tmp/history.json" "$tmp/history.before"
+  run --compare "$tmp/history.json" -o "$tmp/history.json" -f "$tmp/history.json.missing"
+  expect_rc 1 "-o over OLD, the new scan failing"
+  cmp -s "$tmp/history.json" "$tmp/history.before" || fail "-o over OLD: a failed scan changed it"
   # Nothing changed: nothing printed, still 0.
   run --compare "$tmp/new.json" -f "$tmp/new.json" --max-depth 1000
   expect_rc 0 "the same scan twice"

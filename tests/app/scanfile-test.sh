@@ -83,6 +83,37 @@ case_round_trip() {
   run -o "$tmp/no such folder/x.json" "$t/a"
   expect_rc 1 "-o into a missing folder"
   expect_err "^ostrel-scan: cannot write '.*x.json': No such file or directory$" "-o into a missing folder"
+  # A folder that cannot be written in is said before anything is read: here a FIFO that no
+  # writer ever opens, which would hold the reading for ever.
+  mkdir "$tmp/ro" && chmod 555 "$tmp/ro" && mkfifo "$tmp/never"
+  "${as_user[@]+"${as_user[@]}"}" timeout 60 "$scan" -f "$tmp/never" -o "$tmp/ro/x.json" >"$tmp/out" 2>"$tmp/err"
+  rc=$?
+  expect_rc 1 "-o into a folder that cannot be written in"
+  expect_err "^ostrel-scan: cannot write '$tmp/ro/x.json': Permission denied$" "-o into a folder that cannot be written in"
+
+  # -o takes the target's place only once the scan is written whole: -f X -o X converts X in
+  # place (here gzip to plain), and a failure leaves the target as it was, nothing beside it.
+  mkdir "$tmp/o" && cd "$tmp/o" || { fail "making $tmp/o"; return; }
+  gzip -c "$tmp/again.json" >x.json
+  chmod 640 x.json
+  run -f x.json -o x.json
+  [ "$(head -c 1 x.json)" = "[" ] && [ "$(stat -c %a x.json)" = 640 ] || fail "-f X -o X: $(head -c 60 x.json | od -c | head -n 2)"
+  cmp -s <(sed 's/"timestamp":[0-9]*//' x.json) <(sed 's/"timestamp":[0-9]*//' "$tmp/again.json") ||
+    fail "-f X -o X: not the same scan: $(cmp <(sed 's/"timestamp":[0-9]*//' x.json) <(sed 's/"timestamp":[0-9]*//' "$tmp/again.json"))"
+  printf '[1,2,{"progname":"t"},[{"name":"/r"' >bad.json
+  cp x.json before.json
+  for args in "-f bad.json -o x.json" "-f bad.json -o bad.json" "-o x.json $tmp/nowhere"; do
+    cp bad.json bad.before
+    # shellcheck disable=SC2086 # the arguments are words
+    run $args
+    expect_rc 1 "$args"
+    cmp -s x.json before.json && cmp -s bad.json bad.before || fail "$args: the target changed"
+    [ "$(ls -A)" = $'bad.before\nbad.json\nbefore.json\nx.json' ] || fail "$args: left in the folder: $(ls -A)"
+  done
+  # A new file gets the mode that the umask gives it.
+  (umask 027 && "$scan" -f before.json -o new.json >/dev/null 2>&1)
+  [ "$(stat -c %a new.json)" = 640 ] || fail "a new -o file: mode $(stat -c %a new.json)"
+  cd "$tmp" || return
 }
 
 case_malformed() {

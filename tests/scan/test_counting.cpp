@@ -274,6 +274,31 @@ TEST(Counting, WhatCouldNotBeReadIsRecordedInTheTreesOrderWithItsReason) {
   EXPECT_EQ(loader->Ending, TScanEnd::Complete);
 }
 
+TEST(Counting, AnUnreadableRootKeepsItsOwnBlocksInEitherWalk) {
+  test::TempTree tree;
+  tree.Write("locked/secret", std::string(50000, 's'));
+  const std::string locked = tree.Path("locked");
+  const uint64_t own = Blocks(locked);
+  ASSERT_GT(own, 0u);
+  ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);  // reachable by an ordinary user
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  const std::string result = test::InChild([&]() -> std::string {
+    if (std::string why = test::BecomeOrdinaryUser(); !why.empty()) return why;
+    for (int threads : {1, 4}) {
+      auto loader = Scan(locked, NoDrives, 0, SystemListing(), threads);
+      const DirNode* root = loader->Root;
+      CHILD_CHECK(root && !root->FirstChild);
+      CHILD_CHECK(root->OwnSize == own && root->TotalSize == own);
+      CHILD_CHECK(loader->Problems.size() == 1 && loader->Problems[0].Node == root);
+      CHILD_CHECK(loader->Problems[0].Kind == TScanProblem::ReadFolder && loader->Problems[0].Error == EACCES);
+      CHILD_CHECK(loader->Ending == TScanEnd::Complete);
+    }
+    return "";
+  });
+  chmod(locked.c_str(), 0755);
+  SkipOrExpectClean(result);
+}
+
 // Everything a scan found, in the tree's order: each node's path and sizes, then what could
 // not be read, the repeated folders and the counts.
 std::string Describe(const TThreadLoader& loader) {

@@ -184,6 +184,36 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   EXPECT_EQ(ListKeptScans(folder, "/mem/two").size(), 2u);
 }
 
+// The times of the kept scans of "/mem/one" in `folder`, as listed.
+std::vector<int64_t> Times(const std::string& folder) {
+  std::vector<int64_t> times;
+  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
+  return times;
+}
+
+TEST(History, ScansDatedAheadByAWrongClockNeverCrowdOutNewOnes) {
+  test::TempTree tree;
+  TWalk one("/mem/one");
+  // Kept while the clock was set to 2100, then back to 2023 (2023-11-14 22:13:20 UTC).
+  const std::string ahead = tree.Dir("ahead");
+  for (int64_t time : {4102444800000001, 4102444800000002, 4102444800000003, 4102444800000004, 4102444800000005})
+    ASSERT_EQ(KeepScan(ahead, "/mem/one", time, one.View(), one.Ids.get()), "");
+  const int64_t now = 1700000000000000;
+  for (int64_t i = 0; i < 2; ++i) ASSERT_EQ(KeepScan(ahead, "/mem/one", now + i, one.View(), one.Ids.get()), "");
+  // Dated more than a day ahead, they count as the oldest: the new ones stay, newest first.
+  EXPECT_EQ(Times(ahead), (std::vector<int64_t>{now + 1, now, 4102444800000005, 4102444800000004, 4102444800000001}));
+  for (int64_t i = 2; i < 5; ++i) ASSERT_EQ(KeepScan(ahead, "/mem/one", now + i, one.View(), one.Ids.get()), "");
+  EXPECT_EQ(Times(ahead), (std::vector<int64_t>{now + 4, now + 3, now + 2, now + 1, 4102444800000001}));
+
+  // Dated up to five hours ahead (a clock set back a little): the scan just written stays all
+  // the same, and the oldest with it.
+  const std::string hours = tree.Dir("hours");
+  const int64_t hour = 3600000000;
+  for (int64_t i = 1; i <= 5; ++i) ASSERT_EQ(KeepScan(hours, "/mem/one", now + i * hour, one.View(), one.Ids.get()), "");
+  for (int64_t i = 0; i < 2; ++i) ASSERT_EQ(KeepScan(hours, "/mem/one", now + i, one.View(), one.Ids.get()), "");
+  EXPECT_EQ(Times(hours), (std::vector<int64_t>{now + 5 * hour, now + 4 * hour, now + 3 * hour, now + 1, now}));
+}
+
 TEST(History, ARefusedWriteLeavesNothing) {
   test::TempTree tree;
   TWalk walk("/mem/root", 3000);

@@ -130,4 +130,11 @@ std::shared_ptr<TOpenFolder> TMemoryListing::OpenRoot(const char* path, int& err
   return Open(*RootEntry, error);
 }
 
+int TMemoryListing::ExamineRoot(const char* path, TEntryStat& stat) {
+  if (RootPath != path) return ENOENT;
+  if (RootEntry->ExamineError) return RootEntry->ExamineError;
+  stat = RootEntry->Stat;
+  return 0;
+}
+
 }  // namespace ostrel::test

@@ -46,6 +46,7 @@ class TMemoryListing : public TListing {
   std::atomic<int> MostOpen{0};
 
   std::shared_ptr<TOpenFolder> OpenRoot(const char* path, int& error) override;
+  int ExamineRoot(const char* path, TEntryStat& stat) override;
   size_t OpenFolderBudget() const override { return Budget; }
 
  private:
