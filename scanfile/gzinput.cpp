@@ -64,11 +64,11 @@ std::string TGzInput::Open(const std::string& path, bool regularOnly, const std:
 size_t TGzInput::ReadRaw(char* into, size_t size) {
   for (;;) {
     // A regular file's reads never wait long: its reader looks at the stop as it goes.
-    if (Waits && Stop && Stop->load(std::memory_order_relaxed)) {
-      StoppedReading = true;
-      return 0;
-    }
     if (Waits) {
+      if (Stop && Stop->load(std::memory_order_relaxed)) {
+        StoppedReading = true;
+        return 0;
+      }
       pollfd wanted{Fd, POLLIN, 0};
       const int ready = poll(&wanted, 1, PollMilliseconds);
       if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
