@@ -114,12 +114,12 @@ bool Read(const std::string& path, TImportedScan& scan) {
 // long over, and the new one is what the exit status tells about.
 void NoteProblems(const std::string& path, const TImportedScan& scan) {
   const std::string name = path == "-" ? "standard input" : "'" + path + "'";
-  if (!scan.Problems.empty())
+  if (!scan.Result.Problems.empty())
     std::fprintf(stderr, "ostrel-scan: note: the earlier scan %s could not read %zu entries\n", name.c_str(),
-                 scan.Problems.size());
-  if (scan.Ending != TScanEnd::Complete)
+                 scan.Result.Problems.size());
+  if (scan.Result.Ending != TScanEnd::Complete)
     std::fprintf(stderr, "ostrel-scan: note: the earlier scan %s is incomplete\n", name.c_str());
-  if (scan.Saturated)
+  if (scan.Result.Saturated)
     std::fprintf(stderr, "ostrel-scan: note: the earlier scan %s has totals past 2^64 - 1 bytes, capped there\n",
                  name.c_str());
 }
@@ -146,7 +146,7 @@ int Run(int argc, char** argv) {
     if (!Read(options.Compare, earlier)) return ExitStatus(stops.Signal.load(), true);
     // Stopped while reading: nothing to compare with.
     if (stops.Signal.load()) return ExitStatus(stops.Signal.load(), false);
-    if (!earlier.Root) {
+    if (!earlier.Result.Root) {
       // A scan stopped before it reached its root: there is nothing to compare with, and a
       // plain listing in its place would read as if the comparison had been made.
       const std::string name = options.Compare == "-" ? "standard input" : "'" + options.Compare + "'";
@@ -154,7 +154,7 @@ int Run(int argc, char** argv) {
       return ExitStatus(stops.Signal.load(), true);
     }
     NoteProblems(options.Compare, earlier);
-    if (options.Input.empty() && options.Path.empty() && !earlier.AllDrives) options.Path = FullPath(*earlier.Root);
+    if (options.Input.empty() && options.Path.empty() && !earlier.Result.AllDrives) options.Path = FullPath(*earlier.Result.Root);
   }
   // The scan file is created before the scan, so that a place it cannot go is said at once. It
   // takes the place of the target only when written whole: until then the target is as it was,
@@ -172,7 +172,7 @@ int Run(int argc, char** argv) {
     RemoveOnSecondSignal(replacing.TemporaryPath());
   }
   static char buffer[1 << 16];
-  const DirNode* earlierRoot = options.Compare.empty() ? nullptr : earlier.Root;
+  const DirNode* earlierRoot = options.Compare.empty() ? nullptr : earlier.Result.Root;
   if (!options.Input.empty()) {
     const auto started = std::chrono::steady_clock::now();
     TImportedScan scan;

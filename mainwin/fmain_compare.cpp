@@ -99,7 +99,7 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
   if (!CompareLoad || reinterpret_cast<TFileLoader*>(lParam) != CompareLoad.get()) return;
   TFileLoader* load = CompareLoad.get();
   std::string error = load->Error;
-  if (error.empty() && !load->Scan.Root) error = "it holds no scan to compare with (the scan was stopped before it read its first folder)";
+  if (error.empty() && !load->Scan.Result.Root) error = "it holds no scan to compare with (the scan was stopped before it read its first folder)";
   if (!error.empty()) {
     const QString name = QFile::decodeName(QByteArray::fromStdString(load->Path));
     DropCompareLoad();
@@ -115,10 +115,10 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
   CompareSince = std::exchange(CompareLoadSince, QString());
   const TImportedScan& base = CompareBase->Scan;
   auto* computer = const_cast<QTreeWidgetItem*>(CompareItem);
-  if (computer->childCount() > 0) MarkCompared(computer->child(0), base.Root, true);
+  if (computer->childCount() > 0) MarkCompared(computer->child(0), base.Result.Root, true);
   // A part of a scan compares as if the rest were gone (or new): the user must know.
   const TShownScan* compared = ShownScanOf(CompareItem);
-  const bool earlierPart = base.Ending != TScanEnd::Complete;
+  const bool earlierPart = base.Result.Ending != TScanEnd::Complete;
   const bool thisPart = compared && compared->View.Ending != TScanEnd::Complete;
   CompareCaveat = earlierPart && thisPart ? QStringLiteral(" (both scans are incomplete)")
                   : earlierPart           ? QStringLiteral(" (the earlier scan is incomplete)")

@@ -167,7 +167,7 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     ShowScan(ViewOf(*scan), ids, {});
     Shown.back().Ended = ended;
-    if (ScanSettings.keephistory && scan->Root) {
+    if (ScanSettings.keephistory && scan->Result.Root) {
       if (!History) History = std::make_unique<TScanKeeper>();
       History->Keep(ScanHistoryFolder(), HistoryKey(scan->Path), ended, ViewOf(*scan), ids);
     }

@@ -1,12 +1,12 @@
 // What a finished scan offers its readers, whoever made it: a walk (TThreadLoader) or a scan
-// file read back (TImportedScan). Printing and saving read a scan through this view only, so
+// file read back (TImportedScan), without owning it. Printing and saving read a scan through this view only, so
 // that both kinds are treated alike.
 #pragma once
 #include <cstdint>
 #include <vector>
 
 #include "scan/dirnode.h"
-#include "scan/tloader.h"
+#include "scan/scanresult.h"
 
 namespace ostrel {
 
@@ -24,17 +24,17 @@ struct TScanView {
   bool Saturated = false;
 };
 
-// The view of a walk that has ended.
-inline TScanView ViewOf(const TThreadLoader& loader) {
+// The view of a finished scan.
+inline TScanView ViewOf(const TScanResult& result) {
   TScanView view;
-  view.Root = loader.Root;
-  view.Problems = &loader.Problems;
-  view.Repeats = &loader.Repeats;
-  view.Ending = loader.Ending;
-  view.Folders = loader.FolderCount.load();
-  view.Files = loader.FileCount.load();
-  view.AllDrives = loader.Path.empty();
-  view.Saturated = loader.Saturated;
+  view.Root = result.Root;
+  view.Problems = &result.Problems;
+  view.Repeats = &result.Repeats;
+  view.Ending = result.Ending;
+  view.Folders = result.Folders;
+  view.Files = result.Files;
+  view.AllDrives = result.AllDrives;
+  view.Saturated = result.Saturated;
   return view;
 }
 

@@ -41,7 +41,11 @@ TSettled SettleWalk(DirNode* root, TWalkRecords found, TInodeMap& inodes) {
             [&](const TRepeatedFolder& a, const TRepeatedFolder& b) { return before(a.Node, b.Node); });
   settled.Repeats = std::move(found.Repeats);
   std::sort(found.Links.begin(), found.Links.end(), [&](const auto& a, const auto& b) { return before(a.Node, b.Node); });
+  const std::unordered_set<const DirNode*> dropped(found.Dropped.begin(), found.Dropped.end());
+  settled.Links.reserve(found.Links.size());
   for (const auto& file : found.Links) {
+    if (dropped.count(file.Node)) continue;
+    settled.Links.push_back(TLinkedName{file.Node, file.Device, file.Inode, file.Node->OwnSize, file.Node->ApparentSize});
     if (inodes.FindOrAdd(file.Device, file.Inode, file.Node))
       file.Node->OwnSize = file.Node->TotalSize = file.Node->ApparentSize = 0;
   }
@@ -50,7 +54,6 @@ TSettled SettleWalk(DirNode* root, TWalkRecords found, TInodeMap& inodes) {
                    [&](const TScanProblem& a, const TScanProblem& b) { return before(a.Node, b.Node); });
   settled.Problems = std::move(found.Problems);
 
-  const std::unordered_set<const DirNode*> dropped(found.Dropped.begin(), found.Dropped.end());
   for (const DirNode* node : dropped) ++(node->Kind == NodeFile ? settled.DroppedFiles : settled.DroppedFolders);
   settled.Saturated = AddUpTotals(root, dropped.empty() ? nullptr : &dropped);
   return settled;

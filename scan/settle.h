@@ -9,6 +9,7 @@
 #include "scan/dirnode.h"
 #include "scan/inodemap.h"
 #include "scan/scanproblem.h"
+#include "scan/scanresult.h"
 
 namespace ostrel {
 
@@ -31,6 +32,7 @@ struct TWalkRecords {
 struct TSettled {
   std::vector<TScanProblem> Problems;    // in the tree's order
   std::vector<TRepeatedFolder> Repeats;  // in the tree's order of their nodes
+  std::vector<TLinkedName> Links;        // every name, in the tree's order, with its sizes
   int32_t DroppedFiles = 0;
   int32_t DroppedFolders = 0;
   bool Saturated = false;  // some total passed MaxBytes and shows MaxBytes

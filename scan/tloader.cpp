@@ -106,7 +106,7 @@ void TThreadLoader::Execute() {
     }
   } catch (const std::bad_alloc&) {
     // What was walked stays, complete as far as it goes, as after a stop.
-    Ending = TScanEnd::OutOfMemory;
+    Result.Ending = TScanEnd::OutOfMemory;
     Names.Clear();
     while (!Frames.empty()) FinishTop();
     if (!AllDrives) root = Top;
@@ -114,11 +114,14 @@ void TThreadLoader::Execute() {
   try {
     Settle(root);
   } catch (const std::bad_alloc&) {
-    Ending = TScanEnd::OutOfMemory;
+    Result.Ending = TScanEnd::OutOfMemory;
   }
   Parallel.reset();
-  if (Ending != TScanEnd::OutOfMemory && StopSeen) Ending = TScanEnd::Stopped;
-  Root = root;
+  if (Result.Ending != TScanEnd::OutOfMemory && StopSeen) Result.Ending = TScanEnd::Stopped;
+  Result.Root = root;
+  Result.Folders = FolderCount.load(std::memory_order_relaxed);
+  Result.Files = FileCount.load(std::memory_order_relaxed);
+  Result.AllDrives = AllDrives;
 
   const THandle window = NotifyWindow.load();
   if (window != NoWindow)
@@ -149,11 +152,12 @@ void TThreadLoader::Settle(DirNode* root) {
     FileCount.fetch_sub(shared.LostFiles, std::memory_order_relaxed);
     FolderCount.fetch_sub(shared.LostFolders, std::memory_order_relaxed);
   }
-  if (found.OutOfMemory) Ending = TScanEnd::OutOfMemory;
+  if (found.OutOfMemory) Result.Ending = TScanEnd::OutOfMemory;
   TSettled settled = SettleWalk(root, std::move(found), Inodes);
-  Problems = std::move(settled.Problems);
-  Repeats = std::move(settled.Repeats);
-  Saturated = settled.Saturated;
+  Result.Problems = std::move(settled.Problems);
+  Result.Repeats = std::move(settled.Repeats);
+  Result.Links = std::move(settled.Links);
+  Result.Saturated = settled.Saturated;
   FileCount.fetch_sub(settled.DroppedFiles, std::memory_order_relaxed);
   FolderCount.fetch_sub(settled.DroppedFolders, std::memory_order_relaxed);
 }

@@ -40,6 +40,8 @@
 #include "scan/parallelwalk.h"
 #include "scan/inodemap.h"
 #include "scan/scanproblem.h"
+#include "scan/scanresult.h"
+#include "scan/scanview.h"
 #include "scan/strman.h"
 
 namespace ostrel {
@@ -59,10 +61,6 @@ bool DriveIncludedNow(const TDrive& drive);
 // Examinations mostly wait, on the kernel or on the disk, so more threads than cores pay.
 int DefaultScanThreads();
 inline constexpr int MostScanThreads = 64;
-
-// How a walk ended: everything walked, cut short by StopFlag, or cut short because memory ran
-// out (the tree then holds what was walked, as after a stop).
-enum class TScanEnd { Complete, Stopped, OutOfMemory };
 
 class TThreadLoader : public TThread {
  public:
@@ -93,22 +91,14 @@ class TThreadLoader : public TThread {
   // thread. Clamped to 1..MostScanThreads.
   int Threads = DefaultScanThreads();
 
-  // Root of the finished tree; null until the walk is done, and null when a stop came before
-  // the first folder. Read it, and the results below, only from the completion message
-  // onwards, or after WaitFor.
-  DirNode* Root = nullptr;
+  // The finished scan: read it only from the completion message onwards, or after WaitFor.
+  // Its Root is null when a stop came before the first folder.
+  TScanResult Result;
+  // Counted while the walk runs; any thread may read them.
   std::atomic<int32_t> FileCount{0};
   std::atomic<int32_t> FolderCount{0};
   // Nonzero: make no further folder. Set by the owner, never cleared by the walk.
   std::atomic<int32_t> StopFlag{0};
-
-  // In the tree's order (depth first, a folder's files before its subfolders).
-  std::vector<TScanProblem> Problems;
-  std::vector<TRepeatedFolder> Repeats;
-  TScanEnd Ending = TScanEnd::Complete;
-  // Some total passed MaxBytes (sparse files can claim more than any disk holds) and shows
-  // MaxBytes instead.
-  bool Saturated = false;
 
  protected:
   // The walk, then the completion notice: a message NotifyMessage with wParam 0 and lParam
@@ -176,7 +166,7 @@ class TThreadLoader : public TThread {
   // For the subfolder at `path` (below the current walk's root): true when the walk may enter it.
   bool MayEnter(const DirNode* folder, const char* name) const;
 
-  TNodeArena Arena;
+  TNodeArena& Arena = *Result.Arena;
   std::unique_ptr<TParallelWalk> Parallel;  // set when threads share the walk
   TWalkRecords Found;  // what the walk alone found, to be settled
   // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.
@@ -196,5 +186,8 @@ class TThreadLoader : public TThread {
   size_t RootPrefixLength = 0;
   bool AllDrives = false;
 };
+
+// The view of a walk that has ended.
+inline TScanView ViewOf(const TThreadLoader& loader) { return ViewOf(loader.Result); }
 
 }  // namespace ostrel

@@ -10,7 +10,7 @@ void TFileLoader::Execute() {
   } catch (const std::bad_alloc&) {
     // Not enough memory to add up even what was read: show nothing rather than a tree in parts.
     Error = "not enough memory to read it";
-    Scan.Root = nullptr;
+    Scan.Result.Root = nullptr;
   }
   const uint32_t msg = NotifyMessage.load();
   if (msg != 0) SendMessageSync(NotifyWindow.load(), msg, 0, reinterpret_cast<std::intptr_t>(this));

@@ -15,19 +15,6 @@
 
 namespace ostrel {
 
-TScanView TImportedScan::View() const {
-  TScanView view;
-  view.Root = Root;
-  view.Problems = &Problems;
-  view.Repeats = &Repeats;
-  view.Ending = Ending;
-  view.Folders = Folders;
-  view.Files = Files;
-  view.AllDrives = AllDrives;
-  view.Saturated = Saturated;
-  return view;
-}
-
 bool TImportedScan::Find(const DirNode& node, const TEntryId*, TEntryId& id) const {
   const auto it = std::lower_bound(Ids.begin(), Ids.end(), &node,
                                    [](const TIdRecord& r, const DirNode* n) { return std::less<>()(r.Node, n); });
@@ -134,7 +121,7 @@ class TScanFileHandler {
   bool MakeNode();
   std::string NameProblem(std::string_view name, bool top) const;
   // True while the description being read is a top-level node's, named by a whole path.
-  bool TopLevel() const { return Open.empty() || (Scan.AllDrives && Open.size() == 1); }
+  bool TopLevel() const { return Open.empty() || (Scan.Result.AllDrives && Open.size() == 1); }
 
   TImportedScan& Scan;
   TGzInput& Input;
@@ -325,16 +312,16 @@ bool TScanFileHandler::MetaValue(TValue value) {
   if (field == TField::State) {
     if (value != TValue::String) return Fail("the scan's \"state\" is not a string");
     if (Text == "complete")
-      Scan.Ending = TScanEnd::Complete;
+      Scan.Result.Ending = TScanEnd::Complete;
     else if (Text == "stopped")
-      Scan.Ending = TScanEnd::Stopped;
+      Scan.Result.Ending = TScanEnd::Stopped;
     else if (Text == "out of memory")
-      Scan.Ending = TScanEnd::OutOfMemory;
+      Scan.Result.Ending = TScanEnd::OutOfMemory;
     else
       return Fail("unknown scan state '" + std::string(Text) + "'");
   } else if (field == TField::AllDrives) {
     if (value != TValue::Bool) return Fail("\"alldrives\" is not true or false");
-    Scan.AllDrives = Flag;
+    Scan.Result.AllDrives = Flag;
   }
   return true;
 }
@@ -359,8 +346,8 @@ bool TScanFileHandler::MakeNode() {
   if (!Info.HasName) return Fail("an entry has no \"name\"");
   const bool top = Open.empty();
   // Below All Drives, each drive is a top-level node named by its whole path.
-  const bool drive = !top && Scan.AllDrives && Open.size() == 1;
-  if (top && Info.Name.empty() && InfoIsFolder && Scan.Ending != TScanEnd::Complete) {
+  const bool drive = !top && Scan.Result.AllDrives && Open.size() == 1;
+  if (top && Info.Name.empty() && InfoIsFolder && Scan.Result.Ending != TScanEnd::Complete) {
     // A scan stopped before it reached its root: no tree.
     Skip = 1;
     Phase = TPhase::AfterRoot;
@@ -382,26 +369,26 @@ bool TScanFileHandler::MakeNode() {
   if (parent)
     LinkChild(parent, Open.back().Last, node);
   else
-    Scan.Root = node;
+    Scan.Result.Root = node;
   // A missing device is the folder's own, as in the format.
   const uint64_t dev = Info.HasDev ? Info.Dev : parent ? Open.back().Dev : 0;
   const int error = Info.Errno <= 4095 ? static_cast<int>(Info.Errno) : 0;
   Phase = TPhase::Items;
   if (InfoIsFolder) {
     node->Kind = NodeFolder;
-    ++Scan.Folders;
-    Scan.FolderCount.store(Scan.Folders, std::memory_order_relaxed);
+    ++Scan.Result.Folders;
+    Scan.FolderCount.store(Scan.Result.Folders, std::memory_order_relaxed);
     node->OwnSize = Info.Dsize;  // a folder's asize is not counted
     const DirNode* first = nullptr;
     if (Info.HasIno) {
       first = Inodes.FindOrAdd(dev, Info.Ino, node);
       Scan.AddId(node, dev, Info.Ino, Info.Nlink ? Info.Nlink : 1);
     }
-    if (Info.ReadError) Scan.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+    if (Info.ReadError) Scan.Result.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
     if (first) {
       // Met before: an empty node of size 0, its contents passed over up to its array's end.
       node->OwnSize = 0;
-      Scan.Repeats.push_back(TRepeatedFolder{node, first});
+      Scan.Result.Repeats.push_back(TRepeatedFolder{node, first});
       Skip = 1;
       return true;
     }
@@ -409,14 +396,14 @@ bool TScanFileHandler::MakeNode() {
     return true;
   }
   node->Kind = NodeFile;
-  ++Scan.Files;
+  ++Scan.Result.Files;
   node->OwnSize = node->TotalSize = Info.Dsize;
   node->ApparentSize = Info.Asize;
   if (Info.HasIno && (Info.Hlnkc || Info.Nlink > 1)) {
     if (Inodes.FindOrAdd(dev, Info.Ino, node)) node->OwnSize = node->TotalSize = node->ApparentSize = 0;
     Scan.AddId(node, dev, Info.Ino, std::max<uint64_t>(Info.Nlink, 2));
   }
-  if (Info.ReadError) Scan.Problems.push_back(TScanProblem{TScanProblem::Examine, node, error});
+  if (Info.ReadError) Scan.Result.Problems.push_back(TScanProblem{TScanProblem::Examine, node, error});
   return true;
 }
 
@@ -428,11 +415,11 @@ const char* const CutShort = "the file ends before the scan does (cut short?)";
 
 // What was read is kept as after a stopped walk, totals added up.
 void KeepPart(TImportedScan& scan, TScanEnd ending) {
-  scan.Ending = ending;
+  scan.Result.Ending = ending;
   try {
-    scan.Saturated = AddUpTotals(scan.Root, nullptr);
+    scan.Result.Saturated = AddUpTotals(scan.Result.Root, nullptr);
   } catch (const std::bad_alloc&) {
-    scan.Ending = TScanEnd::OutOfMemory;
+    scan.Result.Ending = TScanEnd::OutOfMemory;
   }
 }
 
@@ -482,15 +469,15 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
   }
   if (!failure.empty()) {
     // No part of a file that is not whole is ever shown as a scan.
-    scan.Root = nullptr;
-    scan.Problems.clear();
-    scan.Repeats.clear();
-    scan.Folders = scan.Files = 0;
+    scan.Result.Root = nullptr;
+    scan.Result.Problems.clear();
+    scan.Result.Repeats.clear();
+    scan.Result.Folders = scan.Result.Files = 0;
     scan.FolderCount.store(0, std::memory_order_relaxed);
     scan.Ids.clear();
     return failure;
   }
-  scan.Saturated = AddUpTotals(scan.Root, nullptr);
+  scan.Result.Saturated = AddUpTotals(scan.Result.Root, nullptr);
   scan.SortIds();
   return {};
 }

@@ -29,20 +29,12 @@ class TImportedScan : public TEntryIds {
   // Refuse to read anything but a regular file ("not a regular file"): a pipe may never end.
   bool RegularOnly = false;
 
-  DirNode* Root = nullptr;
-  std::vector<TScanProblem> Problems;
-  std::vector<TRepeatedFolder> Repeats;
-  // As the file says the scan ended; Stopped also when reading was stopped part-way.
-  TScanEnd Ending = TScanEnd::Complete;
-  int32_t Folders = 0;
-  int32_t Files = 0;
-  bool AllDrives = false;
-  // Some total passed MaxBytes and shows MaxBytes.
-  bool Saturated = false;
+  // The scan read: a tree only when the file was read whole, or cut short by a stop.
+  TScanResult Result;
   // Folders read so far, for another thread to show while the file is read.
   std::atomic<int32_t> FolderCount{0};
 
-  TScanView View() const;
+  TScanView View() const { return ViewOf(Result); }
   // The numbers the file gave a folder or a file with several names.
   bool Find(const DirNode& node, const TEntryId* parent, TEntryId& id) const override;
 
@@ -60,7 +52,7 @@ class TImportedScan : public TEntryIds {
   };
   void AddId(const DirNode* node, uint64_t device, uint64_t inode, uint64_t links);
   void SortIds();
-  TNodeArena Arena;
+  TNodeArena& Arena = *Result.Arena;
   std::deque<TIdRecord> Ids;  // grows without copying what it holds
   std::vector<uint64_t> IdDevices;
 };

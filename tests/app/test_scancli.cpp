@@ -115,9 +115,9 @@ TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepth) {
   tree.File("top", 1);
   auto loader = Scan(tree.Root());
   const std::string r = tree.Root();
-  EXPECT_EQ(Printed(loader->Root, Options(1, false, true)), "7\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n");
-  EXPECT_EQ(Printed(loader->Root, Options(0, false, true)), "7\t" + r + "\n");
-  EXPECT_EQ(Printed(loader->Root, Options(5, true, true)), "7\t" + r + "\n1\t" + r + "/top\n2\t" + r + "/a\n2\t" + r +
+  EXPECT_EQ(Printed(loader->Result.Root, Options(1, false, true)), "7\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n");
+  EXPECT_EQ(Printed(loader->Result.Root, Options(0, false, true)), "7\t" + r + "\n");
+  EXPECT_EQ(Printed(loader->Result.Root, Options(5, true, true)), "7\t" + r + "\n1\t" + r + "/top\n2\t" + r + "/a\n2\t" + r +
                                                                "/a/g\n4\t" + r + "/b\n4\t" + r + "/b/deep\n4\t" + r +
                                                                "/b/deep/f\n");
   EXPECT_EQ(Printed(nullptr, Options(3, true, false)), "");
@@ -129,7 +129,7 @@ TEST(PrintTree, NulEndedRecordsKeepNamesWithNewlinesAndTabsWhole) {
   tree.File("two\nlines/x\tnew\nline", 3);
   auto loader = Scan(tree.Root());
   const std::string r = tree.Root();
-  EXPECT_EQ(Printed(loader->Root, Options(2, true, true, true)),
+  EXPECT_EQ(Printed(loader->Result.Root, Options(2, true, true, true)),
             "3\t" + r + nul + "3\t" + r + "/two\nlines" + nul + "3\t" + r + "/two\nlines/x\tnew\nline" + nul);
 }
 
@@ -141,13 +141,13 @@ TEST(PrintBreakdown, FollowsTheChosenMeasure) {
   auto loader = Scan(tree.Root());
   TScanOptions apparent = Options(1, false, true);
   apparent.Breakdown = true;
-  EXPECT_EQ(Printed(loader->Root, apparent), "(files)\t5\nimage\t10737418240\nreal\t200000\n");
+  EXPECT_EQ(Printed(loader->Result.Root, apparent), "(files)\t5\nimage\t10737418240\nreal\t200000\n");
 
   TScanOptions disk = Options(1, false, false);
   disk.Breakdown = true;
   disk.Null = true;
   const std::string nul(1, '\0');
-  EXPECT_EQ(Printed(loader->Root, disk), "(files)\t" + N(Blocks(tree.Root())) + nul + "image\t" +
+  EXPECT_EQ(Printed(loader->Result.Root, disk), "(files)\t" + N(Blocks(tree.Root())) + nul + "image\t" +
                                              N(Blocks(tree.Path("image"))) + nul + "real\t" +
                                              N(Blocks(tree.Path("real")) + Blocks(tree.Path("real/data"))) + nul)
       << "the root's own blocks are its \"(files)\"";
@@ -181,7 +181,7 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
   for (int i = 0; i < 60; ++i)
     for (int j = 0; j < 100; ++j) tree.File("d" + std::to_string(i) + "/f" + std::to_string(j), 1);
   auto loader = Scan(tree.Root(), 300 * 1024);
-  ASSERT_EQ(loader->Ending, TScanEnd::OutOfMemory);
+  ASSERT_EQ(loader->Result.Ending, TScanEnd::OutOfMemory);
   TCapture out, err;
   std::atomic<int> signal{0};
   EXPECT_EQ(ReportScan(*loader, Options(0, false, true), 1, signal, out.File(), err.File()), ExitFailed);

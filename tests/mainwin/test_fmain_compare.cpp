@@ -122,10 +122,10 @@ class TestFmainCompare : public QObject {
       QTreeWidgetItem* item = Child(root, name);
       QVERIFY(item);
       QCOMPARE(item->text(0), QLatin1String(name));
-      const TByteChange change = ChangeOf(SizeOf(*OldChild(*old.Root, name), measure), SizeOf(*ItemNode(item), measure));
+      const TByteChange change = ChangeOf(SizeOf(*OldChild(*old.Result.Root, name), measure), SizeOf(*ItemNode(item), measure));
       QVERIFY2(Tip(item).contains(QStringLiteral("Change: ") + SignedSize(change)), qPrintable(Tip(item)));
       QVERIFY(Tip(item).contains(QStringLiteral("Then: ") +
-                                 QString::fromStdString(FormatSize(SizeOf(*OldChild(*old.Root, name), measure)))));
+                                 QString::fromStdString(FormatSize(SizeOf(*OldChild(*old.Result.Root, name), measure)))));
     }
     QTreeWidgetItem* grow = Child(root, "grow");
     QTreeWidgetItem* shrink = Child(root, "shrink");
@@ -169,7 +169,7 @@ class TestFmainCompare : public QObject {
     // The status bar gives the selected folder's change and size then (its size now is the
     // third panel's, as always).
     ClickItem(grow);
-    const uint64_t then = SizeOf(*OldChild(*old.Root, "grow"), measure);
+    const uint64_t then = SizeOf(*OldChild(*old.Result.Root, "grow"), measure);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0),
              SignedSize(ChangeOf(then, SizeOf(*ItemNode(grow), measure))) + QStringLiteral(", was ") +
                  QString::fromStdString(FormatSize(then)));

@@ -91,9 +91,9 @@ void TestFmainHistory::eachWalkIsKeptBesideTheWindow() {
   TImportedScan read;
   QCOMPARE(ReadScanFile(kept.Path, read), std::string());
   const TThreadLoader* walk = Form->AttachedScan();
-  QCOMPARE(read.Root->TotalSize, walk->Root->TotalSize);
-  QCOMPARE(read.Root->ApparentSize, walk->Root->ApparentSize);
-  QCOMPARE(read.Files, walk->FileCount.load());
+  QCOMPARE(read.Result.Root->TotalSize, walk->Result.Root->TotalSize);
+  QCOMPARE(read.Result.Root->ApparentSize, walk->Result.Root->ApparentSize);
+  QCOMPARE(read.Result.Files, walk->FileCount.load());
   QVERIFY(Desktop.Boxes.empty());
 
   const std::string two = Tree.Path("two");

@@ -348,7 +348,7 @@ void TestFmainScan::stopAsksFirst() {
   QVERIFY(IdleLook(*form));
   if (yes) {
     // Stopped before its first folder: no root, and "My Computer" alone.
-    QVERIFY(scan->Root == nullptr);
+    QVERIFY(scan->Result.Root == nullptr);
     QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), QStringList{"My Computer"});
     QVERIFY(form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().empty());
     QVERIFY(form->CurrentPath().empty());
@@ -413,7 +413,7 @@ void TestFmainScan::newScanWhileOneRuns() {
   QTRY_VERIFY(first->Finished());
   QCoreApplication::processEvents();
   QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1);
-  QVERIFY(first->Root == nullptr);
+  QVERIFY(first->Result.Root == nullptr);
 }
 
 void TestFmainScan::cancelledWizardKeepsTheRunningScan() {

@@ -249,7 +249,7 @@ void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
   Form->ScanMemoryLimit = 256 * 1024;
   QVERIFY(Scan(Tree->Root()));
   const TThreadLoader* scan = Form->AttachedScan();
-  QCOMPARE(scan->Ending, TScanEnd::OutOfMemory);
+  QCOMPARE(scan->Result.Ending, TScanEnd::OutOfMemory);
   const int folders = scan->FolderCount.load();
   QVERIFY(folders > 2 && folders < 1502);
   QCOMPARE(Desktop.BoxTexts(), QStringList{QStringLiteral("Error|Out of memory: the scan stopped after %1 folders.").arg(folders)});

@@ -121,7 +121,7 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   ASSERT_EQ(link(first.c_str(), tree.Path("links/zero").c_str()), 0);
 
   auto loader = Scan(tree.Root());
-  const DirNode* root = loader->Root;
+  const DirNode* root = loader->Result.Root;
   ASSERT_NE(root, nullptr);
   ExpectSizesAddUp(root);
   const Counts expected = CountEachInodeOnce(tree.Root());
@@ -147,8 +147,8 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   EXPECT_EQ(sparseNode->ApparentSize, 10ull << 30);
   EXPECT_EQ(sparseNode->TotalSize, Blocks(sparse));
   EXPECT_LT(sparseNode->TotalSize, 1 << 20) << "the file system here is expected to keep holes";
-  EXPECT_TRUE(loader->Problems.empty());
-  EXPECT_EQ(loader->Ending, TScanEnd::Complete);
+  EXPECT_TRUE(loader->Result.Problems.empty());
+  EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete);
 }
 
 TEST(Counting, AFolderMetTwiceIsWalkedOnceByTheNameMetFirst) {
@@ -166,17 +166,17 @@ TEST(Counting, AFolderMetTwiceIsWalkedOnceByTheNameMetFirst) {
         mount(top.c_str(), (top + "/a/loop").c_str(), nullptr, MS_BIND, nullptr) != 0)
       return "SKIP: bind mounts refused: " + std::string(strerror(errno));
     auto loader = Scan(top, &ListDrives);
-    const DirNode* root = loader->Root;
+    const DirNode* root = loader->Result.Root;
     CHILD_CHECK(root && root->TotalSize == expected);
     CHILD_CHECK(root->ApparentSize == 50000);
-    CHILD_CHECK(loader->Repeats.size() == 2);
+    CHILD_CHECK(loader->Result.Repeats.size() == 2);
     const DirNode* loop = Find(root, "a/loop");
     const DirNode* m = Find(root, "m");
     CHILD_CHECK(loop && !loop->FirstChild && loop->TotalSize == 0 && loop->Kind == NodeFolder);
     CHILD_CHECK(m && !m->FirstChild && m->TotalSize == 0);
-    CHILD_CHECK(loader->Repeats[0].Node == loop && loader->Repeats[0].First == root);
-    CHILD_CHECK(loader->Repeats[1].Node == m && loader->Repeats[1].First == Find(root, "a"));
-    CHILD_CHECK(loader->Problems.empty());
+    CHILD_CHECK(loader->Result.Repeats[0].Node == loop && loader->Result.Repeats[0].First == root);
+    CHILD_CHECK(loader->Result.Repeats[1].Node == m && loader->Result.Repeats[1].First == Find(root, "a"));
+    CHILD_CHECK(loader->Result.Problems.empty());
     return "";
   }));
 }
@@ -202,11 +202,11 @@ TEST(Counting, DeepCombIsWalkedWholeWithinTheOpenFolderBudget) {
   auto loader = Scan("/mem", NoDrives, 0, listing);
   EXPECT_LE(listing->MostOpen, 3);
   EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
-  EXPECT_TRUE(loader->Problems.empty());
+  EXPECT_TRUE(loader->Result.Problems.empty());
   EXPECT_EQ(loader->FolderCount, 2 * kDepth);
-  EXPECT_EQ(loader->Root->ApparentSize, kDepth);
-  EXPECT_EQ(loader->Root->TotalSize, 2 * kDepth * 4096 + kDepth * 512);
-  const DirNode* level = loader->Root;
+  EXPECT_EQ(loader->Result.Root->ApparentSize, kDepth);
+  EXPECT_EQ(loader->Result.Root->TotalSize, 2 * kDepth * 4096 + kDepth * 512);
+  const DirNode* level = loader->Result.Root;
   for (int i = 1; i < kDepth; ++i) {
     ASSERT_NE(Find(level, "b/x"), nullptr) << "level " << i;
     level = Find(level, "a");
@@ -229,11 +229,11 @@ TEST(Counting, AFolderReplacedWhileTheWalkWasElsewhereIsNotWalkedOnAsIfItWereThe
   };
   auto loader = Scan("/mem", NoDrives, 0, listing);
   ASSERT_EQ(opened, 2) << "the budget made the walk reopen a";
-  ASSERT_EQ(loader->Problems.size(), 1u);
-  EXPECT_EQ(loader->Problems[0].Node, Find(loader->Root, "a"));
-  EXPECT_EQ(loader->Problems[0].Error, ESTALE);
-  EXPECT_EQ(loader->Root->ApparentSize, 1) << "only what was walked before the change counts";
-  ExpectSizesAddUp(loader->Root);
+  ASSERT_EQ(loader->Result.Problems.size(), 1u);
+  EXPECT_EQ(loader->Result.Problems[0].Node, Find(loader->Result.Root, "a"));
+  EXPECT_EQ(loader->Result.Problems[0].Error, ESTALE);
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 1) << "only what was walked before the change counts";
+  ExpectSizesAddUp(loader->Result.Root);
 }
 
 TEST(Counting, WhatCouldNotBeReadIsRecordedInTheTreesOrderWithItsReason) {
@@ -250,8 +250,8 @@ TEST(Counting, WhatCouldNotBeReadIsRecordedInTheTreesOrderWithItsReason) {
   partly.ReadError = EIO;
   partly.ReadErrorAfter = 2;
   auto loader = Scan("/mem", NoDrives, 0, listing);
-  const DirNode* top = loader->Root;
-  const auto& p = loader->Problems;
+  const DirNode* top = loader->Result.Root;
+  const auto& p = loader->Result.Problems;
   ASSERT_EQ(p.size(), 3u);
   EXPECT_EQ(p[0].Kind, TScanProblem::Examine);
   EXPECT_EQ(p[0].Node, Find(top, "zz-unexaminable"));
@@ -271,7 +271,7 @@ TEST(Counting, WhatCouldNotBeReadIsRecordedInTheTreesOrderWithItsReason) {
   EXPECT_EQ(Find(top, "partly")->ApparentSize, 3) << "what was listed before the failure stays";
   EXPECT_EQ(top->ApparentSize, 7 + 3);
   ExpectSizesAddUp(top);
-  EXPECT_EQ(loader->Ending, TScanEnd::Complete);
+  EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete);
 }
 
 TEST(Counting, AnUnreadableRootKeepsItsOwnBlocksInEitherWalk) {
@@ -286,12 +286,12 @@ TEST(Counting, AnUnreadableRootKeepsItsOwnBlocksInEitherWalk) {
     if (std::string why = test::BecomeOrdinaryUser(); !why.empty()) return why;
     for (int threads : {1, 4}) {
       auto loader = Scan(locked, NoDrives, 0, SystemListing(), threads);
-      const DirNode* root = loader->Root;
+      const DirNode* root = loader->Result.Root;
       CHILD_CHECK(root && !root->FirstChild);
       CHILD_CHECK(root->OwnSize == own && root->TotalSize == own);
-      CHILD_CHECK(loader->Problems.size() == 1 && loader->Problems[0].Node == root);
-      CHILD_CHECK(loader->Problems[0].Kind == TScanProblem::ReadFolder && loader->Problems[0].Error == EACCES);
-      CHILD_CHECK(loader->Ending == TScanEnd::Complete);
+      CHILD_CHECK(loader->Result.Problems.size() == 1 && loader->Result.Problems[0].Node == root);
+      CHILD_CHECK(loader->Result.Problems[0].Kind == TScanProblem::ReadFolder && loader->Result.Problems[0].Error == EACCES);
+      CHILD_CHECK(loader->Result.Ending == TScanEnd::Complete);
     }
     return "";
   });
@@ -303,7 +303,7 @@ TEST(Counting, AnUnreadableRootKeepsItsOwnBlocksInEitherWalk) {
 // not be read, the repeated folders and the counts.
 std::string Describe(const TThreadLoader& loader) {
   std::string text;
-  std::vector<const DirNode*> stack{loader.Root};
+  std::vector<const DirNode*> stack{loader.Result.Root};
   while (!stack.empty()) {
     const DirNode* node = stack.back();
     stack.pop_back();
@@ -313,9 +313,9 @@ std::string Describe(const TThreadLoader& loader) {
     for (const DirNode* c = node->FirstChild; c; c = c->NextSibling) children.push_back(c);
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
-  for (const TScanProblem& p : loader.Problems)
+  for (const TScanProblem& p : loader.Result.Problems)
     text += "problem " + std::to_string(p.Kind) + " " + FullPath(*p.Node) + " " + std::to_string(p.Error) + "\n";
-  for (const TRepeatedFolder& r : loader.Repeats) text += "repeat " + FullPath(*r.Node) + " " + FullPath(*r.First) + "\n";
+  for (const TRepeatedFolder& r : loader.Result.Repeats) text += "repeat " + FullPath(*r.Node) + " " + FullPath(*r.First) + "\n";
   return text + std::to_string(loader.FolderCount) + " folders " + std::to_string(loader.FileCount) + " files\n";
 }
 
@@ -350,16 +350,16 @@ TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
       EXPECT_EQ(Describe(*Scan("/mem", NoDrives, 0, listing, threads)), alone) << threads << " threads";
 
   auto loader = Scan("/mem", NoDrives, 0, listing);
-  ExpectSizesAddUp(loader->Root);
-  EXPECT_EQ(Find(loader->Root, "d010/sub/zlink")->TotalSize, 1003520) << "the first name carries the size";
-  EXPECT_EQ(Find(loader->Root, "d050/sub/shared")->TotalSize, 0);
-  EXPECT_EQ(Find(loader->Root, "m-big/e1500"), nullptr);
+  ExpectSizesAddUp(loader->Result.Root);
+  EXPECT_EQ(Find(loader->Result.Root, "d010/sub/zlink")->TotalSize, 1003520) << "the first name carries the size";
+  EXPECT_EQ(Find(loader->Result.Root, "d050/sub/shared")->TotalSize, 0);
+  EXPECT_EQ(Find(loader->Result.Root, "m-big/e1500"), nullptr);
   // Less the one gone, the one in the unopened folder and the eight left unread.
   EXPECT_EQ(loader->FileCount, 120 * 13 + 3000 + 4 - 1 - 1 - 8);
-  ASSERT_EQ(loader->Problems.size(), 3u);
-  EXPECT_EQ(loader->Problems[0].Node, Find(loader->Root, "d020/f03"));
-  EXPECT_EQ(loader->Problems[1].Node, Find(loader->Root, "d030/sub"));
-  EXPECT_EQ(loader->Problems[2].Node, Find(loader->Root, "d040"));
+  ASSERT_EQ(loader->Result.Problems.size(), 3u);
+  EXPECT_EQ(loader->Result.Problems[0].Node, Find(loader->Result.Root, "d020/f03"));
+  EXPECT_EQ(loader->Result.Problems[1].Node, Find(loader->Result.Root, "d030/sub"));
+  EXPECT_EQ(loader->Result.Problems[2].Node, Find(loader->Result.Root, "d040"));
 }
 
 TEST(Counting, SharedWalkOfADeepCombKeepsToItsBudgetAndItsShape) {
@@ -374,7 +374,7 @@ TEST(Counting, SharedWalkOfADeepCombKeepsToItsBudgetAndItsShape) {
   EXPECT_LE(listing->MostOpen, 48);
   EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
   EXPECT_EQ(Describe(*shared), alone);
-  const DirNode* deepest = Find(shared->Root, rel.substr(0, rel.size() - 2) + "b/x");
+  const DirNode* deepest = Find(shared->Result.Root, rel.substr(0, rel.size() - 2) + "b/x");
   ASSERT_NE(deepest, nullptr);
   EXPECT_EQ(deepest->Depth, kDepth + 1);
 }
@@ -412,14 +412,14 @@ TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadG
   listing->OnOpen = nullptr;
   ASSERT_TRUE(zWalked);
   EXPECT_EQ(Describe(*shared), alone);
-  ASSERT_EQ(shared->Repeats.size(), 1u);
-  EXPECT_EQ(shared->Repeats[0].Node, Find(shared->Root, "y/z"));
-  EXPECT_EQ(shared->Repeats[0].First, Find(shared->Root, "a"));
-  const DirNode* g = Find(shared->Root, "a/sub/g");
+  ASSERT_EQ(shared->Result.Repeats.size(), 1u);
+  EXPECT_EQ(shared->Result.Repeats[0].Node, Find(shared->Result.Root, "y/z"));
+  EXPECT_EQ(shared->Result.Repeats[0].First, Find(shared->Result.Root, "a"));
+  const DirNode* g = Find(shared->Result.Root, "a/sub/g");
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(g->Depth, 3) << "what moved up a level is a level higher";
-  EXPECT_EQ(g->Parent, Find(shared->Root, "a/sub"));
-  ExpectSizesAddUp(shared->Root);
+  EXPECT_EQ(g->Parent, Find(shared->Result.Root, "a/sub"));
+  ExpectSizesAddUp(shared->Result.Root);
 }
 
 // Sparse files claim far more than a disk holds: sums past 2^53 bytes, where a double drops
@@ -436,9 +436,9 @@ TEST(Counting, SparseSizesAddUpToTheBytePastTwoToThe53) {
     if (!made) GTEST_SKIP() << "this file system takes no file of 16 TiB";
   }
   auto loader = Scan(tree.Root());
-  ASSERT_NE(loader->Root, nullptr);
-  EXPECT_EQ(loader->Root->ApparentSize, 9024791438683647u);
-  EXPECT_FALSE(loader->Saturated);
+  ASSERT_NE(loader->Result.Root, nullptr);
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 9024791438683647u);
+  EXPECT_FALSE(loader->Result.Saturated);
 }
 
 // Past 2^64 - 1 a sum stays there, on any number of threads, and the scan says it did.
@@ -449,12 +449,12 @@ TEST(Counting, SumsPastTwoToThe64AreCappedAndSaid) {
     listing->File("a/two", 9223372036854775808u, 512);
     listing->File("b/small", 5, 512);
     auto loader = Scan("/mem", NoDrives, 0, listing, threads);
-    ASSERT_NE(loader->Root, nullptr);
-    EXPECT_EQ(Find(loader->Root, "a")->ApparentSize, 18446744073709551615u) << threads;
-    EXPECT_EQ(loader->Root->ApparentSize, 18446744073709551615u) << threads;
-    EXPECT_EQ(Find(loader->Root, "b")->ApparentSize, 5u) << threads;
+    ASSERT_NE(loader->Result.Root, nullptr);
+    EXPECT_EQ(Find(loader->Result.Root, "a")->ApparentSize, 18446744073709551615u) << threads;
+    EXPECT_EQ(loader->Result.Root->ApparentSize, 18446744073709551615u) << threads;
+    EXPECT_EQ(Find(loader->Result.Root, "b")->ApparentSize, 5u) << threads;
     EXPECT_TRUE(ViewOf(*loader).Saturated) << threads;
-    EXPECT_EQ(loader->Ending, TScanEnd::Complete) << threads;
+    EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete) << threads;
   }
 }
 
@@ -463,9 +463,9 @@ TEST(Counting, RunningOutOfMemoryEndsTheWalkLikeAStop) {
   for (int i = 0; i < 200; ++i)
     for (int j = 0; j < 50; ++j) listing->File("d" + std::to_string(i) + "/f" + std::to_string(j), 1, 0);
   auto loader = Scan("/mem", NoDrives, 300 * 1024, listing);
-  EXPECT_EQ(loader->Ending, TScanEnd::OutOfMemory);
-  ASSERT_NE(loader->Root, nullptr);
-  ExpectSizesAddUp(loader->Root);
+  EXPECT_EQ(loader->Result.Ending, TScanEnd::OutOfMemory);
+  ASSERT_NE(loader->Result.Root, nullptr);
+  ExpectSizesAddUp(loader->Result.Root);
   EXPECT_GT(loader->FileCount, 0);
   EXPECT_LT(loader->FileCount, 200 * 50);
   EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
@@ -488,8 +488,8 @@ TEST(Counting, StopActsWithinAFolderOfManyEntries) {
   };
   loader->Resume();
   loader->WaitFor();
-  EXPECT_EQ(loader->Ending, TScanEnd::Stopped);
+  EXPECT_EQ(loader->Result.Ending, TScanEnd::Stopped);
   EXPECT_EQ(loader->FileCount, 999) << "checked every thousand entries";
-  EXPECT_EQ(Find(loader->Root, "next"), nullptr) << "no folder is begun after a stop";
-  EXPECT_EQ(loader->Root->ApparentSize, 999);
+  EXPECT_EQ(Find(loader->Result.Root, "next"), nullptr) << "no folder is begun after a stop";
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 999);
 }

@@ -69,7 +69,7 @@ TEST(PrepareScan, SetsUpASuspendedLoaderThatTellsTheWindowThenTheCallback) {
   request.MemoryLimit = 1 << 30;
   request.NotifyWindow = window;
   request.OnDone = [&](TThreadLoader& loader) {
-    receiver.Heard.push_back(loader.Root ? "callback with a tree" : "callback without a tree");
+    receiver.Heard.push_back(loader.Result.Root ? "callback with a tree" : "callback without a tree");
     ++callbacks;
   };
   std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));

@@ -108,7 +108,7 @@ class CountingReceiver : public TMessageReceiver {
     Msg = msg;
     WParam = wParam;
     Sender = reinterpret_cast<TThreadLoader*>(lParam);
-    RootAtNotice = Sender ? Sender->Root : nullptr;
+    RootAtNotice = Sender ? Sender->Result.Root : nullptr;
     return 0;
   }
   int Calls = 0;
@@ -138,7 +138,7 @@ TEST(ScanFolder, FilesInListingOrderThenSubfoldersInByteOrder) {
   FindClose(search);
 
   auto loader = Scan(tree.Root());
-  const DirNode* root = loader->Root;
+  const DirNode* root = loader->Result.Root;
   ASSERT_NE(root, nullptr);
   std::vector<std::string> expected = listed;
   for (const char* name : {"...", "B", "C", "a"}) expected.push_back(name);
@@ -154,7 +154,7 @@ TEST(ScanFolder, RootIsNamedByThePathExactlyAndChildrenJoinItOnce) {
   tree.File("x/sub/f", 5);
   const std::string withSlash = tree.Path("x") + "/";
   auto loader = Scan(withSlash);
-  const DirNode* root = loader->Root;
+  const DirNode* root = loader->Result.Root;
   EXPECT_STREQ(root->Name, withSlash.c_str());
   EXPECT_EQ(root->Parent, nullptr);
   EXPECT_EQ(FullPath(*root), withSlash);
@@ -169,10 +169,10 @@ TEST(ScanFolder, EmptyMissingAndFileRootsAreOneEmptyFolderNode) {
   tree.Dir("empty");
   for (const std::string& path : {tree.Path("empty"), tree.Path("missing"), tree.File("file", 9)}) {
     auto loader = Scan(path);
-    ASSERT_NE(loader->Root, nullptr) << path;
-    EXPECT_EQ(loader->Root->Kind, NodeFolder);
-    EXPECT_EQ(loader->Root->FirstChild, nullptr);
-    EXPECT_EQ(loader->Root->ApparentSize, 0);
+    ASSERT_NE(loader->Result.Root, nullptr) << path;
+    EXPECT_EQ(loader->Result.Root->Kind, NodeFolder);
+    EXPECT_EQ(loader->Result.Root->FirstChild, nullptr);
+    EXPECT_EQ(loader->Result.Root->ApparentSize, 0);
     EXPECT_EQ(loader->FolderCount, 1);
     EXPECT_EQ(loader->FileCount, 0);
   }
@@ -186,12 +186,12 @@ TEST(ScanFolder, SizesCountInFullSixtyFourBits) {
   tree.File("five", 5 * GiB + 10);
   tree.File("zero", 0);
   auto loader = Scan(tree.Root());
-  EXPECT_EQ(Child(loader->Root, "four")->ApparentSize, 4.0 * GiB);
-  EXPECT_EQ(Child(loader->Root, "fourplus")->ApparentSize, 4.0 * GiB + 10);
-  EXPECT_EQ(Child(loader->Root, "five")->ApparentSize, 5.0 * GiB + 10);
-  const DirNode* zero = Child(loader->Root, "zero");
+  EXPECT_EQ(Child(loader->Result.Root, "four")->ApparentSize, 4.0 * GiB);
+  EXPECT_EQ(Child(loader->Result.Root, "fourplus")->ApparentSize, 4.0 * GiB + 10);
+  EXPECT_EQ(Child(loader->Result.Root, "five")->ApparentSize, 5.0 * GiB + 10);
+  const DirNode* zero = Child(loader->Result.Root, "zero");
   EXPECT_EQ(zero->OwnSize + zero->TotalSize + zero->ApparentSize, 0);
-  EXPECT_EQ(loader->Root->ApparentSize, 13.0 * GiB + 20);
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 13.0 * GiB + 20);
 }
 
 TEST(ScanFolder, SymbolicLinksAreFilesOfTheirOwnSizeAndNeverFollowed) {
@@ -201,13 +201,13 @@ TEST(ScanFolder, SymbolicLinksAreFilesOfTheirOwnSizeAndNeverFollowed) {
   tree.Link("loop/self", "..");          // a loop back up
   tree.Link("dangling", "/nonexistent/target");
   auto loader = Scan(tree.Root());
-  const DirNode* link = Child(loader->Root, "tobig");
+  const DirNode* link = Child(loader->Result.Root, "tobig");
   ASSERT_NE(link, nullptr);
   EXPECT_EQ(link->Kind, NodeFile);
   EXPECT_EQ(link->ApparentSize, tree.Path("big").size());
-  EXPECT_EQ(Child(Child(loader->Root, "loop"), "self")->ApparentSize, 2);
-  EXPECT_EQ(Child(loader->Root, "dangling")->Kind, NodeFile);
-  EXPECT_EQ(loader->Root->ApparentSize, (1ull << 40) + tree.Path("big").size() + 2 + 19);
+  EXPECT_EQ(Child(Child(loader->Result.Root, "loop"), "self")->ApparentSize, 2);
+  EXPECT_EQ(Child(loader->Result.Root, "dangling")->Kind, NodeFile);
+  EXPECT_EQ(loader->Result.Root->ApparentSize, (1ull << 40) + tree.Path("big").size() + 2 + 19);
   EXPECT_EQ(loader->FolderCount, 3);
 }
 
@@ -219,8 +219,8 @@ TEST(ScanFolder, ChainBeyondThePathLimitIsWalkedWhole) {
   auto loader = Scan(tree.Root());
   EXPECT_EQ(loader->FolderCount, depth + 1);
   EXPECT_EQ(loader->FileCount, 1);
-  EXPECT_EQ(loader->Root->ApparentSize, 12345);
-  const DirNode* node = loader->Root;
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 12345);
+  const DirNode* node = loader->Result.Root;
   while (node->FirstChild) node = node->FirstChild;
   EXPECT_STREQ(node->Name, "leaf");
   EXPECT_EQ(node->Depth, depth + 1);
@@ -235,8 +235,8 @@ TEST(ScanFolder, NamesStayByteExact) {
   tree.Dir(lone);
   tree.File(lone + "/in", 4);
   auto loader = Scan(tree.Root());
-  ASSERT_NE(Child(loader->Root, odd), nullptr);
-  const DirNode* folder = Child(loader->Root, lone);
+  ASSERT_NE(Child(loader->Result.Root, odd), nullptr);
+  const DirNode* folder = Child(loader->Result.Root, lone);
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(FullPath(*folder->FirstChild), tree.Path(lone + "/in"));
 }
@@ -255,8 +255,8 @@ TEST(Notice, SentOnceWithTheLoaderAfterTheTreeIsStored) {
   EXPECT_EQ(receiver->Msg, 1125u);
   EXPECT_EQ(receiver->WParam, 0u);
   EXPECT_EQ(receiver->Sender, &loader);
-  EXPECT_EQ(receiver->RootAtNotice, loader.Root);
-  EXPECT_NE(loader.Root, nullptr);
+  EXPECT_EQ(receiver->RootAtNotice, loader.Result.Root);
+  EXPECT_NE(loader.Result.Root, nullptr);
 }
 
 TEST(Notice, NobodyIsToldWhenTheWindowHasAllBitsSet) {
@@ -284,7 +284,7 @@ TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifies) {
     loader.StopFlag = 1;
     loader.Resume();
     loader.WaitFor();
-    EXPECT_EQ(loader.Root, nullptr);
+    EXPECT_EQ(loader.Result.Root, nullptr);
     EXPECT_EQ(loader.FolderCount, 0);
     EXPECT_EQ(receiver->Calls, 1);
     EXPECT_EQ(loader.StopFlag, 1) << "the walk never clears a stop";
@@ -321,10 +321,10 @@ TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
     loader.WaitFor();
     UnregisterWindow(window);
     EXPECT_EQ(receiver->Calls, 1);
-    ASSERT_NE(loader.Root, nullptr);
-    CheckTree(loader.Root, 0);
+    ASSERT_NE(loader.Result.Root, nullptr);
+    CheckTree(loader.Result.Root, 0);
     int made = 0;
-    for (const DirNode* c = loader.Root->FirstChild; c; c = c->NextSibling) {
+    for (const DirNode* c = loader.Result.Root->FirstChild; c; c = c->NextSibling) {
       ++made;
       EXPECT_EQ(ChildNames(c).size(), static_cast<size_t>(kFiles)) << "a begun folder lists all its files";
     }
@@ -335,8 +335,8 @@ TEST(Stop, DuringTheWalkKeepsBegunFoldersWholeAndDropsTheRest) {
     EXPECT_LE(openedAfter, threads - 1) << "nothing is begun once the stop is seen";
     EXPECT_EQ(made + 1, loader.FolderCount);
     EXPECT_EQ(loader.FileCount, made * kFiles);
-    EXPECT_EQ(loader.Root->ApparentSize, made * kFiles);
-    EXPECT_EQ(loader.Ending, TScanEnd::Stopped);
+    EXPECT_EQ(loader.Result.Root->ApparentSize, made * kFiles);
+    EXPECT_EQ(loader.Result.Ending, TScanEnd::Stopped);
   }
 }
 
@@ -358,7 +358,7 @@ TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
       {tree.File("odd/f", 640).substr(0, tree.Path("odd").size()), DriveUnknown, false},
   };
   auto loader = Scan("", drives);
-  const DirNode* root = loader->Root;
+  const DirNode* root = loader->Result.Root;
   ASSERT_NE(root, nullptr);
   EXPECT_STREQ(root->Name, "All Drives");
   EXPECT_EQ(FullPath(*root), "All Drives");
@@ -376,16 +376,16 @@ TEST_F(AllDrives, WalksIncludedDrivesInOrderUnderTheAllDrivesRoot) {
   ScanSettings.includecd = 1;
   ScanSettings.includenet = 1;
   loader = Scan("", drives);
-  EXPECT_EQ(loader->Root->ApparentSize, 1270);
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 1270);
   EXPECT_EQ(loader->FolderCount, 8);
 }
 
 TEST_F(AllDrives, EveryDriveExcludedLeavesTheRootAlone) {
   const std::vector<TDrive> drives = {{tree.Dir("net"), DriveRemote, false}, {tree.Dir("x"), DriveNoRoot, false}};
   auto loader = Scan("", drives);
-  ASSERT_NE(loader->Root, nullptr);
-  EXPECT_EQ(loader->Root->FirstChild, nullptr);
-  EXPECT_EQ(loader->Root->ApparentSize, 0);
+  ASSERT_NE(loader->Result.Root, nullptr);
+  EXPECT_EQ(loader->Result.Root->FirstChild, nullptr);
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 0);
   EXPECT_EQ(loader->FolderCount, 1);
 }
 
@@ -399,9 +399,9 @@ TEST_F(AllDrives, EachDriveStaysOnItsOwnFileSystem) {
                 {tree.Path("disk/home/net"), DriveRemote, false},
                 {tree.Path("disk/proc"), DriveNoRoot, false}};
   auto loader = Scan("", drives);
-  EXPECT_EQ(ChildNames(loader->Root), (std::vector<std::string>{tree.Path("disk"), tree.Path("disk/home")}));
-  EXPECT_EQ(ChildNames(loader->Root->FirstChild), (std::vector<std::string>{"f"}));
-  EXPECT_EQ(loader->Root->ApparentSize, 1 + 2) << "nothing counted twice, no virtual or network file system";
+  EXPECT_EQ(ChildNames(loader->Result.Root), (std::vector<std::string>{tree.Path("disk"), tree.Path("disk/home")}));
+  EXPECT_EQ(ChildNames(loader->Result.Root->FirstChild), (std::vector<std::string>{"f"}));
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 1 + 2) << "nothing counted twice, no virtual or network file system";
 }
 
 TEST_F(AllDrives, OnePathScanEntersOnlyMountsThatWouldBeDrives) {
@@ -415,10 +415,10 @@ TEST_F(AllDrives, OnePathScanEntersOnlyMountsThatWouldBeDrives) {
                 {tree.Path("top/virt"), DriveNoRoot, false},
                 {tree.Path("top/cd"), DriveCdRom, false}};
   auto loader = Scan(tree.Path("top") + "/", drives);
-  EXPECT_EQ(ChildNames(loader->Root), (std::vector<std::string>{"f", "disk"}));
-  EXPECT_EQ(loader->Root->ApparentSize, 3);
+  EXPECT_EQ(ChildNames(loader->Result.Root), (std::vector<std::string>{"f", "disk"}));
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 3);
   ScanSettings.includenet = 1;
   ScanSettings.includecd = 1;
   loader = Scan(tree.Path("top"), drives);
-  EXPECT_EQ(loader->Root->ApparentSize, 1 + 2 + 4 + 16);
+  EXPECT_EQ(loader->Result.Root->ApparentSize, 1 + 2 + 4 + 16);
 }

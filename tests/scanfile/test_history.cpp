@@ -83,8 +83,8 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
   EXPECT_TRUE(kept[0].Complete);
   // The totals come from the metadata, without reading the tree.
   EXPECT_TRUE(kept[0].HasTotals);
-  EXPECT_EQ(kept[0].TotalDisk, walk.Loader.Root->TotalSize);
-  EXPECT_EQ(kept[0].TotalApparent, walk.Loader.Root->ApparentSize);
+  EXPECT_EQ(kept[0].TotalDisk, walk.Loader.Result.Root->TotalSize);
+  EXPECT_EQ(kept[0].TotalApparent, walk.Loader.Result.Root->ApparentSize);
   EXPECT_EQ(Entries(folder).size(), 1u);  // no temporary file left
   std::ifstream raw(kept[0].Path, std::ios::binary);
   EXPECT_EQ(raw.get(), 0x1f);  // gzip
@@ -92,10 +92,10 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
 
   TImportedScan read;
   ASSERT_EQ(ReadScanFile(kept[0].Path, read), "");
-  EXPECT_EQ(read.Root->TotalSize, walk.Loader.Root->TotalSize);
-  EXPECT_EQ(read.Root->ApparentSize, walk.Loader.Root->ApparentSize);
-  EXPECT_EQ(read.Files, walk.Loader.FileCount.load());
-  EXPECT_EQ(read.Folders, walk.Loader.FolderCount.load());
+  EXPECT_EQ(read.Result.Root->TotalSize, walk.Loader.Result.Root->TotalSize);
+  EXPECT_EQ(read.Result.Root->ApparentSize, walk.Loader.Result.Root->ApparentSize);
+  EXPECT_EQ(read.Result.Files, walk.Loader.FileCount.load());
+  EXPECT_EQ(read.Result.Folders, walk.Loader.FolderCount.load());
 
   // A scan that could not read a folder, and one stopped: kept, marked incomplete, the
   // stopped one also in its metadata.
@@ -112,7 +112,7 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
   EXPECT_TRUE(all[2].Complete);
   TImportedScan again;
   ASSERT_EQ(ReadScanFile(all[0].Path, again), "");
-  EXPECT_EQ(again.Ending, TScanEnd::Stopped);
+  EXPECT_EQ(again.Result.Ending, TScanEnd::Stopped);
 
   // A scan kept before totals were recorded is listed still, its totals unknown.
   const std::string hash = std::filesystem::path(all[0].Path).filename().string().substr(0, 16);

@@ -19,9 +19,9 @@ std::string Verdict(const std::string& path) {
   TImportedScan scan;
   const std::string error = ReadScanFile(path, scan);
   if (!error.empty()) return error;
-  const char* ending = scan.Ending == TScanEnd::Complete ? "complete" : scan.Ending == TScanEnd::Stopped ? "stopped" : "out of memory";
-  return std::string(scan.Root ? "tree" : "no tree") + ", " + std::to_string(scan.Folders) + " folders, " +
-         std::to_string(scan.Files) + " files, " + ending;
+  const char* ending = scan.Result.Ending == TScanEnd::Complete ? "complete" : scan.Result.Ending == TScanEnd::Stopped ? "stopped" : "out of memory";
+  return std::string(scan.Result.Root ? "tree" : "no tree") + ", " + std::to_string(scan.Result.Folders) + " folders, " +
+         std::to_string(scan.Result.Files) + " files, " + ending;
 }
 
 const std::map<std::string, std::string> Expected = {

@@ -97,9 +97,9 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   loader.Threads = 4;
   loader.Resume();
   loader.WaitFor();
-  ASSERT_EQ(loader.Problems.size(), 2u);
-  ASSERT_EQ(loader.Repeats.size(), 1u);
-  ASSERT_TRUE(loader.Saturated);
+  ASSERT_EQ(loader.Result.Problems.size(), 2u);
+  ASSERT_EQ(loader.Result.Repeats.size(), 1u);
+  ASSERT_TRUE(loader.Result.Saturated);
 
   test::TempTree tree;
   TImportedScan read;
@@ -130,13 +130,13 @@ TEST(ScanFile, OtherToolsFilesCountAsAWalkWould) {
      [{"name":"elsewhere","dsize":4096,"dev":8,"ino":9}]]])");
   TImportedScan scan;
   ASSERT_EQ(ReadScanFile(tree.Path("ncdu.json"), scan), "");
-  EXPECT_EQ(Listing(scan.Root, TMeasure::DiskUsage),
+  EXPECT_EQ(Listing(scan.Result.Root, TMeasure::DiskUsage),
             "20480\t/r\n8192\t/r/a\n4096\t/r/a/f\n0\t/r/a/mnt\n4096\t/r/b\n0\t/r/b/g\n0\t/r/b/h\n"
             "0\t/r/again\n4096\t/r/elsewhere\n");
-  EXPECT_EQ(Listing(scan.Root, TMeasure::Apparent).substr(0, 17), "100\t/r\n100\t/r/a\n1");
+  EXPECT_EQ(Listing(scan.Result.Root, TMeasure::Apparent).substr(0, 17), "100\t/r\n100\t/r/a\n1");
   EXPECT_EQ(Troubles(scan.View()), "0 /r/b 0\n1 /r/b/h 0\n/r/again = /r/a\n");
-  EXPECT_EQ(scan.Folders, 5);
-  EXPECT_EQ(scan.Files, 4);
+  EXPECT_EQ(scan.Result.Folders, 5);
+  EXPECT_EQ(scan.Result.Files, 4);
 }
 
 TEST(ScanFile, AllDrivesAndAStoppedScanKeepTheirShape) {
@@ -146,12 +146,12 @@ TEST(ScanFile, AllDrivesAndAStoppedScanKeepTheirShape) {
      [{"name":"/mnt/usb","dsize":4096,"dev":3,"ino":2}]]])");
   TImportedScan scan;
   ASSERT_EQ(ReadScanFile(tree.Path("drives.json"), scan), "");
-  EXPECT_EQ(Listing(scan.Root, TMeasure::DiskUsage), "8704\tAll Drives\n4608\t/\n512\t/f\n4096\t/mnt/usb\n");
-  EXPECT_EQ(scan.Ending, TScanEnd::Stopped);
+  EXPECT_EQ(Listing(scan.Result.Root, TMeasure::DiskUsage), "8704\tAll Drives\n4608\t/\n512\t/f\n4096\t/mnt/usb\n");
+  EXPECT_EQ(scan.Result.Ending, TScanEnd::Stopped);
   TImportedScan again;
   ASSERT_EQ(ReadScanFile(Save(scan.View(), &scan, tree, "again.json"), again), "");
   ExpectSameScan(scan.View(), again.View());
-  EXPECT_TRUE(again.AllDrives);
+  EXPECT_TRUE(again.Result.AllDrives);
 }
 
 TEST(ScanFile, AStopRequestKeepsWhatWasReadAsAStoppedScan) {
@@ -162,10 +162,10 @@ TEST(ScanFile, AStopRequestKeepsWhatWasReadAsAStoppedScan) {
   std::atomic<int> stop{2};
   TImportedScan scan;
   ASSERT_EQ(ReadScanFile(tree.Path("big.json"), scan, &stop), "");
-  EXPECT_EQ(scan.Ending, TScanEnd::Stopped);
-  ASSERT_NE(scan.Root, nullptr);
-  EXPECT_LT(scan.Files, 20000);
-  EXPECT_EQ(scan.Root->TotalSize, 512.0 * scan.Files);
+  EXPECT_EQ(scan.Result.Ending, TScanEnd::Stopped);
+  ASSERT_NE(scan.Result.Root, nullptr);
+  EXPECT_LT(scan.Result.Files, 20000);
+  EXPECT_EQ(scan.Result.Root->TotalSize, 512.0 * scan.Result.Files);
 }
 
 // Names longer than a file system allows are refused where they pass the limit, counted in
@@ -178,7 +178,7 @@ TEST(ScanFile, NamesPastTheLimitsAreRefusedWithTheirOffset) {
     const std::string error = ReadScanFile(tree.Path("n.json"), scan);
     if (!error.empty()) return error;
     std::string names;
-    for (const DirNode* node = scan.Root; node; node = node->FirstChild ? node->FirstChild : node->NextSibling)
+    for (const DirNode* node = scan.Result.Root; node; node = node->FirstChild ? node->FirstChild : node->NextSibling)
       names += std::to_string(std::strlen(node->Name)) + " ";
     return names;
   };
