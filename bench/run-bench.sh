@@ -4,7 +4,7 @@
 # T-wide (many folders, files spread over them) and T-flat (100,000 files in one
 # folder), warm, then T-wide cold where the caches may be dropped (root only).
 # ncdu and gdu are installed here when missing: references only, never needed
-# by ostrel itself.
+# by ostrel itself. First it runs the heavy checks labelled "bench" (ctest -L bench).
 #
 # usage: bench/run-bench.sh [--folders N] [--files N] [--rounds R] [--cold-rounds C] [--seed S] [--threads T] [--no-build]
 #   --folders N       folders in T-wide (default 20000)
@@ -56,6 +56,12 @@ gen=$build/bench/ostrel-gentree
 for p in "$scan" "$gen"; do
   [ -x "$p" ] || { echo "run-bench.sh: $p not built" >&2; exit 1; }
 done
+
+# The heavy checks (ctest label "bench"): the generator makes the trees it says, and ostrel-scan's
+# totals match find's. The figures of a scan that counts wrong would mean nothing.
+echo "running the checks labelled bench ..." >&2
+ctest --test-dir "$build" -L bench --no-tests=error --output-on-failure >&2 ||
+  { echo "run-bench.sh: the checks labelled bench failed" >&2; exit 1; }
 
 # --- the trees, generated once -----------------------------------------------
 # tree_for NAME GENERATOR-ARGS...: the tree's path, made when missing. Renamed only
