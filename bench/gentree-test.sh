@@ -70,19 +70,14 @@ grep -q '^ostrel-gentree: 4 folders, 100010 files, ' "$tmp/big.out" || fail "big
 
 # --- OUTDIR handling and exit codes ------------------------------------------
 mkdir "$tmp/empty"
-"$gen" --folders 2 --files 2 "$tmp/empty" >/dev/null
-expect_eq "existing empty OUTDIR: exit" "$?" 0
-"$gen" --folders 2 --files 2 "$tmp/new/and/nested" >/dev/null
-expect_eq "missing parents: exit" "$?" 0
-"$gen" --folders 2 --files 2 "$tmp/a" >/dev/null 2>"$tmp/err"
-expect_eq "non-empty OUTDIR: exit" "$?" 1
-grep -q 'not empty' "$tmp/err" || fail "non-empty OUTDIR: message was '$(cat "$tmp/err")'"
-cmp -s <(listing "$tmp/a") <(listing "$tmp/b") || fail "a refused OUTDIR was modified"
 touch "$tmp/plainfile"
-"$gen" "$tmp/plainfile" >/dev/null 2>&1
-expect_eq "OUTDIR is a file: exit" "$?" 1
-"$gen" "$tmp/plainfile/sub" >/dev/null 2>&1
-expect_eq "OUTDIR cannot be made: exit" "$?" 1
+# An existing empty OUTDIR, missing parents, a non-empty one, a file, below a file.
+for case in "0 $tmp/empty" "0 $tmp/new/and/nested" "1 $tmp/a" "1 $tmp/plainfile" "1 $tmp/plainfile/sub"; do
+  "$gen" --folders 2 --files 2 "${case#* }" >/dev/null 2>&1
+  expect_eq "OUTDIR ${case#* }: exit" "$?" "${case%% *}"
+done
+grep -q 'not empty' <("$gen" --folders 2 --files 2 "$tmp/a" 2>&1) || fail "non-empty OUTDIR: no message 'not empty'"
+cmp -s <(listing "$tmp/a") <(listing "$tmp/b") || fail "a refused OUTDIR was modified"
 for bad in "--bogus $tmp/x" "--folders" "--folders ten $tmp/x" "--files -3 $tmp/x" \
            "--max-depth 0 $tmp/x" "--files 2 --huge-files 3 $tmp/x" "$tmp/x $tmp/y" ""; do
   # shellcheck disable=SC2086 # word splitting wanted

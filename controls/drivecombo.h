@@ -28,7 +28,6 @@ class TDriveComboBox : public QComboBox {
   void SetDrives(const std::vector<TDrive>& drives);
 
   // The offered roots, in the box's order.
-  const std::vector<std::string>& Roots() const { return DriveRoots; }
 
   // Root of the selected drive; empty when the box is empty.
   std::string Drive() const;

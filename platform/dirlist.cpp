@@ -145,8 +145,6 @@ bool FindNext(TSearch* search, TSearchRec& rec) {
 
 int FindError(const TSearch* search) { return search ? search->Error : 0; }
 
-uint64_t FindDevice(const TSearch* search) { return search ? search->Self.Device : 0; }
-
 const TEntryStat& FindSelf(const TSearch* search) { return search->Self; }
 
 int FindExamine(TSearch* search, const char* name, TEntryStat& stat) {

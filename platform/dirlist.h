@@ -29,7 +29,7 @@ struct TSearchRec {
   uint32_t Attr = 0;           // FaDirectory for a real directory, 0 for anything else
   uint64_t Size = 0;           // apparent size in bytes, full 64 bits (0 for folders)
   uint64_t Device = 0;         // the file system the entry lives on; for a folder entry, that of
-                               // the listed folder (a mount point shows its own in FindDevice)
+                               // the listed folder (a mount point shows its own in FindSelf)
   // The entry's full details. For a folder entry known from the listing alone they are not
   // read (Examined false: one system call per folder saved); open the folder for them.
   TEntryStat Stat;
@@ -89,9 +89,6 @@ bool FindNext(TSearch* search, TSearchRec& rec);
 
 // The error number of a listing that failed part-way; 0 while it has not (and at a clean end).
 int FindError(const TSearch* search);
-
-// The file system of the listed folder itself; 0 for null.
-uint64_t FindDevice(const TSearch* search);
 
 // The listed folder itself, as it was when opened.
 const TEntryStat& FindSelf(const TSearch* search);

@@ -83,11 +83,6 @@ void TEntryBatch::Clear() {
   ChunkUsed = 0;
 }
 
-void TEntryBatch::Trim(size_t entries) {
-  Clear();
-  if (Entries.capacity() > entries) std::vector<TListedEntry>().swap(Entries);
-}
-
 void TEntryBatch::Add(const char* name, const TListedEntry& entry) {
   const size_t bytes = std::strlen(name) + 1;
   if (Chunks.empty() || ChunkUsed + bytes > ChunkBytes) {

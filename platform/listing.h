@@ -28,9 +28,6 @@ struct TListedEntry {
 class TEntryBatch {
  public:
   void Clear();
-  // Clears it and lets go of room beyond what `entries` entries of short names need, so that a
-  // batch kept for reuse does not hold on to the size of the largest folder it ever met.
-  void Trim(size_t entries);
   // Appends an entry whose name is copied into the batch.
   void Add(const char* name, const TListedEntry& entry);
   size_t Size() const { return Entries.size(); }

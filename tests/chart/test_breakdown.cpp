@@ -14,6 +14,14 @@ std::vector<std::string> Labels(const std::vector<TChartPoint>& points) {
   return labels;
 }
 
+// The points as "label=value@child" joined by spaces, the child -1 for the files, -2 for others.
+std::string Show(const std::vector<TChartPoint>& points) {
+  std::string out;
+  for (const auto& p : points)
+    out += (out.empty() ? "" : " ") + p.Label + "=" + std::to_string(p.Value) + "@" + std::to_string(p.Child);
+  return out;
+}
+
 // `count` subfolders "d00".. of `each` bytes inside a folder of `folder` bytes.
 std::vector<TChartItem> Even(int count, uint64_t each) {
   std::vector<TChartItem> items;
@@ -29,22 +37,18 @@ TEST(Breakdown, TwelveSmallSubfoldersAreAllDrawnThirteenFoldThree) {
   EXPECT_EQ(twelve[0].Label, "(files)");
   EXPECT_EQ(twelve[0].Value, 10000 - 12);
 
-  auto thirteen = ComputeBreakdown(Even(13, 1), 10000, 1);
-  ASSERT_EQ(thirteen.size(), 1u + 1u + 10u);
-  EXPECT_EQ(thirteen[1].Label, "(other: 3 dirs)");
-  EXPECT_EQ(thirteen[1].Value, 3);
-  EXPECT_EQ(thirteen[1].Child, PointOther);
-  EXPECT_EQ(thirteen[2].Label, "d03") << "equal sizes fold in label order";
+  // Equal sizes fold in label order.
+  EXPECT_EQ(Show(ComputeBreakdown(Even(13, 1), 10000, 1)),
+            "(files)=9987@-1 (other: 3 dirs)=3@-2 d03=1@3 d04=1@4 d05=1@5 d06=1@6 d07=1@7 d08=1@8 d09=1@9 "
+            "d10=1@10 d11=1@11 d12=1@12");
 }
 
 TEST(Breakdown, FortySmallOfFiftyFoldIntoEightPercent) {
   std::vector<TChartItem> items = Even(40, 2);  // 0.2 % each of 1000
   for (int i = 0; i < 10; ++i) items.push_back({"big" + std::to_string(i), 92});
-  auto points = ComputeBreakdown(items, 1000, 1);
-  ASSERT_EQ(points.size(), 11u);
-  EXPECT_EQ(points[0].Label, "(other: 40 dirs)");
-  EXPECT_EQ(points[0].Value, 80);
-  EXPECT_EQ(points[1].Label, "big0");
+  EXPECT_EQ(Show(ComputeBreakdown(items, 1000, 1)),
+            "(other: 40 dirs)=80@-2 big0=92@40 big1=92@41 big2=92@42 big3=92@43 big4=92@44 big5=92@45 "
+            "big6=92@46 big7=92@47 big8=92@48 big9=92@49");
 }
 
 TEST(Breakdown, ExactlyOnePercentNeverFoldsAndCombiningOffFoldsNothing) {
@@ -56,33 +60,18 @@ TEST(Breakdown, ExactlyOnePercentNeverFoldsAndCombiningOffFoldsNothing) {
   for (const auto& p : off) EXPECT_EQ(p.Label.rfind("(other", 0), std::string::npos);
 }
 
-TEST(Breakdown, FilesOnlyEmptyAndMyComputer) {
-  auto files = ComputeBreakdown({}, 1536, 1);
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files[0].Label, "(files)");
-  EXPECT_EQ(files[0].Value, 1536);
-  EXPECT_EQ(files[0].Child, PointFiles);
-
-  EXPECT_TRUE(ComputeBreakdown({}, 0, 1).empty());
-  EXPECT_TRUE(ComputeBreakdown({{"empty", 0}}, 0, 1).size() == 1u) << "an empty subfolder is still a point";
-
-  auto computer = ComputeBreakdown({{"All Drives", 5000000000}}, 0, 1);  // an item without a node
-  ASSERT_EQ(computer.size(), 1u);
-  EXPECT_EQ(computer[0].Label, "All Drives");
-  EXPECT_EQ(computer[0].Value, 5000000000u);
-  EXPECT_EQ(computer[0].Child, 0);
-}
-
-// The "(files)" point is the folder less its subfolders to the byte, however large they are;
-// a folder whose total was capped holds what its subfolders' capped sum leaves.
-TEST(Breakdown, FilesAreExactPastTwoToThe53AndNeverNegativeAtTheCap) {
-  auto points = ComputeBreakdown({{"a", 1152921504606846976}, {"b", 1}}, 1152921504606846980, 1);  // 2^60
-  ASSERT_EQ(points.size(), 3u);
-  EXPECT_EQ(points[0].Label, "(files)");
-  EXPECT_EQ(points[0].Value, 3u);
-  auto capped = ComputeBreakdown({{"a", 18446744073709551615u}, {"b", 7}}, 18446744073709551615u, 1);
-  ASSERT_EQ(Labels(capped), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(capped[0].Value, 18446744073709551615u);
+// Files only, nothing, an empty subfolder (still a point) and "All Drives", an item without a
+// node. The "(files)" point is the folder less its subfolders to the byte, however large they
+// are; a folder whose total was capped holds what its subfolders' capped sum leaves.
+TEST(Breakdown, FilesAreTheRestExactPastTwoToThe53AndNeverNegativeAtTheCap) {
+  EXPECT_EQ(Show(ComputeBreakdown({}, 1536, 1)), "(files)=1536@-1");
+  EXPECT_EQ(Show(ComputeBreakdown({}, 0, 1)), "");
+  EXPECT_EQ(Show(ComputeBreakdown({{"empty", 0}}, 0, 1)), "empty=0@0");
+  EXPECT_EQ(Show(ComputeBreakdown({{"All Drives", 5000000000}}, 0, 1)), "All Drives=5000000000@0");
+  EXPECT_EQ(Show(ComputeBreakdown({{"a", 1152921504606846976}, {"b", 1}}, 1152921504606846980, 1)),  // 2^60
+            "(files)=3@-1 a=1152921504606846976@0 b=1@1");
+  EXPECT_EQ(Show(ComputeBreakdown({{"a", 18446744073709551615u}, {"b", 7}}, 18446744073709551615u, 1)),
+            "a=18446744073709551615@0 b=7@1");
 }
 
 TEST(Breakdown, LabelsSortWithoutCaseDigitsFirstUnderscoreLast) {
@@ -97,16 +86,10 @@ TEST(Breakdown, LabelsSortWithoutCaseDigitsFirstUnderscoreLast) {
 TEST(Breakdown, EqualShortenedLabelsEachGetTheirOwnPoint) {
   const std::string base(25, 'x');
   std::vector<TChartItem> items = {{base + "_first_long", 10}, {base + "_second_long", 20}, {"(files)", 5}};
-  auto points = ComputeBreakdown(items, 100, 1);
-  ASSERT_EQ(points.size(), 4u);
-  EXPECT_EQ(points[0].Label, "(files)");
-  EXPECT_EQ(points[0].Value, 65) << "the folder's own files leave out every subfolder";
-  EXPECT_EQ(points[1].Label, "(files)");
-  EXPECT_EQ(points[1].Child, 2) << "a subfolder named (files) is still that subfolder";
-  EXPECT_EQ(points[2].Label, base + "...");
-  EXPECT_EQ(points[3].Label, base + "...");
-  EXPECT_EQ(points[2].Child + points[3].Child, 1);
-  EXPECT_NE(points[2].Child, points[3].Child);
+  // The folder's own files leave out every subfolder; a subfolder named (files) is still that
+  // subfolder; the two cut names stay two points, the shorter full name first.
+  EXPECT_EQ(Show(ComputeBreakdown(items, 100, 1)),
+            "(files)=65@-1 (files)=5@2 " + base + "...=10@0 " + base + "...=20@1");
 }
 
 TEST(Breakdown, OrderDoesNotDependOnTheChildrensOrder) {
@@ -117,13 +100,13 @@ TEST(Breakdown, OrderDoesNotDependOnTheChildrensOrder) {
   auto reference = ComputeBreakdown(items, 100, 1);
   std::sort(items.begin(), items.end(), [](const TChartItem& a, const TChartItem& b) { return a.Name > b.Name; });
   auto reordered = ComputeBreakdown(items, 100, 1);
-  ASSERT_EQ(reference.size(), reordered.size());
-  for (size_t i = 0; i < reference.size(); ++i) {
-    EXPECT_EQ(reference[i].Label, reordered[i].Label) << i;
-    EXPECT_EQ(reference[i].Value, reordered[i].Value) << i;
-  }
-  EXPECT_EQ(reference[1].Label, "Foo");
-  EXPECT_EQ(reference[2].Label, "foo");
+  EXPECT_EQ(Labels(reference), Labels(reordered));
+  EXPECT_EQ(Labels(reference)[1], "Foo");
+  EXPECT_EQ(Labels(reference)[2], "foo");
+  for (size_t i = 0; i < reference.size(); ++i) EXPECT_EQ(reference[i].Value, reordered[i].Value) << i;
+  // Each point names its own item, wherever the items put it.
+  EXPECT_EQ(std::make_pair(reference[1].Child, reference[2].Child), std::make_pair(2, 3));
+  EXPECT_EQ(std::make_pair(reordered[1].Child, reordered[2].Child), std::make_pair(4, 3));
 }
 
 TEST(ShortenLabel, CutsAfterTwentyFiveCharactersNotBytes) {
@@ -138,15 +121,6 @@ TEST(ShortenLabel, CutsAfterTwentyFiveCharactersNotBytes) {
   for (int i = 0; i < 25; ++i) cut += e;
   EXPECT_EQ(ShortenLabel(name), cut + "...");
   EXPECT_EQ(ShortenLabel(""), "");
-}
-
-TEST(Breakdown, NamesEqualButForCaseOrderByTheirBytesInEveryInputOrder) {
-  for (const auto& items : {std::vector<TChartItem>{{"b", 1}, {"B", 1}, {"a", 1}},
-                            std::vector<TChartItem>{{"a", 1}, {"B", 1}, {"b", 1}}}) {
-    const auto points = ComputeBreakdown(items, 3, 1);
-    EXPECT_EQ(Labels(points), (std::vector<std::string>{"a", "B", "b"}));
-    for (const TChartPoint& p : points) EXPECT_EQ(items[static_cast<size_t>(p.Child)].Name, p.Label);
-  }
 }
 
 namespace {

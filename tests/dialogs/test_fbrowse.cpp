@@ -69,47 +69,34 @@ class TestFormBrowse : public QObject {
     Tree.reset();
   }
 
-  void startsInTheGivenFolderOrElseTheWorkingFolder_data() {
-    QTest::addColumn<QByteArray>("start");
-    QTest::addColumn<QByteArray>("shown");
-    QTest::newRow("existing") << QByteArray("/a/b") << QByteArray("/a/b");
-    QTest::newRow("empty") << QByteArray() << QByteArray("/work");
-    QTest::newRow("missing") << QByteArray("/a/none") << QByteArray("/work");
-  }
+  // An existing folder, none, a missing one (both: the working folder).
   void startsInTheGivenFolderOrElseTheWorkingFolder() {
-    QFETCH(QByteArray, start);
-    QFETCH(QByteArray, shown);
-    TGuardedPath path(start.isEmpty() ? std::string() : Root + start.toStdString());
-    auto dialog = Open(path.Text);
-    QCOMPARE(dialog->FReady, 1);
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + shown.toStdString());
-    QCOMPARE(dialog->EditBrowseName->text(), Text(shown.constData()));
-    QCOMPARE(RootHolding({dialog->DriveComboBrowse->Drive()}, Root), 0);
+    const std::pair<const char*, const char*> cases[] = {{"/a/b", "/a/b"}, {"", "/work"}, {"/a/none", "/work"}};
+    for (const auto& [start, shown] : cases) {
+      TGuardedPath path(*start ? Root + start : std::string());
+      auto dialog = Open(path.Text);
+      QCOMPARE(dialog->FReady, 1);
+      QCOMPARE(dialog->DirListBrowse->Directory(), Root + shown);
+      QCOMPARE(dialog->EditBrowseName->text(), Text(shown));
+      QCOMPARE(RootHolding({dialog->DriveComboBrowse->Drive()}, Root), 0);
+    }
   }
 
-  void okReturnsTheEditCancelLeavesTheBuffer_data() {
-    QTest::addColumn<int>("how");
-    QTest::addColumn<int>("result");
-    QTest::newRow("Ok") << 0 << ModalOk;
-    QTest::newRow("Enter") << 1 << ModalOk;
-    QTest::newRow("Cancel") << 2 << ModalCancel;
-    QTest::newRow("Escape") << 3 << ModalCancel;
-    QTest::newRow("close") << 4 << ModalCancel;
-  }
+  // Ok, Enter, Cancel, Escape, closing.
   void okReturnsTheEditCancelLeavesTheBuffer() {
-    QFETCH(int, how);
-    QFETCH(int, result);
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    dialog->EditBrowseName->clear();
-    QTest::keyClicks(dialog->EditBrowseName, "/no/such/place");  // returned unchecked
-    if (how == 0) QTest::mouseClick(dialog->Button2, Qt::LeftButton);
-    if (how == 1) QTest::keyClick(dialog->EditBrowseName, Qt::Key_Return);
-    if (how == 2) QTest::mouseClick(dialog->Button3, Qt::LeftButton);
-    if (how == 3) QTest::keyClick(dialog->EditBrowseName, Qt::Key_Escape);
-    if (how == 4) dialog->close();
-    QCOMPARE(dialog->result(), result);
-    QCOMPARE(QByteArray(path.Text), result == ModalOk ? QByteArray("/no/such/place") : Text("/a").toUtf8());
+    for (int how = 0; how < 5; ++how) {
+      TGuardedPath path(Root + "/a");
+      auto dialog = Open(path.Text);
+      dialog->EditBrowseName->clear();
+      QTest::keyClicks(dialog->EditBrowseName, "/no/such/place");  // returned unchecked
+      if (how == 0) QTest::mouseClick(dialog->Button2, Qt::LeftButton);
+      if (how == 1) QTest::keyClick(dialog->EditBrowseName, Qt::Key_Return);
+      if (how == 2) QTest::mouseClick(dialog->Button3, Qt::LeftButton);
+      if (how == 3) QTest::keyClick(dialog->EditBrowseName, Qt::Key_Escape);
+      if (how == 4) dialog->close();
+      QCOMPARE(dialog->result(), how < 2 ? ModalOk : ModalCancel);
+      QCOMPARE(QByteArray(path.Text), how < 2 ? QByteArray("/no/such/place") : Text("/a").toUtf8());
+    }
   }
 
   void okCutsALongTextAndKeepsBytesExact() {
@@ -179,27 +166,20 @@ class TestFormBrowse : public QObject {
     QCOMPARE(QByteArray(path.Text), Text("/a").toUtf8());
   }
 
-  void mkdirWritesTheNameOnlyOnOk_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("Cancel") << QString("New") << false << QByteArray("before");
-    QTest::newRow("Ok, long name cut") << QString(300, 'n') << true << QByteArray(MkdirNameSize - 1, 'n');
-  }
+  // Escape keeps the buffer; Enter writes it, a long name cut to fit.
   void mkdirWritesTheNameOnlyOnOk() {
-    QFETCH(QString, typed);
-    QFETCH(bool, ok);
-    QFETCH(QByteArray, expected);
-    char name[MkdirNameSize + 8];
-    std::memset(name, 'G', sizeof name);
-    std::strcpy(name, "before");
-    TFormMkdir dialog(nullptr, name);
-    dialog.show();
-    QTest::keyClicks(dialog.EditCreateDir, typed);
-    QTest::keyClick(dialog.EditCreateDir, ok ? Qt::Key_Return : Qt::Key_Escape);
-    QCOMPARE(dialog.result(), ok ? ModalOk : ModalCancel);
-    QCOMPARE(QByteArray(name), expected);
-    QCOMPARE(name[MkdirNameSize], 'G');
+    for (bool ok : {false, true}) {
+      char name[MkdirNameSize + 8];
+      std::memset(name, 'G', sizeof name);
+      std::strcpy(name, "before");
+      TFormMkdir dialog(nullptr, name);
+      dialog.show();
+      QTest::keyClicks(dialog.EditCreateDir, QString(300, 'n'));
+      QTest::keyClick(dialog.EditCreateDir, ok ? Qt::Key_Return : Qt::Key_Escape);
+      QCOMPARE(dialog.result(), ok ? ModalOk : ModalCancel);
+      QCOMPARE(QByteArray(name), ok ? QByteArray(MkdirNameSize - 1, 'n') : QByteArray("before"));
+      QCOMPARE(name[MkdirNameSize], 'G');
+    }
   }
 
   void theEditLeavesTheLabelWhole_data() {

@@ -3,6 +3,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <tuple>
+
 #include "dialogs/formutil.h"
 
 using namespace ostrel;
@@ -23,27 +25,22 @@ class TestFormUtil : public QObject {
   Q_OBJECT
 
  private slots:
-  void placedPosition_data() {
-    QTest::addColumn<QRect>("owner");
-    QTest::addColumn<QSize>("dialog");
-    QTest::addColumn<QPoint>("expected");
-    QTest::newRow("same size: shifted") << QRect(100, 100, 400, 300) << QSize(400, 300) << QPoint(115, 115);
-    QTest::newRow("20 narrower: centred") << QRect(100, 100, 400, 300) << QSize(380, 200) << QPoint(110, 150);
-    QTest::newRow("9 narrower: shifted") << QRect(100, 100, 400, 300) << QSize(391, 200) << QPoint(119, 150);
-    QTest::newRow("halves truncate") << QRect(100, 100, 400, 300) << QSize(415, 331) << QPoint(93, 85);
-    QTest::newRow("bottom margin") << QRect(100, 700, 400, 400) << QSize(200, 200) << QPoint(200, 518);
-    QTest::newRow("exactly at margin") << QRect(0, 418, 400, 400) << QSize(200, 200) << QPoint(100, 518);
-    QTest::newRow("taller than screen") << QRect(0, 0, 1024, 768) << QSize(300, 800) << QPoint(362, -82);
-    QTest::newRow("wider than screen") << QRect(0, 0, 1024, 768) << QSize(1100, 200) << QPoint(-76, 284);
-    QTest::newRow("owner off left") << QRect(-300, 100, 400, 300) << QSize(200, 100) << QPoint(0, 200);
-    QTest::newRow("off left, near width") << QRect(-300, 100, 400, 300) << QSize(395, 100) << QPoint(15, 200);
-    QTest::newRow("right edge") << QRect(800, 100, 400, 300) << QSize(200, 100) << QPoint(824, 200);
-  }
   void placedPosition() {
-    QFETCH(QRect, owner);
-    QFETCH(QSize, dialog);
-    QFETCH(QPoint, expected);
-    QCOMPARE(PlacedPosition(owner, QRect(QPoint(3, 4), dialog), QSize(1024, 768)), expected);
+    const std::tuple<QRect, QSize, QPoint> cases[] = {  // owner, dialog, where it goes
+        {QRect(100, 100, 400, 300), QSize(400, 300), QPoint(115, 115)},  // same size: shifted
+        {QRect(100, 100, 400, 300), QSize(380, 200), QPoint(110, 150)},  // 20 narrower: centred
+        {QRect(100, 100, 400, 300), QSize(391, 200), QPoint(119, 150)},  // 9 narrower: shifted
+        {QRect(100, 100, 400, 300), QSize(415, 331), QPoint(93, 85)},    // halves truncate
+        {QRect(100, 700, 400, 400), QSize(200, 200), QPoint(200, 518)},  // bottom margin
+        {QRect(0, 418, 400, 400), QSize(200, 200), QPoint(100, 518)},    // exactly at the margin
+        {QRect(0, 0, 1024, 768), QSize(300, 800), QPoint(362, -82)},     // taller than the screen
+        {QRect(0, 0, 1024, 768), QSize(1100, 200), QPoint(-76, 284)},    // wider than the screen
+        {QRect(-300, 100, 400, 300), QSize(200, 100), QPoint(0, 200)},   // owner off the left
+        {QRect(-300, 100, 400, 300), QSize(395, 100), QPoint(15, 200)},  // off the left, near its width
+        {QRect(800, 100, 400, 300), QSize(200, 100), QPoint(824, 200)},  // right edge
+    };
+    for (const auto& [owner, dialog, expected] : cases)
+      QCOMPARE(PlacedPosition(owner, QRect(QPoint(3, 4), dialog), QSize(1024, 768)), expected);
   }
 
   void aPlacedDialogKeepsItsPlaceWhenShown() {

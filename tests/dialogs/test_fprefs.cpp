@@ -15,9 +15,7 @@ using namespace ostrel;
 
 namespace {
 
-const char* const Values[] = {"combineother", "apparentsize", "keephistory"};
-
-// The check boxes in the order of Values.
+// The check boxes of "combineother", "apparentsize" and "keephistory".
 std::vector<QCheckBox*> Boxes(const TFormPreferences& prefs) {
   return {prefs.CheckBoxCombineOther, prefs.CheckBoxApparentSize, prefs.CheckBoxKeepHistory};
 }
@@ -28,49 +26,37 @@ class TestFormPreferences : public QObject {
   Q_OBJECT
 
  private slots:
-  // Each check box shows its value and sets it on Ok only, leaving the other value alone.
-  void switchesInAndOut_data() {
-    QTest::addColumn<int>("which");  // the box under test: 0 combineother, 1 apparentsize, 2 keephistory
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<bool>("toggle");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<bool>("shownChecked");
-    QTest::addColumn<int>("expected");
-    for (int which : {0, 1, 2}) {
-      const QByteArray box = QByteArray(Values[which]) + ": ";
-      QTest::newRow(box + "on, unchecked, Cancel") << which << 1 << true << false << true << 1;
-      QTest::newRow(box + "on, unchecked, Ok") << which << 1 << true << true << true << 0;
-      QTest::newRow(box + "off, checked, Ok") << which << 0 << true << true << false << 1;
-      QTest::newRow(box + "5, unchanged, Ok") << which << 5 << false << true << true << 1;
-    }
-  }
+  // Each check box shows its value and sets it on Ok only, leaving the other value alone: on and
+  // unchecked then Cancel, on and unchecked then Ok, off and checked then Ok, 5 unchanged then Ok.
   void switchesInAndOut() {
-    QFETCH(int, which);
-    QFETCH(int, stored);
-    QFETCH(bool, toggle);
-    QFETCH(bool, ok);
-    QFETCH(bool, shownChecked);
-    QFETCH(int, expected);
-    TScanSettings settings;
-    int* values[] = {&settings.combineother, &settings.apparentsize, &settings.keephistory};
-    int& value = *values[which];
-    for (int* other : values) *other = 7;
-    value = stored;
-    test::TFakeDesktop desktop;
-    desktop.AnswerDialog = [&](QDialog& dialog) {
-      auto& prefs = static_cast<TFormPreferences&>(dialog);
-      prefs.show();
-      QCheckBox* box = Boxes(prefs)[which];
-      if (box->isChecked() != shownChecked) return -1;
-      if (toggle) QTest::mouseClick(box, Qt::LeftButton);
-      QTest::mouseClick(ok ? prefs.ButtonOk : prefs.ButtonCancel, Qt::LeftButton);
-      return prefs.result();
-    };
-    QCOMPARE(TFormPreferences::Ask(desktop, nullptr, settings), ok ? ModalOk : ModalCancel);
-    QCOMPARE(desktop.Dialogs, 1);
-    QCOMPARE(value, expected);
-    for (int* other : values)  // shown checked, saved as 1 on Ok
-      if (other != &value) QCOMPARE(*other, ok ? 1 : 7);
+    const struct {
+      int stored;
+      bool toggle, ok, shownChecked;
+      int expected;
+    } cases[] = {{1, true, false, true, 1}, {1, true, true, true, 0}, {0, true, true, false, 1}, {5, false, true, true, 1}};
+    for (int which : {0, 1, 2})
+      for (const auto& c : cases) {
+        TScanSettings settings;
+        int* values[] = {&settings.combineother, &settings.apparentsize, &settings.keephistory};
+        int& value = *values[which];
+        for (int* other : values) *other = 7;
+        value = c.stored;
+        test::TFakeDesktop desktop;
+        desktop.AnswerDialog = [&](QDialog& dialog) {
+          auto& prefs = static_cast<TFormPreferences&>(dialog);
+          prefs.show();
+          QCheckBox* box = Boxes(prefs)[which];
+          if (box->isChecked() != c.shownChecked) return -1;
+          if (c.toggle) QTest::mouseClick(box, Qt::LeftButton);
+          QTest::mouseClick(c.ok ? prefs.ButtonOk : prefs.ButtonCancel, Qt::LeftButton);
+          return prefs.result();
+        };
+        QCOMPARE(TFormPreferences::Ask(desktop, nullptr, settings), c.ok ? ModalOk : ModalCancel);
+        QCOMPARE(desktop.Dialogs, 1);
+        QCOMPARE(value, c.expected);
+        for (int* other : values)  // shown checked, saved as 1 on Ok
+          if (other != &value) QCOMPARE(*other, c.ok ? 1 : 7);
+      }
   }
 
   void enterPressesNeitherButtonEscapeCancels() {

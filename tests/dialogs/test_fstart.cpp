@@ -43,56 +43,46 @@ class TestFormStart : public QObject {
   Q_OBJECT
 
  private slots:
-  void theButtonDecidesTheRootAndEverythingIsReadBack_data() {
-    QTest::addColumn<bool>("specific");
-    QTest::addColumn<QString>("typed");
-    QTest::newRow("all drives, even with a path") << false << QString("/home/x");
-    QTest::newRow("specific path") << true << QString("/home/x");
-    QTest::newRow("specific, empty path") << true << QString();
-  }
+  // All drives even with a path typed, a specific path, a specific empty path.
   void theButtonDecidesTheRootAndEverythingIsReadBack() {
-    QFETCH(bool, specific);
-    QFETCH(QString, typed);
-    TScanSettings settings;
-    std::string root = "unchanged";
-    const int result = AskWith(settings, root, [&](TFormStart& wizard) {
-      QVERIFY(wizard.CheckBoxCD->isChecked() && !wizard.CheckBoxFloppy->isChecked());
-      QCOMPARE(wizard.EditPath->text(), QString("/data"));
-      QTest::mouseClick(wizard.CheckBoxFloppy, Qt::LeftButton);
-      QTest::mouseClick(wizard.CheckBoxCD, Qt::LeftButton);
-      wizard.EditPath->clear();
-      QTest::keyClicks(wizard.EditPath, typed);
-      QTest::mouseClick(specific ? wizard.ButtonSpecific : wizard.ButtonAll, Qt::LeftButton);
-      QCOMPARE(wizard.Specific, specific ? 1 : 0);
-    });
-    QCOMPARE(result, ModalOk);
-    QCOMPARE(root, specific ? typed.toStdString() : std::string());
-    QCOMPARE(settings.includefloppy.load(), 1);
-    QCOMPARE(settings.includecd.load(), 0);
-    QCOMPARE(QByteArray(settings.lastfilename), typed.toUtf8());
+    const std::pair<bool, QString> cases[] = {{false, "/home/x"}, {true, "/home/x"}, {true, ""}};
+    for (const auto& [specific, typed] : cases) {
+      TScanSettings settings;
+      std::string root = "unchanged";
+      const int result = AskWith(settings, root, [&, specific = specific, typed = typed](TFormStart& wizard) {
+        QVERIFY(wizard.CheckBoxCD->isChecked() && !wizard.CheckBoxFloppy->isChecked());
+        QCOMPARE(wizard.EditPath->text(), QString("/data"));
+        QTest::mouseClick(wizard.CheckBoxFloppy, Qt::LeftButton);
+        QTest::mouseClick(wizard.CheckBoxCD, Qt::LeftButton);
+        wizard.EditPath->clear();
+        QTest::keyClicks(wizard.EditPath, typed);
+        QTest::mouseClick(specific ? wizard.ButtonSpecific : wizard.ButtonAll, Qt::LeftButton);
+        QCOMPARE(wizard.Specific, specific ? 1 : 0);
+      });
+      QCOMPARE(result, ModalOk);
+      QCOMPARE(root, specific ? typed.toStdString() : std::string());
+      QCOMPARE(settings.includefloppy.load(), 1);
+      QCOMPARE(settings.includecd.load(), 0);
+      QCOMPARE(QByteArray(settings.lastfilename), typed.toUtf8());
+    }
   }
 
-  void cancelEscapeAndCloseReadNothingBack_data() {
-    QTest::addColumn<int>("how");
-    QTest::newRow("Cancel") << 0;
-    QTest::newRow("Escape") << 1;
-    QTest::newRow("close") << 2;
-  }
   void cancelEscapeAndCloseReadNothingBack() {
-    QFETCH(int, how);
-    TScanSettings settings;
-    std::string root = "unchanged";
-    const int result = AskWith(settings, root, [&](TFormStart& wizard) {
-      QTest::mouseClick(wizard.CheckBoxNet, Qt::LeftButton);
-      QTest::keyClicks(wizard.EditPath, "/typed");
-      if (how == 0) QTest::mouseClick(wizard.ButtonCancel, Qt::LeftButton);
-      if (how == 1) QTest::keyClick(wizard.EditPath, Qt::Key_Escape);
-      if (how == 2) wizard.close();
-    });
-    QCOMPARE(result, ModalCancel);
-    QCOMPARE(root, std::string("unchanged"));
-    QCOMPARE(settings.includenet.load(), 0);
-    QCOMPARE(QByteArray(settings.lastfilename), QByteArray("/data"));
+    for (int how : {0, 1, 2}) {  // Cancel, Escape, close
+      TScanSettings settings;
+      std::string root = "unchanged";
+      const int result = AskWith(settings, root, [&](TFormStart& wizard) {
+        QTest::mouseClick(wizard.CheckBoxNet, Qt::LeftButton);
+        QTest::keyClicks(wizard.EditPath, "/typed");
+        if (how == 0) QTest::mouseClick(wizard.ButtonCancel, Qt::LeftButton);
+        if (how == 1) QTest::keyClick(wizard.EditPath, Qt::Key_Escape);
+        if (how == 2) wizard.close();
+      });
+      QCOMPARE(result, ModalCancel);
+      QCOMPARE(root, std::string("unchanged"));
+      QCOMPARE(settings.includenet.load(), 0);
+      QCOMPARE(QByteArray(settings.lastfilename), QByteArray("/data"));
+    }
   }
 
   // Enter in the path field presses the lower "Scan Now!"; Enter on the upper one presses that.

@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "dialogs/formutil.h"
 #include "tests/support/fixture.h"
 
@@ -70,17 +72,12 @@ class TestSettings : public QObject {
     QVERIFY(!file.readAll().contains("includecd"));
   }
 
-  void valuesRoundTrip_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::newRow("empty") << QByteArray("");
-    QTest::newRow("comma and quotes") << QByteArray("/a, b/\"q\"/;x=y\\");
-    QTest::newRow("not utf-8") << QByteArray("/data/caf\xe9/\xff\x80");
-    QTest::newRow("1022 characters") << QByteArray(1022, 'p');
-  }
   void valuesRoundTrip() {
-    QFETCH(QByteArray, text);
-    WriteText(text);
-    QCOMPARE(ReadText("default"), text);
+    for (const QByteArray& text : {QByteArray(""), QByteArray("/a, b/\"q\"/;x=y\\"),
+                                   QByteArray("/data/caf\xe9/\xff\x80"), QByteArray(1022, 'p')}) {
+      WriteText(text);
+      QCOMPARE(ReadText("default"), text);
+    }
     for (int32_t value : {0, -5, INT32_MIN, INT32_MAX}) {
       SettingsKey key;
       OpenSettingsKey(key, "OSTREL");
@@ -92,41 +89,33 @@ class TestSettings : public QObject {
     }
   }
 
-  void aLongTextIsCutAndTheLastByteNeverWritten_data() {
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("1023 into 1024") << QByteArray(1023, 'a') << 1024 << QByteArray(1022, 'a');
-    QTest::newRow("5000 into 1024") << QByteArray(5000, 'b') << 1024 << QByteArray(1022, 'b');
-    QTest::newRow("size 2 reads nothing") << QByteArray("abcd") << 2 << QByteArray("");
-    QTest::newRow("no half character") << QByteArray("x\xc3\xa9y") << 4 << QByteArray("x");
-  }
+  // Stored text, buffer size, what is read; the size 2 reads nothing, and no half character.
   void aLongTextIsCutAndTheLastByteNeverWritten() {
-    QFETCH(QByteArray, stored);
-    QFETCH(int, size);
-    QFETCH(QByteArray, expected);
-    WriteText(stored);
-    bool lastByteKept = false;
-    QCOMPARE(ReadText("", size, &lastByteKept), expected);
-    QVERIFY(lastByteKept);
+    const std::tuple<QByteArray, int, QByteArray> cases[] = {
+        {QByteArray(1023, 'a'), 1024, QByteArray(1022, 'a')},
+        {QByteArray(5000, 'b'), 1024, QByteArray(1022, 'b')},
+        {"abcd", 2, ""},
+        {"x\xc3\xa9y", 4, "x"},
+    };
+    for (const auto& [stored, size, expected] : cases) {
+      WriteText(stored);
+      bool lastByteKept = false;
+      QCOMPARE(ReadText("", size, &lastByteKept), expected);
+      QVERIFY(lastByteKept);
+    }
   }
 
-  void aValueOfTheWrongKindReadsAsTheDefault_data() {
-    QTest::addColumn<QByteArray>("line");
-    QTest::newRow("text") << QByteArray("charttype=12abc");
-    QTest::newRow("wider than 32 bits") << QByteArray("charttype=99999999999");
-    QTest::newRow("empty") << QByteArray("charttype=");
-    QTest::newRow("list") << QByteArray("charttype=1, 2");
-  }
+  // Text, wider than 32 bits, empty, a list.
   void aValueOfTheWrongKindReadsAsTheDefault() {
-    QFETCH(QByteArray, line);
-    WriteFile("[General]\n" + line + "\nlastfilename=a, b\n");
-    SettingsKey key;
-    OpenSettingsKey(key, "OSTREL");
-    QVERIFY(!key.Created);
-    QCOMPARE(ReadSettingInt(key, "charttype", 42), 42);
-    CloseSettingsKey(key);
-    QCOMPARE(ReadText("dflt"), QByteArray("dflt"));  // a list is no text
+    for (const char* value : {"12abc", "99999999999", "", "1, 2"}) {
+      WriteFile(QByteArray("[General]\ncharttype=") + value + "\nlastfilename=a, b\n");
+      SettingsKey key;
+      OpenSettingsKey(key, "OSTREL");
+      QVERIFY(!key.Created);
+      QCOMPARE(ReadSettingInt(key, "charttype", 42), 42);
+      CloseSettingsKey(key);
+      QCOMPARE(ReadText("dflt"), QByteArray("dflt"));  // a list is no text
+    }
   }
 
   void aCorruptFileKeepsWhatParsesAndSavingRepairsIt() {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "docs/desktop.h"
 
@@ -37,42 +38,33 @@ class TestDesktop : public QObject {
   Q_OBJECT
 
  private slots:
-  void askYesNoIsTrueOnlyForYes_data() {
-    // 0 Yes, 1 No, 2 closed without a button, 3 ended by the program for its owner, 4 ended for
-    // another window and then answered Yes
-    QTest::addColumn<int>("how");
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("Yes") << 0 << true;
-    QTest::newRow("No") << 1 << false;
-    QTest::newRow("closed") << 2 << false;
-    QTest::newRow("ended") << 3 << false;
-    QTest::newRow("ended elsewhere, then Yes") << 4 << true;
-  }
+  // How the box ends: 0 Yes, 1 No, 2 closed without a button, 3 ended by the program for its
+  // owner, 4 ended for another window and then answered Yes.
   void askYesNoIsTrueOnlyForYes() {
-    QFETCH(int, how);
-    QFETCH(bool, yes);
-    TSystemDesktop desktop;
-    QWidget owner;
-    QString seen;
-    WhenModal(this, [&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      if (!box) return modal->close(), void();
-      seen = box->windowTitle() + '|' + box->text();
-      if (box->icon() != QMessageBox::Question || box->standardButtons() != (QMessageBox::Yes | QMessageBox::No) ||
-          box->parentWidget() != &owner)
-        seen = "wrong look";
-      QWidget other;
-      if (how == 4) desktop.EndQuestions(&other);  // not this box's window: it stays
-      if (how == 2)
-        box->reject();
-      else if (how == 3) {
-        desktop.EndQuestions(&owner);
-        if (box->isVisible()) seen = "still open", box->reject();
-      } else
-        box->button(how == 0 || how == 4 ? QMessageBox::Yes : QMessageBox::No)->click();
-    });
-    QCOMPARE(desktop.AskYesNo(&owner, "Are you sure?", "Abort"), yes);
-    QCOMPARE(seen, QString("Abort|Are you sure?"));
+    for (int how = 0; how < 5; ++how) {
+      TSystemDesktop desktop;
+      QWidget owner;
+      QString seen;
+      WhenModal(this, [&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return modal->close(), void();
+        seen = box->windowTitle() + '|' + box->text();
+        if (box->icon() != QMessageBox::Question || box->standardButtons() != (QMessageBox::Yes | QMessageBox::No) ||
+            box->parentWidget() != &owner)
+          seen = "wrong look";
+        QWidget other;
+        if (how == 4) desktop.EndQuestions(&other);  // not this box's window: it stays
+        if (how == 2)
+          box->reject();
+        else if (how == 3) {
+          desktop.EndQuestions(&owner);
+          if (box->isVisible()) seen = "still open", box->reject();
+        } else
+          box->button(how == 0 || how == 4 ? QMessageBox::Yes : QMessageBox::No)->click();
+      });
+      QCOMPARE(desktop.AskYesNo(&owner, "Are you sure?", "Abort"), how == 0 || how == 4);
+      QCOMPARE(seen, QString("Abort|Are you sure?"));
+    }
   }
 
   void showMessageHasNoIconAndOnlyOk() {
@@ -102,26 +94,23 @@ class TestDesktop : public QObject {
   }
 
   // A path is pasted as its bytes, whatever they are; programs that take files get its URL.
-  void aPathGoesOnTheClipboardAsItsBytesAndItsUrl_data() {
-    QTest::addColumn<QByteArray>("path");
-    QTest::addColumn<QByteArray>("uris");
-    QTest::addColumn<bool>("utf8");
-    QTest::newRow("not UTF-8") << QByteArray("/srv/caf\xe9 x") << QByteArray("file:///srv/caf%E9%20x\r\n") << false;
-    QTest::newRow("newline") << QByteArray("/srv/a\nb") << QByteArray("file:///srv/a%0Ab\r\n") << true;
-    QTest::newRow("UTF-8") << QByteArray("/srv/caf\xc3\xa9") << QByteArray("file:///srv/caf%C3%A9\r\n") << true;
-    QTest::newRow("relative: no URL") << QByteArray("data/x") << QByteArray() << true;
-  }
+  // A relative path gets no URL.
   void aPathGoesOnTheClipboardAsItsBytesAndItsUrl() {
-    QFETCH(QByteArray, path);
-    QFETCH(QByteArray, uris);
-    QFETCH(bool, utf8);
-    const std::unique_ptr<QMimeData> data(PathMimeData(path));
-    QCOMPARE(data->data("text/plain"), path);
-    QCOMPARE(data->hasFormat("text/plain;charset=utf-8"), utf8);
-    QCOMPARE(data->hasFormat("text/uri-list"), !uris.isEmpty());
-    QCOMPARE(data->data("text/uri-list"), uris);
-    TSystemDesktop().SetClipboardPath(path);
-    QCOMPARE(QGuiApplication::clipboard()->mimeData()->data("text/plain"), path);
+    const std::tuple<QByteArray, QByteArray, bool> cases[] = {  // path, URI list, valid UTF-8
+        {"/srv/caf\xe9 x", "file:///srv/caf%E9%20x\r\n", false},
+        {"/srv/a\nb", "file:///srv/a%0Ab\r\n", true},
+        {"/srv/caf\xc3\xa9", "file:///srv/caf%C3%A9\r\n", true},
+        {"data/x", "", true},
+    };
+    for (const auto& [path, uris, utf8] : cases) {
+      const std::unique_ptr<QMimeData> data(PathMimeData(path));
+      QCOMPARE(data->data("text/plain"), path);
+      QCOMPARE(data->hasFormat("text/plain;charset=utf-8"), utf8);
+      QCOMPARE(data->hasFormat("text/uri-list"), !uris.isEmpty());
+      QCOMPARE(data->data("text/uri-list"), uris);
+      TSystemDesktop().SetClipboardPath(path);
+      QCOMPARE(QGuiApplication::clipboard()->mimeData()->data("text/plain"), path);
+    }
   }
 };
 

@@ -40,10 +40,8 @@ class TestViewDoc : public QObject {
   void init();
   void cleanup();
 
-  void joinPath_data();
   void joinPath();
   void programFolderAndInstalledDocFolder();
-  void searchOrder_data();
   void searchOrder();
   void nothingFoundShowsTheMessageUnlessQuiet();
   void findsTheManualBesideTheRunningProgram();
@@ -71,30 +69,27 @@ void TestViewDoc::cleanup() {
   QDir::setCurrent(OldCurrent);
 }
 
-void TestViewDoc::joinPath_data() {
-  QTest::addColumn<QString>("directory");
-  QTest::addColumn<bool>("driveLetters");
-  QTest::addColumn<QString>("joined");
-  QTest::newRow("folder") << "/home/ann" << false << "/home/ann/ostrel.html";
-  QTest::newRow("trailing separator") << "/home/ann/" << false << "/home/ann/ostrel.html";
-  QTest::newRow("empty: relative to the current folder") << "" << false << "ostrel.html";
-  QTest::newRow("colon means nothing here") << "/mnt/d:" << false << "/mnt/d:/ostrel.html";
-  QTest::newRow("bare drive") << "D:" << true << "D:ostrel.html";
-  QTest::newRow("drive root") << "D:\\" << true << "D:\\ostrel.html";
-  QTest::newRow("drive folder") << "C:\\Tools" << true << "C:\\Tools\\ostrel.html";
-}
-
 void TestViewDoc::joinPath() {
-  QFETCH(QString, directory);
-  QFETCH(bool, driveLetters);
-  QFETCH(QString, joined);
+  const struct {
+    const char* directory;
+    TPathStyle style;
+    const char* joined;
+  } cases[] = {
+      {"/home/ann", TPathStyle::Posix, "/home/ann/ostrel.html"},
+      {"/home/ann/", TPathStyle::Posix, "/home/ann/ostrel.html"},
+      {"", TPathStyle::Posix, "ostrel.html"},  // relative to the current folder
+      {"/mnt/d:", TPathStyle::Posix, "/mnt/d:/ostrel.html"},  // a colon means nothing here
+      {"D:", TPathStyle::DriveLetters, "D:ostrel.html"},
+      {"D:\\", TPathStyle::DriveLetters, "D:\\ostrel.html"},
+      {"C:\\Tools", TPathStyle::DriveLetters, "C:\\Tools\\ostrel.html"},
+  };
+  for (const auto& c : cases) {
+    std::string out = "old text";
+    QCOMPARE(&JoinPath(c.directory, "ostrel.html", out, c.style), &out);
+    QCOMPARE(out, std::string(c.joined));
+  }
   std::string out = "old text";
-  const std::string dir = directory.toStdString();
-  std::string& result = JoinPath(dir.c_str(), "ostrel.html", out,
-                                 driveLetters ? TPathStyle::DriveLetters : TPathStyle::Posix);
-  QCOMPARE(&result, &out);
-  QCOMPARE(QString::fromStdString(out), joined);
-  QCOMPARE(QString::fromStdString(JoinPath(nullptr, nullptr, out)), QString());
+  QCOMPARE(JoinPath(nullptr, nullptr, out), std::string());
 }
 
 void TestViewDoc::programFolderAndInstalledDocFolder() {
@@ -111,46 +106,34 @@ void TestViewDoc::programFolderAndInstalledDocFolder() {
 // Layout under one temporary folder: start/ is the start-up folder, cwd/ the folder that is
 // current at the call, prefix/bin/ostrel the program file and prefix/share/doc/ostrel the
 // installed doc folder. A name ending in "/" is made as a folder.
-void TestViewDoc::searchOrder_data() {
-  QTest::addColumn<QStringList>("entries");
-  QTest::addColumn<QString>("opened");
-  const QString docs = QStringLiteral("prefix/share/doc/ostrel/");
-  QTest::newRow("both extensions in the start-up folder")
-      << QStringList{"start/ostrel.htm", "start/ostrel.html", "cwd/ostrel.html"} << "start/ostrel.html";
-  QTest::newRow("start-up .htm before the program folder's .html")
-      << QStringList{"start/ostrel.htm", "prefix/bin/ostrel.html"} << "start/ostrel.htm";
-  QTest::newRow("a folder named like the manual is skipped")
-      << QStringList{"start/ostrel.html/", "cwd/ostrel.html"} << "cwd/ostrel.html";
-  QTest::newRow("folder skipped, .htm beside it")
-      << QStringList{"start/ostrel.html/", "start/ostrel.htm", "cwd/ostrel.html"} << "start/ostrel.htm";
-  QTest::newRow("bare start-up folder: the current folder")
-      << QStringList{"cwd/ostrel.htm", "prefix/bin/ostrel.html"} << "cwd/ostrel.htm";
-  QTest::newRow("current folder, both extensions")
-      << QStringList{"cwd/ostrel.htm", "cwd/ostrel.html"} << "cwd/ostrel.html";
-  QTest::newRow("program folder .htm")
-      << QStringList{"cwd/ostrel.html/", "prefix/bin/ostrel.htm", docs + "ostrel.html"} << "prefix/bin/ostrel.htm";
-  QTest::newRow("installed doc folder")
-      << QStringList{"prefix/bin/ostrel.html/", docs + "ostrel.htm", docs + "ostrel.html"}
-      << docs + "ostrel.html";
-  QTest::newRow("installed doc folder, .htm") << QStringList{docs + "ostrel.htm"} << docs + "ostrel.htm";
-}
-
 void TestViewDoc::searchOrder() {
-  QFETCH(QStringList, entries);
-  QFETCH(QString, opened);
-  QTemporaryDir root;
-  QDir dir(root.path());
-  for (const char* folder : {"start", "cwd", "prefix/bin", "prefix/share/doc/ostrel"}) QVERIFY(dir.mkpath(folder));
-  QVERIFY(WriteFile(dir.filePath("prefix/bin/ostrel")));
-  for (const QString& entry : entries)
-    QVERIFY(entry.endsWith('/') ? dir.mkpath(entry) : WriteFile(dir.filePath(entry)));
-  QVERIFY(QDir::setCurrent(dir.filePath("cwd")));
-
-  const QByteArray start = Bytes(dir.filePath("start"));
-  const std::string program = Bytes(dir.filePath("prefix/bin/ostrel")).toStdString();
-  QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 1);
-  QCOMPARE(Opened(), QStringList{dir.filePath(opened)});
-  QVERIFY(Boxes().isEmpty());
+  const QString docs = QStringLiteral("prefix/share/doc/ostrel/");
+  const std::pair<QStringList, QString> cases[] = {  // what there is, what is opened
+      {{"start/ostrel.htm", "start/ostrel.html", "cwd/ostrel.html"}, "start/ostrel.html"},
+      {{"start/ostrel.htm", "prefix/bin/ostrel.html"}, "start/ostrel.htm"},
+      {{"start/ostrel.html/", "cwd/ostrel.html"}, "cwd/ostrel.html"},  // a folder named like it is skipped
+      {{"start/ostrel.html/", "start/ostrel.htm", "cwd/ostrel.html"}, "start/ostrel.htm"},
+      {{"cwd/ostrel.htm", "prefix/bin/ostrel.html"}, "cwd/ostrel.htm"},
+      {{"cwd/ostrel.htm", "cwd/ostrel.html"}, "cwd/ostrel.html"},
+      {{"cwd/ostrel.html/", "prefix/bin/ostrel.htm", docs + "ostrel.html"}, "prefix/bin/ostrel.htm"},
+      {{"prefix/bin/ostrel.html/", docs + "ostrel.htm", docs + "ostrel.html"}, docs + "ostrel.html"},
+      {{docs + "ostrel.htm"}, docs + "ostrel.htm"},
+  };
+  for (const auto& [entries, opened] : cases) {
+    QTemporaryDir root;
+    QDir dir(root.path());
+    for (const char* folder : {"start", "cwd", "prefix/bin", "prefix/share/doc/ostrel"}) QVERIFY(dir.mkpath(folder));
+    QVERIFY(WriteFile(dir.filePath("prefix/bin/ostrel")));
+    for (const QString& entry : entries)
+      QVERIFY(entry.endsWith('/') ? dir.mkpath(entry) : WriteFile(dir.filePath(entry)));
+    QVERIFY(QDir::setCurrent(dir.filePath("cwd")));
+    const QByteArray start = Bytes(dir.filePath("start"));
+    const std::string program = Bytes(dir.filePath("prefix/bin/ostrel")).toStdString();
+    Desktop->Opened.clear();
+    QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 1);
+    QCOMPARE(Opened(), QStringList{dir.filePath(opened)});
+    QVERIFY(Boxes().isEmpty());
+  }
 }
 
 void TestViewDoc::nothingFoundShowsTheMessageUnlessQuiet() {

@@ -51,7 +51,7 @@ TEST(DirList, ListsEveryEntryOnceWithAttributeAndSize) {
   ASSERT_NE(search, nullptr);
   struct stat st {};
   ASSERT_EQ(stat(tree.Root().c_str(), &st), 0);
-  EXPECT_EQ(FindDevice(search), static_cast<uint64_t>(st.st_dev));
+  EXPECT_EQ(FindSelf(search).Device, static_cast<uint64_t>(st.st_dev));
 
   const std::map<std::string, std::pair<uint32_t, uint64_t>> expected = {
       {"empty", {0, 0}},          {"small", {0, 123}},      {"big", {0, 5368709130ull}},
@@ -65,7 +65,7 @@ TEST(DirList, ListsEveryEntryOnceWithAttributeAndSize) {
     ASSERT_NE(it, listed.end()) << name;
     EXPECT_EQ(it->second.Attr, want.first) << name;
     EXPECT_EQ(it->second.Size, want.second) << name;
-    EXPECT_EQ(it->second.Device, FindDevice(search)) << name;
+    EXPECT_EQ(it->second.Device, static_cast<uint64_t>(st.st_dev)) << name;
   }
   TSearchRec rec;
   EXPECT_FALSE(FindNext(search, rec)) << "the end stays the end";
@@ -73,13 +73,21 @@ TEST(DirList, ListsEveryEntryOnceWithAttributeAndSize) {
   FindClose(nullptr);
 }
 
+// What is no folder, or no longer one, gives null, by a full path or relative to an open folder.
 TEST(DirList, OpensSubfoldersRelativelyAndNeverThroughLinks) {
   TempTree tree;
   tree.File("sub/inner", 5);
-  tree.File("plain", 1);
+  std::string plain = tree.File("plain", 1);
   tree.Link("tofolder", "sub");
+  std::string gone = tree.Dir("gone");
+  tree.Dir("gone-too");
   TSearch* root = FindOpen(nullptr, tree.Root().c_str());
   ASSERT_NE(root, nullptr);
+  ASSERT_EQ(rmdir(gone.c_str()), 0);
+  ASSERT_EQ(rmdir(tree.Path("gone-too").c_str()), 0);
+  for (const std::string& path : {plain, gone, tree.Path("never"), std::string()})
+    EXPECT_EQ(FindOpen(nullptr, path.c_str()), nullptr) << path;
+  EXPECT_EQ(FindOpen(nullptr, nullptr), nullptr);
 
   TSearch* sub = FindOpen(root, "sub");
   ASSERT_NE(sub, nullptr);
@@ -88,7 +96,7 @@ TEST(DirList, OpensSubfoldersRelativelyAndNeverThroughLinks) {
   EXPECT_EQ(inner.begin()->first, "inner");
   FindClose(sub);
 
-  for (const char* name : {"tofolder", "tofolder/.", "sub/.", "plain", "missing", ""})
+  for (const char* name : {"tofolder", "tofolder/.", "sub/.", "plain", "missing", "", "gone-too"})
     EXPECT_EQ(FindOpen(root, name), nullptr) << '"' << name << '"';
   FindClose(root);
 
@@ -143,22 +151,6 @@ TEST(DirList, DeepChainOpensLevelByLevelWithFewDescriptors) {
   EXPECT_FALSE(FindNext(open, rec));
   EXPECT_EQ(FindError(open), 0) << "a clean end is no error";
   FindClose(open);
-}
-
-TEST(DirList, FolderThatCannotBeListedGivesNull) {
-  TempTree tree;
-  std::string file = tree.File("file", 4);
-  std::string gone = tree.Dir("gone");
-  tree.Dir("gone-too");
-  TSearch* root = FindOpen(nullptr, tree.Root().c_str());
-  ASSERT_NE(root, nullptr);
-  ASSERT_EQ(rmdir(gone.c_str()), 0);
-  ASSERT_EQ(rmdir(tree.Path("gone-too").c_str()), 0);
-  for (const std::string& path : {file, gone, tree.Path("never"), std::string()})
-    EXPECT_EQ(FindOpen(nullptr, path.c_str()), nullptr) << path;
-  EXPECT_EQ(FindOpen(nullptr, nullptr), nullptr);
-  EXPECT_EQ(FindOpen(root, "gone-too"), nullptr);
-  FindClose(root);
 }
 
 TEST(DirList, UnreadableFolderGivesNullAndSaysWhy) {

@@ -70,49 +70,35 @@ class DriveTypes : public ::testing::Test {
 };
 TempTree* DriveTypes::Sys = nullptr;
 
+// Each type with the mounts it is given for: "device:file system" (split at the last colon), or
+// the file system alone where the device has its name.
 TEST_F(DriveTypes, EveryFileSystemOfTheTable) {
-  struct Row {
-    const char* device;
-    const char* fs;
-    int type;
-  } rows[] = {
-      {"proc", "proc", DriveNoRoot},         {"sysfs", "sysfs", DriveNoRoot},
-      {"udev", "devtmpfs", DriveNoRoot},     {"devpts", "devpts", DriveNoRoot},
-      {"cgroup", "cgroup", DriveNoRoot},     {"cgroup2", "cgroup2", DriveNoRoot},
-      {"securityfs", "securityfs", DriveNoRoot}, {"debugfs", "debugfs", DriveNoRoot},
-      {"tracefs", "tracefs", DriveNoRoot},   {"configfs", "configfs", DriveNoRoot},
-      {"fusectl", "fusectl", DriveNoRoot},   {"mqueue", "mqueue", DriveNoRoot},
-      {"hugetlbfs", "hugetlbfs", DriveNoRoot}, {"pstore", "pstore", DriveNoRoot},
-      {"bpf", "bpf", DriveNoRoot},           {"systemd-1", "autofs", DriveNoRoot},
-      {"binfmt_misc", "binfmt_misc", DriveNoRoot}, {"efivarfs", "efivarfs", DriveNoRoot},
-      {"nsfs", "nsfs", DriveNoRoot},         {"sunrpc", "rpc_pipefs", DriveNoRoot},
-      {"selinuxfs", "selinuxfs", DriveNoRoot},
-      {"tmpfs", "tmpfs", DriveRamDisk},      {"ramfs", "ramfs", DriveRamDisk},
-      {"/dev/sr0", "iso9660", DriveCdRom},   {"/dev/sr0", "udf", DriveCdRom},
-      {"/dev/loop3", "squashfs", DriveCdRom}, {"/dev/loop4", "erofs", DriveCdRom},
-      {"/dev/loop5", "cramfs", DriveCdRom},  {"/dev/sdr1", "iso9660", DriveCdRom},
-      {"srv:/export", "nfs", DriveRemote},   {"srv:/export", "nfs4", DriveRemote},
-      {"//srv/share", "cifs", DriveRemote},  {"//srv/share", "smb3", DriveRemote},
-      {"//srv/share", "smbfs", DriveRemote}, {"tag", "9p", DriveRemote},
-      {"AFS", "afs", DriveRemote},           {"10.0.0.1:/", "ceph", DriveRemote},
-      {"srv:/vol", "glusterfs", DriveRemote}, {"https://srv/dav", "davfs", DriveRemote},
-      {"me@srv:/home", "fuse.sshfs", DriveRemote}, {"drive:", "fuse.rclone", DriveRemote},
-      {"bucket", "fuse.s3fs", DriveRemote},  {"me@host:/data", "fuse.othernetfs", DriveRemote},
-      {"portal", "fuse.portal", DriveUnknown},
-      {"/dev/sdf1", "ext4", DriveFixed},     {"/dev/sdf", "xfs", DriveFixed},
-      {"/dev/sdf1", "fuseblk", DriveFixed},  {"/dev/sdf1", "btrfs", DriveFixed},
-      {"/dev/mapper/unknown-vol", "ext4", DriveFixed},
-      {"overlay", "overlay", DriveFixed},    {"none", "btrfs", DriveFixed},
-      {"rpool/data", "zfs", DriveFixed},     {"fuseblk-src", "fuseblk", DriveFixed},
-      {"/dev/sdr", "vfat", DriveRemovable},  {"/dev/sdr1", "vfat", DriveRemovable},
-      {"/dev/sdr1", "fuseblk", DriveRemovable}, {"/dev/fd0", "vfat", DriveRemovable},
-      {"/dev/fd1", "msdos", DriveRemovable},
-      {"none", "madeupfs", DriveUnknown},    {"something", "fuse", DriveUnknown},
+  const std::pair<int, std::vector<std::string>> rows[] = {
+      {DriveNoRoot,
+       {"proc", "sysfs", "udev:devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "debugfs", "tracefs",
+        "configfs", "fusectl", "mqueue", "hugetlbfs", "pstore", "bpf", "systemd-1:autofs", "binfmt_misc",
+        "efivarfs", "nsfs", "sunrpc:rpc_pipefs", "selinuxfs"}},
+      {DriveRamDisk, {"tmpfs", "ramfs"}},
+      {DriveCdRom,
+       {"/dev/sr0:iso9660", "/dev/sr0:udf", "/dev/loop3:squashfs", "/dev/loop4:erofs", "/dev/loop5:cramfs",
+        "/dev/sdr1:iso9660"}},
+      {DriveRemote,
+       {"srv:/export:nfs", "srv:/export:nfs4", "//srv/share:cifs", "//srv/share:smb3", "//srv/share:smbfs",
+        "tag:9p", "AFS:afs", "10.0.0.1:/:ceph", "srv:/vol:glusterfs", "https://srv/dav:davfs",
+        "me@srv:/home:fuse.sshfs", "drive::fuse.rclone", "bucket:fuse.s3fs", "me@host:/data:fuse.othernetfs"}},
+      {DriveFixed,
+       {"/dev/sdf1:ext4", "/dev/sdf:xfs", "/dev/sdf1:fuseblk", "/dev/sdf1:btrfs", "/dev/mapper/unknown-vol:ext4",
+        "overlay", "none:btrfs", "rpool/data:zfs", "fuseblk-src:fuseblk"}},
+      {DriveRemovable, {"/dev/sdr:vfat", "/dev/sdr1:vfat", "/dev/sdr1:fuseblk", "/dev/fd0:vfat", "/dev/fd1:msdos"}},
+      {DriveUnknown, {"portal:fuse.portal", "none:madeupfs", "something:fuse"}},
   };
-  for (const Row& row : rows) {
-    TMountEntry mount{row.device, "/mnt/x", row.fs};
-    EXPECT_EQ(DriveTypeOfMount(mount, SysBlock()), row.type) << row.fs << " on " << row.device;
-  }
+  for (const auto& [type, mounts] : rows)
+    for (const std::string& m : mounts) {
+      const size_t colon = m.rfind(':');
+      const std::string device = colon == std::string::npos ? m : m.substr(0, colon);
+      TMountEntry mount{device, "/mnt/x", colon == std::string::npos ? m : m.substr(colon + 1)};
+      EXPECT_EQ(DriveTypeOfMount(mount, SysBlock()), type) << m;
+    }
 }
 
 TEST_F(DriveTypes, DrivesKeepOrderMarkFloppiesAndNeedAFolder) {

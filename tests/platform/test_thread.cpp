@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <future>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -16,8 +12,6 @@
 
 namespace ostrel {
 namespace {
-
-using namespace std::chrono_literals;
 
 // Runs a function as its Execute.
 class TRunner : public TThread {
@@ -32,8 +26,14 @@ class TRunner : public TThread {
   std::function<void()> Body;
 };
 
-TEST(TThread, ExecuteRunsOnceOnAnotherThread) {
+TEST(TThread, ExecuteRunsOnceOnAnotherThreadAndOnlyWhenResumed) {
   std::atomic<int> runs{0};
+  {
+    TRunner never([&] { ++runs; });
+    never.WaitFor();
+    EXPECT_FALSE(never.Finished());
+  }
+  EXPECT_EQ(runs.load(), 0);
   std::thread::id ranOn;
   TRunner t([&] {
     ranOn = std::this_thread::get_id();
@@ -49,16 +49,6 @@ TEST(TThread, ExecuteRunsOnceOnAnotherThread) {
   t.Resume();
   t.WaitFor();
   EXPECT_EQ(runs.load(), 1) << "Resume after the end starts nothing";
-}
-
-TEST(TThread, NeverResumedGoesWithoutRunning) {
-  std::atomic<int> runs{0};
-  {
-    TRunner t([&] { ++runs; });
-    t.WaitFor();
-    EXPECT_FALSE(t.Finished());
-  }
-  EXPECT_EQ(runs.load(), 0);
 }
 
 TEST(TThread, FinishedOnlyAfterExecuteReturnsAndAlsoAfterAThrow) {
@@ -77,14 +67,17 @@ TEST(TThread, FinishedOnlyAfterExecuteReturnsAndAlsoAfterAThrow) {
   EXPECT_TRUE(thrower.Finished());
 }
 
-// Has no members of its own, so leaving the wait to the base destructor is allowed. Its pause
-// gives a destructor that did not wait the time to return first.
-std::atomic<bool> BareStarted{false}, BareDone{false};
+// Has no members of its own, so leaving the wait to the base destructor is allowed. Execute
+// ends only once the destruction has begun, so a base destructor that did not wait is caught.
+std::atomic<bool> BareStarted{false}, BareDeleting{false}, BareDone{false};
 class TBare : public TThread {
+ public:
+  ~TBare() override { BareDeleting = true; }
+
  protected:
   void Execute() override {
     BareStarted = true;
-    std::this_thread::sleep_for(50ms);
+    while (!BareDeleting) std::this_thread::yield();
     BareDone = true;
   }
 };
@@ -97,94 +90,26 @@ TEST(TThread, DestructorWaitsForTheEnd) {
   EXPECT_TRUE(BareDone.load());
 }
 
-// A one-thread event loop standing in for the GUI thread.
-class TGuiThread {
- public:
-  TGuiThread() : Loop([this] { Run(); }) {}
-  ~TGuiThread() {
-    Post(nullptr);
-    Loop.join();
-  }
-  void Post(std::function<void()> task) {
-    std::lock_guard<std::mutex> guard(Lock);
-    Tasks.push_back(std::move(task));
-    Wake.notify_one();
-  }
-  std::thread::id Id() const { return Loop.get_id(); }
-
- private:
-  void Run() {
-    for (;;) {
-      std::unique_lock<std::mutex> lock(Lock);
-      Wake.wait(lock, [this] { return !Tasks.empty(); });
-      std::function<void()> task = std::move(Tasks.front());
-      Tasks.pop_front();
-      lock.unlock();
-      if (!task) return;
-      task();
-    }
-  }
-  std::mutex Lock;
-  std::condition_variable Wake;
-  std::deque<std::function<void()>> Tasks;
-  std::thread Loop;
-};
-
-// Carries each message over to the GUI thread and blocks until it was handled there.
-class TBlockingReceiver : public TMessageReceiver {
- public:
-  explicit TBlockingReceiver(TGuiThread& gui) : Gui(gui) {}
-  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
-    CalledOn = std::this_thread::get_id();
-    std::promise<std::intptr_t> done;
-    Gui.Post([&] {
-      std::this_thread::sleep_for(30ms);
-      HandledOn = std::this_thread::get_id();
-      Handled = true;
-      done.set_value(static_cast<std::intptr_t>(msg) + static_cast<std::intptr_t>(wParam) * lParam);
-    });
-    return done.get_future().get();
-  }
-  TGuiThread& Gui;
-  std::thread::id CalledOn, HandledOn;
-  std::atomic<bool> Handled{false};
-};
-
-TEST(SendMessageSync, ReturnsOnlyAfterTheGuiThreadHandledIt) {
-  TGuiThread gui;
-  auto receiver = std::make_shared<TBlockingReceiver>(gui);
-  THandle window = RegisterWindow(receiver);
-  ASSERT_GT(window, 0);
-  std::intptr_t result = 0;
-  bool handledWhenReturned = false;
-  std::thread::id senderId;
-  TRunner sender([&] {
-    senderId = std::this_thread::get_id();
-    result = SendMessageSync(window, WmUser + 101, 3, 4);
-    handledWhenReturned = receiver->Handled;
-  });
-  sender.Resume();
-  sender.WaitFor();
-  UnregisterWindow(window);
-  EXPECT_TRUE(handledWhenReturned);
-  EXPECT_EQ(result, 1125 + 12);
-  EXPECT_EQ(receiver->CalledOn, senderId);
-  EXPECT_EQ(receiver->HandledOn, gui.Id());
-}
-
+// Returns wParam + 1 and keeps the message and lParam of the last call.
 class TCounting : public TMessageReceiver {
  public:
-  std::intptr_t HandleMessage(uint32_t, std::uintptr_t wParam, std::intptr_t) override {
+  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
     ++Calls;
+    LastMsg = msg;
+    LastLParam = lParam;
     return static_cast<std::intptr_t>(wParam) + 1;
   }
   std::atomic<int> Calls{0};
+  uint32_t LastMsg = 0;
+  std::intptr_t LastLParam = 0;
 };
 
 TEST(SendMessageSync, NobodyMeansZeroAndNoCall) {
   auto receiver = std::make_shared<TCounting>();
   THandle first = RegisterWindow(receiver);
-  EXPECT_EQ(SendMessageSync(first, WmUser, 41, 0), 42);
+  EXPECT_EQ(SendMessageSync(first, WmUser + 101, 41, -5), 42);
+  EXPECT_EQ(receiver->LastMsg, WmUser + 101);
+  EXPECT_EQ(receiver->LastLParam, -5);
   UnregisterWindow(first);
   THandle second = RegisterWindow(receiver);
   EXPECT_NE(second, first) << "handles are never reused";
@@ -198,15 +123,18 @@ TEST(SendMessageSync, NobodyMeansZeroAndNoCall) {
 class TGated : public TMessageReceiver {
  public:
   std::intptr_t HandleMessage(uint32_t, std::uintptr_t, std::intptr_t) override {
+    *RanOn = std::this_thread::get_id();
     Entered.set_value();
     Release.get_future().wait();
     return 7;
   }
   std::promise<void> Entered, Release;
+  std::thread::id* RanOn = nullptr;  // outlives the receiver
 };
 
-// A send that found the receiver before its handle went keeps it alive to the end of the call,
-// though the registry and the owner have both let go; the last user frees it.
+// A send runs the receiver on the sender's thread and returns only once it has returned. One
+// that found the receiver before its handle went keeps it alive to the end of the call, though
+// the registry and the owner have both let go; the last user frees it.
 TEST(SendMessageSync, ASendUnderWayOutlivesUnregisteringAndTheOwner) {
   auto receiver = std::make_shared<TGated>();
   std::future<void> entered = receiver->Entered.get_future();
@@ -214,7 +142,12 @@ TEST(SendMessageSync, ASendUnderWayOutlivesUnregisteringAndTheOwner) {
   const std::weak_ptr<TGated> watch = receiver;
   THandle window = RegisterWindow(receiver);
   std::intptr_t result = 0;
-  std::thread sender([&] { result = SendMessageSync(window, WmUser, 0, 0); });
+  std::thread::id senderId, ranOn;
+  receiver->RanOn = &ranOn;
+  std::thread sender([&] {
+    senderId = std::this_thread::get_id();
+    result = SendMessageSync(window, WmUser, 0, 0);
+  });
   entered.wait();
   UnregisterWindow(window);
   receiver.reset();
@@ -222,6 +155,7 @@ TEST(SendMessageSync, ASendUnderWayOutlivesUnregisteringAndTheOwner) {
   release.set_value();
   sender.join();
   EXPECT_EQ(result, 7);
+  EXPECT_EQ(ranOn, senderId);
   EXPECT_TRUE(watch.expired());
   EXPECT_EQ(SendMessageSync(window, WmUser, 0, 0), 0);
 }

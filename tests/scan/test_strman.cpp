@@ -38,11 +38,22 @@ std::pair<std::string, std::string> SameBucketPair() {
   }
 }
 
-TEST(TStringManager, AddingAStringTwiceCountsTheSameEntry) {
+// A string added twice is one entry counted twice; the string is copied, so the caller may
+// reuse its buffer; null adds nothing and leaves a sorted list valid.
+TEST(TStringManager, AddCopiesCountsOnceAndIgnoresNull) {
   TStringManager m(kEntry, 10, 0, nullptr);
-  StrEntry* a = m.Add("alpha");
+  EXPECT_EQ(m.Add(nullptr), nullptr);
+  EXPECT_EQ(m.First(), nullptr);
+  EXPECT_EQ(m.Sort(0, nullptr), nullptr);
+  char buffer[16] = "alpha";
+  StrEntry* a = m.Add(buffer);
   ASSERT_NE(a, nullptr);
+  EXPECT_NE(a->Str, buffer);
+  std::strcpy(buffer, "second");
   EXPECT_STREQ(a->Str, "alpha");
+  EXPECT_EQ(m.Sort(0, nullptr), a);
+  EXPECT_EQ(a->ListNext, nullptr);
+  EXPECT_EQ(m.SortIdx, nullptr);
   EXPECT_EQ(a->RefCount, 1);
   EXPECT_EQ(a->Tag, 0u);
   EXPECT_EQ(a->Data, nullptr);
@@ -54,19 +65,15 @@ TEST(TStringManager, AddingAStringTwiceCountsTheSameEntry) {
   EXPECT_EQ(a->RefCount, 3);
   EXPECT_EQ(m.Find("Alpha"), nullptr);
   EXPECT_EQ(m.Find("alph"), nullptr);
-}
-
-TEST(TStringManager, AddingNullChangesNothing) {
-  TStringManager m(kEntry, 10, 0, nullptr);
-  EXPECT_EQ(m.Add(nullptr), nullptr);
-  EXPECT_EQ(m.Count, 0);
-  EXPECT_EQ(m.First(), nullptr);
-  m.Add("x");
+  StrEntry* second = m.Add(buffer);
+  EXPECT_STREQ(second->Str, "second");
+  EXPECT_EQ(m.ListValid, 0u);
   StrEntry* head = m.Sort(0, nullptr);
+  EXPECT_EQ(Walk(head), (std::vector<std::string>{"alpha", "second"}));
   EXPECT_EQ(m.Add(nullptr), nullptr);
   EXPECT_EQ(m.ListValid, 1u);
   EXPECT_EQ(m.ListHead, head);
-  EXPECT_EQ(m.Count, 1);
+  EXPECT_EQ(m.Count, 2);
 }
 
 TEST(TStringManager, FindReportsTheBucketSentinel) {
@@ -101,16 +108,6 @@ TEST(TStringManager, DefaultOrderIsUnsignedBytes) {
     EXPECT_EQ(m.Count, static_cast<int32_t>(c.in.size()));
     EXPECT_EQ(Walk(m.Sort(0, nullptr)), c.sorted);
   }
-}
-
-TEST(TStringManager, SortOfEmptyAndOneEntryLists) {
-  TStringManager m(kEntry, 10, 0, nullptr);
-  EXPECT_EQ(m.Sort(0, nullptr), nullptr);
-  EXPECT_EQ(m.First(), nullptr);
-  StrEntry* e = m.Add("only");
-  EXPECT_EQ(m.Sort(0, nullptr), e);
-  EXPECT_EQ(e->ListNext, nullptr);
-  EXPECT_EQ(m.SortIdx, nullptr);
 }
 
 TEST(TStringManager, NewStringMakesTheListStaleAndFirstReturnsBucketOrder) {
@@ -161,19 +158,6 @@ TEST(TStringManager, NoCopyKeepsAndNeverFreesTheCallersStrings) {
   EXPECT_STREQ(onStack, "stack");
   EXPECT_STREQ(onHeap, "heap");
   std::free(onHeap);
-}
-
-TEST(TStringManager, CopiesTheStringSoTheCallerMayReuseItsBuffer) {
-  TStringManager m(kEntry, 10, 0, nullptr);
-  char buffer[16] = "first";
-  StrEntry* first = m.Add(buffer);
-  std::strcpy(buffer, "second");
-  StrEntry* second = m.Add(buffer);
-  EXPECT_NE(first->Str, buffer);
-  EXPECT_STREQ(first->Str, "first");
-  EXPECT_STREQ(second->Str, "second");
-  EXPECT_EQ(m.Find("first"), first);
-  EXPECT_EQ(Walk(m.Sort(0, nullptr)), (std::vector<std::string>{"first", "second"}));
 }
 
 // Orders by Data, ascending for param 0 and descending otherwise.
@@ -259,54 +243,31 @@ TEST(TStringFreeList, ListsTakeEntriesInBlocksOfAQuarterTable) {
     EXPECT_EQ(pool.Blocks, 6);
   }
   EXPECT_EQ(TStringManager(kEntry, 1, 0, &pool).BlockCount, 1);
+  // A 10-bit table: 32 blocks of sentinels, 2 more for 50 strings; all of them come back to a
+  // shared pool, which the next list takes from.
   TStringFreeList big;
-  TStringManager m(kEntry, 10, 0, &big);
-  EXPECT_EQ(m.BlockCount, 32);
-  EXPECT_EQ(big.Blocks, 32);
-  EXPECT_EQ(big.Head, nullptr);
-}
-
-TEST(TStringFreeList, SharedPoolGetsEverythingBackAndStaysUsable) {
-  TStringFreeList pool;
   {
-    TStringManager m(kEntry, 10, 0, &pool);
+    TStringManager m(kEntry, 10, 0, &big);
+    EXPECT_EQ(m.BlockCount, 32);
+    EXPECT_EQ(big.Blocks, 32);
+    EXPECT_EQ(big.Head, nullptr);
     for (int k = 0; k < 50; ++k) m.Add(("k" + std::to_string(k)).c_str());
   }
-  const int32_t blocks = pool.Blocks;
-  EXPECT_EQ(blocks, 32 + 2);
-  EXPECT_NE(pool.Head, nullptr);
-  {
-    TStringManager again(kEntry, 10, 0, &pool);
-    for (int k = 0; k < 64; ++k) again.Add(("j" + std::to_string(k)).c_str());
-    EXPECT_EQ(pool.Blocks, blocks);
-    EXPECT_EQ(again.Count, 64);
-  }
-  void* e = pool.Get(pool.EntrySize, 32);
-  EXPECT_NE(e, nullptr);
-  pool.Put(e);
-}
-
-TEST(TStringManager, HeapEntriesLeaveThePoolUntouched) {
-  TStringFreeList pool;
-  {
-    TStringManager m(kEntry, 10, SM_HEAPENTRIES, &pool);
-    for (const char* s : {"b", "a", "c", "a"}) m.Add(s);
-    EXPECT_EQ(m.Count, 3);
-    EXPECT_EQ(Walk(m.Sort(0, nullptr)), (std::vector<std::string>{"a", "b", "c"}));
-    m.Clear();
-    m.Add("z");
-    EXPECT_EQ(Walk(m.First()), std::vector<std::string>{"z"});
-  }
-  EXPECT_EQ(pool.Blocks, 0);
-  EXPECT_EQ(pool.EntrySize, 0);
+  EXPECT_EQ(big.Blocks, 32 + 2);
+  EXPECT_NE(big.Head, nullptr);
+  TStringManager again(kEntry, 10, 0, &big);
+  for (int k = 0; k < 64; ++k) again.Add(("j" + std::to_string(k)).c_str());
+  EXPECT_EQ(big.Blocks, 32 + 2);
+  EXPECT_EQ(again.Count, 64);
 }
 
 // 28 bytes is one StrEntry on a 32-bit platform only; the sanitizer build checks that writing
-// every field stays inside the entry.
+// every field stays inside the entry. Heap entries leave a given pool untouched.
 TEST(TStringManager, SmallEntrySizeIsRaisedToAWholeEntry) {
   for (int flags : {0, SM_HEAPENTRIES, SM_NOCOPY}) {
     SCOPED_TRACE(flags);
-    TStringManager m(28, 10, flags, nullptr);
+    TStringFreeList pool;
+    TStringManager m(28, 10, flags, flags == SM_HEAPENTRIES ? &pool : nullptr);
     EXPECT_GE(m.EntrySize, kEntry);
     std::vector<std::string> names;
     for (int k = 0; k < 200; ++k) names.push_back("entry" + std::to_string(k));
@@ -322,6 +283,13 @@ TEST(TStringManager, SmallEntrySizeIsRaisedToAWholeEntry) {
       EXPECT_EQ(e->Owner, &m);
     }
     EXPECT_EQ(n, 200);
+    EXPECT_EQ(m.Add("entry7")->RefCount, 2);
+    EXPECT_EQ(m.Count, 200);
+    m.Clear();
+    m.Add("z");
+    EXPECT_EQ(Walk(m.First()), std::vector<std::string>{"z"});
+    EXPECT_EQ(pool.Blocks, 0);
+    EXPECT_EQ(pool.EntrySize, 0);
   }
   EXPECT_EQ(TStringManager(kEntry + 8, 2, 0, nullptr).EntrySize, kEntry + 8);
 }
@@ -391,8 +359,7 @@ TEST(TStringManager, ManyRandomStringsSortIntoOrder) {
 TEST(TStringManagerDeathTest, ChecksFailWithTheirConditionText) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::string where = ", file strman\\.cpp, line [0-9]+";
-  EXPECT_DEATH(TStringManager(0, 10, 0, nullptr), "Assertion failed: entry_size>0" + where);
-  EXPECT_DEATH(TStringManager(-4, 10, 0, nullptr), "Assertion failed: entry_size>0" + where);
+  for (int size : {0, -4}) EXPECT_DEATH(TStringManager(size, 10, 0, nullptr), "Assertion failed: entry_size>0" + where);
   EXPECT_DEATH(TStringManager(kEntry, 0, 0, nullptr), "Assertion failed: bits>0" + where);
   EXPECT_DEATH(TStringManager(kEntry, 31, 0, nullptr), "Assertion failed: bits<31" + where);
   EXPECT_DEATH(
