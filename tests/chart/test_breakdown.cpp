@@ -155,30 +155,23 @@ TEST(BreakdownOf, NamesStayBytesAndOrderByTheCaseRuleOnBytes) {
   AddChild(root, file);
 
   EXPECT_EQ(Subfolders(*root), (std::vector<const DirNode*>{hangul, latin1, utf8})) << "files are not subfolders";
-  const auto disk = BreakdownOf(root, Subfolders(*root), TMeasure::DiskUsage, 1);
-  EXPECT_EQ(Labels(disk), (std::vector<std::string>{"(files)", "AÃ©", "aé", "aì"}));
-  EXPECT_EQ(disk[0].Value, 4096 + 50) << "the folder's own blocks and its files";
-  EXPECT_EQ(disk[2].Value, 200);
-  EXPECT_EQ(disk[2].Child, 1) << "indexes the subfolders as given";
-
-  const auto apparent = BreakdownOf(root, Subfolders(*root), TMeasure::Apparent, 1);
-  ASSERT_EQ(apparent.size(), 4u);
-  EXPECT_EQ(apparent[0].Value, 50) << "apparent size: the file's length alone";
-  EXPECT_EQ(apparent[3].Value, 300);
+  // The folder's own blocks and its files, then the subfolders, indexed as given; the apparent
+  // size of the files is their length alone.
+  EXPECT_EQ(Show(BreakdownOf(root, Subfolders(*root), TMeasure::DiskUsage, 1)),
+            "(files)=4146@-1 AÃ©=100@2 aé=200@1 aì=300@0");
+  EXPECT_EQ(Show(BreakdownOf(root, Subfolders(*root), TMeasure::Apparent, 1)),
+            "(files)=50@-1 AÃ©=100@2 aé=200@1 aì=300@0");
 }
 
 TEST(BreakdownOf, AFolderWithoutANodeHasSizeZero) {
   // "My Computer": no node of its own, the scan's root below it.
   TNodeArena arena;
   DirNode* root = Folder(arena, nullptr, "/data/", 700);
-  const auto points = BreakdownOf(nullptr, {root}, TMeasure::Apparent, 1);
-  ASSERT_EQ(points.size(), 1u);
-  EXPECT_EQ(points[0].Label, "/data/");
-  EXPECT_EQ(points[0].Value, 700);
-  EXPECT_EQ(points[0].Child, 0);
-  EXPECT_EQ(Labels(BreakdownOf(nullptr, {nullptr}, TMeasure::Apparent, 1)), std::vector<std::string>{""})
-      << "an item without a node is an empty name of size 0";
+  EXPECT_EQ(Show(BreakdownOf(nullptr, {root}, TMeasure::Apparent, 1)), "/data/=700@0");
+  // An item without a node is an empty name of size 0.
+  EXPECT_EQ(Show(BreakdownOf(nullptr, {nullptr}, TMeasure::Apparent, 1)), "=0@0");
 }
+
 TEST(FormatSize, StrictThresholds) {
   const std::pair<uint64_t, const char*> cases[] = {
       {0, "0 B"},           {1024, "1024 B"},        {1025, "1.0 KB"},

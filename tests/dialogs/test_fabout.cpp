@@ -47,10 +47,7 @@ class TestFormAbout : public QObject {
       about.show();
       QTest::keyClick(&about, Qt::Key_Escape);
       QVERIFY(about.isVisible());
-      if (enter)
-        QTest::keyClick(&about, Qt::Key_Return);
-      else
-        QTest::mouseClick(about.ButtonOk, Qt::LeftButton);
+      enter ? QTest::keyClick(&about, Qt::Key_Return) : QTest::mouseClick(about.ButtonOk, Qt::LeftButton);
       QCOMPARE(about.result(), ModalOk);
     }
   }

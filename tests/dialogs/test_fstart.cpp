@@ -43,20 +43,30 @@ class TestFormStart : public QObject {
   Q_OBJECT
 
  private slots:
-  // All drives even with a path typed, a specific path, a specific empty path.
+  // All drives even with a path typed, a specific path, a specific empty path; Enter in the path
+  // field presses the lower "Scan Now!", Enter on the upper one presses that.
   void theButtonDecidesTheRootAndEverythingIsReadBack() {
-    const std::pair<bool, QString> cases[] = {{false, "/home/x"}, {true, "/home/x"}, {true, ""}};
-    for (const auto& [specific, typed] : cases) {
+    enum { ClickAll, ClickSpecific, EnterInPath, EnterOnAll };
+    const std::pair<int, QString> cases[] = {
+        {ClickAll, "/home/x"}, {ClickSpecific, "/home/x"}, {ClickSpecific, ""}, {EnterInPath, "/typed"}, {EnterOnAll, "/x"}};
+    for (const auto& [how, typed] : cases) {
+      const bool specific = how == ClickSpecific || how == EnterInPath;
       TScanSettings settings;
       std::string root = "unchanged";
-      const int result = AskWith(settings, root, [&, specific = specific, typed = typed](TFormStart& wizard) {
+      const int result = AskWith(settings, root, [&, how = how, typed = typed](TFormStart& wizard) {
         QVERIFY(wizard.CheckBoxCD->isChecked() && !wizard.CheckBoxFloppy->isChecked());
         QCOMPARE(wizard.EditPath->text(), QString("/data"));
         QTest::mouseClick(wizard.CheckBoxFloppy, Qt::LeftButton);
         QTest::mouseClick(wizard.CheckBoxCD, Qt::LeftButton);
         wizard.EditPath->clear();
         QTest::keyClicks(wizard.EditPath, typed);
-        QTest::mouseClick(specific ? wizard.ButtonSpecific : wizard.ButtonAll, Qt::LeftButton);
+        if (how == ClickAll || how == ClickSpecific)
+          QTest::mouseClick(specific ? wizard.ButtonSpecific : wizard.ButtonAll, Qt::LeftButton);
+        if (how == EnterInPath) QTest::keyClick(wizard.EditPath, Qt::Key_Return);
+        if (how == EnterOnAll) {
+          wizard.ButtonAll->setFocus();
+          QTest::keyClick(wizard.ButtonAll, Qt::Key_Return);
+        }
         QCOMPARE(wizard.Specific, specific ? 1 : 0);
       });
       QCOMPARE(result, ModalOk);
@@ -83,26 +93,6 @@ class TestFormStart : public QObject {
       QCOMPARE(settings.includenet.load(), 0);
       QCOMPARE(QByteArray(settings.lastfilename), QByteArray("/data"));
     }
-  }
-
-  // Enter in the path field presses the lower "Scan Now!"; Enter on the upper one presses that.
-  void enterScansThePathTyped() {
-    TScanSettings settings;
-    std::string root;
-    QCOMPARE(AskWith(settings, root, [](TFormStart& wizard) {
-               wizard.EditPath->clear();
-               QTest::keyClicks(wizard.EditPath, "/typed");
-               QTest::keyClick(wizard.EditPath, Qt::Key_Return);
-             }),
-             ModalOk);
-    QCOMPARE(root, std::string("/typed"));
-    root = "unchanged";
-    QCOMPARE(AskWith(settings, root, [](TFormStart& wizard) {
-               wizard.ButtonAll->setFocus();
-               QTest::keyClick(wizard.ButtonAll, Qt::Key_Return);
-             }),
-             ModalOk);
-    QCOMPARE(root, std::string());
   }
 
   void browseOkReplacesThePathAndCancelKeepsIt() {
