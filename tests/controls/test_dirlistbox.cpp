@@ -87,31 +87,26 @@ class TestDirListBox : public QObject {
     QCOMPARE(Box->Directory(), Root + "/a/b");
   }
 
-  void aFolderThatCannotBeEnteredLeavesTheListAsItWas_data() {
-    QTest::addColumn<QByteArray>("target");
-    QTest::addColumn<bool>("unreadable");
-    QTest::newRow("missing") << QByteArray("/a/none") << false;
-    QTest::newRow("a file") << QByteArray("/a/file.txt") << false;
-    QTest::newRow("vanished after listing") << QByteArray("Beta") << false;
-    QTest::newRow("unreadable") << QByteArray("alpha") << true;
-  }
+  // A missing folder, a file, a folder gone after the listing, an unreadable one (not as root,
+  // who can still list it).
   void aFolderThatCannotBeEnteredLeavesTheListAsItWas() {
-    QFETCH(QByteArray, target);
-    QFETCH(bool, unreadable);
-    if (unreadable && test::PermissionsBypassed()) QSKIP("running as root: a mode-000 folder can still be listed");
-    const QStringList before = Lines(*Box);
-    QSignalSpy changes(Box.get(), &TDirectoryListBox::DirectoryChanged);
-    if (target.startsWith('/')) {
-      QVERIFY(!Box->SetDirectory(Root + target.toStdString()));
-    } else {
-      const std::string path = Root + "/a/" + target.toStdString();
-      QVERIFY(unreadable ? chmod(path.c_str(), 0) == 0 : rmdir(path.c_str()) == 0);
-      DoubleClick(*Box, QString(target));
+    for (const char* target : {"/a/none", "/a/file.txt", "Beta", "alpha"}) {
+      const bool unreadable = std::string(target) == "alpha";
+      if (unreadable && test::PermissionsBypassed()) continue;
+      const QStringList before = Lines(*Box);
+      QSignalSpy changes(Box.get(), &TDirectoryListBox::DirectoryChanged);
+      if (target[0] == '/') {
+        QVERIFY(!Box->SetDirectory(Root + target));
+      } else {
+        const std::string path = Root + "/a/" + target;
+        QVERIFY(unreadable ? chmod(path.c_str(), 0) == 0 : rmdir(path.c_str()) == 0);
+        DoubleClick(*Box, QString(target));
+      }
+      QCOMPARE(Lines(*Box), before);
+      QCOMPARE(Box->Directory(), Root + "/a");
+      QCOMPARE(changes.count(), 0);
+      QCOMPARE(QApplication::topLevelWidgets().size(), qsizetype(1));  // no message box
     }
-    QCOMPARE(Lines(*Box), before);
-    QCOMPARE(Box->Directory(), Root + "/a");
-    QCOMPARE(changes.count(), 0);
-    QCOMPARE(QApplication::topLevelWidgets().size(), qsizetype(1));  // no message box
   }
 
   void startsInTheWorkingFolderUnderItsMountPoint() {

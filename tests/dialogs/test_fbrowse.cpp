@@ -182,31 +182,28 @@ class TestFormBrowse : public QObject {
     }
   }
 
-  void theEditLeavesTheLabelWhole_data() {
-    QTest::addColumn<double>("scale");
-    QTest::newRow("system font") << 1.0;
-    QTest::newRow("larger font") << 1.5;
-  }
+  // In the system font and a larger one. The edit covered the colon of "Directory:": a click
+  // there went into the edit.
   void theEditLeavesTheLabelWhole() {
-    // The edit covered the colon of "Directory:": a click there went into the edit.
-    QFETCH(double, scale);
-    const QFont saved = QApplication::font();
-    QFont font = saved;
-    font.setPointSizeF(saved.pointSizeF() * scale);
-    QApplication::setFont(font);
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    QApplication::setFont(saved);
-    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
-    const QRect label = dialog->Label1->geometry();
-    QVERIFY(label.width() >= dialog->Label1->sizeHint().width());
-    const QRect edit = dialog->EditBrowseName->geometry();
-    QVERIFY(!label.intersects(edit));
-    QCOMPARE(edit.right(), dialog->DirListBrowse->geometry().right());
-    const QPoint colon(label.left() + dialog->Label1->fontMetrics().horizontalAdvance("Directory") + 1, label.center().y());
-    QCOMPARE(dialog->childAt(colon), dialog->Label1);
-    QTest::mouseClick(dialog.get(), Qt::LeftButton, Qt::NoModifier, colon);
-    QVERIFY(!dialog->EditBrowseName->hasFocus());
+    for (double scale : {1.0, 1.5}) {
+      const QFont saved = QApplication::font();
+      QFont font = saved;
+      font.setPointSizeF(saved.pointSizeF() * scale);
+      QApplication::setFont(font);
+      TGuardedPath path(Root + "/a");
+      auto dialog = Open(path.Text);
+      QApplication::setFont(saved);
+      QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+      const QRect label = dialog->Label1->geometry();
+      QVERIFY(label.width() >= dialog->Label1->sizeHint().width());
+      const QRect edit = dialog->EditBrowseName->geometry();
+      QVERIFY(!label.intersects(edit));
+      QCOMPARE(edit.right(), dialog->DirListBrowse->geometry().right());
+      const QPoint colon(label.left() + dialog->Label1->fontMetrics().horizontalAdvance("Directory") + 1, label.center().y());
+      QCOMPARE(dialog->childAt(colon), dialog->Label1);
+      QTest::mouseClick(dialog.get(), Qt::LeftButton, Qt::NoModifier, colon);
+      QVERIFY(!dialog->EditBrowseName->hasFocus());
+    }
   }
 
   void looksRight() {

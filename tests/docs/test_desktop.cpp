@@ -82,15 +82,13 @@ class TestDesktop : public QObject {
     QCOMPARE(seen, QString("Error|Nothing here"));
   }
 
-  void runModalReturnsTheDialogsResultAndClipboardTakesText() {
+  void runModalReturnsTheDialogsResult() {
     TSystemDesktop desktop;
     QDialog dialog;
     WhenModal(this, [&](QWidget* modal) {
       if (modal == &dialog) dialog.done(5);
     });
     QCOMPARE(desktop.RunModal(dialog), 5);
-    desktop.SetClipboardPath(QByteArray("/srv/caf\xc3\xa9"));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("/srv/caf\xc3\xa9"));
   }
 
   // A path is pasted as its bytes, whatever they are; programs that take files get its URL.
@@ -110,6 +108,7 @@ class TestDesktop : public QObject {
       QCOMPARE(data->data("text/uri-list"), uris);
       TSystemDesktop().SetClipboardPath(path);
       QCOMPARE(QGuiApplication::clipboard()->mimeData()->data("text/plain"), path);
+      if (utf8) QCOMPARE(QGuiApplication::clipboard()->text().toUtf8(), path);
     }
   }
 };

@@ -1,7 +1,6 @@
 // The manual launcher: joining paths, the search order over real files in temporary folders
 // (start-up folder, current folder, program folder, installed doc folder), the message when
 // nothing is found, and the URLs handed to the desktop (recorded, never opened).
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,7 +11,6 @@
 #include <string>
 
 #include "docs/viewdoc.h"
-#include "platform/files.h"
 #include "tests/support/fakedesktop.h"
 
 using namespace ostrel;
@@ -129,20 +127,6 @@ class TestViewDoc : public QObject {
     QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
     for (const auto& box : Desktop->Boxes) QVERIFY(!box.Owner && !box.Question);
     QVERIFY(Opened().isEmpty());
-  }
-
-  // ProgramFilePath names the running executable, whose folder is searched.
-  void findsTheManualBesideTheRunningProgram() {
-    const QString name = QStringLiteral("viewdoc-probe-%1").arg(QCoreApplication::applicationPid());
-    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name + ".htm";
-    QVERIFY(WriteFile(beside));
-    QTemporaryDir elsewhere;
-    QVERIFY(QDir::setCurrent(elsewhere.path()));
-    const int found =
-        ViewDocument(*Desktop, name.toUtf8().constData(), Bytes(elsewhere.path()).constData(), 0, ProgramFilePath());
-    QFile::remove(beside);
-    QCOMPARE(found, 1);
-    QCOMPARE(Opened(), QStringList{beside});
   }
 
   void fileUrlsKeepEveryByte() {

@@ -13,7 +13,8 @@ namespace {
 
 using test::TempTree;
 
-TEST(Files, FolderAndFileExistence) {
+// MakeFolder makes one level only, and fails on an existing folder.
+TEST(Files, FolderAndFileExistenceAndMakeFolder) {
   TempTree tree;
   tree.Dir("folder");
   tree.File("file", 3);
@@ -37,10 +38,7 @@ TEST(Files, FolderAndFileExistence) {
   EXPECT_FALSE(FolderExists(""));
   EXPECT_FALSE(FolderExists(nullptr));
   EXPECT_FALSE(FileExists(nullptr));
-}
 
-TEST(Files, MakeFolderMakesOneLevelOnly) {
-  TempTree tree;
   std::string fresh = tree.Path("fresh");
   EXPECT_TRUE(MakeFolder(fresh.c_str()));
   EXPECT_TRUE(FolderExists(fresh.c_str()));
