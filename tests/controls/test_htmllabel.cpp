@@ -37,10 +37,6 @@ int Advance(const QWidget& w, const QString& text, bool bold = false) {
   return QFontMetrics(f, &w).horizontalAdvance(text);
 }
 
-int SpaceWidth(const QWidget& w) {
-  return QFontMetrics(w.font(), &w).horizontalAdvance(QLatin1Char(' '));
-}
-
 int Height(const QWidget& w) {
   return QFontMetrics(w.font(), &w).height();
 }
@@ -179,7 +175,7 @@ class TestHtmlLabel : public QObject {
       x += p.Width;
     }
     QCOMPARE(label.LastPlacements().size(), size_t(6));
-    QCOMPARE(label.LastPlacements()[4].Width, SpaceWidth(label));
+    QCOMPARE(label.LastPlacements()[4].Width, Advance(label, " "));
 
     // Wrapping moves pieces, not the extent.
     label.SetCaption("a<b>b</b>c  d");
@@ -212,7 +208,7 @@ class TestHtmlLabel : public QObject {
     for (const auto& c : cases) {
       THtmlLabel label;
       const int a = Advance(label, "aaa");
-      const int s = SpaceWidth(label);
+      const int s = Advance(label, " ");
       const int h = Height(label);
       // A font whose split pieces are narrower than the whole word cannot show the last case.
       if (c.caption.contains("aa<b>") && Advance(label, "aa") + Advance(label, "a") < a) continue;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "controls/dirlistbox.h"
 #include "controls/drivecombo.h"
@@ -126,44 +127,36 @@ class TestFormBrowse : public QObject {
     QCOMPARE(QApplication::topLevelWidgets().size(), qsizetype(1));  // no message box
   }
 
-  void createDirectory_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QByteArray>("listAfter");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<int>("error");
-    QTest::newRow("made and entered") << QString("New") << true << QByteArray("/a/New") << QString() << 0;
-    QTest::newRow("cancelled") << QString("New") << false << QByteArray("/a") << QString() << 0;
-    QTest::newRow("cannot be made") << QString("x/y") << true << QByteArray("/a")
-                                    << QString("Error|Could not create the folder %1/a/x/y: %2") << ENOENT;
-    QTest::newRow("already there") << QString("b") << true << QByteArray("/a/b")
-                                   << QString("Error|Could not create the folder %1/a/b: %2") << EEXIST;
-  }
+  // Made and entered, cancelled, cannot be made, already there; each on a fresh tree.
   void createDirectory() {
-    QFETCH(QString, name);
-    QFETCH(bool, ok);
-    QFETCH(QByteArray, listAfter);
-    QFETCH(QString, box);
-    QFETCH(int, error);
-    TGuardedPath path(Root + "/a");
-    auto dialog = Open(path.Text);
-    Desktop->AnswerDialog = [&](QDialog& modal) {
-      auto* mkdir = qobject_cast<TFormMkdir*>(&modal);
-      if (!mkdir) return -1;
-      mkdir->show();
-      QTest::keyClicks(mkdir->EditCreateDir, name);
-      QTest::mouseClick(ok ? mkdir->Button1 : mkdir->Button2, Qt::LeftButton);
-      return mkdir->result();
-    };
-    QTest::mouseClick(dialog->Button1, Qt::LeftButton);
-    // A folder that cannot be made says so, over this dialog, and names the folder.
-    QCOMPARE(Desktop->BoxTexts(), box.isEmpty() ? QStringList() : QStringList{box.arg(Text(""), QString::fromLocal8Bit(std::strerror(error)))});
-    if (!box.isEmpty()) QCOMPARE(Desktop->Boxes.front().Owner, dialog.get());
-    QCOMPARE(FolderExists((Root + "/a/New").c_str()), listAfter == "/a/New");
-    QCOMPARE(dialog->DirListBrowse->Directory(), Root + listAfter.toStdString());
-    QCOMPARE(dialog->EditBrowseName->text(), Text(listAfter.constData()));
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(QByteArray(path.Text), Text("/a").toUtf8());
+    const std::tuple<QString, bool, const char*, QString, int> cases[] = {  // name, Ok, shown after, box, error
+        {"New", true, "/a/New", "", 0},
+        {"New", false, "/a", "", 0},
+        {"x/y", true, "/a", "Error|Could not create the folder %1/a/x/y: %2", ENOENT},
+        {"b", true, "/a/b", "Error|Could not create the folder %1/a/b: %2", EEXIST}};
+    for (const auto& [name, ok, listAfter, box, error] : cases) {
+      cleanup();
+      init();
+      TGuardedPath path(Root + "/a");
+      auto dialog = Open(path.Text);
+      Desktop->AnswerDialog = [&, name = name, ok = ok](QDialog& modal) {
+        auto* mkdir = qobject_cast<TFormMkdir*>(&modal);
+        if (!mkdir) return -1;
+        mkdir->show();
+        QTest::keyClicks(mkdir->EditCreateDir, name);
+        QTest::mouseClick(ok ? mkdir->Button1 : mkdir->Button2, Qt::LeftButton);
+        return mkdir->result();
+      };
+      QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+      // A folder that cannot be made says so, over this dialog, and names the folder.
+      QCOMPARE(Desktop->BoxTexts(), box.isEmpty() ? QStringList() : QStringList{box.arg(Text(""), QString::fromLocal8Bit(std::strerror(error)))});
+      if (!box.isEmpty()) QCOMPARE(Desktop->Boxes.front().Owner, dialog.get());
+      QCOMPARE(FolderExists((Root + "/a/New").c_str()), std::string(listAfter) == "/a/New");
+      QCOMPARE(dialog->DirListBrowse->Directory(), Root + listAfter);
+      QCOMPARE(dialog->EditBrowseName->text(), Text(listAfter));
+      QVERIFY(dialog->isVisible());
+      QCOMPARE(QByteArray(path.Text), Text("/a").toUtf8());
+    }
   }
 
   // Escape keeps the buffer; Enter writes it, a long name cut to fit.

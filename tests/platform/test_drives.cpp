@@ -130,18 +130,15 @@ TEST(Drives, SystemPlumbingIsWholeComponentsUnderDevProcSysRun) {
 TEST(Drives, MountHoldingMatchesWholeComponents) {
   const std::vector<TMountEntry> mounts = {
       {"/dev/a", "/", "ext4"}, {"/dev/b", "/home", "ext4"}, {"/dev/c", "/home/me/data", "ext4"}};
-  struct Row {
-    const char* path;
-    const char* mount;
-  } rows[] = {
+  const std::pair<const char*, const char*> rows[] = {  // path, the mount point holding it
       {"/", "/"},           {"/homework", "/"},          {"/home", "/home"},
       {"/home/me", "/home"}, {"/home/me/database", "/home"}, {"/home/me/data", "/home/me/data"},
       {"/home/me/data/x/y", "/home/me/data"},
   };
-  for (const Row& row : rows) {
-    const TMountEntry* m = MountHolding(mounts, row.path);
-    ASSERT_NE(m, nullptr) << row.path;
-    EXPECT_EQ(m->MountPoint, row.mount) << row.path;
+  for (const auto& [path, mount] : rows) {
+    const TMountEntry* m = MountHolding(mounts, path);
+    ASSERT_NE(m, nullptr) << path;
+    EXPECT_EQ(m->MountPoint, mount) << path;
   }
   EXPECT_EQ(MountHolding({{"/dev/b", "/home", "ext4"}}, "/usr"), nullptr);
 }

@@ -328,35 +328,13 @@ TEST(TStringManagerDeathTest, ChecksFailWithTheirConditionText) {
   for (int size : {0, -4}) EXPECT_DEATH(TStringManager(size, 10, 0, nullptr), "Assertion failed: entry_size>0" + where);
   EXPECT_DEATH(TStringManager(kEntry, 0, 0, nullptr), "Assertion failed: bits>0" + where);
   EXPECT_DEATH(TStringManager(kEntry, 31, 0, nullptr), "Assertion failed: bits<31" + where);
-  EXPECT_DEATH(
-      {
-        TStringFreeList pool;
-        pool.Get(48, 4);
-        pool.Get(64, 4);
-      },
-      "Assertion failed: EntrySize==entrysize" + where);
-  EXPECT_DEATH(
-      {
-        TStringFreeList pool;
-        TStringManager a(kEntry, 2, 0, &pool);
-        TStringManager b(kEntry + 8, 2, 0, &pool);
-      },
-      "Assertion failed: EntrySize==entrysize" + where);
-  EXPECT_DEATH(
-      {
-        TStringManager m(kEntry, 2, 0, nullptr);
-        TStringFreeList* pool = m.FreeList;
-        m.FreeList = nullptr;
-        m.Add("x");
-        m.FreeList = pool;
-      },
-      "Assertion failed: FreeList!=NULL" + where);
-  EXPECT_DEATH(
-      {
-        TStringManager m(kEntry, 2, 0, nullptr);
-        m.Find(nullptr);
-      },
-      "Assertion failed: name, file hash\\.cpp, line [0-9]+");
+  const std::string entrySize = "Assertion failed: EntrySize==entrysize" + where;
+  EXPECT_DEATH({ TStringFreeList pool; pool.Get(48, 4); pool.Get(64, 4); }, entrySize);
+  EXPECT_DEATH({ TStringFreeList pool; TStringManager a(kEntry, 2, 0, &pool); TStringManager b(kEntry + 8, 2, 0, &pool); },
+               entrySize);
+  EXPECT_DEATH({ TStringManager m(kEntry, 2, 0, nullptr); m.FreeList = nullptr; m.Add("x"); },
+               "Assertion failed: FreeList!=NULL" + where);
+  EXPECT_DEATH(TStringManager(kEntry, 2, 0, nullptr).Find(nullptr), "Assertion failed: name, file hash\\.cpp, line [0-9]+");
 }
 
 }  // namespace
