@@ -50,8 +50,7 @@ TEST(Growth, FilesGrowLossesListedLargestFirst) {
             "(files)=60@-1 grew=20@3 | gone=300>0@4! small=40>30@1 was empty=0>0@5!");
   const TChanges shrank = ComputeChanges({Item("same", 70, 70)}, 100, 40, 1);
   EXPECT_EQ(Show(shrank), "| (files)=100>40@-1");
-  EXPECT_EQ(shrank.FilesThen, 100);
-  EXPECT_EQ(shrank.FilesNow, 40);
+  EXPECT_EQ(std::make_pair(shrank.FilesThen, shrank.FilesNow), std::make_pair(uint64_t{100}, uint64_t{40}));
 }
 
 // A byte of growth on 2^60 is a growth; a folder capped at 2^64 - 1 that shrank is a loss of

@@ -107,7 +107,7 @@ class TestViewDoc : public QObject {
       Desktop->Opened.clear();
       QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 1);
       QCOMPARE(Opened(), QStringList{dir.filePath(opened)});
-      QVERIFY(Boxes().isEmpty());
+      QVERIFY(Desktop->BoxTexts().isEmpty());
     }
   }
 
@@ -121,10 +121,10 @@ class TestViewDoc : public QObject {
     const std::string program = Bytes(dir.filePath("bin/ostrel")).toStdString();
 
     QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 1, program), 0);
-    QVERIFY(Boxes().isEmpty());
+    QVERIFY(Desktop->BoxTexts().isEmpty());
     QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 0);
     QCOMPARE(ViewDocument(*Desktop, "ostrel", nullptr, 0, ""), 0);
-    QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
+    QCOMPARE(Desktop->BoxTexts(), QStringList(2, "error|Unable to find documentation"));
     for (const auto& box : Desktop->Boxes) QVERIFY(!box.Owner && !box.Question);
     QVERIFY(Opened().isEmpty());
   }
@@ -163,7 +163,6 @@ class TestViewDoc : public QObject {
     for (const QUrl& url : Desktop->Opened) opened << (url.isLocalFile() ? url.toLocalFile() : url.toString());
     return opened;
   }
-  QStringList Boxes() const { return Desktop->BoxTexts(); }
 
   std::unique_ptr<test::TFakeDesktop> Desktop;
   QString OldCurrent;
