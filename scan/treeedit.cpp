@@ -228,10 +228,10 @@ TTreeEdit PutRescan(TScanResult& result, DirNode* folder, TScanResult&& walk) {
   if (!Linked(result, folder)) edit.Refused = TEditRefusal::NotInTree;
   else if (result.AllDrives && folder == result.Root) edit.Refused = TEditRefusal::TopOfTree;
   else if (folder->Kind != NodeFolder) edit.Refused = TEditRefusal::NotFolder;
-  else if (!fresh || fresh->Kind != NodeFolder || walk.AllDrives) edit.Refused = TEditRefusal::NoWalk;
   else if (std::any_of(result.Repeats.begin(), result.Repeats.end(),
                        [&](const TRepeatedFolder& repeat) { return repeat.Node == folder; }))
     edit.Refused = TEditRefusal::Repeated;
+  else if (!fresh || fresh->Kind != NodeFolder || walk.AllDrives) edit.Refused = TEditRefusal::NoWalk;
   if (edit.Refused != TEditRefusal::None) return edit;
   const int32_t shift = folder->Depth - fresh->Depth;
   int32_t deepest = fresh->Depth;
