@@ -2,8 +2,10 @@
 // user deleted it), or one folder walked afresh and put where the old walk of it was. The
 // totals above the change, the counts, the records pointing into the tree and which name of a
 // file with several carries its size all end as a fresh scan of the changed disk would leave
-// them. Totals are brought up to date along the path to the top, not over the tree; nodes that
-// leave the tree stay in their arena, which goes with the result.
+// them. Totals are brought up to date along the path to the top, not over the tree (a capped
+// total is added up again from its folder's children); finding the node costs the siblings
+// along that path, the records one pass over them, a rescan the size of the new walk. Nodes
+// that leave the tree stay in their arena, which goes with the result.
 #pragma once
 #include <vector>
 
@@ -46,9 +48,12 @@ TTreeEdit TakeOut(TScanResult& result, DirNode* node);
 // first name in the whole tree's order, inside the new part or out. The walk's arenas join
 // result.Grafts, so `walk` holds no tree afterwards. A top-level folder (the root of a
 // one-path scan, a drive below All Drives) may be walked afresh like any other; All Drives
-// itself may not. On refusal `walk` is left as it was.
-// Folders met twice across the edge of the new part cannot be told (a result keeps no folder
-// inodes): a folder that the new walk shares with one outside is counted under both.
+// itself may not. A walk cut short makes result.Ending say so. On refusal `walk` is left as
+// it was.
+// Saturated ends true only while some total is capped. A result keeps the inodes of linked
+// files only, and no folder's: a folder the new walk shares with one outside (a bind mount),
+// and a file outside that had one name at the first walk and now has one in the new part too,
+// are counted under both names until the whole tree is walked again.
 TTreeEdit PutRescan(TScanResult& result, DirNode* folder, TScanResult&& walk);
 
 }  // namespace ostrel
