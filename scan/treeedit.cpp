@@ -272,7 +272,7 @@ TTreeEdit PutRescan(TScanResult& result, DirNode* folder, TScanResult&& walk) {
   for (TRepeatedFolder& repeat : walk.Repeats) repeat.First = own(repeat.First);
   Splice(result.Problems, problems, std::move(walk.Problems));
   Splice(result.Repeats, repeats, std::move(walk.Repeats));
-  // The old nodes below still lead up to the folder, so those shown there are told apart.
+  // Old nodes keep their Parent: a repeat shown under one of them is still found below.
   DropOrphans(result.Repeats, folder, true, edit);
   TInodes inodes;
   InodesOf(result.Links, links, inodes);
