@@ -28,6 +28,7 @@ struct TLinkedName {
 struct TScanResult {
   // Every node and name of the tree; freed with the result, never node by node.
   std::unique_ptr<TNodeArena> Arena = std::make_unique<TNodeArena>();
+  std::vector<std::unique_ptr<TNodeArena>> Grafts;  // the arenas of folders walked afresh (PutRescan)
   // Null when a stop came before the first folder, or while the scan runs.
   DirNode* Root = nullptr;
   std::vector<TScanProblem> Problems;    // in the tree's order
