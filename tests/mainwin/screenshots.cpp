@@ -121,7 +121,8 @@ bool Comparison(TDesktop& desktop, const QString& dir) {
   form.TreeViewDirectoriesClick();
   const TKeptScan first = kept().back();
   form.CompareWithScanFile(first.Path, QDateTime::fromMSecsSinceEpoch(first.Time / 1000, Qt::UTC));
-  if (!QTest::qWaitFor([&] { return form.Comparing(); }, 30000)) return false;
+  auto* line = form.findChild<QLabel*>(QStringLiteral("LabelCompare"));
+  if (!QTest::qWaitFor([&] { return line->text().startsWith(QLatin1String("Changes since")); }, 30000)) return false;
   view->expandItem(item);
   view->setCurrentItem(item);
   form.TreeViewDirectoriesClick();

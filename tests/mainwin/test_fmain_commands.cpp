@@ -354,7 +354,7 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
   if (DiskBytes(Measures + "/image/disk.img") >= 32 << 20) QSKIP("this file system stores no sparse files");
   QVERIFY(Scan(Measures.toStdString()));
   ClickItem(MyComputer()->child(0));
-  const TThreadLoader* scan = Form->AttachedScan();
+  const TTreeJob* scan = Form->AttachedScan();
   QTreeWidgetItem* shown = test::View(*Form).SelectedItem();
   const TChartView* chart = Form->findChild<TChartView*>(QStringLiteral("ChartPie"));
   auto values = [&] {
@@ -402,7 +402,7 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish() {
   test::TDriveGate::Get().Close(test::OneDrive(Root.toStdString()));
   Form->ScanDriveSource = test::TDriveGate::Source;
   Form->StartScan("");
-  const TThreadLoader* loader = Form->AttachedScan();
+  const TTreeJob* loader = Form->AttachedScan();
   QVERIFY(loader && !test::View(*Form).ButtonStop->isHidden());
 
   bool finishedBehind = false;

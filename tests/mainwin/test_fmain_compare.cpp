@@ -15,7 +15,7 @@
 #include <string>
 
 #include "controls/elidedlabel.h"
-#include "mainwin/comparedialog.h"
+#include "dialogs/comparedialog.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
@@ -30,6 +30,24 @@ using namespace ostrel;
 namespace {
 
 constexpr int Timeout = 15000;
+
+// What the comparison line says: a comparison shown, or an earlier scan being read.
+bool LineSays(const TForm1& form, const char* start) {
+  const auto* line = form.findChild<QLabel*>(QStringLiteral("LabelCompare"));
+  return line->isVisible() && line->text().startsWith(QLatin1String(start));
+}
+bool Comparing(const TForm1& form) { return LineSays(form, "Changes since "); }
+bool Reading(const TForm1& form) { return LineSays(form, "Reading the scan of "); }
+
+// How many descriptors of this process are open on `path`.
+int OpenOn(const std::string& path) {
+  int open = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(fd.path(), error) == path) ++open;
+  }
+  return open;
+}
 
 bool Idle(const TForm1& form) { return test::View(form).ButtonStop->isHidden() && test::View(form).LabelStandBy->isHidden(); }
 
@@ -287,7 +305,7 @@ void TestFmainCompare::keptScanComparedThenEnded() {
                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   QCOMPARE(listed, QStringList{first + QStringLiteral("   116.2 KB   complete")});
   QCOMPARE(preselected, 0);
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QVERIFY(end->isEnabled());
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
   QVERIFY(label && label->isVisible());
@@ -299,7 +317,7 @@ void TestFmainCompare::keptScanComparedThenEnded() {
   QVERIFY(!SamePoints(test::View(*Form).ChartPie->Points(), before));
   auto* button = Form->findChild<QPushButton*>(QStringLiteral("ButtonEndComparison"));
   QTest::mouseClick(button, Qt::LeftButton);
-  QVERIFY(!Form->Comparing());
+  QVERIFY(!Comparing(*Form));
   QVERIFY(!label->isVisible());
   QVERIFY(!end->isEnabled());
   QVERIFY(SamePoints(test::View(*Form).ChartPie->Points(), before));
@@ -377,11 +395,11 @@ void TestFmainCompare::anotherScanFileIsCompared() {
     return dialog.result();
   };
   Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QVERIFY(Desktop.Boxes.empty());
   CheckMarks(saved);
   Form->findChild<QAction*>(QStringLiteral("EndComparison1"))->trigger();
-  QVERIFY(!Form->Comparing());
+  QVERIFY(!Comparing(*Form));
   QVERIFY(!Tip(Child(NewRootItem(), "grow")).contains(QStringLiteral("Then")));
 }
 
@@ -407,11 +425,11 @@ void TestFmainCompare::incompleteScansSaySo() {
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
   ClickItem(stopped->child(0));
   Form->CompareWithScanFile(whole, when);
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (this scan is incomplete)"));
   ClickItem(Tree1()->topLevelItem(0)->child(0));
   Form->CompareWithScanFile(part, when);
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (the earlier scan is incomplete)"));
   ClickItem(Child(Tree1()->topLevelItem(0)->child(0), "same"));
   auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
@@ -426,7 +444,7 @@ void TestFmainCompare::unreadableFileOrNoScanIsSaidInABox() {
   Form->CompareWithScanFile(bad, QDateTime::currentDateTime());
   QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(1), Timeout);
   QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("could not be compared")));
-  QVERIFY(!Form->Comparing() && !Form->ReadingComparison());
+  QVERIFY(!Comparing(*Form) && !Reading(*Form));
   QVERIFY(Form->findChild<QFrame*>(QStringLiteral("PanelCompare"))->isHidden());
   // A scan stopped before its root is a whole file, but nothing to compare with.
   const std::string rootless =
@@ -434,14 +452,14 @@ void TestFmainCompare::unreadableFileOrNoScanIsSaidInABox() {
   Form->CompareWithScanFile(rootless, QDateTime::currentDateTime());
   QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(2), Timeout);
   QVERIFY(Desktop.Boxes[1].Text.contains(QStringLiteral("holds no scan to compare with")));
-  QVERIFY(!Form->Comparing() && !Form->ReadingComparison());
+  QVERIFY(!Comparing(*Form) && !Reading(*Form));
   Desktop.Boxes.clear();
 
   auto fresh = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   fresh->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
   QCOMPARE(Desktop.Boxes.size(), size_t(1));
   QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("no scan to compare")));
-  QVERIFY(!fresh->Comparing());
+  QVERIFY(!Comparing(*fresh));
 }
 
 // While a file is read the window goes on; a second request replaces the first, End
@@ -458,22 +476,23 @@ void TestFmainCompare::readingIsReplacedOrEndedWithoutABox() {
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
 
   Form->CompareWithScanFile(first.Path, QDateTime::currentDateTime());
-  QVERIFY(Form->ReadingComparison() && !Form->Comparing());
+  QVERIFY(Reading(*Form) && !Comparing(*Form));
   QVERIFY(label->isVisible() && label->text().startsWith(QStringLiteral("Reading the scan of ")));
   Form->CompareWithScanFile(saved, QDateTime::currentDateTime());
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QVERIFY(label->text().startsWith(QStringLiteral("Changes since ")));
 
   // Ended while it reads: the comparison shown goes too.
   Form->CompareWithScanFile(second.Path, QDateTime::currentDateTime());
-  QVERIFY(!Form->Comparing() && Form->ReadingComparison());
+  QVERIFY(!Comparing(*Form) && Reading(*Form));
   Form->EndComparison1Click();
-  QVERIFY(!Form->ReadingComparison() && !label->isVisible());
+  QVERIFY(!Reading(*Form) && !label->isVisible());
 
-  // Both earlier readings end on their stop, though their pipes stay open and silent.
-  QTRY_COMPARE_WITH_TIMEOUT(Form->ComparisonReads(), size_t(0), Timeout);
+  // Both earlier readings end on their stop, though their pipes stay open and silent: only the
+  // test's own end of each is left.
+  QTRY_COMPARE_WITH_TIMEOUT(OpenOn(first.Path) + OpenOn(second.Path), 2, Timeout);
   QVERIFY(Desktop.Boxes.empty());
-  QVERIFY(!Form->Comparing() && !label->isVisible());
+  QVERIFY(!Comparing(*Form) && !label->isVisible());
   first.Close();
   second.Close();
 }
@@ -490,7 +509,7 @@ void TestFmainCompare::closingWhileReadingIsSafe() {
   const char start[] = R"([1,2,{"state":"complete"},[{"name":"r"},)";
   QVERIFY(write(pipe.Fd, start, sizeof start - 1) == static_cast<ssize_t>(sizeof start - 1));
   QTRY_VERIFY_WITH_TIMEOUT(pipe.Drained(), Timeout);
-  QVERIFY(Form->ReadingComparison());
+  QVERIFY(Reading(*Form));
   // The reading meets the end of the file and reports while the window goes.
   pipe.Close();
   Form.reset();

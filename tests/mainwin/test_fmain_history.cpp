@@ -90,10 +90,10 @@ void TestFmainHistory::eachWalkIsKeptBesideTheWindow() {
   QVERIFY(kept.Complete);
   TImportedScan read;
   QCOMPARE(ReadScanFile(kept.Path, read), std::string());
-  const TThreadLoader* walk = Form->AttachedScan();
-  QCOMPARE(read.Result.Root->TotalSize, walk->Result.Root->TotalSize);
-  QCOMPARE(read.Result.Root->ApparentSize, walk->Result.Root->ApparentSize);
-  QCOMPARE(read.Result.Files, walk->FileCount.load());
+  const TTreeJob* walk = Form->AttachedScan();
+  QCOMPARE(read.Result.Root->TotalSize, walk->Outcome().Root->TotalSize);
+  QCOMPARE(read.Result.Root->ApparentSize, walk->Outcome().Root->ApparentSize);
+  QCOMPARE(read.Result.Files, walk->Outcome().Files);
   QVERIFY(Desktop.Boxes.empty());
 
   const std::string two = Tree.Path("two");

@@ -332,7 +332,7 @@ void TestFmainScan::stopAsksFirst() {
   test::AnswerDialogs(Desktop, "all", "", yes);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* scan = form->AttachedScan();
+  const TTreeJob* scan = form->AttachedScan();
   QVERIFY(ScanThreadsRunning());
 
   test::View(*form).ButtonStop->click();
@@ -348,13 +348,13 @@ void TestFmainScan::stopAsksFirst() {
   QVERIFY(IdleLook(*form));
   if (yes) {
     // Stopped before its first folder: no root, and "My Computer" alone.
-    QVERIFY(scan->Result.Root == nullptr);
+    QVERIFY(scan->Outcome().Root == nullptr);
     QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), QStringList{"My Computer"});
     QVERIFY(form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().empty());
     QVERIFY(form->CurrentPath().empty());
   } else {
     QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
-    QCOMPARE(scan->FolderCount.load(), 6);  // "All Drives" and the five folders
+    QCOMPARE(scan->FoldersSoFar(), 6);  // "All Drives" and the five folders
   }
   QTRY_VERIFY(!ScanThreadsRunning());
 }
@@ -366,7 +366,7 @@ void TestFmainScan::stopQuestionEndsWithTheScan() {
   form->show();
   QVERIFY(QTest::qWaitForWindowExposed(form));
   QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* scan = form->AttachedScan();
+  const TTreeJob* scan = form->AttachedScan();
   // The walk ends while the user still reads the question: it closes as No.
   bool ended = false;
   Desktop.WhileAsking = [&] {
@@ -387,7 +387,7 @@ void TestFmainScan::newScanWhileOneRuns() {
   test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* first = form->AttachedScan();
+  const TTreeJob* first = form->AttachedScan();
 
   // The new scan walks at once; the gate holds only the first.
   form->ScanDriveSource = ListDrives;
@@ -413,7 +413,7 @@ void TestFmainScan::newScanWhileOneRuns() {
   QTRY_VERIFY(first->Finished());
   QCoreApplication::processEvents();
   QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1);
-  QVERIFY(first->Result.Root == nullptr);
+  QVERIFY(first->Outcome().Root == nullptr);
 }
 
 void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
@@ -421,7 +421,7 @@ void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
   test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* running = form->AttachedScan();
+  const TTreeJob* running = form->AttachedScan();
 
   int wizards = 0;
   test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
@@ -443,9 +443,9 @@ void TestFmainScan::lateNoticeOfDetachedScanIgnored() {
   test::AnswerDialogs(Desktop, "all", "", false);
   TForm1* form = MakeForm({"ostrel"});
   QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* first = form->AttachedScan();
+  const TTreeJob* first = form->AttachedScan();
   form->NewScanClick();
-  const TThreadLoader* second = form->AttachedScan();
+  const TTreeJob* second = form->AttachedScan();
   QVERIFY(second != nullptr && second != first);
 
   // The notice of a scan that had read its window just before it was detached.

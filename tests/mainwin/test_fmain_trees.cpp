@@ -30,6 +30,7 @@
 #include "mainwin/folderitem.h"
 #include "mainwin/statusbar.h"
 #include "mainwin_support.h"
+#include "scan/scansettings.h"
 #include "scan/tloader.h"
 #include "scan_support.h"
 
@@ -248,9 +249,9 @@ void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
   MakeForm();
   Form->ScanMemoryLimit = 256 * 1024;
   QVERIFY(Scan(Tree->Root()));
-  const TThreadLoader* scan = Form->AttachedScan();
-  QCOMPARE(scan->Result.Ending, TScanEnd::OutOfMemory);
-  const int folders = scan->FolderCount.load();
+  const TTreeJob* scan = Form->AttachedScan();
+  QCOMPARE(scan->Outcome().Ending, TScanEnd::OutOfMemory);
+  const int folders = scan->FoldersSoFar();
   QVERIFY(folders > 2 && folders < 1502);
   QCOMPARE(Desktop.BoxTexts(), QStringList{QStringLiteral("Error|Out of memory: the scan stopped after %1 folders.").arg(folders)});
   QVERIFY(!Desktop.Boxes[0].Question);
