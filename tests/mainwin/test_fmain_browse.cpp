@@ -1,8 +1,9 @@
 // Exploring a finished scan as a user does: the folder tree, the chart of the selected folder
-// in its three kinds, the status bar while hovering, clicks on points and "Up". Every case
-// starts a window on the same generated folder, with the path on the command line (the case on
-// names that are not UTF-8 a second one on a folder of its own). The files are sparse, of
-// exact lengths: the window shows apparent sizes, as stored in its settings.
+// in its three kinds, the status bar while hovering, clicks on points and "Up". One window
+// scans the generated folder once, with the path on the command line, and every case starts
+// from its "My Computer" item (the case on names that are not UTF-8 scans a folder of its own).
+// The files are sparse, of exact lengths: the window shows apparent sizes, as stored in its
+// settings.
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
@@ -43,6 +44,14 @@ const char* const Twin2 = "twin_01234567890123456789_second";
 const char* const TwinLabel = "twin_01234567890123456789...";
 const char* const Exactly28 = "abcdefghijklmnopqrstuvwxyz12";
 
+// The three kinds of chart, as a test's data.
+void ChartKinds() {
+  QTest::addColumn<int>("type");
+  QTest::newRow("Pie") << 0;
+  QTest::newRow("Horiz Bar") << 1;
+  QTest::newRow("Vert Bar") << 2;
+}
+
 QStringList Labels(const std::vector<TChartPoint>& points) {
   QStringList labels;
   for (const TChartPoint& p : points) labels << QString::fromStdString(p.Label);
@@ -57,7 +66,7 @@ class TestFmainBrowse : public QObject {
  private slots:
   void initTestCase();
   void init();
-  void cleanup();
+  void cleanupTestCase();
 
   void finishedScanShowsMyComputer();
   void treeOrderAndItems();
@@ -138,9 +147,7 @@ void TestFmainBrowse::initTestCase() {
   Tree->File("many/own", 10000);
   for (int i = 0; i < 13; ++i) Tree->File("many/m" + std::to_string(100 + i).substr(1) + "/f", 1);
   Tree->Chain("many/m00", 14, "level");
-}
 
-void TestFmainBrowse::init() {
   Store = std::make_unique<test::TTempStore>();
   Store->Open()->setValue("apparentsize", 1);
   Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root()}, Desktop);
@@ -149,7 +156,22 @@ void TestFmainBrowse::init() {
   QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, 15000);
 }
 
-void TestFmainBrowse::cleanup() {
+void TestFmainBrowse::init() {
+  // Every case reads the one scan from its start: the pie, combined folders, the top item.
+  // (Another window of a case sets the settings, which all windows share.)
+  ScanSettings.charttype = 0;
+  ScanSettings.combineother = 1;
+  ScanSettings.apparentsize = 1;
+  test::View(*Form).RadioGroupChartType->SetItemIndex(0);
+  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+  tree->collapseAll();
+  tree->horizontalScrollBar()->setValue(0);
+  tree->setCurrentItem(tree->topLevelItem(0));
+  Form->TreeViewDirectoriesClick();
+  Form->ChartPieMouseMove(-1);
+}
+
+void TestFmainBrowse::cleanupTestCase() {
   Form.reset();
   Store.reset();
 }
@@ -311,12 +333,7 @@ void TestFmainBrowse::pointsInChartOrder() {
   QCOMPARE(Item({})->child(Points()[1].Child)->text(0), QStringLiteral("(files)"));
 }
 
-void TestFmainBrowse::chartTypesDrawTheSamePoints_data() {
-  QTest::addColumn<int>("type");
-  QTest::newRow("Pie") << 0;
-  QTest::newRow("Horiz Bar") << 1;
-  QTest::newRow("Vert Bar") << 2;
-}
+void TestFmainBrowse::chartTypesDrawTheSamePoints_data() { ChartKinds(); }
 
 void TestFmainBrowse::chartTypesDrawTheSamePoints() {
   QFETCH(int, type);
@@ -464,12 +481,7 @@ void TestFmainBrowse::hoverShowsLabelAndSize() {
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(2) != total, subfolder);
 }
 
-void TestFmainBrowse::hoverFollowsThePointer_data() {
-  QTest::addColumn<int>("type");
-  QTest::newRow("Pie") << 0;
-  QTest::newRow("Horiz Bar") << 1;
-  QTest::newRow("Vert Bar") << 2;
-}
+void TestFmainBrowse::hoverFollowsThePointer_data() { ChartKinds(); }
 
 void TestFmainBrowse::hoverFollowsThePointer() {
   QFETCH(int, type);
@@ -524,12 +536,7 @@ void TestFmainBrowse::hoverInASharedSlice() {
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromStdString(Points()[static_cast<size_t>(inside->first)].Label));
 }
 
-void TestFmainBrowse::thinPointsCanBeHoveredAndClicked_data() {
-  QTest::addColumn<int>("type");
-  QTest::newRow("Pie") << 0;
-  QTest::newRow("Horiz Bar") << 1;
-  QTest::newRow("Vert Bar") << 2;
-}
+void TestFmainBrowse::thinPointsCanBeHoveredAndClicked_data() { ChartKinds(); }
 
 void TestFmainBrowse::thinPointsCanBeHoveredAndClicked() {
   // Beside 5 GiB of files, a folder of 10 bytes is drawn far under a pixel thin, yet the
@@ -679,12 +686,7 @@ void TestFmainBrowse::segmentAtMatchesTheDrawing() {
   QVERIFY(outside > 100);
 }
 
-void TestFmainBrowse::clickMovesIntoTheSubfolder_data() {
-  QTest::addColumn<int>("type");
-  QTest::newRow("Pie") << 0;
-  QTest::newRow("Horiz Bar") << 1;
-  QTest::newRow("Vert Bar") << 2;
-}
+void TestFmainBrowse::clickMovesIntoTheSubfolder_data() { ChartKinds(); }
 
 void TestFmainBrowse::clickMovesIntoTheSubfolder() {
   QFETCH(int, type);
