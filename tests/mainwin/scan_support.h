@@ -96,6 +96,31 @@ inline QStringList TreeLines(const QTreeWidget* tree) {
   return lines;
 }
 
+// Clicks `item` in the window's tree as the user does, opening its parents first; it is then
+// the selected item.
+inline void ClickItem(TForm1& form, QTreeWidgetItem* item) {
+  QVERIFY(item);
+  QTreeWidget* tree = form.findChild<QTreeWidget*>(QStringLiteral("TreeViewDirectories"));
+  tree->scrollToItem(item);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+  QCOMPARE(tree->selectedItems().value(0), item);
+}
+
+// True when the window shows no scan under way: no Stop button, no "Standby" label.
+inline bool Idle(const TForm1& form) {
+  return form.findChild<QWidget*>(QStringLiteral("ButtonStop"))->isHidden() &&
+         form.findChild<QWidget*>(QStringLiteral("LabelStandBy"))->isHidden();
+}
+
+// Waits until the window's tree has `items` top-level items and the window is idle again.
+inline bool WaitForScans(const TForm1& form, int items, int timeout = 15000) {
+  const auto* tree = form.findChild<QTreeWidget*>(QStringLiteral("TreeViewDirectories"));
+  return QTest::qWaitFor([&] { return tree->topLevelItemCount() == items && Idle(form); }, timeout);
+}
+
+// The text of `item`'s tooltip.
+inline QString Tip(const QTreeWidgetItem* item) { return item->data(0, Qt::ToolTipRole).toString(); }
+
 // The child of `item` with text `text`, or null.
 inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& text) {
   for (int i = 0; item && i < item->childCount(); ++i)

@@ -49,17 +49,7 @@ int OpenOn(const std::string& path) {
   return open;
 }
 
-bool Idle(const TForm1& form) { return test::View(form).ButtonStop->isHidden() && test::View(form).LabelStandBy->isHidden(); }
-
 size_t KeptOf(const std::string& root) { return ListKeptScans(ScanHistoryFolder(), HistoryKey(root)).size(); }
-
-QTreeWidgetItem* Child(QTreeWidgetItem* item, const char* name) {
-  for (int i = 0; item && i < item->childCount(); ++i)
-    if (item->child(i)->text(0) == QLatin1String(name)) return item->child(i);
-  return nullptr;
-}
-
-QString Tip(QTreeWidgetItem* item) { return item->data(0, Qt::ToolTipRole).toString(); }
 
 const DirNode* OldChild(const DirNode& folder, const char* name) {
   for (const DirNode* child = folder.FirstChild; child; child = child->NextSibling)
@@ -74,7 +64,12 @@ bool SamePoints(const std::vector<TChartPoint>& a, const std::vector<TChartPoint
   return true;
 }
 
+QTreeWidgetItem* Child(QTreeWidgetItem* item, const char* name) { return test::ChildNamed(item, QLatin1String(name)); }
+
 }  // namespace
+
+using test::Tip;
+using test::WaitForScans;
 
 class TestFmainCompare : public QObject {
   Q_OBJECT
@@ -110,7 +105,7 @@ class TestFmainCompare : public QObject {
     Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root}, Desktop);
     Form->ScanDriveSource = [top = Tree->Root()] { return test::OneDrive(top); };
     Form->show();
-    return QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 1 && Idle(*Form); }, Timeout);
+    return WaitForScans(*Form, 1);
   }
   // Changes the folder and scans it again; true once the second scan shows.
   bool ChangeAndScanAgain() {
@@ -120,7 +115,7 @@ class TestFmainCompare : public QObject {
     Tree->Write("r/new/n", std::string(30000, 'n'));
     Tree->Write("r/own2.txt", std::string(7000, 'o'));
     Form->NewScanClick();
-    return QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 2 && Idle(*Form); }, Timeout);
+    return WaitForScans(*Form, 2);
   }
   QTreeWidget* Tree1() const { return test::View(*Form).TreeViewDirectories; }
   // The root folder's item of the newest scan.
@@ -356,7 +351,7 @@ void TestFmainCompare::theListLeavesTheScanOutAndTellsScansApart() {
   compare->trigger();
   // The same scan opened from its kept file: the file is left out likewise.
   Form->OpenScanFile(kept[0].Path);
-  QVERIFY(QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 3 && Idle(*Form); }, Timeout));
+  QVERIFY(WaitForScans(*Form, 3));
   compare->trigger();
   QCOMPARE(listed.size(), size_t(2));
   QCOMPARE(listed[0].size(), 1);
@@ -414,7 +409,7 @@ void TestFmainCompare::incompleteScansSaySo() {
   const std::string part = Tree->Write("part.json", R"([1,2,{"state":"stopped"},[{"name":")" + Root +
                                                         R"("},[{"name":"grow"}],[{"name":"same"},{"name":"f","asize":3000}]]])");
   Form->OpenScanFile(part);
-  QVERIFY(QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 2 && Idle(*Form); }, Timeout));
+  QVERIFY(WaitForScans(*Form, 2));
   QTreeWidgetItem* stopped = Tree1()->topLevelItem(1);
   QVERIFY(!stopped->icon(0).isNull());
   QCOMPARE(Tip(stopped), QStringLiteral("Stopped: the scan is incomplete"));
