@@ -73,14 +73,12 @@ class TestFmainBrowse : public QObject {
   void treeClickAndUp();
   void nothingSelectedNothingHappens();
   void pointsInChartOrder();
-  void chartTypesDrawTheSamePoints_data();
-  void chartTypesDrawTheSamePoints();
+  void eachKindDrawsHoversAndClicks_data();
+  void eachKindDrawsHoversAndClicks();
   void marksDoNotOverlap_data();
   void marksDoNotOverlap();
   void hoverShowsLabelAndSize_data();
   void hoverShowsLabelAndSize();
-  void hoverFollowsThePointer_data();
-  void hoverFollowsThePointer();
   void hoverInASharedSlice();
   void thinPointsCanBeHoveredAndClicked_data();
   void thinPointsCanBeHoveredAndClicked();
@@ -88,8 +86,6 @@ class TestFmainBrowse : public QObject {
   void keyboardBringsADeepFolderIntoView();
   void segmentAtMatchesTheDrawing_data();
   void segmentAtMatchesTheDrawing();
-  void clickMovesIntoTheSubfolder_data();
-  void clickMovesIntoTheSubfolder();
   void clicksThatChangeNothing();
   void clickOnEqualShortenedLabels();
   void clickReportedByTheChart();
@@ -333,9 +329,9 @@ void TestFmainBrowse::pointsInChartOrder() {
   QCOMPARE(Item({})->child(Points()[1].Child)->text(0), QStringLiteral("(files)"));
 }
 
-void TestFmainBrowse::chartTypesDrawTheSamePoints_data() { ChartKinds(); }
+void TestFmainBrowse::eachKindDrawsHoversAndClicks_data() { ChartKinds(); }
 
-void TestFmainBrowse::chartTypesDrawTheSamePoints() {
+void TestFmainBrowse::eachKindDrawsHoversAndClicks() {
   QFETCH(int, type);
   Select({"Photos"});
   test::View(*Form).RadioGroupChartType->SetItemIndex(type);
@@ -382,6 +378,30 @@ void TestFmainBrowse::chartTypesDrawTheSamePoints() {
     for (size_t i = 0; i < points.size(); ++i)
       QCOMPARE(Chart()->OwnMarks()[i]->text(), QString::fromStdString(points[i].Label));
   }
+
+  // The status bar follows the pointer over the points, off them and off the chart.
+  for (const char* label : {"(files)", "Holidays 2019", "Garden", "Family"}) {
+    Mouse(QEvent::MouseMove, PositionOf(PointIndex(label, label[0] != '(')));
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromLatin1(label));
+  }
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+  // Off the points, still on the chart; then off the chart.
+  Mouse(QEvent::MouseMove, QPoint(3, Chart()->viewport()->height() / 2));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+  Mouse(QEvent::MouseMove, PositionOf(PointIndex("Garden")));
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("Garden"));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(Chart()->viewport(), &leave);
+  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
+  // A click on a subfolder's point goes into it, opening the levels above it.
+  Item({})->setExpanded(false);
+  Form->ChartPieClickSeries(PointIndex("Family"));
+  QCOMPARE(test::View(*Form).SelectedItem(), Item({"Photos", "Family"}));
+  QCOMPARE(Form->CurrentPath(), Root() + "/Photos/Family");
+  QCOMPARE(Labels(Points()), QStringList{"(files)"});
+  QVERIFY(Item({"Photos"})->isExpanded());
+  QVERIFY(Item({})->isExpanded());
 }
 
 void TestFmainBrowse::marksDoNotOverlap_data() {
@@ -481,27 +501,6 @@ void TestFmainBrowse::hoverShowsLabelAndSize() {
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(2) != total, subfolder);
 }
 
-void TestFmainBrowse::hoverFollowsThePointer_data() { ChartKinds(); }
-
-void TestFmainBrowse::hoverFollowsThePointer() {
-  QFETCH(int, type);
-  test::View(*Form).RadioGroupChartType->SetItemIndex(type);
-  Select({"Photos"});
-  for (const char* label : {"(files)", "Holidays 2019", "Garden", "Family"}) {
-    Mouse(QEvent::MouseMove, PositionOf(PointIndex(label, label[0] != '(')));
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromLatin1(label));
-  }
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
-  // Off the points, still on the chart; then off the chart.
-  Mouse(QEvent::MouseMove, QPoint(3, Chart()->viewport()->height() / 2));
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
-  Mouse(QEvent::MouseMove, PositionOf(PointIndex("Garden")));
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("Garden"));
-  QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(Chart()->viewport(), &leave);
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
-}
 
 void TestFmainBrowse::hoverInASharedSlice() {
   // In the root the 5 GiB folder leaves the others slivers that share slices; a shared slice
@@ -686,20 +685,6 @@ void TestFmainBrowse::segmentAtMatchesTheDrawing() {
   QVERIFY(outside > 100);
 }
 
-void TestFmainBrowse::clickMovesIntoTheSubfolder_data() { ChartKinds(); }
-
-void TestFmainBrowse::clickMovesIntoTheSubfolder() {
-  QFETCH(int, type);
-  test::View(*Form).RadioGroupChartType->SetItemIndex(type);
-  Select({"Photos"});
-  Item({})->setExpanded(false);
-  Form->ChartPieClickSeries(PointIndex("Family"));
-  QCOMPARE(test::View(*Form).SelectedItem(), Item({"Photos", "Family"}));
-  QCOMPARE(Form->CurrentPath(), Root() + "/Photos/Family");
-  QCOMPARE(Labels(Points()), QStringList{"(files)"});
-  QVERIFY(Item({"Photos"})->isExpanded());
-  QVERIFY(Item({})->isExpanded());
-}
 
 void TestFmainBrowse::clicksThatChangeNothing() {
   auto unchanged = [&](QTreeWidgetItem* item, const std::string& dir) {

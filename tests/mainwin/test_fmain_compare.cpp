@@ -91,10 +91,8 @@ class TestFmainCompare : public QObject {
   }
   void cleanup() { Form.reset(); }
 
-  void keptScanComparedThenEnded();
-  void theListLeavesTheScanOutAndTellsScansApart();
+  void keptOrOtherScansComparedThenEnded();
   void incompleteScansSaySo();
-  void anotherScanFileIsCompared();
   void unreadableFileOrNoScanIsSaidInABox();
   void readingIsReplacedOrEndedWithoutABox();
   void closingWhileReadingIsSafe();
@@ -265,9 +263,12 @@ class TestFmainCompare : public QObject {
   std::unique_ptr<TForm1> Form;
 };
 
-// The earlier of two kept scans picked from the listing; End Comparison (the button) takes
-// every mark off and draws the chart exactly as before.
-void TestFmainCompare::keptScanComparedThenEnded() {
+// Two walks of the folder, kept. The earlier picked from the listing; End Comparison (the
+// button) takes every mark off and draws the chart exactly as before. A scan is never listed
+// against itself, only the others, the newest before it chosen; lines that would read alike
+// say which scan is which. "Another scan file..." takes a file saved by hand; the menu item
+// ends that comparison.
+void TestFmainCompare::keptOrOtherScansComparedThenEnded() {
   QVERIFY(ScanAtStart());
   QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
   QVERIFY(ChangeAndScanAgain());
@@ -324,28 +325,16 @@ void TestFmainCompare::keptScanComparedThenEnded() {
     QVERIFY(!Child(NewRootItem(), name)->data(0, Qt::ForegroundRole).isValid());
   }
   QVERIFY(!Child(NewRootItem(), "gone"));
-}
-
-// "Another scan file..." takes a file saved by hand; the menu item ends the comparison.
-// A scan is never listed against itself, only the others, the newest before it chosen; lines
-// that would read alike say which scan is which.
-void TestFmainCompare::theListLeavesTheScanOutAndTellsScansApart() {
-  QVERIFY(ScanAtStart());
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
-  QVERIFY(ChangeAndScanAgain());
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(2), Timeout);
-  const std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root));
-  std::vector<QStringList> listed;
-  std::vector<int> preselected;
+  std::vector<QStringList> lists;
+  std::vector<int> chosen;
   Desktop.AnswerDialog = [&](QDialog& dialog) {
     auto* form = qobject_cast<TFormCompare*>(&dialog);
     if (!form) return 0;
-    listed.emplace_back();
-    for (int i = 0; i < form->ListScans->count(); ++i) listed.back() << form->ListScans->item(i)->text();
-    preselected.push_back(form->ListScans->currentRow());
+    lists.emplace_back();
+    for (int i = 0; i < form->ListScans->count(); ++i) lists.back() << form->ListScans->item(i)->text();
+    chosen.push_back(form->ListScans->currentRow());
     return 0;
   };
-  auto* compare = Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"));
   // The first scan: only the later one is there, and it is not chosen for the user.
   ClickItem(Tree1()->topLevelItem(0)->child(0));
   compare->trigger();
@@ -353,13 +342,13 @@ void TestFmainCompare::theListLeavesTheScanOutAndTellsScansApart() {
   Form->OpenScanFile(kept[0].Path);
   QVERIFY(WaitForScans(*Form, 3));
   compare->trigger();
-  QCOMPARE(listed.size(), size_t(2));
-  QCOMPARE(listed[0].size(), 1);
-  QVERIFY2(listed[0][0].contains(QStringLiteral("294.9 KB")), qPrintable(listed[0][0]));
-  QCOMPARE(preselected[0], -1);
-  QCOMPARE(listed[1].size(), 1);
-  QVERIFY2(listed[1][0].contains(QStringLiteral("116.2 KB")), qPrintable(listed[1][0]));
-  QCOMPARE(preselected[1], 0);
+  QCOMPARE(lists.size(), size_t(2));
+  QCOMPARE(lists[0].size(), 1);
+  QVERIFY2(lists[0][0].contains(QStringLiteral("294.9 KB")), qPrintable(lists[0][0]));
+  QCOMPARE(chosen[0], -1);
+  QCOMPARE(lists[1].size(), 1);
+  QVERIFY2(lists[1][0].contains(QStringLiteral("116.2 KB")), qPrintable(lists[1][0]));
+  QCOMPARE(chosen[1], 0);
 
   // Three scans of one second and one total: the millisecond, or the microsecond, tells them apart.
   const int64_t second = kept[0].Time / 1000000 * 1000000;
@@ -373,14 +362,11 @@ void TestFmainCompare::theListLeavesTheScanOutAndTellsScansApart() {
                                               at + QStringLiteral(".125001") + rest}));
   alike[2].Complete = false;
   QCOMPARE(KeptScanTexts({alike[1], alike[2]}), (QStringList{at + rest, at + QStringLiteral("   294.9 KB   incomplete")}));
-}
 
-void TestFmainCompare::anotherScanFileIsCompared() {
-  QVERIFY(ScanAtStart());
+  // A file saved by hand.
   QTemporaryDir dir;
   const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
   QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
-  QVERIFY(ChangeAndScanAgain());
   ClickItem(NewRootItem());
   Desktop.OpenFileNames = {QString::fromStdString(saved)};
   Desktop.AnswerDialog = [](QDialog& dialog) {
@@ -389,11 +375,11 @@ void TestFmainCompare::anotherScanFileIsCompared() {
     QTest::mouseClick(form->ButtonOtherFile, Qt::LeftButton);
     return dialog.result();
   };
-  Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
+  compare->trigger();
   QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QVERIFY(Desktop.Boxes.empty());
   CheckMarks(saved);
-  Form->findChild<QAction*>(QStringLiteral("EndComparison1"))->trigger();
+  end->trigger();
   QVERIFY(!Comparing(*Form));
   QVERIFY(!Tip(Child(NewRootItem(), "grow")).contains(QStringLiteral("Then")));
 }
