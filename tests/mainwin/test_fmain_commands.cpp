@@ -75,7 +75,6 @@ class TestFmainCommands : public QObject {
   void init();
   void cleanup();
 
-  void copyAndExploreNeedAFolder();
   void helpAndUsersManualOpenTheManual();
   void webLinksOpenTheMakersPages();
   void copyAndExploreFollowTheTreeOfAOnePathScan();
@@ -147,28 +146,7 @@ bool TestFmainCommands::Scan(const std::string& path) {
       CompletionTimeout);
 }
 
-void TestFmainCommands::ClickItem(QTreeWidgetItem* item) {
-  QVERIFY(item);
-  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
-  tree->scrollToItem(item);
-  const QRect rect = tree->visualItemRect(item);
-  QVERIFY(!rect.isEmpty());
-  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
-  QCOMPARE(test::View(*Form).SelectedItem(), item);
-}
-
-// Right after start-up, before any scan has finished, no folder is selected.
-void TestFmainCommands::copyAndExploreNeedAFolder() {
-  QVERIFY(Form->CurrentPath().empty());
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Boxes(), QStringList{"Error|" + NoFolderText});
-  QVERIFY(Desktop.Clipboard.isEmpty());
-  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
-  // Boxes owned by no window, with only OK.
-  for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
-  QVERIFY(Opened().isEmpty());
-}
+void TestFmainCommands::ClickItem(QTreeWidgetItem* item) { test::ClickItem(*Form, item); }
 
 void TestFmainCommands::helpAndUsersManualOpenTheManual() {
   QTemporaryDir start, elsewhere;
@@ -242,16 +220,19 @@ void TestFmainCommands::relativeRootCopiesAndExploresAbsolutely() {
 }
 
 void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
+  // Right after start-up no folder is selected; nor is one with "My Computer".
+  QVERIFY(Form->CurrentPath().empty());
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   // The root keeps the path exactly as the scan was given it, trailing separator included.
   const QByteArray given = Root + "/";
   QVERIFY(Scan(given.toStdString()));
   QTreeWidgetItem* root = MyComputer()->child(0);
   QVERIFY(root);
-
   ClickItem(MyComputer());
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
   QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
+  // Boxes owned by no window, with only OK.
+  for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
   QVERIFY(Desktop.Clipboard.isEmpty());
   QVERIFY(Opened().isEmpty());
 

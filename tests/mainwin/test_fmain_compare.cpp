@@ -1,8 +1,14 @@
+// The window's own kept scans: each finished walk appears in the cache folder (written beside
+// the GUI thread) and reads back as the scan shown, each root apart, and nothing is kept once
+// the Preferences box is cleared.
+//
 // Comparing the scan shown with an earlier one: a real folder scanned, changed (one folder
 // grown, one shrunk, one new, files added beside them) and scanned again; the earlier scan taken
 // from the kept scans or from a file, read while the window goes on; the tree's marks, tooltips
 // and status bar say what changed by how much, the chart breaks down the growth, and ending the
 // comparison brings back the exact chart and look of before.
+#include <QCheckBox>
+#include <QDir>
 #include <QListWidget>
 #include <QTreeWidget>
 #include <fcntl.h>
@@ -16,10 +22,12 @@
 
 #include "controls/elidedlabel.h"
 #include "dialogs/comparedialog.h"
+#include "dialogs/fprefs.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
+#include "scan/treejob.h"
 #include "scan_support.h"
 #include "scanfile/history.h"
 #include "scanfile/importscan.h"
@@ -91,6 +99,7 @@ class TestFmainCompare : public QObject {
   }
   void cleanup() { Form.reset(); }
 
+  void walksAreKeptUnlessTurnedOff();
   void keptOrOtherScansComparedThenEnded();
   void incompleteScansSaySo();
   void unreadableFileOrNoScanIsSaidInABox();
@@ -98,9 +107,9 @@ class TestFmainCompare : public QObject {
   void closingWhileReadingIsSafe();
 
  private:
-  // A window that scans Root at start; true once it shows the scan.
-  bool ScanAtStart() {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root}, Desktop);
+  // A window that scans `root` at start; true once it shows the scan.
+  bool ScanAtStart(const std::string& root = {}) {
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", root.empty() ? Root : root}, Desktop);
     Form->ScanDriveSource = [top = Tree->Root()] { return test::OneDrive(top); };
     Form->show();
     return WaitForScans(*Form, 1);
@@ -262,6 +271,56 @@ class TestFmainCompare : public QObject {
   std::string Root;
   std::unique_ptr<TForm1> Form;
 };
+
+// Each walk is kept once the window is idle: it reads back to the shown totals and says the
+// walk was complete; a scan of another root is kept apart. Cleared, the Preferences box stores
+// 0 and the next walk leaves nothing; checked again, walks are kept.
+void TestFmainCompare::walksAreKeptUnlessTurnedOff() {
+  // The folder comes from the environment the test set, never the user's own.
+  QCOMPARE(QDir(QFile::decodeName(QByteArray::fromStdString(ScanHistoryFolder()))).absolutePath(),
+           QDir(qEnvironmentVariable("XDG_CACHE_HOME")).absoluteFilePath(QStringLiteral("Harwen/OSTREL")));
+  QVERIFY(ScanAtStart());
+  QVERIFY(Form->Keeper());
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
+  const TKeptScan kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root))[0];
+  QVERIFY(kept.Complete);
+  TImportedScan read;
+  QCOMPARE(ReadScanFile(kept.Path, read), std::string());
+  const TTreeJob* walk = Form->AttachedScan();
+  QCOMPARE(read.Result.Root->TotalSize, walk->Outcome().Root->TotalSize);
+  QCOMPARE(read.Result.Root->ApparentSize, walk->Outcome().Root->ApparentSize);
+  QCOMPARE(read.Result.Files, walk->Outcome().Files);
+  QCOMPARE(Form->Keeper()->LastError(), std::string());
+  QVERIFY(Desktop.Boxes.empty());
+
+  const std::string other = Tree->Path("r/grow");
+  QVERIFY(ScanAtStart(other + "/"));
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(1), Timeout);
+  QCOMPARE(KeptOf(Root), size_t(1));
+  auto toggle = [&] {
+    Desktop.AnswerDialog = [](QDialog& dialog) {
+      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
+      if (!prefs) return ModalCancel;
+      QTest::mouseClick(prefs->CheckBoxKeepHistory, Qt::LeftButton);
+      QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
+      return dialog.result();
+    };
+    test::View(*Form).Preferences1->trigger();
+  };
+  toggle();
+  QCOMPARE(ScanSettings.keephistory, 0);
+  Form->close();  // saves the settings
+  QCOMPARE(Store->Open()->value("keephistory").toInt(), 0);
+  QVERIFY(ScanAtStart(other));
+  QCOMPARE(ScanSettings.keephistory, 0);
+  // Nothing was handed over: there is nothing to wait for.
+  QVERIFY(!Form->Keeper());
+  QCOMPARE(KeptOf(other), size_t(1));
+  toggle();
+  QCOMPARE(ScanSettings.keephistory, 1);
+  Form->NewScanClick();  // argument 1 again
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(2), Timeout);
+}
 
 // Two walks of the folder, kept. The earlier picked from the listing; End Comparison (the
 // button) takes every mark off and draws the chart exactly as before. A scan is never listed
