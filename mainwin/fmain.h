@@ -56,14 +56,6 @@ class TTreeJob;
 // The window's caption.
 inline constexpr const char* MainWindowCaption = "Ostrel Free Disk Space Finder";
 
-// Size of the client area below the menu bar at design time, status bar included.
-inline constexpr int DesignClientWidth = 674;
-inline constexpr int DesignClientHeight = 419;
-inline constexpr int StatusBarHeight = 19;
-// The least size of the window, frame excluded, in logical pixels at any scale factor.
-inline constexpr int MinimumWindowWidth = 560;
-inline constexpr int MinimumWindowHeight = 360;
-
 // The message by which the reading of an earlier scan for a comparison reports that it has
 // ended; lParam is its TFileLoader.
 inline constexpr uint32_t CompareFileDoneMessage = WmUser + 103;
