@@ -86,9 +86,8 @@ class TestFmainBrowse : public QObject {
   void keyboardBringsADeepFolderIntoView();
   void segmentAtMatchesTheDrawing_data();
   void segmentAtMatchesTheDrawing();
-  void clicksThatChangeNothing();
-  void clickOnEqualShortenedLabels();
-  void clickReportedByTheChart();
+  void clicksOnPointsThatAreNoSubfolder();
+  void clicksByLabelOrByTheChart();
   void unknownChartTypeDrawsThePie();
   void aLoneSliceDrawsItsLabelAlone();
   void aSliceOfNothingIsLeftOut();
@@ -686,7 +685,7 @@ void TestFmainBrowse::segmentAtMatchesTheDrawing() {
 }
 
 
-void TestFmainBrowse::clicksThatChangeNothing() {
+void TestFmainBrowse::clicksOnPointsThatAreNoSubfolder() {
   auto unchanged = [&](QTreeWidgetItem* item, const std::string& dir) {
     QCOMPARE(test::View(*Form).SelectedItem(), item);
     QCOMPARE(Form->CurrentPath(), dir);
@@ -711,7 +710,9 @@ void TestFmainBrowse::clicksThatChangeNothing() {
   }
 }
 
-void TestFmainBrowse::clickOnEqualShortenedLabels() {
+// Subfolders whose shortened labels are equal each have their own point; the chart reports a
+// click after its own mouse handling.
+void TestFmainBrowse::clicksByLabelOrByTheChart() {
   test::View(*Form).RadioGroupChartType->SetItemIndex(1);
   ScanSettings.combineother = 0;
   Select({});
@@ -731,9 +732,7 @@ void TestFmainBrowse::clickOnEqualShortenedLabels() {
   // A name of exactly 28 characters is drawn whole.
   Select({});
   QVERIFY(PointIndex(Exactly28) >= 0);
-}
 
-void TestFmainBrowse::clickReportedByTheChart() {
   test::View(*Form).RadioGroupChartType->SetItemIndex(2);
   Select({"Photos"});
   // Handled after the chart's own mouse handling, whose bar the redraw deletes.
