@@ -73,7 +73,6 @@ class TestFmainLifecycle : public QObject {
 
   void autoMinimizeSwitch_data();
   void autoMinimizeSwitch();
-  void membersAtConstruction();
   void timerLoadTicksOnceAfterTheLoopStarts();
   void messagesAreHandledOnTheGuiThread();
   void destroyedWindowReleasesAWaitingSender();
@@ -152,20 +151,6 @@ void TestFmainLifecycle::autoMinimizeSwitch() {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   QVERIFY(!form.isMinimized());
-}
-
-void TestFmainLifecycle::membersAtConstruction() {
-  ScanSettings.autominimize = 1;
-  ScanSettings.combineother = 0;
-  ScanSettings.includecd.store(1);
-  TForm1 form({"ostrel"}, Desktop);
-  QVERIFY(form.AttachedScan() == nullptr);
-  QVERIFY(form.CurrentPath().empty());
-  QVERIFY(form.Handle() != NoWindow);
-  // The constructor reset the record before loading an empty (first-start) store.
-  QCOMPARE(ScanSettings.autominimize, 0);
-  QCOMPARE(ScanSettings.combineother, 1);
-  QCOMPARE(ScanSettings.includecd.load(), 0);
 }
 
 void TestFmainLifecycle::timerLoadTicksOnceAfterTheLoopStarts() {
@@ -302,7 +287,15 @@ void TestFmainLifecycle::WriteStore(const std::vector<std::pair<QString, QVarian
 
 void TestFmainLifecycle::firstStartWritesDefaults() {
   QVERIFY(!Store->Exists());
+  ScanSettings.autominimize = 1;
+  ScanSettings.includecd.store(1);
   MakeWindow();
+  QVERIFY(Form->AttachedScan() == nullptr);
+  QVERIFY(Form->CurrentPath().empty());
+  QVERIFY(Form->Handle() != NoWindow);
+  // The constructor reset the record before loading an empty (first-start) store.
+  QCOMPARE(ScanSettings.autominimize, 0);
+  QCOMPARE(ScanSettings.includecd.load(), 0);
   // Before the user has done anything, the key holds all ten values.
   QVERIFY(Store->Exists());
   auto store = Store->Open();

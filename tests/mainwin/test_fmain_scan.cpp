@@ -100,7 +100,6 @@ class TestFmainScan : public QObject {
   void pathArgumentScansWithoutWizard();
   void refusedPathIsNamedThenTheWizardAsks_data();
   void refusedPathIsNamedThenTheWizardAsks();
-  void emptyArgumentScansAllDrives();
   void wizardChoosesWhatToScan_data();
   void wizardChoosesWhatToScan();
   void scanningLookShowsTheCount();
@@ -231,18 +230,8 @@ void TestFmainScan::refusedPathIsNamedThenTheWizardAsks() {
   QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItem(0)->child(0)->text(0), QString::fromStdString(Root()));
 }
 
-void TestFmainScan::emptyArgumentScansAllDrives() {
-  int wizards = 0;
-  test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
-  TForm1* form = MakeForm({"ostrel", ""});
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).mid(0, 2), (QStringList{"My Computer", "  All Drives"}));
-  QCOMPARE(wizards, 0);
-  QVERIFY(Desktop.Boxes.empty());
-}
-
 void TestFmainScan::wizardChoosesWhatToScan_data() {
-  QTest::addColumn<QString>("button");
+  QTest::addColumn<QString>("button");  // empty: no wizard, the empty argument 1 is all drives
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QStringList>("tree");
   const QString root = QString::fromStdString(Root());
@@ -253,6 +242,10 @@ void TestFmainScan::wizardChoosesWhatToScan_data() {
   QTest::newRow("all drives") << "all" << root + "/alpha"
                               << QStringList{"My Computer", "  All Drives", "    " + root} + QStringList{
                                      "      alpha", "        caf\uFFFD", "        sub", "      Beta"};
+  QTest::newRow("empty argument: all drives, no wizard")
+      << QString() << QString()
+      << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
+                     "      Beta"};
   QTest::newRow("one path left empty: all drives")
       << "specific" << QString()
       << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
@@ -264,8 +257,14 @@ void TestFmainScan::wizardChoosesWhatToScan() {
   QFETCH(QString, typed);
   QFETCH(QStringList, tree);
   int wizards = 0;
-  test::AnswerDialogs(Desktop, button.toStdString(), typed.toStdString(), false, &wizards);
-  TForm1* form = MakeForm({"ostrel"});
+  test::AnswerDialogs(Desktop, button.isEmpty() ? "cancel" : button.toStdString(), typed.toStdString(), false, &wizards);
+  TForm1* form = button.isEmpty() ? MakeForm({"ostrel", ""}) : MakeForm({"ostrel"});
+  if (button.isEmpty()) {
+    QTRY_COMPARE_WITH_TIMEOUT(test::TreeLines(test::View(*form).TreeViewDirectories), tree, CompletionTimeout);
+    QCOMPARE(wizards, 0);
+    QVERIFY(Desktop.Boxes.empty());
+    return;
+  }
   QTRY_COMPARE(wizards, 1);
   if (tree.isEmpty()) {
     QVERIFY(form->AttachedScan() == nullptr);
