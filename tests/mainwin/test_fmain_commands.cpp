@@ -141,9 +141,7 @@ void TestFmainCommands::cleanup() {
 
 bool TestFmainCommands::Scan(const std::string& path) {
   Form->StartScan(path);
-  return QTest::qWaitFor(
-      [&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1 && test::View(*Form).ButtonStop->isHidden(); },
-      CompletionTimeout);
+  return test::WaitForScans(*Form, 1, CompletionTimeout);
 }
 
 void TestFmainCommands::ClickItem(QTreeWidgetItem* item) { test::ClickItem(*Form, item); }
