@@ -105,7 +105,6 @@ class TestFmainScan : public QObject {
   void scanningLookShowsTheCount();
   void stopAsksFirst_data();
   void stopAsksFirst();
-  void stopQuestionEndsWithTheScan();
   void newScanWhileOneRuns();
   void cancelledWizardKeepsTheRunningScan();
   void closingDuringScanEndsAtOnce();
@@ -320,59 +319,53 @@ void TestFmainScan::scanningLookShowsTheCount() {
 
 void TestFmainScan::stopAsksFirst_data() {
   QTest::addColumn<bool>("yes");
-  QTest::newRow("Yes") << true;
-  QTest::newRow("No") << false;
+  QTest::addColumn<bool>("endsWhileAsked");  // the question then closes as No
+  QTest::newRow("Yes") << true << false;
+  QTest::newRow("No") << false << false;
+  QTest::newRow("Yes, but the scan ends meanwhile") << true << true;
 }
 
 void TestFmainScan::stopAsksFirst() {
   QFETCH(bool, yes);
+  QFETCH(bool, endsWhileAsked);
   const TTreeJob* scan = HeldScan(yes);
   TForm1* form = Form.get();
   QVERIFY(scan && ScanThreadsRunning());
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form));
+  QTreeWidget* tree = test::View(*form).TreeViewDirectories;
+  bool ended = false;
+  if (endsWhileAsked)
+    Desktop.WhileAsking = [&] {
+      test::TDriveGate::Get().Open();
+      ended = QTest::qWaitFor([&] { return tree->topLevelItemCount() == 1; }, CompletionTimeout);
+    };
 
-  test::View(*form).ButtonStop->click();
+  QTest::mouseClick(test::View(*form).ButtonStop, Qt::LeftButton);
   QCOMPARE(Desktop.BoxTexts(), QStringList{"Abort Scan ?|Are you sure you wish to abort ?"});
   QVERIFY(Desktop.Boxes[0].Question);
   QCOMPARE(Desktop.Boxes[0].Owner, form);
-  QCOMPARE(scan->StopFlag.load(), yes ? 1 : 0);
+  const bool stopped = yes && !endsWhileAsked;
+  QCOMPARE(scan->StopFlag.load(), stopped ? 1 : 0);
   QCOMPARE(form->AttachedScan(), scan);
-  QVERIFY(ScanningLook(*form));  // until the walk has noticed
-
-  test::TDriveGate::Get().Open();
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(ended, endsWhileAsked);
+  if (!endsWhileAsked) {
+    QVERIFY(ScanningLook(*form));  // until the walk has noticed
+    test::TDriveGate::Get().Open();
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(tree->topLevelItemCount(), 1, CompletionTimeout);
   QVERIFY(IdleLook(*form));
-  if (yes) {
+  if (stopped) {
     // Stopped before its first folder: no root, and "My Computer" alone.
     QVERIFY(scan->Outcome().Root == nullptr);
-    QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), QStringList{"My Computer"});
+    QCOMPARE(test::TreeLines(tree), QStringList{"My Computer"});
     QVERIFY(form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().empty());
     QVERIFY(form->CurrentPath().empty());
   } else {
-    QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
+    QCOMPARE(test::TreeLines(tree).size(), 7);
     QCOMPARE(scan->FoldersSoFar(), 6);  // "All Drives" and the five folders
   }
   QTRY_VERIFY(!ScanThreadsRunning());
-}
-
-void TestFmainScan::stopQuestionEndsWithTheScan() {
-  const TTreeJob* scan = HeldScan(true);
-  TForm1* form = Form.get();
-  QVERIFY(scan);
-  form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(form));
-  // The walk ends while the user still reads the question: it closes as No.
-  bool ended = false;
-  Desktop.WhileAsking = [&] {
-    test::TDriveGate::Get().Open();
-    ended = QTest::qWaitFor([&] { return test::View(*form).TreeViewDirectories->topLevelItemCount() == 1; },
-                            CompletionTimeout);
-  };
-  QTest::mouseClick(test::View(*form).ButtonStop, Qt::LeftButton);
-  QVERIFY(ended);
-  QCOMPARE(Desktop.BoxTexts(), QStringList{"Abort Scan ?|Are you sure you wish to abort ?"});
-  QCOMPARE(scan->StopFlag.load(), 0);
-  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
-  QVERIFY(IdleLook(*form));
 }
 
 void TestFmainScan::newScanWhileOneRuns() {
