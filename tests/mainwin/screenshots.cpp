@@ -23,7 +23,6 @@
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
-#include "scan_support.h"
 #include "scanfile/history.h"
 
 using namespace ostrel;

@@ -32,7 +32,6 @@
 #include "mainwin_support.h"
 #include "scan/dirnode.h"
 #include "scan/scansettings.h"
-#include "scan_support.h"
 
 using namespace ostrel;
 

@@ -31,7 +31,6 @@
 #include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
-#include "scan_support.h"
 
 using namespace ostrel;
 

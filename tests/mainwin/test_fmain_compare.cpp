@@ -29,7 +29,6 @@
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/treejob.h"
-#include "scan_support.h"
 #include "scanfile/history.h"
 #include "scanfile/importscan.h"
 #include "tests/support/fixture.h"

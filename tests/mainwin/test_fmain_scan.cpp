@@ -25,7 +25,6 @@
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
-#include "scan_support.h"
 
 using namespace ostrel;
 

@@ -28,7 +28,6 @@
 #include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "scan_support.h"
 #include "tests/support/fixture.h"
 
 using namespace ostrel;
