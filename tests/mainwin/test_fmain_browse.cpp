@@ -216,12 +216,9 @@ int TestFmainBrowse::PointIndex(const QString& label, bool subfolder) const {
 }
 
 void TestFmainBrowse::finishedScanShowsMyComputer() {
+  // (Selected and closed after the scan, as the scan tests check; here as every case starts.)
   QTreeWidgetItem* computer = test::View(*Form).TreeViewDirectories->topLevelItem(0);
-  QCOMPARE(computer->text(0), QStringLiteral("My Computer"));
-  QVERIFY(computer->isSelected());
-  QVERIFY(!computer->isExpanded());
   QCOMPARE(computer->childCount(), 1);
-  QVERIFY(Form->CurrentPath().empty());
   // One point: the scan's root with all it holds.
   const std::vector<TChartPoint>& points = Points();
   QCOMPARE(points.size(), size_t(1));
@@ -416,7 +413,6 @@ void TestFmainBrowse::marksDoNotOverlap() {
   QFETCH(QStringList, folder);
   test::View(*Form).RadioGroupChartType->SetItemIndex(type);
   Select(folder);
-  QCoreApplication::processEvents();
   const auto& marks = Chart()->OwnMarks();
   QVERIFY(!marks.empty());
   const QRectF chartRect(QPointF(0, 0), Chart()->chart()->size());

@@ -151,10 +151,8 @@ void TestFmainTrees::MakeForm() {
 }
 
 bool TestFmainTrees::Scan(const std::string& path) {
-  const int before = test::View(*Form).TreeViewDirectories->topLevelItemCount();
   Form->StartScan(path);
-  return QTest::qWaitFor([&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == before + 1; },
-                         CompletionTimeout);
+  return test::WaitForScans(*Form, test::View(*Form).TreeViewDirectories->topLevelItemCount() + 1, CompletionTimeout);
 }
 
 void TestFmainTrees::unreadableFoldersAndFiles() {
