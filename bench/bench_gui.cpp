@@ -194,8 +194,8 @@ int main(int argc, char** argv) {
   QTreeWidgetItem* root = treeView->topLevelItem(0)->child(0);
   long items = 0;
   for (QTreeWidgetItemIterator it(treeView); *it; ++it) ++items;
-  std::printf("tree: %s: %d folders, %d files; %ld tree items\n", tree.c_str(), form.AttachedScan()->FolderCount.load(),
-              form.AttachedScan()->FileCount.load(), items);
+  std::printf("tree: %s: %d folders, %d files; %ld tree items\n", tree.c_str(), form.AttachedScan()->FoldersSoFar(),
+              form.AttachedScan()->Outcome().Files, items);
   std::printf("scan: %.2f s; longest gap between 10 ms GUI ticks while it ran: %.1f ms over %ld ticks"
               "   (target: the GUI thread never waits on the walk)\n",
               scanSeconds, maxGapNs / 1e6, ticks);

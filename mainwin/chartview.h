@@ -49,8 +49,6 @@ class TChartView : public QChartView {
   // point drawn too thin to point at answers within a few pixels of it: a sliver by its
   // middle angle, a short bar near its base.
   int SegmentAt(QPointF pos) const;
-  // The point under the pointer as last reported by PointHovered; -1 for none.
-  int HoveredPoint() const { return Hovered; }
 
   // The pie's slices each draw a run of consecutive points: slice k draws the points from
   // PieSliceFirst()[k] up to the next slice's first. Slivers too thin to see share a slice.

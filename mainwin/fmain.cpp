@@ -14,35 +14,19 @@
 #include "controls/htmllabel.h"
 #include "docs/desktop.h"
 #include "mainwin/chartview.h"
+#include "mainwin/cmdline.h"
+#include "mainwin/comparison.h"
 #include "mainwin/folderitem.h"
 #include "mainwin/formreceiver.h"
+#include "mainwin/livescans.h"
 #include "mainwin/radiogroup.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
-#include "scan/textcase.h"
 #include "scan/tloader.h"
 #include "scanfile/fileloader.h"
 #include "scanfile/history.h"
 
 namespace ostrel {
-
-bool IsAutoMinimizeSwitch(std::string_view arg) { return SameTextNoCase(arg, "-autominimize"); }
-
-bool HasAutoMinimizeSwitch(const std::vector<std::string>& args) {
-  for (size_t i = 1; i < args.size(); ++i)
-    if (IsAutoMinimizeSwitch(args[i])) return true;
-  return false;
-}
-
-std::optional<std::string> TakeScanFileOption(std::vector<std::string>& args) {
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] != "-f") continue;
-    std::string file = i + 1 < args.size() ? args[i + 1] : std::string();
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(std::min(i + 2, args.size())));
-    return file;
-  }
-  return std::nullopt;
-}
 
 TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
     : QMainWindow(owner), Desktop(desktop) {
@@ -80,9 +64,10 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   connect(ChartPie, &TChartView::PointHovered, this, &TForm1::ChartPieMouseMove);
   connect(ChartPie, &TChartView::PointClicked, this, &TForm1::ChartPieClickSeries);
 
+  Comparison = std::make_unique<TComparison>(TComparison::TControls{PanelCompare, LabelCompare, EndComparison1, LabelLost,
+                                                                    LabelNoGrowth, ChartPie, StatusBar1, TreeViewDirectories});
   CurrentDir.clear();
   StartDir = WorkingDirectory();
-  Loader = nullptr;
   ClickDepth = 0;
   ScanSettings.SetDefaults();
 
@@ -99,28 +84,7 @@ TForm1::~TForm1() {
   // A sender that looked the receiver up just before the handle went still holds it, and
   // gets 0 from it from now on.
   Receiver->Detach();
-  for (const auto& scan : Scans) {
-    scan->NotifyWindow.store(NoWindow);
-    scan->NotifyMessage.store(0);
-    scan->StopFlag.store(1);
-  }
-  if (CompareLoad) CompareDropped.push_back(std::move(CompareLoad));
-  for (const auto& load : CompareDropped) {
-    load->NotifyWindow.store(NoWindow);
-    load->NotifyMessage.store(0);
-    load->StopFlag.store(1);
-  }
-  for (const auto& load : FileLoads) {
-    load->NotifyWindow.store(NoWindow);
-    load->NotifyMessage.store(0);
-    load->StopFlag.store(1);
-  }
-  // A read that a stop cannot reach at once (a hung network file system) must not hold the
-  // window's end: a load still running is let go, with its thread, for the process's end to
-  // take; the others are freed below.
-  for (auto* loads : {&FileLoads, &CompareDropped})
-    for (auto& load : *loads)
-      if (!load->Finished()) static_cast<void>(load.release());
+  for (const auto& job : Jobs) job->Detach();
   // Stops a write under way before the trees it reads go.
   History.reset();
   Shown.clear();
@@ -131,9 +95,20 @@ TForm1::~TForm1() {
     while (const int items = TreeViewDirectories->topLevelItemCount())
       DeleteItemTree(TreeViewDirectories->topLevelItem(items - 1));
   }
-  CompareBase.reset();
-  CompareDropped.clear();  // each waits for its thread
-  ReleaseScans();
+  Comparison.reset();
+  Attached = nullptr;
+  // A read that a stop cannot reach at once (a hung network file system, a pipe) must not hold
+  // the window's end: a job still running is let go, with its thread, to end on its own; a
+  // walk among them stays among the live scans, for the program's end to see.
+  for (auto& job : Jobs) {
+    if (!job->Finished()) {
+      static_cast<void>(job.release());
+      continue;
+    }
+    RemoveLiveScan(job.get());
+    job.reset();
+  }
+  Jobs.clear();
 }
 
 void TForm1::FormCreate() {

@@ -1,6 +1,8 @@
 #include <QTreeWidget>
 
+#include "chart/breakdown.h"
 #include "mainwin/chartview.h"
+#include "mainwin/comparison.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin/radiogroup.h"
@@ -8,8 +10,6 @@
 #include "scan/scansettings.h"
 
 namespace ostrel {
-
-TMeasure ShownMeasure() { return ScanSettings.apparentsize != 0 ? TMeasure::Apparent : TMeasure::DiskUsage; }
 
 QAbstractSeries* TForm1::GetChartSeries(int& horizontal) const {
   return ChartPie->SeriesOf(ScanSettings.charttype, horizontal);
@@ -22,13 +22,15 @@ void TForm1::RadioGroupChartTypeClick() {
 
 void TForm1::BuildChart(QTreeWidgetItem* item) {
   if (!item) return;
-  if (BuildGrowthChart(item)) return;
+  if (Comparison->BuildChart(item)) {
+    PointsItem = item;
+    return;
+  }
   // From the nodes, as ostrel-scan does: the labels are the names' bytes, decoded only where
   // they are shown. A point's Child indexes the child items.
   std::vector<const DirNode*> subfolders;
   subfolders.reserve(static_cast<size_t>(item->childCount()));
-  // Folders that are gone, shown while compared, come last and have no points.
-  for (int i = 0; i < item->childCount() && !IsGoneItem(item->child(i)); ++i) subfolders.push_back(ItemNode(item->child(i)));
+  for (int i = 0; i < item->childCount(); ++i) subfolders.push_back(ItemNode(item->child(i)));
   std::vector<TChartPoint> points = BreakdownOf(ItemNode(item), subfolders, ShownMeasure(), ScanSettings.combineother);
 
   PointsItem = item;

@@ -1,7 +1,9 @@
 #include <QFile>
 #include <QTreeWidget>
 
+#include "chart/breakdown.h"
 #include "mainwin/chartview.h"
+#include "mainwin/comparison.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
 
@@ -14,8 +16,8 @@ void TForm1::ChartPieMouseMove(int point) {
     return;
   }
   const TChartPoint& p = points[static_cast<size_t>(point)];
-  if (GrowthShown) {
-    ShowGrowthPoint(p);
+  if (Comparison->ChartShown()) {
+    Comparison->ShowPoint(p);
     return;
   }
   StatusBar1->SetPanelText(0, QFile::decodeName(QByteArray::fromStdString(p.Label)));

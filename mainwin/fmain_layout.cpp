@@ -33,6 +33,14 @@
 namespace ostrel {
 namespace {
 
+// Size of the client area below the menu bar at design time, status bar included.
+constexpr int DesignClientWidth = 674;
+constexpr int DesignClientHeight = 419;
+constexpr int StatusBarHeight = 19;
+// The least size of the window, frame excluded, in logical pixels at any scale factor.
+constexpr int MinimumWindowWidth = 560;
+constexpr int MinimumWindowHeight = 360;
+
 const char* const HintCaption =
     "<b>Hint:</b> Click any item in the tree (or any slice/bar in the chart) to see a breakdown "
     "of that directory. Hover the mouse over the chart to see details in the status bar below. "

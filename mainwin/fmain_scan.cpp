@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "dialogs/fstart.h"
 #include "docs/desktop.h"
 #include "mainwin/chartview.h"
+#include "mainwin/comparison.h"
 #include "mainwin/fmain.h"
 #include "mainwin/livescans.h"
 #include "mainwin/statusbar.h"
@@ -22,7 +24,6 @@
 #include "scan/scanstart.h"
 #include "scan/tloader.h"
 #include "scanfile/entryids.h"
-#include "scanfile/fileloader.h"
 
 namespace ostrel {
 namespace {
@@ -104,53 +105,48 @@ void TForm1::StartScan(const std::string& path) {
   request.Root = path;
   request.DriveSource = ScanDriveSource;
   request.MemoryLimit = ScanMemoryLimit;
-  request.NotifyWindow = Handle();
   std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
   // The tree keeps no device and inode numbers; saving the scan needs them.
-  loader->Listing = std::make_shared<TIdListing>(loader->Listing);
-  Loader = loader.get();
-  AddLiveScan(Loader);
-  Scans.push_back(std::move(loader));
-  Loader->Resume();
+  auto ids = std::make_shared<TIdListing>(loader->Listing);
+  loader->Listing = ids;
+  loader->IdRecord = std::move(ids);
+  AddLiveScan(loader.get());
+  Attach(Own(std::move(loader)), path);
+}
+
+TTreeJob* TForm1::Own(std::unique_ptr<TTreeJob> job) {
+  Jobs.push_back(std::move(job));
+  return Jobs.back().get();
+}
+
+void TForm1::Attach(TTreeJob* job, std::string path) {
+  Attached = job;
+  AttachedPath = std::move(path);
+  job->Start(Handle());
+}
+
+void TForm1::Free(const TTreeJob* job) {
+  RemoveLiveScan(job);
+  std::erase_if(Jobs, [job](const std::unique_ptr<TTreeJob>& owned) { return owned.get() == job; });
 }
 
 void TForm1::StopScan(int detach) {
-  if (TFileLoader* load = FileLoad) {
-    if (detach) {
-      load->NotifyWindow.store(NoWindow);
-      load->NotifyMessage.store(0);
-      FileLoad = nullptr;
-    }
-    load->StopFlag.store(1);
+  if (!Attached) return;
+  if (!detach) {
+    Attached->Stop();
+    return;
   }
-  if (!Loader) return;
-  if (detach) {
-    Loader->NotifyWindow.store(NoWindow);
-    Loader->NotifyMessage.store(0);
-  }
-  Loader->StopFlag.store(1);
-  if (detach) {
-    // Gives the old walk a moment to notice before a new one competes with it for the disk.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    Loader = nullptr;
-  }
-}
-
-void TForm1::ReleaseScans() {
-  Loader = nullptr;
-  for (auto& scan : Scans) {
-    scan->WaitFor();
-    RemoveLiveScan(scan.get());
-  }
-  Scans.clear();
-  FileLoad = nullptr;
-  FileLoads.clear();  // each waits for its thread
+  Attached->Detach();
+  // Gives the old job a moment to notice before a new one competes with it for the disk.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Attached = nullptr;
+  AttachedPath.clear();
 }
 
 void TForm1::TimerUpdateTimer() {
-  if (!CompareDropped.empty()) PruneCompareLoads();
-  if (LabelCount->isHidden() || (!Loader && !FileLoad)) return;
-  LabelCount->setText(QString::number(Loader ? Loader->FolderCount.load(std::memory_order_relaxed) : FileLoad->FolderCount()));
+  for (const TTreeJob* job : Comparison->TakeEnded()) Free(job);
+  if (LabelCount->isHidden() || !Attached) return;
+  LabelCount->setText(QString::number(Attached->FoldersSoFar()));
   LabelCount->adjustSize();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "docs/desktop.h"
 #include "mainwin/fmain.h"
@@ -53,25 +54,25 @@ void TForm1::OpenScanFile(const std::string& path) {
   auto load = std::make_unique<TFileLoader>(path);
   load->Scan.MemoryLimit = ScanMemoryLimit;
   load->Scan.RegularOnly = ScanFilesRegularOnly;
-  load->NotifyWindow.store(Handle());
-  FileLoad = load.get();
-  FileLoads.push_back(std::move(load));
-  FileLoad->Resume();
+  Attach(Own(std::move(load)), path);
 }
 
 void TForm1::ScanFileLoaded(std::intptr_t lParam) {
-  // A detached load's notice, already under way when it was detached.
-  if (!FileLoad || reinterpret_cast<TFileLoader*>(lParam) != FileLoad) return;
-  TFileLoader* load = std::exchange(FileLoad, nullptr);
+  // A detached load's notice, already under way when it was detached; or a walk's.
+  const TTreeJob* load = reinterpret_cast<const TFileLoader*>(lParam);
+  if (!Attached || load != Attached) return;
+  Attached = nullptr;
+  const std::string path = std::exchange(AttachedPath, std::string());
   Desktop.EndQuestions(this);
-  if (load->Error.empty()) {
-    ShowScan(load->Scan.View(), &load->Scan, load->Path);
+  const std::string error = load->ErrorText();
+  if (error.empty()) {
+    ShowScan(*load, path);
     ShowIdle();
     return;
   }
   ShowIdle();
-  const QString name = load->Path == "-" ? QStringLiteral("standard input") : Decoded(load->Path);
-  Desktop.ShowMessage(this, QStringLiteral("The scan file %1 could not be opened. %2").arg(name, ScanFileReason(load->Error)),
+  const QString name = path == "-" ? QStringLiteral("standard input") : Decoded(path);
+  Desktop.ShowMessage(this, QStringLiteral("The scan file %1 could not be opened. %2").arg(name, ScanFileReason(error)),
                       QStringLiteral("Error"));
 }
 
@@ -98,7 +99,7 @@ std::string TForm1::SaveScanFile(const QTreeWidgetItem* item, const std::string&
   if (!scan) return "no scan holds the selected item";
   std::FILE* out = std::fopen(path.c_str(), "we");
   if (!out) return std::strerror(errno);
-  int error = WriteScanFile(scan->View, scan->Ids, out);
+  int error = WriteScanFile(ViewOf(scan->Job->Outcome()), scan->Job->Ids(), out);
   if (std::fclose(out) != 0 && error == 0) error = errno;
   return error == 0 ? std::string() : std::string(std::strerror(error));
 }

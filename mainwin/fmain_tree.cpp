@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "docs/desktop.h"
+#include "mainwin/comparison.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin/statusbar.h"
@@ -24,8 +25,6 @@
 #include "scan/scansettings.h"
 #include "scan/textcase.h"
 #include "scan/tloader.h"
-#include "scanfile/entryids.h"
-#include "scanfile/fileloader.h"
 #include "scanfile/history.h"
 
 namespace ostrel {
@@ -37,41 +36,10 @@ const char* const MyComputerText = "My Computer";
 // longer than the pause between a held key's repeats.
 constexpr int KeyRedrawDelay = 150;  // ms
 
-// The tree's order of siblings: the program's case rule, then the bytes, so that names that
-// differ only in case still have a fixed order.
-bool TreeOrder(const DirNode* a, const DirNode* b) {
-  const int byCase = CompareNoCase(a->Name, b->Name);
-  if (byCase != 0) return byCase < 0;
-  return std::strcmp(a->Name, b->Name) < 0;
-}
-
 // The reason text of a system error number.
 QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
-
-// How the tree marks a folder. The item's text stays the name.
-struct TMarkLook {
-  QIcon UnreadableIcon;
-  QIcon RepeatedIcon;
-  QColor UnreadableColour{0xA0, 0x00, 0x00};
-  QColor RepeatedColour{0x70, 0x70, 0x70};
-};
-
-TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMarkLook& look) {
-  auto* item = new TFolderItem(QFile::decodeName(node->Name), node);
-  if (!marks) return item;
-  if (auto it = marks->Unreadable.find(node); it != marks->Unreadable.end()) {
-    item->setIcon(0, look.UnreadableIcon);
-    item->setForeground(0, look.UnreadableColour);
-    item->Note = QStringLiteral("Could not be read: ") + Reason(it->second);
-  } else if (auto again = marks->Repeated.find(node); again != marks->Repeated.end()) {
-    item->setIcon(0, look.RepeatedIcon);
-    item->setForeground(0, look.RepeatedColour);
-    item->Note = QStringLiteral("Same folder as %1: its contents are counted there").arg(DisplayPath(*again->second));
-  }
-  return item;
-}
 
 // The unreadable and repeated folders of `scan`; each folder keeps its first reason.
 TFolderMarks MarksOf(const TScanView& scan) {
@@ -158,24 +126,25 @@ void TForm1::SetUpTree() {
 void TForm1::ScanCompleted(std::intptr_t lParam) {
   // A scan detached while its notice was already under way must not take the attached one's
   // place; the attached tree may still be growing.
-  if ((Loader || FileLoad) && reinterpret_cast<TThreadLoader*>(lParam) != Loader) return;
+  const TTreeJob* job = reinterpret_cast<const TThreadLoader*>(lParam);
+  if (Attached && job != Attached) return;
   // Asking whether to stop a scan that has ended makes no sense.
   Desktop.EndQuestions(this);
-  if (TThreadLoader* scan = Loader) {
-    const TEntryIds* ids = dynamic_cast<const TIdListing*>(scan->Listing.get());
+  if (const TTreeJob* scan = Attached) {
     const int64_t ended =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    ShowScan(ViewOf(*scan), ids, {});
+    ShowScan(*scan, {});
     Shown.back().Ended = ended;
-    if (ScanSettings.keephistory && scan->Result.Root) {
+    if (ScanSettings.keephistory && scan->Outcome().Root) {
       if (!History) History = std::make_unique<TScanKeeper>();
-      History->Keep(ScanHistoryFolder(), HistoryKey(scan->Path), ended, ViewOf(*scan), ids);
+      History->Keep(ScanHistoryFolder(), HistoryKey(AttachedPath), ended, ViewOf(scan->Outcome()), scan->Ids());
     }
   }
   ShowIdle();
 }
 
-void TForm1::ShowScan(const TScanView& scan, const TEntryIds* ids, const std::string& file) {
+void TForm1::ShowScan(const TTreeJob& job, const std::string& file) {
+  const TScanView scan = ViewOf(job.Outcome());
   if (scan.Ending == TScanEnd::OutOfMemory) {
     const int folders = scan.Folders;
     char text[96];
@@ -219,7 +188,7 @@ void TForm1::ShowScan(const TScanView& scan, const TEntryIds* ids, const std::st
                                  MyComputerText) > 0)
     --at;
   TreeViewDirectories->insertTopLevelItem(at, computer);
-  Shown.push_back(TShownScan{computer, scan, ids, file});
+  Shown.push_back(TShownScan{computer, &job, file});
   SelectItem(computer);
   TreeViewDirectoriesClick();
 }
@@ -230,42 +199,6 @@ const TForm1::TShownScan* TForm1::ShownScanOf(const QTreeWidgetItem* item) const
   for (const TShownScan& scan : Shown)
     if (scan.Item == item) return &scan;
   return nullptr;
-}
-
-void TForm1::AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks) {
-  if (!parentItem || !node) return;
-  if (marks && marks->Unreadable.empty() && marks->Repeated.empty()) marks = nullptr;
-  TMarkLook look;
-  if (marks) {
-    QStyle* style = QApplication::style();
-    look.UnreadableIcon = style->standardIcon(QStyle::SP_MessageBoxWarning);
-    look.RepeatedIcon = style->standardIcon(QStyle::SP_DirLinkIcon);
-  }
-  // Level by level with a stack of our own: folders nest deeper than a thread's stack would
-  // allow recursion. Children are added in bulk to an item not yet in the view, so the view
-  // sees one insertion for the whole branch.
-  TFolderItem* top = MakeItem(node, marks, look);
-  std::vector<std::pair<TFolderItem*, const DirNode*>> pending{{top, node}};
-  std::vector<const DirNode*> folders;
-  QList<QTreeWidgetItem*> items;
-  while (!pending.empty()) {
-    const auto [item, folder] = pending.back();
-    pending.pop_back();
-    folders.clear();
-    for (const DirNode* child = folder->FirstChild; child; child = child->NextSibling)
-      if (child->Kind == NodeFolder) folders.push_back(child);
-    if (folders.empty()) continue;
-    std::sort(folders.begin(), folders.end(), TreeOrder);
-    items.clear();
-    items.reserve(static_cast<qsizetype>(folders.size()));
-    for (const DirNode* sub : folders) {
-      TFolderItem* subItem = MakeItem(sub, marks, look);
-      items.push_back(subItem);
-      pending.emplace_back(subItem, sub);
-    }
-    item->addChildren(items);
-  }
-  parentItem->addChild(top);
 }
 
 QTreeWidgetItem* TForm1::SelectedItem() const {
@@ -310,7 +243,7 @@ void TForm1::TreeViewDirectoriesClick() {
   // The point last hovered belongs to the chart being replaced.
   StatusBar1->SetPanelText(0, QString());
   StatusBar1->SetPanelText(1, QString());
-  ShowComparedSizes(item);
+  Comparison->ShowSizes(item);
   BuildChart(item);
 }
 

@@ -7,9 +7,14 @@
 #include <QStyle>
 #include <QTextDocument>
 #include <QTreeWidget>
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "chart/breakdown.h"
-#include "mainwin/fmain.h"
+#include "scan/scansettings.h"
+#include "scan/textcase.h"
 
 namespace ostrel {
 namespace {
@@ -25,6 +30,42 @@ QIcon BlankIcon() {
   QPixmap blank(side, side);
   blank.fill(Qt::transparent);
   return QIcon(blank);
+}
+
+// The reason text of a system error number.
+QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
+
+// The tree's order of siblings: the program's case rule, then the bytes, so that names that
+// differ only in case still have a fixed order.
+bool TreeOrder(const DirNode* a, const DirNode* b) {
+  const int byCase = CompareNoCase(a->Name, b->Name);
+  if (byCase != 0) return byCase < 0;
+  return std::strcmp(a->Name, b->Name) < 0;
+}
+
+// How the tree marks a folder. The item's text stays the name.
+struct TMarkLook {
+  QIcon UnreadableIcon;
+  QIcon RepeatedIcon;
+  QColor UnreadableColour{0xA0, 0x00, 0x00};
+  QColor RepeatedColour{0x70, 0x70, 0x70};
+};
+
+TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMarkLook& look) {
+  auto* item = new TFolderItem(QFile::decodeName(node->Name), node);
+  if (!marks) return item;
+  if (auto it = marks->Unreadable.find(node); it != marks->Unreadable.end()) {
+    item->setIcon(0, look.UnreadableIcon);
+    item->setForeground(0, look.UnreadableColour);
+    item->Note = QStringLiteral("Could not be read: ") + Reason(it->second);
+  } else if (auto again = marks->Repeated.find(node); again != marks->Repeated.end()) {
+    item->setIcon(0, look.RepeatedIcon);
+    item->setForeground(0, look.RepeatedColour);
+    item->Note = QStringLiteral("Same folder as %1: its contents are counted there").arg(DisplayPath(*again->second));
+  }
+  return item;
 }
 
 }  // namespace
@@ -133,6 +174,42 @@ void DeleteItemTree(QTreeWidgetItem* item) {
 bool ItemNamesFolder(const QTreeWidgetItem* item) {
   const TFolderItem* folder = AsFolderItem(item);
   return folder && folder->Node && folder->NamesFolder;
+}
+
+void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks) {
+  if (!parentItem || !node) return;
+  if (marks && marks->Unreadable.empty() && marks->Repeated.empty()) marks = nullptr;
+  TMarkLook look;
+  if (marks) {
+    QStyle* style = QApplication::style();
+    look.UnreadableIcon = style->standardIcon(QStyle::SP_MessageBoxWarning);
+    look.RepeatedIcon = style->standardIcon(QStyle::SP_DirLinkIcon);
+  }
+  // Level by level with a stack of our own: folders nest deeper than a thread's stack would
+  // allow recursion. Children are added in bulk to an item not yet in the view, so the view
+  // sees one insertion for the whole branch.
+  TFolderItem* top = MakeItem(node, marks, look);
+  std::vector<std::pair<TFolderItem*, const DirNode*>> pending{{top, node}};
+  std::vector<const DirNode*> folders;
+  QList<QTreeWidgetItem*> items;
+  while (!pending.empty()) {
+    const auto [item, folder] = pending.back();
+    pending.pop_back();
+    folders.clear();
+    for (const DirNode* child = folder->FirstChild; child; child = child->NextSibling)
+      if (child->Kind == NodeFolder) folders.push_back(child);
+    if (folders.empty()) continue;
+    std::sort(folders.begin(), folders.end(), TreeOrder);
+    items.clear();
+    items.reserve(static_cast<qsizetype>(folders.size()));
+    for (const DirNode* sub : folders) {
+      TFolderItem* subItem = MakeItem(sub, marks, look);
+      items.push_back(subItem);
+      pending.emplace_back(subItem, sub);
+    }
+    item->addChildren(items);
+  }
+  parentItem->addChild(top);
 }
 
 }  // namespace ostrel

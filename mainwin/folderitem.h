@@ -2,6 +2,7 @@
 // a folder's path and sizes from its item without going through the item's text.
 #pragma once
 #include <QTreeWidgetItem>
+#include <unordered_map>
 
 #include "scan/dirnode.h"
 
@@ -61,6 +62,20 @@ const DirNode* ItemNode(const QTreeWidgetItem* item);
 // Deletes `item` and every item below it, taking it out of its tree view first. The toolkit's
 // own delete takes a call per level, and a scan's folders nest deeper than a stack allows.
 void DeleteItemTree(QTreeWidgetItem* item);
+
+// What the tree marks on the folders of one scan: those that could not be read, with the
+// system's error number, and those met a second time, with the folder that carries their
+// contents.
+struct TFolderMarks {
+  std::unordered_map<const DirNode*, int> Unreadable;
+  std::unordered_map<const DirNode*, const DirNode*> Repeated;
+};
+
+// Adds an item for the folder `node` under `parentItem` and items for every folder below it,
+// each level in tree order (CompareNoCase of the names, then their bytes). Files get no items.
+// With `marks`, an unreadable or repeated folder's item gets an icon, a colour and a tooltip
+// saying why; its text stays the folder's name. Does nothing when `parentItem` or `node` is null.
+void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFolderMarks* marks = nullptr);
 
 // True when the item names a folder on disk: false for "My Computer" and for the "All Drives"
 // root of an all-drives scan.

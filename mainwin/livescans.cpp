@@ -6,14 +6,14 @@
 #include <mutex>
 #include <vector>
 
-#include "scan/tloader.h"
+#include "scan/treejob.h"
 
 namespace ostrel {
 namespace {
 
 struct TLiveScans {
   std::mutex Lock;
-  std::vector<const TThreadLoader*> Loaders;
+  std::vector<const TTreeJob*> Loaders;
 };
 
 // Only windows touch it, on the GUI thread, and every window is gone before the process's
@@ -26,13 +26,13 @@ TLiveScans& LiveScans() {
 
 }  // namespace
 
-void AddLiveScan(const TThreadLoader* loader) {
+void AddLiveScan(const TTreeJob* loader) {
   TLiveScans& live = LiveScans();
   std::lock_guard<std::mutex> guard(live.Lock);
   live.Loaders.push_back(loader);
 }
 
-void RemoveLiveScan(const TThreadLoader* loader) {
+void RemoveLiveScan(const TTreeJob* loader) {
   TLiveScans& live = LiveScans();
   std::lock_guard<std::mutex> guard(live.Lock);
   std::erase(live.Loaders, loader);
@@ -42,7 +42,7 @@ bool ScanThreadsRunning() {
   TLiveScans& live = LiveScans();
   std::lock_guard<std::mutex> guard(live.Lock);
   return std::any_of(live.Loaders.begin(), live.Loaders.end(),
-                     [](const TThreadLoader* loader) { return !loader->Finished(); });
+                     [](const TTreeJob* loader) { return !loader->Finished(); });
 }
 
 void QuitIfScansRunning(int code) {

@@ -1,16 +1,16 @@
-// The scans of the whole process that have not been freed, so that the program's end can tell
-// whether a walk still runs. Every TForm1 adds the scans it starts and removes them when it
-// frees them.
+// The walks of the whole process that have not been freed, so that the program's end can tell
+// whether a walk still runs. Every TForm1 adds the walks it starts (tree jobs of any kind may
+// be removed: only those added count) and removes them when it frees them.
 #pragma once
 
 namespace ostrel {
 
-class TThreadLoader;
+class TTreeJob;
 
-// Counts `loader` among the live scans until RemoveLiveScan. It must stay allocated till then.
-void AddLiveScan(const TThreadLoader* loader);
-// Stops counting `loader`; nothing happens for one that is not counted.
-void RemoveLiveScan(const TThreadLoader* loader);
+// Counts the walk `job` among the live scans until RemoveLiveScan. It must stay allocated till then.
+void AddLiveScan(const TTreeJob* job);
+// Stops counting `job`; nothing happens for one that is not counted.
+void RemoveLiveScan(const TTreeJob* job);
 
 // True while a live scan has not ended: still walking, or waiting for a window to take its
 // completion notice. Detached scans count too.

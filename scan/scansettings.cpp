@@ -20,4 +20,6 @@ void TScanSettings::SetDefaults() {
   std::strcpy(lastfilename, DefaultLastFileName);
 }
 
+TMeasure ShownMeasure() { return ScanSettings.apparentsize != 0 ? TMeasure::Apparent : TMeasure::DiskUsage; }
+
 }  // namespace ostrel

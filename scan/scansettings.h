@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "scan/dirnode.h"
+
 namespace ostrel {
 
 struct TScanSettings {
@@ -36,5 +38,9 @@ inline constexpr const char* DefaultLastFileName = "/";
 #endif
 
 extern TScanSettings ScanSettings;
+
+// The measure the window shows sizes in: apparent sizes when ScanSettings.apparentsize is set,
+// otherwise disk usage.
+TMeasure ShownMeasure();
 
 }  // namespace ostrel

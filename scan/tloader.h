@@ -34,7 +34,6 @@
 #include "platform/dirlist.h"
 #include "platform/listing.h"
 #include "platform/drives.h"
-#include "platform/thread.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
 #include "scan/parallelwalk.h"
@@ -43,6 +42,7 @@
 #include "scan/scanresult.h"
 #include "scan/scanview.h"
 #include "scan/strman.h"
+#include "scan/treejob.h"
 
 namespace ostrel {
 
@@ -62,7 +62,7 @@ bool DriveIncludedNow(const TDrive& drive);
 int DefaultScanThreads();
 inline constexpr int MostScanThreads = 64;
 
-class TThreadLoader : public TThread {
+class TThreadLoader : public TTreeJob {
  public:
   // With `createSuspended` false the walk starts at once, with the defaults below.
   explicit TThreadLoader(bool createSuspended);
@@ -73,8 +73,6 @@ class TThreadLoader : public TThread {
   // Set up while suspended. Path: the folder to scan, exactly as it will name the root; empty
   // for all drives.
   std::string Path = "C:\\";
-  std::atomic<THandle> NotifyWindow{NoWindow};
-  std::atomic<uint32_t> NotifyMessage{0};
   // For an owner that is no window: called on the walk's thread once the walk has ended, after
   // the completion message (if any) was handled; empty for none. Set up while suspended; it
   // must neither destroy the loader nor wait for it.
@@ -84,6 +82,9 @@ class TThreadLoader : public TThread {
   TDriveSource DriveSource = ListDrives;
   // Where folders are read from: the file system, or a test's own listing.
   std::shared_ptr<TListing> Listing = SystemListing();
+  // When Listing records the numbers of what it lists (a TIdListing), the same object as
+  // those numbers; null otherwise.
+  std::shared_ptr<const TEntryIds> IdRecord;
   // The most bytes the tree may take; 0 for no limit but the system's. Past it the walk ends
   // as it does when memory runs out.
   size_t MemoryLimit = 0;
@@ -97,8 +98,10 @@ class TThreadLoader : public TThread {
   // Counted while the walk runs; any thread may read them.
   std::atomic<int32_t> FileCount{0};
   std::atomic<int32_t> FolderCount{0};
-  // Nonzero: make no further folder. Set by the owner, never cleared by the walk.
-  std::atomic<int32_t> StopFlag{0};
+
+  int32_t FoldersSoFar() const override { return FolderCount.load(std::memory_order_relaxed); }
+  const TScanResult& Outcome() const override { return Result; }
+  const TEntryIds* Ids() const override { return IdRecord.get(); }
 
  protected:
   // The walk, then the completion notice: a message NotifyMessage with wParam 0 and lParam

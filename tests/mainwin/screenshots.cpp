@@ -23,7 +23,6 @@
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
-#include "scan_support.h"
 #include "scanfile/history.h"
 
 using namespace ostrel;
@@ -121,7 +120,8 @@ bool Comparison(TDesktop& desktop, const QString& dir) {
   form.TreeViewDirectoriesClick();
   const TKeptScan first = kept().back();
   form.CompareWithScanFile(first.Path, QDateTime::fromMSecsSinceEpoch(first.Time / 1000, Qt::UTC));
-  if (!QTest::qWaitFor([&] { return form.Comparing(); }, 30000)) return false;
+  auto* line = form.findChild<QLabel*>(QStringLiteral("LabelCompare"));
+  if (!QTest::qWaitFor([&] { return line->text().startsWith(QLatin1String("Changes since")); }, 30000)) return false;
   view->expandItem(item);
   view->setCurrentItem(item);
   form.TreeViewDirectoriesClick();

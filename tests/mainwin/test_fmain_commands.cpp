@@ -31,7 +31,6 @@
 #include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
-#include "scan_support.h"
 
 using namespace ostrel;
 
@@ -75,7 +74,6 @@ class TestFmainCommands : public QObject {
   void init();
   void cleanup();
 
-  void copyAndExploreNeedAFolder();
   void helpAndUsersManualOpenTheManual();
   void webLinksOpenTheMakersPages();
   void copyAndExploreFollowTheTreeOfAOnePathScan();
@@ -142,33 +140,10 @@ void TestFmainCommands::cleanup() {
 
 bool TestFmainCommands::Scan(const std::string& path) {
   Form->StartScan(path);
-  return QTest::qWaitFor(
-      [&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1 && test::View(*Form).ButtonStop->isHidden(); },
-      CompletionTimeout);
+  return test::WaitForScans(*Form, 1, CompletionTimeout);
 }
 
-void TestFmainCommands::ClickItem(QTreeWidgetItem* item) {
-  QVERIFY(item);
-  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
-  tree->scrollToItem(item);
-  const QRect rect = tree->visualItemRect(item);
-  QVERIFY(!rect.isEmpty());
-  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
-  QCOMPARE(test::View(*Form).SelectedItem(), item);
-}
-
-// Right after start-up, before any scan has finished, no folder is selected.
-void TestFmainCommands::copyAndExploreNeedAFolder() {
-  QVERIFY(Form->CurrentPath().empty());
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Boxes(), QStringList{"Error|" + NoFolderText});
-  QVERIFY(Desktop.Clipboard.isEmpty());
-  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
-  // Boxes owned by no window, with only OK.
-  for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
-  QVERIFY(Opened().isEmpty());
-}
+void TestFmainCommands::ClickItem(QTreeWidgetItem* item) { test::ClickItem(*Form, item); }
 
 void TestFmainCommands::helpAndUsersManualOpenTheManual() {
   QTemporaryDir start, elsewhere;
@@ -242,16 +217,19 @@ void TestFmainCommands::relativeRootCopiesAndExploresAbsolutely() {
 }
 
 void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
+  // Right after start-up no folder is selected; nor is one with "My Computer".
+  QVERIFY(Form->CurrentPath().empty());
+  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   // The root keeps the path exactly as the scan was given it, trailing separator included.
   const QByteArray given = Root + "/";
   QVERIFY(Scan(given.toStdString()));
   QTreeWidgetItem* root = MyComputer()->child(0);
   QVERIFY(root);
-
   ClickItem(MyComputer());
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
   QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
   QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
+  // Boxes owned by no window, with only OK.
+  for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
   QVERIFY(Desktop.Clipboard.isEmpty());
   QVERIFY(Opened().isEmpty());
 
@@ -354,7 +332,7 @@ void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
   if (DiskBytes(Measures + "/image/disk.img") >= 32 << 20) QSKIP("this file system stores no sparse files");
   QVERIFY(Scan(Measures.toStdString()));
   ClickItem(MyComputer()->child(0));
-  const TThreadLoader* scan = Form->AttachedScan();
+  const TTreeJob* scan = Form->AttachedScan();
   QTreeWidgetItem* shown = test::View(*Form).SelectedItem();
   const TChartView* chart = Form->findChild<TChartView*>(QStringLiteral("ChartPie"));
   auto values = [&] {
@@ -402,7 +380,7 @@ void TestFmainCommands::dialogsDuringAScanLetItFinish() {
   test::TDriveGate::Get().Close(test::OneDrive(Root.toStdString()));
   Form->ScanDriveSource = test::TDriveGate::Source;
   Form->StartScan("");
-  const TThreadLoader* loader = Form->AttachedScan();
+  const TTreeJob* loader = Form->AttachedScan();
   QVERIFY(loader && !test::View(*Form).ButtonStop->isHidden());
 
   bool finishedBehind = false;

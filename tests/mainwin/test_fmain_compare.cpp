@@ -1,8 +1,14 @@
+// The window's own kept scans: each finished walk appears in the cache folder (written beside
+// the GUI thread) and reads back as the scan shown, each root apart, and nothing is kept once
+// the Preferences box is cleared.
+//
 // Comparing the scan shown with an earlier one: a real folder scanned, changed (one folder
 // grown, one shrunk, one new, files added beside them) and scanned again; the earlier scan taken
 // from the kept scans or from a file, read while the window goes on; the tree's marks, tooltips
 // and status bar say what changed by how much, the chart breaks down the growth, and ending the
 // comparison brings back the exact chart and look of before.
+#include <QCheckBox>
+#include <QDir>
 #include <QListWidget>
 #include <QTreeWidget>
 #include <fcntl.h>
@@ -13,14 +19,16 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "controls/elidedlabel.h"
-#include "mainwin/comparedialog.h"
+#include "dialogs/comparedialog.h"
+#include "dialogs/fprefs.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "scan_support.h"
+#include "scan/treejob.h"
 #include "scanfile/history.h"
 #include "scanfile/importscan.h"
 #include "tests/support/fixture.h"
@@ -31,23 +39,25 @@ namespace {
 
 constexpr int Timeout = 15000;
 
-bool Idle(const TForm1& form) { return test::View(form).ButtonStop->isHidden() && test::View(form).LabelStandBy->isHidden(); }
+// What the comparison line says: a comparison shown, or an earlier scan being read.
+bool LineSays(const TForm1& form, const char* start) {
+  const auto* line = form.findChild<QLabel*>(QStringLiteral("LabelCompare"));
+  return line->isVisible() && line->text().startsWith(QLatin1String(start));
+}
+bool Comparing(const TForm1& form) { return LineSays(form, "Changes since "); }
+bool Reading(const TForm1& form) { return LineSays(form, "Reading the scan of "); }
+
+// How many descriptors of this process are open on `path`.
+int OpenOn(const std::string& path) {
+  int open = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(fd.path(), error) == path) ++open;
+  }
+  return open;
+}
 
 size_t KeptOf(const std::string& root) { return ListKeptScans(ScanHistoryFolder(), HistoryKey(root)).size(); }
-
-QTreeWidgetItem* Child(QTreeWidgetItem* item, const char* name) {
-  for (int i = 0; item && i < item->childCount(); ++i)
-    if (item->child(i)->text(0) == QLatin1String(name)) return item->child(i);
-  return nullptr;
-}
-
-QString Tip(QTreeWidgetItem* item) { return item->data(0, Qt::ToolTipRole).toString(); }
-
-const DirNode* OldChild(const DirNode& folder, const char* name) {
-  for (const DirNode* child = folder.FirstChild; child; child = child->NextSibling)
-    if (child->Kind == NodeFolder && std::string(child->Name) == name) return child;
-  return nullptr;
-}
 
 bool SamePoints(const std::vector<TChartPoint>& a, const std::vector<TChartPoint>& b) {
   if (a.size() != b.size()) return false;
@@ -56,7 +66,12 @@ bool SamePoints(const std::vector<TChartPoint>& a, const std::vector<TChartPoint
   return true;
 }
 
+QTreeWidgetItem* Child(QTreeWidgetItem* item, const char* name) { return test::ChildNamed(item, QLatin1String(name)); }
+
 }  // namespace
+
+using test::Tip;
+using test::WaitForScans;
 
 class TestFmainCompare : public QObject {
   Q_OBJECT
@@ -78,21 +93,20 @@ class TestFmainCompare : public QObject {
   }
   void cleanup() { Form.reset(); }
 
-  void keptScanComparedThenEnded();
-  void theListLeavesTheScanOutAndTellsScansApart();
+  void walksAreKeptUnlessTurnedOff();
+  void keptOrOtherScansComparedThenEnded();
   void incompleteScansSaySo();
-  void anotherScanFileIsCompared();
   void unreadableFileOrNoScanIsSaidInABox();
   void readingIsReplacedOrEndedWithoutABox();
   void closingWhileReadingIsSafe();
 
  private:
-  // A window that scans Root at start; true once it shows the scan.
-  bool ScanAtStart() {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root}, Desktop);
+  // A window that scans `root` at start; true once it shows the scan.
+  bool ScanAtStart(const std::string& root = {}) {
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", root.empty() ? Root : root}, Desktop);
     Form->ScanDriveSource = [top = Tree->Root()] { return test::OneDrive(top); };
     Form->show();
-    return QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 1 && Idle(*Form); }, Timeout);
+    return WaitForScans(*Form, 1);
   }
   // Changes the folder and scans it again; true once the second scan shows.
   bool ChangeAndScanAgain() {
@@ -102,7 +116,7 @@ class TestFmainCompare : public QObject {
     Tree->Write("r/new/n", std::string(30000, 'n'));
     Tree->Write("r/own2.txt", std::string(7000, 'o'));
     Form->NewScanClick();
-    return QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 2 && Idle(*Form); }, Timeout);
+    return WaitForScans(*Form, 2);
   }
   QTreeWidget* Tree1() const { return test::View(*Form).TreeViewDirectories; }
   // The root folder's item of the newest scan.
@@ -111,29 +125,22 @@ class TestFmainCompare : public QObject {
     Tree1()->scrollToItem(item);
     QTest::mouseClick(Tree1()->viewport(), Qt::LeftButton, {}, Tree1()->visualItemRect(item).center());
   }
-  // The grown, shrunk, new and unchanged folders are marked and their tooltips give the
-  // changes of totals read independently from `earlier`.
-  void CheckMarks(const std::string& earlier) {
-    TImportedScan old;
-    QCOMPARE(ReadScanFile(earlier, old), std::string());
+  // The grown, shrunk, new and unchanged folders (grow 10000 bytes then, 210000 now; shrink
+  // 100000, 50000; same 3000; new 30000) are marked and their tooltips give the changes.
+  void CheckMarks() {
     QTreeWidgetItem* root = NewRootItem();
-    const TMeasure measure = ShownMeasure();
-    for (const char* name : {"grow", "shrink", "same"}) {
-      QTreeWidgetItem* item = Child(root, name);
-      QVERIFY(item);
-      QCOMPARE(item->text(0), QLatin1String(name));
-      const TByteChange change = ChangeOf(SizeOf(*OldChild(*old.Result.Root, name), measure), SizeOf(*ItemNode(item), measure));
-      QVERIFY2(Tip(item).contains(QStringLiteral("Change: ") + SignedSize(change)), qPrintable(Tip(item)));
-      QVERIFY(Tip(item).contains(QStringLiteral("Then: ") +
-                                 QString::fromStdString(FormatSize(SizeOf(*OldChild(*old.Result.Root, name), measure)))));
+    const std::tuple<const char*, const char*, const char*> tips[] = {
+        {"grow", "+195.3 KB", "9.8 KB"}, {"shrink", "-48.8 KB", "97.7 KB"}, {"same", "0 B", "2.9 KB"}};
+    for (const auto& [name, change, then] : tips) {
+      QVERIFY(Child(root, name));
+      QVERIFY2(Tip(Child(root, name)).contains(QStringLiteral("Change: ") + change), qPrintable(Tip(Child(root, name))));
+      QVERIFY(Tip(Child(root, name)).contains(QStringLiteral("Then: ") + then));
     }
     QTreeWidgetItem* grow = Child(root, "grow");
     QTreeWidgetItem* shrink = Child(root, "shrink");
     QTreeWidgetItem* same = Child(root, "same");
     QTreeWidgetItem* added = Child(root, "new");
     QVERIFY(added);
-    QVERIFY(Tip(grow).contains(QStringLiteral("Change: +")));
-    QVERIFY(Tip(shrink).contains(QStringLiteral("Change: -")));
     QVERIFY(Tip(added).contains(QStringLiteral("Then: not there (new)")));
     // Told apart at a glance: each kind its own colour, the changed ones an icon.
     const QColor grew = grow->data(0, Qt::ForegroundRole).value<QColor>();
@@ -169,13 +176,9 @@ class TestFmainCompare : public QObject {
     // The status bar gives the selected folder's change and size then (its size now is the
     // third panel's, as always).
     ClickItem(grow);
-    const uint64_t then = SizeOf(*OldChild(*old.Result.Root, "grow"), measure);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0),
-             SignedSize(ChangeOf(then, SizeOf(*ItemNode(grow), measure))) + QStringLiteral(", was ") +
-                 QString::fromStdString(FormatSize(then)));
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("+195.3 KB, was 9.8 KB"));
     ClickItem(added);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0),
-             SignedSize(ChangeOf(0, SizeOf(*ItemNode(added), measure))) + QStringLiteral(", new"));
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("+29.3 KB, new"));
     ClickItem(same);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("No change, 2.9 KB"));
   }
@@ -252,9 +255,62 @@ class TestFmainCompare : public QObject {
   std::unique_ptr<TForm1> Form;
 };
 
-// The earlier of two kept scans picked from the listing; End Comparison (the button) takes
-// every mark off and draws the chart exactly as before.
-void TestFmainCompare::keptScanComparedThenEnded() {
+// Each walk is kept once the window is idle: it reads back to the shown totals and says the
+// walk was complete; a scan of another root is kept apart. Cleared, the Preferences box stores
+// 0 and the next walk leaves nothing; checked again, walks are kept.
+void TestFmainCompare::walksAreKeptUnlessTurnedOff() {
+  // The folder comes from the environment the test set, never the user's own.
+  QCOMPARE(QDir(QFile::decodeName(QByteArray::fromStdString(ScanHistoryFolder()))).absolutePath(),
+           QDir(qEnvironmentVariable("XDG_CACHE_HOME")).absoluteFilePath(QStringLiteral("Harwen/OSTREL")));
+  QVERIFY(ScanAtStart());
+  QVERIFY(Form->Keeper());
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
+  const TKeptScan kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root))[0];
+  QVERIFY(kept.Complete);
+  TImportedScan read;
+  QCOMPARE(ReadScanFile(kept.Path, read), std::string());
+  const TTreeJob* walk = Form->AttachedScan();
+  QCOMPARE(read.Result.Root->TotalSize, walk->Outcome().Root->TotalSize);
+  QCOMPARE(read.Result.Root->ApparentSize, walk->Outcome().Root->ApparentSize);
+  QCOMPARE(read.Result.Files, walk->Outcome().Files);
+  QCOMPARE(Form->Keeper()->LastError(), std::string());
+  QVERIFY(Desktop.Boxes.empty());
+
+  const std::string other = Tree->Path("r/grow");
+  QVERIFY(ScanAtStart(other + "/"));
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(1), Timeout);
+  QCOMPARE(KeptOf(Root), size_t(1));
+  auto toggle = [&] {
+    Desktop.AnswerDialog = [](QDialog& dialog) {
+      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
+      if (!prefs) return ModalCancel;
+      QTest::mouseClick(prefs->CheckBoxKeepHistory, Qt::LeftButton);
+      QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
+      return dialog.result();
+    };
+    test::View(*Form).Preferences1->trigger();
+  };
+  toggle();
+  QCOMPARE(ScanSettings.keephistory, 0);
+  Form->close();  // saves the settings
+  QCOMPARE(Store->Open()->value("keephistory").toInt(), 0);
+  QVERIFY(ScanAtStart(other));
+  QCOMPARE(ScanSettings.keephistory, 0);
+  // Nothing was handed over: there is nothing to wait for.
+  QVERIFY(!Form->Keeper());
+  QCOMPARE(KeptOf(other), size_t(1));
+  toggle();
+  QCOMPARE(ScanSettings.keephistory, 1);
+  Form->NewScanClick();  // argument 1 again
+  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(2), Timeout);
+}
+
+// Two walks of the folder, kept. The earlier picked from the listing; End Comparison (the
+// button) takes every mark off and draws the chart exactly as before. A scan is never listed
+// against itself, only the others, the newest before it chosen; lines that would read alike
+// say which scan is which. "Another scan file..." takes a file saved by hand; the menu item
+// ends that comparison.
+void TestFmainCompare::keptOrOtherScansComparedThenEnded() {
   QVERIFY(ScanAtStart());
   QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
   QVERIFY(ChangeAndScanAgain());
@@ -287,19 +343,19 @@ void TestFmainCompare::keptScanComparedThenEnded() {
                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   QCOMPARE(listed, QStringList{first + QStringLiteral("   116.2 KB   complete")});
   QCOMPARE(preselected, 0);
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QVERIFY(end->isEnabled());
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
   QVERIFY(label && label->isVisible());
   QCOMPARE(label->text(), QStringLiteral("Changes since ") + first);
-  CheckMarks(kept[1].Path);
+  CheckMarks();
   CheckGrowth();
 
   ClickItem(NewRootItem());
   QVERIFY(!SamePoints(test::View(*Form).ChartPie->Points(), before));
   auto* button = Form->findChild<QPushButton*>(QStringLiteral("ButtonEndComparison"));
   QTest::mouseClick(button, Qt::LeftButton);
-  QVERIFY(!Form->Comparing());
+  QVERIFY(!Comparing(*Form));
   QVERIFY(!label->isVisible());
   QVERIFY(!end->isEnabled());
   QVERIFY(SamePoints(test::View(*Form).ChartPie->Points(), before));
@@ -311,42 +367,30 @@ void TestFmainCompare::keptScanComparedThenEnded() {
     QVERIFY(!Child(NewRootItem(), name)->data(0, Qt::ForegroundRole).isValid());
   }
   QVERIFY(!Child(NewRootItem(), "gone"));
-}
-
-// "Another scan file..." takes a file saved by hand; the menu item ends the comparison.
-// A scan is never listed against itself, only the others, the newest before it chosen; lines
-// that would read alike say which scan is which.
-void TestFmainCompare::theListLeavesTheScanOutAndTellsScansApart() {
-  QVERIFY(ScanAtStart());
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
-  QVERIFY(ChangeAndScanAgain());
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(2), Timeout);
-  const std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root));
-  std::vector<QStringList> listed;
-  std::vector<int> preselected;
+  std::vector<QStringList> lists;
+  std::vector<int> chosen;
   Desktop.AnswerDialog = [&](QDialog& dialog) {
     auto* form = qobject_cast<TFormCompare*>(&dialog);
     if (!form) return 0;
-    listed.emplace_back();
-    for (int i = 0; i < form->ListScans->count(); ++i) listed.back() << form->ListScans->item(i)->text();
-    preselected.push_back(form->ListScans->currentRow());
+    lists.emplace_back();
+    for (int i = 0; i < form->ListScans->count(); ++i) lists.back() << form->ListScans->item(i)->text();
+    chosen.push_back(form->ListScans->currentRow());
     return 0;
   };
-  auto* compare = Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"));
   // The first scan: only the later one is there, and it is not chosen for the user.
   ClickItem(Tree1()->topLevelItem(0)->child(0));
   compare->trigger();
   // The same scan opened from its kept file: the file is left out likewise.
   Form->OpenScanFile(kept[0].Path);
-  QVERIFY(QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 3 && Idle(*Form); }, Timeout));
+  QVERIFY(WaitForScans(*Form, 3));
   compare->trigger();
-  QCOMPARE(listed.size(), size_t(2));
-  QCOMPARE(listed[0].size(), 1);
-  QVERIFY2(listed[0][0].contains(QStringLiteral("294.9 KB")), qPrintable(listed[0][0]));
-  QCOMPARE(preselected[0], -1);
-  QCOMPARE(listed[1].size(), 1);
-  QVERIFY2(listed[1][0].contains(QStringLiteral("116.2 KB")), qPrintable(listed[1][0]));
-  QCOMPARE(preselected[1], 0);
+  QCOMPARE(lists.size(), size_t(2));
+  QCOMPARE(lists[0].size(), 1);
+  QVERIFY2(lists[0][0].contains(QStringLiteral("294.9 KB")), qPrintable(lists[0][0]));
+  QCOMPARE(chosen[0], -1);
+  QCOMPARE(lists[1].size(), 1);
+  QVERIFY2(lists[1][0].contains(QStringLiteral("116.2 KB")), qPrintable(lists[1][0]));
+  QCOMPARE(chosen[1], 0);
 
   // Three scans of one second and one total: the millisecond, or the microsecond, tells them apart.
   const int64_t second = kept[0].Time / 1000000 * 1000000;
@@ -360,14 +404,11 @@ void TestFmainCompare::theListLeavesTheScanOutAndTellsScansApart() {
                                               at + QStringLiteral(".125001") + rest}));
   alike[2].Complete = false;
   QCOMPARE(KeptScanTexts({alike[1], alike[2]}), (QStringList{at + rest, at + QStringLiteral("   294.9 KB   incomplete")}));
-}
 
-void TestFmainCompare::anotherScanFileIsCompared() {
-  QVERIFY(ScanAtStart());
+  // A file saved by hand.
   QTemporaryDir dir;
   const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
   QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
-  QVERIFY(ChangeAndScanAgain());
   ClickItem(NewRootItem());
   Desktop.OpenFileNames = {QString::fromStdString(saved)};
   Desktop.AnswerDialog = [](QDialog& dialog) {
@@ -376,12 +417,12 @@ void TestFmainCompare::anotherScanFileIsCompared() {
     QTest::mouseClick(form->ButtonOtherFile, Qt::LeftButton);
     return dialog.result();
   };
-  Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  compare->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QVERIFY(Desktop.Boxes.empty());
-  CheckMarks(saved);
-  Form->findChild<QAction*>(QStringLiteral("EndComparison1"))->trigger();
-  QVERIFY(!Form->Comparing());
+  CheckMarks();
+  end->trigger();
+  QVERIFY(!Comparing(*Form));
   QVERIFY(!Tip(Child(NewRootItem(), "grow")).contains(QStringLiteral("Then")));
 }
 
@@ -396,7 +437,7 @@ void TestFmainCompare::incompleteScansSaySo() {
   const std::string part = Tree->Write("part.json", R"([1,2,{"state":"stopped"},[{"name":")" + Root +
                                                         R"("},[{"name":"grow"}],[{"name":"same"},{"name":"f","asize":3000}]]])");
   Form->OpenScanFile(part);
-  QVERIFY(QTest::qWaitFor([&] { return Tree1()->topLevelItemCount() == 2 && Idle(*Form); }, Timeout));
+  QVERIFY(WaitForScans(*Form, 2));
   QTreeWidgetItem* stopped = Tree1()->topLevelItem(1);
   QVERIFY(!stopped->icon(0).isNull());
   QCOMPARE(Tip(stopped), QStringLiteral("Stopped: the scan is incomplete"));
@@ -407,11 +448,11 @@ void TestFmainCompare::incompleteScansSaySo() {
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
   ClickItem(stopped->child(0));
   Form->CompareWithScanFile(whole, when);
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (this scan is incomplete)"));
   ClickItem(Tree1()->topLevelItem(0)->child(0));
   Form->CompareWithScanFile(part, when);
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (the earlier scan is incomplete)"));
   ClickItem(Child(Tree1()->topLevelItem(0)->child(0), "same"));
   auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
@@ -426,7 +467,7 @@ void TestFmainCompare::unreadableFileOrNoScanIsSaidInABox() {
   Form->CompareWithScanFile(bad, QDateTime::currentDateTime());
   QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(1), Timeout);
   QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("could not be compared")));
-  QVERIFY(!Form->Comparing() && !Form->ReadingComparison());
+  QVERIFY(!Comparing(*Form) && !Reading(*Form));
   QVERIFY(Form->findChild<QFrame*>(QStringLiteral("PanelCompare"))->isHidden());
   // A scan stopped before its root is a whole file, but nothing to compare with.
   const std::string rootless =
@@ -434,14 +475,14 @@ void TestFmainCompare::unreadableFileOrNoScanIsSaidInABox() {
   Form->CompareWithScanFile(rootless, QDateTime::currentDateTime());
   QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(2), Timeout);
   QVERIFY(Desktop.Boxes[1].Text.contains(QStringLiteral("holds no scan to compare with")));
-  QVERIFY(!Form->Comparing() && !Form->ReadingComparison());
+  QVERIFY(!Comparing(*Form) && !Reading(*Form));
   Desktop.Boxes.clear();
 
   auto fresh = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
   fresh->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
   QCOMPARE(Desktop.Boxes.size(), size_t(1));
   QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("no scan to compare")));
-  QVERIFY(!fresh->Comparing());
+  QVERIFY(!Comparing(*fresh));
 }
 
 // While a file is read the window goes on; a second request replaces the first, End
@@ -458,22 +499,23 @@ void TestFmainCompare::readingIsReplacedOrEndedWithoutABox() {
   auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
 
   Form->CompareWithScanFile(first.Path, QDateTime::currentDateTime());
-  QVERIFY(Form->ReadingComparison() && !Form->Comparing());
+  QVERIFY(Reading(*Form) && !Comparing(*Form));
   QVERIFY(label->isVisible() && label->text().startsWith(QStringLiteral("Reading the scan of ")));
   Form->CompareWithScanFile(saved, QDateTime::currentDateTime());
-  QTRY_VERIFY_WITH_TIMEOUT(Form->Comparing(), Timeout);
+  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
   QVERIFY(label->text().startsWith(QStringLiteral("Changes since ")));
 
   // Ended while it reads: the comparison shown goes too.
   Form->CompareWithScanFile(second.Path, QDateTime::currentDateTime());
-  QVERIFY(!Form->Comparing() && Form->ReadingComparison());
+  QVERIFY(!Comparing(*Form) && Reading(*Form));
   Form->EndComparison1Click();
-  QVERIFY(!Form->ReadingComparison() && !label->isVisible());
+  QVERIFY(!Reading(*Form) && !label->isVisible());
 
-  // Both earlier readings end on their stop, though their pipes stay open and silent.
-  QTRY_COMPARE_WITH_TIMEOUT(Form->ComparisonReads(), size_t(0), Timeout);
+  // Both earlier readings end on their stop, though their pipes stay open and silent: only the
+  // test's own end of each is left.
+  QTRY_COMPARE_WITH_TIMEOUT(OpenOn(first.Path) + OpenOn(second.Path), 2, Timeout);
   QVERIFY(Desktop.Boxes.empty());
-  QVERIFY(!Form->Comparing() && !label->isVisible());
+  QVERIFY(!Comparing(*Form) && !label->isVisible());
   first.Close();
   second.Close();
 }
@@ -490,7 +532,7 @@ void TestFmainCompare::closingWhileReadingIsSafe() {
   const char start[] = R"([1,2,{"state":"complete"},[{"name":"r"},)";
   QVERIFY(write(pipe.Fd, start, sizeof start - 1) == static_cast<ssize_t>(sizeof start - 1));
   QTRY_VERIFY_WITH_TIMEOUT(pipe.Drained(), Timeout);
-  QVERIFY(Form->ReadingComparison());
+  QVERIFY(Reading(*Form));
   // The reading meets the end of the file and reports while the window goes.
   pipe.Close();
   Form.reset();

@@ -1,5 +1,6 @@
 // The main window's controls: names, design geometry, anchored resizing, captions and hints,
-// menus, status bar, the idle look, and a rendering of the whole window.
+// menus, status bar, the hint panel, and what the manual says of them. (The idle and scanning
+// looks are the scan tests'.)
 #include <QAction>
 #include <QChartView>
 #include <QFile>
@@ -35,7 +36,6 @@ class TestFmainLayout : public QObject {
 
   void anchoredRect_data();
   void anchoredRect();
-  void geometryAndAnchors_data();
   void geometryAndAnchors();
   void clientAreaAndStatusBar();
   void minimumSizeFitsTheScreen();
@@ -44,7 +44,6 @@ class TestFmainLayout : public QObject {
   void captionsHintsAndFonts();
   void menus();
   void manualNamesWhatTheWindowHas();
-  void idleLook();
   void hintPanel();
 
  private:
@@ -152,29 +151,22 @@ void ComparePlace(QWidget* w, const QRect& expected, TFit fit) {
 
 }  // namespace
 
-void TestFmainLayout::geometryAndAnchors_data() {
-  QTest::addColumn<int>("index");
-  for (int i = 0; i < int(std::size(Places)); ++i) QTest::newRow(Places[i].Name) << i;
-}
-
 void TestFmainLayout::geometryAndAnchors() {
-  QFETCH(int, index);
-  const TPlace& place = Places[index];
   Form->show();
   QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  auto* w = Form->findChild<QWidget*>(QString::fromLatin1(place.Name));
-  QVERIFY2(w, place.Name);
-  QCOMPARE(w->parentWidget()->objectName(), QString::fromLatin1(place.Parent));
-  ComparePlace(w, place.Design, place.Fit);
-
   const QSize design = Form->size();
-  Form->resize(design + QSize(100, 50));
-  QTRY_COMPARE(Form->centralWidget()->size(), QSize(774, 450));
-  ComparePlace(w, place.Resized, place.Fit);
-  // And back: the design geometry returns exactly.
-  Form->resize(design);
-  QTRY_COMPARE(Form->centralWidget()->size(), QSize(674, 400));
-  ComparePlace(w, place.Design, place.Fit);
+  // At the design size, grown by 100 x 50, and back, where the design geometry returns exactly.
+  for (const QSize size : {design, design + QSize(100, 50), design}) {
+    Form->resize(size);
+    QTRY_COMPARE(Form->centralWidget()->size(), QSize(674, 400) + size - design);
+    for (const TPlace& place : Places) {
+      auto* w = Form->findChild<QWidget*>(QString::fromLatin1(place.Name));
+      QVERIFY2(w, place.Name);
+      QCOMPARE(w->parentWidget()->objectName(), QString::fromLatin1(place.Parent));
+      ComparePlace(w, size == design ? place.Design : place.Resized, place.Fit);
+      if (QTest::currentTestFailed()) QFAIL(place.Name);
+    }
+  }
 }
 
 void TestFmainLayout::clientAreaAndStatusBar() {
@@ -421,30 +413,6 @@ void TestFmainLayout::manualNamesWhatTheWindowHas() {
   for (const QString& key : shortcuts)
     QVERIFY2(keys.contains(QStringLiteral("<kbd>") + key + QStringLiteral("</kbd>")), qPrintable(key));
   QCOMPARE(panels.count(QStringLiteral("<tr>")), test::View(*Form).StatusBar1->PanelCount() + 1);
-}
-
-void TestFmainLayout::idleLook() {
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  const QWidgetList scanning{test::View(*Form).LabelStandBy, test::View(*Form).LabelScanned, test::View(*Form).LabelCount, test::View(*Form).ButtonStop};
-  for (QWidget* w : scanning) QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
-  for (QWidget* w : QWidgetList{test::View(*Form).ButtonUp, test::View(*Form).ButtonHelp, test::View(*Form).ButtonExplore, test::View(*Form).ButtonCopy, test::View(*Form).Panel1})
-    QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
-
-  // From the scanning look back to the idle look.
-  for (QWidget* w : scanning) w->show();
-  for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(test::View(*Form).ChartPie),
-                                    static_cast<QAbstractScrollArea*>(test::View(*Form).TreeViewDirectories)}) {
-    area->setCursor(Qt::WaitCursor);
-    area->viewport()->setCursor(Qt::WaitCursor);
-  }
-  Form->ShowIdle();
-  for (QWidget* w : scanning) QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
-  for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(test::View(*Form).ChartPie),
-                                    static_cast<QAbstractScrollArea*>(test::View(*Form).TreeViewDirectories)}) {
-    QVERIFY(!area->testAttribute(Qt::WA_SetCursor));
-    QVERIFY(!area->viewport()->testAttribute(Qt::WA_SetCursor));
-  }
 }
 
 void TestFmainLayout::hintPanel() {

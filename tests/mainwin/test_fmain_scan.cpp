@@ -1,9 +1,8 @@
 // Scan control as a user meets it: the path argument, the wizard, the scanning look and its
-// count, Stop with Yes and with No, a new scan while one runs, a notice from a detached scan,
-// the folders the tree names, and closing the window in the middle of a scan.
+// count, Stop with Yes and with No, a new scan while one runs and the late notice of the one
+// it detached, and closing the window in the middle of a scan.
 #include <QAbstractScrollArea>
 #include <QChartView>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -26,7 +25,6 @@
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
-#include "scan_support.h"
 
 using namespace ostrel;
 
@@ -101,21 +99,19 @@ class TestFmainScan : public QObject {
   void pathArgumentScansWithoutWizard();
   void refusedPathIsNamedThenTheWizardAsks_data();
   void refusedPathIsNamedThenTheWizardAsks();
-  void emptyArgumentScansAllDrives();
   void wizardChoosesWhatToScan_data();
   void wizardChoosesWhatToScan();
   void scanningLookShowsTheCount();
   void stopAsksFirst_data();
   void stopAsksFirst();
-  void stopQuestionEndsWithTheScan();
   void newScanWhileOneRuns();
   void cancelledWizardKeepsTheRunningScan();
-  void lateNoticeOfDetachedScanIgnored();
-  void allDrivesNamesNoFolder();
   void closingDuringScanEndsAtOnce();
 
  private:
   TForm1* MakeForm(std::vector<std::string> args);
+  // A window whose all-drives scan (of Root) runs and waits at the closed gate; its walk.
+  const TTreeJob* HeldScan(bool yes = false);
   std::string Root() const { return Tree->Root(); }
 
   std::unique_ptr<test::TempTree> Tree;
@@ -152,6 +148,14 @@ TForm1* TestFmainScan::MakeForm(std::vector<std::string> args) {
   return Form.get();
 }
 
+const TTreeJob* TestFmainScan::HeldScan(bool yes) {
+  test::TDriveGate::Get().Close(test::OneDrive(Root()));
+  test::AnswerDialogs(Desktop, "all", "", yes);
+  TForm1* form = MakeForm({"ostrel"});
+  if (!QTest::qWaitFor([&] { return form->AttachedScan() != nullptr; })) return nullptr;
+  return form->AttachedScan();
+}
+
 void TestFmainScan::pathArgumentScansWithoutWizard() {
   int wizards = 0;
   test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
@@ -170,15 +174,7 @@ void TestFmainScan::pathArgumentScansWithoutWizard() {
   QVERIFY(form->AttachedScan() != nullptr);  // a finished scan stays attached
   QVERIFY(!test::View(*form).TimerLoad->isActive());
 
-  // Paths come from the nodes: the root exactly as scanned, bytes kept.
-  QTreeWidgetItem* rootItem = computer->child(0);
-  QTreeWidgetItem* alpha = test::ChildNamed(rootItem, "alpha");
-  for (auto [item, path] : {std::pair{rootItem, Root() + "/"}, std::pair{alpha, Root() + "/alpha"},
-                            std::pair{alpha->child(0), Root() + "/alpha/caf\xe9"}}) {
-    test::View(*form).TreeViewDirectories->setCurrentItem(item);
-    form->TreeViewDirectoriesClick();
-    QCOMPARE(form->CurrentPath(), path);
-  }
+  QTreeWidgetItem* alpha = test::ChildNamed(computer->child(0), "alpha");
 
   // Every further request scans the same path again, still without the wizard.
   form->NewScanClick();
@@ -232,18 +228,8 @@ void TestFmainScan::refusedPathIsNamedThenTheWizardAsks() {
   QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItem(0)->child(0)->text(0), QString::fromStdString(Root()));
 }
 
-void TestFmainScan::emptyArgumentScansAllDrives() {
-  int wizards = 0;
-  test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
-  TForm1* form = MakeForm({"ostrel", ""});
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).mid(0, 2), (QStringList{"My Computer", "  All Drives"}));
-  QCOMPARE(wizards, 0);
-  QVERIFY(Desktop.Boxes.empty());
-}
-
 void TestFmainScan::wizardChoosesWhatToScan_data() {
-  QTest::addColumn<QString>("button");
+  QTest::addColumn<QString>("button");  // empty: no wizard, the empty argument 1 is all drives
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QStringList>("tree");
   const QString root = QString::fromStdString(Root());
@@ -254,6 +240,10 @@ void TestFmainScan::wizardChoosesWhatToScan_data() {
   QTest::newRow("all drives") << "all" << root + "/alpha"
                               << QStringList{"My Computer", "  All Drives", "    " + root} + QStringList{
                                      "      alpha", "        caf\uFFFD", "        sub", "      Beta"};
+  QTest::newRow("empty argument: all drives, no wizard")
+      << QString() << QString()
+      << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
+                     "      Beta"};
   QTest::newRow("one path left empty: all drives")
       << "specific" << QString()
       << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
@@ -265,8 +255,14 @@ void TestFmainScan::wizardChoosesWhatToScan() {
   QFETCH(QString, typed);
   QFETCH(QStringList, tree);
   int wizards = 0;
-  test::AnswerDialogs(Desktop, button.toStdString(), typed.toStdString(), false, &wizards);
-  TForm1* form = MakeForm({"ostrel"});
+  test::AnswerDialogs(Desktop, button.isEmpty() ? "cancel" : button.toStdString(), typed.toStdString(), false, &wizards);
+  TForm1* form = button.isEmpty() ? MakeForm({"ostrel", ""}) : MakeForm({"ostrel"});
+  if (button.isEmpty()) {
+    QTRY_COMPARE_WITH_TIMEOUT(test::TreeLines(test::View(*form).TreeViewDirectories), tree, CompletionTimeout);
+    QCOMPARE(wizards, 0);
+    QVERIFY(Desktop.Boxes.empty());
+    return;
+  }
   QTRY_COMPARE(wizards, 1);
   if (tree.isEmpty()) {
     QVERIFY(form->AttachedScan() == nullptr);
@@ -322,89 +318,86 @@ void TestFmainScan::scanningLookShowsTheCount() {
 
 void TestFmainScan::stopAsksFirst_data() {
   QTest::addColumn<bool>("yes");
-  QTest::newRow("Yes") << true;
-  QTest::newRow("No") << false;
+  QTest::addColumn<bool>("endsWhileAsked");  // the question then closes as No
+  QTest::newRow("Yes") << true << false;
+  QTest::newRow("No") << false << false;
+  QTest::newRow("Yes, but the scan ends meanwhile") << true << true;
 }
 
 void TestFmainScan::stopAsksFirst() {
   QFETCH(bool, yes);
-  test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs(Desktop, "all", "", yes);
-  TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* scan = form->AttachedScan();
-  QVERIFY(ScanThreadsRunning());
+  QFETCH(bool, endsWhileAsked);
+  const TTreeJob* scan = HeldScan(yes);
+  TForm1* form = Form.get();
+  QVERIFY(scan && ScanThreadsRunning());
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form));
+  QTreeWidget* tree = test::View(*form).TreeViewDirectories;
+  bool ended = false;
+  if (endsWhileAsked)
+    Desktop.WhileAsking = [&] {
+      test::TDriveGate::Get().Open();
+      ended = QTest::qWaitFor([&] { return tree->topLevelItemCount() == 1; }, CompletionTimeout);
+    };
 
-  test::View(*form).ButtonStop->click();
+  QTest::mouseClick(test::View(*form).ButtonStop, Qt::LeftButton);
   QCOMPARE(Desktop.BoxTexts(), QStringList{"Abort Scan ?|Are you sure you wish to abort ?"});
   QVERIFY(Desktop.Boxes[0].Question);
   QCOMPARE(Desktop.Boxes[0].Owner, form);
-  QCOMPARE(scan->StopFlag.load(), yes ? 1 : 0);
+  const bool stopped = yes && !endsWhileAsked;
+  QCOMPARE(scan->StopFlag.load(), stopped ? 1 : 0);
   QCOMPARE(form->AttachedScan(), scan);
-  QVERIFY(ScanningLook(*form));  // until the walk has noticed
-
-  test::TDriveGate::Get().Open();
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+  QCOMPARE(ended, endsWhileAsked);
+  if (!endsWhileAsked) {
+    QVERIFY(ScanningLook(*form));  // until the walk has noticed
+    test::TDriveGate::Get().Open();
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(tree->topLevelItemCount(), 1, CompletionTimeout);
   QVERIFY(IdleLook(*form));
-  if (yes) {
+  if (stopped) {
     // Stopped before its first folder: no root, and "My Computer" alone.
-    QVERIFY(scan->Result.Root == nullptr);
-    QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), QStringList{"My Computer"});
+    QVERIFY(scan->Outcome().Root == nullptr);
+    QCOMPARE(test::TreeLines(tree), QStringList{"My Computer"});
     QVERIFY(form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().empty());
     QVERIFY(form->CurrentPath().empty());
   } else {
-    QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
-    QCOMPARE(scan->FolderCount.load(), 6);  // "All Drives" and the five folders
+    QCOMPARE(test::TreeLines(tree).size(), 7);
+    QCOMPARE(scan->FoldersSoFar(), 6);  // "All Drives" and the five folders
   }
   QTRY_VERIFY(!ScanThreadsRunning());
 }
 
-void TestFmainScan::stopQuestionEndsWithTheScan() {
-  test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs(Desktop, "all", "", true);
-  TForm1* form = MakeForm({"ostrel"});
-  form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(form));
-  QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* scan = form->AttachedScan();
-  // The walk ends while the user still reads the question: it closes as No.
-  bool ended = false;
-  Desktop.WhileAsking = [&] {
-    test::TDriveGate::Get().Open();
-    ended = QTest::qWaitFor([&] { return test::View(*form).TreeViewDirectories->topLevelItemCount() == 1; },
-                            CompletionTimeout);
-  };
-  QTest::mouseClick(test::View(*form).ButtonStop, Qt::LeftButton);
-  QVERIFY(ended);
-  QCOMPARE(Desktop.BoxTexts(), QStringList{"Abort Scan ?|Are you sure you wish to abort ?"});
-  QCOMPARE(scan->StopFlag.load(), 0);
-  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
-  QVERIFY(IdleLook(*form));
-}
-
 void TestFmainScan::newScanWhileOneRuns() {
-  test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs(Desktop, "all", "", false);
-  TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* first = form->AttachedScan();
+  const TTreeJob* first = HeldScan();
+  TForm1* form = Form.get();
+  QVERIFY(first);
 
   // The new scan walks at once; the gate holds only the first.
   form->ScanDriveSource = ListDrives;
   test::AnswerDialogs(Desktop, "specific", Tree->Path("alpha"), false);
-  QElapsedTimer pause;
-  pause.start();
   form->NewScanClick();
-  QVERIFY(pause.elapsed() >= 100);
   // The first scan is silenced and told to stop; the second one is attached.
   QCOMPARE(first->NotifyWindow.load(), NoWindow);
   QCOMPARE(first->NotifyMessage.load(), 0u);
   QCOMPARE(first->StopFlag.load(), 1);
-  QVERIFY(form->AttachedScan() != first);
+  const TTreeJob* second = form->AttachedScan();
+  QVERIFY(second && second != first);
   QVERIFY(ScanningLook(*form));
   QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories),
-           (QStringList{"My Computer", "  " + QString::fromStdString(Tree->Path("alpha")), "    caf\uFFFD", "    sub"}));
+  const QStringList shown{"My Computer", "  " + QString::fromStdString(Tree->Path("alpha")), "    caf\uFFFD", "    sub"};
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), shown);
+
+  // The notice of the first, had it read its window just before it was detached, changes
+  // nothing: it is not the attached scan's.
+  std::atomic<bool> delivered{false};
+  std::thread late([&] {
+    SendMessageSync(form->Handle(), ScanDoneMessage, 0, reinterpret_cast<std::intptr_t>(first));
+    delivered = true;
+  });
+  QTRY_VERIFY(delivered.load());
+  late.join();
+  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories), shown);
+  QCOMPARE(form->AttachedScan(), second);
 
   // Let go, the first one ends on its own without a word.
   test::TDriveGate::Get().Open();
@@ -413,15 +406,13 @@ void TestFmainScan::newScanWhileOneRuns() {
   QTRY_VERIFY(first->Finished());
   QCoreApplication::processEvents();
   QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1);
-  QVERIFY(first->Result.Root == nullptr);
+  QVERIFY(first->Outcome().Root == nullptr);
 }
 
 void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
-  test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs(Desktop, "all", "", false);
-  TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* running = form->AttachedScan();
+  const TTreeJob* running = HeldScan();
+  TForm1* form = Form.get();
+  QVERIFY(running);
 
   int wizards = 0;
   test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
@@ -438,57 +429,6 @@ void TestFmainScan::cancelledWizardKeepsTheRunningScan() {
   QVERIFY(IdleLook(*form));
 }
 
-void TestFmainScan::lateNoticeOfDetachedScanIgnored() {
-  test::TDriveGate::Get().Close(test::OneDrive(Root()));
-  test::AnswerDialogs(Desktop, "all", "", false);
-  TForm1* form = MakeForm({"ostrel"});
-  QTRY_VERIFY(form->AttachedScan() != nullptr);
-  const TThreadLoader* first = form->AttachedScan();
-  form->NewScanClick();
-  const TThreadLoader* second = form->AttachedScan();
-  QVERIFY(second != nullptr && second != first);
-
-  // The notice of a scan that had read its window just before it was detached.
-  std::atomic<bool> delivered{false};
-  std::thread late([&] {
-    SendMessageSync(form->Handle(), ScanDoneMessage, 0, reinterpret_cast<std::intptr_t>(first));
-    delivered = true;
-  });
-  QTRY_VERIFY(delivered.load());
-  late.join();
-  QCOMPARE(test::View(*form).TreeViewDirectories->topLevelItemCount(), 0);
-  QVERIFY(ScanningLook(*form));
-  QCOMPARE(form->AttachedScan(), second);
-
-  test::TDriveGate::Get().Open();
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QCOMPARE(test::TreeLines(test::View(*form).TreeViewDirectories).size(), 7);
-}
-
-void TestFmainScan::allDrivesNamesNoFolder() {
-  test::AnswerDialogs(Desktop, "all", "", false);
-  TForm1* form = MakeForm({"ostrel"});
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QTreeWidgetItem* computer = test::View(*form).TreeViewDirectories->topLevelItem(0);
-  QTreeWidgetItem* all = computer->child(0);
-  QTreeWidgetItem* drive = all->child(0);
-  QTreeWidgetItem* alpha = test::ChildNamed(drive, "alpha");
-  QVERIFY(alpha);
-  QCOMPARE(all->text(0), QStringLiteral("All Drives"));
-  const std::pair<QTreeWidgetItem*, std::string> cases[] = {
-      {drive, Root()}, {all, ""}, {alpha, Root() + "/alpha"}, {computer, ""}};  // each unlike the last
-  for (const auto& [item, path] : cases) {
-    test::View(*form).TreeViewDirectories->setCurrentItem(item);
-    form->TreeViewDirectoriesClick();
-    QCOMPARE(form->CurrentPath(), path);
-  }
-  QVERIFY(ItemNode(all) != nullptr);
-  QVERIFY(!ItemNamesFolder(all));
-  QVERIFY(ItemNamesFolder(drive));
-  QVERIFY(ItemNode(computer) == nullptr);
-  QVERIFY(!ItemNamesFolder(computer));
-}
-
 void TestFmainScan::closingDuringScanEndsAtOnce() {
   QTemporaryDir config;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -497,16 +437,12 @@ void TestFmainScan::closingDuringScanEndsAtOnce() {
   env.insert("QT_QPA_PLATFORM", "offscreen");
   QProcess child;
   child.setProcessEnvironment(env);
-  QElapsedTimer run;
-  run.start();
   child.start(QCoreApplication::applicationFilePath(), {"--close-during-scan"});
+  // Start-up, the first tick, closing: nothing waits for the walk, which never ends.
   QVERIFY(child.waitForFinished(20000));
-  const qint64 took = run.elapsed();
   QCOMPARE(child.exitStatus(), QProcess::NormalExit);
   QCOMPARE(child.exitCode(), 0);
   QVERIFY2(child.readAllStandardOutput().contains("closing while scanning"), "the scan was not running");
-  // Start-up, the first tick, closing: nothing waits for the walk, which never ends.
-  QVERIFY2(took < 10000, qPrintable(QString::number(took)));
   QSettings saved(config.filePath("Harwen/OSTREL.conf"), QSettings::IniFormat);
   QCOMPARE(saved.value("charttype").toInt(), 2);
 }

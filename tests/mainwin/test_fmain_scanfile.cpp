@@ -28,7 +28,6 @@
 #include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "scan_support.h"
 #include "tests/support/fixture.h"
 
 using namespace ostrel;
@@ -47,14 +46,6 @@ QStringList PointTexts(const TForm1& form) {
 
 QString Total(const TForm1& form) { return test::View(form).StatusBar1->PanelText(2); }
 
-bool Idle(const TForm1& form) { return test::View(form).ButtonStop->isHidden() && test::View(form).LabelStandBy->isHidden(); }
-
-// Waits until the window shows `items` top-level items and is idle again.
-bool WaitForScans(const TForm1& form, int items) {
-  return QTest::qWaitFor([&] { return test::View(form).TreeViewDirectories->topLevelItemCount() == items && Idle(form); },
-                         Timeout);
-}
-
 // Runs a File menu command as the user does: a click on "File", then on the item.
 void ClickMenu(TForm1& form, QAction* action) {
   const test::TFormView view = test::View(form);
@@ -64,20 +55,23 @@ void ClickMenu(TForm1& form, QAction* action) {
   QTRY_VERIFY(!view.File1->isVisible());
 }
 
-void ClickItem(TForm1& form, QTreeWidgetItem* item) {
-  QVERIFY(item);
-  QTreeWidget* tree = test::View(form).TreeViewDirectories;
-  tree->scrollToItem(item);
-  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-  QCOMPARE(test::View(form).SelectedItem(), item);
-}
-
 std::string ReadAll(const std::string& path) {
   QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
   return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
+// Writes `bytes` to the file `path`; returns the path.
+QString WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) QTest::qFail("not written", __FILE__, __LINE__);
+  return path;
+}
+
 }  // namespace
+
+using test::ClickItem;
+using test::Idle;
+using test::WaitForScans;
 
 class TestFmainScanfile : public QObject {
   Q_OBJECT
@@ -189,26 +183,12 @@ void TestFmainScanfile::badFilesAreNamedAndShowNothing() {
   QCOMPARE(Desktop.BoxTexts(),
            QStringList{"Error|There is no scan to save yet: select a folder of a finished scan first."});
 
-  const QString cut = Files.filePath(QStringLiteral("cut.json"));
-  const QString wrong = Files.filePath(QStringLiteral("wrong.json"));
-  {
-    QFile file(cut);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[1,2,{\"progname\":\"t\"},[{\"name\":\"/r\",\"dsize\":4096},[{\"name\":\"s\"}");
-  }
-  {
-    QFile file(wrong);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[2,0,{},[{\"name\":\"/r\"}]]");
-  }
+  const QString cut = WriteFile(Files.filePath(QStringLiteral("cut.json")),
+                                "[1,2,{\"progname\":\"t\"},[{\"name\":\"/r\",\"dsize\":4096},[{\"name\":\"s\"}");
+  const QString wrong = WriteFile(Files.filePath(QStringLiteral("wrong.json")), "[2,0,{},[{\"name\":\"/r\"}]]");
   const QString fifo = Files.filePath(QStringLiteral("fifo.json"));
   QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  const QString other = Files.filePath(QStringLiteral("other.json"));
-  {
-    QFile file(other);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("{\"not\": \"a scan\"}");
-  }
+  const QString other = WriteFile(Files.filePath(QStringLiteral("other.json")), "{\"not\": \"a scan\"}");
   // The gzip stream of a whole scan, cut in the middle.
   const QString cutGzip = Files.filePath(QStringLiteral("cut.json.gz"));
   QVERIFY(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("gzip -c < '%1' | head -c 40 > '%2'").arg(cut, cutGzip)}) == 0);
@@ -244,13 +224,10 @@ void TestFmainScanfile::badFilesAreNamedAndShowNothing() {
 
 // A scan made elsewhere: its folders are shown, copied as named, but not handed to the desktop.
 void TestFmainScanfile::exploreRefusesAFolderThatIsNotHere() {
-  const QString path = Files.filePath(QStringLiteral("elsewhere.json"));
-  {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
-               "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
-  }
+  const QString path = WriteFile(
+      Files.filePath(QStringLiteral("elsewhere.json")),
+      "[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
+      "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
   Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
   QVERIFY(WaitForScans(*Form, 1));
   QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
@@ -265,12 +242,8 @@ void TestFmainScanfile::exploreRefusesAFolderThatIsNotHere() {
 
   // A root named relatively, as a scan made in another working folder names it: a folder of
   // that name under the window's working folder is not the scanned one.
-  const QString relative = Files.filePath(QStringLiteral("relative.json"));
-  {
-    QFile file(relative);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[1,2,{},[{\"name\":\"here\",\"dsize\":4096},[{\"name\":\"sub\",\"dsize\":4096}]]]");
-  }
+  const QString relative = WriteFile(Files.filePath(QStringLiteral("relative.json")),
+                                     "[1,2,{},[{\"name\":\"here\",\"dsize\":4096},[{\"name\":\"sub\",\"dsize\":4096}]]]");
   QVERIFY(QDir(Files.path()).mkpath(QStringLiteral("here/sub")));
   struct TWorkingFolder {
     const QString Before = QDir::currentPath();
@@ -340,17 +313,13 @@ OSTREL_MAINWIN_TEST_MAIN(TestFmainScanfile, ostrel::TApplication)
 // Sparse files whose sizes add up past 2^64 - 1: the totals stop there, exact to the byte
 // below it, and the fourth panel says so beside what could not be read.
 void TestFmainScanfile::totalsPastTheLargestSizeAreSaidToBeCapped() {
-  const QString path = Files.filePath(QStringLiteral("huge.json"));
-  {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[1,2,{},[{\"name\":\"/r\",\"dsize\":4096},"
-               "[{\"name\":\"big\"},{\"name\":\"a\",\"dsize\":9223372036854775808},"
-               "{\"name\":\"b\",\"dsize\":9223372036854775808}],"
-               "[{\"name\":\"exact\"},{\"name\":\"c\",\"dsize\":9007199254740993},"
-               "{\"name\":\"d\",\"dsize\":9007199254740993}],"
-               "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
-  }
+  const QString path = WriteFile(Files.filePath(QStringLiteral("huge.json")),
+                                 "[1,2,{},[{\"name\":\"/r\",\"dsize\":4096},"
+                                 "[{\"name\":\"big\"},{\"name\":\"a\",\"dsize\":9223372036854775808},"
+                                 "{\"name\":\"b\",\"dsize\":9223372036854775808}],"
+                                 "[{\"name\":\"exact\"},{\"name\":\"c\",\"dsize\":9007199254740993},"
+                                 "{\"name\":\"d\",\"dsize\":9007199254740993}],"
+                                 "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
   Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
   QVERIFY(WaitForScans(*Form, 1));
   QCOMPARE(test::View(*Form).StatusBar1->PanelText(3),

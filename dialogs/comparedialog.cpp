@@ -1,4 +1,4 @@
-#include "mainwin/comparedialog.h"
+#include "dialogs/comparedialog.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -13,7 +13,7 @@
 #include "controls/named.h"
 #include "dialogs/formutil.h"
 #include "docs/desktop.h"
-#include "mainwin/fmain.h"
+#include "scan/scansettings.h"
 
 namespace ostrel {
 
