@@ -49,8 +49,6 @@ inline constexpr int32_t MaxNodeDepth = (1 << 23) - 1;
 
 // The sum of the children's TotalSize (as far as a saturated total still tells it); 0 for a file.
 inline uint64_t ChildrenSizeOf(const DirNode& node) { return LessBytes(node.TotalSize, node.OwnSize); }
-// The last child, found along the siblings; null when there is none.
-const DirNode* LastChildOf(const DirNode& node);
 
 // Appends `child` after `last`, the parent's last child so far (null when it has none), and
 // makes `last` the child; sizes are left alone. With `parent` null only the child's
@@ -62,13 +60,9 @@ void LinkChild(DirNode* parent, DirNode*& last, DirNode* child);
 // true when some sum passed MaxBytes and was capped there.
 bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 
-// Appends `child` after `last`, the parent's last child so far (null when it has none), and
-// adds the child's TotalSize and ApparentSize as they are now to the parent's; `last` becomes
-// `child`. A parent's OwnSize is set before its first child joins, its TotalSize starting
-// equal to it. With `parent` null only the child's NextSibling is cleared. Returns true when a
-// parent's total passed MaxBytes and was capped there.
-bool AppendChild(DirNode* parent, DirNode*& last, DirNode* child);
-// The same, finding the last child along the siblings: for a few children, not for a walk.
+// Appends `child` as the last child of `parent`, found along the siblings, and adds its sizes
+// to the parent's; true when a total was capped at MaxBytes. For trees made by hand (the
+// chart's tests); a scan's trees come from TTreeBuilder.
 bool AddChild(DirNode* parent, DirNode* child);
 
 // A later name of a file counted already, a folder met twice and what could not be read have

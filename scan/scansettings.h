@@ -37,4 +37,7 @@ inline constexpr const char* DefaultLastFileName = "/";
 
 extern TScanSettings ScanSettings;
 
+// The most threads a scan may be given.
+inline constexpr int MostScanThreads = 64;
+
 }  // namespace ostrel

@@ -161,7 +161,7 @@ TEST(ReportScan, AWriteErrorIsReportedAndPrintingStopsThere) {
   ASSERT_NE(full, nullptr);
   TCapture err;
   std::atomic<int> signal{0};
-  EXPECT_EQ(ReportScan(*loader, Options(1, false, false), 0.5, signal, full, err.File()), ExitFailed);
+  EXPECT_EQ(ReportScan(ViewOf(*loader), nullptr, Options(1, false, false), 0.5, signal, full, err.File(), nullptr), ExitFailed);
   EXPECT_EQ(err.Str(), "ostrel-scan: write error: No space left on device\n"
                        "ostrel-scan: 301 folders, 0 files, 0.500 s\n");
   // The stream failed at its first flush and was not written to again.
@@ -170,7 +170,7 @@ TEST(ReportScan, AWriteErrorIsReportedAndPrintingStopsThere) {
   TCapture err2;
   signal = SIGINT;
   std::rewind(full);
-  EXPECT_EQ(ReportScan(*loader, Options(1, false, false), 0.5, signal, full, err2.File()), 130)
+  EXPECT_EQ(ReportScan(ViewOf(*loader), nullptr, Options(1, false, false), 0.5, signal, full, err2.File(), nullptr), 130)
       << "an interruption outranks the failure";
   EXPECT_NE(err2.Str().find("0.500 s (interrupted)\n"), std::string::npos) << err2.Str();
   std::fclose(full);
@@ -184,7 +184,7 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
   ASSERT_EQ(loader->Result.Ending, TScanEnd::OutOfMemory);
   TCapture out, err;
   std::atomic<int> signal{0};
-  EXPECT_EQ(ReportScan(*loader, Options(0, false, true), 1, signal, out.File(), err.File()), ExitFailed);
+  EXPECT_EQ(ReportScan(ViewOf(*loader), nullptr, Options(0, false, true), 1, signal, out.File(), err.File(), nullptr), ExitFailed);
   EXPECT_EQ(out.Str(), std::to_string(loader->FileCount.load()) + "\t" + tree.Root() + "\n");
   const std::string n = std::to_string(loader->FolderCount.load());
   EXPECT_EQ(err.Str(), "ostrel-scan: out of memory: the scan stopped after " + n + " folders\nostrel-scan: " + n +
