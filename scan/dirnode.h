@@ -1,7 +1,7 @@
 // The scanned tree: one DirNode per folder and per file, each with its own size and the total
 // of everything below it. The scan thread builds a tree and hands it over whole; from then on
 // it is read-only. Nodes and their strings come from a TNodeArena that belongs to the tree's
-// owner (the TThreadLoader), so a tree goes in one piece and nothing is freed node by node.
+// owner (its TScanResult), so a tree goes in one piece and nothing is freed node by node.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -66,7 +66,7 @@ bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 bool AddChild(DirNode* parent, DirNode* child);
 
 // A later name of a file counted already, a folder met twice and what could not be read have
-// size 0 in both measures; see TThreadLoader.
+// size 0 in both measures; see TTreeBuilder.
 enum class TMeasure { DiskUsage, Apparent };
 
 // A node's total in the chosen measure.

@@ -358,7 +358,8 @@ TEST(Counting, DeepCombIsWalkedWholeWithinTheOpenFolderBudgetOnAnyNumberOfThread
     auto loader = Scan("/mem", NoDrives, 0, listing, threads);
     EXPECT_LE(listing->MostOpen, budget);
     EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
-    if (budget > 3) {
+    // Alone the walk takes the folders in one order; threads take each other's shallowest.
+    if (threads == 1 && budget > 3) {
       EXPECT_LT(opens, 20 * kDepth);
     }
     EXPECT_TRUE(loader->Result.Problems.empty());
