@@ -1,12 +1,10 @@
 // The numbers a user trusts: disk usage and apparent size, each inode once, what could not be
 // read recorded with its reason, out of memory and stops ending the walk cleanly, and depth
 // that costs neither stack nor a descriptor per level. Real trees on the real file system;
-// cases that need a mount namespace or another user run in a child process.
+// cases that need another user run in a child process (bind mounts: scan-test.sh).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,36 +147,6 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   EXPECT_LT(sparseNode->TotalSize, 1 << 20) << "the file system here is expected to keep holes";
   EXPECT_TRUE(loader->Result.Problems.empty());
   EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete);
-}
-
-TEST(Counting, AFolderMetTwiceIsWalkedOnceByTheNameMetFirst) {
-  test::TempTree tree;
-  tree.Write("top/a/f", std::string(50000, 'z'));
-  tree.Dir("top/a/loop");
-  tree.Dir("top/m");
-  const double expected = Blocks(tree.Path("top")) + Blocks(tree.Path("top/a")) + Blocks(tree.Path("top/a/f"));
-  const std::string top = tree.Path("top");
-  SkipOrExpectClean(test::InChild([&]() -> std::string {
-    // A private mount namespace: the mounts go with this process, never outliving the test.
-    if (unshare(CLONE_NEWNS) != 0) return "SKIP: no mount namespace here: " + std::string(strerror(errno));
-    if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount((top + "/a").c_str(), (top + "/m").c_str(), nullptr, MS_BIND, nullptr) != 0 ||
-        mount(top.c_str(), (top + "/a/loop").c_str(), nullptr, MS_BIND, nullptr) != 0)
-      return "SKIP: bind mounts refused: " + std::string(strerror(errno));
-    auto loader = Scan(top, &ListDrives);
-    const DirNode* root = loader->Result.Root;
-    CHILD_CHECK(root && root->TotalSize == expected);
-    CHILD_CHECK(root->ApparentSize == 50000);
-    CHILD_CHECK(loader->Result.Repeats.size() == 2);
-    const DirNode* loop = Find(root, "a/loop");
-    const DirNode* m = Find(root, "m");
-    CHILD_CHECK(loop && !loop->FirstChild && loop->TotalSize == 0 && loop->Kind == NodeFolder);
-    CHILD_CHECK(m && !m->FirstChild && m->TotalSize == 0);
-    CHILD_CHECK(loader->Result.Repeats[0].Node == loop && loader->Result.Repeats[0].First == root);
-    CHILD_CHECK(loader->Result.Repeats[1].Node == m && loader->Result.Repeats[1].First == Find(root, "a"));
-    CHILD_CHECK(loader->Result.Problems.empty());
-    return "";
-  }));
 }
 
 // `depth` levels, each holding "b/x" and "a", which goes on (but for the last); returns "a/" `depth`
