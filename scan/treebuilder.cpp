@@ -93,7 +93,12 @@ void TTreeBuilder::TPart::FileSizes(DirNode& file, uint64_t disk, uint64_t appar
 }
 
 void TTreeBuilder::TPart::FolderId(DirNode* folder, uint64_t device, uint64_t inode) {
-  FolderIds.push_back(TId{folder, device, inode});
+  // Only an inode met under several names needs deciding: those names are kept for Settle.
+  std::lock_guard<std::mutex> hold(Builder.ClaimLock);
+  const DirNode* first = Builder.Inodes.FindOrAdd(device, inode, folder);
+  if (!first) return;
+  Builder.Contested.push_back(TId{folder, device, inode});
+  Builder.Contested.push_back(TId{const_cast<DirNode*>(first), device, inode});
 }
 
 void TTreeBuilder::TPart::Problem(TScanProblem::TKind kind, const DirNode* node, int error) {
@@ -172,14 +177,15 @@ void PutInTreeOrder(DirNode* folder, std::vector<DirNode*>& files, std::vector<D
 }  // namespace
 
 void TTreeBuilder::Settle(DirNode* root, bool ordered, TScanEnd ending) {
-  std::vector<TPart::TId> links, ids;
+  std::vector<TPart::TId> links;
   std::vector<TScanProblem> problems;
   std::vector<TPart::TId> dropped;  // device and inode unused
   for (const std::unique_ptr<TPart>& part : Parts) {
     part->Publish();
     if (part->RanOut) ending = TScanEnd::OutOfMemory;
+    if (links.empty()) links.swap(part->Links);
     links.insert(links.end(), part->Links.begin(), part->Links.end());
-    ids.insert(ids.end(), part->FolderIds.begin(), part->FolderIds.end());
+    if (problems.empty()) problems.swap(part->Problems);
     problems.insert(problems.end(), part->Problems.begin(), part->Problems.end());
     for (DirNode* node : part->Dropped) dropped.push_back(TPart::TId{node, 0, 0});
   }
@@ -190,11 +196,16 @@ void TTreeBuilder::Settle(DirNode* root, bool ordered, TScanEnd ending) {
     Result.Folders = Result.Files = 0;
     return;
   }
-  // A walk's folders met twice are decided; their later names' contents leave the tree.
-  for (const TPart::TId& repeat : Repeats) ids.push_back(repeat);
-  const bool walked = !Repeats.empty();
+  // A walk has decided its folders met twice; a scan file's are decided here, the first in the
+  // tree's order keeping its contents. Either way the later names' contents leave the tree.
+  std::vector<TPart::TId>& contested = Contested;
+  SortByNode(contested);
+  contested.erase(std::unique(contested.begin(), contested.end(),
+                              [](const TPart::TId& a, const TPart::TId& b) { return a.Node == b.Node; }),
+                  contested.end());
+  TInodeMap decided;
+  SortByNode(Repeats);
   SortByNode(links);
-  SortByNode(ids);
   SortByNode(dropped);
   struct TPlace {
     const DirNode* Node;
@@ -220,17 +231,17 @@ void TTreeBuilder::Settle(DirNode* root, bool ordered, TScanEnd ending) {
       }
       return false;
     }
-    if (const TPart::TId* id = ids.empty() ? nullptr : Lookup(ids, node)) {
-      // A walk has decided already; a scan file's folders are decided here, the first in the
-      // tree's order keeping its contents.
-      const DirNode* first = walked ? Inodes.Find(id->Device, id->Inode) : Inodes.FindOrAdd(id->Device, id->Inode, node);
-      if (first && first != node) {
-        CountBelow(node, false, goneFiles, goneFolders);
-        node->FirstChild = nullptr;
-        node->OwnSize = node->TotalSize = node->ApparentSize = 0;
-        Result.Repeats.push_back(TRepeatedFolder{node, first});
-        return false;
-      }
+    const DirNode* first = nullptr;
+    if (const TPart::TId* repeat = Repeats.empty() ? nullptr : Lookup(Repeats, node))
+      first = Inodes.Find(repeat->Device, repeat->Inode);
+    else if (const TPart::TId* id = contested.empty() ? nullptr : Lookup(contested, node))
+      first = decided.FindOrAdd(id->Device, id->Inode, node);
+    if (first && first != node) {
+      CountBelow(node, false, goneFiles, goneFolders);
+      node->FirstChild = nullptr;
+      node->OwnSize = node->TotalSize = node->ApparentSize = 0;
+      Result.Repeats.push_back(TRepeatedFolder{node, first});
+      return false;
     }
     // The drives below All Drives keep the order they were walked in.
     if (!ordered && !(node == root && Result.AllDrives)) PutInTreeOrder(node, files, folders);

@@ -53,6 +53,7 @@ class TTreeBuilder {
     // The same from a producer's own numbers; `linked`: the inode may have further names.
     void FileSizes(DirNode& file, uint64_t disk, uint64_t apparent, bool linked, uint64_t device, uint64_t inode);
     // Folder (device, inode), for Settle to tell whether it was met before in the tree's order.
+    // Not with Claim: for a producer that leaves folders met twice to Settle.
     void FolderId(DirNode* folder, uint64_t device, uint64_t inode);
     void Problem(TScanProblem::TKind kind, const DirNode* node, int error);
     // Takes `node` out of the tree, with all below it: gone since listed, or never begun.
@@ -73,8 +74,7 @@ class TTreeBuilder {
     DirNode* Make(std::string_view name, DirNode* parent, DirNode*& last, int32_t kind, bool top);
     TTreeBuilder& Builder;
     TArenaShare Share;
-    std::vector<TId> Links;      // files with more than one name
-    std::vector<TId> FolderIds;  // folders to be decided by the tree's order
+    std::vector<TId> Links;  // files with more than one name
     std::vector<TScanProblem> Problems;
     std::vector<DirNode*> Dropped;
     int32_t UnpublishedFiles = 0;
@@ -111,12 +111,14 @@ class TTreeBuilder {
   std::atomic<int32_t>& Files;
   std::mutex ArenaLock;
   std::vector<std::unique_ptr<TPart>> Parts;
-  TInodeMap Inodes;  // every folder claimed, and in Settle every file with several names
+  TInodeMap Inodes;  // every folder claimed or named, and in Settle every file with several names
   // Claims of a walk: names that lost theirs (their contents leave), and folders met twice.
   std::mutex ClaimLock;
   std::atomic<bool> AnyLost{false};  // for a look without the lock while nothing is lost
   std::unordered_set<const DirNode*> Lost;
   std::vector<TPart::TId> Repeats;
+  // A scan file's folders whose inode came under several names, to be decided in Settle.
+  std::vector<TPart::TId> Contested;
 };
 
 }  // namespace ostrel
