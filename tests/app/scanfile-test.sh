@@ -50,21 +50,29 @@ same_after_reading() {
   done
 }
 
-case_round_trip() {
-  local t=$tmp/t as_user=()
-  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/nosearch"
+# odd_tree T: a tree of what a scan file must carry exactly: one file under three names in
+# three folders, a sparse file, names that are not UTF-8, hold a tab, quotes, a backslash, a
+# control byte or a newline, or begin with '-', a folder that cannot be read and one whose
+# entries cannot be examined (run as nobody: as_user).
+odd_tree() {
+  local t=$1
+  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/nosearch" "$t/c/$(printf '\x01\x7f dir')" "$t/-dir"
   head -c 20000 /dev/urandom >"$t/a/data"
-  ln "$t/a/data" "$t/c/second" && ln "$t/a/data" "$t/third"  # one inode, three names
+  ln "$t/a/data" "$t/c/second" && ln "$t/a/data" "$t/third"
   truncate -s 50M "$t/a/sparse"
-  printf 'x' >"$t/a/b/$(printf 'caf\xe9 \xff\xfe')"        # Latin-1 and bytes no text has
+  printf 'x' >"$t/a/b/$(printf 'caf\xe9 \xff\xfe')"
   printf 'y' >"$t/c/$(printf 'tab\there "quoted" back\\slash')"
-  mkdir "$t/c/$(printf '\x01\x7f dir')" "$t/-dir"
   printf 'z' >"$t/c/$(printf 'two\nlines')" && printf 'w' >"$t/-lead"
   echo secret >"$t/locked/s"
   echo four >"$t/nosearch/f"
   as_nobody "$t"
   chmod 000 "$t/locked"
   chmod 444 "$t/nosearch"
+}
+
+case_round_trip() {
+  local t=$tmp/t as_user=()
+  odd_tree "$t"
 
   "${as_user[@]+"${as_user[@]}"}" "$scan" -o "$tmp/t.json" "$t" >/dev/null 2>"$tmp/err"
   rc=$?
@@ -223,16 +231,11 @@ case_ncdu() {
       skip "ncdu could not be installed"
   fi
   local t=$tmp/t as_user=()
-  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/-dir"
-  head -c 30000 /dev/urandom >"$t/a/data"
-  ln "$t/a/data" "$t/c/second" && ln "$t/a/data" "$t/third"  # ncdu meets "third" or "c" first
-  truncate -s 10M "$t/a/sparse"
-  printf 'x' >"$t/a/b/$(printf 'caf\xe9\nnext line')"
-  printf 'y' >"$t/-lead"
-  for i in $(seq 50); do echo "$i" >"$t/c/f$i"; done
-  echo secret >"$t/locked/s"
-  as_nobody "$t"
-  chmod 000 "$t/locked"
+  odd_tree "$t"
+  # Two things ncdu 1.18 does not carry: a name holding a DEL byte, which its reader refuses
+  # ("Invalid character", so its export of our file ends there), and the entries of a folder
+  # that can be listed but not searched, which it leaves out where the walk has them, of size 0.
+  rmdir "$t/c/$(printf '\x01\x7f dir')" && chmod 755 "$t/nosearch" && rm -r "$t/nosearch"
   # ncdu writes its entries in the order the system lists them, folders among files; read
   # back, the listing is the walk's line for line. ncdu records no reason for what it could not
   # read, so the reasons on stderr are left out of the comparison.

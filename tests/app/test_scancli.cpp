@@ -108,29 +108,23 @@ TEST(ParseScanOptions, RejectsWhatItCannotRead) {
   }
 }
 
-TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepth) {
+TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepthNamesWhole) {
   test::TempTree tree;
   tree.File("b/deep/f", 4);  // sparse: lengths without blocks
   tree.File("a/g", 2);
   tree.File("top", 1);
-  auto loader = Scan(tree.Root());
-  const std::string r = tree.Root();
-  EXPECT_EQ(Printed(loader->Result.Root, Options(1, false, true)), "7\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n");
-  EXPECT_EQ(Printed(loader->Result.Root, Options(0, false, true)), "7\t" + r + "\n");
-  EXPECT_EQ(Printed(loader->Result.Root, Options(5, true, true)), "7\t" + r + "\n1\t" + r + "/top\n2\t" + r + "/a\n2\t" + r +
-                                                               "/a/g\n4\t" + r + "/b\n4\t" + r + "/b/deep\n4\t" + r +
-                                                               "/b/deep/f\n");
-  EXPECT_EQ(Printed(nullptr, Options(3, true, false)), "");
-}
-
-TEST(PrintTree, NulEndedRecordsKeepNamesWithNewlinesAndTabsWhole) {
-  const std::string nul(1, '\0');
-  test::TempTree tree;
   tree.File("two\nlines/x\tnew\nline", 3);
   auto loader = Scan(tree.Root());
-  const std::string r = tree.Root();
-  EXPECT_EQ(Printed(loader->Result.Root, Options(2, true, true, true)),
-            "3\t" + r + nul + "3\t" + r + "/two\nlines" + nul + "3\t" + r + "/two\nlines/x\tnew\nline" + nul);
+  const std::string r = tree.Root(), nul(1, '\0');
+  EXPECT_EQ(Printed(loader->Result.Root, Options(1, false, true)),
+            "10\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n3\t" + r + "/two\nlines\n");
+  EXPECT_EQ(Printed(loader->Result.Root, Options(0, false, true)), "10\t" + r + "\n");
+  // NUL-ended records keep names with newlines and tabs whole.
+  EXPECT_EQ(Printed(loader->Result.Root, Options(5, true, true, true)),
+            "10\t" + r + nul + "1\t" + r + "/top" + nul + "2\t" + r + "/a" + nul + "2\t" + r + "/a/g" + nul + "4\t" + r +
+                "/b" + nul + "4\t" + r + "/b/deep" + nul + "4\t" + r + "/b/deep/f" + nul + "3\t" + r + "/two\nlines" +
+                nul + "3\t" + r + "/two\nlines/x\tnew\nline" + nul);
+  EXPECT_EQ(Printed(nullptr, Options(3, true, false)), "");
 }
 
 TEST(PrintBreakdown, FollowsTheChosenMeasure) {

@@ -16,7 +16,6 @@
 #include <mutex>
 #include <set>
 
-#include "scan/scanview.h"
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
 #include "tests/support/memlisting.h"
@@ -355,23 +354,6 @@ TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadG
   EXPECT_EQ(g->Depth, 3) << "what moved up a level is a level higher";
   EXPECT_EQ(g->Parent, Find(shared->Result.Root, "a/sub"));
   ExpectSizesAddUp(shared->Result.Root);
-}
-
-// Past 2^64 - 1 a sum stays there, on any number of threads, and the scan says it did.
-TEST(Counting, SumsPastTwoToThe64AreCappedAndSaid) {
-  for (int threads : {1, 4}) {
-    auto listing = std::make_shared<test::TMemoryListing>();
-    listing->File("a/one", 9223372036854775808u, 512);  // 2^63
-    listing->File("a/two", 9223372036854775808u, 512);
-    listing->File("b/small", 5, 512);
-    auto loader = Scan("/mem", NoDrives, 0, listing, threads);
-    ASSERT_NE(loader->Result.Root, nullptr);
-    EXPECT_EQ(Find(loader->Result.Root, "a")->ApparentSize, 18446744073709551615u) << threads;
-    EXPECT_EQ(loader->Result.Root->ApparentSize, 18446744073709551615u) << threads;
-    EXPECT_EQ(Find(loader->Result.Root, "b")->ApparentSize, 5u) << threads;
-    EXPECT_TRUE(ViewOf(*loader).Saturated) << threads;
-    EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete) << threads;
-  }
 }
 
 TEST(Counting, RunningOutOfMemoryEndsTheWalkLikeAStop) {
