@@ -130,12 +130,12 @@ int Run(int argc, char** argv) {
   TScanOptions options;
   const std::string error = ParseScanOptions(args, options);
   if (!error.empty()) {
-    std::fprintf(stderr, "ostrel-scan: %s\n\n%s", error.c_str(), ScanUsage().c_str());
+    std::fprintf(stderr, "ostrel-scan: %s\n\n%s", error.c_str(), ScanUsage(DefaultScanThreads()).c_str());
     return ExitUsage;
   }
   if (options.Help) {
     TOutput out(stdout);
-    if (!out.Write(ScanUsage()) || !out.Flush())
+    if (!out.Write(ScanUsage(DefaultScanThreads())) || !out.Flush())
       std::fprintf(stderr, "ostrel-scan: write error: %s\n", std::strerror(out.Error()));
     return ExitStatus(stops.Signal.load(), out.Error() != 0);
   }

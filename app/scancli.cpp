@@ -7,12 +7,13 @@
 #include <utility>
 
 #include "chart/breakdown.h"
+#include "scan/scansettings.h"
 #include "scan/treecompare.h"
 #include "scanfile/exportscan.h"
 
 namespace ostrel {
 
-std::string ScanUsage() {
+std::string ScanUsage(int defaultThreads) {
   std::string text = "Usage: ostrel-scan [--max-depth N] [--files] [--apparent-size] [-0] [--include-floppy]\n"
          "                   [--include-cd] [--include-net] [--threads N] [-o FILE] [PATH]\n"
          "       ostrel-scan --breakdown [--no-combine] [--apparent-size] [-0] [-o FILE] PATH\n"
@@ -72,7 +73,7 @@ std::string ScanUsage() {
          "scan file that is bad or holds an incomplete scan; 2 bad usage; 130 interrupted by\n"
          "Ctrl-C (143 by SIGTERM). Where several apply: 2, then 130 or 143, then 1.\n";
   const size_t mark = text.find("%THREADS%");
-  text.replace(mark, 9, std::to_string(DefaultScanThreads()));
+  text.replace(mark, 9, std::to_string(defaultThreads));
   return text;
 }
 
@@ -261,11 +262,6 @@ void PrintChanges(const DirNode* oldRoot, const DirNode* newRoot, const TScanOpt
           out.Write("\t") && WriteRecord(out, Bytes(change.NewSize), path, options.RecordEnd())))
       return;
   }
-}
-
-int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double seconds,
-               const std::atomic<int>& signal, std::FILE* out, std::FILE* err) {
-  return ReportScan(ViewOf(loader), nullptr, options, seconds, signal, out, err, nullptr);
 }
 
 int ReportScan(const TScanView& scan, const TEntryIds* ids, const TScanOptions& options, double seconds,

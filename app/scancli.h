@@ -9,7 +9,6 @@
 
 #include "scan/dirnode.h"
 #include "scan/scanview.h"
-#include "scan/tloader.h"
 #include "scanfile/entryids.h"
 
 namespace ostrel {
@@ -51,8 +50,8 @@ inline int ExitStatus(int signal, bool failed) {
 // Parses argv[1..]; returns an empty text on success, otherwise what was wrong.
 std::string ParseScanOptions(const std::vector<std::string>& args, TScanOptions& options);
 
-// The --help text.
-std::string ScanUsage();
+// The --help text, which says how many threads a scan uses by default.
+std::string ScanUsage(int defaultThreads);
 
 // Writes to one stream and keeps the first failure: from then on it writes nothing, so that
 // output stops where it stopped being reliable.
@@ -88,14 +87,12 @@ void PrintBreakdown(const DirNode* root, const TScanOptions& options, TOutput& o
 // failed write.
 void PrintChanges(const DirNode* oldRoot, const DirNode* newRoot, const TScanOptions& options, TOutput& out);
 
-// Everything the tool says once `loader`'s walk has ended: the tree or the breakdown on `out`;
-// on `err` one line per thing that could not be read, the reason when memory ran out, a write
+// Everything the tool says once a scan has ended: the tree or the breakdown on `out`; on
+// `err` one line per thing that could not be read, the reason when memory ran out, a write
 // error, and the summary. `signal` is the first stop signal received (0 while none); it is read
 // once, before the summary, which says "(interrupted)" when there was one. Returns the exit
 // status.
-int ReportScan(const TThreadLoader& loader, const TScanOptions& options, double seconds,
-               const std::atomic<int>& signal, std::FILE* out, std::FILE* err);
-// The same for any finished scan. With `saveTo` (options.Output opened; `out` itself for "-",
+// With `saveTo` (options.Output opened; `out` itself for "-",
 // which then carries the scan file alone) the scan is also written there as a scan file, with
 // the numbers from `ids` (may be null). A scan that the file says was stopped, with no stop
 // signal here, is said to be incomplete and ends with 1. With `earlier` (a scan file's tree) the

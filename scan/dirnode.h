@@ -1,7 +1,7 @@
 // The scanned tree: one DirNode per folder and per file, each with its own size and the total
 // of everything below it. The scan thread builds a tree and hands it over whole; from then on
 // it is read-only. Nodes and their strings come from a TNodeArena that belongs to the tree's
-// owner (the TThreadLoader), so a tree goes in one piece and nothing is freed node by node.
+// owner (its TScanResult), so a tree goes in one piece and nothing is freed node by node.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -49,8 +49,6 @@ inline constexpr int32_t MaxNodeDepth = (1 << 23) - 1;
 
 // The sum of the children's TotalSize (as far as a saturated total still tells it); 0 for a file.
 inline uint64_t ChildrenSizeOf(const DirNode& node) { return LessBytes(node.TotalSize, node.OwnSize); }
-// The last child, found along the siblings; null when there is none.
-const DirNode* LastChildOf(const DirNode& node);
 
 // Appends `child` after `last`, the parent's last child so far (null when it has none), and
 // makes `last` the child; sizes are left alone. With `parent` null only the child's
@@ -62,17 +60,13 @@ void LinkChild(DirNode* parent, DirNode*& last, DirNode* child);
 // true when some sum passed MaxBytes and was capped there.
 bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 
-// Appends `child` after `last`, the parent's last child so far (null when it has none), and
-// adds the child's TotalSize and ApparentSize as they are now to the parent's; `last` becomes
-// `child`. A parent's OwnSize is set before its first child joins, its TotalSize starting
-// equal to it. With `parent` null only the child's NextSibling is cleared. Returns true when a
-// parent's total passed MaxBytes and was capped there.
-bool AppendChild(DirNode* parent, DirNode*& last, DirNode* child);
-// The same, finding the last child along the siblings: for a few children, not for a walk.
+// Appends `child` as the last child of `parent`, found along the siblings, and adds its sizes
+// to the parent's; true when a total was capped at MaxBytes. For trees made by hand (the
+// chart's tests); a scan's trees come from TTreeBuilder.
 bool AddChild(DirNode* parent, DirNode* child);
 
 // A later name of a file counted already, a folder met twice and what could not be read have
-// size 0 in both measures; see TThreadLoader.
+// size 0 in both measures; see TTreeBuilder.
 enum class TMeasure { DiskUsage, Apparent };
 
 // A node's total in the chosen measure.

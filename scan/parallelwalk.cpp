@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <set>
 #include <string>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace ostrel {
@@ -18,24 +21,116 @@ constexpr size_t BatchEntries = 256;
 constexpr uint32_t EntriesBetweenStops = 1000;
 }  // namespace
 
-void SetFileSizes(DirNode& node, const TEntryStat& stat) {
-  node.OwnSize = node.TotalSize = stat.DiskSize;
-  node.ApparentSize = stat.Size;
-}
-
 struct TParallelWalk::TThreadState {
-  TThreadState(TNodeArena& arena, std::mutex& lock, size_t index) : Share(arena, lock), Index(index) {}
-  TArenaShare Share;
+  TThreadState(TTreeBuilder& builder, size_t index) : Part(builder.AddPart()), Index(index) {}
+  TTreeBuilder::TPart& Part;  // makes its nodes and keeps its records
   const size_t Index;  // in States
   std::mutex StackLock;
   std::deque<TTask> Stack;  // its subfolders waiting: the nearest at the back
-  TWalkRecords Out;
   TEntryBatch Batch;
   std::vector<char> NameBytes;  // the subfolders' names of the folder being read
   std::vector<size_t> NameStarts;
   std::vector<const char*> Sorted;
   std::vector<TTask> NewTasks;
   TChunk Chunk;
+};
+
+// Which folders stay open for their subfolders waiting, and how a subfolder whose folder was
+// closed meanwhile reaches it again. Kept open while the budget allows; past it the shallowest
+// that no thread is using are closed first, since the walk goes on below the deepest.
+class TParallelWalk::TOpenFolders {
+ public:
+  explicit TOpenFolders(TParallelWalk& owner) : Owner(owner) {}
+
+  // `folder`, open as `node`, has `waiting` subfolders queued.
+  void Keep(const DirNode* node, const std::shared_ptr<TOpenFolder>& folder, size_t waiting) {
+    std::lock_guard<std::mutex> hold(Lock);
+    TEntry& entry = Entries.try_emplace(node, TEntry{nullptr, waiting}).first->second;
+    Store(node, entry, folder);
+  }
+
+  // A subfolder of `parent` begins: `parent` open, or null when it was not kept open.
+  std::shared_ptr<TOpenFolder> Begin(const DirNode* parent) {
+    std::lock_guard<std::mutex> hold(Lock);
+    const auto it = Entries.find(parent);
+    if (it == Entries.end()) return nullptr;
+    std::shared_ptr<TOpenFolder> folder = it->second.Folder;
+    if (--it->second.Waiting == 0) {
+      if (folder) OpenByDepth.erase({parent->Depth, parent});
+      Entries.erase(it);
+    }
+    return folder;
+  }
+
+  // Opens `folder` again, down from its nearest folder still open (from its top by its path
+  // when none is), each step checked to be the folder walked. On failure null, with `failed`
+  // the folder that could not be reached and `error` why; `failed` is null when that was
+  // found out before (it has been told).
+  std::shared_ptr<TOpenFolder> Reach(const DirNode* folder, int& error, const DirNode*& failed) {
+    failed = nullptr;
+    std::vector<const DirNode*> down;  // from `folder` up to below the open one
+    std::shared_ptr<TOpenFolder> open;
+    {
+      std::lock_guard<std::mutex> hold(Lock);
+      for (const DirNode* up = folder; up && !open; up = up->Parent) {
+        if (Unreachable.count(up)) return nullptr;
+        const auto it = Entries.find(up);
+        if (it != Entries.end() && it->second.Folder)
+          open = it->second.Folder;
+        else
+          down.push_back(up);
+      }
+    }
+    for (auto it = down.rbegin(); it != down.rend(); ++it) {
+      const DirNode* step = *it;
+      std::shared_ptr<TOpenFolder> next =
+          open ? open->OpenChild(step->Name, error) : Owner.Setup.Listing->OpenRoot(step->Name, error);
+      if (next && !Owner.Setup.Builder->WalkedBy(next->Self().Device, next->Self().Inode, step)) {
+        next.reset();
+        error = ESTALE;  // replaced by another folder since it was read
+      }
+      if (!next) {
+        std::lock_guard<std::mutex> hold(Lock);
+        if (Unreachable.insert(step).second) failed = step;
+        return nullptr;
+      }
+      open = Owner.Counted(std::move(next));
+      std::lock_guard<std::mutex> hold(Lock);
+      const auto entry = Entries.find(step);
+      if (entry != Entries.end() && !entry->second.Folder) Store(step, entry->second, open);
+    }
+    return open;
+  }
+
+ private:
+  struct TEntry {
+    std::shared_ptr<TOpenFolder> Folder;  // null while closed
+    size_t Waiting;  // subfolders not yet begun
+  };
+
+  // Under Lock: keeps `folder` open for `node`'s entry if room can be made for it.
+  void Store(const DirNode* node, TEntry& entry, const std::shared_ptr<TOpenFolder>& folder) {
+    for (auto it = OpenByDepth.begin(); Owner.OpenNow.load(std::memory_order_relaxed) > Owner.HoldLimit &&
+                                        it != OpenByDepth.end() && it->first < node->Depth;) {
+      TEntry& other = Entries.find(it->second)->second;
+      // One that a thread holds would stay open all the same.
+      if (other.Folder.use_count() > 1) {
+        ++it;
+        continue;
+      }
+      other.Folder.reset();
+      it = OpenByDepth.erase(it);
+    }
+    if (Owner.OpenNow.load(std::memory_order_relaxed) > Owner.HoldLimit) return;
+    entry.Folder = folder;
+    OpenByDepth.insert({node->Depth, node});
+  }
+
+  TParallelWalk& Owner;
+  std::mutex Lock;
+  std::unordered_map<const DirNode*, TEntry> Entries;  // folders with subfolders waiting
+  std::set<std::pair<int32_t, const DirNode*>> OpenByDepth;  // those of them open
+  std::unordered_set<const DirNode*> Unreachable;  // could not be reached again: told once
 };
 
 int TParallelWalk::ThreadsWithin(size_t budget, int wanted) {
@@ -51,10 +146,10 @@ TParallelWalk::TParallelWalk(int threads, TSetup setup)
       // through another, and one more may wait in a chunk of files.
       HoldLimit(Setup.Budget > 5 * static_cast<size_t>(threads) + 3 ? Setup.Budget - 5 * static_cast<size_t>(threads) - 2 : 1),
       ChunkLimit(2),
-      Claims(*Setup.Inodes) {
+      Kept(std::make_unique<TOpenFolders>(*this)) {
   // Every thread's state is made before any thread starts: they look at each other's.
   for (int i = 0; i < std::max(threads, 1); ++i)
-    States.push_back(std::make_unique<TThreadState>(*Setup.Arena, ArenaLock, States.size()));
+    States.push_back(std::make_unique<TThreadState>(*Setup.Builder, States.size()));
   Workers.reserve(States.size() - 1);
   try {
     for (size_t i = 1; i < States.size(); ++i) {
@@ -106,7 +201,7 @@ bool TParallelWalk::WorkOnce(TThreadState& my) {
       return true;
     }
   }
-  TTask task{nullptr, nullptr};
+  TTask task{nullptr};
   {
     std::lock_guard<std::mutex> hold(my.StackLock);
     if (!my.Stack.empty()) {
@@ -125,7 +220,6 @@ bool TParallelWalk::WorkOnce(TThreadState& my) {
   if (!task.Node) return false;
   Queued.fetch_sub(1);
   Process(task, my);
-  task.Parent.reset();  // closed before the walk may end
   Done();
   return true;
 }
@@ -158,7 +252,7 @@ void TParallelWalk::Walk(DirNode* top) {
   Pending.fetch_add(1);
   {
     std::lock_guard<std::mutex> hold(my.StackLock);
-    my.Stack.push_back(TTask{top, nullptr});
+    my.Stack.push_back(TTask{top});
   }
   Queued.fetch_add(1);
   for (;;) {
@@ -179,67 +273,55 @@ std::shared_ptr<TOpenFolder> TParallelWalk::Counted(std::shared_ptr<TOpenFolder>
   });
 }
 
-std::shared_ptr<TOpenFolder> TParallelWalk::Reach(const DirNode* folder, int& error) {
-  std::vector<const DirNode*> path;
-  for (const DirNode* up = folder; up; up = up->Parent) path.push_back(up);
-  std::shared_ptr<TOpenFolder> open;
-  for (auto it = path.rbegin(); it != path.rend(); ++it) {
-    open = open ? open->OpenChild((*it)->Name, error) : Setup.Listing->OpenRoot((*it)->Name, error);
-    if (!open) return nullptr;
-    const TEntryStat& self = open->Self();
-    if (!Claims.WalkedBy(self.Device, self.Inode, *it)) {
-      error = ESTALE;  // replaced by another folder since it was read
-      return nullptr;
-    }
-  }
-  return open;
-}
-
 void TParallelWalk::Process(TTask& task, TThreadState& my) {
   DirNode* node = task.Node;
   const bool top = !node->Parent;  // opened by its path
-  if (Stopping() && !top) {
-    SawStop.store(true, std::memory_order_relaxed);
-    my.Out.Dropped.push_back(node);  // never begun
-    return;
-  }
-  if (Claims.Gone(node)) return;  // walked afresh under an earlier name
+  TTreeBuilder::TPart& part = my.Part;
   try {
+    std::shared_ptr<TOpenFolder> parent = top ? nullptr : Kept->Begin(node->Parent);
+    if (Stopping() && !top) {
+      SawStop.store(true, std::memory_order_relaxed);
+      part.Drop(node);  // never begun
+      return;
+    }
+    if (Setup.Builder->Gone(node)) return;  // walked afresh under an earlier name
     int error = 0;
-    std::shared_ptr<TOpenFolder> parent = std::move(task.Parent);
     if (!parent && !top) {
-      parent = Reach(node->Parent, error);
+      const DirNode* failed = nullptr;
+      parent = Kept->Reach(node->Parent, error, failed);
       if (!parent) {
-        my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+        // What lies below it can no longer be reached: the rest of it is not walked.
+        if (failed) part.Problem(TScanProblem::ReadFolder, failed, error);
+        part.Drop(node);
         return;
       }
     }
     std::shared_ptr<TOpenFolder> folder = top ? Setup.Listing->OpenRoot(node->Name, error) : parent->OpenChild(node->Name, error);
     if (!folder) {
       if (!top && error == ENOENT) {
-        my.Out.Dropped.push_back(node);  // gone since the listing: nothing is left of it to count
+        part.Drop(node);  // gone since the listing: nothing is left of it to count
         return;
       }
       // Unlistable, it still has blocks of its own; a top folder is examined by its path.
       TEntryStat unread;
       const int unexamined = top ? Setup.Listing->ExamineRoot(node->Name, unread) : parent->Examine(node->Name, unread);
       if (unexamined == 0 && (!top || unread.Folder)) node->OwnSize = node->TotalSize = unread.DiskSize;
-      my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+      part.Problem(TScanProblem::ReadFolder, node, error);
       return;
     }
     parent.reset();
     const TEntryStat self = folder->Self();
-    if (Claims.Claim(node, self.Device, self.Inode) != TFolderClaims::TClaim::Walk) return;
+    if (Setup.Builder->Claim(node, self.Device, self.Inode) != TTreeBuilder::TClaim::Walk) return;
     node->OwnSize = node->TotalSize = self.DiskSize;
     List(node, Counted(std::move(folder)), my);
   } catch (const std::bad_alloc&) {
     // What was made stays, as after a stop; nothing further is begun. Subfolders made but not
     // queued, and files not handed on, go again, if there is room to say so.
     OutOfMemory.store(true, std::memory_order_relaxed);
-    my.Out.OutOfMemory = true;
+    part.OutOfMemory();
     try {
-      for (const TTask& lost : my.NewTasks) my.Out.Dropped.push_back(lost.Node);
-      my.Out.Dropped.insert(my.Out.Dropped.end(), my.Chunk.Files.begin(), my.Chunk.Files.end());
+      for (const TTask& lost : my.NewTasks) part.Drop(lost.Node);
+      for (DirNode* file : my.Chunk.Files) part.Drop(file);
     } catch (const std::bad_alloc&) {
     }
     my.NewTasks.clear();
@@ -249,73 +331,52 @@ void TParallelWalk::Process(TTask& task, TThreadState& my) {
 
 void TParallelWalk::List(DirNode* node, const std::shared_ptr<TOpenFolder>& folder, TThreadState& my) {
   DirNode* last = nullptr;
-  const int32_t depth = node->Depth + 1;
   my.NameBytes.clear();
   my.NameStarts.clear();
   uint32_t entries = 0;
   bool whole = true;  // the first read brought everything: its files were examined with it
   bool going = true;
+  TTreeBuilder::TPart& part = my.Part;
   for (bool first = true; going && folder->Read(my.Batch, BatchEntries, first); first = false) {
     if (!first || my.Batch.Size() >= BatchEntries) whole = false;
-    int32_t files = 0;
-    try {
-      for (size_t i = 0; i < my.Batch.Size(); ++i) {
-        if (++entries % EntriesBetweenStops == 0 && Setup.StopFlag->load(std::memory_order_relaxed)) {
-          SawStop.store(true, std::memory_order_relaxed);
-          going = false;
-          break;
-        }
-        const TListedEntry& entry = my.Batch[i];
-        if (entry.Folder) {
-          my.NameStarts.push_back(my.NameBytes.size());
-          my.NameBytes.insert(my.NameBytes.end(), entry.Name, entry.Name + std::strlen(entry.Name) + 1);
-          continue;
-        }
-        DirNode* file = my.Share.NewNode();
-        file->Name = my.Share.CopyString(entry.Name);
-        file->Parent = node;
-        file->Kind = NodeFile;
-        file->Depth = depth;
-        LinkChild(node, last, file);
-        ++files;
-        if (entry.Error) {
-          my.Out.Problems.push_back(TScanProblem{TScanProblem::Examine, file, entry.Error});
-        } else if (entry.Examined) {
-          SetFileSizes(*file, entry.Stat);
-          if (entry.Stat.Links > 1) my.Out.Links.push_back(TWalkRecords::TLink{file, entry.Stat.Device, entry.Stat.Inode});
-        } else {
-          my.Chunk.Files.push_back(file);
-        }
+    for (size_t i = 0; i < my.Batch.Size(); ++i) {
+      if (++entries % EntriesBetweenStops == 0 && Setup.StopFlag->load(std::memory_order_relaxed)) {
+        SawStop.store(true, std::memory_order_relaxed);
+        going = false;
+        break;
       }
-    } catch (const std::bad_alloc&) {
-      Setup.FileCount->fetch_add(files, std::memory_order_relaxed);  // those made are in the tree
-      throw;
+      const TListedEntry& entry = my.Batch[i];
+      if (entry.Folder) {
+        my.NameStarts.push_back(my.NameBytes.size());
+        my.NameBytes.insert(my.NameBytes.end(), entry.Name, entry.Name + std::strlen(entry.Name) + 1);
+        continue;
+      }
+      DirNode* file = part.File(entry.Name, node, last);
+      if (entry.Error)
+        part.Problem(TScanProblem::Examine, file, entry.Error);
+      else if (entry.Examined)
+        part.FileSizes(*file, entry.Stat);
+      else
+        my.Chunk.Files.push_back(file);
     }
-    Setup.FileCount->fetch_add(files, std::memory_order_relaxed);
+    part.Publish();
     if (!my.Chunk.Files.empty()) QueueChunk(my, folder);
     // Past the first read, files are left for whichever thread is free.
     if (whole) break;
   }
-  if (const int error = folder->Error()) my.Out.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
+  if (const int error = folder->Error()) part.Problem(TScanProblem::ReadFolder, node, error);
   if (my.NameStarts.empty()) return;
 
   my.Sorted.clear();
   for (const size_t start : my.NameStarts) my.Sorted.push_back(my.NameBytes.data() + start);
   std::sort(my.Sorted.begin(), my.Sorted.end(), [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
-  // Kept open for its subfolders while the budget allows; past it they reach it again.
-  const bool keepOpen = OpenNow.load(std::memory_order_relaxed) <= HoldLimit;
   my.NewTasks.clear();
   for (const char* name : my.Sorted) {
     if (Setup.MayEnter && !Setup.MayEnter(node, name)) continue;
-    DirNode* sub = my.Share.NewNode();
-    sub->Name = my.Share.CopyString(name);
-    sub->Parent = node;
-    sub->Kind = NodeFolder;
-    sub->Depth = depth;
-    LinkChild(node, last, sub);
-    Setup.FolderCount->fetch_add(1, std::memory_order_relaxed);
-    my.NewTasks.push_back(TTask{sub, keepOpen ? folder : nullptr});
+    my.NewTasks.push_back(TTask{part.Folder(name, node, last)});
   }
+  if (my.NewTasks.empty()) return;
+  Kept->Keep(node, folder, my.NewTasks.size());
   QueueTasks(my);
 }
 
@@ -372,24 +433,22 @@ void TParallelWalk::Examine(TChunk& chunk, TThreadState& my) {
   try {
     for (DirNode* file : chunk.Files) {
       const int error = chunk.Folder->Examine(file->Name, stat);
-      if (error == ENOENT) {
-        my.Out.Dropped.push_back(file);  // removed since the listing: nothing is left to count
-      } else if (error) {
-        my.Out.Problems.push_back(TScanProblem{TScanProblem::Examine, file, error});
-      } else {
-        SetFileSizes(*file, stat);
-        if (stat.Links > 1) my.Out.Links.push_back(TWalkRecords::TLink{file, stat.Device, stat.Inode});
-      }
+      if (error == ENOENT)
+        my.Part.Drop(file);  // removed since the listing: nothing is left to count
+      else if (error)
+        my.Part.Problem(TScanProblem::Examine, file, error);
+      else
+        my.Part.FileSizes(*file, stat);
     }
   } catch (const std::bad_alloc&) {
     OutOfMemory.store(true, std::memory_order_relaxed);
-    my.Out.OutOfMemory = true;
+    my.Part.OutOfMemory();
   }
   chunk.Folder.reset();
   chunk.Files.clear();
 }
 
-TWalkRecords TParallelWalk::Finish() {
+void TParallelWalk::Finish() {
   {
     std::lock_guard<std::mutex> hold(Lock);
     Ending.store(true);
@@ -397,18 +456,6 @@ TWalkRecords TParallelWalk::Finish() {
   Ready.notify_all();
   for (std::thread& worker : Workers) worker.join();
   Workers.clear();
-  TWalkRecords all = std::move(States.front()->Out);
-  for (size_t i = 1; i < States.size(); ++i) {
-    TWalkRecords& out = States[i]->Out;
-    all.Links.insert(all.Links.end(), out.Links.begin(), out.Links.end());
-    all.Problems.insert(all.Problems.end(), out.Problems.begin(), out.Problems.end());
-    all.Repeats.insert(all.Repeats.end(), out.Repeats.begin(), out.Repeats.end());
-    all.Dropped.insert(all.Dropped.end(), out.Dropped.begin(), out.Dropped.end());
-    all.OutOfMemory = all.OutOfMemory || out.OutOfMemory;
-  }
-  States.clear();
-  Claims.Prune(all, all.LostFiles, all.LostFolders);
-  return all;
 }
 
 }  // namespace ostrel

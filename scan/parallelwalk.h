@@ -1,11 +1,14 @@
-// A walk shared by several threads, each taking whole folders as the kernel likes best: it
-// opens one, reads it, examines its files, makes the nodes of its files and subfolders where
-// they belong in the tree, and leaves the subfolders to whichever thread is free, nearest
-// first. A folder of many files is shared out in chunks as it is read. The tree's shape is that
-// of a single walk from the start. A folder met twice is walked under its first name in the
-// tree's order (TFolderClaims); which name of a file met twice carries it, and the order of what
-// could not be read, are left to be settled by the tree's order afterwards (SettleWalk), since
-// threads meet them in no particular order.
+// The walk: one or more threads, each taking whole folders as the kernel likes best: it opens
+// one, reads it, examines its files, makes the nodes of its files and subfolders where they
+// belong in the tree (through its part of the TTreeBuilder), and leaves the subfolders to
+// whichever thread is free, nearest first. A folder of many files is shared out in chunks as it
+// is read. The tree's shape is that of a single walk from the start; which name of a folder or
+// a file met twice counts is the builder's to decide.
+//
+// Descriptors: a folder is kept open for its subfolders still waiting while the budget allows;
+// past it the shallowest kept are closed first, and a subfolder whose folder is no longer open
+// reaches it again from its nearest folder that still is, each step checked to be the folder
+// walked (TOpenFolders). Depth costs neither stack nor a descriptor per level.
 #pragma once
 #include <atomic>
 #include <condition_variable>
@@ -20,25 +23,17 @@
 
 #include "platform/listing.h"
 #include "scan/dirnode.h"
-#include "scan/claims.h"
-#include "scan/inodemap.h"
 #include "scan/scanproblem.h"
-#include "scan/settle.h"
+#include "scan/treebuilder.h"
 
 namespace ostrel {
-
-// Sets a file node's sizes, in both measures, from what the system said of it.
-void SetFileSizes(DirNode& node, const TEntryStat& stat);
 
 class TParallelWalk {
  public:
   struct TSetup {
     TListing* Listing;
-    TNodeArena* Arena;   // every node and name, filled by the threads in slices (TArenaShare)
-    TInodeMap* Inodes;   // every folder's first name in the tree's order (TFolderClaims)
+    TTreeBuilder* Builder;  // makes every node; each thread has a part of it
     const std::atomic<int32_t>* StopFlag;
-    std::atomic<int32_t>* FileCount;
-    std::atomic<int32_t>* FolderCount;
     // Whether the walk may enter subfolder `name` of `folder`; called from any of the threads.
     std::function<bool(const DirNode* folder, const char* name)> MayEnter;
     size_t Budget;       // descriptors the walk may hold at once
@@ -46,7 +41,7 @@ class TParallelWalk {
   // The threads that can share a walk within `budget` descriptors, at most `wanted`.
   static int ThreadsWithin(size_t budget, int wanted);
 
-  // `threads` threads in all, the caller's included.
+  // `threads` threads in all, the caller's included (1: the caller alone).
   TParallelWalk(int threads, TSetup setup);
   ~TParallelWalk();
   TParallelWalk(const TParallelWalk&) = delete;
@@ -55,18 +50,16 @@ class TParallelWalk {
   // Walks the folder of `top`, a node named by its path and already in the tree, with the
   // caller's thread taking part; returns when it is all done.
   void Walk(DirNode* top);
-  // Ends the threads and hands over what was found.
-  TWalkRecords Finish();
+  // Ends the threads; the builder then holds all that was found.
+  void Finish();
   // Whether a stop left something undone.
   bool Stopped() const { return SawStop.load(std::memory_order_relaxed); }
 
  private:
   struct TTask {
-    DirNode* Node;
-    // The folder that holds it, open; null for a top folder (opened by its path) and for one
-    // left without when descriptors ran short (reached again from its top folder).
-    std::shared_ptr<TOpenFolder> Parent;
+    DirNode* Node;  // a folder to walk; its own folder is found open, or reached again
   };
+  class TOpenFolders;
   struct TChunk {
     std::shared_ptr<TOpenFolder> Folder;
     std::vector<DirNode*> Files;
@@ -89,8 +82,6 @@ class TParallelWalk {
   void Examine(TChunk& chunk, TThreadState& my);
   void QueueChunk(TThreadState& my, const std::shared_ptr<TOpenFolder>& folder);
   void QueueTasks(TThreadState& my);
-  // Opens `folder` again from its top folder down, checking each step is the folder walked.
-  std::shared_ptr<TOpenFolder> Reach(const DirNode* folder, int& error);
   std::shared_ptr<TOpenFolder> Counted(std::shared_ptr<TOpenFolder> folder);
 
   TSetup Setup;
@@ -101,8 +92,7 @@ class TParallelWalk {
   std::atomic<size_t> OpenNow{0};
   std::atomic<bool> OutOfMemory{false};
   std::atomic<bool> SawStop{false};  // something was left undone for a stop
-  std::mutex ArenaLock;
-  TFolderClaims Claims;
+  std::unique_ptr<TOpenFolders> Kept;
 
   // Each thread keeps the subfolders it found on a stack of its own and takes them nearest
   // first; an idle thread takes another's shallowest. Chunks are shared by all.

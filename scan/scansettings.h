@@ -43,4 +43,7 @@ extern TScanSettings ScanSettings;
 // otherwise disk usage.
 TMeasure ShownMeasure();
 
+// The most threads a scan may be given.
+inline constexpr int MostScanThreads = 64;
+
 }  // namespace ostrel

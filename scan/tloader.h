@@ -14,13 +14,10 @@
 // file system mounted inside a one-path scan is entered only when an all-drives scan would
 // include it as a drive.
 //
-// With one thread the walk lists the folders in the tree's order, one at a time. With more,
-// the threads take whole folders each (TParallelWalk), nearest first, and make their nodes
-// where they belong; a folder met twice is walked under its first name in the tree's order,
-// whichever thread reaches it first (TFolderClaims). Either way, a settling pass on the walk's
-// thread then gives each file with several names to its first name in the tree's order, puts
-// Problems and Repeats in that order and adds up the totals (SettleWalk), so that the tree is
-// the same for any number of threads.
+// One walk (TParallelWalk) on one thread or several: the threads take whole folders each,
+// nearest first, and make their nodes where they belong through a TTreeBuilder, which decides
+// by the tree's order which name counts for an inode met under several and settles the tree
+// once the walk is done, so that the tree is the same for any number of threads.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -31,17 +28,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/dirlist.h"
 #include "platform/listing.h"
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
 #include "scan/parallelwalk.h"
-#include "scan/inodemap.h"
-#include "scan/scanproblem.h"
+#include "scan/treebuilder.h"
 #include "scan/scanresult.h"
 #include "scan/scanview.h"
-#include "scan/strman.h"
 #include "scan/treejob.h"
 
 namespace ostrel {
@@ -60,7 +54,6 @@ bool DriveIncludedNow(const TDrive& drive);
 // How many threads a scan uses unless told otherwise: four per core, at least 4 and at most 16.
 // Examinations mostly wait, on the kernel or on the disk, so more threads than cores pay.
 int DefaultScanThreads();
-inline constexpr int MostScanThreads = 64;
 
 class TThreadLoader : public TTreeJob {
  public:
@@ -109,79 +102,14 @@ class TThreadLoader : public TTreeJob {
   void Execute() override;
 
  private:
-  // A folder that has been listed and whose subfolders are being walked, one after another.
-  // The walk keeps a stack of them instead of recursing, so depth costs no stack; the folder's
-  // descriptor is kept only while subfolders remain and the budget allows (see EnsureOpen).
-  struct TFrame {
-    DirNode* Node;
-    DirNode* Parent;          // joined when the folder is complete; null for a scan's root
-    std::shared_ptr<TOpenFolder> Folder;  // null once closed
-    uint64_t Device;
-    uint64_t Inode;
-    std::vector<const char*> Subfolders;  // sorted names, pointing into SubfolderNames
-    std::vector<char> SubfolderNames;     // freed with the frame: a walked folder's name lives
-                                          // on as the tail of its path
-    size_t Next;              // the first subfolder not yet begun
-    DirNode* Last;            // the node's last child so far, to append after
-  };
-  // A folder as its opening left it.
-  struct TOpened {
-    std::shared_ptr<TOpenFolder> Folder;  // null when it could not be opened (Error)
-    int Error = 0;
-    TEntryStat Unread;  // its own details when it exists but could not be opened
-  };
-
-  // Walks the folder `path`, named by that path, as a top-level node below `parent`.
-  DirNode* WalkTop(DirNode* parent, const char* path, int32_t depth);
-  // Walks the frames above `base` until they are all complete.
-  void WalkFrames(size_t base);
-  // Opens and walks (or records) subfolder `name` of frame `index`.
-  void EnterSubfolder(size_t index, const char* name);
-  // Lists the top frame's folder: its files become nodes and its subfolders' names are sorted.
-  void ListTop();
-  // Takes one batch of entries; false when a stop came.
-  bool ListBatch(TFrame& frame, const TEntryBatch& batch, uint32_t& entries);
-  void AddFileNode(TFrame& folder, const TListedEntry& entry);
-  // Joins a folder node just made: one that could not be opened (`opened.Folder` null, with
-  // its error and, when known, its own blocks) or was met before is appended to `parent` after
-  // `last` as it is; any other gets a frame and is listed. True when a frame was pushed.
-  bool AdmitFolder(DirNode* node, DirNode* parent, DirNode*& last, TOpened& opened);
-  // After the walk: each linked file counted by its first name, folders met twice walked by
-  // their first name, Problems in the tree's order, totals added up.
-  void Settle(DirNode* root);
-  // Pushes a frame for the open folder, then lists it.
-  void PushFrame(DirNode* node, DirNode* parent, TOpened& opened);
-  // Closes the top frame and joins it to its parent.
-  void FinishTop();
-  // A folder node in `parent` (null at the top), counted.
-  DirNode* NewFolderNode(const char* name, const DirNode* parent, int32_t depth);
-
-  // Descriptors: at most Budget frames hold one. The shallowest is closed to make room and
-  // reopened, relative to the nearest open frame below it and checked by inode, when the walk
-  // comes back to it.
-  bool EnsureOpen(size_t index);
-  void MakeRoom(size_t keep);
-  void CloseFrame(TFrame& frame);
-
   bool Stop();
   // Prepares the crossing test for a walk rooted at `listRoot` whose real location is `real`.
   void PrepareMounts(const std::string& listRoot, const std::string& real);
   // For the subfolder at `path` (below the current walk's root): true when the walk may enter it.
   bool MayEnter(const DirNode* folder, const char* name) const;
+  // Walks the top-level folders: the root, or each drive included below All Drives.
+  DirNode* WalkTops(TTreeBuilder::TPart& part, TParallelWalk& walk);
 
-  TNodeArena& Arena = *Result.Arena;
-  std::unique_ptr<TParallelWalk> Parallel;  // set when threads share the walk
-  TWalkRecords Found;  // what the walk alone found, to be settled
-  // Shared by all levels of the walk: only one folder's subfolder names are gathered at a time.
-  TStringManager Names{sizeof(StrEntry), 10, 0, nullptr};
-  TEntryBatch Batch;  // one folder's entries at a time
-  std::vector<TFrame> Frames;
-  DirNode* Top = nullptr;  // the node of the current WalkTop
-  DirNode* TopLast = nullptr;  // the last top-level node so far (the drives below All Drives)
-  TInodeMap Inodes;  // every folder, and every file with more than one name
-  size_t OpenCount = 0;
-  size_t Budget = 0;
-  size_t ShallowestOpen = 0;  // no frame below this one holds a descriptor
   bool StopSeen = false;
   std::vector<TDrive> Drives;
   // Mount points below the current walk's root, as paths relative to it.

@@ -74,20 +74,4 @@ std::vector<TFolderChange> PairSubfolders(const DirNode* oldFolder, const DirNod
   return pairs;
 }
 
-const DirNode* MatchingFolder(const DirNode* oldRoot, const DirNode* newRoot, const DirNode* newFolder) {
-  if (!oldRoot || !newRoot || !newFolder) return nullptr;
-  std::vector<const DirNode*> path;  // newFolder and its ancestors below the root
-  // A drive below All Drives has no Parent: the root holds it all the same.
-  for (const DirNode* node = newFolder; node != newRoot; node = node->Parent ? node->Parent : newRoot)
-    path.push_back(node);
-  const DirNode* old = oldRoot;
-  for (auto it = path.rbegin(); it != path.rend() && old; ++it) {
-    const DirNode* found = nullptr;
-    for (const DirNode* child = old->FirstChild; child && !found; child = child->NextSibling)
-      if (child->Kind == NodeFolder && std::strcmp(child->Name, (*it)->Name) == 0) found = child;
-    old = found;
-  }
-  return old;
-}
-
 }  // namespace ostrel

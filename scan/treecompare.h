@@ -50,9 +50,4 @@ class TTreeComparison {
 // draws from. Costs the two folders' children, not their subtrees.
 std::vector<TFolderChange> PairSubfolders(const DirNode* oldFolder, const DirNode* newFolder, TMeasure measure);
 
-// The folder of the earlier tree at the same path below `oldRoot` as `newFolder` is below
-// `newRoot`; null when the earlier scan had no such folder (or either root is null). Costs the siblings met along the
-// path, not the tree: for one folder at a time (a tooltip, a selection), not for a walk.
-const DirNode* MatchingFolder(const DirNode* oldRoot, const DirNode* newRoot, const DirNode* newFolder);
-
 }  // namespace ostrel

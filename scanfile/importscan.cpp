@@ -9,7 +9,7 @@
 #include <new>
 #include <string_view>
 
-#include "scan/inodemap.h"
+#include "scan/treebuilder.h"
 #include "scanfile/gzinput.h"
 #include "scanfile/parsestack.h"
 
@@ -43,7 +43,8 @@ const char* const NotAScanFile = "this is not a scan file: it does not start as 
 class TScanFileHandler {
  public:
   TScanFileHandler(TImportedScan& scan, TGzInput& input, TParseStackAllocator& strings, const std::atomic<int>* stop)
-      : Scan(scan), Input(input), Strings(strings), StopFlag(stop) {
+      : Scan(scan), Input(input), Strings(strings), StopFlag(stop), Builder(scan.Result, scan.FolderCount, FileCount),
+        Part(Builder.AddPart()) {
     Scan.Arena.Limit = Scan.MemoryLimit;
     // Strings other than names (keys, values passed over) may be as long as the longest name.
     Strings.StringLimit = MaxTopNameBytes;
@@ -56,6 +57,8 @@ class TScanFileHandler {
   // What was wrong when the string being read passed its limit.
   std::string LongString() const;
   bool Began() const { return Phase != TPhase::Start; }  // the top-level array has begun
+  // The tree read, put in the tree's order and settled; none when the file was not whole.
+  void Settle(TScanEnd ending) { Builder.Settle(Root, false, ending); }
 
   bool Null() { return Scalar(TValue::Other); }
   bool Bool(bool b) {
@@ -133,7 +136,11 @@ class TScanFileHandler {
   bool InfoIsFolder = false;  // the description being read is a folder's
   TInfo Info;
   std::vector<TOpen> Open;
-  TInodeMap Inodes;
+  std::atomic<int32_t> FileCount{0};
+  // Entries come in the file's order, which need not be the tree's: the builder decides.
+  TTreeBuilder Builder;
+  TTreeBuilder::TPart& Part;
+  DirNode* Root = nullptr;
   uint64_t Made = 0;
   // The last scalar's value.
   uint64_t Number = 0;
@@ -362,48 +369,28 @@ bool TScanFileHandler::MakeNode() {
     Stopped = true;
     return false;
   }
-  DirNode* node = Scan.Arena.NewNode();
-  node->Name = Scan.Arena.CopyString(Info.Name);
-  node->Parent = drive ? nullptr : parent;
-  node->Depth = parent ? parent->Depth + 1 : 0;
-  if (parent)
-    LinkChild(parent, Open.back().Last, node);
-  else
-    Scan.Result.Root = node;
+  DirNode* last = nullptr;
+  DirNode* node = InfoIsFolder ? Part.Folder(Info.Name, parent, parent ? Open.back().Last : last, top || drive)
+                               : Part.File(Info.Name, parent, parent ? Open.back().Last : last);
+  if (!parent) Root = node;
   // A missing device is the folder's own, as in the format.
   const uint64_t dev = Info.HasDev ? Info.Dev : parent ? Open.back().Dev : 0;
   const int error = Info.Errno <= 4095 ? static_cast<int>(Info.Errno) : 0;
   Phase = TPhase::Items;
   if (InfoIsFolder) {
-    node->Kind = NodeFolder;
-    ++Scan.Result.Folders;
-    Scan.FolderCount.store(Scan.Result.Folders, std::memory_order_relaxed);
     node->OwnSize = Info.Dsize;  // a folder's asize is not counted
-    const DirNode* first = nullptr;
     if (Info.HasIno) {
-      first = Inodes.FindOrAdd(dev, Info.Ino, node);
+      Part.FolderId(node, dev, Info.Ino);
       Scan.AddId(node, dev, Info.Ino, Info.Nlink ? Info.Nlink : 1);
     }
-    if (Info.ReadError) Scan.Result.Problems.push_back(TScanProblem{TScanProblem::ReadFolder, node, error});
-    if (first) {
-      // Met before: an empty node of size 0, its contents passed over up to its array's end.
-      node->OwnSize = 0;
-      Scan.Result.Repeats.push_back(TRepeatedFolder{node, first});
-      Skip = 1;
-      return true;
-    }
+    if (Info.ReadError) Part.Problem(TScanProblem::ReadFolder, node, error);
     Open.push_back(TOpen{node, nullptr, dev});
     return true;
   }
-  node->Kind = NodeFile;
-  ++Scan.Result.Files;
-  node->OwnSize = node->TotalSize = Info.Dsize;
-  node->ApparentSize = Info.Asize;
-  if (Info.HasIno && (Info.Hlnkc || Info.Nlink > 1)) {
-    if (Inodes.FindOrAdd(dev, Info.Ino, node)) node->OwnSize = node->TotalSize = node->ApparentSize = 0;
-    Scan.AddId(node, dev, Info.Ino, std::max<uint64_t>(Info.Nlink, 2));
-  }
-  if (Info.ReadError) Scan.Result.Problems.push_back(TScanProblem{TScanProblem::Examine, node, error});
+  const bool linked = Info.HasIno && (Info.Hlnkc || Info.Nlink > 1);
+  Part.FileSizes(*node, Info.Dsize, Info.Asize, linked, dev, Info.Ino);
+  if (linked) Scan.AddId(node, dev, Info.Ino, std::max<uint64_t>(Info.Nlink, 2));
+  if (Info.ReadError) Part.Problem(TScanProblem::Examine, node, error);
   return true;
 }
 
@@ -413,11 +400,10 @@ std::string At(size_t offset, const std::string& what) { return "byte " + std::t
 
 const char* const CutShort = "the file ends before the scan does (cut short?)";
 
-// What was read is kept as after a stopped walk, totals added up.
-void KeepPart(TImportedScan& scan, TScanEnd ending) {
-  scan.Result.Ending = ending;
+// What was read is kept as after a stopped walk, settled as a whole file is.
+void KeepPart(TImportedScan& scan, TScanFileHandler& handler, TScanEnd ending) {
   try {
-    scan.Result.Saturated = AddUpTotals(scan.Result.Root, nullptr);
+    handler.Settle(ending);
   } catch (const std::bad_alloc&) {
     scan.Result.Ending = TScanEnd::OutOfMemory;
   }
@@ -440,12 +426,12 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
   } catch (const TStringTooLong&) {
     failure = At(input.Tell(), handler.LongString());
   } catch (const std::bad_alloc&) {
-    KeepPart(scan, TScanEnd::OutOfMemory);
+    KeepPart(scan, handler, TScanEnd::OutOfMemory);
     scan.SortIds();
     return {};
   }
   if (handler.Stopped || input.Stopped()) {
-    KeepPart(scan, TScanEnd::Stopped);
+    KeepPart(scan, handler, TScanEnd::Stopped);
     scan.SortIds();
     return {};
   }
@@ -470,14 +456,12 @@ std::string ReadScanFile(const std::string& path, TImportedScan& scan, const std
   if (!failure.empty()) {
     // No part of a file that is not whole is ever shown as a scan.
     scan.Result.Root = nullptr;
-    scan.Result.Problems.clear();
-    scan.Result.Repeats.clear();
     scan.Result.Folders = scan.Result.Files = 0;
     scan.FolderCount.store(0, std::memory_order_relaxed);
     scan.Ids.clear();
     return failure;
   }
-  scan.Result.Saturated = AddUpTotals(scan.Result.Root, nullptr);
+  handler.Settle(scan.Result.Ending);
   scan.SortIds();
   return {};
 }

@@ -1,7 +1,8 @@
 // A scan read back from a scan file (ours or another tool's, in the same format) instead of
-// walking: the same kind of tree as a walk's, under the same rules. Each inode counts once, by
-// (device, inode): a file with several names by the name met first in the file's order, a
-// folder met again as an empty node of size 0 (in Repeats). A folder's own apparent size is
+// walking: the same tree as a walk of the same folders makes, under the same rules, whatever
+// order the file gives the entries in (a TTreeBuilder puts them in the tree's order). Each
+// inode counts once, by (device, inode): a file with several names by its first name in the
+// tree's order, a folder met again as an empty node of size 0 (in Repeats). A folder's own apparent size is
 // not counted (folders count in disk usage only). What the file marks as unreadable is in
 // Problems. A file that is not a whole, well-formed scan gives no tree at all.
 #pragma once

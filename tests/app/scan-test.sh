@@ -203,11 +203,14 @@ case_deep() {
              open my $f, ">", "foot" or die; print $f "x" x 12345; close $f or die' "$t" "$depth" ||
       { fail "making a chain of $depth"; continue; }
     # shellcheck disable=SC2086 # the limit is two words
-    (ulimit $limit && exec "$scan" --max-depth 0 "$t") >"$tmp/out" 2>"$tmp/err"
+    (ulimit $limit && exec "$scan" --max-depth 0 -o "$tmp/chain.json" "$t") >"$tmp/out" 2>"$tmp/err"
     rc=$?
     expect_rc 0 "a chain of $depth under ulimit $limit"
     expect_err "^ostrel-scan: $((depth + 1)) folders, 1 files, [0-9.]+ s$" "a chain of $depth, ulimit $limit"
     [ "$(size_of "$t")" = "$(du_bytes "$t")" ] || fail "a chain of $depth: $(cat "$tmp/out"); du $(du_bytes "$t")"
+    # Saved and read back, under the same limit, it is the same scan.
+    # shellcheck disable=SC2086
+    (ulimit $limit && exec "$scan" --max-depth 0 -f "$tmp/chain.json") 2>/dev/null | cmp -s - "$tmp/out" || fail "a chain of $depth read back"
     rm -rf "$t"
   done
 }

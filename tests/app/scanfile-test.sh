@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # ostrel-scan's scan files as a shell uses them, one case per ctest, each on a tree of its own:
 #   round-trip  scan, save, read back: the full listing in both measures is the scan's (linked
-#               files, sparse files, names that are not UTF-8, a deep chain, unreadable folders)
+#               files, sparse files, names that are not UTF-8 or hold a newline or begin with
+#               '-', unreadable folders)
 #   malformed   cut short, wrong version, wrong types, deep nesting, huge numbers: refused with
 #               the byte offset and 1, never a crash, never a tree
-#   ncdu        ncdu reads our file; our reading of ncdu's file gives our scan's totals
-#               (installs ncdu when missing)
+#   ncdu        ncdu reads our file; ncdu's own file of a tree (its entries in the system's
+#               order) reads back as our scan of it, line for line (installs ncdu when missing)
 #   huge        a name of a gibibyte in a mebibyte of gzip, under ulimit -v: refused once past
 #               the limit; nesting that takes all the memory there is: out of memory, not a crash
 #   sizes       sizes of 2^64 - 1 and sums past 2^53 read, print and save to the byte; sums
@@ -19,8 +20,15 @@ export LC_ALL=C
 case=$1 scan=$2
 . "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 make_tmp scanfile-test
-# The stderr lines but the summary's seconds.
-lines_of() { sed 's/, [0-9.]* s/, s/' "$1"; }
+# The stderr lines but the summary's seconds (and with $no_reasons set, why something could not
+# be read).
+lines_of() {
+  if [ -n "${no_reasons:-}" ]; then
+    sed "s/, [0-9.]* s/, s/; s/^\(ostrel-scan: cannot [a-z ]*'.*'\): .*/\1/" "$1"
+  else
+    sed 's/, [0-9.]* s/, s/' "$1"
+  fi
+}
 
 # same_after_reading WHAT FILE ARGS...: with each measure, the full listing, stderr and exit
 # status of reading FILE are those of the scan in $tmp/scan.* (made with the same ARGS).
@@ -42,21 +50,29 @@ same_after_reading() {
   done
 }
 
-case_round_trip() {
-  local t=$tmp/t as_user=()
-  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/nosearch"
+# odd_tree T: a tree of what a scan file must carry exactly: one file under three names in
+# three folders, a sparse file, names that are not UTF-8, hold a tab, quotes, a backslash, a
+# control byte or a newline, or begin with '-', a folder that cannot be read and one whose
+# entries cannot be examined (run as nobody: as_user).
+odd_tree() {
+  local t=$1
+  mkdir -p "$t/a/b" "$t/c" "$t/locked" "$t/nosearch" "$t/c/$(printf '\x01\x7f dir')" "$t/-dir"
   head -c 20000 /dev/urandom >"$t/a/data"
-  ln "$t/a/data" "$t/c/second" && ln "$t/a/data" "$t/third"  # one inode, three names
+  ln "$t/a/data" "$t/c/second" && ln "$t/a/data" "$t/third"
   truncate -s 50M "$t/a/sparse"
-  printf 'x' >"$t/a/b/$(printf 'caf\xe9 \xff\xfe')"        # Latin-1 and bytes no text has
+  printf 'x' >"$t/a/b/$(printf 'caf\xe9 \xff\xfe')"
   printf 'y' >"$t/c/$(printf 'tab\there "quoted" back\\slash')"
-  mkdir "$t/c/$(printf '\x01\x7f dir')"
-  (cd "$t" && for _ in $(seq 300); do mkdir d && cd d || exit 1; done && echo deep >f) || { fail "making a chain"; return; }
+  printf 'z' >"$t/c/$(printf 'two\nlines')" && printf 'w' >"$t/-lead"
   echo secret >"$t/locked/s"
   echo four >"$t/nosearch/f"
   as_nobody "$t"
   chmod 000 "$t/locked"
   chmod 444 "$t/nosearch"
+}
+
+case_round_trip() {
+  local t=$tmp/t as_user=()
+  odd_tree "$t"
 
   "${as_user[@]+"${as_user[@]}"}" "$scan" -o "$tmp/t.json" "$t" >/dev/null 2>"$tmp/err"
   rc=$?
@@ -214,31 +230,23 @@ case_ncdu() {
     { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ncdu; } >/dev/null 2>&1 ||
       skip "ncdu could not be installed"
   fi
-  local t=$tmp/t
-  mkdir -p "$t/a/b" "$t/c"
-  head -c 30000 /dev/urandom >"$t/a/data"
-  ln "$t/a/data" "$t/c/second"
-  truncate -s 10M "$t/a/sparse"
-  printf 'x' >"$t/a/b/$(printf 'caf\xe9')"
-  (cd "$t" && for _ in $(seq 100); do mkdir d && cd d || exit 1; done && echo deep >f) || { fail "making a chain"; return; }
-  for i in $(seq 50); do echo "$i" >"$t/c/f$i"; done
-
-  "$scan" -o "$tmp/ours.json" "$t" >/dev/null 2>&1 || fail "our scan of the tree"
-  ncdu -f "$tmp/ours.json" -o "$tmp/through-ncdu.json" 2>"$tmp/err" || fail "ncdu cannot read our file: $(cat "$tmp/err")"
-  # What ncdu made of our file reads back here to the same totals.
-  same_after_reading "our file through ncdu" "$tmp/through-ncdu.json" "$t"
-  ncdu -0 -x -o "$tmp/theirs.json" "$t" 2>"$tmp/err" || { fail "ncdu's export: $(cat "$tmp/err")"; return; }
-  local measure
-  for measure in "" --apparent-size; do
-    # shellcheck disable=SC2086
-    "$scan" $measure --max-depth 0 "$t" >"$tmp/scan.out" 2>/dev/null
-    # shellcheck disable=SC2086
-    "$scan" $measure --max-depth 0 -f "$tmp/theirs.json" >"$tmp/read.out" 2>"$tmp/err"
-    rc=$?
-    expect_rc 0 "reading ncdu's file$measure"
-    cmp -s "$tmp/scan.out" "$tmp/read.out" ||
-      fail "ncdu's file$measure: total $(cat "$tmp/read.out"), our scan $(cat "$tmp/scan.out")"
-  done
+  local t=$tmp/t as_user=()
+  odd_tree "$t"
+  # Two things ncdu 1.18 does not carry: a name holding a DEL byte, which its reader refuses
+  # ("Invalid character", so its export of our file ends there), and the entries of a folder
+  # that can be listed but not searched, which it leaves out where the walk has them, of size 0.
+  rmdir "$t/c/$(printf '\x01\x7f dir')" && chmod 755 "$t/nosearch" && rm -r "$t/nosearch"
+  # ncdu writes its entries in the order the system lists them, folders among files; read
+  # back, the listing is the walk's line for line. ncdu records no reason for what it could not
+  # read, so the reasons on stderr are left out of the comparison.
+  "${as_user[@]+"${as_user[@]}"}" "$scan" -o - "$t" >"$tmp/ours.json" 2>/dev/null
+  ncdu --ignore-config -f "$tmp/ours.json" -o "$tmp/through-ncdu.json" 2>"$tmp/err" ||
+    fail "ncdu cannot read our file: $(cat "$tmp/err")"
+  no_reasons=1 same_after_reading "our file through ncdu" "$tmp/through-ncdu.json" "$t"
+  "${as_user[@]+"${as_user[@]}"}" ncdu --ignore-config -0 -x -o - "$t" >"$tmp/theirs.json" 2>"$tmp/err" ||
+    { fail "ncdu's export: $(cat "$tmp/err")"; return; }
+  grep -q '"read_error":true' "$tmp/theirs.json" || fail "ncdu's file records the locked folder"
+  no_reasons=1 same_after_reading "ncdu's file" "$tmp/theirs.json" "$t"
 }
 
 case_huge() {

@@ -108,29 +108,23 @@ TEST(ParseScanOptions, RejectsWhatItCannotRead) {
   }
 }
 
-TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepth) {
+TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepthNamesWhole) {
   test::TempTree tree;
   tree.File("b/deep/f", 4);  // sparse: lengths without blocks
   tree.File("a/g", 2);
   tree.File("top", 1);
-  auto loader = Scan(tree.Root());
-  const std::string r = tree.Root();
-  EXPECT_EQ(Printed(loader->Result.Root, Options(1, false, true)), "7\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n");
-  EXPECT_EQ(Printed(loader->Result.Root, Options(0, false, true)), "7\t" + r + "\n");
-  EXPECT_EQ(Printed(loader->Result.Root, Options(5, true, true)), "7\t" + r + "\n1\t" + r + "/top\n2\t" + r + "/a\n2\t" + r +
-                                                               "/a/g\n4\t" + r + "/b\n4\t" + r + "/b/deep\n4\t" + r +
-                                                               "/b/deep/f\n");
-  EXPECT_EQ(Printed(nullptr, Options(3, true, false)), "");
-}
-
-TEST(PrintTree, NulEndedRecordsKeepNamesWithNewlinesAndTabsWhole) {
-  const std::string nul(1, '\0');
-  test::TempTree tree;
   tree.File("two\nlines/x\tnew\nline", 3);
   auto loader = Scan(tree.Root());
-  const std::string r = tree.Root();
-  EXPECT_EQ(Printed(loader->Result.Root, Options(2, true, true, true)),
-            "3\t" + r + nul + "3\t" + r + "/two\nlines" + nul + "3\t" + r + "/two\nlines/x\tnew\nline" + nul);
+  const std::string r = tree.Root(), nul(1, '\0');
+  EXPECT_EQ(Printed(loader->Result.Root, Options(1, false, true)),
+            "10\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n3\t" + r + "/two\nlines\n");
+  EXPECT_EQ(Printed(loader->Result.Root, Options(0, false, true)), "10\t" + r + "\n");
+  // NUL-ended records keep names with newlines and tabs whole.
+  EXPECT_EQ(Printed(loader->Result.Root, Options(5, true, true, true)),
+            "10\t" + r + nul + "1\t" + r + "/top" + nul + "2\t" + r + "/a" + nul + "2\t" + r + "/a/g" + nul + "4\t" + r +
+                "/b" + nul + "4\t" + r + "/b/deep" + nul + "4\t" + r + "/b/deep/f" + nul + "3\t" + r + "/two\nlines" +
+                nul + "3\t" + r + "/two\nlines/x\tnew\nline" + nul);
+  EXPECT_EQ(Printed(nullptr, Options(3, true, false)), "");
 }
 
 TEST(PrintBreakdown, FollowsTheChosenMeasure) {
@@ -161,7 +155,7 @@ TEST(ReportScan, AWriteErrorIsReportedAndPrintingStopsThere) {
   ASSERT_NE(full, nullptr);
   TCapture err;
   std::atomic<int> signal{0};
-  EXPECT_EQ(ReportScan(*loader, Options(1, false, false), 0.5, signal, full, err.File()), ExitFailed);
+  EXPECT_EQ(ReportScan(ViewOf(*loader), nullptr, Options(1, false, false), 0.5, signal, full, err.File(), nullptr), ExitFailed);
   EXPECT_EQ(err.Str(), "ostrel-scan: write error: No space left on device\n"
                        "ostrel-scan: 301 folders, 0 files, 0.500 s\n");
   // The stream failed at its first flush and was not written to again.
@@ -170,7 +164,7 @@ TEST(ReportScan, AWriteErrorIsReportedAndPrintingStopsThere) {
   TCapture err2;
   signal = SIGINT;
   std::rewind(full);
-  EXPECT_EQ(ReportScan(*loader, Options(1, false, false), 0.5, signal, full, err2.File()), 130)
+  EXPECT_EQ(ReportScan(ViewOf(*loader), nullptr, Options(1, false, false), 0.5, signal, full, err2.File(), nullptr), 130)
       << "an interruption outranks the failure";
   EXPECT_NE(err2.Str().find("0.500 s (interrupted)\n"), std::string::npos) << err2.Str();
   std::fclose(full);
@@ -184,7 +178,7 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
   ASSERT_EQ(loader->Result.Ending, TScanEnd::OutOfMemory);
   TCapture out, err;
   std::atomic<int> signal{0};
-  EXPECT_EQ(ReportScan(*loader, Options(0, false, true), 1, signal, out.File(), err.File()), ExitFailed);
+  EXPECT_EQ(ReportScan(ViewOf(*loader), nullptr, Options(0, false, true), 1, signal, out.File(), err.File(), nullptr), ExitFailed);
   EXPECT_EQ(out.Str(), std::to_string(loader->FileCount.load()) + "\t" + tree.Root() + "\n");
   const std::string n = std::to_string(loader->FolderCount.load());
   EXPECT_EQ(err.Str(), "ostrel-scan: out of memory: the scan stopped after " + n + " folders\nostrel-scan: " + n +

@@ -8,44 +8,26 @@ using namespace ostrel;
 
 namespace {
 
-DirNode* Node(TNodeArena& arena, const char* name, const DirNode* parent, int32_t kind, uint64_t size) {
+// A node joined as the last child of `parent` (when not null).
+DirNode* Node(TNodeArena& arena, const char* name, DirNode* parent, int32_t kind, uint64_t size) {
   DirNode* node = arena.NewNode();
   node->Name = arena.CopyString(name);
   node->Parent = parent;
   node->Kind = kind;
   node->OwnSize = kind == NodeFile ? size : 0;
   node->TotalSize = size;
+  if (parent) {
+    DirNode* last = parent->FirstChild;
+    while (last && last->NextSibling) last = last->NextSibling;
+    LinkChild(parent, last, node);
+  }
   return node;
 }
 
 }  // namespace
 
-TEST(AddChild, AppendsInOrderAndAddsTheSizeAtTheMomentOfTheCall) {
-  TNodeArena arena;
-  DirNode* folder = Node(arena, "f", nullptr, NodeFolder, 0);
-  folder->OwnSize = folder->TotalSize = 4096;  // its own blocks, before any child
-  DirNode* a = Node(arena, "a", folder, NodeFile, 10);
-  DirNode* b = Node(arena, "b", folder, NodeFile, 5);
-  DirNode* c = Node(arena, "c", folder, NodeFile, 7);
-  a->NextSibling = b;  // stale link: AddChild must clear it
-  AddChild(folder, a);
-  EXPECT_EQ(a->NextSibling, nullptr);
-  AddChild(folder, b);
-  b->TotalSize = 1000;  // later changes are not rolled up again
-  DirNode* last = b;
-  AppendChild(folder, last, c);
-  EXPECT_EQ(last, c);
-  EXPECT_EQ(folder->FirstChild, a);
-  EXPECT_EQ(a->NextSibling, b);
-  EXPECT_EQ(b->NextSibling, c);
-  EXPECT_EQ(LastChildOf(*folder), c);
-  EXPECT_EQ(c->NextSibling, nullptr);
-  EXPECT_EQ(ChildrenSizeOf(*folder), 22);
-  EXPECT_EQ(folder->TotalSize, 4096 + 22);
-}
-
 // Byte-exact where a double would round (past 2^53), capped at 2^64 - 1 where a sum would
-// wrap, and the capping told: by AddUpTotals for a whole tree and by AppendChild for one child.
+// wrap, and the capping told.
 TEST(AddUpTotals, SumsToTheBytePastTwoToThe53AndCapsSumsPastTwoToThe64) {
   TNodeArena arena;
   DirNode* root = Node(arena, "/r", nullptr, NodeFolder, 0);
@@ -54,9 +36,7 @@ TEST(AddUpTotals, SumsToTheBytePastTwoToThe53AndCapsSumsPastTwoToThe64) {
   for (const char* name : {"x", "y"}) {
     DirNode* file = Node(arena, name, big, NodeFile, 9007199254740993);  // 2^53 + 1
     file->ApparentSize = 9007199254740993;
-    AddChild(big, file);
   }
-  AddChild(root, big);
   EXPECT_FALSE(AddUpTotals(root, nullptr));
   EXPECT_EQ(big->TotalSize, 18014398509481986u);
   EXPECT_EQ(big->ApparentSize, 18014398509481986u);
@@ -67,9 +47,7 @@ TEST(AddUpTotals, SumsToTheBytePastTwoToThe53AndCapsSumsPastTwoToThe64) {
   for (const char* name : {"a", "b", "c"}) {
     DirNode* file = Node(arena, name, huge, NodeFile, 1);
     file->ApparentSize = 6148914691236517206;  // three of them: 2^64 + 2
-    AddChild(huge, file);
   }
-  AddChild(root, huge);
   EXPECT_TRUE(AddUpTotals(root, nullptr));
   EXPECT_EQ(huge->ApparentSize, 18446744073709551615u);
   EXPECT_EQ(root->ApparentSize, 18446744073709551615u);
@@ -77,32 +55,23 @@ TEST(AddUpTotals, SumsToTheBytePastTwoToThe53AndCapsSumsPastTwoToThe64) {
 
   // A size of exactly 2^64 - 1 is a size, not a capped sum.
   DirNode* exact = Node(arena, "e", nullptr, NodeFolder, 0);
-  DirNode* whole = Node(arena, "w", exact, NodeFile, 18446744073709551615u);
-  EXPECT_FALSE(AddChild(exact, whole));
+  Node(arena, "w", exact, NodeFile, 18446744073709551615u);
   EXPECT_FALSE(AddUpTotals(exact, nullptr));
   EXPECT_EQ(exact->TotalSize, 18446744073709551615u);
-  DirNode* last = whole;
-  EXPECT_TRUE(AppendChild(exact, last, Node(arena, "one", exact, NodeFile, 1)));
+  Node(arena, "one", exact, NodeFile, 1);
+  EXPECT_TRUE(AddUpTotals(exact, nullptr));
   EXPECT_EQ(exact->TotalSize, 18446744073709551615u);
-}
-
-TEST(AddChild, WithoutParentOnlyClearsTheSibling) {
-  TNodeArena arena;
-  DirNode* root = Node(arena, "r", nullptr, NodeFolder, 0);
-  root->NextSibling = root;
-  AddChild(nullptr, root);
-  EXPECT_EQ(root->NextSibling, nullptr);
 }
 
 TEST(FullPath, JoinsTheNamesUpToTheTopWithOneSeparatorEach) {
   TNodeArena arena;
-  const DirNode* data = Node(arena, "/data", nullptr, NodeFolder, 0);
+  DirNode* data = Node(arena, "/data", nullptr, NodeFolder, 0);
   EXPECT_EQ(FullPath(*data), "/data");
   EXPECT_EQ(ParentPathOf(*data), "");
   EXPECT_EQ(FullPath(*Node(arena, "All Drives", nullptr, NodeFolder, 0)), "All Drives");
   EXPECT_EQ(FullPath(*Node(arena, "b", data, NodeFolder, 0)), "/data/b");
   EXPECT_EQ(FullPath(*Node(arena, "b", Node(arena, "/data/", nullptr, NodeFolder, 0), NodeFolder, 0)), "/data/b");
-  const DirNode* home = Node(arena, "home", Node(arena, "/", nullptr, NodeFolder, 0), NodeFolder, 0);
+  DirNode* home = Node(arena, "home", Node(arena, "/", nullptr, NodeFolder, 0), NodeFolder, 0);
   const DirNode* file = Node(arena, "f.txt", Node(arena, "me", home, NodeFolder, 0), NodeFile, 1);
   EXPECT_EQ(FullPath(*home), "/home");
   EXPECT_EQ(ParentPathOf(*file), "/home/me");

@@ -19,9 +19,11 @@ std::vector<TDrive> NoDrives() { return {}; }
 // Records, in order, what heard of a walk's end.
 class TOrderReceiver : public TMessageReceiver {
  public:
-  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t, std::intptr_t lParam) override {
-    Heard.push_back("message " + std::to_string(msg));
+  std::intptr_t HandleMessage(uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
     Sender = reinterpret_cast<TThreadLoader*>(lParam);
+    // The tree is stored before the window hears of it.
+    Heard.push_back("message " + std::to_string(msg) + " " + std::to_string(wParam) +
+                    (Sender && Sender->Result.Root ? " with a tree" : ""));
     return 0;
   }
   std::vector<std::string> Heard;
@@ -79,7 +81,7 @@ TEST(PrepareScan, SetsUpASuspendedLoaderThatTellsTheWindowThenTheCallback) {
   loader->Resume();
   loader->WaitFor();
   UnregisterWindow(window);
-  EXPECT_EQ(receiver.Heard, (std::vector<std::string>{"message 1125", "callback with a tree"}));
+  EXPECT_EQ(receiver.Heard, (std::vector<std::string>{"message 1125 0 with a tree", "callback with a tree"}));
   EXPECT_EQ(receiver.Sender, loader.get());
   EXPECT_EQ(callbacks, 1);
   EXPECT_EQ(loader->FolderCount, 2);

@@ -123,19 +123,3 @@ TEST(PairSubfolders, PairsOneFolderLevelByNameInByteOrder) {
   EXPECT_EQ(pairs[2].Old, nullptr);
   EXPECT_TRUE(PairSubfolders(nullptr, nullptr, TMeasure::DiskUsage).empty());
 }
-
-TEST(MatchingFolder, FollowsThePathBelowTheRootsAndOnlyThroughFolders) {
-  TTree old("/then", {{"a", 1}, {"a/b", 1}, {"a/c*", 1}, {"z", 1}});
-  TTree now("/now", {{"a", 1}, {"a/b", 1}, {"a/c", 1}, {"q", 1}});
-  EXPECT_EQ(MatchingFolder(old.Root, now.Root, now.Nodes["a/b"]), old.Nodes["a/b"]);
-  EXPECT_EQ(MatchingFolder(old.Root, now.Root, now.Root), old.Root);
-  EXPECT_EQ(MatchingFolder(old.Root, now.Root, now.Nodes["a/c"]), nullptr);  // a file then
-  EXPECT_EQ(MatchingFolder(old.Root, now.Root, now.Nodes["q"]), nullptr);
-  EXPECT_EQ(MatchingFolder(nullptr, now.Root, now.Nodes["a"]), nullptr);
-  // Below All Drives a drive has no Parent and is named by its whole path.
-  TTree drivesThen("All Drives", {{"/", 5}, {"/home", 7}});
-  TTree drivesNow("All Drives", {{"/home", 8}});
-  drivesThen.Nodes["/home"]->Parent = nullptr;
-  drivesNow.Nodes["/home"]->Parent = nullptr;
-  EXPECT_EQ(MatchingFolder(drivesThen.Root, drivesNow.Root, drivesNow.Nodes["/home"]), drivesThen.Nodes["/home"]);
-}

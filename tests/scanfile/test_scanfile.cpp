@@ -115,28 +115,37 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
 
 TEST(ScanFile, OtherToolsFilesCountAsAWalkWould) {
   test::TempTree tree;
-  // Device numbers left out are the folder's; a folder's asize counts nothing; the second
-  // name of a linked file counts 0; a folder met again is empty, its contents passed over;
-  // an unreadable entry without a reason; fields of later versions and excluded entries.
+  // Entries in the file's order, not the tree's: the tree is the walk's all the same, and its
+  // order decides which name of a linked file counts (f, not g met first) and which name of a
+  // folder met twice keeps its contents (a, not again met first). Device numbers left out are
+  // the folder's; a folder's asize counts nothing; an unreadable entry without a reason;
+  // fields of later versions and excluded entries.
   tree.Write("ncdu.json", R"([1,2,{"progname":"ncdu","progver":"1.18","timestamp":1},
     [{"name":"/r","asize":4096,"dsize":4096,"dev":7,"ino":1},
-     [{"name":"a","asize":4096,"dsize":4096,"ino":2},
-      {"name":"f","asize":100,"dsize":4096,"ino":9,"hlnkc":true,"future":{"x":[1,2]}},
-      {"name":"mnt","excluded":"otherfs"}],
      [{"name":"b","dsize":4096,"ino":3,"read_error":true},
       {"name":"g","asize":100,"dsize":4096,"ino":9,"nlink":2},
       {"name":"h","read_error":true}],
      [{"name":"again","dsize":4096,"ino":2},{"name":"hidden","dsize":999999}],
+     {"name":"top","asize":1,"dsize":512},
+     [{"name":"a","asize":4096,"dsize":4096,"ino":2},
+      [{"name":"sub","dsize":4096}],
+      {"name":"f","asize":100,"dsize":4096,"ino":9,"hlnkc":true,"future":{"x":[1,2]}},
+      {"name":"mnt","excluded":"otherfs"}],
      [{"name":"elsewhere","dsize":4096,"dev":8,"ino":9}]]])");
   TImportedScan scan;
   ASSERT_EQ(ReadScanFile(tree.Path("ncdu.json"), scan), "");
   EXPECT_EQ(Listing(scan.Result.Root, TMeasure::DiskUsage),
-            "20480\t/r\n8192\t/r/a\n4096\t/r/a/f\n0\t/r/a/mnt\n4096\t/r/b\n0\t/r/b/g\n0\t/r/b/h\n"
-            "0\t/r/again\n4096\t/r/elsewhere\n");
-  EXPECT_EQ(Listing(scan.Result.Root, TMeasure::Apparent).substr(0, 17), "100\t/r\n100\t/r/a\n1");
+            "25088\t/r\n512\t/r/top\n12288\t/r/a\n4096\t/r/a/f\n0\t/r/a/mnt\n4096\t/r/a/sub\n0\t/r/again\n"
+            "4096\t/r/b\n0\t/r/b/g\n0\t/r/b/h\n4096\t/r/elsewhere\n");
+  EXPECT_EQ(Listing(scan.Result.Root, TMeasure::Apparent),
+            "101\t/r\n1\t/r/top\n100\t/r/a\n100\t/r/a/f\n0\t/r/a/mnt\n0\t/r/a/sub\n0\t/r/again\n"
+            "0\t/r/b\n0\t/r/b/g\n0\t/r/b/h\n0\t/r/elsewhere\n");
   EXPECT_EQ(Troubles(scan.View()), "0 /r/b 0\n1 /r/b/h 0\n/r/again = /r/a\n");
-  EXPECT_EQ(scan.Result.Folders, 5);
-  EXPECT_EQ(scan.Result.Files, 4);
+  EXPECT_EQ(scan.Result.Folders, 6);
+  EXPECT_EQ(scan.Result.Files, 5) << "what the later name of a folder held is not counted";
+  ASSERT_EQ(scan.Result.Links.size(), 2u);
+  EXPECT_EQ(FullPath(*scan.Result.Links[1].Node), "/r/b/g");
+  EXPECT_EQ(scan.Result.Links[1].DiskSize, 4096u) << "every name keeps the sizes it would carry";
 }
 
 TEST(ScanFile, AllDrivesAndAStoppedScanKeepTheirShape) {
