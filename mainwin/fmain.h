@@ -25,6 +25,8 @@
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
+#include "scan/scanview.h"
+#include "scan/treeedit.h"
 
 class QAbstractSeries;
 class QAction;
@@ -135,6 +137,15 @@ class TForm1 : public QMainWindow {
   // chart breaks down growth (TComparison), until EndComparison1Click. Says in a box and starts
   // nothing when no finished scan's item is selected.
   void CompareWithScanFile(const std::string& path, const QDateTime& when);
+
+  // ---- Changes to a shown scan (fmain_edit.cpp) ----
+  // Takes `node`, a file or folder of a shown scan, out of its tree (TakeOut, treeedit.h); a
+  // folder's items go with it, the parent is selected when the selection was inside, and the
+  // chart and the fourth panel follow. PutRescanInScan puts `walk`, a fresh walk of the shown
+  // folder `folder`'s path, in place of the old walk of it (PutRescan): the items below the
+  // folder's are made anew. Either ends a comparison first; the refusal, or None.
+  TEditRefusal TakeOutOfScan(const DirNode* node);
+  TEditRefusal PutRescanInScan(const DirNode* folder, TScanResult&& walk);
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
   // Shows the breakdown of `item` (BreakdownOf over its node and its child items' nodes, in
@@ -271,6 +282,14 @@ class TForm1 : public QMainWindow {
   void SayNoFolder(const std::string& path);
   // fmain_tree.cpp. Shows what `job` made as ScanCompleted says, recording it in Shown.
   void ShowScan(const TTreeJob& job, const std::string& file);
+  // fmain_edit.cpp. The job of the shown scan whose tree holds `node`, with `shown` its entry;
+  // null when none does. ItemFor: the item of folder `node` of `scan`, or null.
+  TTreeJob* EditableScanOf(const DirNode* node, TShownScan*& shown);
+  QTreeWidgetItem* ItemFor(const TShownScan& scan, const DirNode* node) const;
+  void PrepareEdit(const TShownScan& scan);
+  void ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidgetItem* reselect);
+  // fmain_tree.cpp. The fourth panel: what `scan` could not read, whether it is whole.
+  void ShowScanNote(const TScanView& scan);
   // The shown scan whose items hold `item`, or null (also for a null `item`).
   const TShownScan* ShownScanOf(const QTreeWidgetItem* item) const;
   QTreeWidgetItem* SelectedItem() const;  // null when none is

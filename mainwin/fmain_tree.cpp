@@ -41,15 +41,6 @@ QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error));
 
 QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
 
-// The unreadable and repeated folders of `scan`; each folder keeps its first reason.
-TFolderMarks MarksOf(const TScanView& scan) {
-  TFolderMarks marks;
-  for (const TScanProblem& problem : *scan.Problems)
-    if (problem.Kind == TScanProblem::ReadFolder) marks.Unreadable.emplace(problem.Node, problem.Error);
-  for (const TRepeatedFolder& repeat : *scan.Repeats) marks.Repeated.emplace(repeat.Node, repeat.First);
-  return marks;
-}
-
 // The fourth panel's tooltip: the first few entries that could not be read, each with its
 // reason; files have no item in the tree, so this is where they are named.
 QString ProblemList(const std::vector<TScanProblem>& problems) {
@@ -161,15 +152,30 @@ void TForm1::ShowScan(const TTreeJob& job, const std::string& file) {
     // The root of an all-drives scan is the label "All Drives", not a folder.
     if (scan.AllDrives) static_cast<TFolderItem*>(computer->child(0))->NamesFolder = false;
   }
-  const size_t files = static_cast<size_t>(std::count_if(
-      scan.Problems->begin(), scan.Problems->end(),
-      [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
-  QString unread = ScanNote(UnreadText(marks.Unreadable.size(), files), scan.Saturated);
   if (scan.Ending != TScanEnd::Complete) {
     // A part looks like a whole unless it says so where the user looks: its top item and the
     // panel that tells what the scan missed.
     computer->setIcon(0, QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
     computer->Note = QStringLiteral("Stopped: the scan is incomplete");
+  }
+  ShowScanNote(scan);
+  // Among the top-level items by text; a new one goes after those of earlier scans.
+  int at = TreeViewDirectories->topLevelItemCount();
+  while (at > 0 && CompareNoCase(TreeViewDirectories->topLevelItem(at - 1)->text(0).toUtf8().toStdString(),
+                                 MyComputerText) > 0)
+    --at;
+  TreeViewDirectories->insertTopLevelItem(at, computer);
+  Shown.push_back(TShownScan{computer, &job, file});
+  SelectItem(computer);
+  TreeViewDirectoriesClick();
+}
+
+void TForm1::ShowScanNote(const TScanView& scan) {
+  const size_t files = static_cast<size_t>(std::count_if(
+      scan.Problems->begin(), scan.Problems->end(),
+      [](const TScanProblem& problem) { return problem.Kind == TScanProblem::Examine; }));
+  QString unread = ScanNote(UnreadText(MarksOf(scan).Unreadable.size(), files), scan.Saturated);
+  if (scan.Ending != TScanEnd::Complete) {
     const QString stopped = StoppedText(scan);
     unread = unread.isEmpty() ? stopped : stopped + QStringLiteral("; ") + unread;
   }
@@ -182,15 +188,6 @@ void TForm1::ShowScan(const TTreeJob& job, const std::string& file) {
   }
   // Names are text: a path holding "<b>" must not turn the tooltip into markup.
   StatusBar1->Panel(3)->setToolTip(problems.isEmpty() ? QString() : Qt::convertFromPlainText(problems, Qt::WhiteSpaceNoWrap));
-  // Among the top-level items by text; a new one goes after those of earlier scans.
-  int at = TreeViewDirectories->topLevelItemCount();
-  while (at > 0 && CompareNoCase(TreeViewDirectories->topLevelItem(at - 1)->text(0).toUtf8().toStdString(),
-                                 MyComputerText) > 0)
-    --at;
-  TreeViewDirectories->insertTopLevelItem(at, computer);
-  Shown.push_back(TShownScan{computer, &job, file});
-  SelectItem(computer);
-  TreeViewDirectoriesClick();
 }
 
 const TForm1::TShownScan* TForm1::ShownScanOf(const QTreeWidgetItem* item) const {

@@ -171,6 +171,15 @@ void DeleteItemTree(QTreeWidgetItem* item) {
   }
 }
 
+// The unreadable and repeated folders of `scan`; each folder keeps its first reason.
+TFolderMarks MarksOf(const TScanView& scan) {
+  TFolderMarks marks;
+  for (const TScanProblem& problem : *scan.Problems)
+    if (problem.Kind == TScanProblem::ReadFolder) marks.Unreadable.emplace(problem.Node, problem.Error);
+  for (const TRepeatedFolder& repeat : *scan.Repeats) marks.Repeated.emplace(repeat.Node, repeat.First);
+  return marks;
+}
+
 bool ItemNamesFolder(const QTreeWidgetItem* item) {
   const TFolderItem* folder = AsFolderItem(item);
   return folder && folder->Node && folder->NamesFolder;

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "scan/dirnode.h"
+#include "scan/scanview.h"
 
 namespace ostrel {
 
@@ -70,6 +71,9 @@ struct TFolderMarks {
   std::unordered_map<const DirNode*, int> Unreadable;
   std::unordered_map<const DirNode*, const DirNode*> Repeated;
 };
+
+// The unreadable and repeated folders of `scan`; each folder keeps its first reason.
+TFolderMarks MarksOf(const TScanView& scan);
 
 // Adds an item for the folder `node` under `parentItem` and items for every folder below it,
 // each level in tree order (CompareNoCase of the names, then their bytes). Files get no items.

@@ -94,6 +94,7 @@ class TThreadLoader : public TTreeJob {
 
   int32_t FoldersSoFar() const override { return FolderCount.load(std::memory_order_relaxed); }
   const TScanResult& Outcome() const override { return Result; }
+  TScanResult& Outcome() override { return Result; }
   const TEntryIds* Ids() const override { return IdRecord.get(); }
 
  protected:

@@ -12,8 +12,11 @@ using TInodes = std::set<std::pair<uint64_t, uint64_t>>;
 
 // The folder that holds `node`: its Parent, or for a drive the All Drives root, which is no
 // drive's Parent since a drive is named by its whole path.
+// A node of the result's tree, to change: the result owns its tree.
+DirNode* Own(const DirNode* node) { return const_cast<DirNode*>(node); }
+
 DirNode* HolderOf(const TScanResult& result, const DirNode* node) {
-  if (node->Parent) return const_cast<DirNode*>(node->Parent);  // the result owns its tree
+  if (node->Parent) return Own(node->Parent);
   return result.AllDrives && node != result.Root ? result.Root : nullptr;
 }
 
@@ -154,7 +157,7 @@ void InodesOf(const std::vector<TLinkedName>& links, std::pair<size_t, size_t> r
 void DropOrphans(std::vector<TRepeatedFolder>& repeats, const DirNode* top, bool topStays, TTreeEdit& edit) {
   std::erase_if(repeats, [&](const TRepeatedFolder& repeat) {
     if ((topStays && repeat.First == top) || !Within(repeat.First, top) || Within(repeat.Node, top)) return false;
-    edit.Unwalked.push_back(const_cast<DirNode*>(repeat.Node));  // the result owns its tree
+    edit.Unwalked.push_back(Own(repeat.Node));
     return true;
   });
 }
@@ -188,8 +191,9 @@ const DirNode* NodeOfLink(const TLinkedName& link) { return link.Node; }
 
 }  // namespace
 
-TTreeEdit TakeOut(TScanResult& result, DirNode* node) {
+TTreeEdit TakeOut(TScanResult& result, const DirNode* target) {
   TTreeEdit edit;
+  DirNode* node = Own(target);
   if (!Linked(result, node)) edit.Refused = TEditRefusal::NotInTree;
   else if (node == result.Root) edit.Refused = TEditRefusal::TopOfTree;
   if (edit.Refused != TEditRefusal::None) return edit;
@@ -222,8 +226,9 @@ TTreeEdit TakeOut(TScanResult& result, DirNode* node) {
   return edit;
 }
 
-TTreeEdit PutRescan(TScanResult& result, DirNode* folder, TScanResult&& walk) {
+TTreeEdit PutRescan(TScanResult& result, const DirNode* target, TScanResult&& walk) {
   TTreeEdit edit;
+  DirNode* folder = Own(target);
   DirNode* fresh = walk.Root;
   if (!Linked(result, folder)) edit.Refused = TEditRefusal::NotInTree;
   else if (result.AllDrives && folder == result.Root) edit.Refused = TEditRefusal::TopOfTree;

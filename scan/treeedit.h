@@ -35,11 +35,13 @@ struct TTreeEdit {
   std::vector<DirNode*> Unwalked;
 };
 
+// A node is named by a pointer to const, as readers of the tree hold it: changing it is the
+// right of whoever holds the result.
 // Takes `node` (a file, or a folder with all below it) out of `result`'s tree: the totals
 // above it, Files and Folders, Problems, Repeats and Links follow; a file with several names
 // whose carrying name went is carried by its next name in the tree's order. Refused for the
 // root and for a node not in the tree. Saturated ends true only while some total is capped.
-TTreeEdit TakeOut(TScanResult& result, DirNode* node);
+TTreeEdit TakeOut(TScanResult& result, const DirNode* node);
 
 // Puts `walk`, a fresh walk of FullPath(*folder), in place of what the old walk found below
 // `folder`. The folder's node stays (pointers to it remain good, its Name and place among its
@@ -54,6 +56,6 @@ TTreeEdit TakeOut(TScanResult& result, DirNode* node);
 // files only, and no folder's: a folder the new walk shares with one outside (a bind mount),
 // and a file outside that had one name at the first walk and now has one in the new part too,
 // are counted under both names until the whole tree is walked again.
-TTreeEdit PutRescan(TScanResult& result, DirNode* folder, TScanResult&& walk);
+TTreeEdit PutRescan(TScanResult& result, const DirNode* folder, TScanResult&& walk);
 
 }  // namespace ostrel

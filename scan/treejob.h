@@ -46,6 +46,8 @@ class TTreeJob : public TThread {
   virtual int32_t FoldersSoFar() const = 0;
   // From the notice on (or after WaitFor): the tree made, whole or as far as it got.
   virtual const TScanResult& Outcome() const = 0;
+  // The same for its owner to change once the job has ended (treeedit.h).
+  virtual TScanResult& Outcome() = 0;
   // The device and inode numbers of the tree's folders, as a scan file needs them; null when
   // they were not recorded.
   virtual const TEntryIds* Ids() const = 0;

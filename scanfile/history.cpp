@@ -378,6 +378,13 @@ int TScanKeeper::Pending() const {
   return static_cast<int>(Jobs.size());
 }
 
+void TScanKeeper::WaitFor(const DirNode* root) {
+  std::unique_lock<std::mutex> lock(Lock);
+  Kept.wait(lock, [&] {
+    return std::none_of(Jobs.begin(), Jobs.end(), [&](const TJob& job) { return job.Scan.Root == root; });
+  });
+}
+
 std::string TScanKeeper::LastError() const {
   std::lock_guard<std::mutex> guard(Lock);
   return Failure;
@@ -394,6 +401,7 @@ void TScanKeeper::Run() {
     lock.lock();
     if (!error.empty()) Failure = std::move(error);
     Jobs.pop_front();
+    Kept.notify_all();
   }
 }
 

@@ -87,6 +87,9 @@ class TScanKeeper {
             const TEntryIds* ids);
   // Scans handed over and not yet kept or given up (for tests and for closing).
   int Pending() const;
+  // Returns once no scan with this root waits or is being written: a tree about to change
+  // must not be read meanwhile.
+  void WaitFor(const DirNode* root);
   // Why the last scan given up was not kept; empty while all were kept.
   std::string LastError() const;
 
@@ -102,6 +105,7 @@ class TScanKeeper {
 
   mutable std::mutex Lock;
   std::condition_variable Wake;
+  std::condition_variable Kept;  // a job left Jobs
   std::deque<TJob> Jobs;  // under Lock, the one being written included
   std::string Failure;    // under Lock
   std::atomic<bool> Stop{false};

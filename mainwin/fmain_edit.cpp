@@ -1,0 +1,136 @@
+// Changes to a shown scan after it ended: a node taken out of its tree, a folder walked afresh
+// put in place of the old walk. The tree (treeedit.h) brings its totals up to date along the
+// path to the top; here the items and the chart that show them follow.
+#include <QTreeWidget>
+
+#include "mainwin/comparison.h"
+#include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
+#include "scan/treejob.h"
+#include "scanfile/history.h"
+
+namespace ostrel {
+namespace {
+
+bool Holds(const QTreeWidgetItem* outer, const QTreeWidgetItem* item) {
+  for (; item; item = item->parent())
+    if (item == outer) return true;
+  return false;
+}
+
+// The child of `item` that stands for `node`, or null.
+QTreeWidgetItem* ChildFor(QTreeWidgetItem* item, const DirNode* node) {
+  for (int i = 0; i < item->childCount(); ++i)
+    if (ItemNode(item->child(i)) == node) return item->child(i);
+  return nullptr;
+}
+
+}  // namespace
+
+TTreeJob* TForm1::EditableScanOf(const DirNode* node, TShownScan*& shown) {
+  shown = nullptr;
+  if (!node) return nullptr;
+  const DirNode* top = node;
+  while (top->Parent) top = top->Parent;
+  for (TShownScan& scan : Shown) {
+    const TScanResult& result = scan.Job->Outcome();
+    bool holds = result.Root == top;
+    for (const DirNode* drive = result.AllDrives && result.Root ? result.Root->FirstChild : nullptr; drive && !holds;
+         drive = drive->NextSibling)
+      holds = drive == top;
+    if (!holds) continue;
+    for (const std::unique_ptr<TTreeJob>& job : Jobs)
+      if (job.get() == scan.Job) {
+        shown = &scan;
+        return job.get();
+      }
+  }
+  return nullptr;
+}
+
+QTreeWidgetItem* TForm1::ItemFor(const TShownScan& scan, const DirNode* node) const {
+  std::vector<const DirNode*> chain;
+  for (const DirNode* up = node; up; up = up->Parent) chain.push_back(up);
+  const TScanResult& result = scan.Job->Outcome();
+  // A drive below All Drives is named by its path, with no Parent: its item is below the root's.
+  if (result.AllDrives && chain.back() != result.Root) chain.push_back(result.Root);
+  QTreeWidgetItem* item = scan.Item;
+  for (auto it = chain.rbegin(); it != chain.rend() && item; ++it) item = ChildFor(item, *it);
+  return item;
+}
+
+TEditRefusal TForm1::TakeOutOfScan(const DirNode* node) {
+  TShownScan* shown = nullptr;
+  TTreeJob* job = EditableScanOf(node, shown);
+  if (!job) return TEditRefusal::NotInTree;
+  PrepareEdit(*shown);
+  QTreeWidgetItem* item = node->Kind == NodeFolder ? ItemFor(*shown, node) : nullptr;
+  const TTreeEdit edit = TakeOut(job->Outcome(), node);
+  if (edit.Refused != TEditRefusal::None) return edit.Refused;
+  QTreeWidgetItem* reselect = nullptr;
+  if (item) {
+    if (Holds(item, SelectedItem())) reselect = item->parent();
+    if (Holds(item, PointsItem)) PointsItem = nullptr;
+    DeleteItemTree(item);
+  }
+  ShowEdit(*shown, edit, reselect);
+  return TEditRefusal::None;
+}
+
+TEditRefusal TForm1::PutRescanInScan(const DirNode* folder, TScanResult&& walk) {
+  TShownScan* shown = nullptr;
+  TTreeJob* job = EditableScanOf(folder, shown);
+  if (!job) return TEditRefusal::NotInTree;
+  PrepareEdit(*shown);
+  QTreeWidgetItem* item = ItemFor(*shown, folder);
+  const TTreeEdit edit = PutRescan(job->Outcome(), folder, std::move(walk));
+  if (edit.Refused != TEditRefusal::None) return edit.Refused;
+  QTreeWidgetItem* reselect = nullptr;
+  if (item) {
+    // Everything below the folder is new: its items are made again, the folder's own item
+    // stays (the selection and the chart may point to it) and takes its new look.
+    const QTreeWidgetItem* selected = SelectedItem();
+    if (selected != item && Holds(item, selected)) reselect = item;
+    if (PointsItem != item && Holds(item, PointsItem)) PointsItem = nullptr;
+    while (item->childCount() > 0) DeleteItemTree(item->child(item->childCount() - 1));
+    const TFolderMarks marks = MarksOf(ViewOf(job->Outcome()));
+    QTreeWidgetItem holder;
+    AddFolderItems(&holder, folder, &marks);
+    QTreeWidgetItem* made = holder.child(0);
+    item->addChildren(made->takeChildren());
+    auto* old = static_cast<TFolderItem*>(item);
+    old->Note = static_cast<TFolderItem*>(made)->Note;
+    old->setIcon(0, made->icon(0));
+    old->setData(0, Qt::ForegroundRole, made->data(0, Qt::ForegroundRole));
+  }
+  ShowEdit(*shown, edit, reselect);
+  return TEditRefusal::None;
+}
+
+void TForm1::PrepareEdit(const TShownScan& scan) {
+  // The kept copy of a walk is written from its tree on a thread of the keeper's.
+  if (History) History->WaitFor(scan.Job->Outcome().Root);
+  // The marks of a comparison were made from the tree as it was.
+  if (Comparison->Active()) EndComparison1Click();
+}
+
+void TForm1::ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidgetItem* reselect) {
+  // Folders met twice whose shown name went are empty now: no longer marked as repeats.
+  for (const DirNode* unwalked : edit.Unwalked)
+    if (auto* item = static_cast<TFolderItem*>(ItemFor(scan, unwalked))) {
+      item->Note.clear();
+      item->setIcon(0, QIcon());
+      item->setData(0, Qt::ForegroundRole, QVariant());
+    }
+  ShowScanNote(ViewOf(scan.Job->Outcome()));
+  // Tooltips read the nodes when asked; rows show names only, so the view needs no more.
+  TreeViewDirectories->viewport()->update();
+  if (reselect) SelectItem(reselect);
+  QTreeWidgetItem* selected = SelectedItem();
+  const DirNode* shownNode = ItemNode(PointsItem);
+  bool stale = !PointsItem || reselect;
+  for (const DirNode* changed : edit.Changed) stale = stale || changed == shownNode;
+  if (stale && selected) TreeViewDirectoriesClick();
+}
+
+}  // namespace ostrel
