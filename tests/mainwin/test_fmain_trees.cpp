@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "chart/breakdown.h"
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
 #include "mainwin/livescans.h"
@@ -120,6 +121,7 @@ class TestFmainTrees : public QObject {
   void outOfMemoryShowsWhatWasScanned();
   void deepTreeOpensAndCloses();
   void deepScanFileClosesOnASmallStack();
+  void changedTreeShowsAtOnce();
 
  private:
   void MakeForm();
@@ -338,5 +340,47 @@ void TestFmainTrees::deepScanFileClosesOnASmallStack() {
   Form.reset();
 }
 
+// A folder taken out of a shown scan and another walked afresh: the items, the chart and the
+// totals above follow at once, without a rescan of the whole.
+void TestFmainTrees::changedTreeShowsAtOnce() {
+  Tree->File("a/x/f", 10000);
+  Tree->File("b/f", 5000);
+  Tree->File("c/f", 3000);
+  MakeForm();
+  ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
+  QVERIFY(Scan(Tree->Root()));
+  QTreeWidgetItem* root = RootItem();
+  const auto chartOf = [&] {
+    QStringList points;
+    for (const TChartPoint& point : test::View(*Form).ChartPie->Points())
+      points << QString::fromStdString(point.Label) + "=" + QString::number(point.Value);
+    return points;
+  };
+  test::ClickItem(*Form, test::ChildNamed(test::ChildNamed(root, "a"), "x"));
+  QCOMPARE(Form->TakeOutOfScan(ItemNode(test::ChildNamed(root, "a"))), TEditRefusal::None);
+  // The selection was inside: its parent is selected and charted.
+  QCOMPARE(test::View(*Form).SelectedItem(), root);
+  QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "    c"}));
+  QCOMPARE(ItemNode(root)->ApparentSize, 8000u);
+  QCOMPARE(chartOf(), (QStringList{"b=5000", "c=3000"}));
+
+  Tree->File("b/new/g", 2000);
+  TThreadLoader walk(true);
+  walk.Path = Tree->Path("b");
+  walk.Resume();
+  walk.WaitFor();
+  QTreeWidgetItem* b = test::ChildNamed(root, "b");
+  test::ClickItem(*Form, b);
+  QCOMPARE(Form->PutRescanInScan(ItemNode(b), std::move(walk.Result)), TEditRefusal::None);
+  QCOMPARE(test::ChildNamed(root, "b"), b);
+  QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "      new", "    c"}));
+  QCOMPARE(chartOf(), (QStringList{"(files)=5000", "new=2000"}));
+  QCOMPARE(ItemNode(root)->ApparentSize, 10000u);
+  // A node of no shown scan is refused.
+  QCOMPARE(Form->TakeOutOfScan(nullptr), TEditRefusal::NotInTree);
+  ScanSettings.apparentsize = 0;
+}
+
 OSTREL_MAINWIN_TEST_MAIN(TestFmainTrees, TApplication)
 #include "test_fmain_trees.moc"
+
