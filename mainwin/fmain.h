@@ -139,11 +139,8 @@ class TForm1 : public QMainWindow {
   void CompareWithScanFile(const std::string& path, const QDateTime& when);
 
   // ---- Changes to a shown scan (fmain_edit.cpp) ----
-  // Takes `node`, a file or folder of a shown scan, out of its tree (TakeOut, treeedit.h); a
-  // folder's items go with it, the parent is selected when the selection was inside, and the
-  // chart and the fourth panel follow. PutRescanInScan puts `walk`, a fresh walk of the shown
-  // folder `folder`'s path, in place of the old walk of it (PutRescan): the items below the
-  // folder's are made anew. Either ends a comparison first; the refusal, or None.
+  // TakeOut and PutRescan (treeedit.h) on a shown scan, after ending any comparison: its items,
+  // the selection, the chart and the fourth panel follow. The refusal, or None.
   TEditRefusal TakeOutOfScan(const DirNode* node);
   TEditRefusal PutRescanInScan(const DirNode* folder, TScanResult&& walk);
 
@@ -282,8 +279,8 @@ class TForm1 : public QMainWindow {
   void SayNoFolder(const std::string& path);
   // fmain_tree.cpp. Shows what `job` made as ScanCompleted says, recording it in Shown.
   void ShowScan(const TTreeJob& job, const std::string& file);
-  // fmain_edit.cpp. The job of the shown scan whose tree holds `node`, with `shown` its entry;
-  // null when none does. ItemFor: the item of folder `node` of `scan`, or null.
+  // fmain_edit.cpp. The job and entry of the shown scan whose tree holds `node`, or null; the
+  // item of its folder `node`, or null.
   TTreeJob* EditableScanOf(const DirNode* node, TShownScan*& shown);
   QTreeWidgetItem* ItemFor(const TShownScan& scan, const DirNode* node) const;
   void PrepareEdit(const TShownScan& scan);
