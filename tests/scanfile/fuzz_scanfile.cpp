@@ -69,12 +69,17 @@ void SavedReadsBack(const TImportedScan& scan) {
   Check(WriteScanFile(scan.View(), &scan, out) == 0, "writing the scan");
   Check(std::fclose(out) == 0, "closing the written scan");
   TImportedScan again;
-  const std::string error = ReadScanFile("/proc/self/fd/" + std::to_string(file), again);
+  const std::string error =
+      ReadScanFile("/proc/self/fd/" + std::to_string(file), again);
   Check(error.empty(), "a written scan is refused");
-  Check(again.Root && again.Folders == scan.Folders && again.Files == scan.Files, "a written scan's counts");
-  Check(again.Root->TotalSize == scan.Root->TotalSize && again.Root->ApparentSize == scan.Root->ApparentSize,
+  Check(again.Result.Root && again.Result.Folders == scan.Result.Folders &&
+            again.Result.Files == scan.Result.Files,
+        "a written scan's counts");
+  Check(again.Result.Root->TotalSize == scan.Result.Root->TotalSize &&
+            again.Result.Root->ApparentSize == scan.Result.Root->ApparentSize,
         "a written scan's totals");
-  Check(again.Problems.size() == scan.Problems.size() && again.Repeats.size() == scan.Repeats.size(),
+  Check(again.Result.Problems.size() == scan.Result.Problems.size() &&
+            again.Result.Repeats.size() == scan.Result.Repeats.size(),
         "a written scan's problems and repeated folders");
 }
 
@@ -87,12 +92,12 @@ std::string Read(const uint8_t* data, size_t size) {
   const std::string error = ReadScanFile(FilePath(fd), scan);
   if (!error.empty()) {
     Check(error.compare(0, 5, "byte ") == 0, "a refusal without its offset");
-    Check(!scan.Root && scan.Folders == 0 && scan.Files == 0, "a refused file left a tree");
+    Check(!scan.Result.Root && scan.Result.Folders == 0 && scan.Result.Files == 0, "a refused file left a tree");
     return error;
   }
   int32_t folders = 0, files = 0;
   std::vector<const DirNode*> todo;
-  if (scan.Root) todo.push_back(scan.Root);
+  if (scan.Result.Root) todo.push_back(scan.Result.Root);
   while (!todo.empty()) {
     const DirNode* node = todo.back();
     todo.pop_back();
@@ -105,11 +110,11 @@ std::string Read(const uint8_t* data, size_t size) {
       todo.push_back(child);
     }
   }
-  if (scan.Ending != TScanEnd::OutOfMemory) {
-    Check(folders == scan.Folders, "folders counted");
-    Check(files == scan.Files, "files counted");
+  if (scan.Result.Ending != TScanEnd::OutOfMemory) {
+    Check(folders == scan.Result.Folders, "folders counted");
+    Check(files == scan.Result.Files, "files counted");
   }
-  if (scan.Root && scan.Ending == TScanEnd::Complete) SavedReadsBack(scan);
+  if (scan.Result.Root && scan.Result.Ending == TScanEnd::Complete) SavedReadsBack(scan);
   return "read: " + std::to_string(folders) + " " + std::to_string(files);
 }
 
