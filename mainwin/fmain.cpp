@@ -97,14 +97,15 @@ TForm1::~TForm1() {
   }
   Comparison.reset();
   Attached = nullptr;
-  // A read that a stop cannot reach at once (a hung network file system, a pipe) must not hold
-  // the window's end: a job still running is let go, with its thread, to end on its own; a
-  // walk among them stays among the live scans, for the program's end to see.
+  // A walk stops at its next folder and is freed once it has. A read that a stop cannot reach
+  // at once (a pipe, a hung network file system) must not hold the window's end: it is let
+  // go, with its thread, for the process's end to take.
   for (auto& job : Jobs) {
-    if (!job->Finished()) {
+    if (!job->Finished() && !job->StopsPromptly()) {
       static_cast<void>(job.release());
       continue;
     }
+    job->WaitFor();
     RemoveLiveScan(job.get());
     job.reset();
   }

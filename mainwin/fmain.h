@@ -84,8 +84,8 @@ class TForm1 : public QMainWindow {
   // and TimerUpdate run from here on.
   TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner = nullptr);
   // Stops messages to the handle (one waiting for the GUI thread is released unhandled), then
-  // detaches every job of the window and frees those that have ended with their trees; one
-  // still running is let go to end on its own, a walk staying among the live scans. The
+  // detaches every job of the window and frees them with their trees, each walk after it has
+  // stopped at its next folder; a file still being read is let go to end on its own. The
   // program never gets here with a scan running: it ends through QuitIfScansRunning first.
   ~TForm1() override;
 

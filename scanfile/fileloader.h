@@ -29,6 +29,7 @@ class TFileLoader : public TTreeJob {
   int32_t FoldersSoFar() const override { return Scan.FolderCount.load(std::memory_order_relaxed); }
   const TScanResult& Outcome() const override { return Scan.Result; }
   TScanResult& Outcome() override { return Scan.Result; }
+  bool StopsPromptly() const override { return false; }
   const TEntryIds* Ids() const override { return &Scan; }
   std::string ErrorText() const override { return Error; }
 

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
@@ -104,6 +105,7 @@ class TestFmainScan : public QObject {
   void scanningLookShowsTheCount();
   void stopAsksFirst_data();
   void stopAsksFirst();
+  void closedWindowWaitsForItsWalk();
   void newScanWhileOneRuns();
   void cancelledWizardKeepsTheRunningScan();
   void closingDuringScanEndsAtOnce();
@@ -365,6 +367,19 @@ void TestFmainScan::stopAsksFirst() {
     QCOMPARE(scan->FoldersSoFar(), 6);  // "All Drives" and the five folders
   }
   QTRY_VERIFY(!ScanThreadsRunning());
+}
+
+void TestFmainScan::closedWindowWaitsForItsWalk() {
+  // A walk under way when its window goes is stopped and freed with it, not left running.
+  QVERIFY(HeldScan());
+  const THandle handle = Form->Handle();
+  std::thread opener([handle] {
+    SendMessageSync(handle, 0, 0, 0);  // answered once the window is going
+    test::TDriveGate::Get().Open();
+  });
+  Form.reset();
+  opener.join();
+  QVERIFY(!ScanThreadsRunning());
 }
 
 void TestFmainScan::newScanWhileOneRuns() {
