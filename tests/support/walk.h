@@ -1,5 +1,6 @@
 // What the engine's tests share: a walk run to its end, and nodes found by their paths.
 #pragma once
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,13 +26,11 @@ inline std::unique_ptr<TThreadLoader> Walk(const std::string& path, std::shared_
 
 // The node at `rel` ("a/b") below `node`; null when there is none.
 inline DirNode* Find(const DirNode* node, const std::string& rel) {
-  DirNode* found = const_cast<DirNode*>(node);
-  for (size_t start = 0; found && start <= rel.size();) {
+  DirNode* found = nullptr;
+  for (size_t start = 0; node && start <= rel.size(); node = found) {
     const size_t slash = std::min(rel.find('/', start), rel.size());
     const std::string part = rel.substr(start, slash - start);
-    DirNode* c = found->FirstChild;
-    while (c && part != c->Name) c = c->NextSibling;
-    found = c;
+    for (found = node->FirstChild; found && part != found->Name;) found = found->NextSibling;
     start = slash + 1;
   }
   return found;
