@@ -123,7 +123,9 @@ TEST_F(OneScan, NamesStayByteExactAndPathsAreJoinedFromThem) {
   EXPECT_EQ(Root->Parent, nullptr);
 }
 
-TEST(ScanFolder, RootIsNamedByThePathExactly) {
+// The root is named by the path exactly; an empty or missing folder and a file are one empty
+// folder node.
+TEST(ScanFolder, RootIsNamedByThePathExactlyAndWhatHoldsNothingIsOneEmptyFolder) {
   test::TempTree tree;
   tree.File("x/sub/f", 5);
   const std::string withSlash = tree.Path("x") + "/";
@@ -132,13 +134,8 @@ TEST(ScanFolder, RootIsNamedByThePathExactly) {
   EXPECT_STREQ(root->Name, withSlash.c_str());
   EXPECT_EQ(FullPath(*root), withSlash);
   EXPECT_EQ(FullPath(*Find(root, "sub")->FirstChild), tree.Path("x/sub/f"));
-}
-
-TEST(ScanFolder, EmptyMissingAndFileRootsAreOneEmptyFolderNode) {
-  test::TempTree tree;
-  tree.Dir("empty");
-  for (const std::string& path : {tree.Path("empty"), tree.Path("missing"), tree.File("file", 9)}) {
-    auto loader = Scan(path);
+  for (const std::string& path : {tree.Dir("empty"), tree.Path("missing"), tree.File("file", 9)}) {
+    loader = Scan(path);
     ASSERT_NE(loader->Result.Root, nullptr) << path;
     EXPECT_EQ(loader->Result.Root->Kind, NodeFolder);
     EXPECT_EQ(loader->Result.Root->FirstChild, nullptr);
