@@ -31,8 +31,11 @@ as_nobody() {
 
 # run ARGS...: the tool's stdout in $tmp/out, stderr in $tmp/err, status in $rc.
 run() { "$scan" "$@" >"$tmp/out" 2>"$tmp/err"; rc=$?; }
-expect_rc() {  # STATUS WHAT
+expect_rc() {  # STATUS WHAT [ERE...]: the status, and for each ERE some stderr line matching it
   [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1; stderr: $(head -c 2000 "$tmp/err")"
+  local what=$2 ere
+  shift 2
+  for ere; do expect_err "$ere" "$what"; done
 }
 expect_err() {  # ERE WHAT: some stderr line matches
   grep -Eq -- "$1" "$tmp/err" || fail "$2: no stderr line matches '$1'; stderr: $(head -c 2000 "$tmp/err")"

@@ -117,21 +117,17 @@ case_errors() {
   expect_err "^ostrel-scan: '.*cut.json': byte [0-9]+: " "OLD cut short"
   grep -q 'folders,' "$tmp/err" && fail "OLD cut short: a scan ran"
   run --compare "$tmp/none.json" "$t"
-  expect_rc 1 "OLD missing"
-  expect_err "^ostrel-scan: '.*none.json': cannot open: No such file or directory$" "OLD missing"
+  expect_rc 1 "OLD missing" "^ostrel-scan: '.*none.json': cannot open: No such file or directory$"
   run --compare "$tmp/old.json" -f "$tmp/cut.json"
-  expect_rc 1 "NEW cut short"
-  expect_err "^ostrel-scan: '.*cut.json': byte [0-9]+: " "NEW cut short"
+  expect_rc 1 "NEW cut short" "^ostrel-scan: '.*cut.json': byte [0-9]+: "
   # OLD's root gone, and no PATH: nothing to scan again.
   sed "s#\"name\":\"$t\"#\"name\":\"$tmp/vanished\"#" "$tmp/old.json" >"$tmp/moved.json"
   run --compare "$tmp/moved.json"
-  expect_rc 1 "OLD's root is gone"
-  expect_err "^ostrel-scan: $tmp/vanished: no such folder$" "OLD's root is gone"
+  expect_rc 1 "OLD's root is gone" "^ostrel-scan: $tmp/vanished: no such folder$"
   # A stopped OLD is noted; the comparison still counts as done.
   sed 's/"state":"complete"/"state":"stopped"/' "$tmp/old.json" >"$tmp/stopped.json"
   run --compare "$tmp/stopped.json" "$t"
-  expect_rc 0 "a stopped OLD"
-  expect_err "^ostrel-scan: note: the earlier scan '.*stopped.json' is incomplete$" "a stopped OLD"
+  expect_rc 0 "a stopped OLD" "^ostrel-scan: note: the earlier scan '.*stopped.json' is incomplete$"
   # A scan stopped before it reached its root, as -o writes it after an early Ctrl-C: whichever
   # way the new scan comes, there is nothing to compare with.
   printf '[1,2,{"progname":"ostrel-scan","progver":"1.3","state":"stopped"},[{"name":""}]]' >"$tmp/rootless.json"
@@ -139,8 +135,7 @@ case_errors() {
   for new in "" "$t" "-f $tmp/old.json"; do
     # shellcheck disable=SC2086 # split on purpose
     run --compare "$tmp/rootless.json" $new
-    expect_rc 1 "OLD without a root, new scan '$new'"
-    expect_err "^ostrel-scan: '.*rootless.json' holds no scan to compare with$" "OLD without a root, new scan '$new'"
+    expect_rc 1 "OLD without a root, new scan '$new'" "^ostrel-scan: '.*rootless.json' holds no scan to compare with$"
     [ -s "$tmp/out" ] && fail "OLD without a root, new scan '$new': printed $(head -n 3 "$tmp/out")"
     [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "OLD without a root, new scan '$new': more than one line: $(cat "$tmp/err")"
   done
@@ -149,10 +144,8 @@ case_errors() {
   # are printed, the status is 1.
   as_nobody "$t"
   chmod 000 "$t/locked"
-  "${as_user[@]+"${as_user[@]}"}" "$scan" --compare "$tmp/old.json" "$t" >"$tmp/out" 2>"$tmp/err"
-  rc=$?
-  expect_rc 1 "an unreadable folder in the new scan"
-  expect_err "^ostrel-scan: cannot read directory '$t/locked': Permission denied$" "an unreadable folder in the new scan"
+  "${as_user[@]+"${as_user[@]}"}" "$scan" --compare "$tmp/old.json" "$t" >"$tmp/out" 2>"$tmp/err"; rc=$?
+  expect_rc 1 "an unreadable folder in the new scan" "^ostrel-scan: cannot read directory '$t/locked': Permission denied$"
   grep -q $'\t'"$t/locked$" "$tmp/out" || fail "an unreadable folder: its shrink is printed: $(cat "$tmp/out")"
   chmod 755 "$t/locked"
 
@@ -180,8 +173,7 @@ case_errors() {
     wait_until signal_taken "$pid" "$(kill -l "$sig")" || fail "$which: the signal was never taken"
     cat "$tmp/old.json" >&3
     exec 3>&-
-    wait "$pid"
-    rc=$?
+    wait "$pid"; rc=$?
     expect_rc "$status" "SIG$sig while $which is read"
     [ -s "$tmp/out" ] && fail "SIG$sig while $which is read: printed $(head -n 3 "$tmp/out")"
   done

@@ -77,8 +77,7 @@ case_exit_codes() {
 
   for missing in "$tmp/no such folder" "$t/a/f"; do
     run "$missing"
-    expect_rc 1 "PATH '$missing' names no folder"
-    expect_err "no such folder" "PATH '$missing' names no folder"
+    expect_rc 1 "PATH '$missing' names no folder" "no such folder"
   done
   for bad in "--bogus" "--max-depth x" "--no-combine $t" "--breakdown" "$t $t"; do
     # shellcheck disable=SC2086 # split on purpose: one case is several arguments
@@ -92,10 +91,8 @@ case_exit_codes() {
   done
   # A write that fails is reported and ends with 1, after a scan as after --help.
   for args in "$t" --help; do
-    "$scan" "$args" >/dev/full 2>"$tmp/err"
-    rc=$?
-    expect_rc 1 "'$args' > /dev/full"
-    expect_err "^ostrel-scan: write error: No space left on device$" "'$args' > /dev/full"
+    "$scan" "$args" >/dev/full 2>"$tmp/err"; rc=$?
+    expect_rc 1 "'$args' > /dev/full" "^ostrel-scan: write error: No space left on device$"
   done
 }
 
@@ -119,11 +116,9 @@ case_signals() {
     [ "$caught" -eq 0 ] || break
   done
   kill -CONT "$pid" 2>/dev/null
-  wait "$pid"
-  rc=$?
+  wait "$pid"; rc=$?
   [ "$caught" -eq 1 ] || fail "Ctrl-C mid-scan: the walk was never caught under way"
-  expect_rc 130 "Ctrl-C mid-scan"
-  expect_err '^ostrel-scan: [0-9]+ folders, 0 files, [0-9.]+ s \(interrupted\)$' "Ctrl-C mid-scan"
+  expect_rc 130 "Ctrl-C mid-scan" '^ostrel-scan: [0-9]+ folders, 0 files, [0-9.]+ s \(interrupted\)$'
   local n
   n=$(sed -n 's/^ostrel-scan: \([0-9]*\) folders, .*/\1/p' "$tmp/err")
   [ "${n:-$total}" -lt "$total" ] || fail "Ctrl-C mid-scan: the walk went on to $n of $total folders"
@@ -139,8 +134,7 @@ case_signals() {
   kill -TERM "$pid"
   cat <&3 >"$tmp/out"
   exec 3<&-
-  wait "$pid"
-  rc=$?
+  wait "$pid"; rc=$?
   expect_rc 143 "SIGTERM while printing"
   root_line_ok "$line" "$t" || fail "SIGTERM while printing: the first line is $line"
   [ $(($(wc -l <"$tmp/out") + 1)) -eq "$total" ] || fail "SIGTERM while printing: not all $total lines printed"
@@ -161,8 +155,7 @@ case_signals() {
     kill -INT "$pid"
     wait_until has_ended "$pid" || { fail "a second Ctrl-C did not end the program"; kill -KILL "$pid"; }
   fi
-  wait "$pid"
-  rc=$?
+  wait "$pid"; rc=$?
   exec 3<&-
   expect_rc 130 "a second Ctrl-C"
 }
@@ -177,8 +170,7 @@ case_unreadable() {
   as_nobody "$t"
   chmod 000 "$t/locked"
   chmod 444 "$t/nosearch"  # names readable, entries not examinable
-  "${as_user[@]}" "$scan" --max-depth 2 "$t" >"$tmp/out" 2>"$tmp/err"
-  rc=$?
+  "${as_user[@]}" "$scan" --max-depth 2 "$t" >"$tmp/out" 2>"$tmp/err"; rc=$?
   expect_rc 1 "unreadable folders"
   local want="ostrel-scan: cannot read directory '$t/locked': Permission denied
 ostrel-scan: cannot access '$t/nosearch/f': Permission denied
@@ -203,8 +195,7 @@ case_deep() {
              open my $f, ">", "foot" or die; print $f "x" x 12345; close $f or die' "$t" "$depth" ||
       { fail "making a chain of $depth"; continue; }
     # shellcheck disable=SC2086 # the limit is two words
-    (ulimit $limit && exec "$scan" --max-depth 0 -o "$tmp/chain.json" "$t") >"$tmp/out" 2>"$tmp/err"
-    rc=$?
+    (ulimit $limit && exec "$scan" --max-depth 0 -o "$tmp/chain.json" "$t") >"$tmp/out" 2>"$tmp/err"; rc=$?
     expect_rc 0 "a chain of $depth under ulimit $limit"
     expect_err "^ostrel-scan: $((depth + 1)) folders, 1 files, [0-9.]+ s$" "a chain of $depth, ulimit $limit"
     [ "$(size_of "$t")" = "$(du_bytes "$t")" ] || fail "a chain of $depth: $(cat "$tmp/out"); du $(du_bytes "$t")"
@@ -318,11 +309,9 @@ case_out_of_memory() {
     kib=$((kib + 1024))
     [ "$kib" -le 262144 ] || { fail "no scan works even in 256 MiB"; return; }
   done
-  (ulimit -v $((kib + 2048)) && exec "$scan" --max-depth 1 "$t") >"$tmp/out" 2>"$tmp/err"
-  rc=$?
-  expect_rc 1 "out of memory"
-  expect_err '^ostrel-scan: out of memory: the scan stopped after [0-9]+ folders$' "out of memory"
-  expect_err '^ostrel-scan: [0-9]+ folders, [0-9]+ files, [0-9.]+ s \(out of memory\)$' "out of memory"
+  (ulimit -v $((kib + 2048)) && exec "$scan" --max-depth 1 "$t") >"$tmp/out" 2>"$tmp/err"; rc=$?
+  expect_rc 1 "out of memory" '^ostrel-scan: out of memory: the scan stopped after [0-9]+ folders$' \
+    '^ostrel-scan: [0-9]+ folders, [0-9]+ files, [0-9.]+ s \(out of memory\)$'
   root_line_ok "$(head -n 1 "$tmp/out")" "$t" || fail "out of memory: the part scanned is printed: $(head -n 3 "$tmp/out")"
 }
 

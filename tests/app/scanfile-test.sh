@@ -74,8 +74,7 @@ case_round_trip() {
   local t=$tmp/t as_user=()
   odd_tree "$t"
 
-  "${as_user[@]+"${as_user[@]}"}" "$scan" -o "$tmp/t.json" "$t" >/dev/null 2>"$tmp/err"
-  rc=$?
+  "${as_user[@]+"${as_user[@]}"}" "$scan" -o "$tmp/t.json" "$t" >/dev/null 2>"$tmp/err"; rc=$?
   expect_rc 1 "a scan with unreadable folders, saved"
   expect_err '^ostrel-scan: cannot read directory .*/locked.: Permission denied$' "the scan names the locked folder"
   grep -q '"state":"complete"' "$tmp/t.json" || fail "the file says the scan was complete"
@@ -93,19 +92,15 @@ case_round_trip() {
   # A stop part-way is kept in the file and said again when it is read.
   sed 's/"state":"complete"/"state":"stopped"/' "$tmp/t.json" >"$tmp/stopped.json"
   run -f "$tmp/stopped.json"
-  expect_rc 1 "a stopped scan read back"
-  expect_err '^ostrel-scan: the scan was stopped before it ended' "a stopped scan read back"
+  expect_rc 1 "a stopped scan read back" '^ostrel-scan: the scan was stopped before it ended'
   expect_err '\(incomplete\)$' "a stopped scan read back: the summary"
   run -o "$tmp/no such folder/x.json" "$t/a"
-  expect_rc 1 "-o into a missing folder"
-  expect_err "^ostrel-scan: cannot write '.*x.json': No such file or directory$" "-o into a missing folder"
+  expect_rc 1 "-o into a missing folder" "^ostrel-scan: cannot write '.*x.json': No such file or directory$"
   # A folder that cannot be written in is said before anything is read: here a FIFO that no
   # writer ever opens, which would hold the reading for ever.
   mkdir "$tmp/ro" && chmod 555 "$tmp/ro" && mkfifo "$tmp/never"
-  "${as_user[@]+"${as_user[@]}"}" timeout 60 "$scan" -f "$tmp/never" -o "$tmp/ro/x.json" >"$tmp/out" 2>"$tmp/err"
-  rc=$?
-  expect_rc 1 "-o into a folder that cannot be written in"
-  expect_err "^ostrel-scan: cannot write '$tmp/ro/x.json': Permission denied$" "-o into a folder that cannot be written in"
+  "${as_user[@]+"${as_user[@]}"}" timeout 60 "$scan" -f "$tmp/never" -o "$tmp/ro/x.json" >"$tmp/out" 2>"$tmp/err"; rc=$?
+  expect_rc 1 "-o into a folder that cannot be written in" "^ostrel-scan: cannot write '$tmp/ro/x.json': Permission denied$"
 
   # -o takes the target's place only once the scan is written whole: -f X -o X converts X in
   # place (here gzip to plain), and a failure leaves the target as it was, nothing beside it.
@@ -149,16 +144,14 @@ case_malformed() {
   done
   gzip -c "$tmp/good.json" | head -c 40 >"$tmp/cut.json.gz"
   run -f "$tmp/cut.json.gz"
-  expect_rc 1 "a gzip file cut short"
-  expect_err "byte [0-9]+: the file ends before the scan does \(cut short\?\)$" "a gzip file cut short"
+  expect_rc 1 "a gzip file cut short" "byte [0-9]+: the file ends before the scan does \(cut short\?\)$"
   # Two gzip members, as concatenated files are, read as one stream.
   { printf '%s' "${good:0:30}" | gzip -c; printf '%s' "${good:30}" | gzip -c; } >"$tmp/two.json.gz"
   run -f "$tmp/two.json.gz"
   expect_rc 0 "two gzip members"
   [ "$(cat "$tmp/out")" = $'4608\t/r\n0\t/r/d' ] || fail "two gzip members: $(cat "$tmp/out")"
   run -f "$tmp"
-  expect_rc 1 "a folder as the file"
-  expect_err "^ostrel-scan: '$tmp': it is a folder, not a scan file$" "a folder as the file"
+  expect_rc 1 "a folder as the file" "^ostrel-scan: '$tmp': it is a folder, not a scan file$"
   # A FIFO that no writer ever opens: Ctrl-C ends the reading at once, nothing printed.
   mkfifo "$tmp/silent"
   "$scan" -f "$tmp/silent" >"$tmp/out" 2>"$tmp/err" &
@@ -166,8 +159,7 @@ case_malformed() {
   wait_until opened "$pid" "$tmp/silent" || fail "a silent FIFO: never opened"
   kill -INT "$pid"
   wait_until has_ended "$pid" || { fail "a silent FIFO: Ctrl-C did not end the reading"; kill -KILL "$pid"; }
-  wait "$pid"
-  rc=$?
+  wait "$pid"; rc=$?
   expect_rc 130 "Ctrl-C while a silent FIFO is read"
   [ -s "$tmp/out" ] && fail "a silent FIFO: printed $(head -n 3 "$tmp/out")"
   local bad what
@@ -212,11 +204,9 @@ sys.stdout.write("[1,2,{}," + "[{\"name\":\"d\"}," * n + "[{\"name\":\"e\"},{\"n
   [ "$(cat "$tmp/out")" = $'512\td' ] || fail "200,000 levels: the total: $(head -c 200 "$tmp/out")"
   head -c 1500000 "$tmp/deep.json" >"$tmp/cut.json"
   run -f "$tmp/cut.json"
-  expect_rc 1 "200,000 levels cut short"
-  expect_err "byte 1500000: the file ends before the scan does" "200,000 levels cut short"
+  expect_rc 1 "200,000 levels cut short" "byte 1500000: the file ends before the scan does"
   run -f "$tmp/none.json"
-  expect_rc 1 "a missing file"
-  expect_err "^ostrel-scan: '.*none.json': cannot open: No such file or directory$" "a missing file"
+  expect_rc 1 "a missing file" "^ostrel-scan: '.*none.json': cannot open: No such file or directory$"
   for usage in "-f" "-f $tmp/good.json $tmp" "-f $tmp/good.json --threads 2"; do
     # shellcheck disable=SC2086 # split on purpose
     run $usage
@@ -258,21 +248,15 @@ case_huge() {
   gibibyte() { local i; for ((i = 0; i < 1024; i++)); do cat "$1"; done; }
   { printf '[1,2,{},[{"name":"' | gzip; gibibyte "$tmp/names.gz"; printf '"}]]' | gzip; } >"$tmp/root.json.gz"
   { printf '[1,2,{},[{"name":"r"},{"name":"' | gzip; gibibyte "$tmp/names.gz"; printf '"}]]' | gzip; } >"$tmp/entry.json.gz"
-  limited "$scan" -f "$tmp/root.json.gz" >"$tmp/out" 2>"$tmp/err"
-  rc=$?
-  expect_rc 1 "a root's name of 1 GiB"
-  expect_err "^ostrel-scan: '.*root.json.gz': byte 1048596: a top-level name is longer than 1048576 bytes$" "a root's name of 1 GiB"
-  limited "$scan" -f "$tmp/entry.json.gz" >"$tmp/out" 2>"$tmp/err"
-  rc=$?
-  expect_rc 1 "a name of 1 GiB"
-  expect_err "^ostrel-scan: '.*entry.json.gz': byte 4129: a name is longer than 4096 bytes$" "a name of 1 GiB"
+  limited "$scan" -f "$tmp/root.json.gz" >"$tmp/out" 2>"$tmp/err"; rc=$?
+  expect_rc 1 "a root's name of 1 GiB" "^ostrel-scan: '.*root.json.gz': byte 1048596: a top-level name is longer than 1048576 bytes$"
+  limited "$scan" -f "$tmp/entry.json.gz" >"$tmp/out" 2>"$tmp/err"; rc=$?
+  expect_rc 1 "a name of 1 GiB" "^ostrel-scan: '.*entry.json.gz': byte 4129: a name is longer than 4096 bytes$"
   [ -z "${OSTREL_SANITIZE:-}" ] || return 0
   head -c 1048576 /dev/zero | tr '\0' '[' | gzip -9 >"$tmp/opens.gz"
   { printf '[1,2,{},[{"name":"r"},{"name":"f","dsize":512},{"name":"g","x":' | gzip; gibibyte "$tmp/opens.gz"; } >"$tmp/deep.json.gz"
-  (ulimit -v 800000 && exec "$scan" -f "$tmp/deep.json.gz") >"$tmp/out" 2>"$tmp/err"
-  rc=$?
-  expect_rc 1 "nesting past the memory"
-  expect_err '^ostrel-scan: out of memory: the scan stopped after 1 folders$' "nesting past the memory"
+  (ulimit -v 800000 && exec "$scan" -f "$tmp/deep.json.gz") >"$tmp/out" 2>"$tmp/err"; rc=$?
+  expect_rc 1 "nesting past the memory" '^ostrel-scan: out of memory: the scan stopped after 1 folders$'
   [ "$(cat "$tmp/out")" = $'512\tr' ] || fail "nesting past the memory: what was read is kept: $(head -c 200 "$tmp/out")"
 }
 
@@ -298,8 +282,7 @@ case_sizes() {
     fail "a sum past 2^64: the note: $(cat "$tmp/err")"
   # Saved, the capped total goes into the file as it is, the sizes to the byte.
   run -f "$tmp/64.json" -o "$tmp/saved.json"
-  expect_rc 0 "a sum past 2^64, saved"
-  expect_err 'capped' "a sum past 2^64, saved"
+  expect_rc 0 "a sum past 2^64, saved" 'capped'
   grep -q '"total_asize":18446744073709551615,' "$tmp/saved.json" || fail "the saved total: $(head -c 300 "$tmp/saved.json")"
   [ "$(grep -o '"asize":9223372036854775808,' "$tmp/saved.json" | wc -l)" -eq 2 ] || fail "the saved sizes: $(cat "$tmp/saved.json")"
   run -f "$tmp/saved.json" --apparent-size

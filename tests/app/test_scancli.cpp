@@ -10,22 +10,11 @@
 #include "app/scancli.h"
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
 namespace {
-
-std::vector<TDrive> NoDrives() { return {}; }
-
-std::unique_ptr<TThreadLoader> Scan(const std::string& path, size_t memoryLimit = 0) {
-  auto loader = std::make_unique<TThreadLoader>(true);
-  loader->Path = path;
-  loader->DriveSource = NoDrives;
-  loader->MemoryLimit = memoryLimit;
-  loader->Resume();
-  loader->WaitFor();
-  return loader;
-}
 
 // What a printing call wrote, through a stream in memory.
 class TCapture {
@@ -114,7 +103,7 @@ TEST(PrintTree, FoldersBeforeTheirSubfoldersDownToTheDepthNamesWhole) {
   tree.File("a/g", 2);
   tree.File("top", 1);
   tree.File("two\nlines/x\tnew\nline", 3);
-  auto loader = Scan(tree.Root());
+  auto loader = test::Walk(tree.Root());
   const std::string r = tree.Root(), nul(1, '\0');
   EXPECT_EQ(Printed(loader->Result.Root, Options(1, false, true)),
             "10\t" + r + "\n2\t" + r + "/a\n4\t" + r + "/b\n3\t" + r + "/two\nlines\n");
@@ -132,7 +121,7 @@ TEST(PrintBreakdown, FollowsTheChosenMeasure) {
   tree.File("image/disk.img", 10ull << 30);  // sparse: 10 GiB long, no blocks
   tree.Write("real/data", std::string(200000, 'x'));
   tree.File("loose", 5);
-  auto loader = Scan(tree.Root());
+  auto loader = test::Walk(tree.Root());
   TScanOptions apparent = Options(1, false, true);
   apparent.Breakdown = true;
   EXPECT_EQ(Printed(loader->Result.Root, apparent), "(files)\t5\nimage\t10737418240\nreal\t200000\n");
@@ -150,7 +139,7 @@ TEST(PrintBreakdown, FollowsTheChosenMeasure) {
 TEST(ReportScan, AWriteErrorIsReportedAndPrintingStopsThere) {
   test::TempTree tree;
   for (int i = 0; i < 300; ++i) tree.Dir("folder-with-a-name-of-some-length-" + std::to_string(i));
-  auto loader = Scan(tree.Root());
+  auto loader = test::Walk(tree.Root());
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
   TCapture err;
@@ -174,7 +163,7 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
   test::TempTree tree;
   for (int i = 0; i < 60; ++i)
     for (int j = 0; j < 100; ++j) tree.File("d" + std::to_string(i) + "/f" + std::to_string(j), 1);
-  auto loader = Scan(tree.Root(), 300 * 1024);
+  auto loader = test::Walk(tree.Root(), nullptr, 0, 300 * 1024);
   ASSERT_EQ(loader->Result.Ending, TScanEnd::OutOfMemory);
   TCapture out, err;
   std::atomic<int> signal{0};

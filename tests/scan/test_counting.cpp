@@ -19,40 +19,13 @@
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
 #include "tests/support/memlisting.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
 namespace {
 
-std::vector<TDrive> NoDrives() { return {}; }
-
-std::unique_ptr<TThreadLoader> Scan(const std::string& path, std::vector<TDrive> (*drives)() = NoDrives,
-                                    size_t memoryLimit = 0, std::shared_ptr<TListing> listing = SystemListing(),
-                                    int threads = DefaultScanThreads()) {
-  auto loader = std::make_unique<TThreadLoader>(true);
-  loader->Threads = threads;
-  loader->Path = path;
-  loader->DriveSource = drives;
-  loader->MemoryLimit = memoryLimit;
-  loader->Listing = std::move(listing);
-  loader->Resume();
-  loader->WaitFor();
-  return loader;
-}
-
-const DirNode* Find(const DirNode* node, const std::string& rel) {
-  size_t start = 0;
-  while (node && start <= rel.size()) {
-    const size_t slash = std::min(rel.find('/', start), rel.size());
-    const std::string part = rel.substr(start, slash - start);
-    const DirNode* found = nullptr;
-    for (const DirNode* c = node->FirstChild; c && !found; c = c->NextSibling)
-      if (part == c->Name) found = c;
-    node = found;
-    start = slash + 1;
-  }
-  return node;
-}
+using test::Find;
 
 struct Counts {
   uint64_t Disk = 0, Apparent = 0;
@@ -117,7 +90,7 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   ASSERT_EQ(link(first.c_str(), tree.Path("links/b/three").c_str()), 0);
   ASSERT_EQ(link(first.c_str(), tree.Path("links/zero").c_str()), 0);
 
-  auto loader = Scan(tree.Root());
+  auto loader = test::Walk(tree.Root());
   const DirNode* root = loader->Result.Root;
   ASSERT_NE(root, nullptr);
   ExpectSizesAddUp(root);
@@ -171,7 +144,7 @@ TEST(Counting, AFolderReplacedWhileTheWalkWasElsewhereIsNotWalkedOnAsIfItWereThe
   listing->OnOpen = [&](test::TMemoryListing::Entry& entry) {
     if (&entry == &a && ++opened == 2) entry.Stat.Inode = 999;
   };
-  auto loader = Scan("/mem", NoDrives, 0, listing);
+  auto loader = test::Walk("/mem", listing);
   ASSERT_EQ(opened, 2) << "the budget made the walk reopen a";
   ASSERT_EQ(loader->Result.Problems.size(), 1u);
   EXPECT_EQ(loader->Result.Problems[0].Node, Find(loader->Result.Root, "a"));
@@ -191,7 +164,7 @@ TEST(Counting, AnUnreadableRootKeepsItsOwnBlocks) {
   const std::string result = test::InChild([&]() -> std::string {
     if (std::string why = test::BecomeOrdinaryUser(); !why.empty()) return why;
     for (int threads : {1, 4}) {
-      auto loader = Scan(locked, NoDrives, 0, SystemListing(), threads);
+      auto loader = test::Walk(locked, nullptr, threads);
       const DirNode* root = loader->Result.Root;
       CHILD_CHECK(root && !root->FirstChild);
       CHILD_CHECK(root->OwnSize == own && root->TotalSize == own);
@@ -251,12 +224,12 @@ TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
   listing->Folder("d040").ReadError = EIO;  // what was listed before the failure stays
   listing->Folder("d040").ReadErrorAfter = 5;
 
-  const std::string alone = Describe(*Scan("/mem", NoDrives, 0, listing, 1));
+  const std::string alone = Describe(*test::Walk("/mem", listing, 1));
   for (const int threads : {2, 8})
     for (int round = 0; round < 3; ++round)
-      EXPECT_EQ(Describe(*Scan("/mem", NoDrives, 0, listing, threads)), alone) << threads << " threads";
+      EXPECT_EQ(Describe(*test::Walk("/mem", listing, threads)), alone) << threads << " threads";
 
-  auto loader = Scan("/mem", NoDrives, 0, listing);
+  auto loader = test::Walk("/mem", listing);
   ExpectSizesAddUp(loader->Result.Root);
   EXPECT_EQ(Find(loader->Result.Root, "d010/sub/zlink")->TotalSize, 1003520) << "the first name carries the size";
   EXPECT_EQ(Find(loader->Result.Root, "d050/sub/shared")->TotalSize, 0);
@@ -294,7 +267,7 @@ TEST(Counting, DeepCombIsWalkedWholeWithinTheOpenFolderBudgetOnAnyNumberOfThread
     listing->Budget = budget;
     listing->MostOpen = 0;
     opens = 0;
-    auto loader = Scan("/mem", NoDrives, 0, listing, threads);
+    auto loader = test::Walk("/mem", listing, threads);
     EXPECT_LE(listing->MostOpen, budget);
     EXPECT_EQ(listing->OpenNow, 0) << "every folder closed again";
     // Alone the walk takes the folders in one order; threads take each other's shallowest.
@@ -326,7 +299,7 @@ TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadG
   listing->Folder("y/z/mounted");
   listing->File("y/h", 5, 4096);
   listing->Folder("y/z").Stat.Inode = listing->Folder("a").Stat.Inode;
-  const std::string alone = Describe(*Scan("/mem", NoDrives, 0, listing, 1));
+  const std::string alone = Describe(*test::Walk("/mem", listing, 1));
 
   test::TMemoryListing::Entry& a = listing->Folder("a");
   test::TMemoryListing::Entry& zsub = listing->Folder("y/z/sub");
@@ -342,7 +315,7 @@ TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadG
       reached.wait_for(hold, std::chrono::seconds(20), [&] { return zWalked; });
     }
   };
-  auto shared = Scan("/mem", NoDrives, 0, listing, 2);
+  auto shared = test::Walk("/mem", listing, 2);
   listing->OnOpen = nullptr;
   ASSERT_TRUE(zWalked);
   EXPECT_EQ(Describe(*shared), alone);
@@ -360,7 +333,7 @@ TEST(Counting, RunningOutOfMemoryEndsTheWalkLikeAStop) {
   auto listing = std::make_shared<test::TMemoryListing>();
   for (int i = 0; i < 200; ++i)
     for (int j = 0; j < 50; ++j) listing->File("d" + std::to_string(i) + "/f" + std::to_string(j), 1, 0);
-  auto loader = Scan("/mem", NoDrives, 300 * 1024, listing);
+  auto loader = test::Walk("/mem", listing, 0, 300 * 1024);
   EXPECT_EQ(loader->Result.Ending, TScanEnd::OutOfMemory);
   ASSERT_NE(loader->Result.Root, nullptr);
   ExpectSizesAddUp(loader->Result.Root);
@@ -376,7 +349,7 @@ TEST(Counting, StopActsWithinAFolderOfManyEntries) {
   listing->File("next/f", 1, 0);
   auto loader = std::make_unique<TThreadLoader>(true);
   loader->Path = "/mem";
-  loader->DriveSource = NoDrives;
+  loader->DriveSource = [] { return std::vector<TDrive>{}; };
   loader->Listing = listing;
   loader->Threads = 1;  // with helpers the folder may be opened well before the walk reads it
   TThreadLoader* walk = loader.get();

@@ -40,7 +40,7 @@ std::pair<std::string, std::string> SameBucketPair() {
 
 // A string added twice is one entry counted twice; the string is copied, so the caller may
 // reuse its buffer; null adds nothing and leaves a sorted list valid.
-TEST(TStringManager, AddCopiesCountsOnceAndIgnoresNull) {
+TEST(TStringManager, AddCopiesCountsOnceIgnoresNullAndFindNamesTheBucket) {
   TStringManager m(kEntry, 10, 0, nullptr);
   EXPECT_EQ(m.Add(nullptr), nullptr);
   EXPECT_EQ(m.First(), nullptr);
@@ -74,18 +74,15 @@ TEST(TStringManager, AddCopiesCountsOnceAndIgnoresNull) {
   EXPECT_EQ(m.ListValid, 1u);
   EXPECT_EQ(m.ListHead, head);
   EXPECT_EQ(m.Count, 2);
-}
-
-TEST(TStringManager, FindReportsTheBucketSentinel) {
-  TStringManager m(kEntry, 10, 0, nullptr);
+  // Find names the bucket's sentinel, found or not ("abc" falls in bucket 493).
   StrEntry* sentinel = nullptr;
   EXPECT_EQ(m.Find("abc", &sentinel), nullptr);
   EXPECT_EQ(sentinel, m.Table[493]);
   EXPECT_EQ(sentinel->Str, nullptr);
-  StrEntry* e = m.Add("abc");
-  EXPECT_EQ(m.Table[493]->ChainNext, e);
+  StrEntry* abc = m.Add("abc");
+  EXPECT_EQ(m.Table[493]->ChainNext, abc);
   sentinel = nullptr;
-  EXPECT_EQ(m.Find("abc", &sentinel), e);
+  EXPECT_EQ(m.Find("abc", &sentinel), abc);
   EXPECT_EQ(sentinel, m.Table[493]);
 }
 

@@ -8,40 +8,25 @@
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
 #include "tests/support/memlisting.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
 namespace {
 
-std::vector<TDrive> NoDrives() { return {}; }
+using test::ChildNames;
+using test::Find;
 
 // Runs a one-path or all-drives walk over `drives` to its end on the loader's own thread.
 std::unique_ptr<TThreadLoader> Scan(const std::string& path, std::vector<TDrive> drives = {}) {
-  auto loader = std::make_unique<TThreadLoader>(true);
-  loader->Path = path;
-  loader->DriveSource = [drives] { return drives; };
-  loader->Resume();
-  loader->WaitFor();
-  return loader;
-}
-
-std::vector<std::string> ChildNames(const DirNode* node) {
-  std::vector<std::string> names;
-  for (const DirNode* c = node->FirstChild; c; c = c->NextSibling) names.push_back(c->Name);
-  return names;
-}
-
-const DirNode* Child(const DirNode* node, const std::string& name) {
-  for (const DirNode* c = node->FirstChild; c; c = c->NextSibling)
-    if (name == c->Name) return c;
-  return nullptr;
+  return test::Walk(path, nullptr, 0, 0, std::move(drives));
 }
 
 // A suspended one-path loader that reports to `window` with the window's message number.
 std::unique_ptr<TThreadLoader> Attached(const std::string& path, THandle window) {
   auto loader = std::make_unique<TThreadLoader>(true);
   loader->Path = path;
-  loader->DriveSource = NoDrives;
+  loader->DriveSource = [] { return std::vector<TDrive>{}; };
   loader->NotifyWindow = window;
   loader->NotifyMessage = ScanDoneMessage;
   return loader;
@@ -102,43 +87,45 @@ TEST_F(OneScan, FilesInListingOrderThenSubfoldersInByteOrder) {
   EXPECT_EQ(ChildNames(Root), expected);
   EXPECT_EQ(Loader->FolderCount, 8);
   EXPECT_EQ(Loader->FileCount, 12);
-  EXPECT_EQ(Child(Root, "B")->Depth, 1);
-  EXPECT_EQ(Child(Child(Root, "B"), "big")->FirstChild->Depth, 3);
+  EXPECT_EQ(Find(Root, "B")->Depth, 1);
+  EXPECT_EQ(Find(Root, "B/big")->FirstChild->Depth, 3);
 }
 
 TEST_F(OneScan, SizesCountInFullSixtyFourBits) {
   const uint64_t GiB = 1ull << 30;
-  const DirNode* c = Child(Root, "C");
-  EXPECT_EQ(Child(c, "four")->ApparentSize, 4 * GiB);
-  EXPECT_EQ(Child(c, "fourplus")->ApparentSize, 4 * GiB + 10);
-  const DirNode* zero = Child(c, "zero");
+  const DirNode* c = Find(Root, "C");
+  EXPECT_EQ(Find(c, "four")->ApparentSize, 4 * GiB);
+  EXPECT_EQ(Find(c, "fourplus")->ApparentSize, 4 * GiB + 10);
+  const DirNode* zero = Find(c, "zero");
   EXPECT_EQ(zero->OwnSize + zero->TotalSize + zero->ApparentSize, 0);
   EXPECT_EQ(c->ApparentSize, 8 * GiB + 10);
   EXPECT_EQ(OwnSizeOf(*c, TMeasure::Apparent), 0) << "folders themselves count 0 in apparent size";
 }
 
 TEST_F(OneScan, SymbolicLinksAreFilesOfTheirOwnSizeAndNeverFollowed) {
-  const DirNode* b = Child(Root, "B");
-  const DirNode* link = Child(b, "tobig");
+  const DirNode* b = Find(Root, "B");
+  const DirNode* link = Find(b, "tobig");
   ASSERT_NE(link, nullptr);
   EXPECT_EQ(link->Kind, NodeFile);
   EXPECT_EQ(link->ApparentSize, Tree->Path("B/big").size());
-  EXPECT_EQ(Child(Child(b, "loop"), "self")->ApparentSize, 2);
-  EXPECT_EQ(Child(b, "dangling")->Kind, NodeFile);
+  EXPECT_EQ(Find(b, "loop/self")->ApparentSize, 2);
+  EXPECT_EQ(Find(b, "dangling")->Kind, NodeFile);
   EXPECT_EQ(b->ApparentSize, (1ull << 40) + Tree->Path("B/big").size() + 2 + 19);
 }
 
 TEST_F(OneScan, NamesStayByteExactAndPathsAreJoinedFromThem) {
-  const DirNode* a = Child(Root, "a");
-  ASSERT_NE(Child(a, "caf\xc3\xa9 \xff\xfe name"), nullptr);
-  const DirNode* folder = Child(a, "x\xc3");
+  const DirNode* a = Find(Root, "a");
+  ASSERT_NE(Find(a, "caf\xc3\xa9 \xff\xfe name"), nullptr);
+  const DirNode* folder = Find(a, "x\xc3");
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(FullPath(*folder->FirstChild), Tree->Path("a/x\xc3/in"));
   EXPECT_STREQ(Root->Name, Tree->Root().c_str());
   EXPECT_EQ(Root->Parent, nullptr);
 }
 
-TEST(ScanFolder, RootIsNamedByThePathExactly) {
+// The root is named by the path exactly; an empty or missing folder and a file are one empty
+// folder node.
+TEST(ScanFolder, RootIsNamedByThePathExactlyAndWhatHoldsNothingIsOneEmptyFolder) {
   test::TempTree tree;
   tree.File("x/sub/f", 5);
   const std::string withSlash = tree.Path("x") + "/";
@@ -146,14 +133,9 @@ TEST(ScanFolder, RootIsNamedByThePathExactly) {
   const DirNode* root = loader->Result.Root;
   EXPECT_STREQ(root->Name, withSlash.c_str());
   EXPECT_EQ(FullPath(*root), withSlash);
-  EXPECT_EQ(FullPath(*Child(root, "sub")->FirstChild), tree.Path("x/sub/f"));
-}
-
-TEST(ScanFolder, EmptyMissingAndFileRootsAreOneEmptyFolderNode) {
-  test::TempTree tree;
-  tree.Dir("empty");
-  for (const std::string& path : {tree.Path("empty"), tree.Path("missing"), tree.File("file", 9)}) {
-    auto loader = Scan(path);
+  EXPECT_EQ(FullPath(*Find(root, "sub")->FirstChild), tree.Path("x/sub/f"));
+  for (const std::string& path : {tree.Dir("empty"), tree.Path("missing"), tree.File("file", 9)}) {
+    loader = Scan(path);
     ASSERT_NE(loader->Result.Root, nullptr) << path;
     EXPECT_EQ(loader->Result.Root->Kind, NodeFolder);
     EXPECT_EQ(loader->Result.Root->FirstChild, nullptr);
@@ -178,34 +160,26 @@ TEST(ScanFolder, ChainBeyondThePathLimitIsWalkedWhole) {
   EXPECT_GT(FullPath(*node).size(), 4096u);
 }
 
-TEST(Notice, NobodyIsToldWhenTheWindowHasAllBitsSet) {
-  test::TempTree tree;
-  auto receiver = std::make_shared<CountingReceiver>();
-  const THandle window = RegisterWindow(receiver);
-  auto attached = Attached(tree.Root(), window);
-  TThreadLoader& loader = *attached;
-  loader.NotifyWindow = NoWindow;  // abandoned before it began
-  loader.Resume();
-  loader.WaitFor();
-  UnregisterWindow(window);
-  EXPECT_EQ(receiver->Calls, 0);
-}
-
-TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifies) {
+// A stop before the walk makes no folder but still tells the window; a walk abandoned by its
+// window (NoWindow, all bits set) tells nobody.
+TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifiesUnlessTheWindowWentAway) {
   test::TempTree tree;
   tree.File("a/f", 1);
   auto receiver = std::make_shared<CountingReceiver>();
   const THandle window = RegisterWindow(receiver);
-  for (const std::string& path : {tree.Root(), std::string()}) {
+  for (int round = 0; round < 3; ++round) {  // stopped, stopped over all drives, abandoned
+    const bool abandoned = round == 2;
     receiver->Calls = 0;
-    auto attached = Attached(path, window);
+    auto attached = Attached(round == 1 ? std::string() : tree.Root(), window);
     TThreadLoader& loader = *attached;
-    loader.StopFlag = 1;
+    if (abandoned) loader.NotifyWindow = NoWindow;
+    else loader.StopFlag = 1;
     loader.Resume();
     loader.WaitFor();
+    EXPECT_EQ(receiver->Calls, abandoned ? 0 : 1);
+    if (abandoned) continue;
     EXPECT_EQ(loader.Result.Root, nullptr);
     EXPECT_EQ(loader.FolderCount, 0);
-    EXPECT_EQ(receiver->Calls, 1);
     EXPECT_EQ(loader.StopFlag, 1) << "the walk never clears a stop";
   }
   UnregisterWindow(window);

@@ -12,29 +12,18 @@
 #include "scan/tloader.h"
 #include "scan/treeedit.h"
 #include "tests/support/fixture.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
+using test::Find;
 
 namespace {
 
-TScanResult Scan(const std::string& path) {
-  TThreadLoader loader(true);
-  loader.Path = path;
-  loader.DriveSource = [] { return std::vector<TDrive>{}; };
-  loader.Resume();
-  loader.WaitFor();
-  return std::move(loader.Result);
-}
+TScanResult Scan(const std::string& path) { return std::move(test::Walk(path)->Result); }
 
 // A node's total in both measures: disk usage, apparent size.
 using TSizes = std::pair<uint64_t, uint64_t>;
 TSizes SizesOf(const DirNode* node) { return {node->TotalSize, node->ApparentSize}; }
-
-DirNode* Child(const DirNode* folder, const std::string& name) {
-  for (DirNode* c = folder->FirstChild; c; c = c->NextSibling)
-    if (name == c->Name) return c;
-  return nullptr;
-}
 
 // Both trees node by node, in order: names, kinds, depths, parents and both measures.
 void ExpectSameTree(const DirNode* edited, const DirNode* fresh) {
@@ -95,20 +84,20 @@ TEST(TreeEdit, TakeOutAndRescanEndAsAFreshScanOfTheChangedDisk) {
   ASSERT_EQ(result.Links.size(), 8u);
 
   std::filesystem::remove_all(tree.Path("a"));
-  const TTreeEdit out = TakeOut(result, Child(result.Root, "a"));
+  const TTreeEdit out = TakeOut(result, Find(result.Root, "a"));
   ASSERT_EQ(out.Refused, TEditRefusal::None);
-  EXPECT_EQ(out.Changed, (std::vector<DirNode*>{Child(result.Root, "c"), result.Root}));
-  EXPECT_EQ(Child(Child(result.Root, "c"), "x2")->ApparentSize, 50000u);
+  EXPECT_EQ(out.Changed, (std::vector<DirNode*>{Find(result.Root, "c"), result.Root}));
+  EXPECT_EQ(Find(result.Root, "c/x2")->ApparentSize, 50000u);
 
   std::filesystem::remove(tree.Path("b/old"));
   write("b/added", 12000);
   write("b/new/deep/z", 4000);
   std::ofstream(tree.Path("b/grow"), std::ios::app) << std::string(30000, 'y');
   hardLink("c/x2", "b/c0");  // comes before c/x2: carries it
-  DirNode* b = Child(result.Root, "b");
+  DirNode* b = Find(result.Root, "b");
   const TTreeEdit put = PutRescan(result, b, Scan(FullPath(*b)));
   ASSERT_EQ(put.Refused, TEditRefusal::None);
-  EXPECT_EQ(Child(result.Root, "b"), b);
+  EXPECT_EQ(Find(result.Root, "b"), b);
   EXPECT_EQ(put.Changed.back(), result.Root);
   EXPECT_EQ(result.Grafts.size(), 1u);
 
@@ -126,10 +115,10 @@ TEST(TreeEdit, TakeOutAndRescanEndAsAFreshScanOfTheChangedDisk) {
   EXPECT_EQ(std::erase(edited, "/d/o2"), 1u);
   EXPECT_EQ(edited, names(fresh));
   // What the comparison above stands on: each hand-over happened.
-  EXPECT_EQ(Child(b, "t2")->ApparentSize, 0u);
-  EXPECT_EQ(Child(Child(result.Root, "d"), "o2")->ApparentSize, 20000u);
-  EXPECT_EQ(Child(b, "c0")->ApparentSize, 50000u);
-  EXPECT_EQ(Child(Child(result.Root, "c"), "x2")->ApparentSize, 0u);
+  EXPECT_EQ(Find(b, "t2")->ApparentSize, 0u);
+  EXPECT_EQ(Find(result.Root, "d/o2")->ApparentSize, 20000u);
+  EXPECT_EQ(Find(b, "c0")->ApparentSize, 50000u);
+  EXPECT_EQ(Find(result.Root, "c/x2")->ApparentSize, 0u);
 
   // The root walked afresh: the whole tree is the new walk's.
   ASSERT_EQ(PutRescan(result, result.Root, Scan(tree.Root())).Refused, TEditRefusal::None);

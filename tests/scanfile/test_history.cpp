@@ -23,29 +23,26 @@
 #include "scanfile/importscan.h"
 #include "tests/support/fixture.h"
 #include "tests/support/memlisting.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
 namespace {
 
-// A walk of an in-memory tree rooted at `root`, with its numbers; stopped at once when `stop`.
+// A walk of an in-memory tree rooted at `root`, with its numbers.
+std::shared_ptr<TIdListing> MemTree(const std::string& root, int files, bool unreadable) {
+  auto listing = std::make_shared<test::TMemoryListing>(root);
+  listing->Link("b/again", listing->File("a/data", 10000, 12288));
+  for (int i = 0; i < files; ++i) listing->File("c/f" + std::to_string(i), 100 + i, 4096);
+  if (unreadable) listing->Folder("locked").OpenError = EACCES;
+  return std::make_shared<TIdListing>(listing);
+}
 struct TWalk {
-  explicit TWalk(const std::string& root, int files = 3, bool unreadable = false) : Loader(true) {
-    auto listing = std::make_shared<test::TMemoryListing>(root);
-    auto& data = listing->File("a/data", 10000, 12288);
-    listing->Link("b/again", data);
-    for (int i = 0; i < files; ++i) listing->File("c/f" + std::to_string(i), 100 + i, 4096);
-    if (unreadable) listing->Folder("locked").OpenError = EACCES;
-    Ids = std::make_shared<TIdListing>(listing);
-    Loader.Path = root;
-    Loader.DriveSource = [] { return std::vector<TDrive>{}; };
-    Loader.Listing = Ids;
-    Loader.Resume();
-    Loader.WaitFor();
-  }
-  TScanView View() const { return ViewOf(Loader); }
-  TThreadLoader Loader;
+  explicit TWalk(const std::string& root, int files = 3, bool unreadable = false)
+      : Ids(MemTree(root, files, unreadable)), Loader(test::Walk(root, Ids)) {}
+  TScanView View() const { return ViewOf(*Loader); }
   std::shared_ptr<TIdListing> Ids;
+  std::unique_ptr<TThreadLoader> Loader;
 };
 
 std::vector<std::string> Names(const std::vector<TKeptScan>& kept) {
@@ -83,8 +80,8 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
   EXPECT_TRUE(kept[0].Complete);
   // The totals come from the metadata, without reading the tree.
   EXPECT_TRUE(kept[0].HasTotals);
-  EXPECT_EQ(kept[0].TotalDisk, walk.Loader.Result.Root->TotalSize);
-  EXPECT_EQ(kept[0].TotalApparent, walk.Loader.Result.Root->ApparentSize);
+  EXPECT_EQ(kept[0].TotalDisk, walk.Loader->Result.Root->TotalSize);
+  EXPECT_EQ(kept[0].TotalApparent, walk.Loader->Result.Root->ApparentSize);
   EXPECT_EQ(Entries(folder).size(), 1u);  // no temporary file left
   std::ifstream raw(kept[0].Path, std::ios::binary);
   EXPECT_EQ(raw.get(), 0x1f);  // gzip
@@ -92,10 +89,10 @@ TEST(History, AKeptScanReadsBackAsTheSameScanAndSaysHowItEnded) {
 
   TImportedScan read;
   ASSERT_EQ(ReadScanFile(kept[0].Path, read), "");
-  EXPECT_EQ(read.Result.Root->TotalSize, walk.Loader.Result.Root->TotalSize);
-  EXPECT_EQ(read.Result.Root->ApparentSize, walk.Loader.Result.Root->ApparentSize);
-  EXPECT_EQ(read.Result.Files, walk.Loader.FileCount.load());
-  EXPECT_EQ(read.Result.Folders, walk.Loader.FolderCount.load());
+  EXPECT_EQ(read.Result.Root->TotalSize, walk.Loader->Result.Root->TotalSize);
+  EXPECT_EQ(read.Result.Root->ApparentSize, walk.Loader->Result.Root->ApparentSize);
+  EXPECT_EQ(read.Result.Files, walk.Loader->FileCount.load());
+  EXPECT_EQ(read.Result.Folders, walk.Loader->FolderCount.load());
 
   // A scan that could not read a folder, and one stopped: kept, marked incomplete, the
   // stopped one also in its metadata.

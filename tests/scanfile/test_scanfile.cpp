@@ -15,6 +15,7 @@
 #include "scanfile/importscan.h"
 #include "tests/support/fixture.h"
 #include "tests/support/memlisting.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
@@ -90,13 +91,8 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   listing->Folder("m/x").Stat = listing->Folder("a").Stat;  // a bind mount of a
   for (int i = 0; i < 300; ++i) listing->File("wide/f" + std::to_string(i), i, 512 * (i % 3));
   auto ids = std::make_shared<TIdListing>(listing);
-  TThreadLoader loader(true);
-  loader.Path = "/mem";
-  loader.DriveSource = [] { return std::vector<TDrive>{}; };
-  loader.Listing = ids;
-  loader.Threads = 4;
-  loader.Resume();
-  loader.WaitFor();
+  const auto walk = test::Walk("/mem", ids, 4);
+  const TThreadLoader& loader = *walk;
   ASSERT_EQ(loader.Result.Problems.size(), 2u);
   ASSERT_EQ(loader.Result.Repeats.size(), 1u);
   ASSERT_TRUE(loader.Result.Saturated);
