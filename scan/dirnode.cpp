@@ -62,17 +62,6 @@ bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) 
   return saturated;
 }
 
-bool AddChild(DirNode* parent, DirNode* child) {
-  DirNode* last = parent ? parent->FirstChild : nullptr;
-  while (last && last->NextSibling) last = last->NextSibling;
-  LinkChild(parent, last, child);
-  if (!parent) return false;
-  bool saturated = false;
-  parent->TotalSize = AddBytes(parent->TotalSize, child->TotalSize, saturated);
-  parent->ApparentSize = AddBytes(parent->ApparentSize, child->ApparentSize, saturated);
-  return saturated;
-}
-
 void JoinPath(std::string& path, std::string_view name) {
   AddPathSeparator(path);
   path += name;

@@ -60,11 +60,6 @@ void LinkChild(DirNode* parent, DirNode*& last, DirNode* child);
 // true when some sum passed MaxBytes and was capped there.
 bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 
-// Appends `child` as the last child of `parent`, found along the siblings, and adds its sizes
-// to the parent's; true when a total was capped at MaxBytes. For trees made by hand (the
-// chart's tests); a scan's trees come from TTreeBuilder.
-bool AddChild(DirNode* parent, DirNode* child);
-
 // A later name of a file counted already, a folder met twice and what could not be read have
 // size 0 in both measures; see TTreeBuilder.
 enum class TMeasure { DiskUsage, Apparent };

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <regex>
 
+#include "tests/support/handtree.h"
 #include "app/scancli.h"
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
@@ -184,7 +185,7 @@ TEST(PrintChanges, PathsBelowAllDrivesStartFromEachDrivesWholePath) {
     node->Name = arena.CopyString(name);
     node->Kind = NodeFolder;
     node->Parent = link;
-    if (parent) AddChild(parent, node);
+    if (parent) test::AddChild(parent, node);
     node->TotalSize = size;
     return node;
   };

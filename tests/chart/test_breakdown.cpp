@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "tests/support/handtree.h"
 #include "chart/breakdown.h"
 
 using namespace ostrel;
@@ -130,7 +131,7 @@ DirNode* Folder(TNodeArena& arena, DirNode* parent, const char* name, double siz
   node->OwnSize = ownBlocks;
   node->TotalSize = size + ownBlocks;
   node->ApparentSize = size;
-  if (parent) AddChild(parent, node);
+  if (parent) test::AddChild(parent, node);
   return node;
 }
 
@@ -148,7 +149,7 @@ TEST(BreakdownOf, NamesStayBytesAndOrderByTheCaseRuleOnBytes) {
   file->Name = "f";
   file->Kind = NodeFile;
   file->TotalSize = file->ApparentSize = 50;
-  AddChild(root, file);
+  test::AddChild(root, file);
 
   EXPECT_EQ(Subfolders(*root), (std::vector<const DirNode*>{hangul, latin1, utf8})) << "files are not subfolders";
   // The folder's own blocks and its files, then the subfolders, indexed as given; the apparent

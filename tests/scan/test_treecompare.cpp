@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/handtree.h"
 #include "scan/treecompare.h"
 
 using namespace ostrel;
@@ -29,7 +30,7 @@ struct TTree {
       DirNode* parent = Nodes.at(slash == std::string::npos ? "" : name.substr(0, slash));
       DirNode* node = Make(name.substr(slash == std::string::npos ? 0 : slash + 1).c_str(), parent,
                            file ? NodeFile : NodeFolder);
-      AddChild(parent, node);
+      test::AddChild(parent, node);
       node->TotalSize = size;
       node->ApparentSize = size + 1;
       if (!file) Nodes[name] = node;
@@ -94,7 +95,7 @@ TEST(TreeComparison, WalksChainsFarDeeperThanAStackWouldAllow) {
       node->Name = arena.CopyString("d");
       node->Kind = NodeFolder;
       node->Parent = parent;
-      if (parent) AddChild(parent, node); else roots[tree] = node;
+      if (parent) test::AddChild(parent, node); else roots[tree] = node;
       node->TotalSize = tree;  // the later chain is 1 byte larger at every level
       parent = node;
     }

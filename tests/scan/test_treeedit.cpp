@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/handtree.h"
 #include "scan/tloader.h"
 #include "scan/treeedit.h"
 #include "tests/support/fixture.h"
@@ -57,7 +58,7 @@ struct TMemTree {
     node->Depth = parent ? parent->Depth + 1 : 0;
     node->OwnSize = node->TotalSize = disk;
     node->ApparentSize = kind == NodeFile ? size : 0;
-    if (parent) AddChild(parent, node);
+    if (parent) test::AddChild(parent, node);
     ++(kind == NodeFile ? Result.Files : Result.Folders);
     if (!parent) Result.Root = node;
     return node;
