@@ -7,7 +7,6 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QFile>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
@@ -17,18 +16,11 @@
 #include <QLegend>
 #include <QMouseEvent>
 #include <QPieSeries>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
-#include "mainwin/radiogroup.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/dirnode.h"
 #include "scan/scansettings.h"

@@ -2,32 +2,17 @@
 // no-folder message, the clipboard, the folder and pages handed to the desktop, the manual, and
 // the two dialogs, also while a scan runs behind them. The desktop is a recording one: nothing
 // opens and no dialog runs exec().
-#include <QAction>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QPieSeries>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QTreeWidget>
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <memory>
-#include <string>
 
-#include "controls/htmllabel.h"
 #include "dialogs/fabout.h"
-#include "dialogs/formutil.h"
 #include "dialogs/fprefs.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"

@@ -8,30 +8,24 @@
 // and status bar say what changed by how much, the chart breaks down the growth, and ending the
 // comparison brings back the exact chart and look of before.
 #include <QCheckBox>
-#include <QDir>
 #include <QListWidget>
-#include <QTreeWidget>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <memory>
-#include <string>
 #include <tuple>
 
 #include "controls/elidedlabel.h"
 #include "dialogs/comparedialog.h"
 #include "dialogs/fprefs.h"
-#include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/treejob.h"
 #include "scanfile/history.h"
 #include "scanfile/importscan.h"
-#include "tests/support/fixture.h"
 
 using namespace ostrel;
 

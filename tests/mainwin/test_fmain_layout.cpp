@@ -1,28 +1,15 @@
 // The main window's controls: names, design geometry, anchored resizing, captions and hints,
 // menus, status bar, the hint panel, and what the manual says of them. (The idle and scanning
 // looks are the scan tests'.)
-#include <QAction>
 #include <QChartView>
-#include <QFile>
 #include <QFontInfo>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
-#include <QTreeWidget>
-#include <memory>
 
-#include "controls/htmllabel.h"
 #include "mainwin/anchors.h"
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
-#include "mainwin/radiogroup.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 
 using namespace ostrel;

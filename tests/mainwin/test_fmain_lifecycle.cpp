@@ -2,23 +2,15 @@
 // settings (created with their defaults on a first start, read back when present, shown in the
 // chart-type choice, and saved when, and only when, the window closes), the delayed first
 // tick, the completion message sent from another thread, and exceptions in handlers.
-#include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
-#include <QThread>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
-#include <memory>
 #include <stdexcept>
 #include <thread>
 
-#include "mainwin/fmain.h"
 #include "mainwin/formreceiver.h"
-#include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"

@@ -3,25 +3,14 @@
 // it detached, and closing the window in the middle of a scan.
 #include <QAbstractScrollArea>
 #include <QChartView>
-#include <QLabel>
-#include <QProcess>
-#include <QPushButton>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTimer>
-#include <QTreeWidget>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <memory>
 
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin/livescans.h"
-#include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"

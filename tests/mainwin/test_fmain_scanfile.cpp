@@ -7,28 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTreeWidget>
 #include <csignal>
 #include <future>
-#include <memory>
-#include <string>
 #include <thread>
 
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "tests/support/fixture.h"
 
 using namespace ostrel;
 

@@ -12,25 +12,14 @@
 #include <dirent.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QLabel>
 #include <QPieSeries>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextDocumentFragment>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "chart/breakdown.h"
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
 #include "mainwin/livescans.h"
 #include "mainwin/folderitem.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
