@@ -27,6 +27,7 @@
 
 #include "controls/htmllabel.h"
 #include "dialogs/formutil.h"
+#include "dialogs/fprefs.h"
 #include "dialogs/fstart.h"
 #include "mainwin/application.h"
 #include "mainwin/chartview.h"
@@ -203,6 +204,26 @@ inline bool Idle(const TForm1& form) {
 inline bool WaitForScans(const TForm1& form, int items, int timeout = 15000) {
   const auto* tree = form.findChild<QTreeWidget*>(QStringLiteral("TreeViewDirectories"));
   return QTest::qWaitFor([&] { return tree->topLevelItemCount() == items && Idle(form); }, timeout);
+}
+
+// The chart's points as "label=value".
+inline QStringList PointTexts(const TForm1& form) {
+  QStringList texts;
+  for (const TChartPoint& point : View(form).ChartPie->Points())
+    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value);
+  return texts;
+}
+
+// Makes `desktop` run `answer` on the Preferences box, which then returns its result; other
+// dialogs are cancelled.
+template <class Answer>
+void AnswerPreferences(TFakeDesktop& desktop, Answer answer) {
+  desktop.AnswerDialog = [answer](QDialog& dialog) {
+    auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
+    if (!prefs) return ModalCancel;
+    answer(*prefs);
+    return dialog.result();
+  };
 }
 
 // The text of `item`'s tooltip.

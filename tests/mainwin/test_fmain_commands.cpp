@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "dialogs/fabout.h"
-#include "dialogs/fprefs.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
 #include "mainwin_support.h"
@@ -77,10 +76,7 @@ class TestFmainCommands : public QObject {
     Store = std::make_unique<test::TTempStore>();
     Desktop = {};
     OldCurrent = QDir::currentPath();
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    test::View(*Form).TimerLoad->stop();  // no wizard: each case starts what it needs itself
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+    NewForm();
   }
 
   void cleanup() {
@@ -94,10 +90,7 @@ class TestFmainCommands : public QObject {
     QTemporaryDir start, elsewhere;
     // The window remembers the folder that was current when it was made.
     QVERIFY(QDir::setCurrent(start.path()));
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    test::View(*Form).TimerLoad->stop();
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+    NewForm();
     QVERIFY(QDir::setCurrent(elsewhere.path()));
 
     // Neither folder nor the test program's own holds a manual. F1 asks for it too.
@@ -210,10 +203,7 @@ class TestFmainCommands : public QObject {
     // The root was given relative to the folder the program started in; the user works with it
     // from anywhere, by keyboard: the mnemonics of Copy-Dir and Explore-Dir.
     QVERIFY(QDir::setCurrent(Fixture.path()));
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    test::View(*Form).TimerLoad->stop();
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+    NewForm();
     QVERIFY(Scan("root/"));
     QVERIFY(QDir::setCurrent(QDir::tempPath()));
     ClickItem(test::ChildNamed(MyComputer()->child(0), "big3"));
@@ -279,34 +269,24 @@ class TestFmainCommands : public QObject {
     ClickItem(MyComputer()->child(0));
     const TTreeJob* scan = Form->AttachedScan();
     QTreeWidgetItem* shown = test::View(*Form).SelectedItem();
-    const TChartView* chart = Form->findChild<TChartView*>(QStringLiteral("ChartPie"));
-    auto values = [&] {
-      QStringList points;
-      for (const TChartPoint& p : chart->Points())
-        points << QString::fromStdString(p.Label) + "=" + QString::number(p.Value);
-      return points;
-    };
     auto number = [](uint64_t v) { return QString::number(v); };
     const QStringList diskUsage{"(files)=" + number(files), "data=" + number(data), "image=" + number(image)};
     const QStringList apparent{"(files)=10", "data=262144", "image=67108864"};
-    QCOMPARE(values(), diskUsage);
+    QCOMPARE(test::PointTexts(*Form), diskUsage);
 
+    test::AnswerPreferences(Desktop, [](TFormPreferences& prefs) {
+      QTest::mouseClick(prefs.CheckBoxApparentSize, Qt::LeftButton);
+      QTest::mouseClick(prefs.ButtonOk, Qt::LeftButton);
+    });
     for (const auto& [checked, expected] : {std::pair{true, apparent}, std::pair{false, diskUsage}}) {
-      Desktop.AnswerDialog = [&](QDialog& dialog) {
-        auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
-        if (!prefs) return ModalCancel;
-        QTest::mouseClick(prefs->CheckBoxApparentSize, Qt::LeftButton);
-        QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
-        return dialog.result();
-      };
       test::View(*Form).Preferences1->trigger();
       QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
-      QCOMPARE(values(), expected);
+      QCOMPARE(test::PointTexts(*Form), expected);
       QCOMPARE(test::View(*Form).SelectedItem(), shown);
       QCOMPARE(Form->AttachedScan(), scan);
       QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1);
       // The hover sizes follow.
-      Form->ChartPieMouseMove(static_cast<int>(chart->Points().size()) - 1);
+      Form->ChartPieMouseMove(2);  // image
       QCOMPARE(test::View(*Form).StatusBar1->PanelText(1),
                checked ? QStringLiteral("64.0 MB") : QString::fromStdString(FormatSize(image)));
     }
@@ -352,6 +332,14 @@ class TestFmainCommands : public QObject {
   }
 
  private:
+  // A new window, shown and active; no wizard: each case starts what it needs itself.
+  void NewForm() {
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+    test::View(*Form).TimerLoad->stop();
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+  }
+
   // Runs a scan of `path` (empty: all drives) and waits for its tree.
   bool Scan(const std::string& path) {
     Form->StartScan(path);

@@ -19,7 +19,6 @@
 
 #include "controls/elidedlabel.h"
 #include "dialogs/comparedialog.h"
-#include "dialogs/fprefs.h"
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
@@ -112,16 +111,11 @@ class TestFmainCompare : public QObject {
     QVERIFY(ScanAtStart(other + "/"));
     QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(1), Timeout);
     QCOMPARE(KeptOf(Root), size_t(1));
-    auto toggle = [&] {
-      Desktop.AnswerDialog = [](QDialog& dialog) {
-        auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
-        if (!prefs) return ModalCancel;
-        QTest::mouseClick(prefs->CheckBoxKeepHistory, Qt::LeftButton);
-        QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
-        return dialog.result();
-      };
-      test::View(*Form).Preferences1->trigger();
-    };
+    test::AnswerPreferences(Desktop, [](TFormPreferences& prefs) {
+      QTest::mouseClick(prefs.CheckBoxKeepHistory, Qt::LeftButton);
+      QTest::mouseClick(prefs.ButtonOk, Qt::LeftButton);
+    });
+    auto toggle = [&] { test::View(*Form).Preferences1->trigger(); };
     toggle();
     QCOMPARE(ScanSettings.keephistory, 0);
     Form->close();  // saves the settings

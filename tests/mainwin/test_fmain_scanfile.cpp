@@ -21,14 +21,6 @@ namespace {
 
 constexpr int Timeout = 15000;
 
-// The chart's points as "label=value".
-QStringList PointTexts(const TForm1& form) {
-  QStringList texts;
-  for (const TChartPoint& point : test::View(form).ChartPie->Points())
-    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value);
-  return texts;
-}
-
 QString Total(const TForm1& form) { return test::View(form).StatusBar1->PanelText(2); }
 
 // Runs a File menu command as the user does: a click on "File", then on the item.
@@ -55,6 +47,7 @@ QString WriteFile(const QString& path, const QByteArray& bytes) {
 }  // namespace
 
 using test::ClickItem;
+using test::PointTexts;
 using test::Idle;
 using test::WaitForScans;
 
