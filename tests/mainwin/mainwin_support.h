@@ -194,6 +194,12 @@ inline void ClickItem(TForm1& form, QTreeWidgetItem* item) {
   QCOMPARE(tree->selectedItems().value(0), item);
 }
 
+// The controls of the scanning look, which are shown while a scan runs and hidden otherwise.
+inline std::vector<QWidget*> ScanningLookControls(const TForm1& form) {
+  const TFormView v = View(form);
+  return {v.LabelStandBy, v.LabelScanned, v.LabelCount, v.ButtonStop};
+}
+
 // True when the window shows no scan under way: no Stop button, no "Standby" label.
 inline bool Idle(const TForm1& form) {
   return form.findChild<QWidget*>(QStringLiteral("ButtonStop"))->isHidden() &&

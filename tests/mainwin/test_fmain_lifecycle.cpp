@@ -133,7 +133,7 @@ class TestFmainLifecycle : public QObject {
     TDispatchLog log;
     log.ReplyTag = 1000;
     TProbeForm form(log, Desktop);
-    ShowScanningLook(&form);
+    for (QWidget* w : test::ScanningLookControls(form)) w->show();
     // Other messages reach Dispatch, which ignores them: the scanning look stays.
     for (uint32_t msg : {ScanDoneMessage - 1, ScanDoneMessage + 1, WmUser, uint32_t(0)}) {
       std::thread sender([&] { SendMessageSync(form.Handle(), msg, 0, 0); });
@@ -153,12 +153,10 @@ class TestFmainLifecycle : public QObject {
     // The window answered 0, and the sender waited for that answer.
     QCOMPARE(result, std::intptr_t(1000));
     // The completion ended in the idle look.
-    for (QWidget* w : {static_cast<QWidget*>(test::View(form).LabelStandBy), static_cast<QWidget*>(test::View(form).LabelScanned),
-                       static_cast<QWidget*>(test::View(form).LabelCount), static_cast<QWidget*>(test::View(form).ButtonStop)})
-      QVERIFY(w->isHidden());
+    for (QWidget* w : test::ScanningLookControls(form)) QVERIFY(w->isHidden());
 
     // No deadlock: on the GUI thread the message is handled at once.
-    ShowScanningLook(&form);
+    for (QWidget* w : test::ScanningLookControls(form)) w->show();
     QCOMPARE(SendMessageSync(form.Handle(), ScanDoneMessage, 0, 5), std::intptr_t(1000));
     QCOMPARE(log.Calls.load(), 6);
     QVERIFY(test::View(form).LabelStandBy->isHidden());
@@ -354,13 +352,14 @@ class TestFmainLifecycle : public QObject {
   }
 
   void changedChartTypeSavedOnClose_data() {
-    QTest::addColumn<bool>("viaQuit");
-    QTest::newRow("close box") << false;
-    QTest::newRow("menu Quit") << true;
+    QTest::addColumn<int>("end");
+    QTest::newRow("close box") << 0;
+    QTest::newRow("menu Quit") << 1;
+    QTest::newRow("never closed: nothing saved") << 2;
   }
 
   void changedChartTypeSavedOnClose() {
-    QFETCH(bool, viaQuit);
+    QFETCH(int, end);
     MakeWindow();
     Form->show();
     QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
@@ -371,7 +370,12 @@ class TestFmainLifecycle : public QObject {
     ScanSettings.includenet.store(1);
     ScanSettings.apparentsize = 1;
 
-    if (viaQuit)
+    if (end == 2) {
+      Form.reset();  // the process ends without the window being closed
+      QCOMPARE(Store->Open()->value("charttype").toInt(), 0);
+      return;
+    }
+    if (end == 1)
       test::View(*Form).Quit1->trigger();
     else
       Form->close();
@@ -389,24 +393,7 @@ class TestFmainLifecycle : public QObject {
     QCOMPARE(ScanSettings.apparentsize, 1);
   }
 
-  void notSavedWithoutClosing() {
-    MakeWindow();
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-    QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(1), Qt::LeftButton);
-    QCOMPARE(ScanSettings.charttype, 1);
-    Form.reset();  // the process ends without the window being closed
-    QCOMPARE(Store->Open()->value("charttype").toInt(), 0);
-  }
-
  private:
-  void ShowScanningLook(TForm1* form) {
-    test::View(*form).LabelStandBy->show();
-    test::View(*form).LabelScanned->show();
-    test::View(*form).LabelCount->show();
-    test::View(*form).ButtonStop->show();
-  }
-
   TForm1* MakeWindow() {
     Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
     return Form.get();
