@@ -33,10 +33,6 @@ QString TipText(const QTreeWidgetItem* item) {
   return QTextDocumentFragment::fromHtml(item->toolTip(0)).toPlainText().replace(QChar::Nbsp, QLatin1Char(' '));
 }
 
-}  // namespace
-
-namespace {
-
 constexpr int CompletionTimeout = 60000;
 // Set in the child process that runs a case inside a mount namespace of its own.
 constexpr const char* NamespaceVariable = "OSTREL_TEST_IN_MOUNT_NAMESPACE";
@@ -307,19 +303,13 @@ class TestFmainTrees : public QObject {
     ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
     QVERIFY(Scan(Tree->Root()));
     QTreeWidgetItem* root = RootItem();
-    const auto chartOf = [&] {
-      QStringList points;
-      for (const TChartPoint& point : test::View(*Form).ChartPie->Points())
-        points << QString::fromStdString(point.Label) + "=" + QString::number(point.Value);
-      return points;
-    };
     test::ClickItem(*Form, test::ChildNamed(test::ChildNamed(root, "a"), "x"));
     QCOMPARE(Form->TakeOutOfScan(ItemNode(test::ChildNamed(root, "a"))), TEditRefusal::None);
     // The selection was inside: its parent is selected and charted.
     QCOMPARE(test::View(*Form).SelectedItem(), root);
     QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "    c"}));
     QCOMPARE(ItemNode(root)->ApparentSize, 8000u);
-    QCOMPARE(chartOf(), (QStringList{"b=5000", "c=3000"}));
+    QCOMPARE(test::PointTexts(*Form), (QStringList{"b=5000", "c=3000"}));
 
     Tree->File("b/new/g", 2000);
     TThreadLoader walk(true);
@@ -331,7 +321,7 @@ class TestFmainTrees : public QObject {
     QCOMPARE(Form->PutRescanInScan(ItemNode(b), std::move(walk.Result)), TEditRefusal::None);
     QCOMPARE(test::ChildNamed(root, "b"), b);
     QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "      new", "    c"}));
-    QCOMPARE(chartOf(), (QStringList{"(files)=5000", "new=2000"}));
+    QCOMPARE(test::PointTexts(*Form), (QStringList{"(files)=5000", "new=2000"}));
     QCOMPARE(ItemNode(root)->ApparentSize, 10000u);
     // A node of no shown scan is refused.
     QCOMPARE(Form->TakeOutOfScan(nullptr), TEditRefusal::NotInTree);
