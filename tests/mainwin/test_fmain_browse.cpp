@@ -128,14 +128,9 @@ class TestFmainBrowse : public QObject {
     QVERIFY(computer->isExpanded());
     QCOMPARE(Form->CurrentPath(), Root() + "/");
     // Clicked from a smaller folder, back to the same total.
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
-    tree->scrollToItem(Item({"Photos"}));
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(Item({"Photos"})).center());
-    QCOMPARE(Shown(), Item({"Photos"}));
+    test::ClickItem(*Form, Item({"Photos"}));
     QVERIFY(test::View(*Form).StatusBar1->PanelText(2) != total);
-    tree->scrollToItem(computer);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(computer).center());
-    QCOMPARE(Shown(), computer);
+    test::ClickItem(*Form, computer);
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(2), total);
   }
 
@@ -217,7 +212,6 @@ class TestFmainBrowse : public QObject {
     QCOMPARE(Item({})->child(Points()[1].Child)->text(0), QStringLiteral("(files)"));
   }
   void eachKindDrawsHoversAndClicks_data() { ChartKinds(); }
-
   void eachKindDrawsHoversAndClicks() {
     QFETCH(int, type);
     Select({"Photos"});
@@ -299,7 +293,6 @@ class TestFmainBrowse : public QObject {
     QTest::newRow("Horiz Bar, 14 points") << 1 << QStringList{};
     QTest::newRow("Vert Bar, 14 points") << 2 << QStringList{};
   }
-
   void marksDoNotOverlap() {
     QFETCH(int, type);
     QFETCH(QStringList, folder);
@@ -314,8 +307,8 @@ class TestFmainBrowse : public QObject {
       QVERIFY2(chartRect.contains(box), qPrintable(marks[i]->text()));
       QVERIFY2(!plot.intersects(box), qPrintable(marks[i]->text()));  // beside the bars, not on them
       const QRect onView = Chart()->mapFromScene(marks[i]->sceneBoundingRect()).boundingRect();
-      for (QWidget* button : {static_cast<QWidget*>(test::View(*Form).ButtonHelp), static_cast<QWidget*>(test::View(*Form).ButtonUp),
-                              static_cast<QWidget*>(test::View(*Form).ButtonExplore), static_cast<QWidget*>(test::View(*Form).ButtonCopy)})
+      const test::TFormView v = test::View(*Form);
+      for (QWidget* button : QWidgetList{v.ButtonHelp, v.ButtonUp, v.ButtonExplore, v.ButtonCopy})
         QVERIFY2(!button->geometry().intersects(onView), qPrintable(marks[i]->text() + " under " + button->objectName()));
       for (size_t j = 0; j < i; ++j) {
         const QRectF other = marks[j]->mapRectToParent(marks[j]->boundingRect());
@@ -356,7 +349,6 @@ class TestFmainBrowse : public QObject {
     QTest::newRow("5 GiB") << "e5GiB" << true << "5120.0 MB";
     QTest::newRow("shortened") << TwinLabel << true << "200 B";
   }
-
   void hoverShowsLabelAndSize() {
     QFETCH(QString, label);
     QFETCH(bool, subfolder);
@@ -420,7 +412,6 @@ class TestFmainBrowse : public QObject {
     QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromStdString(Points()[static_cast<size_t>(inside->first)].Label));
   }
   void thinPointsCanBeHoveredAndClicked_data() { ChartKinds(); }
-
   void thinPointsCanBeHoveredAndClicked() {
     // Beside 5 GiB of files, a folder of 10 bytes is drawn far under a pixel thin, yet the
     // pointer finds it a few pixels off.
@@ -514,7 +505,6 @@ class TestFmainBrowse : public QObject {
     QTest::newRow("Horiz Bar") << 1 << QStringList{"Photos"};
     QTest::newRow("Vert Bar") << 2 << QStringList{"Photos"};
   }
-
   void segmentAtMatchesTheDrawing() {
     // Where the chart says a point lies, the point's colour is drawn; elsewhere none is.
     QFETCH(int, type);
@@ -711,7 +701,13 @@ class TestFmainBrowse : public QObject {
     QVERIFY2(marks.contains(QStringLiteral("d4321")), qPrintable(marks.join(' ')));
   }
 
-  void namesThatAreNotUtf8KeepTheirBytes() {
+  void namesShowAsTypedAndKeepTheirBytes() {
+    // Markup in names is text, in the slice labels as in the status bar.
+    Select({"markup"});
+    QCOMPARE(Pie()->slices().size(), 2);
+    QCOMPARE(Chart()->OwnMarks().size(), size_t(2));
+    QCOMPARE(Chart()->OwnMarks()[0]->text(), QStringLiteral("<b>bold"));
+    QCOMPARE(Chart()->OwnMarks()[1]->text(), QStringLiteral("a&amp;b"));
     // A Latin-1 name (not UTF-8) beside a Hangul one and an accented UTF-8 one: the points are
     // the names' bytes, in the order of the bytes, whatever the tree items show.
     test::TempTree names;
@@ -745,15 +741,6 @@ class TestFmainBrowse : public QObject {
     form.ChartPieMouseMove(2);
     QCOMPARE(test::View(form).StatusBar1->PanelText(0), QFile::decodeName("a\xe9"));
     QCOMPARE(test::View(form).StatusBar1->PanelText(0), QStringLiteral("a\uFFFD"));
-  }
-
-  void markupInNamesShowsAsTyped() {
-    // In the slice labels as in the status bar.
-    Select({"markup"});
-    QCOMPARE(Pie()->slices().size(), 2);
-    QCOMPARE(Chart()->OwnMarks().size(), size_t(2));
-    QCOMPARE(Chart()->OwnMarks()[0]->text(), QStringLiteral("<b>bold"));
-    QCOMPARE(Chart()->OwnMarks()[1]->text(), QStringLiteral("a&amp;b"));
   }
 
  private:

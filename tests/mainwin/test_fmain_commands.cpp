@@ -299,7 +299,6 @@ class TestFmainCommands : public QObject {
     QTest::newRow("About") << false;
     QTest::newRow("Preferences") << true;
   }
-
   void dialogsDuringAScanLetItFinish() {
     QFETCH(bool, preferences);
     test::TDriveGate::Get().Close(test::OneDrive(Root.toStdString()));

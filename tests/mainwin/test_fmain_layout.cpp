@@ -110,7 +110,6 @@ class TestFmainLayout : public QObject {
     QTest::newRow("shrunk below zero") << QRect(10, 5, 20, 10) << uint(akAll) << QSize(20, 10) << QRect(10, 5, 0, 0);
     QTest::newRow("unanchored keeps centre") << QRect(40, 20, 20, 10) << uint(0) << QSize(200, 100) << QRect(90, 45, 20, 10);
   }
-
   void anchoredRect() {
     QFETCH(QRect, design);
     QFETCH(uint, anchors);

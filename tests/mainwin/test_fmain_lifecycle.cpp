@@ -91,7 +91,6 @@ class TestFmainLifecycle : public QObject {
     // Only a-z fold: a dotless or dotted I of another script is not an i.
     QTest::newRow("non-ASCII letter") << QStringList{"ostrel", "-autom\xc4\xb0nimize"} << false;
   }
-
   void autoMinimizeSwitch() {
     QFETCH(QStringList, args);
     QFETCH(bool, set);
@@ -309,7 +308,6 @@ class TestFmainLifecycle : public QObject {
     QTest::newRow("7 is no chart type") << 7 << 0 << "Pie";
     QTest::newRow("negative") << -1 << 0 << "Pie";
   }
-
   void chartTypeShown() {
     QFETCH(int, stored);
     QFETCH(int, shownIndex);
@@ -332,7 +330,6 @@ class TestFmainLifecycle : public QObject {
     QTest::newRow("1022 read whole") << 1022 << 1022;
     QTest::newRow("5000 cut to 1022") << 5000 << 1022;
   }
-
   void longLastFileName() {
     QFETCH(int, storedLength);
     QFETCH(int, readLength);
@@ -357,7 +354,6 @@ class TestFmainLifecycle : public QObject {
     QTest::newRow("menu Quit") << 1;
     QTest::newRow("never closed: nothing saved") << 2;
   }
-
   void changedChartTypeSavedOnClose() {
     QFETCH(int, end);
     MakeWindow();

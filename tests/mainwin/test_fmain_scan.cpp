@@ -142,7 +142,6 @@ class TestFmainScan : public QObject {
     QTest::newRow("missing folder") << QStringLiteral("/nonexistent/ostrel-test-folder");
     QTest::newRow("a file") << QString::fromStdString(Tree->Path("own.txt"));
   }
-
   void refusedPathIsNamedThenTheWizardAsks() {
     QFETCH(QString, argument);
     int wizards = 0;
@@ -196,7 +195,6 @@ class TestFmainScan : public QObject {
         << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
                        "      Beta"};
   }
-
   void wizardChoosesWhatToScan() {
     QFETCH(QString, button);
     QFETCH(QString, typed);
@@ -270,7 +268,6 @@ class TestFmainScan : public QObject {
     QTest::newRow("No") << false << false;
     QTest::newRow("Yes, but the scan ends meanwhile") << true << true;
   }
-
   void stopAsksFirst() {
     QFETCH(bool, yes);
     QFETCH(bool, endsWhileAsked);
