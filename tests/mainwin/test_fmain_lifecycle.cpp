@@ -183,20 +183,17 @@ class TestFmainLifecycle : public QObject {
     QCOMPARE(log.Calls.load(), 0);
     // The handle now names nobody.
     QCOMPARE(SendMessageSync(handle, ScanDoneMessage, 0, 1), std::intptr_t(0));
-  }
 
-  void detachedReceiverAnswersALateSend() {
     // A sender that looked the receiver up just before its window went still holds it and calls
     // it: the detached receiver answers without reaching the window.
-    TDispatchLog log;
-    auto form = std::make_unique<TProbeForm>(log, Desktop);
+    form = std::make_unique<TProbeForm>(log, Desktop);
     auto late = std::make_shared<TFormReceiver>(form.get());
     late->Detach();
     form.reset();
-    std::intptr_t result = -1;
-    std::thread sender([&] { result = late->HandleMessage(ScanDoneMessage, 0, 1); });
-    sender.join();
-    QCOMPARE(result, std::intptr_t(0));
+    std::intptr_t answer = -1;
+    std::thread lateSender([&] { answer = late->HandleMessage(ScanDoneMessage, 0, 1); });
+    lateSender.join();
+    QCOMPARE(answer, std::intptr_t(0));
     QCOMPARE(log.Calls.load(), 0);
   }
 
