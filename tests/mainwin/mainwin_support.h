@@ -246,9 +246,12 @@ inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& text) {
 
 // main() for a test class; `App` is TApplication or a class derived from it. The
 // environment's configuration and cache folders (the settings, the kept scans) are moved out
-// of the user's home before anything runs.
-#define OSTREL_MAINWIN_TEST_MAIN(TestClass, App)                                   \
+// of the user's home before anything runs. `First` runs before all that, for a test that
+// starts itself as a child process.
+#define OSTREL_MAINWIN_TEST_MAIN(TestClass, App) OSTREL_MAINWIN_TEST_MAIN_FIRST(TestClass, App, (void)0)
+#define OSTREL_MAINWIN_TEST_MAIN_FIRST(TestClass, App, First)                     \
   int main(int argc, char** argv) {                                               \
+    First;                                                                        \
     QTemporaryDir config;                                                         \
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                      \
     QTemporaryDir cache;                                                          \

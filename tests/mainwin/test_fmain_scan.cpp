@@ -405,17 +405,8 @@ class TestFmainScan : public QObject {
   std::unique_ptr<TForm1> Form;
 };
 
-int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--close-during-scan") == 0) return CloseDuringScanChild(argc, argv);
-  QTemporaryDir config;
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  QTemporaryDir cache;
-  qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
-  TApplication app(argc, argv);
-  app.setQuitOnLastWindowClosed(false);
-  QTEST_SET_MAIN_SOURCE_PATH
-  TestFmainScan test;
-  return QTest::qExec(&test, argc, argv);
-}
+OSTREL_MAINWIN_TEST_MAIN_FIRST(TestFmainScan, TApplication,
+                               if (argc > 1 && std::strcmp(argv[1], "--close-during-scan") == 0) return
+                                   CloseDuringScanChild(argc, argv))
 
 #include "test_fmain_scan.moc"
