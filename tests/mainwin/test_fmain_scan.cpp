@@ -179,21 +179,14 @@ class TestFmainScan : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("tree");
     const QString root = QString::fromStdString(Root());
-    const QStringList folders{"    alpha", "      caf\uFFFD", "      sub", "    Beta"};
+    const QStringList allDrives{"My Computer", "  All Drives", "    " + root, "      alpha",
+                                "        caf\uFFFD", "        sub", "      Beta"};
     QTest::newRow("cancel") << "cancel" << root << QStringList{};
     QTest::newRow("one path, as typed") << "specific" << root + "/alpha"
                                         << QStringList{"My Computer", "  " + root + "/alpha", "    caf\uFFFD", "    sub"};
-    QTest::newRow("all drives") << "all" << root + "/alpha"
-                                << QStringList{"My Computer", "  All Drives", "    " + root} + QStringList{
-                                       "      alpha", "        caf\uFFFD", "        sub", "      Beta"};
-    QTest::newRow("empty argument: all drives, no wizard")
-        << QString() << QString()
-        << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
-                       "      Beta"};
-    QTest::newRow("one path left empty: all drives")
-        << "specific" << QString()
-        << QStringList{"My Computer", "  All Drives", "    " + root, "      alpha", "        caf\uFFFD", "        sub",
-                       "      Beta"};
+    QTest::newRow("all drives") << "all" << root + "/alpha" << allDrives;
+    QTest::newRow("empty argument: all drives, no wizard") << QString() << QString() << allDrives;
+    QTest::newRow("one path left empty: all drives") << "specific" << QString() << allDrives;
   }
   void wizardChoosesWhatToScan() {
     QFETCH(QString, button);
