@@ -168,9 +168,8 @@ class TestFmainBrowse : public QObject {
     };
     for (const auto& [item, path] : steps) {
       test::View(*Form).ButtonUp->click();
-      QCOMPARE(test::View(*Form).SelectedItem(), item);
-      QCOMPARE(Form->CurrentPath(), path);
       QCOMPARE(Shown(), item);
+      QCOMPARE(Form->CurrentPath(), path);
     }
     // "Up" makes the parent visible: its ancestors are expanded.
     test::View(*Form).TreeViewDirectories->collapseAll();
