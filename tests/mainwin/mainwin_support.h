@@ -27,6 +27,7 @@
 
 #include "controls/htmllabel.h"
 #include "dialogs/formutil.h"
+#include "dialogs/fprefs.h"
 #include "dialogs/fstart.h"
 #include "mainwin/application.h"
 #include "mainwin/chartview.h"
@@ -193,6 +194,12 @@ inline void ClickItem(TForm1& form, QTreeWidgetItem* item) {
   QCOMPARE(tree->selectedItems().value(0), item);
 }
 
+// The controls of the scanning look, which are shown while a scan runs and hidden otherwise.
+inline std::vector<QWidget*> ScanningLookControls(const TForm1& form) {
+  const TFormView v = View(form);
+  return {v.LabelStandBy, v.LabelScanned, v.LabelCount, v.ButtonStop};
+}
+
 // True when the window shows no scan under way: no Stop button, no "Standby" label.
 inline bool Idle(const TForm1& form) {
   return form.findChild<QWidget*>(QStringLiteral("ButtonStop"))->isHidden() &&
@@ -203,6 +210,26 @@ inline bool Idle(const TForm1& form) {
 inline bool WaitForScans(const TForm1& form, int items, int timeout = 15000) {
   const auto* tree = form.findChild<QTreeWidget*>(QStringLiteral("TreeViewDirectories"));
   return QTest::qWaitFor([&] { return tree->topLevelItemCount() == items && Idle(form); }, timeout);
+}
+
+// The chart's points as "label=value".
+inline QStringList PointTexts(const TForm1& form) {
+  QStringList texts;
+  for (const TChartPoint& point : View(form).ChartPie->Points())
+    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value);
+  return texts;
+}
+
+// Makes `desktop` run `answer` on the Preferences box, which then returns its result; other
+// dialogs are cancelled.
+template <class Answer>
+void AnswerPreferences(TFakeDesktop& desktop, Answer answer) {
+  desktop.AnswerDialog = [answer](QDialog& dialog) {
+    auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
+    if (!prefs) return ModalCancel;
+    answer(*prefs);
+    return dialog.result();
+  };
 }
 
 // The text of `item`'s tooltip.
@@ -219,9 +246,12 @@ inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& text) {
 
 // main() for a test class; `App` is TApplication or a class derived from it. The
 // environment's configuration and cache folders (the settings, the kept scans) are moved out
-// of the user's home before anything runs.
-#define OSTREL_MAINWIN_TEST_MAIN(TestClass, App)                                   \
+// of the user's home before anything runs. `First` runs before all that, for a test that
+// starts itself as a child process.
+#define OSTREL_MAINWIN_TEST_MAIN(TestClass, App) OSTREL_MAINWIN_TEST_MAIN_FIRST(TestClass, App, (void)0)
+#define OSTREL_MAINWIN_TEST_MAIN_FIRST(TestClass, App, First)                     \
   int main(int argc, char** argv) {                                               \
+    First;                                                                        \
     QTemporaryDir config;                                                         \
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                      \
     QTemporaryDir cache;                                                          \

@@ -5,23 +5,11 @@
 // Built on demand; `cmake --build build --target screenshots` builds and runs it offscreen.
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFontInfo>
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QTest>
-#include <QTreeWidget>
 #include <cstdio>
 #include <filesystem>
-#include <string>
 #include <utility>
 
-#include "controls/htmllabel.h"
-#include "mainwin/fmain.h"
-#include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
 #include "scanfile/history.h"
 
@@ -47,8 +35,7 @@ bool IdleAndScanning(TDesktop& desktop, const QString& dir) {
   const QFont hint = form.findChild<THtmlLabel*>("HtmlLabel1")->font();
   std::printf("hint drawn in %s, %d px, stretch %d\n", qPrintable(QFontInfo(hint).family()),
               QFontInfo(hint).pixelSize(), hint.stretch());
-  for (const char* name : {"LabelStandBy", "LabelScanned", "LabelCount", "ButtonStop"})
-    form.findChild<QWidget*>(name)->show();
+  for (QWidget* w : test::ScanningLookControls(form)) w->show();
   return Save(&form, dir, "main-scanning") && ok;
 }
 

@@ -2,32 +2,16 @@
 // no-folder message, the clipboard, the folder and pages handed to the desktop, the manual, and
 // the two dialogs, also while a scan runs behind them. The desktop is a recording one: nothing
 // opens and no dialog runs exec().
-#include <QAction>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QPieSeries>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QTreeWidget>
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <memory>
-#include <string>
 
-#include "controls/htmllabel.h"
 #include "dialogs/fabout.h"
-#include "dialogs/formutil.h"
-#include "dialogs/fprefs.h"
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
@@ -70,25 +54,299 @@ class TestFmainCommands : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
-  void init();
-  void cleanup();
+  void initTestCase() {
+    Root = QFile::encodeName(Fixture.path()) + "/root";
+    QVERIFY(MakeFile(Root + "/own.txt", 10));
+    // Eleven folders that keep their own points and three small enough to be combined, whether
+    // sizes are lengths or space on disk.
+    for (int i = 0; i < 11; ++i) QVERIFY(MakeFile(Root + "/big" + QByteArray::number(i) + "/f", 100000));
+    for (int i = 0; i < 3; ++i) QVERIFY(MakeFile(Root + "/tiny" + QByteArray::number(i) + "/f", 1));
+    // A Latin-1 name, not UTF-8: only the bytes name this folder.
+    QVERIFY(MakeFile(Root + "/big0/caf\xe9/a/b/f", 1));
+    QVERIFY(FolderExists((Root + "/big0/caf\xe9/a/b").constData()));
 
-  void helpAndUsersManualOpenTheManual();
-  void webLinksOpenTheMakersPages();
-  void copyAndExploreFollowTheTreeOfAOnePathScan();
-  void copyAndExploreWithAllDrives();
-  void relativeRootCopiesAndExploresAbsolutely();
-  void preferencesOkRedrawsCancelDoesNot();
-  void preferencesSwitchTheMeasureWithoutAScan();
-  void dialogsDuringAScanLetItFinish_data();
-  void dialogsDuringAScanLetItFinish();
+    Measures = QFile::encodeName(Fixture.path()) + "/measures";
+    QVERIFY(MakeFile(Measures + "/own.txt", 10));
+    QVERIFY(MakeFile(Measures + "/data/blob", 256 * 1024));
+    QVERIFY(MakeFile(Measures + "/image/disk.img", 1));
+    QVERIFY(QFile::resize(QFile::decodeName(Measures + "/image/disk.img"), 64 << 20));
+  }
+
+  void init() {
+    Store = std::make_unique<test::TTempStore>();
+    Desktop = {};
+    OldCurrent = QDir::currentPath();
+    NewForm();
+  }
+
+  void cleanup() {
+    test::TDriveGate::Get().Open();  // closing the window waits for its scans
+    Form.reset();
+    QDir::setCurrent(OldCurrent);
+    Store.reset();
+  }
+
+  void helpAndUsersManualOpenTheManual() {
+    QTemporaryDir start, elsewhere;
+    // The window remembers the folder that was current when it was made.
+    QVERIFY(QDir::setCurrent(start.path()));
+    NewForm();
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+
+    // Neither folder nor the test program's own holds a manual. F1 asks for it too.
+    QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+    QTest::keyClick(Form.get(), Qt::Key_F1);
+    QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
+    QVERIFY(Opened().isEmpty());
+
+    // The start-up folder is looked at first, not the folder that is current now.
+    for (const QString& path : {start.filePath("ostrel.htm"), elsewhere.filePath("ostrel.html")}) {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+    test::View(*Form).UsersManual1->trigger();
+    const QUrl manual = QUrl::fromLocalFile(start.filePath("ostrel.htm"));
+    QCOMPARE(Opened(), (QList<QUrl>{manual, manual}));
+    QCOMPARE(Boxes().size(), 2);
+
+    // Found, but nothing on the desktop opens it: the box names the file.
+    Desktop.OpenSucceeds = false;
+    QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+    QCOMPARE(Boxes().value(2), "Error|Could not open the document " + start.filePath("ostrel.htm"));
+  }
+
+  void webLinksOpenTheMakersPages() {
+    QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
+    test::View(*Form).VisitPelworthformoreShareware1->trigger();
+    test::View(*Form).Checkwebforupdatedversion1->trigger();
+    QCOMPARE(Opened(), (QList<QUrl>{QUrl(MakerHomePage), QUrl(MakerHomePage), QUrl(ProgramPage)}));
+    QCOMPARE(QUrl(ProgramPage), QUrl(MakerHomePage).resolved(QUrl("ostrel/")));
+    QVERIFY(Boxes().isEmpty());
+
+    Desktop.OpenSucceeds = false;
+    QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
+    test::View(*Form).Checkwebforupdatedversion1->trigger();
+    QCOMPARE(Boxes(), (QStringList{"Error|Could not open the web page " + QString::fromLatin1(MakerHomePage),
+                                   "Error|Could not open the web page " + QString::fromLatin1(ProgramPage)}));
+  }
+
+  void copyAndExploreFollowTheTreeOfAOnePathScan() {
+    // Right after start-up no folder is selected; nor is one with "My Computer".
+    QVERIFY(Form->CurrentPath().empty());
+    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    // The root keeps the path exactly as the scan was given it, trailing separator included.
+    const QByteArray given = Root + "/";
+    QVERIFY(Scan(given.toStdString()));
+    QTreeWidgetItem* root = MyComputer()->child(0);
+    QVERIFY(root);
+    ClickItem(MyComputer());
+    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
+    // Boxes owned by no window, with only OK.
+    for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
+    QVERIFY(Desktop.Clipboard.isEmpty());
+    QVERIFY(Opened().isEmpty());
+
+    struct {
+      QTreeWidgetItem* item;
+      QByteArray path;
+    } const cases[] = {
+        {root, given},
+        {test::ChildNamed(root, "big3"), Root + "/big3"},
+        {test::ChildNamed(
+             test::ChildNamed(test::ChildNamed(test::ChildNamed(root, "big0"), QFile::decodeName("caf\xe9")), "a"), "b"),
+         Root + "/big0/caf\xe9/a/b"},
+    };
+    for (const auto& c : cases) {
+      ClickItem(c.item);
+      QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+      // The path's own bytes, "caf\xe9" too: its decoded text would name no folder.
+      QCOMPARE(Desktop.Clipboard.value(Desktop.Clipboard.size() - 1), c.path);
+      QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+      QCOMPARE(UrlPathBytes(Opened().value(Opened().size() - 1)), c.path);
+    }
+    QCOMPARE(Opened().size(), 3);
+    QCOMPARE(Desktop.Clipboard.size(), 3);
+    QCOMPARE(Boxes().size(), 2);
+  }
+
+  void copyAndExploreWithAllDrives() {
+    Form->ScanDriveSource = [root = Root.toStdString()] { return test::OneDrive(root); };
+    QVERIFY(Scan(""));
+    QTreeWidgetItem* allDrives = MyComputer()->child(0);
+    QVERIFY(allDrives);
+    QCOMPARE(allDrives->text(0), QString("All Drives"));
+
+    // "All Drives" is a label, not a folder.
+    ClickItem(allDrives);
+    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
+    QVERIFY(Desktop.Clipboard.isEmpty());
+    QVERIFY(Opened().isEmpty());
+
+    // A drive copies as its root; a folder on it as its full path.
+    ClickItem(allDrives->child(0));
+    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QCOMPARE(Desktop.Clipboard, QList<QByteArray>{Root});
+    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QCOMPARE(Opened().size(), 1);
+    QCOMPARE(UrlPathBytes(Opened()[0]), Root);
+    ClickItem(test::ChildNamed(allDrives->child(0), "tiny1"));
+    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QCOMPARE(Desktop.Clipboard.value(1), Root + "/tiny1");
+    QCOMPARE(Boxes().size(), 2);
+  }
+
+  void relativeRootCopiesAndExploresAbsolutely() {
+    // The root was given relative to the folder the program started in; the user works with it
+    // from anywhere, by keyboard: the mnemonics of Copy-Dir and Explore-Dir.
+    QVERIFY(QDir::setCurrent(Fixture.path()));
+    NewForm();
+    QVERIFY(Scan("root/"));
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    ClickItem(test::ChildNamed(MyComputer()->child(0), "big3"));
+    // A mnemonic presses its button as a short animated click.
+    QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
+    QTRY_COMPARE(Desktop.Clipboard, QList<QByteArray>{Root + "/big3"});
+    Desktop.OpenSucceeds = false;
+    QTest::keyClick(Form.get(), Qt::Key_E, Qt::AltModifier);
+    QTRY_COMPARE(UrlPathBytes(Opened().value(0)), Root + "/big3");
+    QCOMPARE(Boxes(), QStringList{"Error|Could not open the folder " + QFile::decodeName(Root + "/big3")});
+    ClickItem(MyComputer()->child(0));
+    QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
+    QTRY_COMPARE(Desktop.Clipboard.value(1), Root);
+  }
+
+  void preferencesOkRedrawsCancelDoesNot() {
+    QVERIFY(Scan(Root.toStdString()));
+    ClickItem(MyComputer()->child(0));
+    QCOMPARE(ScanSettings.combineother, 1);
+    QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), size_t(1 + 11 + 1));  // (files), big0..big10, (other: 3 dirs)
+
+    // A redraw draws the pie's slices anew.
+    struct {
+      bool clickBox;
+      bool ok;
+      int combineother;
+      size_t points;
+      bool redrawn;
+    } const steps[] = {
+        {true, true, 0, 15, true},    // switched off: every subfolder its own point
+        {true, false, 0, 15, false},  // switched back on, but cancelled
+        {false, true, 0, 15, true},   // Ok without a change still redraws
+    };
+    int pie = 0;
+    for (const auto& step : steps) {
+      int runs = 0;
+      Desktop.AnswerDialog = [&](QDialog& dialog) {
+        ++runs;
+        auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
+        if (!prefs || dialog.parentWidget() != Form.get()) return ModalCancel;
+        if (step.clickBox) QTest::mouseClick(prefs->CheckBoxCombineOther, Qt::LeftButton);
+        QTest::mouseClick(step.ok ? prefs->ButtonOk : prefs->ButtonCancel, Qt::LeftButton);
+        return dialog.result();
+      };
+      QSignalSpy drawn(static_cast<QPieSeries*>(test::View(*Form).ChartPie->SeriesOf(0, pie)), &QPieSeries::added);
+      test::View(*Form).Preferences1->trigger();
+      QCOMPARE(runs, 1);
+      QCOMPARE(ScanSettings.combineother, step.combineother);
+      QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), step.points);
+      QCOMPARE(drawn.count(), step.redrawn ? 1 : 0);
+      QCOMPARE(Form->CurrentPath(), Root.toStdString());
+    }
+  }
+
+  // The measure is a view of the same tree: Ok redraws the selected folder in the other one at
+  // once, with no new scan; the folder's own blocks show in its "(files)" point.
+  void preferencesSwitchTheMeasureWithoutAScan() {
+    const uint64_t image = DiskBytes(Measures + "/image") + DiskBytes(Measures + "/image/disk.img");
+    const uint64_t data = DiskBytes(Measures + "/data") + DiskBytes(Measures + "/data/blob");
+    const uint64_t files = DiskBytes(Measures) + DiskBytes(Measures + "/own.txt");
+    if (DiskBytes(Measures + "/image/disk.img") >= 32 << 20) QSKIP("this file system stores no sparse files");
+    QVERIFY(Scan(Measures.toStdString()));
+    ClickItem(MyComputer()->child(0));
+    const TTreeJob* scan = Form->AttachedScan();
+    QTreeWidgetItem* shown = test::View(*Form).SelectedItem();
+    auto number = [](uint64_t v) { return QString::number(v); };
+    const QStringList diskUsage{"(files)=" + number(files), "data=" + number(data), "image=" + number(image)};
+    const QStringList apparent{"(files)=10", "data=262144", "image=67108864"};
+    QCOMPARE(test::PointTexts(*Form), diskUsage);
+
+    test::AnswerPreferences(Desktop, [](TFormPreferences& prefs) {
+      QTest::mouseClick(prefs.CheckBoxApparentSize, Qt::LeftButton);
+      QTest::mouseClick(prefs.ButtonOk, Qt::LeftButton);
+    });
+    for (const auto& [checked, expected] : {std::pair{true, apparent}, std::pair{false, diskUsage}}) {
+      test::View(*Form).Preferences1->trigger();
+      QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
+      QCOMPARE(test::PointTexts(*Form), expected);
+      QCOMPARE(test::View(*Form).SelectedItem(), shown);
+      QCOMPARE(Form->AttachedScan(), scan);
+      QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1);
+      // The hover sizes follow.
+      Form->ChartPieMouseMove(2);  // image
+      QCOMPARE(test::View(*Form).StatusBar1->PanelText(1),
+               checked ? QStringLiteral("64.0 MB") : QString::fromStdString(FormatSize(image)));
+    }
+  }
+
+  // The dialog's modal loop keeps the window's events flowing: the scan's completion notice is
+  // handled behind the dialog, and the scan is neither stopped nor detached by it.
+  void dialogsDuringAScanLetItFinish_data() {
+    QTest::addColumn<bool>("preferences");
+    QTest::newRow("About") << false;
+    QTest::newRow("Preferences") << true;
+  }
+  void dialogsDuringAScanLetItFinish() {
+    QFETCH(bool, preferences);
+    test::TDriveGate::Get().Close(test::OneDrive(Root.toStdString()));
+    Form->ScanDriveSource = test::TDriveGate::Source;
+    Form->StartScan("");
+    const TTreeJob* loader = Form->AttachedScan();
+    QVERIFY(loader && !test::View(*Form).ButtonStop->isHidden());
+
+    bool finishedBehind = false;
+    Desktop.AnswerDialog = [&](QDialog& dialog) {
+      const bool expected = preferences ? qobject_cast<TFormPreferences*>(&dialog) != nullptr
+                                        : qobject_cast<TFormAbout*>(&dialog) != nullptr;
+      if (!expected || dialog.parentWidget() != Form.get()) return ModalCancel;
+      dialog.show();
+      test::TDriveGate::Get().Open();
+      finishedBehind = QTest::qWaitFor([&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1; },
+                                       CompletionTimeout) &&
+                       dialog.isVisible();
+      dialog.done(ModalOk);
+      return ModalOk;
+    };
+    (preferences ? test::View(*Form).Preferences1 : test::View(*Form).About1)->trigger();
+    QVERIFY(finishedBehind);
+    QVERIFY(!loader->StopFlag);
+    QVERIFY(test::View(*Form).ButtonStop->isHidden());
+    QTreeWidgetItem* drive = MyComputer()->child(0)->child(0);
+    QVERIFY(drive);
+    QCOMPARE(drive->childCount(), 14);
+    QVERIFY(Boxes().isEmpty());
+  }
 
  private:
+  // A new window, shown and active; no wizard: each case starts what it needs itself.
+  void NewForm() {
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+    test::View(*Form).TimerLoad->stop();
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+  }
+
   // Runs a scan of `path` (empty: all drives) and waits for its tree.
-  bool Scan(const std::string& path);
+  bool Scan(const std::string& path) {
+    Form->StartScan(path);
+    return test::WaitForScans(*Form, 1, CompletionTimeout);
+  }
+
   // Clicks `item` in the tree as the user would, opening its parents first.
-  void ClickItem(QTreeWidgetItem* item);
+  void ClickItem(QTreeWidgetItem* item) { test::ClickItem(*Form, item); }
   QTreeWidgetItem* MyComputer() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0); }
 
   QTemporaryDir Fixture;
@@ -102,309 +360,6 @@ class TestFmainCommands : public QObject {
   const QList<QUrl>& Opened() const { return Desktop.Opened; }
   QStringList Boxes() const { return Desktop.BoxTexts(); }
 };
-
-void TestFmainCommands::initTestCase() {
-  Root = QFile::encodeName(Fixture.path()) + "/root";
-  QVERIFY(MakeFile(Root + "/own.txt", 10));
-  // Eleven folders that keep their own points and three small enough to be combined, whether
-  // sizes are lengths or space on disk.
-  for (int i = 0; i < 11; ++i) QVERIFY(MakeFile(Root + "/big" + QByteArray::number(i) + "/f", 100000));
-  for (int i = 0; i < 3; ++i) QVERIFY(MakeFile(Root + "/tiny" + QByteArray::number(i) + "/f", 1));
-  // A Latin-1 name, not UTF-8: only the bytes name this folder.
-  QVERIFY(MakeFile(Root + "/big0/caf\xe9/a/b/f", 1));
-  QVERIFY(FolderExists((Root + "/big0/caf\xe9/a/b").constData()));
-
-  Measures = QFile::encodeName(Fixture.path()) + "/measures";
-  QVERIFY(MakeFile(Measures + "/own.txt", 10));
-  QVERIFY(MakeFile(Measures + "/data/blob", 256 * 1024));
-  QVERIFY(MakeFile(Measures + "/image/disk.img", 1));
-  QVERIFY(QFile::resize(QFile::decodeName(Measures + "/image/disk.img"), 64 << 20));
-}
-
-void TestFmainCommands::init() {
-  Store = std::make_unique<test::TTempStore>();
-  Desktop = {};
-  OldCurrent = QDir::currentPath();
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  test::View(*Form).TimerLoad->stop();  // no wizard: each case starts what it needs itself
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-}
-
-void TestFmainCommands::cleanup() {
-  test::TDriveGate::Get().Open();  // closing the window waits for its scans
-  Form.reset();
-  QDir::setCurrent(OldCurrent);
-  Store.reset();
-}
-
-bool TestFmainCommands::Scan(const std::string& path) {
-  Form->StartScan(path);
-  return test::WaitForScans(*Form, 1, CompletionTimeout);
-}
-
-void TestFmainCommands::ClickItem(QTreeWidgetItem* item) { test::ClickItem(*Form, item); }
-
-void TestFmainCommands::helpAndUsersManualOpenTheManual() {
-  QTemporaryDir start, elsewhere;
-  // The window remembers the folder that was current when it was made.
-  QVERIFY(QDir::setCurrent(start.path()));
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  test::View(*Form).TimerLoad->stop();
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-  QVERIFY(QDir::setCurrent(elsewhere.path()));
-
-  // Neither folder nor the test program's own holds a manual. F1 asks for it too.
-  QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
-  QTest::keyClick(Form.get(), Qt::Key_F1);
-  QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
-  QVERIFY(Opened().isEmpty());
-
-  // The start-up folder is looked at first, not the folder that is current now.
-  for (const QString& path : {start.filePath("ostrel.htm"), elsewhere.filePath("ostrel.html")}) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-  }
-  QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
-  test::View(*Form).UsersManual1->trigger();
-  const QUrl manual = QUrl::fromLocalFile(start.filePath("ostrel.htm"));
-  QCOMPARE(Opened(), (QList<QUrl>{manual, manual}));
-  QCOMPARE(Boxes().size(), 2);
-
-  // Found, but nothing on the desktop opens it: the box names the file.
-  Desktop.OpenSucceeds = false;
-  QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
-  QCOMPARE(Boxes().value(2), "Error|Could not open the document " + start.filePath("ostrel.htm"));
-}
-
-void TestFmainCommands::webLinksOpenTheMakersPages() {
-  QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
-  test::View(*Form).VisitPelworthformoreShareware1->trigger();
-  test::View(*Form).Checkwebforupdatedversion1->trigger();
-  QCOMPARE(Opened(), (QList<QUrl>{QUrl(MakerHomePage), QUrl(MakerHomePage), QUrl(ProgramPage)}));
-  QCOMPARE(QUrl(ProgramPage), QUrl(MakerHomePage).resolved(QUrl("ostrel/")));
-  QVERIFY(Boxes().isEmpty());
-
-  Desktop.OpenSucceeds = false;
-  QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
-  test::View(*Form).Checkwebforupdatedversion1->trigger();
-  QCOMPARE(Boxes(), (QStringList{"Error|Could not open the web page " + QString::fromLatin1(MakerHomePage),
-                                 "Error|Could not open the web page " + QString::fromLatin1(ProgramPage)}));
-}
-
-void TestFmainCommands::relativeRootCopiesAndExploresAbsolutely() {
-  // The root was given relative to the folder the program started in; the user works with it
-  // from anywhere, by keyboard: the mnemonics of Copy-Dir and Explore-Dir.
-  QVERIFY(QDir::setCurrent(Fixture.path()));
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  test::View(*Form).TimerLoad->stop();
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-  QVERIFY(Scan("root/"));
-  QVERIFY(QDir::setCurrent(QDir::tempPath()));
-  ClickItem(test::ChildNamed(MyComputer()->child(0), "big3"));
-  // A mnemonic presses its button as a short animated click.
-  QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
-  QTRY_COMPARE(Desktop.Clipboard, QList<QByteArray>{Root + "/big3"});
-  Desktop.OpenSucceeds = false;
-  QTest::keyClick(Form.get(), Qt::Key_E, Qt::AltModifier);
-  QTRY_COMPARE(UrlPathBytes(Opened().value(0)), Root + "/big3");
-  QCOMPARE(Boxes(), QStringList{"Error|Could not open the folder " + QFile::decodeName(Root + "/big3")});
-  ClickItem(MyComputer()->child(0));
-  QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
-  QTRY_COMPARE(Desktop.Clipboard.value(1), Root);
-}
-
-void TestFmainCommands::copyAndExploreFollowTheTreeOfAOnePathScan() {
-  // Right after start-up no folder is selected; nor is one with "My Computer".
-  QVERIFY(Form->CurrentPath().empty());
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  // The root keeps the path exactly as the scan was given it, trailing separator included.
-  const QByteArray given = Root + "/";
-  QVERIFY(Scan(given.toStdString()));
-  QTreeWidgetItem* root = MyComputer()->child(0);
-  QVERIFY(root);
-  ClickItem(MyComputer());
-  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
-  // Boxes owned by no window, with only OK.
-  for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
-  QVERIFY(Desktop.Clipboard.isEmpty());
-  QVERIFY(Opened().isEmpty());
-
-  struct {
-    QTreeWidgetItem* item;
-    QByteArray path;
-  } const cases[] = {
-      {root, given},
-      {test::ChildNamed(root, "big3"), Root + "/big3"},
-      {test::ChildNamed(
-           test::ChildNamed(test::ChildNamed(test::ChildNamed(root, "big0"), QFile::decodeName("caf\xe9")), "a"), "b"),
-       Root + "/big0/caf\xe9/a/b"},
-  };
-  for (const auto& c : cases) {
-    ClickItem(c.item);
-    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-    // The path's own bytes, "caf\xe9" too: its decoded text would name no folder.
-    QCOMPARE(Desktop.Clipboard.value(Desktop.Clipboard.size() - 1), c.path);
-    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-    QCOMPARE(UrlPathBytes(Opened().value(Opened().size() - 1)), c.path);
-  }
-  QCOMPARE(Opened().size(), 3);
-  QCOMPARE(Desktop.Clipboard.size(), 3);
-  QCOMPARE(Boxes().size(), 2);
-}
-
-void TestFmainCommands::copyAndExploreWithAllDrives() {
-  Form->ScanDriveSource = [root = Root.toStdString()] { return test::OneDrive(root); };
-  QVERIFY(Scan(""));
-  QTreeWidgetItem* allDrives = MyComputer()->child(0);
-  QVERIFY(allDrives);
-  QCOMPARE(allDrives->text(0), QString("All Drives"));
-
-  // "All Drives" is a label, not a folder.
-  ClickItem(allDrives);
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
-  QVERIFY(Desktop.Clipboard.isEmpty());
-  QVERIFY(Opened().isEmpty());
-
-  // A drive copies as its root; a folder on it as its full path.
-  ClickItem(allDrives->child(0));
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Desktop.Clipboard, QList<QByteArray>{Root});
-  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Opened().size(), 1);
-  QCOMPARE(UrlPathBytes(Opened()[0]), Root);
-  ClickItem(test::ChildNamed(allDrives->child(0), "tiny1"));
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Desktop.Clipboard.value(1), Root + "/tiny1");
-  QCOMPARE(Boxes().size(), 2);
-}
-
-void TestFmainCommands::preferencesOkRedrawsCancelDoesNot() {
-  QVERIFY(Scan(Root.toStdString()));
-  ClickItem(MyComputer()->child(0));
-  QCOMPARE(ScanSettings.combineother, 1);
-  QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), size_t(1 + 11 + 1));  // (files), big0..big10, (other: 3 dirs)
-
-  // A redraw draws the pie's slices anew.
-  struct {
-    bool clickBox;
-    bool ok;
-    int combineother;
-    size_t points;
-    bool redrawn;
-  } const steps[] = {
-      {true, true, 0, 15, true},    // switched off: every subfolder its own point
-      {true, false, 0, 15, false},  // switched back on, but cancelled
-      {false, true, 0, 15, true},   // Ok without a change still redraws
-  };
-  int pie = 0;
-  for (const auto& step : steps) {
-    int runs = 0;
-    Desktop.AnswerDialog = [&](QDialog& dialog) {
-      ++runs;
-      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
-      if (!prefs || dialog.parentWidget() != Form.get()) return ModalCancel;
-      if (step.clickBox) QTest::mouseClick(prefs->CheckBoxCombineOther, Qt::LeftButton);
-      QTest::mouseClick(step.ok ? prefs->ButtonOk : prefs->ButtonCancel, Qt::LeftButton);
-      return dialog.result();
-    };
-    QSignalSpy drawn(static_cast<QPieSeries*>(test::View(*Form).ChartPie->SeriesOf(0, pie)), &QPieSeries::added);
-    test::View(*Form).Preferences1->trigger();
-    QCOMPARE(runs, 1);
-    QCOMPARE(ScanSettings.combineother, step.combineother);
-    QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), step.points);
-    QCOMPARE(drawn.count(), step.redrawn ? 1 : 0);
-    QCOMPARE(Form->CurrentPath(), Root.toStdString());
-  }
-}
-
-// The measure is a view of the same tree: Ok redraws the selected folder in the other one at
-// once, with no new scan; the folder's own blocks show in its "(files)" point.
-void TestFmainCommands::preferencesSwitchTheMeasureWithoutAScan() {
-  const uint64_t image = DiskBytes(Measures + "/image") + DiskBytes(Measures + "/image/disk.img");
-  const uint64_t data = DiskBytes(Measures + "/data") + DiskBytes(Measures + "/data/blob");
-  const uint64_t files = DiskBytes(Measures) + DiskBytes(Measures + "/own.txt");
-  if (DiskBytes(Measures + "/image/disk.img") >= 32 << 20) QSKIP("this file system stores no sparse files");
-  QVERIFY(Scan(Measures.toStdString()));
-  ClickItem(MyComputer()->child(0));
-  const TTreeJob* scan = Form->AttachedScan();
-  QTreeWidgetItem* shown = test::View(*Form).SelectedItem();
-  const TChartView* chart = Form->findChild<TChartView*>(QStringLiteral("ChartPie"));
-  auto values = [&] {
-    QStringList points;
-    for (const TChartPoint& p : chart->Points())
-      points << QString::fromStdString(p.Label) + "=" + QString::number(p.Value);
-    return points;
-  };
-  auto number = [](uint64_t v) { return QString::number(v); };
-  const QStringList diskUsage{"(files)=" + number(files), "data=" + number(data), "image=" + number(image)};
-  const QStringList apparent{"(files)=10", "data=262144", "image=67108864"};
-  QCOMPARE(values(), diskUsage);
-
-  for (const auto& [checked, expected] : {std::pair{true, apparent}, std::pair{false, diskUsage}}) {
-    Desktop.AnswerDialog = [&](QDialog& dialog) {
-      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
-      if (!prefs) return ModalCancel;
-      QTest::mouseClick(prefs->CheckBoxApparentSize, Qt::LeftButton);
-      QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
-      return dialog.result();
-    };
-    test::View(*Form).Preferences1->trigger();
-    QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
-    QCOMPARE(values(), expected);
-    QCOMPARE(test::View(*Form).SelectedItem(), shown);
-    QCOMPARE(Form->AttachedScan(), scan);
-    QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1);
-    // The hover sizes follow.
-    Form->ChartPieMouseMove(static_cast<int>(chart->Points().size()) - 1);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(1),
-             checked ? QStringLiteral("64.0 MB") : QString::fromStdString(FormatSize(image)));
-  }
-}
-
-// The dialog's modal loop keeps the window's events flowing: the scan's completion notice is
-// handled behind the dialog, and the scan is neither stopped nor detached by it.
-void TestFmainCommands::dialogsDuringAScanLetItFinish_data() {
-  QTest::addColumn<bool>("preferences");
-  QTest::newRow("About") << false;
-  QTest::newRow("Preferences") << true;
-}
-
-void TestFmainCommands::dialogsDuringAScanLetItFinish() {
-  QFETCH(bool, preferences);
-  test::TDriveGate::Get().Close(test::OneDrive(Root.toStdString()));
-  Form->ScanDriveSource = test::TDriveGate::Source;
-  Form->StartScan("");
-  const TTreeJob* loader = Form->AttachedScan();
-  QVERIFY(loader && !test::View(*Form).ButtonStop->isHidden());
-
-  bool finishedBehind = false;
-  Desktop.AnswerDialog = [&](QDialog& dialog) {
-    const bool expected = preferences ? qobject_cast<TFormPreferences*>(&dialog) != nullptr
-                                      : qobject_cast<TFormAbout*>(&dialog) != nullptr;
-    if (!expected || dialog.parentWidget() != Form.get()) return ModalCancel;
-    dialog.show();
-    test::TDriveGate::Get().Open();
-    finishedBehind = QTest::qWaitFor([&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1; },
-                                     CompletionTimeout) &&
-                     dialog.isVisible();
-    dialog.done(ModalOk);
-    return ModalOk;
-  };
-  (preferences ? test::View(*Form).Preferences1 : test::View(*Form).About1)->trigger();
-  QVERIFY(finishedBehind);
-  QVERIFY(!loader->StopFlag);
-  QVERIFY(test::View(*Form).ButtonStop->isHidden());
-  QTreeWidgetItem* drive = MyComputer()->child(0)->child(0);
-  QVERIFY(drive);
-  QCOMPARE(drive->childCount(), 14);
-  QVERIFY(Boxes().isEmpty());
-}
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainCommands, TApplication)
 #include "test_fmain_commands.moc"

@@ -8,30 +8,23 @@
 // and status bar say what changed by how much, the chart breaks down the growth, and ending the
 // comparison brings back the exact chart and look of before.
 #include <QCheckBox>
-#include <QDir>
 #include <QListWidget>
-#include <QTreeWidget>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <memory>
-#include <string>
 #include <tuple>
 
 #include "controls/elidedlabel.h"
 #include "dialogs/comparedialog.h"
-#include "dialogs/fprefs.h"
-#include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/treejob.h"
 #include "scanfile/history.h"
 #include "scanfile/importscan.h"
-#include "tests/support/fixture.h"
 
 using namespace ostrel;
 
@@ -93,12 +86,279 @@ class TestFmainCompare : public QObject {
   }
   void cleanup() { Form.reset(); }
 
-  void walksAreKeptUnlessTurnedOff();
-  void keptOrOtherScansComparedThenEnded();
-  void incompleteScansSaySo();
-  void unreadableFileOrNoScanIsSaidInABox();
-  void readingIsReplacedOrEndedWithoutABox();
-  void closingWhileReadingIsSafe();
+  // Each walk is kept once the window is idle: it reads back to the shown totals and says the
+  // walk was complete; a scan of another root is kept apart. Cleared, the Preferences box stores
+  // 0 and the next walk leaves nothing; checked again, walks are kept.
+  void walksAreKeptUnlessTurnedOff() {
+    // The folder comes from the environment the test set, never the user's own.
+    QCOMPARE(QDir(QFile::decodeName(QByteArray::fromStdString(ScanHistoryFolder()))).absolutePath(),
+             QDir(qEnvironmentVariable("XDG_CACHE_HOME")).absoluteFilePath(QStringLiteral("Harwen/OSTREL")));
+    QVERIFY(ScanAtStart());
+    QVERIFY(Form->Keeper());
+    QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
+    const TKeptScan kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root))[0];
+    QVERIFY(kept.Complete);
+    TImportedScan read;
+    QCOMPARE(ReadScanFile(kept.Path, read), std::string());
+    const TTreeJob* walk = Form->AttachedScan();
+    QCOMPARE(read.Result.Root->TotalSize, walk->Outcome().Root->TotalSize);
+    QCOMPARE(read.Result.Root->ApparentSize, walk->Outcome().Root->ApparentSize);
+    QCOMPARE(read.Result.Files, walk->Outcome().Files);
+    QCOMPARE(Form->Keeper()->LastError(), std::string());
+    QVERIFY(Desktop.Boxes.empty());
+
+    const std::string other = Tree->Path("r/grow");
+    QVERIFY(ScanAtStart(other + "/"));
+    QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(1), Timeout);
+    QCOMPARE(KeptOf(Root), size_t(1));
+    test::AnswerPreferences(Desktop, [](TFormPreferences& prefs) {
+      QTest::mouseClick(prefs.CheckBoxKeepHistory, Qt::LeftButton);
+      QTest::mouseClick(prefs.ButtonOk, Qt::LeftButton);
+    });
+    auto toggle = [&] { test::View(*Form).Preferences1->trigger(); };
+    toggle();
+    QCOMPARE(ScanSettings.keephistory, 0);
+    Form->close();  // saves the settings
+    QCOMPARE(Store->Open()->value("keephistory").toInt(), 0);
+    QVERIFY(ScanAtStart(other));
+    QCOMPARE(ScanSettings.keephistory, 0);
+    // Nothing was handed over: there is nothing to wait for.
+    QVERIFY(!Form->Keeper());
+    QCOMPARE(KeptOf(other), size_t(1));
+    toggle();
+    QCOMPARE(ScanSettings.keephistory, 1);
+    Form->NewScanClick();  // argument 1 again
+    QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(2), Timeout);
+  }
+
+  // Two walks of the folder, kept. The earlier picked from the listing; End Comparison (the
+  // button) takes every mark off and draws the chart exactly as before. A scan is never listed
+  // against itself, only the others, the newest before it chosen; lines that would read alike
+  // say which scan is which. "Another scan file..." takes a file saved by hand; the menu item
+  // ends that comparison.
+  void keptOrOtherScansComparedThenEnded() {
+    QVERIFY(ScanAtStart());
+    QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
+    QVERIFY(ChangeAndScanAgain());
+    QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(2), Timeout);
+    const std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root));
+
+    ClickItem(NewRootItem());
+    const std::vector<TChartPoint> before = test::View(*Form).ChartPie->Points();
+    const QString growTipBefore = Tip(Child(NewRootItem(), "grow"));
+    QStringList listed;
+    int preselected = -2;
+    Desktop.AnswerDialog = [&](QDialog& dialog) {
+      auto* form = qobject_cast<TFormCompare*>(&dialog);
+      if (!form) return 0;
+      for (int i = 0; i < form->ListScans->count(); ++i) listed << form->ListScans->item(i)->text();
+      preselected = form->ListScans->currentRow();
+      QTest::mouseClick(form->ButtonOk, Qt::LeftButton);
+      return dialog.result();
+    };
+    auto* compare = Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"));
+    auto* end = Form->findChild<QAction*>(QStringLiteral("EndComparison1"));
+    QVERIFY(compare && end);
+    QVERIFY(!end->isEnabled());
+    compare->trigger();
+    QVERIFY(Desktop.Boxes.empty());
+    // The scan compared is not offered (it would say "Nothing changed"): the earlier one alone,
+    // chosen already, with its scanned total (119000 bytes), not its file's size.
+    const QString first = QDateTime::fromMSecsSinceEpoch(kept[1].Time / 1000, Qt::UTC)
+                              .toLocalTime()
+                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QCOMPARE(listed, QStringList{first + QStringLiteral("   116.2 KB   complete")});
+    QCOMPARE(preselected, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
+    QVERIFY(end->isEnabled());
+    auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
+    QVERIFY(label && label->isVisible());
+    QCOMPARE(label->text(), QStringLiteral("Changes since ") + first);
+    CheckMarks();
+    CheckGrowth();
+
+    ClickItem(NewRootItem());
+    QVERIFY(!SamePoints(test::View(*Form).ChartPie->Points(), before));
+    auto* button = Form->findChild<QPushButton*>(QStringLiteral("ButtonEndComparison"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(!Comparing(*Form));
+    QVERIFY(!label->isVisible());
+    QVERIFY(!end->isEnabled());
+    QVERIFY(SamePoints(test::View(*Form).ChartPie->Points(), before));
+    QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelLost"))->isHidden());
+    QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"))->isHidden());
+    QCOMPARE(Tip(Child(NewRootItem(), "grow")), growTipBefore);
+    for (const char* name : {"grow", "shrink", "new"}) {
+      QVERIFY(Child(NewRootItem(), name)->icon(0).isNull());
+      QVERIFY(!Child(NewRootItem(), name)->data(0, Qt::ForegroundRole).isValid());
+    }
+    QVERIFY(!Child(NewRootItem(), "gone"));
+    std::vector<QStringList> lists;
+    std::vector<int> chosen;
+    Desktop.AnswerDialog = [&](QDialog& dialog) {
+      auto* form = qobject_cast<TFormCompare*>(&dialog);
+      if (!form) return 0;
+      lists.emplace_back();
+      for (int i = 0; i < form->ListScans->count(); ++i) lists.back() << form->ListScans->item(i)->text();
+      chosen.push_back(form->ListScans->currentRow());
+      return 0;
+    };
+    // The first scan: only the later one is there, and it is not chosen for the user.
+    ClickItem(Tree1()->topLevelItem(0)->child(0));
+    compare->trigger();
+    // The same scan opened from its kept file: the file is left out likewise.
+    Form->OpenScanFile(kept[0].Path);
+    QVERIFY(WaitForScans(*Form, 3));
+    compare->trigger();
+    QCOMPARE(lists.size(), size_t(2));
+    QCOMPARE(lists[0].size(), 1);
+    QVERIFY2(lists[0][0].contains(QStringLiteral("294.9 KB")), qPrintable(lists[0][0]));
+    QCOMPARE(chosen[0], -1);
+    QCOMPARE(lists[1].size(), 1);
+    QVERIFY2(lists[1][0].contains(QStringLiteral("116.2 KB")), qPrintable(lists[1][0]));
+    QCOMPARE(chosen[1], 0);
+
+    // Three scans of one second and one total: the millisecond, or the microsecond, tells them apart.
+    const int64_t second = kept[0].Time / 1000000 * 1000000;
+    std::vector<TKeptScan> alike(3, kept[0]);
+    alike[0].Time = second + 250000;
+    alike[1].Time = second + 125002;
+    alike[2].Time = second + 125001;
+    const QString at = QDateTime::fromMSecsSinceEpoch(second / 1000, Qt::UTC).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString rest = QStringLiteral("   294.9 KB   complete");
+    QCOMPARE(KeptScanTexts(alike), (QStringList{at + QStringLiteral(".250") + rest, at + QStringLiteral(".125002") + rest,
+                                                at + QStringLiteral(".125001") + rest}));
+    alike[2].Complete = false;
+    QCOMPARE(KeptScanTexts({alike[1], alike[2]}), (QStringList{at + rest, at + QStringLiteral("   294.9 KB   incomplete")}));
+
+    // A file saved by hand.
+    QTemporaryDir dir;
+    const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
+    QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
+    ClickItem(NewRootItem());
+    Desktop.OpenFileNames = {QString::fromStdString(saved)};
+    Desktop.AnswerDialog = [](QDialog& dialog) {
+      auto* form = qobject_cast<TFormCompare*>(&dialog);
+      if (!form) return 0;
+      QTest::mouseClick(form->ButtonOtherFile, Qt::LeftButton);
+      return dialog.result();
+    };
+    compare->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
+    QVERIFY(Desktop.Boxes.empty());
+    CheckMarks();
+    end->trigger();
+    QVERIFY(!Comparing(*Form));
+    QVERIFY(!Tip(Child(NewRootItem(), "grow")).contains(QStringLiteral("Then")));
+  }
+
+  // A stopped scan says so on its top item and in the fourth panel; a comparison says which side
+  // is incomplete.
+  void incompleteScansSaySo() {
+    QVERIFY(ScanAtStart());
+    QCOMPARE(Tree1()->topLevelItem(0)->icon(0).isNull(), true);
+    QTemporaryDir dir;
+    const std::string whole = dir.filePath(QStringLiteral("whole.json")).toStdString();
+    QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), whole), std::string());
+    const std::string part = Tree->Write("part.json", R"([1,2,{"state":"stopped"},[{"name":")" + Root +
+                                                          R"("},[{"name":"grow"}],[{"name":"same"},{"name":"f","asize":3000}]]])");
+    Form->OpenScanFile(part);
+    QVERIFY(WaitForScans(*Form, 2));
+    QTreeWidgetItem* stopped = Tree1()->topLevelItem(1);
+    QVERIFY(!stopped->icon(0).isNull());
+    QCOMPARE(Tip(stopped), QStringLiteral("Stopped: the scan is incomplete"));
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("Stopped after 3 folders"));
+
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(1800000000);
+    const QString since = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
+    ClickItem(stopped->child(0));
+    Form->CompareWithScanFile(whole, when);
+    QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
+    QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (this scan is incomplete)"));
+    ClickItem(Tree1()->topLevelItem(0)->child(0));
+    Form->CompareWithScanFile(part, when);
+    QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
+    QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (the earlier scan is incomplete)"));
+    ClickItem(Child(Tree1()->topLevelItem(0)->child(0), "same"));
+    auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
+    QVERIFY(nothing->isVisible());
+    QVERIFY2(nothing->text().contains(QStringLiteral("(the earlier scan is incomplete)")), qPrintable(nothing->text()));
+  }
+
+  // A file that is no scan, and a window with no scan selected, get a box and no comparison.
+  void unreadableFileOrNoScanIsSaidInABox() {
+    QVERIFY(ScanAtStart());
+    const std::string bad = Tree->Write("bad.json", "{ not a scan");
+    Form->CompareWithScanFile(bad, QDateTime::currentDateTime());
+    QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(1), Timeout);
+    QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("could not be compared")));
+    QVERIFY(!Comparing(*Form) && !Reading(*Form));
+    QVERIFY(Form->findChild<QFrame*>(QStringLiteral("PanelCompare"))->isHidden());
+    // A scan stopped before its root is a whole file, but nothing to compare with.
+    const std::string rootless =
+        Tree->Write("rootless.json", R"([1,2,{"progname":"ostrel-scan","progver":"1.3","state":"stopped"},[{"name":""}]])");
+    Form->CompareWithScanFile(rootless, QDateTime::currentDateTime());
+    QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(2), Timeout);
+    QVERIFY(Desktop.Boxes[1].Text.contains(QStringLiteral("holds no scan to compare with")));
+    QVERIFY(!Comparing(*Form) && !Reading(*Form));
+    Desktop.Boxes.clear();
+
+    auto fresh = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+    fresh->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
+    QCOMPARE(Desktop.Boxes.size(), size_t(1));
+    QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("no scan to compare")));
+    QVERIFY(!Comparing(*fresh));
+  }
+
+  // While a file is read the window goes on; a second request replaces the first, End
+  // Comparison stops one, and neither's end shows a box or a comparison; nor does the window's.
+  void readingIsReplacedOrEndedWithoutABox() {
+    QVERIFY(ScanAtStart());
+    Form->ScanFilesRegularOnly = false;  // fed through pipes at the test's pace
+    QTemporaryDir dir;
+    const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
+    QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
+    TPipe first(dir.filePath(QStringLiteral("first")).toStdString());
+    TPipe second(dir.filePath(QStringLiteral("second")).toStdString());
+    QVERIFY(first.Fd >= 0 && second.Fd >= 0);
+    auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
+
+    Form->CompareWithScanFile(first.Path, QDateTime::currentDateTime());
+    QVERIFY(Reading(*Form) && !Comparing(*Form));
+    QVERIFY(label->isVisible() && label->text().startsWith(QStringLiteral("Reading the scan of ")));
+    Form->CompareWithScanFile(saved, QDateTime::currentDateTime());
+    QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
+    QVERIFY(label->text().startsWith(QStringLiteral("Changes since ")));
+
+    // Ended while it reads: the comparison shown goes too.
+    Form->CompareWithScanFile(second.Path, QDateTime::currentDateTime());
+    QVERIFY(!Comparing(*Form) && Reading(*Form));
+    Form->EndComparison1Click();
+    QVERIFY(!Reading(*Form) && !label->isVisible());
+
+    // Both earlier readings end on their stop, though their pipes stay open and silent: only the
+    // test's own end of each is left.
+    QTRY_COMPARE_WITH_TIMEOUT(OpenOn(first.Path) + OpenOn(second.Path), 2, Timeout);
+    QVERIFY(Desktop.Boxes.empty());
+    QVERIFY(!Comparing(*Form) && !label->isVisible());
+    first.Close();
+    second.Close();
+
+    // Closing the window while an earlier scan is read, or while its end is on its way to the
+    // window, neither crashes nor hangs.
+    TPipe pipe(dir.filePath(QStringLiteral("slow")).toStdString());
+    QVERIFY(pipe.Fd >= 0);
+    Form->CompareWithScanFile(pipe.Path, QDateTime::currentDateTime());
+    const char start[] = R"([1,2,{"state":"complete"},[{"name":"r"},)";
+    QVERIFY(write(pipe.Fd, start, sizeof start - 1) == static_cast<ssize_t>(sizeof start - 1));
+    QTRY_VERIFY_WITH_TIMEOUT(pipe.Drained(), Timeout);
+    QVERIFY(Reading(*Form));
+    // The reading meets the end of the file and reports while the window goes.
+    pipe.Close();
+    Form.reset();
+    QVERIFY(Desktop.Boxes.empty());
+  }
 
  private:
   // A window that scans `root` at start; true once it shows the scan.
@@ -254,290 +514,6 @@ class TestFmainCompare : public QObject {
   std::string Root;
   std::unique_ptr<TForm1> Form;
 };
-
-// Each walk is kept once the window is idle: it reads back to the shown totals and says the
-// walk was complete; a scan of another root is kept apart. Cleared, the Preferences box stores
-// 0 and the next walk leaves nothing; checked again, walks are kept.
-void TestFmainCompare::walksAreKeptUnlessTurnedOff() {
-  // The folder comes from the environment the test set, never the user's own.
-  QCOMPARE(QDir(QFile::decodeName(QByteArray::fromStdString(ScanHistoryFolder()))).absolutePath(),
-           QDir(qEnvironmentVariable("XDG_CACHE_HOME")).absoluteFilePath(QStringLiteral("Harwen/OSTREL")));
-  QVERIFY(ScanAtStart());
-  QVERIFY(Form->Keeper());
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
-  const TKeptScan kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root))[0];
-  QVERIFY(kept.Complete);
-  TImportedScan read;
-  QCOMPARE(ReadScanFile(kept.Path, read), std::string());
-  const TTreeJob* walk = Form->AttachedScan();
-  QCOMPARE(read.Result.Root->TotalSize, walk->Outcome().Root->TotalSize);
-  QCOMPARE(read.Result.Root->ApparentSize, walk->Outcome().Root->ApparentSize);
-  QCOMPARE(read.Result.Files, walk->Outcome().Files);
-  QCOMPARE(Form->Keeper()->LastError(), std::string());
-  QVERIFY(Desktop.Boxes.empty());
-
-  const std::string other = Tree->Path("r/grow");
-  QVERIFY(ScanAtStart(other + "/"));
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(1), Timeout);
-  QCOMPARE(KeptOf(Root), size_t(1));
-  auto toggle = [&] {
-    Desktop.AnswerDialog = [](QDialog& dialog) {
-      auto* prefs = qobject_cast<TFormPreferences*>(&dialog);
-      if (!prefs) return ModalCancel;
-      QTest::mouseClick(prefs->CheckBoxKeepHistory, Qt::LeftButton);
-      QTest::mouseClick(prefs->ButtonOk, Qt::LeftButton);
-      return dialog.result();
-    };
-    test::View(*Form).Preferences1->trigger();
-  };
-  toggle();
-  QCOMPARE(ScanSettings.keephistory, 0);
-  Form->close();  // saves the settings
-  QCOMPARE(Store->Open()->value("keephistory").toInt(), 0);
-  QVERIFY(ScanAtStart(other));
-  QCOMPARE(ScanSettings.keephistory, 0);
-  // Nothing was handed over: there is nothing to wait for.
-  QVERIFY(!Form->Keeper());
-  QCOMPARE(KeptOf(other), size_t(1));
-  toggle();
-  QCOMPARE(ScanSettings.keephistory, 1);
-  Form->NewScanClick();  // argument 1 again
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(other), size_t(2), Timeout);
-}
-
-// Two walks of the folder, kept. The earlier picked from the listing; End Comparison (the
-// button) takes every mark off and draws the chart exactly as before. A scan is never listed
-// against itself, only the others, the newest before it chosen; lines that would read alike
-// say which scan is which. "Another scan file..." takes a file saved by hand; the menu item
-// ends that comparison.
-void TestFmainCompare::keptOrOtherScansComparedThenEnded() {
-  QVERIFY(ScanAtStart());
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(1), Timeout);
-  QVERIFY(ChangeAndScanAgain());
-  QTRY_COMPARE_WITH_TIMEOUT(KeptOf(Root), size_t(2), Timeout);
-  const std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root));
-
-  ClickItem(NewRootItem());
-  const std::vector<TChartPoint> before = test::View(*Form).ChartPie->Points();
-  const QString growTipBefore = Tip(Child(NewRootItem(), "grow"));
-  QStringList listed;
-  int preselected = -2;
-  Desktop.AnswerDialog = [&](QDialog& dialog) {
-    auto* form = qobject_cast<TFormCompare*>(&dialog);
-    if (!form) return 0;
-    for (int i = 0; i < form->ListScans->count(); ++i) listed << form->ListScans->item(i)->text();
-    preselected = form->ListScans->currentRow();
-    QTest::mouseClick(form->ButtonOk, Qt::LeftButton);
-    return dialog.result();
-  };
-  auto* compare = Form->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"));
-  auto* end = Form->findChild<QAction*>(QStringLiteral("EndComparison1"));
-  QVERIFY(compare && end);
-  QVERIFY(!end->isEnabled());
-  compare->trigger();
-  QVERIFY(Desktop.Boxes.empty());
-  // The scan compared is not offered (it would say "Nothing changed"): the earlier one alone,
-  // chosen already, with its scanned total (119000 bytes), not its file's size.
-  const QString first = QDateTime::fromMSecsSinceEpoch(kept[1].Time / 1000, Qt::UTC)
-                            .toLocalTime()
-                            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  QCOMPARE(listed, QStringList{first + QStringLiteral("   116.2 KB   complete")});
-  QCOMPARE(preselected, 0);
-  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
-  QVERIFY(end->isEnabled());
-  auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
-  QVERIFY(label && label->isVisible());
-  QCOMPARE(label->text(), QStringLiteral("Changes since ") + first);
-  CheckMarks();
-  CheckGrowth();
-
-  ClickItem(NewRootItem());
-  QVERIFY(!SamePoints(test::View(*Form).ChartPie->Points(), before));
-  auto* button = Form->findChild<QPushButton*>(QStringLiteral("ButtonEndComparison"));
-  QTest::mouseClick(button, Qt::LeftButton);
-  QVERIFY(!Comparing(*Form));
-  QVERIFY(!label->isVisible());
-  QVERIFY(!end->isEnabled());
-  QVERIFY(SamePoints(test::View(*Form).ChartPie->Points(), before));
-  QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelLost"))->isHidden());
-  QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"))->isHidden());
-  QCOMPARE(Tip(Child(NewRootItem(), "grow")), growTipBefore);
-  for (const char* name : {"grow", "shrink", "new"}) {
-    QVERIFY(Child(NewRootItem(), name)->icon(0).isNull());
-    QVERIFY(!Child(NewRootItem(), name)->data(0, Qt::ForegroundRole).isValid());
-  }
-  QVERIFY(!Child(NewRootItem(), "gone"));
-  std::vector<QStringList> lists;
-  std::vector<int> chosen;
-  Desktop.AnswerDialog = [&](QDialog& dialog) {
-    auto* form = qobject_cast<TFormCompare*>(&dialog);
-    if (!form) return 0;
-    lists.emplace_back();
-    for (int i = 0; i < form->ListScans->count(); ++i) lists.back() << form->ListScans->item(i)->text();
-    chosen.push_back(form->ListScans->currentRow());
-    return 0;
-  };
-  // The first scan: only the later one is there, and it is not chosen for the user.
-  ClickItem(Tree1()->topLevelItem(0)->child(0));
-  compare->trigger();
-  // The same scan opened from its kept file: the file is left out likewise.
-  Form->OpenScanFile(kept[0].Path);
-  QVERIFY(WaitForScans(*Form, 3));
-  compare->trigger();
-  QCOMPARE(lists.size(), size_t(2));
-  QCOMPARE(lists[0].size(), 1);
-  QVERIFY2(lists[0][0].contains(QStringLiteral("294.9 KB")), qPrintable(lists[0][0]));
-  QCOMPARE(chosen[0], -1);
-  QCOMPARE(lists[1].size(), 1);
-  QVERIFY2(lists[1][0].contains(QStringLiteral("116.2 KB")), qPrintable(lists[1][0]));
-  QCOMPARE(chosen[1], 0);
-
-  // Three scans of one second and one total: the millisecond, or the microsecond, tells them apart.
-  const int64_t second = kept[0].Time / 1000000 * 1000000;
-  std::vector<TKeptScan> alike(3, kept[0]);
-  alike[0].Time = second + 250000;
-  alike[1].Time = second + 125002;
-  alike[2].Time = second + 125001;
-  const QString at = QDateTime::fromMSecsSinceEpoch(second / 1000, Qt::UTC).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  const QString rest = QStringLiteral("   294.9 KB   complete");
-  QCOMPARE(KeptScanTexts(alike), (QStringList{at + QStringLiteral(".250") + rest, at + QStringLiteral(".125002") + rest,
-                                              at + QStringLiteral(".125001") + rest}));
-  alike[2].Complete = false;
-  QCOMPARE(KeptScanTexts({alike[1], alike[2]}), (QStringList{at + rest, at + QStringLiteral("   294.9 KB   incomplete")}));
-
-  // A file saved by hand.
-  QTemporaryDir dir;
-  const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
-  QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
-  ClickItem(NewRootItem());
-  Desktop.OpenFileNames = {QString::fromStdString(saved)};
-  Desktop.AnswerDialog = [](QDialog& dialog) {
-    auto* form = qobject_cast<TFormCompare*>(&dialog);
-    if (!form) return 0;
-    QTest::mouseClick(form->ButtonOtherFile, Qt::LeftButton);
-    return dialog.result();
-  };
-  compare->trigger();
-  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
-  QVERIFY(Desktop.Boxes.empty());
-  CheckMarks();
-  end->trigger();
-  QVERIFY(!Comparing(*Form));
-  QVERIFY(!Tip(Child(NewRootItem(), "grow")).contains(QStringLiteral("Then")));
-}
-
-// A stopped scan says so on its top item and in the fourth panel; a comparison says which side
-// is incomplete.
-void TestFmainCompare::incompleteScansSaySo() {
-  QVERIFY(ScanAtStart());
-  QCOMPARE(Tree1()->topLevelItem(0)->icon(0).isNull(), true);
-  QTemporaryDir dir;
-  const std::string whole = dir.filePath(QStringLiteral("whole.json")).toStdString();
-  QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), whole), std::string());
-  const std::string part = Tree->Write("part.json", R"([1,2,{"state":"stopped"},[{"name":")" + Root +
-                                                        R"("},[{"name":"grow"}],[{"name":"same"},{"name":"f","asize":3000}]]])");
-  Form->OpenScanFile(part);
-  QVERIFY(WaitForScans(*Form, 2));
-  QTreeWidgetItem* stopped = Tree1()->topLevelItem(1);
-  QVERIFY(!stopped->icon(0).isNull());
-  QCOMPARE(Tip(stopped), QStringLiteral("Stopped: the scan is incomplete"));
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("Stopped after 3 folders"));
-
-  const QDateTime when = QDateTime::fromSecsSinceEpoch(1800000000);
-  const QString since = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
-  ClickItem(stopped->child(0));
-  Form->CompareWithScanFile(whole, when);
-  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
-  QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (this scan is incomplete)"));
-  ClickItem(Tree1()->topLevelItem(0)->child(0));
-  Form->CompareWithScanFile(part, when);
-  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
-  QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (the earlier scan is incomplete)"));
-  ClickItem(Child(Tree1()->topLevelItem(0)->child(0), "same"));
-  auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
-  QVERIFY(nothing->isVisible());
-  QVERIFY2(nothing->text().contains(QStringLiteral("(the earlier scan is incomplete)")), qPrintable(nothing->text()));
-}
-
-// A file that is no scan, and a window with no scan selected, get a box and no comparison.
-void TestFmainCompare::unreadableFileOrNoScanIsSaidInABox() {
-  QVERIFY(ScanAtStart());
-  const std::string bad = Tree->Write("bad.json", "{ not a scan");
-  Form->CompareWithScanFile(bad, QDateTime::currentDateTime());
-  QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(1), Timeout);
-  QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("could not be compared")));
-  QVERIFY(!Comparing(*Form) && !Reading(*Form));
-  QVERIFY(Form->findChild<QFrame*>(QStringLiteral("PanelCompare"))->isHidden());
-  // A scan stopped before its root is a whole file, but nothing to compare with.
-  const std::string rootless =
-      Tree->Write("rootless.json", R"([1,2,{"progname":"ostrel-scan","progver":"1.3","state":"stopped"},[{"name":""}]])");
-  Form->CompareWithScanFile(rootless, QDateTime::currentDateTime());
-  QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t(2), Timeout);
-  QVERIFY(Desktop.Boxes[1].Text.contains(QStringLiteral("holds no scan to compare with")));
-  QVERIFY(!Comparing(*Form) && !Reading(*Form));
-  Desktop.Boxes.clear();
-
-  auto fresh = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  fresh->findChild<QAction*>(QStringLiteral("CompareWithEarlierScan1"))->trigger();
-  QCOMPARE(Desktop.Boxes.size(), size_t(1));
-  QVERIFY(Desktop.Boxes[0].Text.contains(QStringLiteral("no scan to compare")));
-  QVERIFY(!Comparing(*fresh));
-}
-
-// While a file is read the window goes on; a second request replaces the first, End
-// Comparison stops one, and neither's end shows a box or a comparison.
-void TestFmainCompare::readingIsReplacedOrEndedWithoutABox() {
-  QVERIFY(ScanAtStart());
-  Form->ScanFilesRegularOnly = false;  // fed through pipes at the test's pace
-  QTemporaryDir dir;
-  const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
-  QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
-  TPipe first(dir.filePath(QStringLiteral("first")).toStdString());
-  TPipe second(dir.filePath(QStringLiteral("second")).toStdString());
-  QVERIFY(first.Fd >= 0 && second.Fd >= 0);
-  auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
-
-  Form->CompareWithScanFile(first.Path, QDateTime::currentDateTime());
-  QVERIFY(Reading(*Form) && !Comparing(*Form));
-  QVERIFY(label->isVisible() && label->text().startsWith(QStringLiteral("Reading the scan of ")));
-  Form->CompareWithScanFile(saved, QDateTime::currentDateTime());
-  QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
-  QVERIFY(label->text().startsWith(QStringLiteral("Changes since ")));
-
-  // Ended while it reads: the comparison shown goes too.
-  Form->CompareWithScanFile(second.Path, QDateTime::currentDateTime());
-  QVERIFY(!Comparing(*Form) && Reading(*Form));
-  Form->EndComparison1Click();
-  QVERIFY(!Reading(*Form) && !label->isVisible());
-
-  // Both earlier readings end on their stop, though their pipes stay open and silent: only the
-  // test's own end of each is left.
-  QTRY_COMPARE_WITH_TIMEOUT(OpenOn(first.Path) + OpenOn(second.Path), 2, Timeout);
-  QVERIFY(Desktop.Boxes.empty());
-  QVERIFY(!Comparing(*Form) && !label->isVisible());
-  first.Close();
-  second.Close();
-}
-
-// Closing the window while an earlier scan is read, or while its end is on its way to the
-// window, neither crashes nor hangs.
-void TestFmainCompare::closingWhileReadingIsSafe() {
-  QVERIFY(ScanAtStart());
-  Form->ScanFilesRegularOnly = false;  // fed through a pipe at the test's pace
-  QTemporaryDir dir;
-  TPipe pipe(dir.filePath(QStringLiteral("slow")).toStdString());
-  QVERIFY(pipe.Fd >= 0);
-  Form->CompareWithScanFile(pipe.Path, QDateTime::currentDateTime());
-  const char start[] = R"([1,2,{"state":"complete"},[{"name":"r"},)";
-  QVERIFY(write(pipe.Fd, start, sizeof start - 1) == static_cast<ssize_t>(sizeof start - 1));
-  QTRY_VERIFY_WITH_TIMEOUT(pipe.Drained(), Timeout);
-  QVERIFY(Reading(*Form));
-  // The reading meets the end of the file and reports while the window goes.
-  pipe.Close();
-  Form.reset();
-  QVERIFY(Desktop.Boxes.empty());
-}
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainCompare, TApplication)
 #include "test_fmain_compare.moc"

@@ -1,87 +1,18 @@
 // The main window's controls: names, design geometry, anchored resizing, captions and hints,
 // menus, status bar, the hint panel, and what the manual says of them. (The idle and scanning
 // looks are the scan tests'.)
-#include <QAction>
 #include <QChartView>
-#include <QFile>
 #include <QFontInfo>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
-#include <QTreeWidget>
-#include <memory>
 
-#include "controls/htmllabel.h"
 #include "mainwin/anchors.h"
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
-#include "mainwin/radiogroup.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 
 using namespace ostrel;
-
-class TestFmainLayout : public QObject {
-  Q_OBJECT
-
- private slots:
-  void init();
-  void cleanup();
-
-  void anchoredRect_data();
-  void anchoredRect();
-  void geometryAndAnchors();
-  void clientAreaAndStatusBar();
-  void minimumSizeFitsTheScreen();
-  void tabGoesLeftToRightTopToBottom();
-  void splitterDragsTheTreeWider();
-  void captionsHintsAndFonts();
-  void menus();
-  void manualNamesWhatTheWindowHas();
-  void hintPanel();
-
- private:
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
-};
-
-void TestFmainLayout::init() {
-  Store = std::make_unique<test::TTempStore>();
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-}
-
-void TestFmainLayout::cleanup() {
-  Form.reset();
-  Store.reset();
-}
-
-void TestFmainLayout::anchoredRect_data() {
-  QTest::addColumn<QRect>("design");
-  QTest::addColumn<uint>("anchors");
-  QTest::addColumn<QSize>("parent");
-  QTest::addColumn<QRect>("expected");
-  // Design parent 100 × 50 throughout.
-  QTest::newRow("right moves") << QRect(70, 5, 20, 10) << uint(akRight | akTop) << QSize(130, 50) << QRect(100, 5, 20, 10);
-  QTest::newRow("left+right stretches") << QRect(10, 5, 20, 10) << uint(akLeft | akRight | akTop) << QSize(130, 50) << QRect(10, 5, 50, 10);
-  QTest::newRow("all four") << QRect(10, 5, 80, 40) << uint(akAll) << QSize(150, 60) << QRect(10, 5, 130, 50);
-  QTest::newRow("shrunk below zero") << QRect(10, 5, 20, 10) << uint(akAll) << QSize(20, 10) << QRect(10, 5, 0, 0);
-  QTest::newRow("unanchored keeps centre") << QRect(40, 20, 20, 10) << uint(0) << QSize(200, 100) << QRect(90, 45, 20, 10);
-}
-
-void TestFmainLayout::anchoredRect() {
-  QFETCH(QRect, design);
-  QFETCH(uint, anchors);
-  QFETCH(QSize, parent);
-  QFETCH(QRect, expected);
-  QCOMPARE(AnchoredRect(design, QSize(100, 50), parent, anchors), expected);
-}
 
 namespace {
 
@@ -151,307 +82,337 @@ void ComparePlace(QWidget* w, const QRect& expected, TFit fit) {
 
 }  // namespace
 
-void TestFmainLayout::geometryAndAnchors() {
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  const QSize design = Form->size();
-  // At the design size, grown by 100 x 50, and back, where the design geometry returns exactly.
-  for (const QSize size : {design, design + QSize(100, 50), design}) {
-    Form->resize(size);
-    QTRY_COMPARE(Form->centralWidget()->size(), QSize(674, 400) + size - design);
-    for (const TPlace& place : Places) {
-      auto* w = Form->findChild<QWidget*>(QString::fromLatin1(place.Name));
-      QVERIFY2(w, place.Name);
-      QCOMPARE(w->parentWidget()->objectName(), QString::fromLatin1(place.Parent));
-      ComparePlace(w, size == design ? place.Design : place.Resized, place.Fit);
-      if (QTest::currentTestFailed()) QFAIL(place.Name);
+class TestFmainLayout : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    Store = std::make_unique<test::TTempStore>();
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+  }
+
+  void cleanup() {
+    Form.reset();
+    Store.reset();
+  }
+
+  void anchoredRect_data() {
+    QTest::addColumn<QRect>("design");
+    QTest::addColumn<uint>("anchors");
+    QTest::addColumn<QSize>("parent");
+    QTest::addColumn<QRect>("expected");
+    // Design parent 100 × 50 throughout.
+    QTest::newRow("right moves") << QRect(70, 5, 20, 10) << uint(akRight | akTop) << QSize(130, 50) << QRect(100, 5, 20, 10);
+    QTest::newRow("left+right stretches") << QRect(10, 5, 20, 10) << uint(akLeft | akRight | akTop) << QSize(130, 50) << QRect(10, 5, 50, 10);
+    QTest::newRow("all four") << QRect(10, 5, 80, 40) << uint(akAll) << QSize(150, 60) << QRect(10, 5, 130, 50);
+    QTest::newRow("shrunk below zero") << QRect(10, 5, 20, 10) << uint(akAll) << QSize(20, 10) << QRect(10, 5, 0, 0);
+    QTest::newRow("unanchored keeps centre") << QRect(40, 20, 20, 10) << uint(0) << QSize(200, 100) << QRect(90, 45, 20, 10);
+  }
+  void anchoredRect() {
+    QFETCH(QRect, design);
+    QFETCH(uint, anchors);
+    QFETCH(QSize, parent);
+    QFETCH(QRect, expected);
+    QCOMPARE(AnchoredRect(design, QSize(100, 50), parent, anchors), expected);
+  }
+
+  void geometryAndAnchors() {
+    const QSize design = Form->size();
+    // At the design size, grown by 100 x 50, and back, where the design geometry returns exactly.
+    for (const QSize size : {design, design + QSize(100, 50), design}) {
+      Form->resize(size);
+      QTRY_COMPARE(Form->centralWidget()->size(), QSize(674, 400) + size - design);
+      for (const TPlace& place : Places) {
+        auto* w = Form->findChild<QWidget*>(QString::fromLatin1(place.Name));
+        QVERIFY2(w, place.Name);
+        QCOMPARE(w->parentWidget()->objectName(), QString::fromLatin1(place.Parent));
+        ComparePlace(w, size == design ? place.Design : place.Resized, place.Fit);
+        if (QTest::currentTestFailed()) QFAIL(place.Name);
+      }
     }
   }
-}
 
-void TestFmainLayout::clientAreaAndStatusBar() {
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  const int menuHeight = test::View(*Form).MainMenu1->height();
-  QVERIFY(menuHeight > 0);
-  QCOMPARE(Form->centralWidget()->geometry(), QRect(0, menuHeight, 674, 400));
-  TStatusBar* bar = test::View(*Form).StatusBar1;
-  QCOMPARE(bar->geometry().topLeft(), QPoint(0, menuHeight + 400));
-  QCOMPARE(bar->width(), 674);
-  QVERIFY(bar->height() >= 19);
-  QCOMPARE(Form->windowTitle(), QStringLiteral("Ostrel Free Disk Space Finder"));
+  void clientAreaAndStatusBar() {
+    const int menuHeight = test::View(*Form).MainMenu1->height();
+    QVERIFY(menuHeight > 0);
+    QCOMPARE(Form->centralWidget()->geometry(), QRect(0, menuHeight, 674, 400));
+    TStatusBar* bar = test::View(*Form).StatusBar1;
+    QCOMPARE(bar->geometry().topLeft(), QPoint(0, menuHeight + 400));
+    QCOMPARE(bar->width(), 674);
+    QVERIFY(bar->height() >= 19);
+    QCOMPARE(Form->windowTitle(), QStringLiteral("Ostrel Free Disk Space Finder"));
 
-  // Four panels from the left, at least 200, 80 and 50 wide, then the rest; each of the first
-  // three shows its whole text, underscores and all, as plain text.
-  QCOMPARE(bar->PanelCount(), 4);
-  const int widths[] = {200, 80, 50};
-  QVERIFY2(bar->Panel(3)->width() >= 250, qPrintable(QString::number(bar->Panel(3)->width())));
-  QVERIFY(bar->Panel(3)->geometry().right() < bar->width());
-  for (int i = 0; i < 4; ++i) {
-    if (i < 3) QCOMPARE(bar->Panel(i)->width(), widths[i]);
-    QVERIFY(bar->Panel(i)->isVisible());
-    if (i > 0) QVERIFY(bar->Panel(i)->x() > bar->Panel(i - 1)->geometry().right());
+    // Four panels from the left, at least 200, 80 and 50 wide, then the rest; each of the first
+    // three shows its whole text, underscores and all, as plain text.
+    QCOMPARE(bar->PanelCount(), 4);
+    const int widths[] = {200, 80, 50};
+    QVERIFY2(bar->Panel(3)->width() >= 250, qPrintable(QString::number(bar->Panel(3)->width())));
+    QVERIFY(bar->Panel(3)->geometry().right() < bar->width());
+    for (int i = 0; i < 4; ++i) {
+      if (i < 3) QCOMPARE(bar->Panel(i)->width(), widths[i]);
+      QVERIFY(bar->Panel(i)->isVisible());
+      if (i > 0) QVERIFY(bar->Panel(i)->x() > bar->Panel(i - 1)->geometry().right());
+    }
+    const QString texts[] = {QStringLiteral("a_folder_name_of_forty_characters_long__"), QStringLiteral("563200.0 MB"),
+                             QStringLiteral("<b>9999.9</b> MB")};
+    for (int i = 0; i < 3; ++i) bar->SetPanelText(i, texts[i]);
+    bar->SetPanelText(4, QStringLiteral("ignored"));
+    QCOMPARE(bar->PanelText(4), QString());
+    for (int i = 0; i < 3; ++i) {
+      QLabel* panel = bar->Panel(i);
+      const QFontMetrics metrics(panel->font());
+      QTRY_VERIFY2(panel->contentsRect().width() >= metrics.horizontalAdvance(texts[i]), qPrintable(texts[i]));
+      QVERIFY(panel->contentsRect().height() >= metrics.height());
+      QVERIFY(panel->geometry().bottom() < bar->height());
+    }
+    QCOMPARE(bar->Panel(2)->textFormat(), Qt::PlainText);  // "<b>" is a name's text
   }
-  const QString texts[] = {QStringLiteral("a_folder_name_of_forty_characters_long__"), QStringLiteral("563200.0 MB"),
-                           QStringLiteral("<b>9999.9</b> MB")};
-  for (int i = 0; i < 3; ++i) bar->SetPanelText(i, texts[i]);
-  bar->SetPanelText(4, QStringLiteral("ignored"));
-  QCOMPARE(bar->PanelText(4), QString());
-  for (int i = 0; i < 3; ++i) {
-    QLabel* panel = bar->Panel(i);
-    const QFontMetrics metrics(panel->font());
-    QTRY_VERIFY2(panel->contentsRect().width() >= metrics.horizontalAdvance(texts[i]), qPrintable(texts[i]));
-    QVERIFY(panel->contentsRect().height() >= metrics.height());
-    QVERIFY(panel->geometry().bottom() < bar->height());
-  }
-  QCOMPARE(bar->Panel(2)->textFormat(), Qt::PlainText);  // "<b>" is a name's text
-}
 
-void TestFmainLayout::minimumSizeFitsTheScreen() {
-  // Run at 1x and, by a second ctest entry, at 2x where the design is larger than the screen.
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  const QSize available = Form->screen()->availableGeometry().size();
-  const QSize design(674, test::View(*Form).MainMenu1->height() + 400 + test::View(*Form).StatusBar1->height());
-  const QSize frame = Form->frameGeometry().size() - Form->size();
-  // It opens at its design size, as the screen allows, and shrinks to 560 x 360 (or the screen).
-  QCOMPARE(Form->size(), design.boundedTo(available - frame));
-  QCOMPARE(Form->minimumSize(), QSize(560, 360).boundedTo(available - frame));
-  QVERIFY(Form->frameGeometry().width() <= available.width());
-  QVERIFY(Form->frameGeometry().height() <= available.height());
-  Form->resize(100, 100);
-  QTRY_COMPARE(Form->size(), Form->minimumSize());
-  QCoreApplication::processEvents();
+  void minimumSizeFitsTheScreen() {
+    // Run at 1x and, by a second ctest entry, at 2x where the design is larger than the screen.
+    const QSize available = Form->screen()->availableGeometry().size();
+    const QSize design(674, test::View(*Form).MainMenu1->height() + 400 + test::View(*Form).StatusBar1->height());
+    const QSize frame = Form->frameGeometry().size() - Form->size();
+    // It opens at its design size, as the screen allows, and shrinks to 560 x 360 (or the screen).
+    QCOMPARE(Form->size(), design.boundedTo(available - frame));
+    QCOMPARE(Form->minimumSize(), QSize(560, 360).boundedTo(available - frame));
+    QVERIFY(Form->frameGeometry().width() <= available.width());
+    QVERIFY(Form->frameGeometry().height() <= available.height());
+    Form->resize(100, 100);
+    QTRY_COMPARE(Form->size(), Form->minimumSize());
+    QCoreApplication::processEvents();
 
-  // So small, every control is still whole and in its place: nothing on the chart overlaps,
-  // the hint panel and the chart type lie side by side, the hint's text stays in its labels.
-  const test::TFormView view = test::View(*Form);
-  for (QWidget* w : QWidgetList{view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop}) w->show();
-  const QWidgetList onChart{view.ButtonHelp, view.ButtonUp, view.ButtonExplore, view.ButtonCopy,
-                            view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop};
-  for (qsizetype i = 0; i < onChart.size(); ++i) {
-    QVERIFY2(view.ChartPie->rect().contains(onChart[i]->geometry()), qPrintable(onChart[i]->objectName()));
-    for (qsizetype j = 0; j < i; ++j)
-      QVERIFY2(!onChart[i]->geometry().intersects(onChart[j]->geometry()),
-               qPrintable(onChart[i]->objectName() + " / " + onChart[j]->objectName()));
+    // So small, every control is still whole and in its place: nothing on the chart overlaps,
+    // the hint panel and the chart type lie side by side, the hint's text stays in its labels.
+    const test::TFormView view = test::View(*Form);
+    for (QWidget* w : QWidgetList{view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop}) w->show();
+    const QWidgetList onChart{view.ButtonHelp, view.ButtonUp, view.ButtonExplore, view.ButtonCopy,
+                              view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop};
+    for (qsizetype i = 0; i < onChart.size(); ++i) {
+      QVERIFY2(view.ChartPie->rect().contains(onChart[i]->geometry()), qPrintable(onChart[i]->objectName()));
+      for (qsizetype j = 0; j < i; ++j)
+        QVERIFY2(!onChart[i]->geometry().intersects(onChart[j]->geometry()),
+                 qPrintable(onChart[i]->objectName() + " / " + onChart[j]->objectName()));
+    }
+    Form->ShowIdle();
+    QVERIFY(view.ChartPie->height() > 100 && view.TreeViewDirectories->width() > 100);
+    QVERIFY(view.Panel1->geometry().right() < view.RadioGroupChartType->geometry().left());
+    QVERIFY(Form->centralWidget()->rect().contains(view.RadioGroupChartType->geometry()));
+    QVERIFY(view.HtmlLabel1->geometry().bottom() <= view.HtmlLabel2->geometry().top());
+    QVERIFY(view.Panel1->contentsRect().contains(view.HtmlLabel2->geometry()));
+    // (A screen narrower than that, as offscreen at twice the scale, leaves too little room.)
+    for (THtmlLabel* label : {view.HtmlLabel1, view.HtmlLabel2}) {
+      if (Form->width() < 560) break;
+      QSize extent;
+      label->GetExtent(&extent);
+      for (const THtmlPlacement& p : label->LastPlacements()) {
+        if (p.Piece.Kind != THtmlPiece::pkWord) continue;
+        QVERIFY2(p.Pen.x() + p.Width <= label->width(), qPrintable(p.Piece.Text));
+        QVERIFY2(p.Pen.y() + extent.height() <= std::max(label->height(), extent.height()), qPrintable(p.Piece.Text));
+      }
+    }
   }
-  Form->ShowIdle();
-  QVERIFY(view.ChartPie->height() > 100 && view.TreeViewDirectories->width() > 100);
-  QVERIFY(view.Panel1->geometry().right() < view.RadioGroupChartType->geometry().left());
-  QVERIFY(Form->centralWidget()->rect().contains(view.RadioGroupChartType->geometry()));
-  QVERIFY(view.HtmlLabel1->geometry().bottom() <= view.HtmlLabel2->geometry().top());
-  QVERIFY(view.Panel1->contentsRect().contains(view.HtmlLabel2->geometry()));
-  // (A screen narrower than that, as offscreen at twice the scale, leaves too little room.)
-  for (THtmlLabel* label : {view.HtmlLabel1, view.HtmlLabel2}) {
-    if (Form->width() < 560) break;
+
+  void tabGoesLeftToRightTopToBottom() {
+    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+    const test::TFormView view = test::View(*Form);
+    view.TreeViewDirectories->setFocus();
+    QStringList order;
+    for (int i = 0; i < 8; ++i) {
+      QWidget* focus = QApplication::focusWidget();
+      QVERIFY(focus);
+      order << (qobject_cast<QRadioButton*>(focus) ? QStringLiteral("radio ") + static_cast<QRadioButton*>(focus)->text()
+                                                   : focus->objectName());
+      QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(order, (QStringList{"TreeViewDirectories", "ButtonHelp", "ButtonUp", "ChartPie", "ButtonExplore",
+                                 "ButtonCopy", "radio Pie", "TreeViewDirectories"}));
+    // The chart shows that it has the focus: a frame in the highlight colour.
+    auto edge = [&] { return view.ChartPie->viewport()->grab().toImage().pixelColor(0, view.ChartPie->viewport()->height() / 2); };
+    view.ButtonCopy->setFocus(Qt::TabFocusReason);
+    const QColor without = edge();
+    view.ChartPie->setFocus(Qt::TabFocusReason);
+    QCOMPARE(edge(), view.ChartPie->palette().color(QPalette::Highlight));
+    QVERIFY(without != edge());
+  }
+
+  void splitterDragsTheTreeWider() {
+    auto* splitter = Form->findChild<QSplitter*>(QStringLiteral("Splitter1"));
+    QSplitterHandle* handle = splitter->handle(1);
+    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    const QPoint grip = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(handle, grip + QPoint(60, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
+    QTRY_COMPARE(tree->width(), 261);
+    QCOMPARE(test::View(*Form).ChartPie->width(), 390);
+    // The controls on the chart keep their anchors.
+    QCOMPARE(test::View(*Form).ButtonUp->geometry().right(), 389);
+  }
+
+  void captionsHintsAndFonts() {
+    struct TText {
+      QPushButton* Button;
+      const char* Caption;
+      const char* Hint;
+    };
+    const TText texts[] = {
+        {test::View(*Form).ButtonStop, "S&top", ""},
+        {test::View(*Form).ButtonUp, "&Up", "Go up to parent directory"},
+        {test::View(*Form).ButtonHelp, "He&lp", "help!"},
+        {test::View(*Form).ButtonExplore, "&Explore-Dir", "Open an explorer window in the current directory"},
+        {test::View(*Form).ButtonCopy, "&Copy-Dir", "Copy the current directory to the clipboard"},
+    };
+    // Every mnemonic of the window's buttons and menus is its own.
+    QSet<QString> mnemonics;
+    for (QAction* menu : test::View(*Form).MainMenu1->actions()) mnemonics << QKeySequence::mnemonic(menu->text()).toString();
+    for (const TText& t : texts) {
+      QPushButton* b = t.Button;
+      QCOMPARE(b->text(), QString::fromLatin1(t.Caption));
+      QCOMPARE(b->toolTip(), QString::fromLatin1(t.Hint));
+      mnemonics << b->shortcut().toString();
+      // The system's face is wider than the design's: still no caption is clipped.
+      const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+      QVERIFY2(b->fontMetrics().horizontalAdvance(b->text().remove('&')) <= b->width() - 2 * frame, t.Caption);
+    }
+    QCOMPARE(mnemonics.size(), 8);
+    QVERIFY(!test::View(*Form).ButtonHelp->geometry().intersects(test::View(*Form).ButtonUp->geometry()));
+    QVERIFY(!test::View(*Form).ButtonExplore->geometry().intersects(test::View(*Form).ButtonCopy->geometry()));
+
+    QCOMPARE(test::View(*Form).LabelStandBy->text(), QStringLiteral("Standby, Loading Directories"));
+    QCOMPARE(test::View(*Form).LabelScanned->text(), QStringLiteral("Folders Scanned:"));
+    QCOMPARE(test::View(*Form).LabelCount->text(), QStringLiteral("(None)"));
+    for (QLabel* label : {test::View(*Form).LabelStandBy, test::View(*Form).LabelScanned, test::View(*Form).LabelCount})
+      QCOMPARE(QFontInfo(label->font()).pixelSize(), 24);
+    // The count never runs into its caption.
+    QVERIFY(test::View(*Form).LabelCount->x() > test::View(*Form).LabelScanned->geometry().right());
+
+    // The design's 11-pixel size for the client area; the menus keep the desktop's font.
+    const test::TFormView v = test::View(*Form);
+    for (QWidget* w : QWidgetList{v.TreeViewDirectories, v.ButtonUp, v.RadioGroupChartType, v.HtmlLabel2})
+      QCOMPARE(QFontInfo(w->font()).pixelSize(), 11);
+    QCOMPARE(test::View(*Form).MainMenu1->font(), QApplication::font(test::View(*Form).MainMenu1));
+
+    TRadioGroup* group = test::View(*Form).RadioGroupChartType;
+    QCOMPARE(group->title(), QStringLiteral("Chart Type"));
+    QStringList items;
+    for (int i = 0; i < group->Count(); ++i) {
+      items << group->Button(i)->text();
+      QVERIFY(group->contentsRect().contains(group->Button(i)->geometry()));
+    }
+    QCOMPARE(items, QStringList({"Pie", "Horiz Bar", "Vert Bar"}));
+  }
+
+  void menus() {
+    // Each menu's name and caption, then its items as "name caption" ("name" for a separator).
+    const QStringList expected[] = {
+        {"File1 &File", "NewScanWizard1 &New Scan Wizard", "OpenScan1 &Open Scan...", "SaveScanAs1 Save Scan &As...",
+         "CompareWithEarlierScan1 &Compare with Earlier Scan...", "EndComparison1 &End Comparison", "N1",
+         "Quit1 &Quit"},
+        {"Settings1 &Settings", "Preferences1 &Preferences"},
+        {"Help1 &Help", "UsersManual1 &User's Manual", "Checkwebforupdatedversion1 &Check web for updated version",
+         "VisitPelworthformoreShareware1 &Visit Pelworth for more Shareware", "N2", "About1 &About"},
+    };
+    QCOMPARE(Form->menuBar()->objectName(), QStringLiteral("MainMenu1"));
+    const QList<QAction*> top = test::View(*Form).MainMenu1->actions();
+    QCOMPARE(top.size(), 3);
+    for (int m = 0; m < 3; ++m) {
+      QMenu* menu = top[m]->menu();
+      QStringList seen{menu->objectName() + " " + menu->title()};
+      for (QAction* a : menu->actions()) {
+        seen << (a->isSeparator() ? a->objectName() : a->objectName() + " " + a->text());
+        QCOMPARE(a->shortcut(), a == test::View(*Form).UsersManual1 ? QKeySequence(Qt::Key_F1) : QKeySequence());
+      }
+      QCOMPARE(seen, expected[m]);
+    }
+    QCOMPARE(test::View(*Form).File1, top[0]->menu());
+  }
+
+  // The manual's lists against the window: every menu item in its table of menus (and no row
+  // more), every key of the window in its table of keys, every status-bar panel in its table.
+  void manualNamesWhatTheWindowHas() {
+    QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../docs/ostrel.html"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(file.readAll());
+    auto part = [&](const QString& start, const QString& end) {
+      const qsizetype from = manual.indexOf(start);
+      return from < 0 ? QString() : manual.mid(from, manual.indexOf(end, from) - from);
+    };
+    const QString menus = part(QStringLiteral("<section id=\"menus\">"), QStringLiteral("</table>"));
+    const QString keys = part(QStringLiteral("<section id=\"keys\">"), QStringLiteral("</table>"));
+    const QString panels = part(QStringLiteral("<table id=\"statusbar\">"), QStringLiteral("</table>"));
+    QVERIFY(!menus.isEmpty() && !keys.isEmpty() && !panels.isEmpty());
+
+    int items = 0;
+    QStringList shortcuts;
+    for (QAction* top : test::View(*Form).MainMenu1->actions()) {
+      const QString title = top->menu()->title();
+      if (title.contains(QLatin1Char('&'))) shortcuts << QStringLiteral("Alt+") + title.at(title.indexOf(QLatin1Char('&')) + 1).toUpper();
+      for (QAction* a : top->menu()->actions()) {
+        if (a->isSeparator()) continue;
+        ++items;
+        const QString caption = QString(a->text()).remove(QLatin1Char('&'));
+        QVERIFY2(menus.contains(QStringLiteral("<td>") + caption + QStringLiteral("</td>")), qPrintable(caption));
+      }
+    }
+    QCOMPARE(menus.count(QStringLiteral("<tr>")), items + 1);  // and the heading
+    for (QAction* a : Form->findChildren<QAction*>())
+      if (!a->shortcut().isEmpty()) shortcuts << a->shortcut().toString(QKeySequence::PortableText);
+    for (QShortcut* shortcut : Form->findChildren<QShortcut*>()) shortcuts << shortcut->key().toString(QKeySequence::PortableText);
+    for (QPushButton* button : Form->findChildren<QPushButton*>())
+      if (const qsizetype at = button->text().indexOf(QLatin1Char('&')); at >= 0)
+        shortcuts << QStringLiteral("Alt+") + button->text().at(at + 1).toUpper();
+    QVERIFY(shortcuts.contains(QStringLiteral("F1")) && shortcuts.contains(QStringLiteral("Alt+Up")));
+    for (const QString& key : shortcuts)
+      QVERIFY2(keys.contains(QStringLiteral("<kbd>") + key + QStringLiteral("</kbd>")), qPrintable(key));
+    QCOMPARE(panels.count(QStringLiteral("<tr>")), test::View(*Form).StatusBar1->PanelCount() + 1);
+  }
+
+  void hintPanel() {
+    // Tool-tip colours, inherited by both labels.
+    QCOMPARE(test::View(*Form).Panel1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::ToolTipBase));
+    QCOMPARE(test::View(*Form).HtmlLabel1->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+    QCOMPARE(test::View(*Form).HtmlLabel2->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+    QVERIFY(test::View(*Form).Panel1->autoFillBackground());
+
+    // The hint wraps into exactly two lines inside its label; "Hint:" and "<Explore-Dir>" are bold.
+    THtmlLabel* hint = test::View(*Form).HtmlLabel1;
+    QCOMPARE(hint->WordWrap(), 1);
     QSize extent;
-    label->GetExtent(&extent);
-    for (const THtmlPlacement& p : label->LastPlacements()) {
-      if (p.Piece.Kind != THtmlPiece::pkWord) continue;
-      QVERIFY2(p.Pen.x() + p.Width <= label->width(), qPrintable(p.Piece.Text));
-      QVERIFY2(p.Pen.y() + extent.height() <= std::max(label->height(), extent.height()), qPrintable(p.Piece.Text));
+    hint->GetExtent(&extent);
+    QStringList bold;
+    QSet<int> lines;
+    for (const THtmlPlacement& p : hint->LastPlacements()) {
+      lines.insert(p.Pen.y());
+      QVERIFY(p.Pen.x() + p.Width <= hint->width() || p.Piece.Kind == THtmlPiece::pkSpace);
+      QVERIFY(p.Pen.y() + extent.height() <= hint->height());
+      if (p.Piece.Bold && p.Piece.Kind == THtmlPiece::pkWord) bold << p.Piece.Text;
     }
-  }
-}
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(bold, QStringList({"Hint:", "<Explore-Dir>"}));
 
-void TestFmainLayout::tabGoesLeftToRightTopToBottom() {
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-  const test::TFormView view = test::View(*Form);
-  view.TreeViewDirectories->setFocus();
-  QStringList order;
-  for (int i = 0; i < 8; ++i) {
-    QWidget* focus = QApplication::focusWidget();
-    QVERIFY(focus);
-    order << (qobject_cast<QRadioButton*>(focus) ? QStringLiteral("radio ") + static_cast<QRadioButton*>(focus)->text()
-                                                 : focus->objectName());
-    QTest::keyClick(focus, Qt::Key_Tab);
-  }
-  QCOMPARE(order, (QStringList{"TreeViewDirectories", "ButtonHelp", "ButtonUp", "ChartPie", "ButtonExplore",
-                               "ButtonCopy", "radio Pie", "TreeViewDirectories"}));
-  // The chart shows that it has the focus: a frame in the highlight colour.
-  auto edge = [&] { return view.ChartPie->viewport()->grab().toImage().pixelColor(0, view.ChartPie->viewport()->height() / 2); };
-  view.ButtonCopy->setFocus(Qt::TabFocusReason);
-  const QColor without = edge();
-  view.ChartPie->setFocus(Qt::TabFocusReason);
-  QCOMPARE(edge(), view.ChartPie->palette().color(QPalette::Highlight));
-  QVERIFY(without != edge());
-}
-
-void TestFmainLayout::splitterDragsTheTreeWider() {
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  auto* splitter = Form->findChild<QSplitter*>(QStringLiteral("Splitter1"));
-  QSplitterHandle* handle = splitter->handle(1);
-  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
-  const QPoint grip = handle->rect().center();
-  QTest::mousePress(handle, Qt::LeftButton, {}, grip);
-  QTest::mouseMove(handle, grip + QPoint(60, 0));
-  QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
-  QTRY_COMPARE(tree->width(), 261);
-  QCOMPARE(test::View(*Form).ChartPie->width(), 390);
-  // The controls on the chart keep their anchors.
-  QCOMPARE(test::View(*Form).ButtonUp->geometry().right(), 389);
-}
-
-void TestFmainLayout::captionsHintsAndFonts() {
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  struct TText {
-    QPushButton* Button;
-    const char* Caption;
-    const char* Hint;
-  };
-  const TText texts[] = {
-      {test::View(*Form).ButtonStop, "S&top", ""},
-      {test::View(*Form).ButtonUp, "&Up", "Go up to parent directory"},
-      {test::View(*Form).ButtonHelp, "He&lp", "help!"},
-      {test::View(*Form).ButtonExplore, "&Explore-Dir", "Open an explorer window in the current directory"},
-      {test::View(*Form).ButtonCopy, "&Copy-Dir", "Copy the current directory to the clipboard"},
-  };
-  // Every mnemonic of the window's buttons and menus is its own.
-  QSet<QString> mnemonics;
-  for (QAction* menu : test::View(*Form).MainMenu1->actions()) mnemonics << QKeySequence::mnemonic(menu->text()).toString();
-  for (const TText& t : texts) {
-    QPushButton* b = t.Button;
-    QCOMPARE(b->text(), QString::fromLatin1(t.Caption));
-    QCOMPARE(b->toolTip(), QString::fromLatin1(t.Hint));
-    mnemonics << b->shortcut().toString();
-    // The system's face is wider than the design's: still no caption is clipped.
-    const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
-    QVERIFY2(b->fontMetrics().horizontalAdvance(b->text().remove('&')) <= b->width() - 2 * frame, t.Caption);
-  }
-  QCOMPARE(mnemonics.size(), 8);
-  QVERIFY(!test::View(*Form).ButtonHelp->geometry().intersects(test::View(*Form).ButtonUp->geometry()));
-  QVERIFY(!test::View(*Form).ButtonExplore->geometry().intersects(test::View(*Form).ButtonCopy->geometry()));
-
-  QCOMPARE(test::View(*Form).LabelStandBy->text(), QStringLiteral("Standby, Loading Directories"));
-  QCOMPARE(test::View(*Form).LabelScanned->text(), QStringLiteral("Folders Scanned:"));
-  QCOMPARE(test::View(*Form).LabelCount->text(), QStringLiteral("(None)"));
-  for (QLabel* label : {test::View(*Form).LabelStandBy, test::View(*Form).LabelScanned, test::View(*Form).LabelCount})
-    QCOMPARE(QFontInfo(label->font()).pixelSize(), 24);
-  // The count never runs into its caption.
-  QVERIFY(test::View(*Form).LabelCount->x() > test::View(*Form).LabelScanned->geometry().right());
-
-  // The design's 11-pixel size for the client area; the menus keep the desktop's font.
-  for (QWidget* w : {static_cast<QWidget*>(test::View(*Form).TreeViewDirectories), static_cast<QWidget*>(test::View(*Form).ButtonUp),
-                     static_cast<QWidget*>(test::View(*Form).RadioGroupChartType), static_cast<QWidget*>(test::View(*Form).HtmlLabel2)})
-    QCOMPARE(QFontInfo(w->font()).pixelSize(), 11);
-  QCOMPARE(test::View(*Form).MainMenu1->font(), QApplication::font(test::View(*Form).MainMenu1));
-
-  TRadioGroup* group = test::View(*Form).RadioGroupChartType;
-  QCOMPARE(group->title(), QStringLiteral("Chart Type"));
-  QStringList items;
-  for (int i = 0; i < group->Count(); ++i) {
-    items << group->Button(i)->text();
-    QVERIFY(group->contentsRect().contains(group->Button(i)->geometry()));
-  }
-  QCOMPARE(items, QStringList({"Pie", "Horiz Bar", "Vert Bar"}));
-}
-
-void TestFmainLayout::menus() {
-  // Each menu's name and caption, then its items as "name caption" ("name" for a separator).
-  const QStringList expected[] = {
-      {"File1 &File", "NewScanWizard1 &New Scan Wizard", "OpenScan1 &Open Scan...", "SaveScanAs1 Save Scan &As...",
-       "CompareWithEarlierScan1 &Compare with Earlier Scan...", "EndComparison1 &End Comparison", "N1",
-       "Quit1 &Quit"},
-      {"Settings1 &Settings", "Preferences1 &Preferences"},
-      {"Help1 &Help", "UsersManual1 &User's Manual", "Checkwebforupdatedversion1 &Check web for updated version",
-       "VisitPelworthformoreShareware1 &Visit Pelworth for more Shareware", "N2", "About1 &About"},
-  };
-  QCOMPARE(Form->menuBar()->objectName(), QStringLiteral("MainMenu1"));
-  const QList<QAction*> top = test::View(*Form).MainMenu1->actions();
-  QCOMPARE(top.size(), 3);
-  for (int m = 0; m < 3; ++m) {
-    QMenu* menu = top[m]->menu();
-    QStringList seen{menu->objectName() + " " + menu->title()};
-    for (QAction* a : menu->actions()) {
-      seen << (a->isSeparator() ? a->objectName() : a->objectName() + " " + a->text());
-      QCOMPARE(a->shortcut(), a == test::View(*Form).UsersManual1 ? QKeySequence(Qt::Key_F1) : QKeySequence());
+    // The link: one line, blue and underlined exactly over the address, with a hand cursor.
+    THtmlLabel* link = test::View(*Form).HtmlLabel2;
+    QCOMPARE(link->GetCaption(), QStringLiteral("Visit <blue><u>https://www.pelworth.example/</blue></u> for "
+                                                "more shareware and freeware programs!"));
+    QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    link->GetExtent(&extent);
+    QStringList marked;
+    for (const THtmlPlacement& p : link->LastPlacements()) {
+      QCOMPARE(p.Pen.y(), 0);
+      QVERIFY(p.Pen.x() + p.Width <= link->width());
+      if (p.Piece.Kind == THtmlPiece::pkWord && p.Piece.Blue && p.Piece.Underline) marked << p.Piece.Text;
     }
-    QCOMPARE(seen, expected[m]);
+    QCOMPARE(marked, QStringList({"https://www.pelworth.example/"}));
   }
-  QCOMPARE(test::View(*Form).File1, top[0]->menu());
-  QCOMPARE(test::View(*Form).Quit1->objectName(), QStringLiteral("Quit1"));
-}
 
-// The manual's lists against the window: every menu item in its table of menus (and no row
-// more), every key of the window in its table of keys, every status-bar panel in its table.
-void TestFmainLayout::manualNamesWhatTheWindowHas() {
-  QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../docs/ostrel.html"));
-  QVERIFY(file.open(QIODevice::ReadOnly));
-  const QString manual = QString::fromUtf8(file.readAll());
-  auto part = [&](const QString& start, const QString& end) {
-    const qsizetype from = manual.indexOf(start);
-    return from < 0 ? QString() : manual.mid(from, manual.indexOf(end, from) - from);
-  };
-  const QString menus = part(QStringLiteral("<section id=\"menus\">"), QStringLiteral("</table>"));
-  const QString keys = part(QStringLiteral("<section id=\"keys\">"), QStringLiteral("</table>"));
-  const QString panels = part(QStringLiteral("<table id=\"statusbar\">"), QStringLiteral("</table>"));
-  QVERIFY(!menus.isEmpty() && !keys.isEmpty() && !panels.isEmpty());
-
-  int items = 0;
-  QStringList shortcuts;
-  for (QAction* top : test::View(*Form).MainMenu1->actions()) {
-    const QString title = top->menu()->title();
-    if (title.contains(QLatin1Char('&'))) shortcuts << QStringLiteral("Alt+") + title.at(title.indexOf(QLatin1Char('&')) + 1).toUpper();
-    for (QAction* a : top->menu()->actions()) {
-      if (a->isSeparator()) continue;
-      ++items;
-      const QString caption = QString(a->text()).remove(QLatin1Char('&'));
-      QVERIFY2(menus.contains(QStringLiteral("<td>") + caption + QStringLiteral("</td>")), qPrintable(caption));
-    }
-  }
-  QCOMPARE(menus.count(QStringLiteral("<tr>")), items + 1);  // and the heading
-  for (QAction* a : Form->findChildren<QAction*>())
-    if (!a->shortcut().isEmpty()) shortcuts << a->shortcut().toString(QKeySequence::PortableText);
-  for (QShortcut* shortcut : Form->findChildren<QShortcut*>()) shortcuts << shortcut->key().toString(QKeySequence::PortableText);
-  for (QPushButton* button : Form->findChildren<QPushButton*>())
-    if (const qsizetype at = button->text().indexOf(QLatin1Char('&')); at >= 0)
-      shortcuts << QStringLiteral("Alt+") + button->text().at(at + 1).toUpper();
-  QVERIFY(shortcuts.contains(QStringLiteral("F1")) && shortcuts.contains(QStringLiteral("Alt+Up")));
-  for (const QString& key : shortcuts)
-    QVERIFY2(keys.contains(QStringLiteral("<kbd>") + key + QStringLiteral("</kbd>")), qPrintable(key));
-  QCOMPARE(panels.count(QStringLiteral("<tr>")), test::View(*Form).StatusBar1->PanelCount() + 1);
-}
-
-void TestFmainLayout::hintPanel() {
-  // Tool-tip colours, inherited by both labels.
-  QCOMPARE(test::View(*Form).Panel1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::ToolTipBase));
-  QCOMPARE(test::View(*Form).HtmlLabel1->Color(), QApplication::palette().color(QPalette::ToolTipBase));
-  QCOMPARE(test::View(*Form).HtmlLabel2->Color(), QApplication::palette().color(QPalette::ToolTipBase));
-  QVERIFY(test::View(*Form).Panel1->autoFillBackground());
-
-  // The hint wraps into exactly two lines inside its label; "Hint:" and "<Explore-Dir>" are bold.
-  THtmlLabel* hint = test::View(*Form).HtmlLabel1;
-  QCOMPARE(hint->WordWrap(), 1);
-  QSize extent;
-  hint->GetExtent(&extent);
-  QStringList bold;
-  QSet<int> lines;
-  for (const THtmlPlacement& p : hint->LastPlacements()) {
-    lines.insert(p.Pen.y());
-    QVERIFY(p.Pen.x() + p.Width <= hint->width() || p.Piece.Kind == THtmlPiece::pkSpace);
-    QVERIFY(p.Pen.y() + extent.height() <= hint->height());
-    if (p.Piece.Bold && p.Piece.Kind == THtmlPiece::pkWord) bold << p.Piece.Text;
-  }
-  QCOMPARE(lines.size(), 2);
-  QCOMPARE(bold, QStringList({"Hint:", "<Explore-Dir>"}));
-
-  // The link: one line, blue and underlined exactly over the address, with a hand cursor.
-  THtmlLabel* link = test::View(*Form).HtmlLabel2;
-  QCOMPARE(link->GetCaption(), QStringLiteral("Visit <blue><u>https://www.pelworth.example/</blue></u> for "
-                                              "more shareware and freeware programs!"));
-  QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
-  link->GetExtent(&extent);
-  QStringList marked;
-  for (const THtmlPlacement& p : link->LastPlacements()) {
-    QCOMPARE(p.Pen.y(), 0);
-    QVERIFY(p.Pen.x() + p.Width <= link->width());
-    if (p.Piece.Kind == THtmlPiece::pkWord && p.Piece.Blue && p.Piece.Underline) marked << p.Piece.Text;
-  }
-  QCOMPARE(marked, QStringList({"https://www.pelworth.example/"}));
-}
+ private:
+  std::unique_ptr<test::TTempStore> Store;
+  test::TFakeDesktop Desktop;
+  std::unique_ptr<TForm1> Form;
+};
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainLayout, ostrel::TApplication)
 #include "test_fmain_layout.moc"

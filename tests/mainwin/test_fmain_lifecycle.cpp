@@ -2,23 +2,15 @@
 // settings (created with their defaults on a first start, read back when present, shown in the
 // chart-type choice, and saved when, and only when, the window closes), the delayed first
 // tick, the completion message sent from another thread, and exceptions in handlers.
-#include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
-#include <QThread>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
-#include <memory>
 #include <stdexcept>
 #include <thread>
 
-#include "mainwin/fmain.h"
 #include "mainwin/formreceiver.h"
-#include "mainwin/radiogroup.h"
 #include "mainwin_support.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
@@ -68,394 +60,349 @@ class TestFmainLifecycle : public QObject {
   Q_OBJECT
 
  private slots:
-  void init();
-  void cleanup();
+  void init() {
+    Store = std::make_unique<test::TTempStore>();
+    App()->Shown.clear();
+    // Whatever an earlier case left in the record must not hide a missing load.
+    ScanSettings.charttype = 99;
+    ScanSettings.combineother = 99;
+    ScanSettings.apparentsize = 99;
+    ScanSettings.keephistory = 99;
+    std::strcpy(ScanSettings.lastfilename, "left over");
+  }
 
-  void autoMinimizeSwitch_data();
-  void autoMinimizeSwitch();
-  void timerLoadTicksOnceAfterTheLoopStarts();
-  void messagesAreHandledOnTheGuiThread();
-  void destroyedWindowReleasesAWaitingSender();
-  void detachedReceiverAnswersALateSend();
-  void exceptionInHandlerIsShownAndLoopGoesOn();
-  void firstStartWritesDefaults();
-  void presentStoreIsReadBack();
-  void missingValuesKeepDefaults();
-  void chartTypeShown_data();
-  void chartTypeShown();
-  void longLastFileName_data();
-  void longLastFileName();
-  void changedChartTypeSavedOnClose_data();
-  void changedChartTypeSavedOnClose();
-  void notSavedWithoutClosing();
+  void cleanup() {
+    Form.reset();
+    Store.reset();
+  }
+
+  void autoMinimizeSwitch_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("set");
+    QTest::newRow("no arguments") << QStringList{"ostrel"} << false;
+    QTest::newRow("argument 1") << QStringList{"ostrel", "-autominimize"} << true;
+    QTest::newRow("after a path") << QStringList{"ostrel", "/data", "-autominimize"} << true;
+    QTest::newRow("upper case") << QStringList{"ostrel", "-AUTOMINIMIZE"} << true;
+    QTest::newRow("mixed case") << QStringList{"ostrel", "/data", "-AutoMinimize"} << true;
+    QTest::newRow("longer") << QStringList{"ostrel", "-autominimizex"} << false;
+    QTest::newRow("shorter") << QStringList{"ostrel", "-autominimiz"} << false;
+    QTest::newRow("no dash") << QStringList{"ostrel", "autominimize"} << false;
+    QTest::newRow("argument 0 is the program") << QStringList{"-autominimize"} << false;
+    // Only a-z fold: a dotless or dotted I of another script is not an i.
+    QTest::newRow("non-ASCII letter") << QStringList{"ostrel", "-autom\xc4\xb0nimize"} << false;
+  }
+  void autoMinimizeSwitch() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, set);
+    std::vector<std::string> argv;
+    for (const QString& a : args) argv.push_back(a.toStdString());
+    QCOMPARE(HasAutoMinimizeSwitch(argv), set);
+    // The window records it, and shows itself all the same.
+    TForm1 form(argv, Desktop);
+    QCOMPARE(ScanSettings.autominimize, set ? 1 : 0);
+    QCOMPARE(form.Arguments(), argv);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(!form.isMinimized());
+  }
+
+  void timerLoadTicksOnceAfterTheLoopStarts() {
+    TForm1 form({"ostrel"}, Desktop);
+    QTimer* timerLoad = test::View(form).TimerLoad;
+    QSignalSpy load(timerLoad, &QTimer::timeout);
+    QSignalSpy update(test::View(form).TimerUpdate, &QTimer::timeout);
+    QVERIFY(timerLoad->isActive());
+    // Nothing asked during construction. The timer belongs to this thread, so it ticks only
+    // when this thread handles events, however long that takes.
+    QCOMPARE(Desktop.Dialogs, 0);
+    QCOMPARE(timerLoad->thread(), QThread::currentThread());
+    QVERIFY(load.wait(5000));
+    QCOMPARE(Desktop.Dialogs, 1);  // the wizard, opened by the tick
+    // Stopped for good: it cannot tick again.
+    QVERIFY(!timerLoad->isActive());
+    // The progress timer goes on ticking.
+    QVERIFY(test::View(form).TimerUpdate->isActive());
+    update.clear();
+    QVERIFY(update.wait(5000));
+    QCOMPARE(load.count(), 1);
+    QCOMPARE(Desktop.Dialogs, 1);
+  }
+
+  void messagesAreHandledOnTheGuiThread() {
+    TDispatchLog log;
+    log.ReplyTag = 1000;
+    TProbeForm form(log, Desktop);
+    for (QWidget* w : test::ScanningLookControls(form)) w->show();
+    // Other messages reach Dispatch, which ignores them: the scanning look stays.
+    for (uint32_t msg : {ScanDoneMessage - 1, ScanDoneMessage + 1, WmUser, uint32_t(0)}) {
+      std::thread sender([&] { SendMessageSync(form.Handle(), msg, 0, 0); });
+      QTRY_COMPARE(log.Msg.load(), msg);
+      sender.join();
+    }
+    QCOMPARE(log.Calls.load(), 4);
+    QVERIFY(!test::View(form).LabelStandBy->isHidden() && !test::View(form).ButtonStop->isHidden());
+
+    std::intptr_t result = -1;
+    std::thread sender([&] { result = SendMessageSync(form.Handle(), ScanDoneMessage, 7, 1234); });
+    QTRY_COMPARE(log.Calls.load(), 5);
+    sender.join();
+    QCOMPARE(log.Msg.load(), uint32_t(1125));
+    QCOMPARE(log.LParam.load(), std::intptr_t(1234));
+    QVERIFY(log.OnGuiThread);
+    // The window answered 0, and the sender waited for that answer.
+    QCOMPARE(result, std::intptr_t(1000));
+    // The completion ended in the idle look.
+    for (QWidget* w : test::ScanningLookControls(form)) QVERIFY(w->isHidden());
+
+    // No deadlock: on the GUI thread the message is handled at once.
+    for (QWidget* w : test::ScanningLookControls(form)) w->show();
+    QCOMPARE(SendMessageSync(form.Handle(), ScanDoneMessage, 0, 5), std::intptr_t(1000));
+    QCOMPARE(log.Calls.load(), 6);
+    QVERIFY(test::View(form).LabelStandBy->isHidden());
+  }
+
+  void destroyedWindowReleasesAWaitingSender() {
+    // A scan that ends while the window goes must neither hang nor reach the dead window.
+    TDispatchLog log;
+    auto form = std::make_unique<TProbeForm>(log, Desktop);
+    const THandle handle = form->Handle();
+    std::promise<std::intptr_t> done;
+    std::future<std::intptr_t> result = done.get_future();
+    std::thread sender([&] { done.set_value(SendMessageSync(handle, ScanDoneMessage, 0, 1)); });
+    // The GUI thread processes no events meanwhile, so the message can only wait. Nothing marks
+    // the moment the sender has posted it, so a bounded pause shows that it does not return on
+    // its own, and gives it the time to post before the window goes.
+    QCOMPARE(result.wait_for(150ms), std::future_status::timeout);
+    form.reset();
+    const bool released = result.wait_for(5s) == std::future_status::ready;
+    if (!released) sender.detach();  // keep the runner alive to report the failure
+    QVERIFY(released);
+    sender.join();
+    QCOMPARE(result.get(), std::intptr_t(0));
+    QCoreApplication::processEvents();
+    QCOMPARE(log.Calls.load(), 0);
+    // The handle now names nobody.
+    QCOMPARE(SendMessageSync(handle, ScanDoneMessage, 0, 1), std::intptr_t(0));
+
+    // A sender that looked the receiver up just before its window went still holds it and calls
+    // it: the detached receiver answers without reaching the window.
+    form = std::make_unique<TProbeForm>(log, Desktop);
+    auto late = std::make_shared<TFormReceiver>(form.get());
+    late->Detach();
+    form.reset();
+    std::intptr_t answer = -1;
+    std::thread lateSender([&] { answer = late->HandleMessage(ScanDoneMessage, 0, 1); });
+    lateSender.join();
+    QCOMPARE(answer, std::intptr_t(0));
+    QCOMPARE(log.Calls.load(), 0);
+  }
+
+  void exceptionInHandlerIsShownAndLoopGoesOn() {
+    TForm1 form({"ostrel"}, Desktop);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    int clicks = 0;
+    connect(test::View(form).ButtonCopy, &QPushButton::clicked, &form, [&clicks] {
+      if (++clicks == 1) throw std::runtime_error("Cannot read the folder.");
+    });
+    QTest::mouseClick(test::View(form).ButtonCopy, Qt::LeftButton);
+    QCOMPARE(App()->Shown, QStringList{"Cannot read the folder."});
+    QVERIFY(form.isVisible());
+
+    // A timer's handler throwing something else; events after it are still handled.
+    bool later = false;
+    QTimer::singleShot(0, &form, [] { throw 42; });
+    QTimer::singleShot(20, &form, [&later] { later = true; });
+    QTRY_VERIFY(later);
+    QCOMPARE(App()->Shown.size(), 2);
+    QCOMPARE(App()->Shown[1], QStringLiteral("An unknown error occurred."));
+    QTest::mouseClick(test::View(form).ButtonCopy, Qt::LeftButton);
+    QCOMPARE(clicks, 2);
+    QCOMPARE(App()->Shown.size(), 2);
+  }
+
+  void firstStartWritesDefaults() {
+    QVERIFY(!Store->Exists());
+    ScanSettings.autominimize = 1;
+    ScanSettings.includecd.store(1);
+    MakeWindow();
+    QVERIFY(Form->AttachedScan() == nullptr);
+    QVERIFY(Form->CurrentPath().empty());
+    QVERIFY(Form->Handle() != NoWindow);
+    // The constructor reset the record before loading an empty (first-start) store.
+    QCOMPARE(ScanSettings.autominimize, 0);
+    QCOMPARE(ScanSettings.includecd.load(), 0);
+    // Before the user has done anything, the key holds all ten values.
+    QVERIFY(Store->Exists());
+    auto store = Store->Open();
+    QCOMPARE(store->allKeys().size(), 10);
+    QCOMPARE(store->value("lastfilename").toString(), QString::fromLatin1(DefaultLastFileName));
+    QCOMPARE(store->value("combineother").toInt(), 1);
+    QCOMPARE(store->value("keephistory").toInt(), 1);
+    for (const char* name :
+         {"shrinktotaskbar", "autoload", "includefloppy", "includecd", "includenet", "charttype", "apparentsize"})
+      QCOMPARE(store->value(name).toString(), QStringLiteral("0"));
+    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
+    QCOMPARE(ScanSettings.combineother, 1);
+    QCOMPARE(ScanSettings.charttype, 0);
+    QCOMPARE(ScanSettings.apparentsize, 0);
+    QCOMPARE(ScanSettings.keephistory, 1);
+    QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 0);
+  }
+
+  void presentStoreIsReadBack() {
+    WriteStore({{"lastfilename", "/home/user/data"},
+                {"shrinktotaskbar", 1},
+                {"autoload", 1},
+                {"includefloppy", 1},
+                {"includecd", 1},
+                {"includenet", 1},
+                {"combineother", 0},
+                {"charttype", 1},
+                {"apparentsize", 1},
+                {"keephistory", 0}});
+    MakeWindow();
+    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QStringLiteral("/home/user/data"));
+    QCOMPARE(ScanSettings.shrinktotaskbar, 1);
+    QCOMPARE(ScanSettings.autoload, 1);
+    QCOMPARE(ScanSettings.includefloppy.load(), 1);
+    QCOMPARE(ScanSettings.includecd.load(), 1);
+    QCOMPARE(ScanSettings.includenet.load(), 1);
+    QCOMPARE(ScanSettings.combineother, 0);
+    QCOMPARE(ScanSettings.charttype, 1);
+    QCOMPARE(ScanSettings.apparentsize, 1);
+    QCOMPARE(ScanSettings.keephistory, 0);
+    QCOMPARE(ScanSettings.autominimize, 0);
+    QVERIFY(test::View(*Form).RadioGroupChartType->Button(1)->isChecked());
+  }
+
+  void missingValuesKeepDefaults() {
+    // A key with only some values: the others keep the constructor's defaults and are not added
+    // until the next save.
+    WriteStore({{"includecd", 1}});
+    MakeWindow();
+    QCOMPARE(ScanSettings.includecd.load(), 1);
+    QCOMPARE(ScanSettings.combineother, 1);
+    QCOMPARE(ScanSettings.charttype, 0);
+    QCOMPARE(ScanSettings.apparentsize, 0);
+    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
+    QCOMPARE(Store->Open()->allKeys().size(), 1);
+    Form->close();
+    auto store = Store->Open();
+    QCOMPARE(store->allKeys().size(), 10);
+    QCOMPARE(store->value("apparentsize").toInt(), 0);
+    QCOMPARE(store->value("combineother").toInt(), 1);
+    QCOMPARE(store->value("includecd").toInt(), 1);
+  }
+
+  void chartTypeShown_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("shownIndex");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("pie") << 0 << 0 << "Pie";
+    QTest::newRow("horizontal") << 1 << 1 << "Horiz Bar";
+    QTest::newRow("vertical") << 2 << 2 << "Vert Bar";
+    QTest::newRow("7 is no chart type") << 7 << 0 << "Pie";
+    QTest::newRow("negative") << -1 << 0 << "Pie";
+  }
+  void chartTypeShown() {
+    QFETCH(int, stored);
+    QFETCH(int, shownIndex);
+    QFETCH(QString, shown);
+    WriteStore({{"charttype", stored}});
+    MakeWindow();
+    TRadioGroup* group = test::View(*Form).RadioGroupChartType;
+    QCOMPARE(group->ItemIndex(), shownIndex);
+    QCOMPARE(group->Button(shownIndex)->text(), shown);
+    QVERIFY(group->Button(shownIndex)->isChecked());
+    // What is shown is what the chart uses, and what is saved.
+    QCOMPARE(ScanSettings.charttype, shownIndex);
+    Form->close();
+    QCOMPARE(Store->Open()->value("charttype").toInt(), shownIndex);
+  }
+
+  void longLastFileName_data() {
+    QTest::addColumn<int>("storedLength");
+    QTest::addColumn<int>("readLength");
+    QTest::newRow("1022 read whole") << 1022 << 1022;
+    QTest::newRow("5000 cut to 1022") << 5000 << 1022;
+  }
+  void longLastFileName() {
+    QFETCH(int, storedLength);
+    QFETCH(int, readLength);
+    QString path = QStringLiteral("/");
+    while (path.size() < storedLength) path += QStringLiteral("abcdefghi/");
+    path.truncate(storedLength);
+    WriteStore({{"lastfilename", path}});
+    MakeWindow();
+    QCOMPARE(int(std::strlen(ScanSettings.lastfilename)), readLength);
+    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), path.left(readLength));
+    // The record's buffer is never overrun: the rest of the record is intact.
+    QCOMPARE(ScanSettings.charttype, 0);
+    QCOMPARE(ScanSettings.combineother, 1);
+    // And a text of that length goes back whole.
+    Form->close();
+    QCOMPARE(Store->Open()->value("lastfilename").toString(), path.left(readLength));
+  }
+
+  void changedChartTypeSavedOnClose_data() {
+    QTest::addColumn<int>("end");
+    QTest::newRow("close box") << 0;
+    QTest::newRow("menu Quit") << 1;
+    QTest::newRow("never closed: nothing saved") << 2;
+  }
+  void changedChartTypeSavedOnClose() {
+    QFETCH(int, end);
+    MakeWindow();
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+    QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(2), Qt::LeftButton);
+    QCOMPARE(ScanSettings.charttype, 2);
+    QCOMPARE(Store->Open()->value("charttype").toInt(), 0);  // nothing saved yet
+    std::strcpy(ScanSettings.lastfilename, "/srv/chosen");
+    ScanSettings.includenet.store(1);
+    ScanSettings.apparentsize = 1;
+
+    if (end == 2) {
+      Form.reset();  // the process ends without the window being closed
+      QCOMPARE(Store->Open()->value("charttype").toInt(), 0);
+      return;
+    }
+    if (end == 1)
+      test::View(*Form).Quit1->trigger();
+    else
+      Form->close();
+    QVERIFY(!Form->isVisible());
+    auto store = Store->Open();
+    QCOMPARE(store->value("charttype").toInt(), 2);
+    QCOMPARE(store->value("lastfilename").toString(), QStringLiteral("/srv/chosen"));
+    QCOMPARE(store->value("includenet").toInt(), 1);
+    QCOMPARE(store->value("apparentsize").toInt(), 1);
+
+    // The next start shows it.
+    Form.reset();
+    MakeWindow();
+    QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 2);
+    QCOMPARE(ScanSettings.apparentsize, 1);
+  }
 
  private:
-  void ShowScanningLook(TForm1* form);
-  TForm1* MakeWindow();
-  void WriteStore(const std::vector<std::pair<QString, QVariant>>& values);
+  TForm1* MakeWindow() {
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+    return Form.get();
+  }
+
+  void WriteStore(const std::vector<std::pair<QString, QVariant>>& values) {
+    auto store = Store->Open();
+    for (const auto& [name, value] : values) store->setValue(name, value);
+    store->sync();
+    QCOMPARE(store->status(), QSettings::NoError);
+  }
 
   std::unique_ptr<test::TTempStore> Store;
   test::TFakeDesktop Desktop;
   std::unique_ptr<TForm1> Form;
 };
-
-void TestFmainLifecycle::init() {
-  Store = std::make_unique<test::TTempStore>();
-  App()->Shown.clear();
-  // Whatever an earlier case left in the record must not hide a missing load.
-  ScanSettings.charttype = 99;
-  ScanSettings.combineother = 99;
-  ScanSettings.apparentsize = 99;
-  ScanSettings.keephistory = 99;
-  std::strcpy(ScanSettings.lastfilename, "left over");
-}
-
-void TestFmainLifecycle::cleanup() {
-  Form.reset();
-  Store.reset();
-}
-
-void TestFmainLifecycle::ShowScanningLook(TForm1* form) {
-  test::View(*form).LabelStandBy->show();
-  test::View(*form).LabelScanned->show();
-  test::View(*form).LabelCount->show();
-  test::View(*form).ButtonStop->show();
-}
-
-void TestFmainLifecycle::autoMinimizeSwitch_data() {
-  QTest::addColumn<QStringList>("args");
-  QTest::addColumn<bool>("set");
-  QTest::newRow("no arguments") << QStringList{"ostrel"} << false;
-  QTest::newRow("argument 1") << QStringList{"ostrel", "-autominimize"} << true;
-  QTest::newRow("after a path") << QStringList{"ostrel", "/data", "-autominimize"} << true;
-  QTest::newRow("upper case") << QStringList{"ostrel", "-AUTOMINIMIZE"} << true;
-  QTest::newRow("mixed case") << QStringList{"ostrel", "/data", "-AutoMinimize"} << true;
-  QTest::newRow("longer") << QStringList{"ostrel", "-autominimizex"} << false;
-  QTest::newRow("shorter") << QStringList{"ostrel", "-autominimiz"} << false;
-  QTest::newRow("no dash") << QStringList{"ostrel", "autominimize"} << false;
-  QTest::newRow("argument 0 is the program") << QStringList{"-autominimize"} << false;
-  // Only a-z fold: a dotless or dotted I of another script is not an i.
-  QTest::newRow("non-ASCII letter") << QStringList{"ostrel", "-autom\xc4\xb0nimize"} << false;
-}
-
-void TestFmainLifecycle::autoMinimizeSwitch() {
-  QFETCH(QStringList, args);
-  QFETCH(bool, set);
-  std::vector<std::string> argv;
-  for (const QString& a : args) argv.push_back(a.toStdString());
-  QCOMPARE(HasAutoMinimizeSwitch(argv), set);
-  // The window records it, and shows itself all the same.
-  TForm1 form(argv, Desktop);
-  QCOMPARE(ScanSettings.autominimize, set ? 1 : 0);
-  QCOMPARE(form.Arguments(), argv);
-  form.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&form));
-  QVERIFY(!form.isMinimized());
-}
-
-void TestFmainLifecycle::timerLoadTicksOnceAfterTheLoopStarts() {
-  TForm1 form({"ostrel"}, Desktop);
-  QTimer* timerLoad = test::View(form).TimerLoad;
-  QSignalSpy load(timerLoad, &QTimer::timeout);
-  QSignalSpy update(test::View(form).TimerUpdate, &QTimer::timeout);
-  QVERIFY(timerLoad->isActive());
-  // Nothing asked during construction. The timer belongs to this thread, so it ticks only
-  // when this thread handles events, however long that takes.
-  QCOMPARE(Desktop.Dialogs, 0);
-  QCOMPARE(timerLoad->thread(), QThread::currentThread());
-  QVERIFY(load.wait(5000));
-  QCOMPARE(Desktop.Dialogs, 1);  // the wizard, opened by the tick
-  // Stopped for good: it cannot tick again.
-  QVERIFY(!timerLoad->isActive());
-  // The progress timer goes on ticking.
-  QVERIFY(test::View(form).TimerUpdate->isActive());
-  update.clear();
-  QVERIFY(update.wait(5000));
-  QCOMPARE(load.count(), 1);
-  QCOMPARE(Desktop.Dialogs, 1);
-}
-
-void TestFmainLifecycle::messagesAreHandledOnTheGuiThread() {
-  TDispatchLog log;
-  log.ReplyTag = 1000;
-  TProbeForm form(log, Desktop);
-  ShowScanningLook(&form);
-  // Other messages reach Dispatch, which ignores them: the scanning look stays.
-  for (uint32_t msg : {ScanDoneMessage - 1, ScanDoneMessage + 1, WmUser, uint32_t(0)}) {
-    std::thread sender([&] { SendMessageSync(form.Handle(), msg, 0, 0); });
-    QTRY_COMPARE(log.Msg.load(), msg);
-    sender.join();
-  }
-  QCOMPARE(log.Calls.load(), 4);
-  QVERIFY(!test::View(form).LabelStandBy->isHidden() && !test::View(form).ButtonStop->isHidden());
-
-  std::intptr_t result = -1;
-  std::thread sender([&] { result = SendMessageSync(form.Handle(), ScanDoneMessage, 7, 1234); });
-  QTRY_COMPARE(log.Calls.load(), 5);
-  sender.join();
-  QCOMPARE(log.Msg.load(), uint32_t(1125));
-  QCOMPARE(log.LParam.load(), std::intptr_t(1234));
-  QVERIFY(log.OnGuiThread);
-  // The window answered 0, and the sender waited for that answer.
-  QCOMPARE(result, std::intptr_t(1000));
-  // The completion ended in the idle look.
-  for (QWidget* w : {static_cast<QWidget*>(test::View(form).LabelStandBy), static_cast<QWidget*>(test::View(form).LabelScanned),
-                     static_cast<QWidget*>(test::View(form).LabelCount), static_cast<QWidget*>(test::View(form).ButtonStop)})
-    QVERIFY(w->isHidden());
-
-  // No deadlock: on the GUI thread the message is handled at once.
-  ShowScanningLook(&form);
-  QCOMPARE(SendMessageSync(form.Handle(), ScanDoneMessage, 0, 5), std::intptr_t(1000));
-  QCOMPARE(log.Calls.load(), 6);
-  QVERIFY(test::View(form).LabelStandBy->isHidden());
-}
-
-void TestFmainLifecycle::destroyedWindowReleasesAWaitingSender() {
-  // A scan that ends while the window goes must neither hang nor reach the dead window.
-  TDispatchLog log;
-  auto form = std::make_unique<TProbeForm>(log, Desktop);
-  const THandle handle = form->Handle();
-  std::promise<std::intptr_t> done;
-  std::future<std::intptr_t> result = done.get_future();
-  std::thread sender([&] { done.set_value(SendMessageSync(handle, ScanDoneMessage, 0, 1)); });
-  // The GUI thread processes no events meanwhile, so the message can only wait. Nothing marks
-  // the moment the sender has posted it, so a bounded pause shows that it does not return on
-  // its own, and gives it the time to post before the window goes.
-  QCOMPARE(result.wait_for(150ms), std::future_status::timeout);
-  form.reset();
-  const bool released = result.wait_for(5s) == std::future_status::ready;
-  if (!released) sender.detach();  // keep the runner alive to report the failure
-  QVERIFY(released);
-  sender.join();
-  QCOMPARE(result.get(), std::intptr_t(0));
-  QCoreApplication::processEvents();
-  QCOMPARE(log.Calls.load(), 0);
-  // The handle now names nobody.
-  QCOMPARE(SendMessageSync(handle, ScanDoneMessage, 0, 1), std::intptr_t(0));
-}
-
-void TestFmainLifecycle::detachedReceiverAnswersALateSend() {
-  // A sender that looked the receiver up just before its window went still holds it and calls
-  // it: the detached receiver answers without reaching the window.
-  TDispatchLog log;
-  auto form = std::make_unique<TProbeForm>(log, Desktop);
-  auto late = std::make_shared<TFormReceiver>(form.get());
-  late->Detach();
-  form.reset();
-  std::intptr_t result = -1;
-  std::thread sender([&] { result = late->HandleMessage(ScanDoneMessage, 0, 1); });
-  sender.join();
-  QCOMPARE(result, std::intptr_t(0));
-  QCOMPARE(log.Calls.load(), 0);
-}
-
-void TestFmainLifecycle::exceptionInHandlerIsShownAndLoopGoesOn() {
-  TForm1 form({"ostrel"}, Desktop);
-  form.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&form));
-  int clicks = 0;
-  connect(test::View(form).ButtonCopy, &QPushButton::clicked, &form, [&clicks] {
-    if (++clicks == 1) throw std::runtime_error("Cannot read the folder.");
-  });
-  QTest::mouseClick(test::View(form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(App()->Shown, QStringList{"Cannot read the folder."});
-  QVERIFY(form.isVisible());
-
-  // A timer's handler throwing something else; events after it are still handled.
-  bool later = false;
-  QTimer::singleShot(0, &form, [] { throw 42; });
-  QTimer::singleShot(20, &form, [&later] { later = true; });
-  QTRY_VERIFY(later);
-  QCOMPARE(App()->Shown.size(), 2);
-  QCOMPARE(App()->Shown[1], QStringLiteral("An unknown error occurred."));
-  QTest::mouseClick(test::View(form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(clicks, 2);
-  QCOMPARE(App()->Shown.size(), 2);
-}
-
-TForm1* TestFmainLifecycle::MakeWindow() {
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  return Form.get();
-}
-
-void TestFmainLifecycle::WriteStore(const std::vector<std::pair<QString, QVariant>>& values) {
-  auto store = Store->Open();
-  for (const auto& [name, value] : values) store->setValue(name, value);
-  store->sync();
-  QCOMPARE(store->status(), QSettings::NoError);
-}
-
-void TestFmainLifecycle::firstStartWritesDefaults() {
-  QVERIFY(!Store->Exists());
-  ScanSettings.autominimize = 1;
-  ScanSettings.includecd.store(1);
-  MakeWindow();
-  QVERIFY(Form->AttachedScan() == nullptr);
-  QVERIFY(Form->CurrentPath().empty());
-  QVERIFY(Form->Handle() != NoWindow);
-  // The constructor reset the record before loading an empty (first-start) store.
-  QCOMPARE(ScanSettings.autominimize, 0);
-  QCOMPARE(ScanSettings.includecd.load(), 0);
-  // Before the user has done anything, the key holds all ten values.
-  QVERIFY(Store->Exists());
-  auto store = Store->Open();
-  QCOMPARE(store->allKeys().size(), 10);
-  QCOMPARE(store->value("lastfilename").toString(), QString::fromLatin1(DefaultLastFileName));
-  QCOMPARE(store->value("combineother").toInt(), 1);
-  QCOMPARE(store->value("keephistory").toInt(), 1);
-  for (const char* name :
-       {"shrinktotaskbar", "autoload", "includefloppy", "includecd", "includenet", "charttype", "apparentsize"})
-    QCOMPARE(store->value(name).toString(), QStringLiteral("0"));
-  QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
-  QCOMPARE(ScanSettings.combineother, 1);
-  QCOMPARE(ScanSettings.charttype, 0);
-  QCOMPARE(ScanSettings.apparentsize, 0);
-  QCOMPARE(ScanSettings.keephistory, 1);
-  QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 0);
-}
-
-void TestFmainLifecycle::presentStoreIsReadBack() {
-  WriteStore({{"lastfilename", "/home/user/data"},
-              {"shrinktotaskbar", 1},
-              {"autoload", 1},
-              {"includefloppy", 1},
-              {"includecd", 1},
-              {"includenet", 1},
-              {"combineother", 0},
-              {"charttype", 1},
-              {"apparentsize", 1},
-              {"keephistory", 0}});
-  MakeWindow();
-  QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QStringLiteral("/home/user/data"));
-  QCOMPARE(ScanSettings.shrinktotaskbar, 1);
-  QCOMPARE(ScanSettings.autoload, 1);
-  QCOMPARE(ScanSettings.includefloppy.load(), 1);
-  QCOMPARE(ScanSettings.includecd.load(), 1);
-  QCOMPARE(ScanSettings.includenet.load(), 1);
-  QCOMPARE(ScanSettings.combineother, 0);
-  QCOMPARE(ScanSettings.charttype, 1);
-  QCOMPARE(ScanSettings.apparentsize, 1);
-  QCOMPARE(ScanSettings.keephistory, 0);
-  QCOMPARE(ScanSettings.autominimize, 0);
-  QVERIFY(test::View(*Form).RadioGroupChartType->Button(1)->isChecked());
-}
-
-void TestFmainLifecycle::missingValuesKeepDefaults() {
-  // A key with only some values: the others keep the constructor's defaults and are not added
-  // until the next save.
-  WriteStore({{"includecd", 1}});
-  MakeWindow();
-  QCOMPARE(ScanSettings.includecd.load(), 1);
-  QCOMPARE(ScanSettings.combineother, 1);
-  QCOMPARE(ScanSettings.charttype, 0);
-  QCOMPARE(ScanSettings.apparentsize, 0);
-  QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
-  QCOMPARE(Store->Open()->allKeys().size(), 1);
-  Form->close();
-  auto store = Store->Open();
-  QCOMPARE(store->allKeys().size(), 10);
-  QCOMPARE(store->value("apparentsize").toInt(), 0);
-  QCOMPARE(store->value("combineother").toInt(), 1);
-  QCOMPARE(store->value("includecd").toInt(), 1);
-}
-
-void TestFmainLifecycle::chartTypeShown_data() {
-  QTest::addColumn<int>("stored");
-  QTest::addColumn<int>("shownIndex");
-  QTest::addColumn<QString>("shown");
-  QTest::newRow("pie") << 0 << 0 << "Pie";
-  QTest::newRow("horizontal") << 1 << 1 << "Horiz Bar";
-  QTest::newRow("vertical") << 2 << 2 << "Vert Bar";
-  QTest::newRow("7 is no chart type") << 7 << 0 << "Pie";
-  QTest::newRow("negative") << -1 << 0 << "Pie";
-}
-
-void TestFmainLifecycle::chartTypeShown() {
-  QFETCH(int, stored);
-  QFETCH(int, shownIndex);
-  QFETCH(QString, shown);
-  WriteStore({{"charttype", stored}});
-  MakeWindow();
-  TRadioGroup* group = test::View(*Form).RadioGroupChartType;
-  QCOMPARE(group->ItemIndex(), shownIndex);
-  QCOMPARE(group->Button(shownIndex)->text(), shown);
-  QVERIFY(group->Button(shownIndex)->isChecked());
-  // What is shown is what the chart uses, and what is saved.
-  QCOMPARE(ScanSettings.charttype, shownIndex);
-  Form->close();
-  QCOMPARE(Store->Open()->value("charttype").toInt(), shownIndex);
-}
-
-void TestFmainLifecycle::longLastFileName_data() {
-  QTest::addColumn<int>("storedLength");
-  QTest::addColumn<int>("readLength");
-  QTest::newRow("1022 read whole") << 1022 << 1022;
-  QTest::newRow("5000 cut to 1022") << 5000 << 1022;
-}
-
-void TestFmainLifecycle::longLastFileName() {
-  QFETCH(int, storedLength);
-  QFETCH(int, readLength);
-  QString path = QStringLiteral("/");
-  while (path.size() < storedLength) path += QStringLiteral("abcdefghi/");
-  path.truncate(storedLength);
-  WriteStore({{"lastfilename", path}});
-  MakeWindow();
-  QCOMPARE(int(std::strlen(ScanSettings.lastfilename)), readLength);
-  QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), path.left(readLength));
-  // The record's buffer is never overrun: the rest of the record is intact.
-  QCOMPARE(ScanSettings.charttype, 0);
-  QCOMPARE(ScanSettings.combineother, 1);
-  // And a text of that length goes back whole.
-  Form->close();
-  QCOMPARE(Store->Open()->value("lastfilename").toString(), path.left(readLength));
-}
-
-void TestFmainLifecycle::changedChartTypeSavedOnClose_data() {
-  QTest::addColumn<bool>("viaQuit");
-  QTest::newRow("close box") << false;
-  QTest::newRow("menu Quit") << true;
-}
-
-void TestFmainLifecycle::changedChartTypeSavedOnClose() {
-  QFETCH(bool, viaQuit);
-  MakeWindow();
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(2), Qt::LeftButton);
-  QCOMPARE(ScanSettings.charttype, 2);
-  QCOMPARE(Store->Open()->value("charttype").toInt(), 0);  // nothing saved yet
-  std::strcpy(ScanSettings.lastfilename, "/srv/chosen");
-  ScanSettings.includenet.store(1);
-  ScanSettings.apparentsize = 1;
-
-  if (viaQuit)
-    test::View(*Form).Quit1->trigger();
-  else
-    Form->close();
-  QVERIFY(!Form->isVisible());
-  auto store = Store->Open();
-  QCOMPARE(store->value("charttype").toInt(), 2);
-  QCOMPARE(store->value("lastfilename").toString(), QStringLiteral("/srv/chosen"));
-  QCOMPARE(store->value("includenet").toInt(), 1);
-  QCOMPARE(store->value("apparentsize").toInt(), 1);
-
-  // The next start shows it.
-  Form.reset();
-  MakeWindow();
-  QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 2);
-  QCOMPARE(ScanSettings.apparentsize, 1);
-}
-
-void TestFmainLifecycle::notSavedWithoutClosing() {
-  MakeWindow();
-  Form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-  QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(1), Qt::LeftButton);
-  QCOMPARE(ScanSettings.charttype, 1);
-  Form.reset();  // the process ends without the window being closed
-  QCOMPARE(Store->Open()->value("charttype").toInt(), 0);
-}
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainLifecycle, TRecordingApp)
 #include "test_fmain_lifecycle.moc"

@@ -7,42 +7,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTreeWidget>
 #include <csignal>
 #include <future>
-#include <memory>
-#include <string>
 #include <thread>
 
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "tests/support/fixture.h"
 
 using namespace ostrel;
 
 namespace {
 
 constexpr int Timeout = 15000;
-
-// The chart's points as "label=value".
-QStringList PointTexts(const TForm1& form) {
-  QStringList texts;
-  for (const TChartPoint& point : test::View(form).ChartPie->Points())
-    texts << QString::fromStdString(point.Label) + QLatin1Char('=') + QString::number(point.Value);
-  return texts;
-}
 
 QString Total(const TForm1& form) { return test::View(form).StatusBar1->PanelText(2); }
 
@@ -70,6 +47,7 @@ QString WriteFile(const QString& path, const QByteArray& bytes) {
 }  // namespace
 
 using test::ClickItem;
+using test::PointTexts;
 using test::Idle;
 using test::WaitForScans;
 
@@ -77,18 +55,237 @@ class TestFmainScanfile : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
-  void init();
-  void cleanup();
+  void initTestCase() {
+    std::signal(SIGPIPE, SIG_IGN);  // the load test's writer learns of a closed pipe by EPIPE
+    Tree.Write("root/own.txt", std::string(10, 'x'));
+    Tree.Write("root/a/x/data", std::string(50000, 'd'));
+    Tree.Write("root/b/small", std::string(300, 's'));
+    Tree.Dir("root/b/c");
+    Tree.File("root/b/sparse", 1 << 24);
+    // Two names of one file: counted once, by the name met first.
+    QCOMPARE(::link(Tree.Path("root/a/x/data").c_str(), Tree.Path("root/b/again").c_str()), 0);
+    Tree.Dir("root/caf\xe9/d");
+  }
 
-  void openedScanShowsAsTheWalkAndSavesAgain();
-  void badFilesAreNamedAndShowNothing();
-  void exploreRefusesAFolderThatIsNotHere();
-  void loadRunsBesideTheGuiAndStops();
-  void totalsPastTheLargestSizeAreSaidToBeCapped();
+  void init() {
+    Store = std::make_unique<test::TTempStore>();
+    Desktop = {};
+  }
+  void cleanup() { Form.reset(); }
+
+  // Walk, save through the menu, open at start with -f: the same tree, chart and totals; then
+  // the opened scan saved and opened again through the menu gives the same once more.
+  void openedScanShowsAsTheWalkAndSavesAgain() {
+    const std::string root = Tree.Path("root");
+    Form = MakeForm({"ostrel", root});
+    QVERIFY(WaitForScans(*Form, 1));
+    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    const QStringList walkedLines = test::TreeLines(tree);
+    const QStringList walkedPoints = PointTexts(*Form);
+    const QString walkedTotal = Total(*Form);
+    ClickItem(*Form, tree->topLevelItem(0)->child(0));
+    const QStringList walkedRootPoints = PointTexts(*Form);
+    QCOMPARE(walkedRootPoints.size(), 4);  // (files), a, b and the Latin-1 one
+
+    const std::string saved = Files.filePath(QStringLiteral("walk.json")).toStdString();
+    Desktop.SaveFileNames << QString::fromStdString(saved);
+    ClickMenu(*Form, Action("SaveScanAs1"));
+    QCOMPARE(Desktop.FileDialogs, QStringList{"Save Scan As"});
+    QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
+    // The walk read the numbers that let a reader count the hard link once.
+    QVERIFY(ReadAll(saved).find("\"nlink\":2") != std::string::npos);
+
+    // -f and its file leave the arguments; the switch and nothing else stay.
+    ScanSettings.autominimize = 0;
+    Form = MakeForm({"ostrel", "-autominimize", "-f", saved});
+    QCOMPARE(Form->Arguments(), (std::vector<std::string>{"ostrel", "-autominimize"}));
+    QCOMPARE(ScanSettings.autominimize, 1);
+    QVERIFY(WaitForScans(*Form, 1));
+    QCOMPARE(Desktop.Dialogs, 0);  // no wizard: the file took the scan's place
+    tree = test::View(*Form).TreeViewDirectories;
+    QCOMPARE(test::TreeLines(tree), walkedLines);
+    QCOMPARE(PointTexts(*Form), walkedPoints);
+    QCOMPARE(Total(*Form), walkedTotal);
+    ClickItem(*Form, tree->topLevelItem(0)->child(0));
+    QCOMPARE(PointTexts(*Form), walkedRootPoints);
+    QCOMPARE(Form->CurrentPath(), root + "/");
+
+    const QString again = Files.filePath(QStringLiteral("again.json"));
+    Desktop.SaveFileNames << again;
+    ClickMenu(*Form, Action("SaveScanAs1"));
+    Desktop.OpenFileNames << again;
+    ClickMenu(*Form, Action("OpenScan1"));
+    QVERIFY(WaitForScans(*Form, 2));
+    QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
+    QCOMPARE(test::View(*Form).SelectedItem(), tree->topLevelItem(1));
+    QCOMPARE(PointTexts(*Form), walkedPoints);
+    QCOMPARE(Total(*Form), walkedTotal);
+  }
+
+  // Cut short, not a scan, missing, a FIFO, a folder: a box with the reason, no item, the idle look. Saving with
+  // no scan shown says so without asking for a name.
+  void badFilesAreNamedAndShowNothing() {
+    Form = MakeForm({"ostrel"});
+    test::View(*Form).TimerLoad->stop();
+    ClickMenu(*Form, Action("SaveScanAs1"));
+    QVERIFY(Desktop.FileDialogs.isEmpty());
+    QCOMPARE(Desktop.BoxTexts(),
+             QStringList{"Error|There is no scan to save yet: select a folder of a finished scan first."});
+
+    const QString cut = WriteFile(Files.filePath(QStringLiteral("cut.json")),
+                                  "[1,2,{\"progname\":\"t\"},[{\"name\":\"/r\",\"dsize\":4096},[{\"name\":\"s\"}");
+    const QString wrong = WriteFile(Files.filePath(QStringLiteral("wrong.json")), "[2,0,{},[{\"name\":\"/r\"}]]");
+    const QString fifo = Files.filePath(QStringLiteral("fifo.json"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString other = WriteFile(Files.filePath(QStringLiteral("other.json")), "{\"not\": \"a scan\"}");
+    // The gzip stream of a whole scan, cut in the middle.
+    const QString cutGzip = Files.filePath(QStringLiteral("cut.json.gz"));
+    QVERIFY(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("gzip -c < '%1' | head -c 40 > '%2'").arg(cut, cutGzip)}) == 0);
+    // Each in words, with the place where the reading stopped.
+    const QString cutShort = QStringLiteral("The file ends before the scan does (cut short?) (at byte %1).");
+    const struct {
+      QString File;
+      QString Reason;
+    } cases[] = {
+        {cut, cutShort.arg(QFileInfo(cut).size())},
+        {cutGzip, QStringLiteral("The file ends before the scan does (cut short?)")},
+        {other, QStringLiteral("This is not a scan file: it does not start as one (at byte 0).")},
+        {wrong, QStringLiteral("Not a scan file of major version 1")},
+        {Files.filePath(QStringLiteral("missing.json")), QStringLiteral("Cannot open: No such file or directory.")},
+        // A FIFO that nobody writes to would keep the reading waiting for good.
+        {fifo, QStringLiteral("Not a regular file.")},
+        {Files.path(), QStringLiteral("It is a folder, not a scan file.")},
+    };
+    Desktop.Boxes.clear();
+    for (const auto& c : cases) {
+      const QString& name = c.File;
+      Desktop.OpenFileNames << name;
+      ClickMenu(*Form, Action("OpenScan1"));
+      QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t{1}, Timeout);
+      const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
+      QCOMPARE(box.Caption, QStringLiteral("Error"));
+      QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened. %2").arg(name, c.Reason)), qPrintable(box.Text));
+      QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 0);
+      QVERIFY(Idle(*Form));
+      Desktop.Boxes.clear();
+    }
+  }
+
+  // A scan made elsewhere: its folders are shown, copied as named, but not handed to the desktop.
+  void exploreRefusesAFolderThatIsNotHere() {
+    const QString path = WriteFile(
+        Files.filePath(QStringLiteral("elsewhere.json")),
+        "[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
+        "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
+    Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+    QVERIFY(WaitForScans(*Form, 1));
+    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    ClickItem(*Form, tree->topLevelItem(0)->child(0)->child(0));
+    QCOMPARE(Form->CurrentPath(), std::string("/no/such/ostrel-place/sub"));
+    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder /no/such/ostrel-place/sub is not on this computer, so it "
+                                             "cannot be shown. It is in the scan opened from " + path + "."});
+    QVERIFY(Desktop.Opened.isEmpty());
+    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QCOMPARE(Desktop.Clipboard, QList<QByteArray>{"/no/such/ostrel-place/sub"});
+
+    // A root named relatively, as a scan made in another working folder names it: a folder of
+    // that name under the window's working folder is not the scanned one.
+    const QString relative = WriteFile(Files.filePath(QStringLiteral("relative.json")),
+                                       "[1,2,{},[{\"name\":\"here\",\"dsize\":4096},[{\"name\":\"sub\",\"dsize\":4096}]]]");
+    QVERIFY(QDir(Files.path()).mkpath(QStringLiteral("here/sub")));
+    struct TWorkingFolder {
+      const QString Before = QDir::currentPath();
+      ~TWorkingFolder() { QDir::setCurrent(Before); }
+    } restore;
+    QVERIFY(QDir::setCurrent(Files.path()));
+    Form = MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
+    QVERIFY(WaitForScans(*Form, 1));
+    ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0)->child(0));
+    QCOMPARE(Form->CurrentPath(), std::string("here/sub"));
+    Desktop.Boxes.clear();
+    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder here/sub is not on this computer, so it cannot be shown. "
+                                             "It is in the scan opened from " + relative +
+                                             ". Its path is relative to the folder that scan was made in."});
+    QVERIFY(Desktop.Opened.isEmpty());
+  }
+
+  // The file comes through a pipe that the test feeds: while the reading waits for more, the
+  // window counts the folders read and takes a Stop; what was read is then shown as a stopped
+  // scan's part.
+  void loadRunsBesideTheGuiAndStops() {
+    const std::string fifo = Files.filePath(QStringLiteral("pipe")).toStdString();
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    constexpr int Batch = 20000;  // folders: several of the reader's buffers, several stop checks
+    std::promise<void> go;
+    std::thread writer([&fifo, more = go.get_future()]() mutable {
+      const int fd = ::open(fifo.c_str(), O_WRONLY);
+      if (fd < 0) return;
+      auto put = [fd](const std::string& text) { return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()); };
+      auto folders = [&](int from) {
+        std::string text;
+        for (int i = from; i < from + Batch; ++i)
+          text += ",[{\"name\":\"d" + std::to_string(i) + "\",\"dsize\":4096,\"ino\":" + std::to_string(i + 10) + "}]";
+        return put(text);
+      };
+      if (put("[1,2,{},[{\"name\":\"/piped\",\"dsize\":4096,\"dev\":1,\"ino\":2}") && folders(0)) {
+        more.wait();
+        if (folders(Batch)) put("]]");
+      }
+      ::close(fd);
+    });
+    Form = MakeForm({"ostrel", "-f", fifo});
+    Form->ScanFilesRegularOnly = false;
+    const test::TFormView view = test::View(*Form);
+    // The reading waits for the writer's next word; the window goes on and shows the count.
+    QTRY_VERIFY_WITH_TIMEOUT(view.LabelCount->text().toInt() > 0, Timeout);
+    QVERIFY(view.ButtonStop->isVisible());
+    QCOMPARE(view.LabelScanned->text(), QStringLiteral("Folders Read:"));
+    QCOMPARE(view.TreeViewDirectories->topLevelItemCount(), 0);
+    Desktop.AnswerYes = true;
+    QTest::mouseClick(view.ButtonStop, Qt::LeftButton);
+    go.set_value();
+    QVERIFY(WaitForScans(*Form, 1));
+    writer.join();
+    const int shown = view.TreeViewDirectories->topLevelItem(0)->child(0)->childCount();
+    QVERIFY2(shown > 0 && shown < 2 * Batch, qPrintable(QString::number(shown)));
+    // The part read says so where the user looks.
+    QTreeWidgetItem* top = view.TreeViewDirectories->topLevelItem(0);
+    QVERIFY(!top->icon(0).isNull());
+    QCOMPARE(top->data(0, Qt::ToolTipRole).toString(), QStringLiteral("Stopped: the scan is incomplete"));
+    QCOMPARE(view.StatusBar1->PanelText(3), QStringLiteral("Stopped after %1 folders").arg(shown + 1));
+    QVERIFY(Desktop.BoxTexts().size() == 1);  // the Stop question alone
+  }
+
+  // Sparse files whose sizes add up past 2^64 - 1: the totals stop there, exact to the byte
+  // below it, and the fourth panel says so beside what could not be read.
+  void totalsPastTheLargestSizeAreSaidToBeCapped() {
+    const QString path = WriteFile(Files.filePath(QStringLiteral("huge.json")),
+                                   "[1,2,{},[{\"name\":\"/r\",\"dsize\":4096},"
+                                   "[{\"name\":\"big\"},{\"name\":\"a\",\"dsize\":9223372036854775808},"
+                                   "{\"name\":\"b\",\"dsize\":9223372036854775808}],"
+                                   "[{\"name\":\"exact\"},{\"name\":\"c\",\"dsize\":9007199254740993},"
+                                   "{\"name\":\"d\",\"dsize\":9007199254740993}],"
+                                   "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
+    Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+    QVERIFY(WaitForScans(*Form, 1));
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(3),
+             QStringLiteral("1 folder could not be read; totals past 16 EiB are capped"));
+    QVERIFY(test::View(*Form).StatusBar1->Panel(3)->toolTip().contains(QStringLiteral("18446744073709551615")));
+    ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0));
+    QCOMPARE(Total(*Form), QStringLiteral("17592186044416.0 MB"));
+    QCOMPARE(PointTexts(*Form), (QStringList{"big=18446744073709551615", "exact=18014398509481986", "locked=0"}));
+  }
 
  private:
-  std::unique_ptr<TForm1> MakeForm(std::vector<std::string> args);
+  std::unique_ptr<TForm1> MakeForm(std::vector<std::string> args) {
+    auto form = std::make_unique<TForm1>(std::move(args), Desktop);
+    form->ScanDriveSource = [root = Tree.Root()] { return test::OneDrive(root); };
+    form->show();
+    return form;
+  }
+
   QAction* Action(const char* name) const { return Form->findChild<QAction*>(QLatin1String(name)); }
 
   test::TempTree Tree;
@@ -98,236 +295,6 @@ class TestFmainScanfile : public QObject {
   std::unique_ptr<TForm1> Form;
 };
 
-void TestFmainScanfile::initTestCase() {
-  std::signal(SIGPIPE, SIG_IGN);  // the load test's writer learns of a closed pipe by EPIPE
-  Tree.Write("root/own.txt", std::string(10, 'x'));
-  Tree.Write("root/a/x/data", std::string(50000, 'd'));
-  Tree.Write("root/b/small", std::string(300, 's'));
-  Tree.Dir("root/b/c");
-  Tree.File("root/b/sparse", 1 << 24);
-  // Two names of one file: counted once, by the name met first.
-  QCOMPARE(::link(Tree.Path("root/a/x/data").c_str(), Tree.Path("root/b/again").c_str()), 0);
-  Tree.Dir("root/caf\xe9/d");
-}
-
-void TestFmainScanfile::init() {
-  Store = std::make_unique<test::TTempStore>();
-  Desktop = {};
-}
-
-void TestFmainScanfile::cleanup() { Form.reset(); }
-
-std::unique_ptr<TForm1> TestFmainScanfile::MakeForm(std::vector<std::string> args) {
-  auto form = std::make_unique<TForm1>(std::move(args), Desktop);
-  form->ScanDriveSource = [root = Tree.Root()] { return test::OneDrive(root); };
-  form->show();
-  return form;
-}
-
-// Walk, save through the menu, open at start with -f: the same tree, chart and totals; then
-// the opened scan saved and opened again through the menu gives the same once more.
-void TestFmainScanfile::openedScanShowsAsTheWalkAndSavesAgain() {
-  const std::string root = Tree.Path("root");
-  Form = MakeForm({"ostrel", root});
-  QVERIFY(WaitForScans(*Form, 1));
-  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
-  const QStringList walkedLines = test::TreeLines(tree);
-  const QStringList walkedPoints = PointTexts(*Form);
-  const QString walkedTotal = Total(*Form);
-  ClickItem(*Form, tree->topLevelItem(0)->child(0));
-  const QStringList walkedRootPoints = PointTexts(*Form);
-  QCOMPARE(walkedRootPoints.size(), 4);  // (files), a, b and the Latin-1 one
-
-  const std::string saved = Files.filePath(QStringLiteral("walk.json")).toStdString();
-  Desktop.SaveFileNames << QString::fromStdString(saved);
-  ClickMenu(*Form, Action("SaveScanAs1"));
-  QCOMPARE(Desktop.FileDialogs, QStringList{"Save Scan As"});
-  QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
-  // The walk read the numbers that let a reader count the hard link once.
-  QVERIFY(ReadAll(saved).find("\"nlink\":2") != std::string::npos);
-
-  // -f and its file leave the arguments; the switch and nothing else stay.
-  ScanSettings.autominimize = 0;
-  Form = MakeForm({"ostrel", "-autominimize", "-f", saved});
-  QCOMPARE(Form->Arguments(), (std::vector<std::string>{"ostrel", "-autominimize"}));
-  QCOMPARE(ScanSettings.autominimize, 1);
-  QVERIFY(WaitForScans(*Form, 1));
-  QCOMPARE(Desktop.Dialogs, 0);  // no wizard: the file took the scan's place
-  tree = test::View(*Form).TreeViewDirectories;
-  QCOMPARE(test::TreeLines(tree), walkedLines);
-  QCOMPARE(PointTexts(*Form), walkedPoints);
-  QCOMPARE(Total(*Form), walkedTotal);
-  ClickItem(*Form, tree->topLevelItem(0)->child(0));
-  QCOMPARE(PointTexts(*Form), walkedRootPoints);
-  QCOMPARE(Form->CurrentPath(), root + "/");
-
-  const QString again = Files.filePath(QStringLiteral("again.json"));
-  Desktop.SaveFileNames << again;
-  ClickMenu(*Form, Action("SaveScanAs1"));
-  Desktop.OpenFileNames << again;
-  ClickMenu(*Form, Action("OpenScan1"));
-  QVERIFY(WaitForScans(*Form, 2));
-  QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
-  QCOMPARE(test::View(*Form).SelectedItem(), tree->topLevelItem(1));
-  QCOMPARE(PointTexts(*Form), walkedPoints);
-  QCOMPARE(Total(*Form), walkedTotal);
-}
-
-// Cut short, not a scan, missing, a FIFO, a folder: a box with the reason, no item, the idle look. Saving with
-// no scan shown says so without asking for a name.
-void TestFmainScanfile::badFilesAreNamedAndShowNothing() {
-  Form = MakeForm({"ostrel"});
-  test::View(*Form).TimerLoad->stop();
-  ClickMenu(*Form, Action("SaveScanAs1"));
-  QVERIFY(Desktop.FileDialogs.isEmpty());
-  QCOMPARE(Desktop.BoxTexts(),
-           QStringList{"Error|There is no scan to save yet: select a folder of a finished scan first."});
-
-  const QString cut = WriteFile(Files.filePath(QStringLiteral("cut.json")),
-                                "[1,2,{\"progname\":\"t\"},[{\"name\":\"/r\",\"dsize\":4096},[{\"name\":\"s\"}");
-  const QString wrong = WriteFile(Files.filePath(QStringLiteral("wrong.json")), "[2,0,{},[{\"name\":\"/r\"}]]");
-  const QString fifo = Files.filePath(QStringLiteral("fifo.json"));
-  QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  const QString other = WriteFile(Files.filePath(QStringLiteral("other.json")), "{\"not\": \"a scan\"}");
-  // The gzip stream of a whole scan, cut in the middle.
-  const QString cutGzip = Files.filePath(QStringLiteral("cut.json.gz"));
-  QVERIFY(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("gzip -c < '%1' | head -c 40 > '%2'").arg(cut, cutGzip)}) == 0);
-  // Each in words, with the place where the reading stopped.
-  const QString cutShort = QStringLiteral("The file ends before the scan does (cut short?) (at byte %1).");
-  const struct {
-    QString File;
-    QString Reason;
-  } cases[] = {
-      {cut, cutShort.arg(QFileInfo(cut).size())},
-      {cutGzip, QStringLiteral("The file ends before the scan does (cut short?)")},
-      {other, QStringLiteral("This is not a scan file: it does not start as one (at byte 0).")},
-      {wrong, QStringLiteral("Not a scan file of major version 1")},
-      {Files.filePath(QStringLiteral("missing.json")), QStringLiteral("Cannot open: No such file or directory.")},
-      // A FIFO that nobody writes to would keep the reading waiting for good.
-      {fifo, QStringLiteral("Not a regular file.")},
-      {Files.path(), QStringLiteral("It is a folder, not a scan file.")},
-  };
-  Desktop.Boxes.clear();
-  for (const auto& c : cases) {
-    const QString& name = c.File;
-    Desktop.OpenFileNames << name;
-    ClickMenu(*Form, Action("OpenScan1"));
-    QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t{1}, Timeout);
-    const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
-    QCOMPARE(box.Caption, QStringLiteral("Error"));
-    QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened. %2").arg(name, c.Reason)), qPrintable(box.Text));
-    QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 0);
-    QVERIFY(Idle(*Form));
-    Desktop.Boxes.clear();
-  }
-}
-
-// A scan made elsewhere: its folders are shown, copied as named, but not handed to the desktop.
-void TestFmainScanfile::exploreRefusesAFolderThatIsNotHere() {
-  const QString path = WriteFile(
-      Files.filePath(QStringLiteral("elsewhere.json")),
-      "[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
-      "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
-  Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
-  QVERIFY(WaitForScans(*Form, 1));
-  QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
-  ClickItem(*Form, tree->topLevelItem(0)->child(0)->child(0));
-  QCOMPARE(Form->CurrentPath(), std::string("/no/such/ostrel-place/sub"));
-  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder /no/such/ostrel-place/sub is not on this computer, so it "
-                                           "cannot be shown. It is in the scan opened from " + path + "."});
-  QVERIFY(Desktop.Opened.isEmpty());
-  QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-  QCOMPARE(Desktop.Clipboard, QList<QByteArray>{"/no/such/ostrel-place/sub"});
-
-  // A root named relatively, as a scan made in another working folder names it: a folder of
-  // that name under the window's working folder is not the scanned one.
-  const QString relative = WriteFile(Files.filePath(QStringLiteral("relative.json")),
-                                     "[1,2,{},[{\"name\":\"here\",\"dsize\":4096},[{\"name\":\"sub\",\"dsize\":4096}]]]");
-  QVERIFY(QDir(Files.path()).mkpath(QStringLiteral("here/sub")));
-  struct TWorkingFolder {
-    const QString Before = QDir::currentPath();
-    ~TWorkingFolder() { QDir::setCurrent(Before); }
-  } restore;
-  QVERIFY(QDir::setCurrent(Files.path()));
-  Form = MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
-  QVERIFY(WaitForScans(*Form, 1));
-  ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0)->child(0));
-  QCOMPARE(Form->CurrentPath(), std::string("here/sub"));
-  Desktop.Boxes.clear();
-  QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
-  QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder here/sub is not on this computer, so it cannot be shown. "
-                                           "It is in the scan opened from " + relative +
-                                           ". Its path is relative to the folder that scan was made in."});
-  QVERIFY(Desktop.Opened.isEmpty());
-}
-
-// The file comes through a pipe that the test feeds: while the reading waits for more, the
-// window counts the folders read and takes a Stop; what was read is then shown as a stopped
-// scan's part.
-void TestFmainScanfile::loadRunsBesideTheGuiAndStops() {
-  const std::string fifo = Files.filePath(QStringLiteral("pipe")).toStdString();
-  QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
-  constexpr int Batch = 20000;  // folders: several of the reader's buffers, several stop checks
-  std::promise<void> go;
-  std::thread writer([&fifo, more = go.get_future()]() mutable {
-    const int fd = ::open(fifo.c_str(), O_WRONLY);
-    if (fd < 0) return;
-    auto put = [fd](const std::string& text) { return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()); };
-    auto folders = [&](int from) {
-      std::string text;
-      for (int i = from; i < from + Batch; ++i)
-        text += ",[{\"name\":\"d" + std::to_string(i) + "\",\"dsize\":4096,\"ino\":" + std::to_string(i + 10) + "}]";
-      return put(text);
-    };
-    if (put("[1,2,{},[{\"name\":\"/piped\",\"dsize\":4096,\"dev\":1,\"ino\":2}") && folders(0)) {
-      more.wait();
-      if (folders(Batch)) put("]]");
-    }
-    ::close(fd);
-  });
-  Form = MakeForm({"ostrel", "-f", fifo});
-  Form->ScanFilesRegularOnly = false;
-  const test::TFormView view = test::View(*Form);
-  // The reading waits for the writer's next word; the window goes on and shows the count.
-  QTRY_VERIFY_WITH_TIMEOUT(view.LabelCount->text().toInt() > 0, Timeout);
-  QVERIFY(view.ButtonStop->isVisible());
-  QCOMPARE(view.LabelScanned->text(), QStringLiteral("Folders Read:"));
-  QCOMPARE(view.TreeViewDirectories->topLevelItemCount(), 0);
-  Desktop.AnswerYes = true;
-  QTest::mouseClick(view.ButtonStop, Qt::LeftButton);
-  go.set_value();
-  QVERIFY(WaitForScans(*Form, 1));
-  writer.join();
-  const int shown = view.TreeViewDirectories->topLevelItem(0)->child(0)->childCount();
-  QVERIFY2(shown > 0 && shown < 2 * Batch, qPrintable(QString::number(shown)));
-  // The part read says so where the user looks.
-  QTreeWidgetItem* top = view.TreeViewDirectories->topLevelItem(0);
-  QVERIFY(!top->icon(0).isNull());
-  QCOMPARE(top->data(0, Qt::ToolTipRole).toString(), QStringLiteral("Stopped: the scan is incomplete"));
-  QCOMPARE(view.StatusBar1->PanelText(3), QStringLiteral("Stopped after %1 folders").arg(shown + 1));
-  QVERIFY(Desktop.BoxTexts().size() == 1);  // the Stop question alone
-}
-
 OSTREL_MAINWIN_TEST_MAIN(TestFmainScanfile, ostrel::TApplication)
-// Sparse files whose sizes add up past 2^64 - 1: the totals stop there, exact to the byte
-// below it, and the fourth panel says so beside what could not be read.
-void TestFmainScanfile::totalsPastTheLargestSizeAreSaidToBeCapped() {
-  const QString path = WriteFile(Files.filePath(QStringLiteral("huge.json")),
-                                 "[1,2,{},[{\"name\":\"/r\",\"dsize\":4096},"
-                                 "[{\"name\":\"big\"},{\"name\":\"a\",\"dsize\":9223372036854775808},"
-                                 "{\"name\":\"b\",\"dsize\":9223372036854775808}],"
-                                 "[{\"name\":\"exact\"},{\"name\":\"c\",\"dsize\":9007199254740993},"
-                                 "{\"name\":\"d\",\"dsize\":9007199254740993}],"
-                                 "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
-  Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
-  QVERIFY(WaitForScans(*Form, 1));
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(3),
-           QStringLiteral("1 folder could not be read; totals past 16 EiB are capped"));
-  QVERIFY(test::View(*Form).StatusBar1->Panel(3)->toolTip().contains(QStringLiteral("18446744073709551615")));
-  ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0));
-  QCOMPARE(Total(*Form), QStringLiteral("17592186044416.0 MB"));
-  QCOMPARE(PointTexts(*Form), (QStringList{"big=18446744073709551615", "exact=18014398509481986", "locked=0"}));
-}
 
 #include "test_fmain_scanfile.moc"

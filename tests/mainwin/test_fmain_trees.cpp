@@ -12,25 +12,14 @@
 #include <dirent.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QLabel>
 #include <QPieSeries>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextDocumentFragment>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "chart/breakdown.h"
-#include "mainwin/chartview.h"
-#include "mainwin/fmain.h"
 #include "mainwin/livescans.h"
 #include "mainwin/folderitem.h"
-#include "mainwin/statusbar.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
@@ -43,10 +32,6 @@ namespace {
 QString TipText(const QTreeWidgetItem* item) {
   return QTextDocumentFragment::fromHtml(item->toolTip(0)).toPlainText().replace(QChar::Nbsp, QLatin1Char(' '));
 }
-
-}  // namespace
-
-namespace {
 
 constexpr int CompletionTimeout = 60000;
 // Set in the child process that runs a case inside a mount namespace of its own.
@@ -113,20 +98,248 @@ class TestFmainTrees : public QObject {
   Q_OBJECT
 
  private slots:
-  void init();
-  void cleanup();
+  void init() {
+    Store = std::make_unique<test::TTempStore>();
+    Tree = std::make_unique<test::TempTree>();
+  }
 
-  void unreadableFoldersAndFiles();
-  void repeatedFolderMarked();
-  void outOfMemoryShowsWhatWasScanned();
-  void deepTreeOpensAndCloses();
-  void deepScanFileClosesOnASmallStack();
-  void changedTreeShowsAtOnce();
+  void cleanup() {
+    Form.reset();
+    Desktop = {};
+    Tree.reset();
+    Store.reset();
+  }
+
+  void unreadableFoldersAndFiles() {
+    Tree->File("open/f", 10);
+    Tree->File("locked/inside/f", 10);
+    // Listed but not searchable: its file cannot be examined, its subfolder not opened.
+    Tree->File("listonly/a", 10);
+    Tree->Dir("listonly/sub");
+    QVERIFY(chmod(Tree->Path("locked").c_str(), 0) == 0);
+    QVERIFY(chmod(Tree->Path("listonly").c_str(), 0444) == 0);
+    const TPermissionsEnforced enforced;
+    if (!enforced.Enforced(Tree->Path("locked")))
+      QSKIP("permission bits do not stop this process (root, and its capabilities could not be lowered)");
+
+    MakeForm();
+    QVERIFY(Scan(Tree->Root()));
+    TStatusBar* bar = test::View(*Form).StatusBar1;
+    QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
+    // Each by its path and the system's reason, in the tree's order.
+    const QString root = QString::fromStdString(Tree->Root());
+    QCOMPARE(QTextDocumentFragment::fromHtml(bar->Panel(3)->toolTip()).toPlainText(),
+             root + "/listonly/a: Permission denied\n" + root + "/listonly/sub: Permission denied\n" + root +
+                 "/locked: Permission denied");
+    // The unreadable folders are marked, by their names as ever.
+    QTreeWidgetItem* listonly = test::ChildNamed(RootItem(), "listonly");
+    for (QTreeWidgetItem* item : {test::ChildNamed(RootItem(), "locked"), test::ChildNamed(listonly, "sub")}) {
+      QVERIFY(item);
+      QCOMPARE(TipText(item), item->text(0) + "\n" + QString::fromStdString(FormatSize(SizeOf(*ItemNode(item), ShownMeasure()))) +
+                                  "\nCould not be read: Permission denied");
+      QVERIFY(!item->icon(0).isNull());
+    }
+    for (QTreeWidgetItem* item : {listonly, test::ChildNamed(RootItem(), "open")})
+      QVERIFY(!TipText(item).contains("Could not") && item->icon(0).isNull());
+    // Hovering writes its own panels only.
+    test::View(*Form).TreeViewDirectories->setCurrentItem(RootItem());
+    Form->TreeViewDirectoriesClick();
+    Form->ChartPieMouseMove(0);
+    QVERIFY(!bar->PanelText(0).isEmpty());
+    QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
+
+    // A new scan starts with the panel empty, and a clean one leaves it so.
+    Form->StartScan(Tree->Path("open"));
+    QVERIFY(bar->PanelText(3).isEmpty() && bar->Panel(3)->toolTip().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
+    QCOMPARE(bar->PanelText(3), QString());
+  }
+
+  // Runs itself again in a private mount namespace: the bind mount dies with that process, and
+  // no tree is ever removed through it.
+  void repeatedFolderMarked() {
+    if (qEnvironmentVariableIsEmpty(NamespaceVariable)) {
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(NamespaceVariable, "1");
+      QProcess child;
+      child.setProcessEnvironment(env);
+      child.setProcessChannelMode(QProcess::MergedChannels);
+      child.start(QStringLiteral("unshare"), {"-m", "--propagation", "private", QCoreApplication::applicationFilePath(),
+                                              "repeatedFolderMarked"});
+      if (!child.waitForStarted()) QSKIP("unshare could not be run");
+      QVERIFY(child.waitForFinished(CompletionTimeout));
+      const QString output = QString::fromLocal8Bit(child.readAll());
+      if (!output.contains("TestFmainTrees::repeatedFolderMarked"))
+        QSKIP(qPrintable("no mount namespace of its own: " + output.trimmed()));
+      if (output.contains("SKIP   : TestFmainTrees::repeatedFolderMarked"))
+        QSKIP(qPrintable(output.section("SKIP   : ", 1).section('\n', 0, 1).trimmed()));
+      QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+      return;
+    }
+
+    Tree->File("a_original/f", 10);
+    Tree->Dir("z_bound");
+    if (mount(Tree->Path("a_original").c_str(), Tree->Path("z_bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
+      QSKIP(qPrintable(QStringLiteral("bind mount refused: ") + std::strerror(errno)));
+    struct TUnmount {
+      std::string Path;
+      ~TUnmount() { umount2(Path.c_str(), MNT_DETACH); }
+    } unmount{Tree->Path("z_bound")};
+
+    MakeForm();
+    QVERIFY(Scan(Tree->Root()));
+    QTreeWidgetItem* original = test::ChildNamed(RootItem(), "a_original");
+    QTreeWidgetItem* bound = test::ChildNamed(RootItem(), "z_bound");
+    QVERIFY(original && bound);
+    QVERIFY(TipText(bound).endsWith("\nSame folder as " + QString::fromStdString(Tree->Path("a_original")) +
+                                    ": its contents are counted there"));
+    QVERIFY(!bound->icon(0).isNull());
+    QVERIFY(!TipText(original).contains("Same folder"));
+    QVERIFY(original->icon(0).isNull());
+    // Counted once: the second name is an empty folder of no size, and no read problem.
+    QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::DiskUsage), 0.0);
+    QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::Apparent), 0.0);
+    QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QString());
+    test::View(*Form).TreeViewDirectories->expandAll();
+  }
+
+  void outOfMemoryShowsWhatWasScanned() {
+    // Long names at many levels: more than one arena block in all.
+    Tree->Chain("chain", 1500, std::string(200, 'n'));
+    MakeForm();
+    Form->ScanMemoryLimit = 256 * 1024;
+    QVERIFY(Scan(Tree->Root()));
+    const TTreeJob* scan = Form->AttachedScan();
+    QCOMPARE(scan->Outcome().Ending, TScanEnd::OutOfMemory);
+    const int folders = scan->FoldersSoFar();
+    QVERIFY(folders > 2 && folders < 1502);
+    QCOMPARE(Desktop.BoxTexts(), QStringList{QStringLiteral("Error|Out of memory: the scan stopped after %1 folders.").arg(folders)});
+    QVERIFY(!Desktop.Boxes[0].Question);
+    QCOMPARE(Desktop.Boxes[0].Owner, Form.get());
+    // The tree holds every folder walked, and the window is idle again.
+    QCOMPARE(Deepest(RootItem()).second + 1, folders);
+    QVERIFY(test::View(*Form).ButtonStop->isHidden() && test::View(*Form).LabelStandBy->isHidden());
+    QTRY_VERIFY(!ScanThreadsRunning());
+  }
+
+  void deepTreeOpensAndCloses() {
+    constexpr int Levels = 3000;
+    const std::string file = Tree->Write("deep.json", DeepScanFile(Levels).toStdString());
+    MakeForm();
+    Form->OpenScanFile(file);
+    QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+    const auto [item, levels] = Deepest(RootItem());
+    QCOMPARE(levels, Levels - 1);
+    std::string deepest = "/deep";
+    for (int i = 1; i < Levels; ++i) deepest += "/d";
+    // A click on the chart's point for the deepest folder opens every level above it at once.
+    test::View(*Form).TreeViewDirectories->setCurrentItem(item->parent());
+    Form->TreeViewDirectoriesClick();
+    const std::vector<TChartPoint>& points = Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points();
+    const auto sub = std::find_if(points.begin(), points.end(), [](const TChartPoint& p) { return p.Child == 0; });
+    QVERIFY(sub != points.end());
+    Form->ChartPieClickSeries(static_cast<int>(sub - points.begin()));
+    QCOMPARE(test::View(*Form).SelectedItem(), item);
+    QCOMPARE(Form->CurrentPath(), deepest);
+    // Opening the top again lays out every open level below it.
+    test::View(*Form).TreeViewDirectories->collapseItem(test::View(*Form).TreeViewDirectories->topLevelItem(0));
+    test::View(*Form).ButtonUp->click();
+    QCOMPARE(test::View(*Form).SelectedItem(), item->parent());
+    QVERIFY(test::View(*Form).TreeViewDirectories->topLevelItem(0)->isExpanded());
+    // Closing frees the items with the window.
+    Form.reset();
+  }
+
+  // Deeper than any walk here makes in reasonable time, so from a scan file: shown as deep as it
+  // is, then freed with the window in a child whose stack is held to 8 MiB, where the toolkit's
+  // own freeing, a call per level, ends in SIGSEGV.
+  void deepScanFileClosesOnASmallStack() {
+    constexpr int Levels = 300000;
+    const QByteArray file = qgetenv(DeepFileVariable);
+    if (file.isEmpty()) {
+      QTemporaryDir dir;
+      const QString path = dir.filePath(QStringLiteral("deep.json"));
+      {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        const QByteArray json = DeepScanFile(Levels);
+        QCOMPARE(out.write(json), json.size());
+      }
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(DeepFileVariable, path);
+      env.insert("QTEST_DISABLE_STACK_DUMP", "1");  // a crash is told by its exit alone
+      QProcess child;
+      child.setProcessEnvironment(env);
+      child.setProcessChannelMode(QProcess::MergedChannels);
+      child.setChildProcessModifier([] {
+        const rlimit limit{rlim_t{8} << 20, rlim_t{8} << 20};
+        setrlimit(RLIMIT_STACK, &limit);
+      });
+      child.start(QCoreApplication::applicationFilePath(), {"deepScanFileClosesOnASmallStack"});
+      QVERIFY(child.waitForStarted());
+      QVERIFY(child.waitForFinished(2 * CompletionTimeout));
+      const QString output = QString::fromLocal8Bit(child.readAll());
+      QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+      QVERIFY2(output.contains("PASS   : TestFmainTrees::deepScanFileClosesOnASmallStack"), qPrintable(output));
+      return;
+    }
+
+    rlimit stack{};
+    QVERIFY(getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur == rlim_t{8} << 20);
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", "-f", file.toStdString()}, Desktop);
+    QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+    QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
+    QCOMPARE(Deepest(RootItem()).second, Levels - 1);
+    Form.reset();
+  }
+
+  // A folder taken out of a shown scan and another walked afresh: the items, the chart and the
+  // totals above follow at once, without a rescan of the whole.
+  void changedTreeShowsAtOnce() {
+    Tree->File("a/x/f", 10000);
+    Tree->File("b/f", 5000);
+    Tree->File("c/f", 3000);
+    MakeForm();
+    ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
+    QVERIFY(Scan(Tree->Root()));
+    QTreeWidgetItem* root = RootItem();
+    test::ClickItem(*Form, test::ChildNamed(test::ChildNamed(root, "a"), "x"));
+    QCOMPARE(Form->TakeOutOfScan(ItemNode(test::ChildNamed(root, "a"))), TEditRefusal::None);
+    // The selection was inside: its parent is selected and charted.
+    QCOMPARE(test::View(*Form).SelectedItem(), root);
+    QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "    c"}));
+    QCOMPARE(ItemNode(root)->ApparentSize, 8000u);
+    QCOMPARE(test::PointTexts(*Form), (QStringList{"b=5000", "c=3000"}));
+
+    Tree->File("b/new/g", 2000);
+    TThreadLoader walk(true);
+    walk.Path = Tree->Path("b");
+    walk.Resume();
+    walk.WaitFor();
+    QTreeWidgetItem* b = test::ChildNamed(root, "b");
+    test::ClickItem(*Form, b);
+    QCOMPARE(Form->PutRescanInScan(ItemNode(b), std::move(walk.Result)), TEditRefusal::None);
+    QCOMPARE(test::ChildNamed(root, "b"), b);
+    QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "      new", "    c"}));
+    QCOMPARE(test::PointTexts(*Form), (QStringList{"(files)=5000", "new=2000"}));
+    QCOMPARE(ItemNode(root)->ApparentSize, 10000u);
+    // A node of no shown scan is refused.
+    QCOMPARE(Form->TakeOutOfScan(nullptr), TEditRefusal::NotInTree);
+    ScanSettings.apparentsize = 0;
+  }
 
  private:
-  void MakeForm();
+  void MakeForm() {
+    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
+    QTRY_VERIFY(!test::View(*Form).TimerLoad->isActive());  // its wizard was cancelled
+  }
+
   // Starts a scan of `path` and waits for its tree; false when it did not come.
-  bool Scan(const std::string& path);
+  bool Scan(const std::string& path) {
+    Form->StartScan(path);
+    return test::WaitForScans(*Form, test::View(*Form).TreeViewDirectories->topLevelItemCount() + 1, CompletionTimeout);
+  }
+
   QTreeWidgetItem* RootItem() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0); }
 
   std::unique_ptr<test::TempTree> Tree;
@@ -135,252 +348,5 @@ class TestFmainTrees : public QObject {
   std::unique_ptr<TForm1> Form;
 };
 
-void TestFmainTrees::init() {
-  Store = std::make_unique<test::TTempStore>();
-  Tree = std::make_unique<test::TempTree>();
-}
-
-void TestFmainTrees::cleanup() {
-  Form.reset();
-  Desktop = {};
-  Tree.reset();
-  Store.reset();
-}
-
-void TestFmainTrees::MakeForm() {
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-  QTRY_VERIFY(!test::View(*Form).TimerLoad->isActive());  // its wizard was cancelled
-}
-
-bool TestFmainTrees::Scan(const std::string& path) {
-  Form->StartScan(path);
-  return test::WaitForScans(*Form, test::View(*Form).TreeViewDirectories->topLevelItemCount() + 1, CompletionTimeout);
-}
-
-void TestFmainTrees::unreadableFoldersAndFiles() {
-  Tree->File("open/f", 10);
-  Tree->File("locked/inside/f", 10);
-  // Listed but not searchable: its file cannot be examined, its subfolder not opened.
-  Tree->File("listonly/a", 10);
-  Tree->Dir("listonly/sub");
-  QVERIFY(chmod(Tree->Path("locked").c_str(), 0) == 0);
-  QVERIFY(chmod(Tree->Path("listonly").c_str(), 0444) == 0);
-  const TPermissionsEnforced enforced;
-  if (!enforced.Enforced(Tree->Path("locked")))
-    QSKIP("permission bits do not stop this process (root, and its capabilities could not be lowered)");
-
-  MakeForm();
-  QVERIFY(Scan(Tree->Root()));
-  TStatusBar* bar = test::View(*Form).StatusBar1;
-  QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
-  // Each by its path and the system's reason, in the tree's order.
-  const QString root = QString::fromStdString(Tree->Root());
-  QCOMPARE(QTextDocumentFragment::fromHtml(bar->Panel(3)->toolTip()).toPlainText(),
-           root + "/listonly/a: Permission denied\n" + root + "/listonly/sub: Permission denied\n" + root +
-               "/locked: Permission denied");
-  // The unreadable folders are marked, by their names as ever.
-  QTreeWidgetItem* listonly = test::ChildNamed(RootItem(), "listonly");
-  for (QTreeWidgetItem* item : {test::ChildNamed(RootItem(), "locked"), test::ChildNamed(listonly, "sub")}) {
-    QVERIFY(item);
-    QCOMPARE(TipText(item), item->text(0) + "\n" + QString::fromStdString(FormatSize(SizeOf(*ItemNode(item), ShownMeasure()))) +
-                                "\nCould not be read: Permission denied");
-    QVERIFY(!item->icon(0).isNull());
-  }
-  for (QTreeWidgetItem* item : {listonly, test::ChildNamed(RootItem(), "open")})
-    QVERIFY(!TipText(item).contains("Could not") && item->icon(0).isNull());
-  // Hovering writes its own panels only.
-  test::View(*Form).TreeViewDirectories->setCurrentItem(RootItem());
-  Form->TreeViewDirectoriesClick();
-  Form->ChartPieMouseMove(0);
-  QVERIFY(!bar->PanelText(0).isEmpty());
-  QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
-
-  // A new scan starts with the panel empty, and a clean one leaves it so.
-  Form->StartScan(Tree->Path("open"));
-  QVERIFY(bar->PanelText(3).isEmpty() && bar->Panel(3)->toolTip().isEmpty());
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
-  QCOMPARE(bar->PanelText(3), QString());
-}
-
-// Runs itself again in a private mount namespace: the bind mount dies with that process, and
-// no tree is ever removed through it.
-void TestFmainTrees::repeatedFolderMarked() {
-  if (qEnvironmentVariableIsEmpty(NamespaceVariable)) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(NamespaceVariable, "1");
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("unshare"), {"-m", "--propagation", "private", QCoreApplication::applicationFilePath(),
-                                            "repeatedFolderMarked"});
-    if (!child.waitForStarted()) QSKIP("unshare could not be run");
-    QVERIFY(child.waitForFinished(CompletionTimeout));
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    if (!output.contains("TestFmainTrees::repeatedFolderMarked"))
-      QSKIP(qPrintable("no mount namespace of its own: " + output.trimmed()));
-    if (output.contains("SKIP   : TestFmainTrees::repeatedFolderMarked"))
-      QSKIP(qPrintable(output.section("SKIP   : ", 1).section('\n', 0, 1).trimmed()));
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
-    return;
-  }
-
-  Tree->File("a_original/f", 10);
-  Tree->Dir("z_bound");
-  if (mount(Tree->Path("a_original").c_str(), Tree->Path("z_bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
-    QSKIP(qPrintable(QStringLiteral("bind mount refused: ") + std::strerror(errno)));
-  struct TUnmount {
-    std::string Path;
-    ~TUnmount() { umount2(Path.c_str(), MNT_DETACH); }
-  } unmount{Tree->Path("z_bound")};
-
-  MakeForm();
-  QVERIFY(Scan(Tree->Root()));
-  QTreeWidgetItem* original = test::ChildNamed(RootItem(), "a_original");
-  QTreeWidgetItem* bound = test::ChildNamed(RootItem(), "z_bound");
-  QVERIFY(original && bound);
-  QVERIFY(TipText(bound).endsWith("\nSame folder as " + QString::fromStdString(Tree->Path("a_original")) +
-                                  ": its contents are counted there"));
-  QVERIFY(!bound->icon(0).isNull());
-  QVERIFY(!TipText(original).contains("Same folder"));
-  QVERIFY(original->icon(0).isNull());
-  // Counted once: the second name is an empty folder of no size, and no read problem.
-  QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::DiskUsage), 0.0);
-  QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::Apparent), 0.0);
-  QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QString());
-  test::View(*Form).TreeViewDirectories->expandAll();
-}
-
-void TestFmainTrees::outOfMemoryShowsWhatWasScanned() {
-  // Long names at many levels: more than one arena block in all.
-  Tree->Chain("chain", 1500, std::string(200, 'n'));
-  MakeForm();
-  Form->ScanMemoryLimit = 256 * 1024;
-  QVERIFY(Scan(Tree->Root()));
-  const TTreeJob* scan = Form->AttachedScan();
-  QCOMPARE(scan->Outcome().Ending, TScanEnd::OutOfMemory);
-  const int folders = scan->FoldersSoFar();
-  QVERIFY(folders > 2 && folders < 1502);
-  QCOMPARE(Desktop.BoxTexts(), QStringList{QStringLiteral("Error|Out of memory: the scan stopped after %1 folders.").arg(folders)});
-  QVERIFY(!Desktop.Boxes[0].Question);
-  QCOMPARE(Desktop.Boxes[0].Owner, Form.get());
-  // The tree holds every folder walked, and the window is idle again.
-  QCOMPARE(Deepest(RootItem()).second + 1, folders);
-  QVERIFY(test::View(*Form).ButtonStop->isHidden() && test::View(*Form).LabelStandBy->isHidden());
-  QTRY_VERIFY(!ScanThreadsRunning());
-}
-
-void TestFmainTrees::deepTreeOpensAndCloses() {
-  constexpr int Levels = 3000;
-  const std::string file = Tree->Write("deep.json", DeepScanFile(Levels).toStdString());
-  MakeForm();
-  Form->OpenScanFile(file);
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  const auto [item, levels] = Deepest(RootItem());
-  QCOMPARE(levels, Levels - 1);
-  std::string deepest = "/deep";
-  for (int i = 1; i < Levels; ++i) deepest += "/d";
-  // A click on the chart's point for the deepest folder opens every level above it at once.
-  test::View(*Form).TreeViewDirectories->setCurrentItem(item->parent());
-  Form->TreeViewDirectoriesClick();
-  const std::vector<TChartPoint>& points = Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points();
-  const auto sub = std::find_if(points.begin(), points.end(), [](const TChartPoint& p) { return p.Child == 0; });
-  QVERIFY(sub != points.end());
-  Form->ChartPieClickSeries(static_cast<int>(sub - points.begin()));
-  QCOMPARE(test::View(*Form).SelectedItem(), item);
-  QCOMPARE(Form->CurrentPath(), deepest);
-  // Opening the top again lays out every open level below it.
-  test::View(*Form).TreeViewDirectories->collapseItem(test::View(*Form).TreeViewDirectories->topLevelItem(0));
-  test::View(*Form).ButtonUp->click();
-  QCOMPARE(test::View(*Form).SelectedItem(), item->parent());
-  QVERIFY(test::View(*Form).TreeViewDirectories->topLevelItem(0)->isExpanded());
-  // Closing frees the items with the window.
-  Form.reset();
-}
-
-// Deeper than any walk here makes in reasonable time, so from a scan file: shown as deep as it
-// is, then freed with the window in a child whose stack is held to 8 MiB, where the toolkit's
-// own freeing, a call per level, ends in SIGSEGV.
-void TestFmainTrees::deepScanFileClosesOnASmallStack() {
-  constexpr int Levels = 300000;
-  const QByteArray file = qgetenv(DeepFileVariable);
-  if (file.isEmpty()) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("deep.json"));
-    {
-      QFile out(path);
-      QVERIFY(out.open(QIODevice::WriteOnly));
-      const QByteArray json = DeepScanFile(Levels);
-      QCOMPARE(out.write(json), json.size());
-    }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(DeepFileVariable, path);
-    env.insert("QTEST_DISABLE_STACK_DUMP", "1");  // a crash is told by its exit alone
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.setChildProcessModifier([] {
-      const rlimit limit{rlim_t{8} << 20, rlim_t{8} << 20};
-      setrlimit(RLIMIT_STACK, &limit);
-    });
-    child.start(QCoreApplication::applicationFilePath(), {"deepScanFileClosesOnASmallStack"});
-    QVERIFY(child.waitForStarted());
-    QVERIFY(child.waitForFinished(2 * CompletionTimeout));
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
-    QVERIFY2(output.contains("PASS   : TestFmainTrees::deepScanFileClosesOnASmallStack"), qPrintable(output));
-    return;
-  }
-
-  rlimit stack{};
-  QVERIFY(getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur == rlim_t{8} << 20);
-  Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", "-f", file.toStdString()}, Desktop);
-  QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
-  QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
-  QCOMPARE(Deepest(RootItem()).second, Levels - 1);
-  Form.reset();
-}
-
-// A folder taken out of a shown scan and another walked afresh: the items, the chart and the
-// totals above follow at once, without a rescan of the whole.
-void TestFmainTrees::changedTreeShowsAtOnce() {
-  Tree->File("a/x/f", 10000);
-  Tree->File("b/f", 5000);
-  Tree->File("c/f", 3000);
-  MakeForm();
-  ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
-  QVERIFY(Scan(Tree->Root()));
-  QTreeWidgetItem* root = RootItem();
-  const auto chartOf = [&] {
-    QStringList points;
-    for (const TChartPoint& point : test::View(*Form).ChartPie->Points())
-      points << QString::fromStdString(point.Label) + "=" + QString::number(point.Value);
-    return points;
-  };
-  test::ClickItem(*Form, test::ChildNamed(test::ChildNamed(root, "a"), "x"));
-  QCOMPARE(Form->TakeOutOfScan(ItemNode(test::ChildNamed(root, "a"))), TEditRefusal::None);
-  // The selection was inside: its parent is selected and charted.
-  QCOMPARE(test::View(*Form).SelectedItem(), root);
-  QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "    c"}));
-  QCOMPARE(ItemNode(root)->ApparentSize, 8000u);
-  QCOMPARE(chartOf(), (QStringList{"b=5000", "c=3000"}));
-
-  Tree->File("b/new/g", 2000);
-  TThreadLoader walk(true);
-  walk.Path = Tree->Path("b");
-  walk.Resume();
-  walk.WaitFor();
-  QTreeWidgetItem* b = test::ChildNamed(root, "b");
-  test::ClickItem(*Form, b);
-  QCOMPARE(Form->PutRescanInScan(ItemNode(b), std::move(walk.Result)), TEditRefusal::None);
-  QCOMPARE(test::ChildNamed(root, "b"), b);
-  QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "      new", "    c"}));
-  QCOMPARE(chartOf(), (QStringList{"(files)=5000", "new=2000"}));
-  QCOMPARE(ItemNode(root)->ApparentSize, 10000u);
-  // A node of no shown scan is refused.
-  QCOMPARE(Form->TakeOutOfScan(nullptr), TEditRefusal::NotInTree);
-  ScanSettings.apparentsize = 0;
-}
-
 OSTREL_MAINWIN_TEST_MAIN(TestFmainTrees, TApplication)
 #include "test_fmain_trees.moc"
-
