@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 #include <QLabel>
 #include <QScrollBar>
@@ -12,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -36,18 +34,13 @@ const char* const MyComputerText = "My Computer";
 // longer than the pause between a held key's repeats.
 constexpr int KeyRedrawDelay = 150;  // ms
 
-// The reason text of a system error number.
-QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
-
 // The fourth panel's tooltip: the first few entries that could not be read, each with its
 // reason; files have no item in the tree, so this is where they are named.
 QString ProblemList(const std::vector<TScanProblem>& problems) {
   constexpr size_t Shown = 20;
   QStringList lines;
   for (size_t i = 0; i < problems.size() && i < Shown; ++i)
-    lines << DisplayPath(*problems[i].Node) + QStringLiteral(": ") + Reason(problems[i].Error);
+    lines << DisplayPath(*problems[i].Node) + QStringLiteral(": ") + ErrorReason(problems[i].Error);
   if (problems.size() > Shown) lines << QStringLiteral("and %1 more").arg(problems.size() - Shown);
   return lines.join(QLatin1Char('\n'));
 }

@@ -32,11 +32,6 @@ QIcon BlankIcon() {
   return QIcon(blank);
 }
 
-// The reason text of a system error number.
-QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
-
 // The tree's order of siblings: the program's case rule, then the bytes, so that names that
 // differ only in case still have a fixed order.
 bool TreeOrder(const DirNode* a, const DirNode* b) {
@@ -59,7 +54,7 @@ TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMar
   if (auto it = marks->Unreadable.find(node); it != marks->Unreadable.end()) {
     item->setIcon(0, look.UnreadableIcon);
     item->setForeground(0, look.UnreadableColour);
-    item->Note = QStringLiteral("Could not be read: ") + Reason(it->second);
+    item->Note = QStringLiteral("Could not be read: ") + ErrorReason(it->second);
   } else if (auto again = marks->Repeated.find(node); again != marks->Repeated.end()) {
     item->setIcon(0, look.RepeatedIcon);
     item->setForeground(0, look.RepeatedColour);
@@ -69,6 +64,10 @@ TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMar
 }
 
 }  // namespace
+
+QString ErrorReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
 
 TFolderItem::TFolderItem(const QString& text, const DirNode* node)
     : QTreeWidgetItem(QStringList{text}, ItemType), Node(node) {}

@@ -9,6 +9,10 @@
 
 namespace ostrel {
 
+// The reason text of a system error number, and a node's full path as the window shows it.
+QString ErrorReason(int error);
+QString DisplayPath(const DirNode& node);
+
 // A tree item for the folder `Node` (null for "My Computer"). The node belongs to its scan's
 // tree, which outlives the item.
 class TFolderItem final : public QTreeWidgetItem {

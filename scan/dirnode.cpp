@@ -62,6 +62,17 @@ bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) 
   return saturated;
 }
 
+void CountBelow(const DirNode& node, int32_t& files, int32_t& folders) {
+  std::vector<const DirNode*> below;
+  for (const DirNode* child = node.FirstChild; child; child = child->NextSibling) below.push_back(child);
+  while (!below.empty()) {
+    const DirNode* n = below.back();
+    below.pop_back();
+    ++(n->Kind == NodeFile ? files : folders);
+    for (const DirNode* child = n->FirstChild; child; child = child->NextSibling) below.push_back(child);
+  }
+}
+
 void JoinPath(std::string& path, std::string_view name) {
   AddPathSeparator(path);
   path += name;

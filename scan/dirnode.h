@@ -75,6 +75,10 @@ inline uint64_t OwnSizeOf(const DirNode& node, TMeasure measure) {
   return node.Kind == NodeFolder ? 0 : node.ApparentSize;
 }
 
+// Adds the files and folders below `node` (itself not included) to `files` and `folders`.
+// Without recursion.
+void CountBelow(const DirNode& node, int32_t& files, int32_t& folders);
+
 // The path of the folder that holds the node, as its children share it: empty for a
 // top-level node.
 std::string ParentPathOf(const DirNode& node);

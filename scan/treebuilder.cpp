@@ -147,19 +147,6 @@ bool TTreeBuilder::WalkedBy(uint64_t device, uint64_t inode, const DirNode* node
 
 namespace {
 
-// What leaves the tree with `node` (itself included when `self`), counted.
-void CountBelow(const DirNode* node, bool self, int32_t& files, int32_t& folders) {
-  if (self) ++(node->Kind == NodeFile ? files : folders);
-  std::vector<const DirNode*> below;
-  for (const DirNode* child = node->FirstChild; child; child = child->NextSibling) below.push_back(child);
-  while (!below.empty()) {
-    const DirNode* n = below.back();
-    below.pop_back();
-    ++(n->Kind == NodeFile ? files : folders);
-    for (const DirNode* child = n->FirstChild; child; child = child->NextSibling) below.push_back(child);
-  }
-}
-
 // Puts the children of `folder` in the tree's order: its files as given, then its subfolders
 // in byte order of their names.
 void PutInTreeOrder(DirNode* folder, std::vector<DirNode*>& files, std::vector<DirNode*>& folders) {
@@ -237,7 +224,7 @@ void TTreeBuilder::Settle(DirNode* root, bool ordered, TScanEnd ending) {
     else if (const TPart::TId* id = contested.empty() ? nullptr : Lookup(contested, node))
       first = decided.FindOrAdd(id->Device, id->Inode, node);
     if (first && first != node) {
-      CountBelow(node, false, goneFiles, goneFolders);
+      CountBelow(*node, goneFiles, goneFolders);
       node->FirstChild = nullptr;
       node->OwnSize = node->TotalSize = node->ApparentSize = 0;
       Result.Repeats.push_back(TRepeatedFolder{node, first});
@@ -265,7 +252,8 @@ void TTreeBuilder::Settle(DirNode* root, bool ordered, TScanEnd ending) {
     level.Next = child->NextSibling;
     if (!dropped.empty() && Lookup(dropped, child)) {
       (level.Prev ? level.Prev->NextSibling : level.Folder->FirstChild) = child->NextSibling;
-      CountBelow(child, true, goneFiles, goneFolders);
+      ++(child->Kind == NodeFile ? goneFiles : goneFolders);
+      CountBelow(*child, goneFiles, goneFolders);
       continue;
     }
     level.Prev = child;

@@ -95,10 +95,6 @@ void ForEachBelow(DirNode* top, F visit) {
   }
 }
 
-void CountBelow(DirNode* top, int32_t& files, int32_t& folders) {
-  ForEachBelow(top, [&](const DirNode* node) { ++(node->Kind == NodeFile ? files : folders); });
-}
-
 // A folder's total from its children: a capped total no longer tells what to take away.
 uint64_t SumOfChildren(const DirNode& folder, bool apparent) {
   uint64_t sum = apparent ? 0 : folder.OwnSize;
@@ -209,7 +205,7 @@ TTreeEdit TakeOut(TScanResult& result, const DirNode* target) {
   (before ? before->NextSibling : holder->FirstChild) = node->NextSibling;
   node->NextSibling = nullptr;
   int32_t files = node->Kind == NodeFile, folders = node->Kind == NodeFolder;
-  CountBelow(node, files, folders);
+  CountBelow(*node, files, folders);
   result.Files -= files;
   result.Folders -= folders;
   edit.Changed.push_back(holder);  // its children changed, whatever its totals do
@@ -250,7 +246,7 @@ TTreeEdit PutRescan(TScanResult& result, const DirNode* target, TScanResult&& wa
   const auto repeats = RangeIn(result, result.Repeats, folder, NodeOfRepeat);
   const auto links = RangeIn(result, result.Links, folder, NodeOfLink);
   int32_t files = 0, folders = 0;
-  CountBelow(folder, files, folders);
+  CountBelow(*folder, files, folders);
   result.Files -= files;
   result.Folders -= folders;
 
