@@ -7,6 +7,7 @@
 #include "docs/viewdoc.h"
 #include "docs/weblinks.h"
 #include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
 #include "platform/files.h"
 #include "scan/paths.h"
 #include "scan/scansettings.h"
@@ -74,7 +75,9 @@ std::string TForm1::AbsoluteCurrentDir() const {
 
 void TForm1::Preferences1Click() {
   // Ok redraws even when nothing changed; the setting is stored when the window closes.
-  if (TFormPreferences::Ask(Desktop, this, ScanSettings) == ModalOk) TreeViewDirectoriesClick();
+  if (TFormPreferences::Ask(Desktop, this, ScanSettings) != ModalOk) return;
+  ResortBySize(TreeViewDirectories, nullptr);
+  TreeViewDirectoriesClick();
 }
 
 void TForm1::About1Click() { TFormAbout::ShowAbout(Desktop, this); }

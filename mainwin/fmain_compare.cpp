@@ -99,6 +99,7 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
   }
   const TShownScan* compared = ShownScanOf(Comparison->ReadingFor());
   Comparison->Show(compared && compared->Job->Outcome().Ending != TScanEnd::Complete);
+  ResortBySize(TreeViewDirectories, nullptr);
   TreeViewDirectoriesClick();
 }
 
@@ -106,6 +107,7 @@ void TForm1::EndComparison1Click() {
   if (!Comparison->Active()) return;
   Comparison->End();
   StatusBar1->SetPanelText(0, QString());
+  ResortBySize(TreeViewDirectories, nullptr);
   TreeViewDirectoriesClick();
 }
 

@@ -2,6 +2,7 @@
 // put in place of the old walk. The tree (treeedit.h) brings its totals up to date along the
 // path to the top; here the items and the chart that show them follow.
 #include <QTreeWidget>
+#include <unordered_map>
 
 #include "mainwin/comparison.h"
 #include "mainwin/fmain.h"
@@ -99,6 +100,7 @@ TEditRefusal TForm1::PutRescanInScan(const DirNode* folder, TScanResult&& walk) 
     QTreeWidgetItem* made = holder.child(0);
     item->addChildren(made->takeChildren());
     auto* old = static_cast<TFolderItem*>(item);
+    MarkUnsorted(old);
     old->Note = static_cast<TFolderItem*>(made)->Note;
     old->setIcon(0, made->icon(0));
     old->setData(0, Qt::ForegroundRole, made->data(0, Qt::ForegroundRole));
@@ -123,7 +125,21 @@ void TForm1::ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidget
       item->setData(0, Qt::ForegroundRole, QVariant());
     }
   ShowScanNote(ViewOf(scan.Job->Outcome()));
-  // Tooltips read the nodes when asked; rows show names only, so the view needs no more.
+  // Rows read their figures from the nodes when drawn; the counts kept, and the order of
+  // siblings whose sizes changed, are brought up to date.
+  // Mostly the path to the top, deepest first: its items are found going up from the first.
+  std::unordered_map<const DirNode*, QTreeWidgetItem*> path;
+  for (const DirNode* changed : edit.Changed) {
+    auto known = path.find(changed);
+    QTreeWidgetItem* item = known != path.end() ? known->second : ItemFor(scan, changed);
+    if (!item || item->type() != TFolderItem::ItemType) continue;
+    if (known == path.end())
+      for (QTreeWidgetItem* up = item; up; up = up->parent())
+        if (const DirNode* node = ItemNode(up)) path.emplace(node, up);
+    static_cast<TFolderItem*>(item)->Recount();
+    MarkUnsorted(item->parent());
+  }
+  if (SortBranch(TreeViewDirectories, nullptr, PointsItem)) PointsItem = nullptr;
   TreeViewDirectories->viewport()->update();
   if (reselect) SelectItem(reselect);
   QTreeWidgetItem* selected = SelectedItem();

@@ -27,6 +27,7 @@
 #include "mainwin/anchors.h"
 #include "mainwin/chartview.h"
 #include "mainwin/fmain.h"
+#include "mainwin/folderitem.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin/statusbar.h"
 
@@ -251,12 +252,19 @@ void TForm1::CreateControls() {
 
   TreeViewDirectories = new QTreeWidget(Splitter1);
   Named(TreeViewDirectories, "TreeViewDirectories");
-  TreeViewDirectories->setColumnCount(1);
-  TreeViewDirectories->setHeaderHidden(true);
+  TreeViewDirectories->setColumnCount(TreeColumns);
+  TreeViewDirectories->setHeaderLabels(TreeColumnTitles());
+  TreeViewDirectories->setItemDelegateForColumn(ColumnShare, new TShareDelegate(TreeViewDirectories));
   TreeViewDirectories->setIndentation(19);
   TreeViewDirectories->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  TreeViewDirectories->setSortingEnabled(true);
-  TreeViewDirectories->sortByColumn(0, Qt::AscendingOrder);
+  // Sorted by a header click (SetUpTree), not by the view: its own sorting would re-sort on
+  // every insertion and walk every folder by recursion.
+  TreeViewDirectories->header()->setSectionsClickable(true);
+  TreeViewDirectories->header()->setSortIndicatorShown(true);
+  TreeViewDirectories->header()->setSortIndicator(ColumnName, Qt::AscendingOrder);
+  // Figures are looked at largest first.
+  for (int column = ColumnSize; column < TreeColumns; ++column)
+    TreeViewDirectories->headerItem()->setData(column, Qt::InitialSortOrderRole, Qt::DescendingOrder);
   {
     // The selection stays as visible when the tree loses the focus.
     QPalette pal = TreeViewDirectories->palette();
@@ -265,10 +273,17 @@ void TForm1::CreateControls() {
                  pal.color(QPalette::Active, QPalette::HighlightedText));
     TreeViewDirectories->setPalette(pal);
   }
-  // One column as wide as its widest item in view: deep or long names scroll sideways
-  // instead of being cut at the view's edge.
+  // The names as wide as the widest in view: deep or long names scroll sideways instead of
+  // being cut at the view's edge. The figures' columns fit their widest text.
   TreeViewDirectories->header()->setStretchLastSection(false);
-  TreeViewDirectories->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  TreeViewDirectories->header()->setSectionResizeMode(ColumnName, QHeaderView::ResizeToContents);
+  {
+    const QFontMetrics metrics(formFont);
+    const int pad = 3 * metrics.averageCharWidth();
+    const char* widest[] = {"", "-1023.9 MB", "100.0 %", "88,888,888", "8888-88-88 88:88"};
+    for (int column = ColumnSize; column < TreeColumns; ++column)
+      TreeViewDirectories->setColumnWidth(column, metrics.horizontalAdvance(QString::fromLatin1(widest[column])) + pad);
+  }
   TreeViewDirectories->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   CreateChart(Splitter1);
   Splitter1->setStretchFactor(0, 0);

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QScrollBar>
@@ -101,6 +102,14 @@ void TForm1::SetUpTree() {
   };
   connect(TreeViewDirectories, &QTreeWidget::itemExpanded, this, keepInView);
   connect(TreeViewDirectories, &QTreeWidget::itemCollapsed, this, keepInView);
+  // A sorting by the header reaches the folders as they come into view. A point of the chart
+  // names its subfolder's item by its place, so a chart whose items moved is drawn again.
+  connect(TreeViewDirectories, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+    if (SortBranch(TreeViewDirectories, item, PointsItem)) BuildChart(PointsItem);
+  });
+  connect(TreeViewDirectories->header(), &QHeaderView::sortIndicatorChanged, this, [this] {
+    if (ResortTree(TreeViewDirectories, PointsItem)) BuildChart(PointsItem);
+  });
 
   // "Up" from the keyboard, as a file manager offers it.
   for (const QKeySequence& keys : {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)})
@@ -198,6 +207,13 @@ QTreeWidgetItem* TForm1::SelectedItem() const {
 
 void TForm1::SelectItem(QTreeWidgetItem* item) {
   const QSignalBlocker block(TreeViewDirectories);
+  // The folders this opens are sorted as the header says before they show.
+  std::vector<QTreeWidgetItem*> above;
+  for (QTreeWidgetItem* up = item ? item->parent() : nullptr; up; up = up->parent()) above.push_back(up);
+  bool moved = false;
+  for (auto it = above.rbegin(); it != above.rend(); ++it)
+    moved = SortBranch(TreeViewDirectories, *it, PointsItem, false) || moved;
+  if (moved) BuildChart(PointsItem);
   // Scrolling to an item expands its ancestors.
   TreeViewDirectories->scrollToItem(item);
   TreeViewDirectories->setCurrentItem(item);

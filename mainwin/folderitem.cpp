@@ -1,8 +1,12 @@
 #include "mainwin/folderitem.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
+#include <QHeaderView>
 #include <QIcon>
+#include <QLocale>
+#include <QPainter>
 #include <QPixmap>
 #include <QStyle>
 #include <QTextDocument>
@@ -32,12 +36,18 @@ QIcon BlankIcon() {
   return QIcon(blank);
 }
 
-// The tree's order of siblings: the program's case rule, then the bytes, so that names that
-// differ only in case still have a fixed order.
-bool TreeOrder(const DirNode* a, const DirNode* b) {
-  const int byCase = CompareNoCase(a->Name, b->Name);
-  if (byCase != 0) return byCase < 0;
-  return std::strcmp(a->Name, b->Name) < 0;
+// A size change as one ordered figure: shrinking below growing.
+std::pair<bool, int64_t> ChangeKey(TByteChange change) {
+  const auto bytes = static_cast<int64_t>(std::min<uint64_t>(change.Bytes, INT64_MAX));
+  return {!change.Shrank || change.Bytes == 0, change.Shrank ? -bytes : bytes};
+}
+
+// Ascending or not, a folder that is gone comes after the present ones: the toolkit sorts
+// descending by asking the other way round.
+bool GoneLast(bool aGone, const QTreeWidgetItem& item) {
+  const QTreeWidget* view = item.treeWidget();
+  const bool ascending = !view || view->header()->sortIndicatorOrder() == Qt::AscendingOrder;
+  return aGone == !ascending;
 }
 
 // How the tree marks a folder. The item's text stays the name.
@@ -47,6 +57,8 @@ struct TMarkLook {
   QColor UnreadableColour{0xA0, 0x00, 0x00};
   QColor RepeatedColour{0x70, 0x70, 0x70};
 };
+
+QString ShareText(double share) { return QString::number(share * 100.0, 'f', 1) + QStringLiteral(" %"); }
 
 TFolderItem* MakeItem(const DirNode* node, const TFolderMarks* marks, const TMarkLook& look) {
   auto* item = new TFolderItem(QFile::decodeName(node->Name), node);
@@ -69,10 +81,54 @@ QString ErrorReason(int error) { return QString::fromLocal8Bit(std::strerror(err
 
 QString DisplayPath(const DirNode& node) { return QFile::decodeName(QByteArray::fromStdString(FullPath(node))); }
 
+bool NameOrder(const DirNode* a, const DirNode* b) {
+  const int byCase = CompareNoCase(a->Name, b->Name);
+  if (byCase != 0) return byCase < 0;
+  return std::strcmp(a->Name, b->Name) < 0;
+}
+
+QStringList TreeColumnTitles() {
+  return {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("%"), QStringLiteral("Items"),
+          QStringLiteral("Modified")};
+}
+
 TFolderItem::TFolderItem(const QString& text, const DirNode* node)
     : QTreeWidgetItem(QStringList{text}, ItemType), Node(node) {}
 
+int64_t TFolderItem::Items() const {
+  if (ItemsBelow < 0 && Node) {
+    int32_t files = 0, folders = 0;
+    CountBelow(*Node, files, folders);
+    ItemsBelow = int64_t{files} + folders;
+  }
+  return ItemsBelow;
+}
+
 QVariant TFolderItem::data(int column, int role) const {
+  if (column != ColumnName) {
+    if (!Node) return QVariant();
+    if (role == Qt::TextAlignmentRole)
+      return QVariant::fromValue(Qt::Alignment(column == ColumnModified ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+    const uint64_t now = SizeOf(*Node, ShownMeasure());
+    const DirNode* above = ItemNode(parent());
+    const uint64_t whole = above ? SizeOf(*above, ShownMeasure()) : 0;
+    if (column == ColumnShare && (role == Qt::DisplayRole || role == Qt::UserRole)) {
+      if (whole == 0) return QVariant();
+      const double share = std::min(1.0, static_cast<double>(now) / static_cast<double>(whole));
+      return role == Qt::UserRole ? QVariant(share) : QVariant(ShareText(share));
+    }
+    if (role != Qt::DisplayRole) return QVariant();
+    switch (column) {
+      case ColumnSize:
+        if (Compared) return SignedSize(ChangeOf(OldNode ? SizeOf(*OldNode, ShownMeasure()) : 0, now));
+        return QString::fromStdString(FormatSize(now));
+      case ColumnItems: return QLocale().toString(static_cast<qlonglong>(Items()));
+      case ColumnModified:
+        if (Node->MTime == 0) return QString();
+        return QDateTime::fromSecsSinceEpoch(Node->MTime).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+      default: return QVariant();
+    }
+  }
   if (column == 0 && role == Qt::UserRole) return QVariant::fromValue(reinterpret_cast<quintptr>(Node));
   if (column == 0 && Compared && Node && (role == Qt::DecorationRole || role == Qt::ForegroundRole)) {
     // Kept apart from the item's own icon and colour, so that ending the comparison brings
@@ -117,6 +173,34 @@ QVariant TFolderItem::data(int column, int role) const {
   return QTreeWidgetItem::data(column, role);
 }
 
+bool TFolderItem::operator<(const QTreeWidgetItem& other) const {
+  if (other.type() != ItemType) return GoneLast(false, *this);
+  const auto& that = static_cast<const TFolderItem&>(other);
+  if (!Node || !that.Node) return text(0) < that.text(0);
+  const TMeasure measure = ShownMeasure();
+  switch (treeWidget() ? treeWidget()->sortColumn() : 0) {
+    case ColumnSize:
+    case ColumnShare:
+      if (Compared && that.Compared) {
+        const auto mine = ChangeKey(ChangeOf(OldNode ? SizeOf(*OldNode, measure) : 0, SizeOf(*Node, measure)));
+        const auto theirs =
+            ChangeKey(ChangeOf(that.OldNode ? SizeOf(*that.OldNode, measure) : 0, SizeOf(*that.Node, measure)));
+        if (mine != theirs) return mine < theirs;
+      } else if (SizeOf(*Node, measure) != SizeOf(*that.Node, measure)) {
+        return SizeOf(*Node, measure) < SizeOf(*that.Node, measure);
+      }
+      break;
+    case ColumnItems:
+      if (Items() != that.Items()) return Items() < that.Items();
+      break;
+    case ColumnModified:
+      if (Node->MTime != that.Node->MTime) return Node->MTime < that.Node->MTime;
+      break;
+    default: break;
+  }
+  return NameOrder(Node, that.Node);
+}
+
 TGoneItem::TGoneItem(const DirNode* oldNode)
     : QTreeWidgetItem(QStringList{QFile::decodeName(oldNode->Name)}, ItemType), OldNode(oldNode) {
   setFlags(Qt::NoItemFlags);
@@ -131,6 +215,76 @@ QVariant TGoneItem::data(int column, int role) const {
     return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
   }
   return QTreeWidgetItem::data(column, role);
+}
+
+bool TGoneItem::operator<(const QTreeWidgetItem& other) const {
+  if (other.type() == ItemType) return NameOrder(OldNode, static_cast<const TGoneItem&>(other).OldNode);
+  return GoneLast(true, *this);
+}
+
+void TShareDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem look(option);
+  initStyleOption(&look, index);
+  const QString text = look.text;
+  look.text.clear();
+  QStyle* style = look.widget ? look.widget->style() : QApplication::style();
+  style->drawControl(QStyle::CE_ItemViewItem, &look, painter, look.widget);
+  const QVariant share = index.data(Qt::UserRole);
+  if (!share.isValid()) return;
+  const QRect cell = look.rect.adjusted(2, 3, -2, -3);
+  QRect bar = cell;
+  bar.setWidth(static_cast<int>(cell.width() * share.toDouble() + 0.5));
+  painter->save();
+  painter->setPen(Qt::NoPen);
+  painter->setBrush(QColor(0x7C, 0xA8, 0xD8, 0x90));
+  painter->drawRect(bar);
+  const bool selected = look.state & QStyle::State_Selected;
+  painter->setPen(look.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+  painter->drawText(cell, Qt::AlignRight | Qt::AlignVCenter, text);
+  painter->restore();
+}
+
+bool SortBranch(QTreeWidget* view, QTreeWidgetItem* item, const QTreeWidgetItem* watch, bool deep) {
+  const int sorting = view->property("ostrelSorting").toInt();
+  const int column = view->sortColumn();
+  const Qt::SortOrder order = view->header()->sortIndicatorOrder();
+  bool watched = false;
+  std::vector<QTreeWidgetItem*> pending;
+  if (item) {
+    pending.push_back(item);
+  } else {
+    for (int i = 0; i < view->topLevelItemCount(); ++i) pending.push_back(view->topLevelItem(i));
+  }
+  while (!pending.empty()) {
+    QTreeWidgetItem* next = pending.back();
+    pending.pop_back();
+    if (next != item && !next->isExpanded()) continue;
+    if (next->type() == TFolderItem::ItemType) {
+      auto* folder = static_cast<TFolderItem*>(next);
+      if (folder->Node && folder->SortedAs != sorting && folder->childCount() > 1) {
+        folder->sortChildren(column, order);
+        watched = watched || folder == watch;
+      }
+      folder->SortedAs = sorting;
+    }
+    if (deep || !item)
+      for (int i = 0; i < next->childCount(); ++i) pending.push_back(next->child(i));
+  }
+  return watched;
+}
+
+bool ResortTree(QTreeWidget* view, const QTreeWidgetItem* watch) {
+  view->setProperty("ostrelSorting", view->property("ostrelSorting").toInt() + 1);
+  return SortBranch(view, nullptr, watch);
+}
+
+bool ResortBySize(QTreeWidget* view, const QTreeWidgetItem* watch) {
+  const int column = view->sortColumn();
+  return (column == ColumnSize || column == ColumnShare) && ResortTree(view, watch);
+}
+
+void MarkUnsorted(QTreeWidgetItem* item) {
+  if (item && item->type() == TFolderItem::ItemType) static_cast<TFolderItem*>(item)->SortedAs = -1;
 }
 
 TFolderTrend TrendOf(const TFolderItem& item) {
@@ -207,7 +361,7 @@ void AddFolderItems(QTreeWidgetItem* parentItem, const DirNode* node, const TFol
     for (const DirNode* child = folder->FirstChild; child; child = child->NextSibling)
       if (child->Kind == NodeFolder) folders.push_back(child);
     if (folders.empty()) continue;
-    std::sort(folders.begin(), folders.end(), TreeOrder);
+    std::sort(folders.begin(), folders.end(), NameOrder);
     items.clear();
     items.reserve(static_cast<qsizetype>(folders.size()));
     for (const DirNode* sub : folders) {

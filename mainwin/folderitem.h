@@ -1,6 +1,7 @@
 // The folder tree's items: each keeps the folder node it stands for, so that the window finds
 // a folder's path and sizes from its item without going through the item's text.
 #pragma once
+#include <QStyledItemDelegate>
 #include <QTreeWidgetItem>
 #include <unordered_map>
 
@@ -13,6 +14,11 @@ namespace ostrel {
 QString ErrorReason(int error);
 QString DisplayPath(const DirNode& node);
 
+// The tree's columns after the folder's name.
+enum TTreeColumn { ColumnName, ColumnSize, ColumnShare, ColumnItems, ColumnModified, TreeColumns };
+// The headers of the columns, in their order.
+QStringList TreeColumnTitles();
+
 // A tree item for the folder `Node` (null for "My Computer"). The node belongs to its scan's
 // tree, which outlives the item.
 class TFolderItem final : public QTreeWidgetItem {
@@ -24,7 +30,17 @@ class TFolderItem final : public QTreeWidgetItem {
   // The node also answers as the item's data (Qt::UserRole of column 0), for whoever asks the
   // toolkit's way. The tooltip (Qt::ToolTipRole) of a folder's item is its full name, its size
   // in the measure shown, then Note when there is one; always as plain text, never markup.
+  // The other columns are read from the node when shown: its size in the measure shown (while
+  // compared, the change), its share of the parent item's folder (Qt::UserRole: 0..1, for the
+  // bar), the files and folders below it and the newest modification time below.
   QVariant data(int column, int role) const override;
+  // The order of the column the view's header names: names as the tree orders them, figures by
+  // their value; a folder that is gone stays after the others either way.
+  bool operator<(const QTreeWidgetItem& other) const override;
+  // Forgets the count of what lies below, after the tree below the folder changed.
+  void Recount() { ItemsBelow = -1; }
+  // The sorting the children are in (SortChildren); items are made in the tree's order, 0.
+  int SortedAs = 0;
 
   const DirNode* Node;
   // False for the "All Drives" root of an all-drives scan, whose node is a label, not a path.
@@ -37,6 +53,12 @@ class TFolderItem final : public QTreeWidgetItem {
   // and the change, and the item shows its change's icon and colour instead of its own look.
   bool Compared = false;
   const DirNode* OldNode = nullptr;  // the same folder in the earlier scan; null when it is new
+
+ private:
+  int64_t Items() const;
+  // Counted the first time it is shown: counting a root's million entries on every paint
+  // would stall the view.
+  mutable int64_t ItemsBelow = -1;
 };
 
 // While a scan is compared with an earlier one: a folder of the earlier scan that is gone, shown
@@ -48,9 +70,33 @@ class TGoneItem final : public QTreeWidgetItem {
 
   explicit TGoneItem(const DirNode* oldNode);
   QVariant data(int column, int role) const override;
+  bool operator<(const QTreeWidgetItem& other) const override;
 
   const DirNode* OldNode;  // the folder in the earlier scan
 };
+
+// Draws the share column as a small bar behind its figure.
+class TShareDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// Sorting the tree by its header. Sorting every folder of a large scan would take seconds, so
+// only what shows is sorted: the children of `item` and of every expanded item below it (null:
+// the whole view), as the header says, when they are not in the view's present sorting. A new
+// sorting (a click on the header, a change of the sizes shown) starts with ResortTree.
+// Without recursion: folders nest deeper than a stack allows. True when the children of
+// `watch` were sorted. Not `deep`: the children of `item` alone.
+bool SortBranch(QTreeWidget* view, QTreeWidgetItem* item, const QTreeWidgetItem* watch, bool deep = true);
+bool ResortTree(QTreeWidget* view, const QTreeWidgetItem* watch);
+// ResortTree when the tree is sorted by size, whose figures change with the measure shown and
+// with a comparison.
+bool ResortBySize(QTreeWidget* view, const QTreeWidgetItem* watch);
+// Marks the children of `item` as not sorted.
+void MarkUnsorted(QTreeWidgetItem* item);
+// The tree's order of sibling folders: the program's case rule, then the bytes.
+bool NameOrder(const DirNode* a, const DirNode* b);
 
 // Whether `item` is a folder that is gone (TGoneItem).
 inline bool IsGoneItem(const QTreeWidgetItem* item) { return item && item->type() == TGoneItem::ItemType; }

@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QtTest>
 #include <condition_variable>
@@ -184,13 +185,21 @@ inline QStringList TreeLines(const QTreeWidget* tree) {
   return lines;
 }
 
-// Clicks `item` in the window's tree as the user does, opening its parents first; it is then
-// the selected item.
+// Clicks `item`'s name in `tree` as the user does, opening its parents and scrolling the name
+// into view sideways first: the row runs on past the view's edge.
+inline void ClickRow(QTreeWidget* tree, QTreeWidgetItem* item) {
+  tree->scrollToItem(item);
+  QScrollBar* sideways = tree->horizontalScrollBar();
+  sideways->setValue(sideways->value() + tree->visualItemRect(item).left() - tree->indentation());
+  const QRect row = tree->visualItemRect(item);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(std::max(row.left(), 0) + 4, row.center().y()));
+}
+
+// Clicks `item` in the window's tree; it is then the selected item.
 inline void ClickItem(TForm1& form, QTreeWidgetItem* item) {
   QVERIFY(item);
   QTreeWidget* tree = form.findChild<QTreeWidget*>(QStringLiteral("TreeViewDirectories"));
-  tree->scrollToItem(item);
-  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+  ClickRow(tree, item);
   QCOMPARE(tree->selectedItems().value(0), item);
 }
 

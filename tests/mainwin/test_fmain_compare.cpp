@@ -381,10 +381,7 @@ class TestFmainCompare : public QObject {
   QTreeWidget* Tree1() const { return test::View(*Form).TreeViewDirectories; }
   // The root folder's item of the newest scan.
   QTreeWidgetItem* NewRootItem() const { return Tree1()->topLevelItem(1)->child(0); }
-  void ClickItem(QTreeWidgetItem* item) {
-    Tree1()->scrollToItem(item);
-    QTest::mouseClick(Tree1()->viewport(), Qt::LeftButton, {}, Tree1()->visualItemRect(item).center());
-  }
+  void ClickItem(QTreeWidgetItem* item) { test::ClickRow(Tree1(), item); }
   // The grown, shrunk, new and unchanged folders (grow 10000 bytes then, 210000 now; shrink
   // 100000, 50000; same 3000; new 30000) are marked and their tooltips give the changes.
   void CheckMarks() {
