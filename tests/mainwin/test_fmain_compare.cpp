@@ -101,9 +101,8 @@ class TestFmainCompare : public QObject {
     TImportedScan read;
     QCOMPARE(ReadScanFile(kept.Path, read), std::string());
     const TTreeJob* walk = Form->AttachedScan();
+    // The walk shown was handed over (that a kept scan carries all of it is test_history's).
     QCOMPARE(read.Result.Root->TotalSize, walk->Outcome().Root->TotalSize);
-    QCOMPARE(read.Result.Root->ApparentSize, walk->Outcome().Root->ApparentSize);
-    QCOMPARE(read.Result.Files, walk->Outcome().Files);
     QCOMPARE(Form->Keeper()->LastError(), std::string());
     QVERIFY(Desktop.Boxes.empty());
 
