@@ -37,6 +37,7 @@ same_with_one_thread() {
       fail "$what: stderr differs with more threads: $(cat "$tmp/many.err")"
   done
 }
+size_is() { [ "$(size_of "$2")" = "$3" ] || fail "$1: ostrel-scan $(size_of "$2") for $2, expected $3"; }  # WHAT PATH SIZE
 root_line_ok() { [[ $1 =~ ^[0-9]+$'\t'"$2"$ ]]; }
 du_bytes() { du -sB1 "$@" | head -n 1 | cut -f 1; }
 # Independent counts under $1, each inode once (by device and inode): disk usage (blocks x 512,
@@ -73,7 +74,7 @@ case_exit_codes() {
   expect_rc 0 "a complete scan"
   [ "$(cat "$tmp/err")" = "$(grep -E '^ostrel-scan: 3 folders, 2 files, [0-9.]+ s$' "$tmp/err")" ] ||
     fail "a complete scan says its summary alone: $(cat "$tmp/err")"
-  [ "$(size_of "$t")" = "$(du_bytes "$t")" ] || fail "disk usage by default: $(cat "$tmp/out")"
+  size_is "disk usage by default" "$t" "$(du_bytes "$t")"
 
   for missing in "$tmp/no such folder" "$t/a/f"; do
     run "$missing"
@@ -179,7 +180,7 @@ ostrel-scan: cannot read directory '$t/nosearch/sub': Permission denied"
   expect_err '^ostrel-scan: 5 folders, 2 files, [0-9.]+ s, 3 could not be read$' "the summary counts them"
   [ "$(wc -l <"$tmp/err")" -eq 4 ] || fail "stderr holds the three lines and the summary: $(cat "$tmp/err")"
   # An unreadable folder keeps its own blocks.
-  [ "$(size_of "$t/locked")" = "$(($(stat -c %b "$t/locked") * 512))" ] || fail "locked: $(cat "$tmp/out")"
+  size_is "locked" "$t/locked" "$(($(stat -c %b "$t/locked") * 512))"
   same_with_one_thread "unreadable folders" "$t"
 }
 
@@ -198,7 +199,7 @@ case_deep() {
     (ulimit $limit && exec "$scan" --max-depth 0 -o "$tmp/chain.json" "$t") >"$tmp/out" 2>"$tmp/err"; rc=$?
     expect_rc 0 "a chain of $depth under ulimit $limit"
     expect_err "^ostrel-scan: $((depth + 1)) folders, 1 files, [0-9.]+ s$" "a chain of $depth, ulimit $limit"
-    [ "$(size_of "$t")" = "$(du_bytes "$t")" ] || fail "a chain of $depth: $(cat "$tmp/out"); du $(du_bytes "$t")"
+    size_is "a chain of $depth, as du" "$t" "$(du_bytes "$t")"
     # Saved and read back, under the same limit, it is the same scan.
     # shellcheck disable=SC2086
     (ulimit $limit && exec "$scan" --max-depth 0 -f "$tmp/chain.json") 2>/dev/null | cmp -s - "$tmp/out" || fail "a chain of $depth read back"
@@ -224,22 +225,19 @@ case_totals() {
 
   run --max-depth 9 "$t"
   expect_rc 0 "totals"
-  [ "$(size_of "$t")" = "$(du_bytes "$t")" ] || fail "root: ostrel-scan $(size_of "$t"), du $(du_bytes "$t")"
-  [ "$(size_of "$t")" = "$(inode_once_disk "$t")" ] ||
-    fail "root: ostrel-scan $(size_of "$t"), each inode once $(inode_once_disk "$t")"
+  size_is "root, as du" "$t" "$(du_bytes "$t")"
+  size_is "root, each inode once" "$t" "$(inode_once_disk "$t")"
   local folder checked=0
   while IFS= read -r -d '' folder; do
     # Where a file's names span folders, du on one of them counts it there too.
     case $folder in "$t/span/a" | "$t/span/b" | "$t/links/inner") continue ;; esac
     checked=$((checked + 1))
-    [ "$(size_of "$folder")" = "$(du_bytes "$folder")" ] ||
-      fail "$folder: ostrel-scan $(size_of "$folder"), du $(du_bytes "$folder")"
+    size_is "as du" "$folder" "$(du_bytes "$folder")"
   done < <(find "$t" -type d -print0)
   [ "$checked" -eq 5 ] || fail "compared $checked folders with du, expected 5"
 
   run --apparent-size "$t"
-  [ "$(size_of "$t")" = "$(inode_once_apparent "$t")" ] ||
-    fail "apparent: ostrel-scan $(size_of "$t"), file lengths each inode once $(inode_once_apparent "$t")"
+  size_is "apparent, file lengths each inode once" "$t" "$(inode_once_apparent "$t")"
   echo "ostrel-scan agreed with du -sB1 on the root and $checked folders"
 
   # Wide enough for the helper threads to share it: many small folders, one of more files
@@ -257,7 +255,7 @@ case_totals() {
   done
   same_with_one_thread "a wide tree" "$w"
   run --max-depth 0 "$w"
-  [ "$(size_of "$w")" = "$(du_bytes "$w")" ] || fail "wide tree: ostrel-scan $(size_of "$w"), du $(du_bytes "$w")"
+  size_is "wide tree, as du" "$w" "$(du_bytes "$w")"
 }
 
 case_bind_mounts() {
@@ -282,14 +280,9 @@ case_bind_mounts_inside() {
   expect_rc 0 "bind mounts"
   # du counts a folder reached twice once only when given several arguments: given the tree
   # twice, it counts every inode once, as ostrel-scan does.
-  [ "$(size_of "$t")" = "$(du_bytes "$t" "$t")" ] ||
-    fail "root: ostrel-scan $(size_of "$t"), du $(du_bytes "$t" "$t")"
-  [ "$(size_of "$t")" = "$(inode_once_disk "$t")" ] ||
-    fail "root: ostrel-scan $(size_of "$t"), each inode once $(inode_once_disk "$t")"
-  for folder in "$t/x" "$t/y"; do
-    [ "$(size_of "$folder")" = "$(du_bytes "$folder")" ] ||
-      fail "$folder: ostrel-scan $(size_of "$folder"), du $(du_bytes "$folder")"
-  done
+  size_is "root, as du of it twice" "$t" "$(du_bytes "$t" "$t")"
+  size_is "root, each inode once" "$t" "$(inode_once_disk "$t")"
+  for folder in "$t/x" "$t/y"; do size_is "as du" "$folder" "$(du_bytes "$folder")"; done
   [ "$(size_of "$t/z/m")" = 0 ] && [ "$(size_of "$t/y/loop")" = 0 ] && [ -z "$(size_of "$t/y/loop/g")" ] ||
     fail "a repeated folder counts 0 and is not walked again: $(cat "$tmp/out")"
   same_with_one_thread "bind mounts" "$t"

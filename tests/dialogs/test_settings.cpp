@@ -13,6 +13,17 @@
 
 using namespace ostrel;
 
+namespace {
+
+// The program's key, open until the end of the statement or scope that made it.
+struct TOpenKey : SettingsKey {
+  TOpenKey() { OpenSettingsKey(*this, "OSTREL"); }
+  ~TOpenKey() { CloseSettingsKey(*this); }
+  SettingsKey& Open() { return *this; }
+};
+
+}  // namespace
+
 class TestSettings : public QObject {
   Q_OBJECT
 
@@ -29,20 +40,12 @@ class TestSettings : public QObject {
   QByteArray ReadText(const char* def, int size = 1024, bool* lastByteKept = nullptr) {
     QByteArray buffer(size + 1, '#');
     buffer[size - 1] = '!';
-    SettingsKey key;
-    OpenSettingsKey(key, "OSTREL");
-    ReadSettingString(key, "lastfilename", def, buffer.data(), size);
-    CloseSettingsKey(key);
+    ReadSettingString(TOpenKey().Open(), "lastfilename", def, buffer.data(), size);
     if (buffer[size] != '#') qFatal("written past the buffer");
     if (lastByteKept) *lastByteKept = buffer[size - 1] == '!';
     return QByteArray(buffer.constData());
   }
-  void WriteText(const QByteArray& text) {
-    SettingsKey key;
-    OpenSettingsKey(key, "OSTREL");
-    WriteSettingString(key, "lastfilename", text.constData());
-    CloseSettingsKey(key);
-  }
+  void WriteText(const QByteArray& text) { WriteSettingString(TOpenKey().Open(), "lastfilename", text.constData()); }
 
  private slots:
   void init() {
@@ -52,20 +55,17 @@ class TestSettings : public QObject {
   }
 
   void firstOpeningWritesEveryDefault() {
-    SettingsKey key;
-    OpenSettingsKey(key, "OSTREL");
-    QVERIFY(key.Created);
     char path[1024] = "c:\\";
-    ReadSettingString(key, "lastfilename", path, path, sizeof path);
-    QCOMPARE(ReadSettingInt(key, "combineother", 1), 1);
-    CloseSettingsKey(key);
+    {
+      TOpenKey key;
+      QVERIFY(key.Created);
+      ReadSettingString(key, "lastfilename", path, path, sizeof path);
+      QCOMPARE(ReadSettingInt(key, "combineother", 1), 1);
+    }
     QCOMPARE(QByteArray(path), QByteArray("c:\\"));
-
-    OpenSettingsKey(key, "OSTREL");
-    QVERIFY(!key.Created);
-    QCOMPARE(ReadSettingInt(key, "combineother", 7), 1);
-    QCOMPARE(ReadSettingInt(key, "includecd", 7), 7);  // missing: the default, not written
-    CloseSettingsKey(key);
+    QVERIFY(!TOpenKey().Created);
+    QCOMPARE(ReadSettingInt(TOpenKey().Open(), "combineother", 7), 1);
+    QCOMPARE(ReadSettingInt(TOpenKey().Open(), "includecd", 7), 7);  // missing: the default, not written
     QCOMPARE(ReadText("other"), QByteArray("c:\\"));
     QFile file(FilePath());
     QVERIFY(file.open(QFile::ReadOnly));
@@ -79,13 +79,8 @@ class TestSettings : public QObject {
       QCOMPARE(ReadText("default"), text);
     }
     for (int32_t value : {0, -5, INT32_MIN, INT32_MAX}) {
-      SettingsKey key;
-      OpenSettingsKey(key, "OSTREL");
-      WriteSettingInt(key, "charttype", value);
-      CloseSettingsKey(key);
-      OpenSettingsKey(key, "OSTREL");
-      QCOMPARE(ReadSettingInt(key, "charttype", 12345), value);
-      CloseSettingsKey(key);
+      WriteSettingInt(TOpenKey().Open(), "charttype", value);
+      QCOMPARE(ReadSettingInt(TOpenKey().Open(), "charttype", 12345), value);
     }
   }
 
@@ -109,11 +104,8 @@ class TestSettings : public QObject {
   void aValueOfTheWrongKindReadsAsTheDefault() {
     for (const char* value : {"12abc", "99999999999", "", "1, 2"}) {
       WriteFile(QByteArray("[General]\ncharttype=") + value + "\nlastfilename=a, b\n");
-      SettingsKey key;
-      OpenSettingsKey(key, "OSTREL");
-      QVERIFY(!key.Created);
-      QCOMPARE(ReadSettingInt(key, "charttype", 42), 42);
-      CloseSettingsKey(key);
+      QVERIFY(!TOpenKey().Created);
+      QCOMPARE(ReadSettingInt(TOpenKey().Open(), "charttype", 42), 42);
       QCOMPARE(ReadText("dflt"), QByteArray("dflt"));  // a list is no text
     }
   }
@@ -122,17 +114,15 @@ class TestSettings : public QObject {
     QByteArray garbage("[General]\ncharttype=2\n[broken\n");
     for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919 + 13) % 256));
     WriteFile(garbage);
-    SettingsKey key;
-    OpenSettingsKey(key, "OSTREL");
-    QVERIFY(!key.Created);
-    // The line that parses is read; only what is missing gets its default.
-    QCOMPARE(ReadSettingInt(key, "charttype", 0), 2);
-    QCOMPARE(ReadSettingInt(key, "combineother", 7), 7);
-    WriteSettingInt(key, "charttype", 1);
-    CloseSettingsKey(key);
-    OpenSettingsKey(key, "OSTREL");
-    QCOMPARE(ReadSettingInt(key, "charttype", 0), 1);
-    CloseSettingsKey(key);
+    {
+      TOpenKey key;
+      QVERIFY(!key.Created);
+      // The line that parses is read; only what is missing gets its default.
+      QCOMPARE(ReadSettingInt(key, "charttype", 0), 2);
+      QCOMPARE(ReadSettingInt(key, "combineother", 7), 7);
+      WriteSettingInt(key, "charttype", 1);
+    }
+    QCOMPARE(ReadSettingInt(TOpenKey().Open(), "charttype", 0), 1);
   }
 
   void anUnreadableFileReadsAsDefaultsAndIsLeftAlone() {
@@ -141,12 +131,12 @@ class TestSettings : public QObject {
     WriteFile(content);
     const QByteArray path = FilePath().toLocal8Bit();
     QVERIFY(chmod(path.constData(), 0) == 0);
-    SettingsKey key;
-    OpenSettingsKey(key, "OSTREL");
-    QVERIFY(!key.Created);
-    QCOMPARE(ReadSettingInt(key, "charttype", 1), 1);
-    WriteSettingInt(key, "charttype", 0);
-    CloseSettingsKey(key);
+    {
+      TOpenKey key;
+      QVERIFY(!key.Created);
+      QCOMPARE(ReadSettingInt(key, "charttype", 1), 1);
+      WriteSettingInt(key, "charttype", 0);
+    }
     QVERIFY(chmod(path.constData(), 0600) == 0);
     QFile file(FilePath());
     QVERIFY(file.open(QFile::ReadOnly));

@@ -297,12 +297,8 @@ class TestFmainLayout : public QObject {
 
     TRadioGroup* group = test::View(*Form).RadioGroupChartType;
     QCOMPARE(group->title(), QStringLiteral("Chart Type"));
-    QStringList items;
-    for (int i = 0; i < group->Count(); ++i) {
-      items << group->Button(i)->text();
-      QVERIFY(group->contentsRect().contains(group->Button(i)->geometry()));
-    }
-    QCOMPARE(items, QStringList({"Pie", "Horiz Bar", "Vert Bar"}));
+    QCOMPARE(group->Count(), 3);  // their captions: test_fmain_lifecycle's chartTypeShown
+    for (int i = 0; i < group->Count(); ++i) QVERIFY(group->contentsRect().contains(group->Button(i)->geometry()));
   }
 
   void menus() {

@@ -145,21 +145,6 @@ TEST(ScanFolder, RootIsNamedByThePathExactlyAndWhatHoldsNothingIsOneEmptyFolder)
   }
 }
 
-// The engine's proof of depth: far past the path limit, each level opened from the one above.
-// (What a deep chain holds is counted to the byte in scan-test.sh's deep case.)
-TEST(ScanFolder, ChainBeyondThePathLimitIsWalkedWhole) {
-  test::TempTree tree;
-  const int depth = 2000;
-  tree.Chain("", depth, "dd");
-  auto loader = Scan(tree.Root());
-  EXPECT_EQ(loader->FolderCount, depth + 1);
-  EXPECT_TRUE(loader->Result.Problems.empty());
-  const DirNode* node = loader->Result.Root;
-  while (node->FirstChild) node = node->FirstChild;
-  EXPECT_EQ(node->Depth, depth);
-  EXPECT_GT(FullPath(*node).size(), 4096u);
-}
-
 // A stop before the walk makes no folder but still tells the window; a walk abandoned by its
 // window (NoWindow, all bits set) tells nobody.
 TEST(Stop, BeforeTheWalkMakesNoFolderButStillNotifiesUnlessTheWindowWentAway) {

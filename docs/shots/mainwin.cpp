@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "mainwin_support.h"
+#include "tests/mainwin/mainwin_support.h"
 #include "scanfile/history.h"
 
 using namespace ostrel;

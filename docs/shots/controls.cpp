@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "controls/htmllabel.h"
-#include "tests/support/screenshot.h"
+#include "docs/shots/screenshot.h"
 
 using namespace ostrel;
 

@@ -13,7 +13,7 @@
 #include "scan/scansettings.h"
 #include "tests/support/fakedesktop.h"
 #include "tests/support/fixture.h"
-#include "tests/support/screenshot.h"
+#include "docs/shots/screenshot.h"
 
 using namespace ostrel;
 
