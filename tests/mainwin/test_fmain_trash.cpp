@@ -59,24 +59,32 @@ class TestFmainTrash : public QObject {
     MakeForm(Tree.Path("s1"));
     const test::TFormView view = test::View(*Form);
     QTreeWidgetItem* root = RootItem();
-    QVERIFY(!view.Find<QAction>("MoveToTrash1")->isEnabled());  // a scan's root may not go
-    test::ClickItem(*Form, test::ChildNamed(root, "a"));
-    QTRY_VERIFY(view.Find<QAction>("MoveToTrash1")->isEnabled());
+    QAction* action = view.Find<QAction>("MoveToTrash1");
+    QVERIFY(!action->isEnabled());  // a scan's root may not go
+    // The tree's menu acts on the folder it is opened over.
+    QTreeWidget* tree = view.TreeViewDirectories;
+    tree->scrollToItem(test::ChildNamed(root, "a"));
+    emit tree->customContextMenuRequested(tree->visualItemRect(test::ChildNamed(root, "a")).center());
+    auto* menu = view.Find<QMenu>("PopupMenuTree");
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(view.SelectedItem(), test::ChildNamed(root, "a"));
+    QVERIFY(menu->actions().contains(action) && action->isEnabled());
+    menu->hide();
     view.ButtonCopy->setFocus();
     QTest::keyClick(view.ButtonCopy, Qt::Key_Delete);
     QVERIFY(Desktop.Boxes.empty());
 
-    view.TreeViewDirectories->setFocus();
-    QTest::keyClick(view.TreeViewDirectories, Qt::Key_Delete);
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Delete);
     QCOMPARE(Desktop.BoxTexts(), QStringList{QString::fromStdString("Move to Trash|Move " + Tree.Path("s1/a") +
                                                                     " to the Trash?\n\nThis frees 9.8 KB once the "
                                                                     "Trash is emptied.")});
     QVERIFY(Desktop.Boxes[0].NoByDefault);
     QVERIFY(Exists(Tree.Path("s1/a/x/f")));
-    QCOMPARE(test::TreeLines(view.TreeViewDirectories).size(), 6);
+    QCOMPARE(test::TreeLines(tree).size(), 6);
 
     Desktop.AnswerYes = true;
-    QTest::keyClick(view.TreeViewDirectories, Qt::Key_Delete);
+    QTest::keyClick(tree, Qt::Key_Delete);
     QCOMPARE(Desktop.Boxes.size(), size_t(2));
     QVERIFY(!Exists(Tree.Path("s1/a")));
     // The name in the Trash is the Trash's choice.
@@ -86,7 +94,7 @@ class TestFmainTrash : public QObject {
     QVERIFY(Exists(Tree.Path("home/data/Trash/files/" + inTrash + "/x/f")));
     QVERIFY(ReadAll(Tree.Path("home/data/Trash/info/" + inTrash + ".trashinfo"))
                 .starts_with("[Trash Info]\nPath=" + Tree.Path("s1/a") + "\n"));
-    QCOMPARE(test::TreeLines(view.TreeViewDirectories).mid(2), (QStringList{"    b", "    c"}));
+    QCOMPARE(test::TreeLines(tree).mid(2), (QStringList{"    b", "    c"}));
     QCOMPARE(view.SelectedItem(), root);
     QCOMPARE(test::PointTexts(*Form), (QStringList{"b=5000", "c=3000"}));
     QCOMPARE(view.StatusBar1->PanelText(2), QStringLiteral("7.8 KB"));
