@@ -96,20 +96,23 @@ void TForm1::MoveToTrash1Click() { MoveToTrash({ItemNode(SelectedItem())}); }
 
 QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, bool onDisk, std::string& path) {
   if (!node)
-    return QStringLiteral("Please select a folder in the tree first. \"My Computer\" is not a folder, so it cannot be "
-                          "moved to the Trash.");
+    return QStringLiteral(
+        "Please select a folder in the tree first. \"My Computer\" is not a folder, so it cannot be "
+        "moved to the Trash.");
   TShownScan* shown = nullptr;
   if (!EditableScanOf(node, shown)) return QStringLiteral("%1 is in no scan shown.").arg(DisplayPath(*node));
   const TScanResult& result = shown->Job->Outcome();
   const QString name = DisplayPath(*node);
-  if (node == result.Root) return QStringLiteral("%1 is the top of its scan, so it cannot be moved to the Trash.").arg(name);
+  if (node == result.Root)
+    return QStringLiteral("%1 is the top of its scan, so it cannot be moved to the Trash.").arg(name);
   if (!node->Parent)
     return QStringLiteral("%1 is a drive of the All Drives scan, so it cannot be moved to the Trash.").arg(name);
   if (node->Kind == NodeFolder) {
     // A folder marked in the tree: its contents are unknown, or counted under another name.
     if (!item) item = ItemFor(*shown, node);
     if (item && item->type() == TFolderItem::ItemType && !static_cast<const TFolderItem*>(item)->Note.isEmpty())
-      return QStringLiteral("%1 cannot be moved to the Trash. %2.").arg(name, static_cast<const TFolderItem*>(item)->Note);
+      return QStringLiteral("%1 cannot be moved to the Trash. %2.")
+          .arg(name, static_cast<const TFolderItem*>(item)->Note);
   }
 
   path = FullPath(*node);
@@ -119,8 +122,9 @@ QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, b
   const bool elsewhere = fromFile && !IsPathSeparator(path.front());
   struct stat st {};
   if (elsewhere || (fromFile && onDisk && lstat(path.c_str(), &st) != 0)) {
-    QString text = QStringLiteral("%1 is not on this computer, so it cannot be moved to the Trash. It is in the scan "
-                                  "opened from %2.")
+    QString text = QStringLiteral(
+                       "%1 is not on this computer, so it cannot be moved to the Trash. It is in the scan "
+                       "opened from %2.")
                        .arg(name, Decoded(shown->File));
     if (elsewhere) text += QStringLiteral(" Its path is relative to the folder that scan was made in.");
     return text;
@@ -129,8 +133,9 @@ QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, b
   if (!IsPathSeparator(path.front()) && !StartDir.empty()) path = ResolveRelative(StartDir, path);
 
   // A walk under way over the entry would count it half gone.
-  const bool running = Attached && !Attached->Finished() &&
-                       std::none_of(Shown.begin(), Shown.end(), [this](const TShownScan& s) { return s.Job == Attached; });
+  const bool running =
+      Attached && !Attached->Finished() &&
+      std::none_of(Shown.begin(), Shown.end(), [this](const TShownScan& s) { return s.Job == Attached; });
   if (running && dynamic_cast<const TThreadLoader*>(Attached)) {
     std::string root = AttachedPath;
     if (!root.empty() && !IsPathSeparator(root.front()) && !StartDir.empty()) root = ResolveRelative(StartDir, root);
@@ -154,7 +159,8 @@ int TForm1::MoveToTrash(const std::vector<const DirNode*>& nodes) {
     bool below = false;
     for (const DirNode* up = node ? node->Parent : nullptr; up && !below; up = up->Parent)
       below = std::find(nodes.begin(), nodes.end(), up) != nodes.end();
-    if (below || std::any_of(entries.begin(), entries.end(), [node](const TEntry& e) { return e.Node == node; })) continue;
+    if (below || std::any_of(entries.begin(), entries.end(), [node](const TEntry& e) { return e.Node == node; }))
+      continue;
     std::string path;
     if (const QString why = TrashRefusal(node, nullptr, true, path); !why.isEmpty()) {
       Desktop.ShowMessage(this, why, QStringLiteral("Error"));
@@ -194,14 +200,16 @@ int TForm1::MoveToTrash(const std::vector<const DirNode*>& nodes) {
       case TEntryState::Same:
         break;
       case TEntryState::Gone:
-        failure = error == ENOENT ? QStringLiteral("%1 has changed since the scan: it is no longer there, so it was "
-                                                   "not moved to the Trash.")
+        failure = error == ENOENT ? QStringLiteral(
+                                        "%1 has changed since the scan: it is no longer there, so it was "
+                                        "not moved to the Trash.")
                                         .arg(name)
                                   : QStringLiteral("%1 could not be examined: %2.").arg(name, ErrorReason(error));
         break;
       case TEntryState::Changed:
         failure =
-            QStringLiteral("%1 has changed since the scan: another entry has its name now, so it was not moved to the Trash.")
+            QStringLiteral(
+                "%1 has changed since the scan: another entry has its name now, so it was not moved to the Trash.")
                 .arg(name);
         break;
     }
@@ -215,7 +223,8 @@ int TForm1::MoveToTrash(const std::vector<const DirNode*>& nodes) {
     // moveToTrash looks through a link for the entry, and takes none whose target is gone.
     struct stat st {};
     if (!folder && lstat(entry.Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && stat(entry.Path.c_str(), &st) != 0) {
-      failure = QStringLiteral("%1 could not be moved to the Trash: it is a link to something that is not there.").arg(name);
+      failure =
+          QStringLiteral("%1 could not be moved to the Trash: it is a link to something that is not there.").arg(name);
       break;
     }
     QString why;

@@ -51,7 +51,8 @@ QString TrashFolderFor(const QString& path, QString& why) {
   QString trash;
   const QStorageInfo source(path);
   if (source != QStorageInfo(QDir::home())) {
-    const QString top = source.rootPath().endsWith(QLatin1Char('/')) ? source.rootPath() : source.rootPath() + QLatin1Char('/');
+    const QString top =
+        source.rootPath().endsWith(QLatin1Char('/')) ? source.rootPath() : source.rootPath() + QLatin1Char('/');
     const QString user = QString::number(getuid());
     struct stat st {};
     const QString shared = top + QStringLiteral(".Trash");
@@ -61,7 +62,8 @@ QString TrashFolderFor(const QString& path, QString& why) {
     if (trash.isEmpty() && MakeTrashFolder(shared + QLatin1Char('-') + user)) trash = shared + QLatin1Char('-') + user;
   }
   if (trash.isEmpty()) {
-    const QString home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    const QString home =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
     if (!MakeTrashFolder(home)) {
       why = QStringLiteral("the Trash folder %1 could not be made (%2)").arg(home, ErrorReason(errno));
       return {};
@@ -70,8 +72,9 @@ QString TrashFolderFor(const QString& path, QString& why) {
   }
   // Across file systems moveToTrash fails rather than copies; said here in words the user
   // can act on, before anything is tried.
-  QString parent = QFileInfo(path).path();
-  struct stat inTrash {}, holder {};
+  const QString parent = QFileInfo(path).path();
+  struct stat inTrash {};
+  struct stat holder {};
   if (stat(Native(trash).constData(), &inTrash) != 0 || stat(Native(parent).constData(), &holder) != 0) {
     why = ErrorReason(errno);
     return {};
@@ -93,7 +96,8 @@ QString EntryCountText(int folders, int files) {
   auto count = [](int n, const char* one, const char* many) {
     return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
   };
-  if (folders > 0 && files > 0) return count(folders, "folder", "folders") + QStringLiteral(" and ") + count(files, "file", "files");
+  if (folders > 0 && files > 0)
+    return count(folders, "folder", "folders") + QStringLiteral(" and ") + count(files, "file", "files");
   return folders > 0 ? count(folders, "folder", "folders") : count(files, "file", "files");
 }
 

@@ -88,7 +88,8 @@ class TestFmainTrash : public QObject {
     QCOMPARE(Desktop.Boxes.size(), size_t(2));
     QVERIFY(!Exists(Tree.Path("s1/a")));
     // The name in the Trash is the Trash's choice.
-    const QStringList trashed = QDir(QString::fromStdString(Tree.Path("home/data/Trash/files"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    const QStringList trashed = QDir(QString::fromStdString(Tree.Path("home/data/Trash/files")))
+                                    .entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     QCOMPARE(trashed.size(), 1);
     const std::string inTrash = trashed.front().toStdString();
     QVERIFY(Exists(Tree.Path("home/data/Trash/files/" + inTrash + "/x/f")));
@@ -116,17 +117,20 @@ class TestFmainTrash : public QObject {
     QTreeWidgetItem* root = RootItem();
     test::ClickItem(*Form, root);
     Form->MoveToTrash1Click();
-    QCOMPARE(Desktop.BoxTexts().value(0), QString::fromStdString("Error|" + Tree.Path("s2") +
-                                                                 " is the top of its scan, so it cannot be moved to the Trash."));
+    QCOMPARE(Desktop.BoxTexts().value(0),
+             QString::fromStdString("Error|" + Tree.Path("s2") +
+                                    " is the top of its scan, so it cannot be moved to the Trash."));
 
     // Another folder of the same name since the scan.
     QCOMPARE(::rename(Tree.Path("s2/a").c_str(), Tree.Path("s2/a-old").c_str()), 0);
     Tree.Dir("s2/a");
     QCOMPARE(Form->MoveToTrash({ItemNode(test::ChildNamed(root, "a"))}), 0);
-    QCOMPARE(Desktop.BoxTexts().mid(1), (QStringList{
-        QString::fromStdString("Move to Trash|Move " + Tree.Path("s2/a") + " to the Trash?\n\nThis frees 100 B once the Trash is emptied."),
-        QString::fromStdString("Error|" + Tree.Path("s2/a") + " has changed since the scan: another entry has its name now, "
-                               "so it was not moved to the Trash.")}));
+    QCOMPARE(Desktop.BoxTexts().mid(1),
+             (QStringList{QString::fromStdString("Move to Trash|Move " + Tree.Path("s2/a") +
+                                                 " to the Trash?\n\nThis frees 100 B once the Trash is emptied."),
+                          QString::fromStdString("Error|" + Tree.Path("s2/a") +
+                                                 " has changed since the scan: another entry has its name now, "
+                                                 "so it was not moved to the Trash.")}));
     QVERIFY(Exists(Tree.Path("s2/a")) && Exists(Tree.Path("s2/a-old/f")));
     QVERIFY(test::ChildNamed(root, "a"));
 
@@ -137,9 +141,9 @@ class TestFmainTrash : public QObject {
     Form->StartScan(Tree.Path("s2"));
     Desktop.Boxes.clear();
     QCOMPARE(Form->MoveToTrash({ItemNode(test::ChildNamed(root, "b"))}), 0);
-    QCOMPARE(Desktop.BoxTexts(), QStringList{QString::fromStdString("Error|A scan of " + Tree.Path("s2") + " is under way. " +
-                                                                    Tree.Path("s2/b") +
-                                                                    " can be moved to the Trash once it has ended.")});
+    QCOMPARE(Desktop.BoxTexts(),
+             QStringList{QString::fromStdString("Error|A scan of " + Tree.Path("s2") + " is under way. " +
+                                                Tree.Path("s2/b") + " can be moved to the Trash once it has ended.")});
     test::TDriveGate::Get().Open();
     QVERIFY(test::WaitForScans(*Form, 2, Timeout));
 
@@ -151,9 +155,11 @@ class TestFmainTrash : public QObject {
     QTreeWidgetItem* elsewhere = test::View(*Form).TreeViewDirectories->topLevelItem(2)->child(0);
     test::ClickItem(*Form, test::ChildNamed(elsewhere, "d"));
     Form->MoveToTrash1Click();
-    QCOMPARE(Desktop.BoxTexts(), QStringList{QString::fromStdString(
-                                     "Error|/ostrel-elsewhere/d is not on this computer, so it cannot be moved to the Trash. It "
-                                     "is in the scan opened from " + file + ".")});
+    QCOMPARE(Desktop.BoxTexts(),
+             QStringList{QString::fromStdString(
+                 "Error|/ostrel-elsewhere/d is not on this computer, so it cannot be moved to the Trash. It "
+                 "is in the scan opened from " +
+                 file + ".")});
   }
 
   // Two folders, the second in a folder that may not be written: the first goes, the second
@@ -170,10 +176,14 @@ class TestFmainTrash : public QObject {
     const test::TPermissionsEnforced enforced;
     if (::mkdir(Tree.Path("s3/ro/probe").c_str(), 0700) == 0) QSKIP("the permission bits do not bind this test");
     QCOMPARE(Form->MoveToTrash({a, b}), 1);
-    QCOMPARE(Desktop.BoxTexts().value(0), QStringLiteral("Move to Trash|Move 2 folders to the Trash?\n\nThis frees 200 B once the Trash is emptied."));
+    QCOMPARE(
+        Desktop.BoxTexts().value(0),
+        QStringLiteral("Move to Trash|Move 2 folders to the Trash?\n\nThis frees 200 B once the Trash is emptied."));
     QCOMPARE(Desktop.BoxTexts().value(1),
-             QString::fromStdString("Error|" + Tree.Path("s3/ro/b") + " could not be moved to the Trash: Permission denied.\n\n"
-                                    "Moved to the Trash:\n" + Tree.Path("s3/a") + "\n\nNot moved:\n" + Tree.Path("s3/ro/b")));
+             QString::fromStdString("Error|" + Tree.Path("s3/ro/b") +
+                                    " could not be moved to the Trash: Permission denied.\n\n"
+                                    "Moved to the Trash:\n" +
+                                    Tree.Path("s3/a") + "\n\nNot moved:\n" + Tree.Path("s3/ro/b")));
     QVERIFY(!Exists(Tree.Path("s3/a")) && Exists(Tree.Path("s3/ro/b/f")));
     QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    ro", "      b"}));
     QCOMPARE(ItemNode(root)->ApparentSize, 100u);
@@ -183,7 +193,7 @@ class TestFmainTrash : public QObject {
   void MakeForm(const std::string& root) {
     Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
     QTRY_VERIFY(!test::View(*Form).TimerLoad->isActive());  // its wizard was cancelled
-    ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
+    ScanSettings.apparentsize = 1;                          // sparse files: the sizes are exact
     Form->show();
     QVERIFY(QTest::qWaitForWindowActive(Form.get()));
     Form->StartScan(root);
