@@ -16,9 +16,10 @@ namespace ostrel {
 
 int TSystemDesktop::RunModal(QDialog& dialog) { return dialog.exec(); }
 
-bool TSystemDesktop::AskYesNo(QWidget* owner, const QString& text, const QString& caption) {
+bool TSystemDesktop::AskYesNo(QWidget* owner, const QString& text, const QString& caption, bool noByDefault) {
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
   box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(noByDefault ? QMessageBox::No : QMessageBox::Yes);
   Questions.push_back(&box);
   box.exec();
   Questions.erase(std::find(Questions.begin(), Questions.end(), &box));

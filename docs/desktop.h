@@ -24,8 +24,9 @@ class TDesktop {
 
   // Asks `text` in a modal box captioned `caption` with a question icon and the buttons Yes
   // and No, over `owner` (null: owned by no window). True for Yes; closing the box is No, and
-  // so is EndQuestions while it is open. The text is plain, never markup.
-  virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) = 0;
+  // so is EndQuestions while it is open. The text is plain, never markup. Enter answers Yes,
+  // or No with `noByDefault` (for a question whose Yes cannot be taken back lightly).
+  virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& caption, bool noByDefault = false) = 0;
 
   // Closes, as No, every AskYesNo box over `owner` that is open now: the question no longer
   // applies. Nothing happens when none is open.
@@ -64,7 +65,7 @@ QMimeData* PathMimeData(const QByteArray& path);
 class TSystemDesktop final : public TDesktop {
  public:
   int RunModal(QDialog& dialog) override;
-  bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override;
+  bool AskYesNo(QWidget* owner, const QString& text, const QString& caption, bool noByDefault = false) override;
   void EndQuestions(QWidget* owner) override;
   void ShowMessage(QWidget* owner, const QString& text, const QString& caption) override;
   bool Open(const QUrl& url) override;

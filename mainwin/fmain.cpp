@@ -38,6 +38,7 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   CreateMenu();
   CreateControls();
   SetUpTree();
+  SetUpTrash();
 
   connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
   connect(OpenScan1, &QAction::triggered, this, &TForm1::OpenScan1Click);

@@ -143,6 +143,11 @@ class TForm1 : public QMainWindow {
   // the selection, the chart and the fourth panel follow. The refusal, or None.
   TEditRefusal TakeOutOfScan(const DirNode* node);
   TEditRefusal PutRescanInScan(const DirNode* folder, TScanResult&& walk);
+  // (fmain_trash.cpp) Moves `nodes`, files and folders of shown scans, to the Trash once the
+  // user says Yes, one by one, each only while still the entry the scan saw, and takes each one
+  // moved out of its scan. Says in a box why nothing goes, or at the first failure what did.
+  // The number moved.
+  int MoveToTrash(const std::vector<const DirNode*>& nodes);
 
   // ---- Breakdown chart (fmain_chart.cpp) ----
   // Shows the breakdown of `item` (BreakdownOf over its node and its child items' nodes, in
@@ -237,6 +242,8 @@ class TForm1 : public QMainWindow {
   // Says in a box when the selected folder is not on this computer (a scan file from elsewhere).
   void ButtonExploreClick();
   void ButtonCopyClick();
+  // Moves the folder selected in the tree to the Trash (MoveToTrash).
+  void MoveToTrash1Click();
   void HtmlLabel2Click();
   void Preferences1Click();
   void UsersManual1Click();
@@ -296,13 +303,20 @@ class TForm1 : public QMainWindow {
   void ShowItemStart(QTreeWidgetItem* item);
   // fmain_commands.cpp. CurrentDir made absolute against StartDir when it is relative.
   std::string AbsoluteCurrentDir() const;
+  // fmain_trash.cpp. MoveToTrash1's key and the tree's context menu; MoveToTrash1 enabled
+  // while the selected folder may go. Why `node` (its folder's item `item`, null: found) may
+  // not go to the Trash, empty when it may, `path` then its absolute path; with `onDisk` a
+  // scan file's entry is looked for on this computer too.
+  void SetUpTrash();
+  void UpdateMoveToTrash1();
+  QString TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, bool onDisk, std::string& path);
 
   // ---- Controls (object names equal the member names; others find them by name) ----
   QMenuBar* MainMenu1 = nullptr;
   // Each menu, then its items in their order.
   QMenu* File1 = nullptr;
   QAction *NewScanWizard1 = nullptr, *OpenScan1 = nullptr, *SaveScanAs1 = nullptr, *CompareWithEarlierScan1 = nullptr,
-          *EndComparison1 = nullptr, *N1 = nullptr, *Quit1 = nullptr;
+          *EndComparison1 = nullptr, *MoveToTrash1 = nullptr, *N1 = nullptr, *Quit1 = nullptr;
   QMenu* Settings1 = nullptr;
   QAction* Preferences1 = nullptr;
   QMenu* Help1 = nullptr;
@@ -323,6 +337,7 @@ class TForm1 : public QMainWindow {
   TElidedLabel* LabelLost = nullptr;        // between Explore-Dir and Copy-Dir (TComparison)
   QLabel* LabelNoGrowth = nullptr;           // across ChartPie (TComparison)
   QTreeWidget* TreeViewDirectories = nullptr;
+  QMenu* PopupMenuTree = nullptr;            // the tree's context menu
   TRadioGroup* RadioGroupChartType = nullptr;  // item index = ScanSettings.charttype
   QFrame* Panel1 = nullptr;
   THtmlLabel *HtmlLabel1 = nullptr, *HtmlLabel2 = nullptr;  // in Panel1

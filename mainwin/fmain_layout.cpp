@@ -215,6 +215,7 @@ void TForm1::CreateMenu() {
   CompareWithEarlierScan1 = item(File1, "CompareWithEarlierScan1", "&Compare with Earlier Scan...");
   EndComparison1 = item(File1, "EndComparison1", "&End Comparison");
   EndComparison1->setEnabled(false);
+  MoveToTrash1 = item(File1, "MoveToTrash1", "Move to &Trash");
   N1 = separator(File1, "N1");
   Quit1 = item(File1, "Quit1", "&Quit");
   Settings1 = menu("Settings1", "&Settings");

@@ -39,9 +39,10 @@ class TestDesktop : public QObject {
 
  private slots:
   // How the box ends: 0 Yes, 1 No, 2 closed without a button, 3 ended by the program for its
-  // owner, 4 ended for another window and then answered Yes.
+  // owner, 4 ended for another window and then answered Yes. Case 1 asks with No as the default.
   void askYesNoIsTrueOnlyForYes() {
     for (int how = 0; how < 5; ++how) {
+      const bool noByDefault = how == 1;
       TSystemDesktop desktop;
       QWidget owner;
       QString seen;
@@ -50,7 +51,8 @@ class TestDesktop : public QObject {
         if (!box) return modal->close(), void();
         seen = box->windowTitle() + '|' + box->text();
         if (box->icon() != QMessageBox::Question || box->standardButtons() != (QMessageBox::Yes | QMessageBox::No) ||
-            box->parentWidget() != &owner)
+            box->parentWidget() != &owner ||
+            box->defaultButton() != box->button(noByDefault ? QMessageBox::No : QMessageBox::Yes))
           seen = "wrong look";
         QWidget other;
         if (how == 4) desktop.EndQuestions(&other);  // not this box's window: it stays
@@ -62,7 +64,7 @@ class TestDesktop : public QObject {
         } else
           box->button(how == 0 || how == 4 ? QMessageBox::Yes : QMessageBox::No)->click();
       });
-      QCOMPARE(desktop.AskYesNo(&owner, "Are you sure?", "Abort"), how == 0 || how == 4);
+      QCOMPARE(desktop.AskYesNo(&owner, "Are you sure?", "Abort", noByDefault), how == 0 || how == 4);
       QCOMPARE(seen, QString("Abort|Are you sure?"));
     }
   }

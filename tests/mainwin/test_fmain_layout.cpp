@@ -305,7 +305,7 @@ class TestFmainLayout : public QObject {
     // Each menu's name and caption, then its items as "name caption" ("name" for a separator).
     const QStringList expected[] = {
         {"File1 &File", "NewScanWizard1 &New Scan Wizard", "OpenScan1 &Open Scan...", "SaveScanAs1 Save Scan &As...",
-         "CompareWithEarlierScan1 &Compare with Earlier Scan...", "EndComparison1 &End Comparison", "N1",
+         "CompareWithEarlierScan1 &Compare with Earlier Scan...", "EndComparison1 &End Comparison", "MoveToTrash1 Move to &Trash", "N1",
          "Quit1 &Quit"},
         {"Settings1 &Settings", "Preferences1 &Preferences"},
         {"Help1 &Help", "UsersManual1 &User's Manual", "Checkwebforupdatedversion1 &Check web for updated version",
@@ -319,7 +319,10 @@ class TestFmainLayout : public QObject {
       QStringList seen{menu->objectName() + " " + menu->title()};
       for (QAction* a : menu->actions()) {
         seen << (a->isSeparator() ? a->objectName() : a->objectName() + " " + a->text());
-        QCOMPARE(a->shortcut(), a == test::View(*Form).UsersManual1 ? QKeySequence(Qt::Key_F1) : QKeySequence());
+        const QKeySequence key = a == test::View(*Form).UsersManual1                  ? QKeySequence(Qt::Key_F1)
+                                 : a->objectName() == QLatin1String("MoveToTrash1") ? QKeySequence(Qt::Key_Delete)
+                                                                                    : QKeySequence();
+        QCOMPARE(a->shortcut(), key);
       }
       QCOMPARE(seen, expected[m]);
     }

@@ -21,6 +21,7 @@
 #include "mainwin/livescans.h"
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
+#include "tests/support/permissions.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
 
@@ -38,42 +39,6 @@ constexpr int CompletionTimeout = 60000;
 constexpr const char* NamespaceVariable = "OSTREL_TEST_IN_MOUNT_NAMESPACE";
 // Set in the child process that opens the deep scan file: the file's name.
 constexpr const char* DeepFileVariable = "OSTREL_TEST_DEEP_SCAN_FILE";
-
-// Root reads every folder whatever its permissions. For as long as this lives, the calling
-// thread, and any thread it starts, is held to the permission bits (the two capabilities that
-// override them are lowered in its effective set, and raised again at the end).
-class TPermissionsEnforced {
- public:
-  TPermissionsEnforced() {
-    if (geteuid() != 0) {
-      Active = true;
-      return;
-    }
-    Header.version = _LINUX_CAPABILITY_VERSION_3;
-    if (syscall(SYS_capget, &Header, Saved) != 0) return;
-    __user_cap_data_struct lowered[2];
-    std::memcpy(lowered, Saved, sizeof lowered);
-    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) lowered[cap / 32].effective &= ~(1u << (cap % 32));
-    Lowered = syscall(SYS_capset, &Header, lowered) == 0;
-    Active = Lowered;
-  }
-  ~TPermissionsEnforced() {
-    if (Lowered) syscall(SYS_capset, &Header, Saved);
-  }
-  // True when permission bits now stop this thread.
-  bool Enforced(const std::string& lockedFolder) const {
-    if (!Active) return false;
-    DIR* dir = opendir(lockedFolder.c_str());
-    if (dir) closedir(dir);
-    return dir == nullptr;
-  }
-
- private:
-  __user_cap_header_struct Header{};
-  __user_cap_data_struct Saved[2]{};
-  bool Lowered = false;
-  bool Active = false;
-};
 
 // A scan file of a chain of `levels` folders, the root "/deep" and every other one "d".
 QByteArray DeepScanFile(int levels) {
@@ -118,7 +83,7 @@ class TestFmainTrees : public QObject {
     Tree->Dir("listonly/sub");
     QVERIFY(chmod(Tree->Path("locked").c_str(), 0) == 0);
     QVERIFY(chmod(Tree->Path("listonly").c_str(), 0444) == 0);
-    const TPermissionsEnforced enforced;
+    const test::TPermissionsEnforced enforced;
     if (!enforced.Enforced(Tree->Path("locked")))
       QSKIP("permission bits do not stop this process (root, and its capabilities could not be lowered)");
 

@@ -21,6 +21,7 @@ class TFakeDesktop final : public TDesktop {
     QString Caption;
     QString Text;
     bool Question;  // a Yes/No box; otherwise a box with only OK
+    bool NoByDefault = false;
   };
 
   // Stands in for the user of a modal dialog; returns the dialog's result.
@@ -47,8 +48,8 @@ class TFakeDesktop final : public TDesktop {
     dialog.reject();
     return dialog.result();
   }
-  bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
-    Boxes.push_back({owner, caption, text, true});
+  bool AskYesNo(QWidget* owner, const QString& text, const QString& caption, bool noByDefault = false) override {
+    Boxes.push_back({owner, caption, text, true, noByDefault});
     QuestionOwner = owner;
     Asking = true;
     if (WhileAsking) WhileAsking();
