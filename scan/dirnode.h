@@ -19,7 +19,7 @@ inline constexpr int32_t NodeFile = 1;
 inline constexpr int32_t NodeFolder = 2;
 
 // A tree may hold millions of nodes, so the record keeps only what readers need once it is
-// built, in 60 bytes (packed to 4-byte alignment): the children's sum is TotalSize less
+// built, in 68 bytes (packed to 4-byte alignment): the children's sum is TotalSize less
 // OwnSize (ChildrenSizeOf), the last child is needed only while appending (the builder keeps
 // it), the parent's path is found through Parent (ParentPathOf), and Kind and Depth share one
 // word.
@@ -36,13 +36,15 @@ struct __attribute__((packed, aligned(4))) DirNode {
   // The other measure, apparent size: a file's length, a folder's sum of its children's
   // (folders themselves count 0 here). Read both through SizeOf/OwnSizeOf.
   uint64_t ApparentSize;
+  uint32_t MTime;           // seconds since 1970 (0: unknown); a folder's is the newest at or below it
+  uint32_t InodeTag;        // the low 32 bits of the entry's inode number (0: unknown)
   int32_t Kind : 8;         // NodeFile or NodeFolder
   int32_t Depth : 24;       // 0 for the root, parent's Depth + 1 below it (up to MaxNodeDepth)
   DirNode* FirstChild;      // owned through the arena; null when there is none
   DirNode* NextSibling;     // next child of the same parent; null for the last one
 };
 
-static_assert(sizeof(DirNode) == 60, "a tree of millions of nodes pays for every byte here");
+static_assert(sizeof(DirNode) == 68, "a tree of millions of nodes pays for every byte here");
 
 // The deepest level a node can record.
 inline constexpr int32_t MaxNodeDepth = (1 << 23) - 1;
