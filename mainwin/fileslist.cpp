@@ -85,6 +85,7 @@ class TFilesModel final : public QAbstractTableModel {
     if (role == Qt::TextAlignmentRole && column == TFilesList::ColumnSize)
       return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     if (role == Qt::ToolTipRole && column == TFilesList::ColumnName) return DisplayPath(*node);
+    if (role == Qt::ToolTipRole && column == TFilesList::ColumnFolder) return FolderText(*node, Top);
     return {};
   }
 
@@ -191,6 +192,7 @@ TFilesList::TFilesList(QWidget* parent) : QWidget(parent) {
   ListFiles->setSortingEnabled(true);
   ListFiles->header()->setSectionsMovable(false);
   ListFiles->installEventFilter(this);
+  Pad = 2 * ListFiles->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListFiles) + 16;
   FitColumns();
 
   auto* top = new QHBoxLayout;
@@ -295,30 +297,48 @@ void TFilesList::Fill(bool keepSelection) {
     const QSignalBlocker quiet(header);
     header->setSortIndicator(Model->SortedColumn(), Model->SortedOrder());
   }
-  if (Model->columnCount({}) != columnsBefore) FitColumns();
+  if (Model->columnCount({}) != columnsBefore)
+    FitColumns();
+  else
+    FitNames();
   if (SelectedFiles() != selected) emit SelectionChanged();
 }
 
-// Name and Folder share the room left by Size and Modified, which take what their widest texts
-// need. The rows are never measured: a folder of 100,000 files would pay for it.
+// Size and Modified take what their widest texts need. Alone, Name takes the rest; beside
+// Folder it takes what the widest of the first rows needs, up to two thirds of what is left,
+// and Folder the rest. No more rows are measured: a folder of 100,000 files would pay for it.
 void TFilesList::FitColumns() {
   QHeaderView* header = ListFiles->header();
   const QFontMetrics metrics(ListFiles->font());
-  const int pad = 2 * ListFiles->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListFiles) + 16;
-  header->setStretchLastSection(false);
-  header->setMinimumSectionSize(metrics.horizontalAdvance(QStringLiteral("Name")) + pad);
   const int columns = Model->columnCount({});
-  for (int column = 0; column < columns; ++column) {
-    if (column == ColumnName || column == ColumnFolder) {
-      header->setSectionResizeMode(column, QHeaderView::Stretch);
-      continue;
-    }
+  header->setStretchLastSection(columns > ColumnFolder);
+  header->setMinimumSectionSize(metrics.horizontalAdvance(QStringLiteral("Name")) + Pad);
+  header->setSectionResizeMode(ColumnName, columns > ColumnFolder ? QHeaderView::Interactive : QHeaderView::Stretch);
+  for (int column : {ColumnSize, ColumnModified}) {
     header->setSectionResizeMode(column, QHeaderView::Interactive);
     const QString widest = column == ColumnSize ? QStringLiteral("99999.9 MB") : QStringLiteral("2026-12-31 23:59");
     const int title = header->fontMetrics().horizontalAdvance(Model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
     // The header's text needs room for the sort arrow beside it.
-    header->resizeSection(column, std::max(metrics.horizontalAdvance(widest), title + 20) + pad);
+    header->resizeSection(column, std::max(metrics.horizontalAdvance(widest), title + 20) + Pad);
   }
+  FitNames();
+}
+
+void TFilesList::FitNames() {
+  if (Model->columnCount({}) <= ColumnFolder) return;
+  QHeaderView* header = ListFiles->header();
+  const QFontMetrics metrics(ListFiles->font());
+  int widest = header->fontMetrics().horizontalAdvance(QStringLiteral("Name")) + 20;
+  const int rows = std::min(Model->rowCount({}), 1000);
+  for (int row = 0; row < rows; ++row)
+    widest = std::max(widest, metrics.horizontalAdvance(Model->index(row, ColumnName).data().toString()));
+  const int free = ListFiles->viewport()->width() - header->sectionSize(ColumnSize) - header->sectionSize(ColumnModified);
+  header->resizeSection(ColumnName, std::max(header->minimumSectionSize(), std::min(widest + Pad, free * 2 / 3)));
+}
+
+void TFilesList::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FitNames();
 }
 
 }  // namespace ostrel

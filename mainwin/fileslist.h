@@ -72,15 +72,18 @@ class TFilesList : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Fill(bool keepSelection);
   void FitColumns();
+  void FitNames();
 
   TFilesModel* Model;
   const DirNode* ListedFolder = nullptr;
   TMeasure ListedMeasure = TMeasure::DiskUsage;
   QString FilterText;
+  int Pad = 0;            // what a cell adds to its text's width
   bool Filling = false;  // while Fill changes the rows: it tells of the selection itself
 };
 
