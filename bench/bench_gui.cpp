@@ -4,14 +4,17 @@
 //   - the time from the completion notice to the tree being shown (ScanCompleted returning);
 //   - the redraw after a click on a folder of 10,000 subfolders, for each chart kind, with the
 //     small folders combined and not;
-//   - the same for a folder of 1,000,000 subfolders, read from a scan file made once.
+//   - the same for a folder of 1,000,000 subfolders, read from a scan file made once;
+//   - the file list showing a folder of 100,000 files, and the 1,000 largest files below a tree
+//     of 1,000,000 entries (both trees made in memory, first, before the scan).
 //
-// usage: ostrel-bench-gui [--tree DIR] [--rounds R] [--shots DIR]
+// usage: ostrel-bench-gui [--tree DIR] [--rounds R] [--shots DIR] [--files-only]
 //   --tree DIR  scan DIR as it is (default: a tree of 90,000 folders and 500,000 files made by
 //               ostrel-gentree, plus a folder "wide" of 10,000 subfolders, kept under the
 //               build folder and made only once)
 //   --rounds R  timed rounds of each redraw (default 5)
 //   --shots DIR save the window after each kind of redraw as DIR/bench-<kind>-<combine>.png
+//   --files-only time the file list alone, then stop
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +25,7 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
@@ -31,6 +35,7 @@
 
 #include "docs/desktop.h"
 #include "mainwin/chartview.h"
+#include "mainwin/fileslist.h"
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
 #include "scan/dirnode.h"
@@ -126,6 +131,91 @@ class TBenchForm : public TForm1 {
   QEventLoop* Loop = nullptr;
 };
 
+// A node of a tree made in memory, linked after `last` (the parent's last child so far).
+ostrel::DirNode* MadeNode(ostrel::TNodeArena& arena, const char* name, ostrel::DirNode* parent, ostrel::DirNode*& last,
+                          int32_t kind, uint64_t size, uint32_t mtime) {
+  ostrel::DirNode* node = arena.NewNode();
+  node->Name = arena.CopyString(name);
+  node->Parent = parent;
+  node->Kind = kind;
+  node->Depth = parent ? parent->Depth + 1 : 0;
+  node->OwnSize = node->TotalSize = node->ApparentSize = size;
+  node->MTime = mtime;
+  ostrel::LinkChild(parent, last, node);
+  return node;
+}
+
+// The file list's two cases, each shown `rounds` times from an empty list: a folder of 100,000
+// files, and the largest files below 100 folders of 100 subfolders of 99 files (1,000,100 entries).
+void FilesListFigures(int rounds) {
+  ostrel::TNodeArena arena;
+  uint64_t seed = 1;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    return seed >> 33;
+  };
+  char name[32];
+  ostrel::DirNode* none = nullptr;
+  ostrel::DirNode* flat = MadeNode(arena, "/bench-flat", nullptr, none, ostrel::NodeFolder, 4096, 0);
+  ostrel::DirNode* last = nullptr;
+  constexpr int FlatFiles = 100000;
+  for (int i = 0; i < FlatFiles; ++i) {
+    std::snprintf(name, sizeof name, "file%06d.dat", i);
+    MadeNode(arena, name, flat, last, ostrel::NodeFile, (next() % 100000 + 1) * 512, 1600000000 + i);
+  }
+  ostrel::AddUpTotals(flat, nullptr);
+  ostrel::DirNode* deep = MadeNode(arena, "/bench-deep", nullptr, none, ostrel::NodeFolder, 4096, 0);
+  long entries = 0;
+  ostrel::DirNode* lastTop = nullptr;
+  for (int a = 0; a < 100; ++a) {
+    std::snprintf(name, sizeof name, "d%03d", a);
+    ostrel::DirNode* top = MadeNode(arena, name, deep, lastTop, ostrel::NodeFolder, 4096, 0);
+    ostrel::DirNode* lastSub = nullptr;
+    for (int b = 0; b < 100; ++b) {
+      std::snprintf(name, sizeof name, "s%03d", b);
+      ostrel::DirNode* sub = MadeNode(arena, name, top, lastSub, ostrel::NodeFolder, 4096, 0);
+      ostrel::DirNode* lastFile = nullptr;
+      for (int c = 0; c < 99; ++c) {
+        std::snprintf(name, sizeof name, "f%02d.bin", c);
+        MadeNode(arena, name, sub, lastFile, ostrel::NodeFile, (next() % 1000000 + 1) * 512, 1600000000);
+      }
+      entries += 100;
+    }
+    ++entries;
+  }
+  ostrel::AddUpTotals(deep, nullptr);
+
+  ostrel::TFilesList list;
+  list.resize(700, 500);
+  list.show();
+  QCoreApplication::processEvents();
+  auto time = [&](const ostrel::DirNode* folder, bool allBelow) {
+    list.SetAllBelow(allBelow);
+    std::vector<double> times;
+    for (int r = 0; r < rounds; ++r) {
+      list.Clear();
+      QCoreApplication::processEvents();
+      QElapsedTimer t;
+      t.start();
+      list.ShowFolder(folder, ostrel::TMeasure::DiskUsage);
+      QCoreApplication::processEvents();
+      list.ListFiles->viewport()->repaint();
+      times.push_back(t.nsecsElapsed() / 1e9);
+    }
+    return times;
+  };
+  std::vector<double> times = time(flat, false);
+  std::printf("file list, a folder of %d files: %d rows; shown %.3f s median of %d, max %.3f s   (target: at most 0.3 s)\n",
+              FlatFiles, list.ListFiles->model()->rowCount(), Median(times), rounds,
+              *std::max_element(times.begin(), times.end()));
+  times = time(deep, true);
+  std::printf("file list, all below a tree of %ld entries: the %d largest files; shown %.3f s median of %d, "
+              "max %.3f s   (target: at most 0.3 s)\n",
+              entries, list.ListFiles->model()->rowCount(), Median(times), rounds,
+              *std::max_element(times.begin(), times.end()));
+  std::fflush(stdout);
+}
+
 QTreeWidgetItem* Child(QTreeWidgetItem* item, const QString& text) {
   for (int i = 0; item && i < item->childCount(); ++i)
     if (item->child(i)->text(0) == text) return item->child(i);
@@ -138,6 +228,7 @@ int main(int argc, char** argv) {
   std::string tree;
   std::string shots;
   int rounds = 5;
+  bool filesOnly = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--tree" && i + 1 < argc)
@@ -146,18 +237,21 @@ int main(int argc, char** argv) {
       shots = argv[++i];
     else if (arg == "--rounds" && i + 1 < argc)
       rounds = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--files-only")
+      filesOnly = true;
     else {
-      std::fprintf(stderr, "usage: ostrel-bench-gui [--tree DIR] [--rounds R] [--shots DIR]\n");
+      std::fprintf(stderr, "usage: ostrel-bench-gui [--tree DIR] [--rounds R] [--shots DIR] [--files-only]\n");
       return 2;
     }
   }
-  if (tree.empty()) tree = DefaultTree();
-
   // Offscreen, and never the user's own settings.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   QApplication app(argc, argv);
+  FilesListFigures(rounds);
+  if (filesOnly) return 0;
+  if (tree.empty()) tree = DefaultTree();
 
   ostrel::TSystemDesktop desktop;
   TBenchForm form(desktop);

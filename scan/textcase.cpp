@@ -21,4 +21,9 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return (a.size() < b.size()) ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+  const auto same = [](char a, char b) { return Upper(a) == Upper(b); };
+  return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end() || part.empty();
+}
+
 }  // namespace ostrel

@@ -40,3 +40,12 @@ TEST(CompareNoCase, OrdersByteByByteWithOnlyAToZFolded) {
     EXPECT_EQ(SameTextNoCase(c.A, c.B), c.Sign == 0) << c.What;
   }
 }
+
+TEST(ContainsNoCase, FindsAPartWithOnlyAToZFolded) {
+  EXPECT_TRUE(ContainsNoCase("Holiday.JPG", "day.jp"));
+  EXPECT_TRUE(ContainsNoCase("abc", ""));
+  EXPECT_TRUE(ContainsNoCase("", ""));
+  EXPECT_FALSE(ContainsNoCase("ab", "abc"));
+  EXPECT_FALSE(ContainsNoCase("caf\xc3\xa9", "\xc3\x89"));  // é and É are different bytes
+  EXPECT_TRUE(ContainsNoCase("x\xc3\xa9y", "\xc3\xa9Y"));
+}
