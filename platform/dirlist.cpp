@@ -30,6 +30,7 @@ void FillStat(const struct stat& st, TEntryStat& out) {
   out.Folder = S_ISDIR(st.st_mode);
   out.Size = out.Folder ? 0 : static_cast<uint64_t>(st.st_size);
   out.DiskSize = static_cast<uint64_t>(st.st_blocks) * 512u;
+  out.MTime = static_cast<int64_t>(st.st_mtime);
 }
 
 TSearch* Fail(int code, int* error) {

@@ -22,6 +22,7 @@ struct TEntryStat {
   uint64_t Size = 0;      // apparent size: the length in bytes, full 64 bits
   uint64_t DiskSize = 0;  // space used on disk: allocated blocks x 512
   bool Folder = false;
+  int64_t MTime = 0;      // last modification, seconds since 1970 (negative before it)
 };
 
 struct TSearchRec {

@@ -1,5 +1,6 @@
 #include "scan/dirnode.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -37,6 +38,7 @@ bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop) 
   const auto add = [&saturated](DirNode* folder, const DirNode* child) {
     folder->TotalSize = AddBytes(folder->TotalSize, child->TotalSize, saturated);
     folder->ApparentSize = AddBytes(folder->ApparentSize, child->ApparentSize, saturated);
+    folder->MTime = std::max(folder->MTime, child->MTime);
   };
   enter(root);
   while (!levels.empty()) {

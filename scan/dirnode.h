@@ -49,6 +49,14 @@ static_assert(sizeof(DirNode) == 68, "a tree of millions of nodes pays for every
 // The deepest level a node can record.
 inline constexpr int32_t MaxNodeDepth = (1 << 23) - 1;
 
+// A time in seconds since 1970 as a node keeps it: 0 (unknown) for one before 1970, capped at
+// 2^32 - 1 past that.
+inline uint32_t NodeTime(int64_t seconds) {
+  return seconds <= 0 ? 0 : seconds >= int64_t{UINT32_MAX} ? UINT32_MAX : static_cast<uint32_t>(seconds);
+}
+// The tag a node keeps of an inode number: its low 32 bits.
+inline uint32_t InodeTagOf(uint64_t inode) { return static_cast<uint32_t>(inode & 0xffffffffu); }
+
 // The sum of the children's TotalSize (as far as a saturated total still tells it); 0 for a file.
 inline uint64_t ChildrenSizeOf(const DirNode& node) { return LessBytes(node.TotalSize, node.OwnSize); }
 
@@ -58,7 +66,8 @@ inline uint64_t ChildrenSizeOf(const DirNode& node) { return LessBytes(node.Tota
 void LinkChild(DirNode* parent, DirNode*& last, DirNode* child);
 // Sets every folder's TotalSize and ApparentSize below and at `root` from its own blocks and
 // its children's (files keep theirs), first taking out of the tree the nodes in `drop` (may be
-// null), with all that lies below them. Without recursion: any depth costs no stack. Returns
+// null), with all that lies below them. A folder's MTime, its own time on the way in, becomes
+// the newest of it and its children's. Without recursion: any depth costs no stack. Returns
 // true when some sum passed MaxBytes and was capped there.
 bool AddUpTotals(DirNode* root, const std::unordered_set<const DirNode*>* drop);
 

@@ -305,12 +305,16 @@ void TParallelWalk::Process(TTask& task, TThreadState& my) {
       // Unlistable, it still has blocks of its own; a top folder is examined by its path.
       TEntryStat unread;
       const int unexamined = top ? Setup.Listing->ExamineRoot(node->Name, unread) : parent->Examine(node->Name, unread);
-      if (unexamined == 0 && (!top || unread.Folder)) node->OwnSize = node->TotalSize = unread.DiskSize;
+      if (unexamined == 0 && (!top || unread.Folder)) {
+        node->OwnSize = node->TotalSize = unread.DiskSize;
+        StampNode(*node, unread);
+      }
       part.Problem(TScanProblem::ReadFolder, node, error);
       return;
     }
     parent.reset();
     const TEntryStat self = folder->Self();
+    StampNode(*node, self);  // a folder met twice keeps its own time too
     if (Setup.Builder->Claim(node, self.Device, self.Inode) != TTreeBuilder::TClaim::Walk) return;
     node->OwnSize = node->TotalSize = self.DiskSize;
     List(node, Counted(std::move(folder)), my);

@@ -82,6 +82,7 @@ void TTreeBuilder::TPart::Publish() {
 }
 
 void TTreeBuilder::TPart::FileSizes(DirNode& file, const TEntryStat& stat) {
+  StampNode(file, stat);
   FileSizes(file, stat.DiskSize, stat.Size, stat.Links > 1, stat.Device, stat.Inode);
 }
 

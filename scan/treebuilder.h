@@ -30,6 +30,12 @@
 
 namespace ostrel {
 
+// The node's own modification time and inode tag from what the system said of it.
+inline void StampNode(DirNode& node, const TEntryStat& stat) {
+  node.MTime = NodeTime(stat.MTime);
+  node.InodeTag = InodeTagOf(stat.Inode);
+}
+
 class TTreeBuilder {
  public:
   // Nodes go into `result`; `folders` and `files` count them as they are made (any thread may
@@ -47,10 +53,11 @@ class TTreeBuilder {
     // All Drives) has no Parent and is named by its whole path. Throws std::bad_alloc.
     DirNode* Folder(std::string_view name, DirNode* parent, DirNode*& last, bool top = false);
     DirNode* File(std::string_view name, DirNode* parent, DirNode*& last);
-    // A file's sizes, in both measures, from what the system said of it; one with several
-    // names is settled by the tree's order.
+    // A file's sizes, in both measures, and its time and inode tag, from what the system said
+    // of it; one with several names is settled by the tree's order (a later name keeps its
+    // time).
     void FileSizes(DirNode& file, const TEntryStat& stat);
-    // The same from a producer's own numbers; `linked`: the inode may have further names.
+    // The sizes alone from a producer's own numbers; `linked`: the inode may have further names.
     void FileSizes(DirNode& file, uint64_t disk, uint64_t apparent, bool linked, uint64_t device, uint64_t inode);
     // Folder (device, inode), for Settle to tell whether it was met before in the tree's order.
     // Not with Claim: for a producer that leaves folders met twice to Settle.

@@ -126,6 +126,29 @@ void Propagate(const TScanResult& result, DirNode* up, uint64_t wasTotal, uint64
   }
 }
 
+// A part of `up` (a child, or what a child stands for) had the newest time `was` and has `now`:
+// `up` and the folders above it follow, as far as their MTime changes. A folder's own time is not
+// kept apart from the newest below it, so one whose newest entry went takes the newest of its
+// children's: a folder whose own listing time lay between the two is then shown older than it
+// is, never newer. Costs the children of the folders whose time goes down.
+void Retime(const TScanResult& result, DirNode* up, uint32_t was, uint32_t now, std::vector<DirNode*>& changed) {
+  for (; up; up = HolderOf(result, up)) {
+    const uint32_t before = up->MTime;
+    if (now >= before) {
+      up->MTime = now;
+    } else {
+      if (was < before) return;  // the newest lies elsewhere
+      up->MTime = 0;
+      for (const DirNode* child = up->FirstChild; child; child = child->NextSibling)
+        up->MTime = std::max(up->MTime, child->MTime);
+    }
+    if (up->MTime == before) return;
+    changed.push_back(up);
+    was = before;
+    now = up->MTime;
+  }
+}
+
 // Gives each file in `inodes` to its first name in Links (the tree's order), the others 0.
 void Recarry(TScanResult& result, const TInodes& inodes, std::vector<DirNode*>& changed) {
   if (inodes.empty()) return;
@@ -210,6 +233,7 @@ TTreeEdit TakeOut(TScanResult& result, const DirNode* target) {
   result.Folders -= folders;
   edit.Changed.push_back(holder);  // its children changed, whatever its totals do
   Propagate(result, holder, node->TotalSize, node->ApparentSize, 0, 0, edit.Changed);
+  Retime(result, holder, node->MTime, 0, edit.Changed);
 
   Splice(result.Problems, problems, {});
   Splice(result.Repeats, repeats, {});
@@ -252,6 +276,9 @@ TTreeEdit PutRescan(TScanResult& result, const DirNode* target, TScanResult&& wa
 
   // The folder's node stays and takes over the new root's children.
   const uint64_t wasTotal = folder->TotalSize, wasApparent = folder->ApparentSize;
+  const uint32_t wasTime = folder->MTime;
+  folder->MTime = fresh->MTime;  // the newest at or below it, its own listing time among them
+  folder->InodeTag = fresh->InodeTag;
   folder->OwnSize = fresh->OwnSize;
   folder->TotalSize = fresh->TotalSize;
   folder->ApparentSize = fresh->ApparentSize;
@@ -267,6 +294,7 @@ TTreeEdit PutRescan(TScanResult& result, const DirNode* target, TScanResult&& wa
   edit.Changed.push_back(folder);
   Propagate(result, HolderOf(result, folder), wasTotal, wasApparent, folder->TotalSize, folder->ApparentSize,
             edit.Changed);
+  Retime(result, HolderOf(result, folder), wasTime, folder->MTime, edit.Changed);
 
   const auto own = [&](const DirNode* node) { return node == fresh ? folder : node; };
   for (TScanProblem& problem : walk.Problems) problem.Node = own(problem.Node);

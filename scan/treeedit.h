@@ -2,10 +2,13 @@
 // user deleted it), or one folder walked afresh and put where the old walk of it was. The
 // totals above the change, the counts, the records pointing into the tree and which name of a
 // file with several carries its size all end as a fresh scan of the changed disk would leave
-// them. Totals are brought up to date along the path to the top, not over the tree (a capped
-// total is added up again from its folder's children); finding the node costs the siblings
-// along that path, the records one pass over them, a rescan the size of the new walk. Nodes
-// that leave the tree stay in their arena, which goes with the result.
+// them. Totals and times are brought up to date along the path to the top, not over the tree (a
+// capped total is added up again from its folder's children). A folder's time is the newest of
+// what is left at or below it: its own listing time is not kept apart from that, so a folder
+// whose newest entry went takes its children's newest (older than its own, perhaps, and than
+// the time the deletion gave it on the disk). Finding the node costs the siblings along that
+// path, the records one pass over them, a rescan the size of the new walk. Nodes that leave the
+// tree stay in their arena, which goes with the result.
 #pragma once
 #include <vector>
 
@@ -27,7 +30,7 @@ enum class TEditRefusal {
 // What an edit changed, for a window to refresh just those items.
 struct TTreeEdit {
   TEditRefusal Refused = TEditRefusal::None;  // not None: nothing was changed
-  // Every folder whose totals or children changed, each once, deepest first. After a rescan
+  // Every folder whose totals, time or children changed, each once, deepest first. After a rescan
   // the rescanned folder is among them and everything below it is new.
   std::vector<DirNode*> Changed;
   // Folders met twice whose contents were shown under a name that has gone: they are empty

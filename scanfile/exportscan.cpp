@@ -92,6 +92,12 @@ void TExporter::Describe(const DirNode& node, const TEntryId* id, bool folder) {
   }
   Size("asize", apparent);
   Size("dsize", disk);
+  // A folder's is the newest at or below it, not its own: its own is not kept. A reader that
+  // takes it for the folder's own still finds the newest where it was.
+  if (node.MTime) {
+    Json.Key("mtime");
+    Json.Uint(node.MTime);
+  }
   if (id) {
     Json.Key("dev");
     Json.Uint64(id->Device);

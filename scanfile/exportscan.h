@@ -8,6 +8,8 @@
 // - "dev" and "ino" on every folder whose numbers are known and on every file with several
 //   names, with "hlnkc" and "nlink" on the latter. Each name of such a file carries the file's
 //   sizes (those its first name in the tree's order has): a reader counts the inode once;
+// - "mtime" (seconds since 1970) on every entry whose time is known; a folder's is the newest
+//   at or below it;
 // - "read_error" on what could not be read, with our own "errno" (the system's error number);
 //   a folder met twice is written empty with the numbers of the first;
 // - in the metadata: "state" ("complete", "stopped" or "out of memory"), for a scan of all

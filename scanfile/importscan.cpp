@@ -65,14 +65,17 @@ class TScanFileHandler {
     Flag = b;
     return Scalar(TValue::Bool);
   }
-  bool Int(int) { return Scalar(TValue::Negative); }
+  bool Int(int) { return Scalar(TValue::Negative); }  // only negative numbers come here
   bool Int64(int64_t) { return Scalar(TValue::Negative); }
   bool Uint(unsigned u) { return Uint64(u); }
   bool Uint64(uint64_t u) {
     Number = u;
     return Scalar(TValue::Number);
   }
-  bool Double(double) { return Scalar(TValue::Fraction); }
+  bool Double(double d) {
+    Real = d;
+    return Scalar(TValue::Fraction);
+  }
   bool RawNumber(const char*, rapidjson::SizeType, bool) { return Scalar(TValue::Other); }
   bool String(const char* text, rapidjson::SizeType length, bool) {
     Strings.StringLimit = MaxTopNameBytes;
@@ -95,7 +98,7 @@ class TScanFileHandler {
   enum class TPhase { Start, Major, Minor, Meta, MetaObject, Root, AfterRoot, Done, FolderStart, Info, Items };
   enum class TValue { Number, Negative, Fraction, Bool, String, Other };
   enum class TField {
-    Unknown, Name, Asize, Dsize, Dev, Ino, Nlink, Hlnkc, ReadError, Errno, Excluded, Notreg, Extended,
+    Unknown, Name, Asize, Dsize, Dev, Ino, Nlink, Hlnkc, ReadError, Errno, Excluded, Notreg, MTime, Extended,
     State, AllDrives
   };
   // What the current description says.
@@ -103,6 +106,7 @@ class TScanFileHandler {
     std::string Name;
     bool HasName = false, HasDev = false, HasIno = false;
     uint64_t Asize = 0, Dsize = 0, Dev = 0, Ino = 0, Nlink = 0, Errno = 0;
+    uint32_t MTime = 0;
     bool Hlnkc = false, ReadError = false;
   };
   struct TOpen {
@@ -144,6 +148,7 @@ class TScanFileHandler {
   uint64_t Made = 0;
   // The last scalar's value.
   uint64_t Number = 0;
+  double Real = 0;  // a number with a fraction or an exponent
   bool Flag = false;
   std::string_view Text;
 };
@@ -154,7 +159,7 @@ TScanFileHandler::TField TScanFileHandler::FieldOf(std::string_view key) {
       {"dev", TField::Dev},         {"ino", TField::Ino},             {"nlink", TField::Nlink},
       {"hlnkc", TField::Hlnkc},     {"read_error", TField::ReadError}, {"errno", TField::Errno},
       {"excluded", TField::Excluded}, {"notreg", TField::Notreg},     {"uid", TField::Extended},
-      {"gid", TField::Extended},    {"mode", TField::Extended},       {"mtime", TField::Extended},
+      {"gid", TField::Extended},    {"mode", TField::Extended},       {"mtime", TField::MTime},
       {"state", TField::State},     {"alldrives", TField::AllDrives}};
   for (const auto& [name, field] : fields)
     if (name == key) return field;
@@ -218,9 +223,17 @@ bool TScanFileHandler::InfoValue(TValue value) {
     case TField::Excluded:
       if (value != TValue::String) return Fail("\"excluded\" is not a string");
       return true;
+    case TField::MTime:
     case TField::Extended:
       if (value != TValue::Number && value != TValue::Negative && value != TValue::Fraction)
         return Fail("\"uid\", \"gid\", \"mode\" or \"mtime\" is not a number");
+      // Times before 1970 are unknown ones; a fraction of a second is dropped.
+      if (field == TField::MTime)
+        Info.MTime = value == TValue::Number     ? NodeTime(static_cast<int64_t>(std::min<uint64_t>(Number, INT64_MAX)))
+                     : value == TValue::Negative ? 0
+                     : Real >= double{UINT32_MAX} ? UINT32_MAX
+                     : Real > 0                   ? static_cast<uint32_t>(Real)
+                                                  : 0;
       return true;
     default:
       return true;  // a field of a later version: passed over
@@ -248,7 +261,8 @@ bool TScanFileHandler::StartObject() {
       Info = TInfo{};
       return true;
     case TPhase::Info:
-      if (Field == TField::Unknown || Field == TField::Extended) return ++Skip, Field = TField::Unknown, true;
+      if (Field == TField::Unknown || Field == TField::Extended || Field == TField::MTime)
+        return ++Skip, Field = TField::Unknown, true;
       return Fail("a field of a description is an object");
     default:
       return Scalar(TValue::Other);
@@ -266,7 +280,8 @@ bool TScanFileHandler::StartArray() {
       Phase = TPhase::FolderStart;  // the folder's description must come first
       return true;
     case TPhase::Info:
-      if (Field == TField::Unknown || Field == TField::Extended) return ++Skip, Field = TField::Unknown, true;
+      if (Field == TField::Unknown || Field == TField::Extended || Field == TField::MTime)
+        return ++Skip, Field = TField::Unknown, true;
       return Fail("a field of a description is an array");
     case TPhase::MetaObject:
       Field = TField::Unknown;
@@ -376,6 +391,10 @@ bool TScanFileHandler::MakeNode() {
   // A missing device is the folder's own, as in the format.
   const uint64_t dev = Info.HasDev ? Info.Dev : parent ? Open.back().Dev : 0;
   const int error = Info.Errno <= 4095 ? static_cast<int>(Info.Errno) : 0;
+  // A folder's time is its own in another tool's file and the newest below it in ours: either
+  // way the totals make it the newest at or below it.
+  node->MTime = Info.MTime;
+  node->InodeTag = Info.HasIno ? InodeTagOf(Info.Ino) : 0;
   Phase = TPhase::Items;
   if (InfoIsFolder) {
     node->OwnSize = Info.Dsize;  // a folder's asize is not counted

@@ -4,7 +4,9 @@
 // inode counts once, by (device, inode): a file with several names by its first name in the
 // tree's order, a folder met again as an empty node of size 0 (in Repeats). A folder's own apparent size is
 // not counted (folders count in disk usage only). What the file marks as unreadable is in
-// Problems. A file that is not a whole, well-formed scan gives no tree at all.
+// Problems. An entry's "mtime" and "ino" go into MTime and InodeTag (a folder's time then
+// becomes the newest at or below it, whether the file gave its own or, as ours do, that).
+// A file that is not a whole, well-formed scan gives no tree at all.
 #pragma once
 #include <atomic>
 #include <cstdint>

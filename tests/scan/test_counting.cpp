@@ -121,6 +121,49 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete);
 }
 
+void SetTime(const std::string& path, int64_t seconds) {
+  const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+TEST(Counting, EachEntryHasItsTimeAndInodeTagAFolderTheNewestAtOrBelowIt) {
+  test::TempTree tree;
+  const std::string later = tree.Path("z/later");
+  for (const auto& [rel, seconds] : {std::pair<const char*, int64_t>{"a/old", 1000000000}, {"a/new", 1700000000},
+                                     {"a/ancient", -5}, {"b/sub/f", 1600000000}, {"c/future", 5000000000}}) {
+    SetTime(tree.File(rel, 10), seconds);
+  }
+  tree.Dir("z");
+  ASSERT_EQ(link(tree.Path("a/new").c_str(), later.c_str()), 0);  // after "a/new": counts 0
+  // Folders last: making their entries set their times.
+  for (const auto& [rel, seconds] : {std::pair<const char*, int64_t>{"a", 1100000000}, {"b/sub", 1650000000},
+                                     {"b", 1200000000}, {"c", 1000}, {"z", 1000}, {"", 1300000000}}) {
+    SetTime(tree.Path(rel), seconds);
+  }
+  for (const int threads : {1, 4}) {
+    auto loader = test::Walk(tree.Root(), nullptr, threads);
+    const DirNode* root = loader->Result.Root;
+    ASSERT_NE(root, nullptr);
+    const auto timeOf = [&](const char* rel) { return *rel ? Find(root, rel)->MTime : root->MTime; };
+    EXPECT_EQ(timeOf("a/old"), 1000000000u);
+    EXPECT_EQ(timeOf("a/new"), 1700000000u);
+    EXPECT_EQ(timeOf("a/ancient"), 0u) << "before 1970: unknown";
+    EXPECT_EQ(timeOf("c/future"), 4294967295u) << "capped";
+    EXPECT_EQ(timeOf("z/later"), 1700000000u) << "a later name keeps its time";
+    EXPECT_EQ(Find(root, "z/later")->TotalSize, 0u);
+    EXPECT_EQ(timeOf("a"), 1700000000u);
+    EXPECT_EQ(timeOf("b/sub"), 1650000000u) << "its own time is newer than its file's";
+    EXPECT_EQ(timeOf("b"), 1650000000u);
+    EXPECT_EQ(timeOf("c"), 4294967295u);
+    EXPECT_EQ(timeOf(""), 4294967295u);
+    for (const char* rel : {"", "a", "a/old", "a/new", "b", "b/sub", "b/sub/f", "z/later"}) {
+      struct stat st {};
+      ASSERT_EQ(lstat(tree.Path(rel).c_str(), &st), 0);
+      EXPECT_EQ((*rel ? Find(root, rel) : root)->InodeTag, st.st_ino & 0xffffffff) << rel << ", " << threads;
+    }
+  }
+}
+
 // `depth` levels, each holding "b/x" and "a", which goes on (but for the last); returns "a/" `depth`
 // times.
 std::string Comb(test::TMemoryListing& listing, int depth) {
@@ -220,6 +263,7 @@ TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
   listing->File("d020/f03", 0, 0).ExamineError = EACCES;
   listing->File("m-big/e1500", 0, 0).ExamineError = ENOENT;  // gone by its examination
   listing->Folder("d030/sub").OpenError = EACCES;
+  listing->Folder("d030/sub").Stat.MTime = 1234;
   listing->Folder("d060/sub").OpenError = ENOENT;  // removed since the listing: nothing to count
   listing->Folder("d040").ReadError = EIO;  // what was listed before the failure stays
   listing->Folder("d040").ReadErrorAfter = 5;
@@ -246,6 +290,7 @@ TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
   EXPECT_EQ(p[1].Node, Find(loader->Result.Root, "d030/sub"));
   EXPECT_EQ(p[1].Kind, TScanProblem::ReadFolder);
   EXPECT_EQ(p[1].Node->TotalSize, 4096) << "an unreadable folder keeps its own blocks";
+  EXPECT_EQ(p[1].Node->MTime, 1234u) << "and its time";
   EXPECT_EQ(p[2].Node, Find(loader->Result.Root, "d040"));
   EXPECT_EQ(p[2].Error, EIO);
   EXPECT_EQ(p[2].Node->ApparentSize, 480 * 5 + 10);
@@ -299,6 +344,7 @@ TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadG
   listing->Folder("y/z/mounted");
   listing->File("y/h", 5, 4096);
   listing->Folder("y/z").Stat.Inode = listing->Folder("a").Stat.Inode;
+  listing->Folder("y/z").Stat.MTime = 77;
   const std::string alone = Describe(*test::Walk("/mem", listing, 1));
 
   test::TMemoryListing::Entry& a = listing->Folder("a");
@@ -322,6 +368,7 @@ TEST(Counting, AFolderMetTwiceIsWalkedUnderItsFirstNameInTheTreeWhicheverThreadG
   ASSERT_EQ(shared->Result.Repeats.size(), 1u);
   EXPECT_EQ(shared->Result.Repeats[0].Node, Find(shared->Result.Root, "y/z"));
   EXPECT_EQ(shared->Result.Repeats[0].First, Find(shared->Result.Root, "a"));
+  EXPECT_EQ(shared->Result.Repeats[0].Node->MTime, 77u) << "an empty node keeps its own time";
   const DirNode* g = Find(shared->Result.Root, "a/sub/g");
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(g->Depth, 3) << "what moved up a level is a level higher";

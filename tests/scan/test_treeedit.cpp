@@ -255,3 +255,39 @@ TEST(TreeEdit, DrivesBelowAllDrivesAreEditedInTheirOrder) {
   EXPECT_EQ(SizesOf(root), TSizes(10, 6));
   EXPECT_EQ(r.Folders, 2);
 }
+
+TEST(TreeEdit, TheNewestTimeAboveAnEditFollowsIt) {
+  TMemTree mem;
+  DirNode* root = mem.Add(nullptr, "/r", NodeFolder);
+  DirNode* d = mem.Add(root, "d", NodeFolder);
+  DirNode* e = mem.Add(d, "e", NodeFolder);
+  DirNode* newest = mem.Add(e, "new", NodeFile);
+  DirNode* mid = mem.Add(e, "mid", NodeFile);
+  DirNode* f = mem.Add(d, "f", NodeFile);
+  DirNode* g = mem.Add(root, "g", NodeFile);
+  for (const auto& [node, seconds] : {std::pair{root, 100u}, {d, 200u}, {e, 300u}, {newest, 900u}, {mid, 500u},
+                                      {f, 400u}, {g, 600u}})
+    node->MTime = seconds;
+  mem.Settle();
+  ASSERT_EQ(root->MTime, 900u);
+
+  TTreeEdit edit = TakeOut(mem.Result, newest);
+  EXPECT_EQ(edit.Changed, (std::vector<DirNode*>{e, d, root}));
+  EXPECT_EQ((std::vector{e->MTime, d->MTime, root->MTime}), (std::vector{500u, 500u, 600u}));
+  edit = TakeOut(mem.Result, f);  // not the newest in d: nothing above changes
+  EXPECT_EQ(edit.Changed, std::vector<DirNode*>{d});
+  EXPECT_EQ(d->MTime, 500u);
+
+  // Walked afresh, newer, then older: the folder takes the walk's time, those above follow.
+  for (const auto& [seconds, above] : {std::pair{700u, 700u}, {250u, 600u}}) {
+    TMemTree walk;
+    DirNode* w = walk.Add(nullptr, "/r/d", NodeFolder);
+    w->MTime = seconds;
+    w->InodeTag = seconds + 1;
+    walk.Settle();
+    ASSERT_EQ(PutRescan(mem.Result, d, std::move(walk.Result)).Refused, TEditRefusal::None);
+    EXPECT_EQ(d->MTime, seconds);
+    EXPECT_EQ(d->InodeTag, seconds + 1);
+    EXPECT_EQ(root->MTime, above);
+  }
+}

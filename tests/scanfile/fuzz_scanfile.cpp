@@ -76,8 +76,9 @@ void SavedReadsBack(const TImportedScan& scan) {
             again.Result.Files == scan.Result.Files,
         "a written scan's counts");
   Check(again.Result.Root->TotalSize == scan.Result.Root->TotalSize &&
-            again.Result.Root->ApparentSize == scan.Result.Root->ApparentSize,
-        "a written scan's totals");
+            again.Result.Root->ApparentSize == scan.Result.Root->ApparentSize &&
+            again.Result.Root->MTime == scan.Result.Root->MTime,
+        "a written scan's totals and newest time");
   Check(again.Result.Problems.size() == scan.Result.Problems.size() &&
             again.Result.Repeats.size() == scan.Result.Repeats.size(),
         "a written scan's problems and repeated folders");

@@ -3,6 +3,7 @@
 // tools are counted as a walk would count the tree they describe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,21 @@ std::string Troubles(const TScanView& scan) {
   return text;
 }
 
+// Every node's time and path, in the tree's order.
+std::string Times(const DirNode* root) {
+  std::string text;
+  std::vector<const DirNode*> stack{root};
+  while (!stack.empty()) {
+    const DirNode* node = stack.back();
+    stack.pop_back();
+    text += std::to_string(node->MTime) + " " + FullPath(*node) + "\n";
+    const size_t at = stack.size();
+    for (const DirNode* child = node->FirstChild; child; child = child->NextSibling) stack.push_back(child);
+    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(at), stack.end());
+  }
+  return text;
+}
+
 std::string Save(const TScanView& scan, const TEntryIds* ids, test::TempTree& tree, const std::string& name) {
   const std::string path = tree.Path(name);
   std::FILE* file = std::fopen(path.c_str(), "w");
@@ -59,6 +75,7 @@ std::string Save(const TScanView& scan, const TEntryIds* ids, test::TempTree& tr
 void ExpectSameScan(const TScanView& want, const TScanView& got) {
   EXPECT_EQ(Listing(got.Root, TMeasure::DiskUsage), Listing(want.Root, TMeasure::DiskUsage));
   EXPECT_EQ(Listing(got.Root, TMeasure::Apparent), Listing(want.Root, TMeasure::Apparent));
+  EXPECT_EQ(Times(got.Root), Times(want.Root));
   EXPECT_EQ(Troubles(got), Troubles(want));
   EXPECT_EQ(got.Folders, want.Folders);
   EXPECT_EQ(got.Files, want.Files);
@@ -81,6 +98,11 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   // several threads, so that the numbers are recorded from helpers too.
   auto listing = std::make_shared<test::TMemoryListing>("/mem");
   auto& data = listing->File("a/data", 10000, 12288);
+  data.Stat.MTime = 1500000000;
+  data.Stat.Inode = 0x500000011;
+  listing->Folder("a").Stat.MTime = 1400000000;
+  listing->Folder("a").Stat.Inode = 0x100000007;
+  listing->Folder("b").Stat.MTime = 1600000000;
   listing->Link("b/second", data);
   listing->Link("z/third", data);
   listing->File("a/sparse", 1 << 30, 4096);
@@ -90,6 +112,7 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   listing->File("b/hidden", 5, 512).ExamineError = EACCES;
   listing->Folder("m/x").Stat = listing->Folder("a").Stat;  // a bind mount of a
   for (int i = 0; i < 300; ++i) listing->File("wide/f" + std::to_string(i), i, 512 * (i % 3));
+  listing->File("wide/f7", 7, 512).Stat.MTime = 1300000000;
   auto ids = std::make_shared<TIdListing>(listing);
   const auto walk = test::Walk("/mem", ids, 4);
   const TThreadLoader& loader = *walk;
@@ -103,6 +126,10 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   EXPECT_NE(Text(saved).find("\"total_asize\":18446744073709551615,"), std::string::npos);
   ASSERT_EQ(ReadScanFile(saved, read), "");
   ExpectSameScan(ViewOf(loader), read.View());
+  EXPECT_EQ(test::Find(read.Result.Root, "a")->MTime, 1500000000u) << "the newest below it";
+  EXPECT_EQ(test::Find(read.Result.Root, "wide")->MTime, 1300000000u);
+  EXPECT_EQ(test::Find(read.Result.Root, "a")->InodeTag, 7u);
+  EXPECT_EQ(test::Find(read.Result.Root, "z/third")->InodeTag, 0x11u);
   // Saved again from what was read, nothing is lost: the numbers come from the file now.
   TImportedScan again;
   ASSERT_EQ(ReadScanFile(Save(read.View(), &read, tree, "again.json"), again), "");
@@ -117,17 +144,17 @@ TEST(ScanFile, OtherToolsFilesCountAsAWalkWould) {
   // the folder's; a folder's asize counts nothing; an unreadable entry without a reason;
   // fields of later versions and excluded entries.
   tree.Write("ncdu.json", R"([1,2,{"progname":"ncdu","progver":"1.18","timestamp":1},
-    [{"name":"/r","asize":4096,"dsize":4096,"dev":7,"ino":1},
-     [{"name":"b","dsize":4096,"ino":3,"read_error":true},
-      {"name":"g","asize":100,"dsize":4096,"ino":9,"nlink":2},
+    [{"name":"/r","asize":4096,"dsize":4096,"dev":7,"ino":1,"mtime":100},
+     [{"name":"b","dsize":4096,"ino":3,"read_error":true,"mtime":-7},
+      {"name":"g","asize":100,"dsize":4096,"ino":9,"nlink":2,"mtime":50},
       {"name":"h","read_error":true}],
-     [{"name":"again","dsize":4096,"ino":2},{"name":"hidden","dsize":999999}],
-     {"name":"top","asize":1,"dsize":512},
-     [{"name":"a","asize":4096,"dsize":4096,"ino":2},
-      [{"name":"sub","dsize":4096}],
-      {"name":"f","asize":100,"dsize":4096,"ino":9,"hlnkc":true,"future":{"x":[1,2]}},
+     [{"name":"again","dsize":4096,"ino":2,"mtime":400},{"name":"hidden","dsize":999999,"mtime":9999}],
+     {"name":"top","asize":1,"dsize":512,"mtime":1.5},
+     [{"name":"a","asize":4096,"dsize":4096,"ino":2,"mtime":300},
+      [{"name":"sub","dsize":4096,"mtime":200}],
+      {"name":"f","asize":100,"dsize":4096,"ino":9,"hlnkc":true,"future":{"x":[1,2]},"mtime":250},
       {"name":"mnt","excluded":"otherfs"}],
-     [{"name":"elsewhere","dsize":4096,"dev":8,"ino":9}]]])");
+     [{"name":"elsewhere","dsize":4096,"dev":8,"ino":4294967305,"mtime":9000000000}]]])");
   TImportedScan scan;
   ASSERT_EQ(ReadScanFile(tree.Path("ncdu.json"), scan), "");
   EXPECT_EQ(Listing(scan.Result.Root, TMeasure::DiskUsage),
@@ -142,6 +169,12 @@ TEST(ScanFile, OtherToolsFilesCountAsAWalkWould) {
   ASSERT_EQ(scan.Result.Links.size(), 2u);
   EXPECT_EQ(FullPath(*scan.Result.Links[1].Node), "/r/b/g");
   EXPECT_EQ(scan.Result.Links[1].DiskSize, 4096u) << "every name keeps the sizes it would carry";
+  // Times: a folder's own (a) or its newest below (b, whose own is before 1970); the later name
+  // of a folder keeps its own, not what it held; fractions dropped, times past 2^32 - 1 capped.
+  EXPECT_EQ(Times(scan.Result.Root), "4294967295 /r\n1 /r/top\n300 /r/a\n250 /r/a/f\n0 /r/a/mnt\n200 /r/a/sub\n"
+                                     "400 /r/again\n50 /r/b\n50 /r/b/g\n0 /r/b/h\n4294967295 /r/elsewhere\n");
+  EXPECT_EQ(test::Find(scan.Result.Root, "elsewhere")->InodeTag, 9u);
+  EXPECT_EQ(test::Find(scan.Result.Root, "b/g")->InodeTag, 9u);
 }
 
 TEST(ScanFile, AllDrivesAndAStoppedScanKeepTheirShape) {
