@@ -1,4 +1,5 @@
 #include "mainwin/fmain.h"
+#include "mainwin/fileslist.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -39,6 +40,7 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   CreateControls();
   SetUpTree();
   SetUpTrash();
+  SetUpFiles();
 
   connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
   connect(OpenScan1, &QAction::triggered, this, &TForm1::OpenScan1Click);
@@ -46,6 +48,8 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   connect(CompareWithEarlierScan1, &QAction::triggered, this, &TForm1::CompareWithEarlierScan1Click);
   connect(EndComparison1, &QAction::triggered, this, &TForm1::EndComparison1Click);
   connect(ButtonEndComparison, &QPushButton::clicked, this, &TForm1::EndComparison1Click);
+  connect(RefreshFolder1, &QAction::triggered, this, &TForm1::RefreshFolder1Click);
+  connect(RefreshAll1, &QAction::triggered, this, &TForm1::RefreshAll1Click);
   connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
   connect(Preferences1, &QAction::triggered, this, &TForm1::Preferences1Click);
   connect(UsersManual1, &QAction::triggered, this, &TForm1::UsersManual1Click);
@@ -89,6 +93,7 @@ TForm1::~TForm1() {
   // Stops a write under way before the trees it reads go.
   History.reset();
   Shown.clear();
+  FilesList->Clear();
   // The items point into the trees, which go with their loaders. Not by clear(), whose
   // deletes recurse through every level; unseen, as the window is going.
   {

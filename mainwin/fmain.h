@@ -33,6 +33,7 @@ class QAction;
 class QDateTime;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPushButton;
@@ -47,7 +48,9 @@ class TAnchorLayout;
 class TChartView;
 class TComparison;
 class TDesktop;
+class TEntryIds;
 class TElidedLabel;
+class TFilesList;
 class TFormReceiver;
 class TScanKeeper;
 class THtmlLabel;
@@ -244,6 +247,10 @@ class TForm1 : public QMainWindow {
   void ButtonCopyClick();
   // Moves the folder selected in the tree to the Trash (MoveToTrash).
   void MoveToTrash1Click();
+  // Walks the selected folder again, or the root of its scan, with the look of a scan, and
+  // puts the new walk in place of the old one (PutRescanInScan); a new scan for All Drives.
+  void RefreshFolder1Click();
+  void RefreshAll1Click();
   void HtmlLabel2Click();
   void Preferences1Click();
   void UsersManual1Click();
@@ -268,17 +275,38 @@ class TForm1 : public QMainWindow {
   // A scan the tree shows: its "My Computer" item, the job that made it, the scan file it was
   // opened from (empty for a walk), and when a walk ended (microseconds since 1970, the time
   // its kept scan is filed under; 0 for a file).
+  // LaterIds: the numbers recorded by each walk of one of its folders since (Refresh).
   struct TShownScan {
     QTreeWidgetItem* Item;
     const TTreeJob* Job;
     std::string File;
     int64_t Ended = 0;
+    std::vector<std::shared_ptr<const TEntryIds>> LaterIds;
+  };
+  // The folder being walked again by the attached walk, and what that walk records.
+  struct TRefresh {
+    const DirNode* Folder = nullptr;
+    std::shared_ptr<const TEntryIds> Ids;
   };
 
   // fmain_scan.cpp. Own takes `job` among the window's jobs and returns it; Attach attaches
   // `job`, which reads `path`, and starts it; Free frees one that has ended, pointed to no more.
   TTreeJob* Own(std::unique_ptr<TTreeJob> job);
   void Attach(TTreeJob* job, std::string path);
+  // StartScan, returning what the walk records of the folders' numbers.
+  std::shared_ptr<const TEntryIds> StartWalk(const std::string& path);
+  // fmain_refresh.cpp. Walks `folder` again (a new scan for `allDrives`), or says why not;
+  // FinishRefresh puts the attached walk in place once it has ended.
+  void Refresh(const DirNode* folder, bool allDrives);
+  void FinishRefresh();
+  // fmain_files.cpp. FilesList's and EditFind's signals; FindNames narrows the tree and the
+  // list to EditFind's text and returns the first folder that matches; ShowFiles lists the
+  // files of `item`'s folder (with `own`, its own files). ForgetListedFolder empties the list
+  // when its folder is `gone` or (with `below`) below it.
+  void SetUpFiles();
+  QTreeWidgetItem* FindNames();
+  void ShowFiles(const QTreeWidgetItem* item, bool own);
+  void ForgetListedFolder(const DirNode* gone, bool below);
   void Free(const TTreeJob* job);
   // Shows the look of a scan under way, or with `reading` of a file load ("Folders Read:").
   void ShowScanning(bool reading);
@@ -301,8 +329,10 @@ class TForm1 : public QMainWindow {
   void SelectItem(QTreeWidgetItem* item);
   // Scrolls the tree sideways so that `item`'s name starts in view (null: nothing).
   void ShowItemStart(QTreeWidgetItem* item);
-  // fmain_commands.cpp. CurrentDir made absolute against StartDir when it is relative.
-  std::string AbsoluteCurrentDir() const;
+  // fmain_commands.cpp. `path`, of `scan`, made absolute against StartDir when it is relative;
+  // ExploreDir shows that folder through the desktop, or says in a box why not.
+  std::string AbsolutePath(const std::string& path, const TShownScan* scan) const;
+  void ExploreDir(const std::string& dir, const TShownScan* scan);
   // fmain_trash.cpp. MoveToTrash1's key and the tree's context menu; MoveToTrash1 enabled
   // while the selected folder may go. Why `node` (its folder's item `item`, null: found) may
   // not go to the Trash, empty when it may, `path` then its absolute path; with `onDisk` a
@@ -316,7 +346,8 @@ class TForm1 : public QMainWindow {
   // Each menu, then its items in their order.
   QMenu* File1 = nullptr;
   QAction *NewScanWizard1 = nullptr, *OpenScan1 = nullptr, *SaveScanAs1 = nullptr, *CompareWithEarlierScan1 = nullptr,
-          *EndComparison1 = nullptr, *MoveToTrash1 = nullptr, *N1 = nullptr, *Quit1 = nullptr;
+          *EndComparison1 = nullptr, *MoveToTrash1 = nullptr, *RefreshFolder1 = nullptr, *RefreshAll1 = nullptr,
+          *Find1 = nullptr, *N1 = nullptr, *Quit1 = nullptr;
   QMenu* Settings1 = nullptr;
   QAction* Preferences1 = nullptr;
   QMenu* Help1 = nullptr;
@@ -336,7 +367,11 @@ class TForm1 : public QMainWindow {
   QPushButton* ButtonEndComparison = nullptr;
   TElidedLabel* LabelLost = nullptr;        // between Explore-Dir and Copy-Dir (TComparison)
   QLabel* LabelNoGrowth = nullptr;           // across ChartPie (TComparison)
+  QWidget* PanelTree = nullptr;               // Splitter1's left: EditFind above the tree
+  QLineEdit* EditFind = nullptr;
   QTreeWidget* TreeViewDirectories = nullptr;
+  QSplitter* Splitter2 = nullptr;             // Splitter1's right: ChartPie above FilesList
+  TFilesList* FilesList = nullptr;
   QMenu* PopupMenuTree = nullptr;            // the tree's context menu
   TRadioGroup* RadioGroupChartType = nullptr;  // item index = ScanSettings.charttype
   QFrame* Panel1 = nullptr;
@@ -367,6 +402,7 @@ class TForm1 : public QMainWindow {
   THandle WindowHandle = NoWindow;
   std::unique_ptr<TScanKeeper> History;  // made with the first walk; goes before the trees
   std::vector<TShownScan> Shown;         // in the order they were added
+  TRefresh Refreshing;                   // while the attached walk is a Refresh
   std::optional<std::string> StartFile;  // that "-f" named, to open at start instead of a scan
 
   std::unique_ptr<TComparison> Comparison;  // with an earlier scan, shown or being read

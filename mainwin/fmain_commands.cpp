@@ -38,8 +38,11 @@ void TForm1::UsersManual1Click() { ViewDocument(Desktop, ManualName, StartDir.c_
 
 void TForm1::ButtonExploreClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
-  const std::string path = AbsoluteCurrentDir();
-  const TShownScan* scan = ShownScanOf(PointsItem);
+  ExploreDir(CurrentDir, ShownScanOf(PointsItem));
+}
+
+void TForm1::ExploreDir(const std::string& dir, const TShownScan* scan) {
+  const std::string path = AbsolutePath(dir, scan);
   const bool fromFile = scan && !scan->File.empty();
   // A scan file's relative root was relative to wherever it was made: a folder of that name
   // under our working folder is another folder.
@@ -61,16 +64,16 @@ void TForm1::ButtonExploreClick() {
 void TForm1::ButtonCopyClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
   // The path's own bytes: decoded text would turn a name that is not UTF-8 into another path.
-  Desktop.SetClipboardPath(QByteArray::fromStdString(AbsoluteCurrentDir()));
+  Desktop.SetClipboardPath(QByteArray::fromStdString(AbsolutePath(CurrentDir, ShownScanOf(PointsItem))));
 }
 
-std::string TForm1::AbsoluteCurrentDir() const {
+std::string TForm1::AbsolutePath(const std::string& path, const TShownScan* scan) const {
   // A scan root given relatively was relative to the folder the program started in; a path
   // pasted elsewhere must not depend on that. A scan file's relative root was relative to
   // wherever it was made: it stays as the file names it.
-  if (CurrentDir.empty() || IsPathSeparator(CurrentDir.front()) || StartDir.empty()) return CurrentDir;
-  if (const TShownScan* scan = ShownScanOf(PointsItem); scan && !scan->File.empty()) return CurrentDir;
-  return ResolveRelative(StartDir, CurrentDir);
+  if (path.empty() || IsPathSeparator(path.front()) || StartDir.empty()) return path;
+  if (scan && !scan->File.empty()) return path;
+  return ResolveRelative(StartDir, path);
 }
 
 void TForm1::Preferences1Click() {

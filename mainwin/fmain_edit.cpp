@@ -1,10 +1,12 @@
 // Changes to a shown scan after it ended: a node taken out of its tree, a folder walked afresh
 // put in place of the old walk. The tree (treeedit.h) brings its totals up to date along the
 // path to the top; here the items and the chart that show them follow.
+#include <QLineEdit>
 #include <QTreeWidget>
 #include <unordered_map>
 
 #include "mainwin/comparison.h"
+#include "mainwin/fileslist.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "scan/treejob.h"
@@ -68,6 +70,7 @@ TEditRefusal TForm1::TakeOutOfScan(const DirNode* node) {
   QTreeWidgetItem* item = node->Kind == NodeFolder ? ItemFor(*shown, node) : nullptr;
   const TTreeEdit edit = TakeOut(job->Outcome(), node);
   if (edit.Refused != TEditRefusal::None) return edit.Refused;
+  ForgetListedFolder(node, false);
   QTreeWidgetItem* reselect = nullptr;
   if (item) {
     if (Holds(item, SelectedItem())) reselect = item->parent();
@@ -86,6 +89,7 @@ TEditRefusal TForm1::PutRescanInScan(const DirNode* folder, TScanResult&& walk) 
   QTreeWidgetItem* item = ItemFor(*shown, folder);
   const TTreeEdit edit = PutRescan(job->Outcome(), folder, std::move(walk));
   if (edit.Refused != TEditRefusal::None) return edit.Refused;
+  ForgetListedFolder(folder, true);
   QTreeWidgetItem* reselect = nullptr;
   if (item) {
     // Everything below the folder is new: its items are made again, the folder's own item
@@ -107,6 +111,16 @@ TEditRefusal TForm1::PutRescanInScan(const DirNode* folder, TScanResult&& walk) 
   }
   ShowEdit(*shown, edit, reselect);
   return TEditRefusal::None;
+}
+
+void TForm1::ForgetListedFolder(const DirNode* gone, bool below) {
+  // The list holds nodes of the folder it shows: one that left the tree lists nothing more.
+  const DirNode* listed = FilesList->Folder();
+  for (const DirNode* up = listed && below ? listed->Parent : listed; up; up = up->Parent)
+    if (up == gone) {
+      FilesList->Clear();
+      return;
+    }
 }
 
 void TForm1::PrepareEdit(const TShownScan& scan) {
@@ -140,13 +154,17 @@ void TForm1::ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidget
     MarkUnsorted(item->parent());
   }
   if (SortBranch(TreeViewDirectories, nullptr, PointsItem)) PointsItem = nullptr;
+  if (!EditFind->text().isEmpty()) FindNames();
   TreeViewDirectories->viewport()->update();
   if (reselect) SelectItem(reselect);
   QTreeWidgetItem* selected = SelectedItem();
   const DirNode* shownNode = ItemNode(PointsItem);
   bool stale = !PointsItem || reselect;
   for (const DirNode* changed : edit.Changed) stale = stale || changed == shownNode;
-  if (stale && selected) TreeViewDirectoriesClick();
+  if (stale && selected)
+    TreeViewDirectoriesClick();
+  else if (FilesList->Folder())
+    FilesList->Refresh();
 }
 
 }  // namespace ostrel

@@ -1,10 +1,13 @@
 #include <QAction>
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
@@ -16,6 +19,7 @@
 #include <QResizeEvent>
 #include <QStyle>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cmath>
@@ -26,6 +30,7 @@
 #include "docs/weblinks.h"
 #include "mainwin/anchors.h"
 #include "mainwin/chartview.h"
+#include "mainwin/fileslist.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin/radiogroup.h"
@@ -41,6 +46,9 @@ constexpr int StatusBarHeight = 19;
 // The least size of the window, frame excluded, in logical pixels at any scale factor.
 constexpr int MinimumWindowWidth = 560;
 constexpr int MinimumWindowHeight = 360;
+// The chart's least height: Stop, which moves with the chart's middle, still clears Explore-Dir
+// at the bottom edge (194 pixels), with a little room.
+constexpr int ChartMinimumHeight = 200;
 
 const char* const HintCaption =
     "<b>Hint:</b> Click any item in the tree (or any slice/bar in the chart) to see a breakdown "
@@ -216,6 +224,12 @@ void TForm1::CreateMenu() {
   EndComparison1 = item(File1, "EndComparison1", "&End Comparison");
   EndComparison1->setEnabled(false);
   MoveToTrash1 = item(File1, "MoveToTrash1", "Move to &Trash");
+  RefreshFolder1 = item(File1, "RefreshFolder1", "&Refresh Folder");
+  RefreshFolder1->setShortcut(QKeySequence::Refresh);
+  RefreshAll1 = item(File1, "RefreshAll1", "Refresh A&ll");
+  RefreshAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
+  Find1 = item(File1, "Find1", "&Find...");
+  Find1->setShortcut(QKeySequence::Find);
   N1 = separator(File1, "N1");
   Quit1 = item(File1, "Quit1", "&Quit");
   Settings1 = menu("Settings1", "&Settings");
@@ -251,7 +265,19 @@ void TForm1::CreateControls() {
   Splitter1->setHandleWidth(216 - (8 + 201));
   layout->Add(Splitter1, QRect(8, 8, 658, 314), akAll);
 
-  TreeViewDirectories = new QTreeWidget(Splitter1);
+  // Above the tree, the name to look for; the tree fills the rest of its side.
+  PanelTree = new QWidget(Splitter1);
+  Named(PanelTree, "PanelTree");
+  auto* treeSide = new QVBoxLayout(PanelTree);
+  treeSide->setContentsMargins(0, 0, 0, 0);
+  treeSide->setSpacing(3);
+  EditFind = new QLineEdit(PanelTree);
+  Named(EditFind, "EditFind");
+  EditFind->setPlaceholderText(QStringLiteral("Find a name (Ctrl+F)"));
+  EditFind->setClearButtonEnabled(true);
+  treeSide->addWidget(EditFind);
+  TreeViewDirectories = new QTreeWidget(PanelTree);
+  treeSide->addWidget(TreeViewDirectories, 1);
   Named(TreeViewDirectories, "TreeViewDirectories");
   TreeViewDirectories->setColumnCount(TreeColumns);
   TreeViewDirectories->setHeaderLabels(TreeColumnTitles());
@@ -286,10 +312,27 @@ void TForm1::CreateControls() {
       TreeViewDirectories->setColumnWidth(column, metrics.horizontalAdvance(QString::fromLatin1(widest[column])) + pad);
   }
   TreeViewDirectories->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  CreateChart(Splitter1);
+  // The chart above the files of the folder charted; the user drags the line between them.
+  Splitter2 = new QSplitter(Qt::Vertical, Splitter1);
+  Named(Splitter2, "Splitter2");
+  Splitter2->setChildrenCollapsible(false);
+  Splitter2->setHandleWidth(Splitter1->handleWidth());
+  CreateChart(Splitter2);
+  FilesList = new TFilesList(Splitter2);
+  Named(FilesList, "FilesList");
+  FilesList->setFont(formFont);
+  // The chart keeps the height its controls need; the list gives way to it, down to nothing
+  // in the smallest window.
+  ChartPie->setMinimumHeight(ChartMinimumHeight);
+  Splitter2->setCollapsible(1, true);
+  Splitter2->setStretchFactor(0, 1);
+  Splitter2->setStretchFactor(1, 0);
+  Splitter2->setSizes({ChartMinimumHeight, 314 - ChartMinimumHeight - Splitter2->handleWidth()});
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({201, 450});
+  // Laid out now, not at the first showing: the window's code finds its tree at its size.
+  PanelTree->layout()->activate();
 
   RadioGroupChartType = new TRadioGroup(QStringLiteral("Chart Type"),
                                         {QStringLiteral("Pie"), QStringLiteral("Horiz Bar"),
@@ -322,11 +365,11 @@ void TForm1::CreateControls() {
   setMinimumSize(QSize(MinimumWindowWidth, MinimumWindowHeight).boundedTo(room));
   resize(design.boundedTo(room));
 
-  // Left to right, top to bottom: the tree, the chart's top row, the chart, its bottom row, the
-  // chart type.
-  QWidget* order[] = {TreeViewDirectories, ButtonHelp, ButtonEndComparison, ButtonUp, ChartPie,
-                      ButtonStop, ButtonExplore, ButtonCopy, RadioGroupChartType->Button(0),
-                      RadioGroupChartType->Button(1), RadioGroupChartType->Button(2)};
+  // Left to right, top to bottom: the search, the tree, the chart's top row, the chart, its
+  // bottom row, the files, the chart type.
+  QWidget* order[] = {EditFind, TreeViewDirectories, ButtonHelp, ButtonEndComparison, ButtonUp, ChartPie,
+                      ButtonStop, ButtonExplore, ButtonCopy, FilesList->CheckAllBelow, FilesList->ListFiles,
+                      RadioGroupChartType->Button(0), RadioGroupChartType->Button(1), RadioGroupChartType->Button(2)};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

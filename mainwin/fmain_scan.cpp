@@ -99,7 +99,9 @@ void TForm1::ShowScanning(bool reading) {
   StatusBar1->Panel(3)->setToolTip(QString());
 }
 
-void TForm1::StartScan(const std::string& path) {
+void TForm1::StartScan(const std::string& path) { StartWalk(path); }
+
+std::shared_ptr<const TEntryIds> TForm1::StartWalk(const std::string& path) {
   ShowScanning(false);
   TScanRequest request;
   request.Root = path;
@@ -109,9 +111,10 @@ void TForm1::StartScan(const std::string& path) {
   // The tree keeps no device and inode numbers; saving the scan needs them.
   auto ids = std::make_shared<TIdListing>(loader->Listing);
   loader->Listing = ids;
-  loader->IdRecord = std::move(ids);
+  loader->IdRecord = ids;
   AddLiveScan(loader.get());
   Attach(Own(std::move(loader)), path);
+  return ids;
 }
 
 TTreeJob* TForm1::Own(std::unique_ptr<TTreeJob> job) {

@@ -10,6 +10,7 @@
 
 #include "docs/desktop.h"
 #include "mainwin/fmain.h"
+#include "scanfile/entryids.h"
 #include "scanfile/exportscan.h"
 #include "scanfile/fileloader.h"
 
@@ -99,7 +100,10 @@ std::string TForm1::SaveScanFile(const QTreeWidgetItem* item, const std::string&
   if (!scan) return "no scan holds the selected item";
   std::FILE* out = std::fopen(path.c_str(), "we");
   if (!out) return std::strerror(errno);
-  int error = WriteScanFile(ViewOf(scan->Job->Outcome()), scan->Job->Ids(), out);
+  TIdChain ids;
+  ids.Add(scan->Job->Ids());
+  for (const std::shared_ptr<const TEntryIds>& later : scan->LaterIds) ids.Add(later.get());
+  int error = WriteScanFile(ViewOf(scan->Job->Outcome()), &ids, out);
   if (std::fclose(out) != 0 && error == 0) error = errno;
   return error == 0 ? std::string() : std::string(std::strerror(error));
 }

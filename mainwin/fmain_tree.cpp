@@ -2,6 +2,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -123,6 +124,11 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
   if (Attached && job != Attached) return;
   // Asking whether to stop a scan that has ended makes no sense.
   Desktop.EndQuestions(this);
+  if (Attached && Refreshing.Folder) {
+    FinishRefresh();
+    ShowIdle();
+    return;
+  }
   if (const TTreeJob* scan = Attached) {
     const int64_t ended =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -167,7 +173,8 @@ void TForm1::ShowScan(const TTreeJob& job, const std::string& file) {
                                  MyComputerText) > 0)
     --at;
   TreeViewDirectories->insertTopLevelItem(at, computer);
-  Shown.push_back(TShownScan{computer, &job, file});
+  if (!EditFind->text().isEmpty()) FindNames();
+  Shown.push_back(TShownScan{computer, &job, file, 0, {}});
   SelectItem(computer);
   TreeViewDirectoriesClick();
 }
@@ -251,6 +258,7 @@ void TForm1::TreeViewDirectoriesClick() {
   StatusBar1->SetPanelText(1, QString());
   Comparison->ShowSizes(item);
   BuildChart(item);
+  ShowFiles(item, false);
 }
 
 void TForm1::ButtonUpClick() {

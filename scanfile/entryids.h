@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/listing.h"
 #include "scan/dirnode.h"
@@ -50,6 +51,24 @@ class TIdListing : public TListing, public TEntryIds {
   mutable std::mutex Lock;
   std::unordered_map<std::string, TEntryId> Ids;
   mutable std::string LookupKey;  // under Lock
+};
+
+// The numbers of a tree some of whose folders were walked afresh since: each walk's own, the
+// latest asked first, since a later walk saw what is there now.
+class TIdChain final : public TEntryIds {
+ public:
+  // The walk that made the tree first, then the later ones; a null one is skipped.
+  void Add(const TEntryIds* ids) {
+    if (ids) Walks.push_back(ids);
+  }
+  bool Find(const DirNode& node, const TEntryId* parent, TEntryId& id) const override {
+    for (auto it = Walks.rbegin(); it != Walks.rend(); ++it)
+      if ((*it)->Find(node, parent, id)) return true;
+    return false;
+  }
+
+ private:
+  std::vector<const TEntryIds*> Walks;
 };
 
 }  // namespace ostrel

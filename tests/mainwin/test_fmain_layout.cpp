@@ -35,21 +35,26 @@ struct TPlace {
 const TPlace Places[] = {
     {"Splitter1", "ClientArea", {8, 8, 658, 314}, {8, 8, 758, 364}, fExact},
     // In the splitter, which gives all growth to the chart.
-    {"ChartPie", "Splitter1", {208, 0, 450, 314}, {208, 0, 550, 364}, fExact},
-    {"TreeViewDirectories", "Splitter1", {0, 0, 201, 314}, {0, 0, 201, 364}, fExact},
+    {"Splitter2", "Splitter1", {208, 0, 450, 314}, {208, 0, 550, 364}, fExact},
+    {"PanelTree", "Splitter1", {0, 0, 201, 314}, {0, 0, 201, 364}, fExact},
+    // The chart takes the growth; the files below it keep their height.
+    {"ChartPie", "Splitter2", {0, 0, 450, 200}, {0, 0, 550, 250}, fExact},
+    {"FilesList", "Splitter2", {0, 207, 450, 107}, {0, 257, 550, 107}, fExact},
+    {"EditFind", "PanelTree", {0, 0, 201, 22}, {0, 0, 201, 22}, fExact},
+    {"TreeViewDirectories", "PanelTree", {0, 25, 201, 289}, {0, 25, 201, 339}, fExact},
     {"RadioGroupChartType", "ClientArea", {575, 331, 97, 65}, {675, 381, 97, 65}, fExact},
     {"Panel1", "ClientArea", {8, 330, 560, 65}, {8, 380, 660, 65}, fExact},
     {"HtmlLabel1", "Panel1", {8, 8, 513, 33}, {8, 8, 613, 33}, fExact},
     {"HtmlLabel2", "Panel1", {8, 40, 513, 13}, {8, 40, 613, 13}, fExact},
     // The scanning look moves as one block with the chart's middle.
-    {"LabelStandBy", "ChartPie", {38, 144, 0, 0}, {38, 174, 0, 0}, fLabel},
-    {"LabelScanned", "ChartPie", {38, 176, 0, 0}, {38, 206, 0, 0}, fLabel},
-    {"LabelCount", "ChartPie", {230, 176, 0, 0}, {230, 206, 0, 0}, fAfter},
-    {"ButtonStop", "ChartPie", {40, 208, 75, 25}, {40, 238, 75, 25}, fGrows},
+    {"LabelStandBy", "ChartPie", {38, 76, 0, 0}, {38, 106, 0, 0}, fLabel},
+    {"LabelScanned", "ChartPie", {38, 108, 0, 0}, {38, 138, 0, 0}, fLabel},
+    {"LabelCount", "ChartPie", {230, 108, 0, 0}, {230, 138, 0, 0}, fAfter},
+    {"ButtonStop", "ChartPie", {40, 140, 75, 25}, {40, 170, 75, 25}, fGrows},
     {"ButtonUp", "ChartPie", {418, 0, 32, 21}, {518, 0, 32, 21}, fGrows},
     {"ButtonHelp", "ChartPie", {0, 0, 33, 21}, {0, 0, 33, 21}, fGrows},
-    {"ButtonExplore", "ChartPie", {0, 293, 65, 21}, {0, 343, 65, 21}, fGrows},
-    {"ButtonCopy", "ChartPie", {385, 293, 65, 21}, {485, 343, 65, 21}, fGrows},
+    {"ButtonExplore", "ChartPie", {0, 179, 65, 21}, {0, 229, 65, 21}, fGrows},
+    {"ButtonCopy", "ChartPie", {385, 179, 65, 21}, {485, 229, 65, 21}, fGrows},
 };
 
 void ComparePlace(QWidget* w, const QRect& expected, TFit fit) {
@@ -220,7 +225,7 @@ class TestFmainLayout : public QObject {
     const test::TFormView view = test::View(*Form);
     view.TreeViewDirectories->setFocus();
     QStringList order;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 11; ++i) {
       QWidget* focus = QApplication::focusWidget();
       QVERIFY(focus);
       order << (qobject_cast<QRadioButton*>(focus) ? QStringLiteral("radio ") + static_cast<QRadioButton*>(focus)->text()
@@ -228,7 +233,8 @@ class TestFmainLayout : public QObject {
       QTest::keyClick(focus, Qt::Key_Tab);
     }
     QCOMPARE(order, (QStringList{"TreeViewDirectories", "ButtonHelp", "ButtonUp", "ChartPie", "ButtonExplore",
-                                 "ButtonCopy", "radio Pie", "TreeViewDirectories"}));
+                                 "ButtonCopy", "CheckAllBelow", "ListFiles", "radio Pie", "EditFind",
+                                 "TreeViewDirectories"}));
     // The chart shows that it has the focus: a frame in the highlight colour.
     auto edge = [&] { return view.ChartPie->viewport()->grab().toImage().pixelColor(0, view.ChartPie->viewport()->height() / 2); };
     view.ButtonCopy->setFocus(Qt::TabFocusReason);
@@ -305,8 +311,8 @@ class TestFmainLayout : public QObject {
     // Each menu's name and caption, then its items as "name caption" ("name" for a separator).
     const QStringList expected[] = {
         {"File1 &File", "NewScanWizard1 &New Scan Wizard", "OpenScan1 &Open Scan...", "SaveScanAs1 Save Scan &As...",
-         "CompareWithEarlierScan1 &Compare with Earlier Scan...", "EndComparison1 &End Comparison", "MoveToTrash1 Move to &Trash", "N1",
-         "Quit1 &Quit"},
+         "CompareWithEarlierScan1 &Compare with Earlier Scan...", "EndComparison1 &End Comparison", "MoveToTrash1 Move to &Trash",
+         "RefreshFolder1 &Refresh Folder", "RefreshAll1 Refresh A&ll", "Find1 &Find...", "N1", "Quit1 &Quit"},
         {"Settings1 &Settings", "Preferences1 &Preferences"},
         {"Help1 &Help", "UsersManual1 &User's Manual", "Checkwebforupdatedversion1 &Check web for updated version",
          "VisitPelworthformoreShareware1 &Visit Pelworth for more Shareware", "N2", "About1 &About"},
@@ -319,10 +325,12 @@ class TestFmainLayout : public QObject {
       QStringList seen{menu->objectName() + " " + menu->title()};
       for (QAction* a : menu->actions()) {
         seen << (a->isSeparator() ? a->objectName() : a->objectName() + " " + a->text());
-        const QKeySequence key = a == test::View(*Form).UsersManual1                  ? QKeySequence(Qt::Key_F1)
-                                 : a->objectName() == QLatin1String("MoveToTrash1") ? QKeySequence(Qt::Key_Delete)
-                                                                                    : QKeySequence();
-        QCOMPARE(a->shortcut(), key);
+        const QMap<QString, QKeySequence> keys{{"UsersManual1", QKeySequence(Qt::Key_F1)},
+                                               {"MoveToTrash1", QKeySequence(Qt::Key_Delete)},
+                                               {"RefreshFolder1", QKeySequence(Qt::Key_F5)},
+                                               {"RefreshAll1", QKeySequence(Qt::CTRL | Qt::Key_F5)},
+                                               {"Find1", QKeySequence(Qt::CTRL | Qt::Key_F)}};
+        QCOMPARE(a->shortcut(), keys.value(a->objectName()));
       }
       QCOMPARE(seen, expected[m]);
     }
