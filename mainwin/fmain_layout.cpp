@@ -46,6 +46,8 @@ constexpr int StatusBarHeight = 19;
 // The least size of the window, frame excluded, in logical pixels at any scale factor.
 constexpr int MinimumWindowWidth = 560;
 constexpr int MinimumWindowHeight = 360;
+// The tree's width in the window's design size.
+constexpr int TreeDesignWidth = 260;
 // The chart's least height: Stop, which moves with the chart's middle, still clears Explore-Dir
 // at the bottom edge (194 pixels), with a little room.
 constexpr int ChartMinimumHeight = 200;
@@ -281,7 +283,9 @@ void TForm1::CreateControls() {
   Named(TreeViewDirectories, "TreeViewDirectories");
   TreeViewDirectories->setColumnCount(TreeColumns);
   TreeViewDirectories->setHeaderLabels(TreeColumnTitles());
+  TreeViewDirectories->setItemDelegateForColumn(ColumnName, new TNameDelegate(TreeViewDirectories));
   TreeViewDirectories->setItemDelegateForColumn(ColumnShare, new TShareDelegate(TreeViewDirectories));
+  TreeViewDirectories->setTextElideMode(Qt::ElideMiddle);
   TreeViewDirectories->setIndentation(19);
   TreeViewDirectories->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Sorted by a header click (SetUpTree), not by the view: its own sorting would re-sort on
@@ -306,8 +310,8 @@ void TForm1::CreateControls() {
   TreeViewDirectories->header()->setSectionResizeMode(ColumnName, QHeaderView::ResizeToContents);
   {
     const QFontMetrics metrics(formFont);
-    const int pad = 3 * metrics.averageCharWidth();
-    const char* widest[] = {"", "-1023.9 MB", "100.0 %", "88,888,888", "8888-88-88 88:88"};
+    const int pad = 2 * metrics.averageCharWidth();
+    const char* widest[] = {"", "1023.9 MB", "100.0 %", "88,888,888", "8888-88-88 88:88"};
     for (int column = ColumnSize; column < TreeColumns; ++column)
       TreeViewDirectories->setColumnWidth(column, metrics.horizontalAdvance(QString::fromLatin1(widest[column])) + pad);
   }
@@ -328,9 +332,10 @@ void TForm1::CreateControls() {
   Splitter2->setStretchFactor(0, 1);
   Splitter2->setStretchFactor(1, 0);
   Splitter2->setSizes({ChartMinimumHeight, 314 - ChartMinimumHeight - Splitter2->handleWidth()});
-  Splitter1->setStretchFactor(0, 0);
-  Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({201, 450});
+  // The tree is wide enough for a name and its size; a larger window widens both sides.
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 2);
+  Splitter1->setSizes({TreeDesignWidth, 651 - TreeDesignWidth});
   // Laid out now, not at the first showing: the window's code finds its tree at its size.
   PanelTree->layout()->activate();
 
@@ -371,6 +376,8 @@ void TForm1::CreateControls() {
                       ButtonStop, ButtonExplore, ButtonCopy, FilesList->CheckAllBelow, FilesList->ListFiles,
                       RadioGroupChartType->Button(0), RadioGroupChartType->Button(1), RadioGroupChartType->Button(2)};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  // Keys go to the tree at first, as before the find field was above it.
+  TreeViewDirectories->setFocus();
 }
 
 void TForm1::showEvent(QShowEvent* event) {

@@ -20,7 +20,7 @@
 #include "mainwin/trash.h"
 #include "scan/paths.h"
 #include "scan/scansettings.h"
-#include "scan/tloader.h"
+#include "scan/treejob.h"
 #include "scanfile/entryids.h"
 
 namespace ostrel {
@@ -136,7 +136,7 @@ QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, b
   const bool running =
       Attached && !Attached->Finished() &&
       std::none_of(Shown.begin(), Shown.end(), [this](const TShownScan& s) { return s.Job == Attached; });
-  if (running && dynamic_cast<const TThreadLoader*>(Attached)) {
+  if (running && Attached->Walks()) {
     std::string root = AttachedPath;
     if (!root.empty() && !IsPathSeparator(root.front()) && !StartDir.empty()) root = ResolveRelative(StartDir, root);
     if (root.empty() || PathsOverlap(root, path))

@@ -222,6 +222,15 @@ bool TGoneItem::operator<(const QTreeWidgetItem& other) const {
   return GoneLast(true, *this);
 }
 
+QSize TNameDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QSize hint = QStyledItemDelegate::sizeHint(option, index);
+  QStyleOptionViewItem look(option);
+  initStyleOption(&look, index);
+  const int iconRoom = look.features & QStyleOptionViewItem::HasDecoration ? look.decorationSize.width() + 4 : 0;
+  hint.setWidth(std::min(hint.width(), iconRoom + 8 + 18 * look.fontMetrics.averageCharWidth()));
+  return hint;
+}
+
 void TShareDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   QStyleOptionViewItem look(option);
   initStyleOption(&look, index);

@@ -75,6 +75,15 @@ class TGoneItem final : public QTreeWidgetItem {
   const DirNode* OldNode;  // the folder in the earlier scan
 };
 
+// The names' column asks for no more room than a long name needs, so that one name of 200
+// characters does not push the figures out of sight; the view shortens it in the middle, and
+// its tooltip gives it whole. Deep folders still get their indentation.
+class TNameDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
 // Draws the share column as a small bar behind its figure.
 class TShareDelegate final : public QStyledItemDelegate {
  public:

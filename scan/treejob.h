@@ -45,6 +45,8 @@ class TTreeJob : public TThread {
   // Whether a stop reaches the job within a folder, so that its owner may wait for it: a walk's
   // does; a file's reading can be held by a pipe nobody writes to, or a hung file system.
   virtual bool StopsPromptly() const { return true; }
+  // Whether the job walks folders on disk (rather than reading what a file says of them).
+  virtual bool Walks() const { return true; }
   // Folders made so far; any thread may ask.
   virtual int32_t FoldersSoFar() const = 0;
   // From the notice on (or after WaitFor): the tree made, whole or as far as it got.

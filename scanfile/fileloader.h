@@ -30,6 +30,7 @@ class TFileLoader : public TTreeJob {
   const TScanResult& Outcome() const override { return Scan.Result; }
   TScanResult& Outcome() override { return Scan.Result; }
   bool StopsPromptly() const override { return false; }
+  bool Walks() const override { return false; }
   const TEntryIds* Ids() const override { return &Scan; }
   std::string ErrorText() const override { return Error; }
 

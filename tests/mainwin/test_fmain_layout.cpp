@@ -34,14 +34,14 @@ struct TPlace {
 
 const TPlace Places[] = {
     {"Splitter1", "ClientArea", {8, 8, 658, 314}, {8, 8, 758, 364}, fExact},
-    // In the splitter, which gives all growth to the chart.
-    {"Splitter2", "Splitter1", {208, 0, 450, 314}, {208, 0, 550, 364}, fExact},
-    {"PanelTree", "Splitter1", {0, 0, 201, 314}, {0, 0, 201, 364}, fExact},
+    // In the splitter, which gives the tree two fifths of the growth and the chart the rest.
+    {"Splitter2", "Splitter1", {267, 0, 391, 314}, {307, 0, 451, 364}, fExact},
+    {"PanelTree", "Splitter1", {0, 0, 260, 314}, {0, 0, 300, 364}, fExact},
     // The chart takes the growth; the files below it keep their height.
-    {"ChartPie", "Splitter2", {0, 0, 450, 200}, {0, 0, 550, 250}, fExact},
-    {"FilesList", "Splitter2", {0, 207, 450, 107}, {0, 257, 550, 107}, fExact},
-    {"EditFind", "PanelTree", {0, 0, 201, 22}, {0, 0, 201, 22}, fExact},
-    {"TreeViewDirectories", "PanelTree", {0, 25, 201, 289}, {0, 25, 201, 339}, fExact},
+    {"ChartPie", "Splitter2", {0, 0, 391, 200}, {0, 0, 451, 250}, fExact},
+    {"FilesList", "Splitter2", {0, 207, 391, 107}, {0, 257, 451, 107}, fExact},
+    {"EditFind", "PanelTree", {0, 0, 260, 22}, {0, 0, 300, 22}, fExact},
+    {"TreeViewDirectories", "PanelTree", {0, 25, 260, 289}, {0, 25, 300, 339}, fExact},
     {"RadioGroupChartType", "ClientArea", {575, 331, 97, 65}, {675, 381, 97, 65}, fExact},
     {"Panel1", "ClientArea", {8, 330, 560, 65}, {8, 380, 660, 65}, fExact},
     {"HtmlLabel1", "Panel1", {8, 8, 513, 33}, {8, 8, 613, 33}, fExact},
@@ -51,10 +51,10 @@ const TPlace Places[] = {
     {"LabelScanned", "ChartPie", {38, 108, 0, 0}, {38, 138, 0, 0}, fLabel},
     {"LabelCount", "ChartPie", {230, 108, 0, 0}, {230, 138, 0, 0}, fAfter},
     {"ButtonStop", "ChartPie", {40, 140, 75, 25}, {40, 170, 75, 25}, fGrows},
-    {"ButtonUp", "ChartPie", {418, 0, 32, 21}, {518, 0, 32, 21}, fGrows},
+    {"ButtonUp", "ChartPie", {359, 0, 32, 21}, {419, 0, 32, 21}, fGrows},
     {"ButtonHelp", "ChartPie", {0, 0, 33, 21}, {0, 0, 33, 21}, fGrows},
     {"ButtonExplore", "ChartPie", {0, 179, 65, 21}, {0, 229, 65, 21}, fGrows},
-    {"ButtonCopy", "ChartPie", {385, 179, 65, 21}, {485, 229, 65, 21}, fGrows},
+    {"ButtonCopy", "ChartPie", {326, 179, 65, 21}, {386, 229, 65, 21}, fGrows},
 };
 
 void ComparePlace(QWidget* w, const QRect& expected, TFit fit) {
@@ -252,10 +252,10 @@ class TestFmainLayout : public QObject {
     QTest::mousePress(handle, Qt::LeftButton, {}, grip);
     QTest::mouseMove(handle, grip + QPoint(60, 0));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
-    QTRY_COMPARE(tree->width(), 261);
-    QCOMPARE(test::View(*Form).ChartPie->width(), 390);
+    QTRY_COMPARE(tree->width(), 320);
+    QCOMPARE(test::View(*Form).ChartPie->width(), 331);
     // The controls on the chart keep their anchors.
-    QCOMPARE(test::View(*Form).ButtonUp->geometry().right(), 389);
+    QCOMPARE(test::View(*Form).ButtonUp->geometry().right(), 330);
   }
 
   void captionsHintsAndFonts() {
