@@ -89,10 +89,10 @@ TForm1::~TForm1() {
   // A sender that looked the receiver up just before the handle went still holds it, and
   // gets 0 from it from now on.
   Receiver->Detach();
-  for (const auto& job : Jobs) job->Detach();
+  for (const auto& job : Scans.Jobs) job->Detach();
   // Stops a write under way before the trees it reads go.
   History.reset();
-  Shown.clear();
+  Scans.Shown.clear();
   FilesList->Clear();
   // The items point into the trees, which go with their loaders. Not by clear(), whose
   // deletes recurse through every level; unseen, as the window is going.
@@ -106,7 +106,7 @@ TForm1::~TForm1() {
   // A walk stops at its next folder and is freed once it has. A read that a stop cannot reach
   // at once (a pipe, a hung network file system) must not hold the window's end: it is let
   // go, with its thread, for the process's end to take.
-  for (auto& job : Jobs) {
+  for (auto& job : Scans.Jobs) {
     if (!job->Finished() && !job->StopsPromptly()) {
       static_cast<void>(job.release());
       continue;
@@ -115,7 +115,7 @@ TForm1::~TForm1() {
     RemoveLiveScan(job.get());
     job.reset();
   }
-  Jobs.clear();
+  Scans.Jobs.clear();
 }
 
 void TForm1::FormCreate() {

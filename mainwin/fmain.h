@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "mainwin/cmdline.h"
+#include "mainwin/scanshelf.h"
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "scan/dirnode.h"
@@ -272,26 +273,13 @@ class TForm1 : public QMainWindow {
   void CreateChart(QSplitter* splitter);
   void CreateHintPanel(QWidget* client, TAnchorLayout* layout);
 
-  // A scan the tree shows: its "My Computer" item, the job that made it, the scan file it was
-  // opened from (empty for a walk), and when a walk ended (microseconds since 1970, the time
-  // its kept scan is filed under; 0 for a file).
-  // LaterIds: the numbers recorded by each walk of one of its folders since (Refresh).
-  struct TShownScan {
-    QTreeWidgetItem* Item;
-    const TTreeJob* Job;
-    std::string File;
-    int64_t Ended = 0;
-    std::vector<std::shared_ptr<const TEntryIds>> LaterIds;
-  };
   // The folder being walked again by the attached walk, and what that walk records.
   struct TRefresh {
     const DirNode* Folder = nullptr;
     std::shared_ptr<const TEntryIds> Ids;
   };
 
-  // fmain_scan.cpp. Own takes `job` among the window's jobs and returns it; Attach attaches
-  // `job`, which reads `path`, and starts it; Free frees one that has ended, pointed to no more.
-  TTreeJob* Own(std::unique_ptr<TTreeJob> job);
+  // fmain_scan.cpp. Attaches `job`, which reads `path`, and starts it.
   void Attach(TTreeJob* job, std::string path);
   // StartScan, returning what the walk records of the folders' numbers.
   std::shared_ptr<const TEntryIds> StartWalk(const std::string& path);
@@ -307,23 +295,17 @@ class TForm1 : public QMainWindow {
   QTreeWidgetItem* FindNames();
   void ShowFiles(const QTreeWidgetItem* item, bool own);
   void ForgetListedFolder(const DirNode* gone, bool below);
-  void Free(const TTreeJob* job);
   // Shows the look of a scan under way, or with `reading` of a file load ("Folders Read:").
   void ShowScanning(bool reading);
   // Tells the user in a box that `path` names no folder.
   void SayNoFolder(const std::string& path);
   // fmain_tree.cpp. Shows what `job` made as ScanCompleted says, recording it in Shown.
   void ShowScan(const TTreeJob& job, const std::string& file);
-  // fmain_edit.cpp. The job and entry of the shown scan whose tree holds `node`, or null; the
-  // item of its folder `node`, or null.
-  TTreeJob* EditableScanOf(const DirNode* node, TShownScan*& shown);
-  QTreeWidgetItem* ItemFor(const TShownScan& scan, const DirNode* node) const;
+  // fmain_edit.cpp.
   void PrepareEdit(const TShownScan& scan);
   void ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidgetItem* reselect);
   // fmain_tree.cpp. The fourth panel: what `scan` could not read, whether it is whole.
   void ShowScanNote(const TScanView& scan);
-  // The shown scan whose items hold `item`, or null (also for a null `item`).
-  const TShownScan* ShownScanOf(const QTreeWidgetItem* item) const;
   QTreeWidgetItem* SelectedItem() const;  // null when none is
   void SetUpTree();
   void SelectItem(QTreeWidgetItem* item);
@@ -382,9 +364,7 @@ class TForm1 : public QMainWindow {
   QTimer* TimerUpdate = nullptr;             // 100 ms, never stopped
 
 
-  // Every job this window started: walks, file loads, readings for comparisons. The trees of
-  // walks and file loads stay for the items; a reading goes once the comparison lets it go.
-  std::vector<std::unique_ptr<TTreeJob>> Jobs;
+  TScanShelf Scans;  // the jobs and the shown scans
   // The walk or file load attached, or null, and the path it reads (root or scan file).
   TTreeJob* Attached = nullptr;
   std::string AttachedPath;
@@ -401,7 +381,6 @@ class TForm1 : public QMainWindow {
   std::shared_ptr<TFormReceiver> Receiver;  // shared with the handle's registry entry
   THandle WindowHandle = NoWindow;
   std::unique_ptr<TScanKeeper> History;  // made with the first walk; goes before the trees
-  std::vector<TShownScan> Shown;         // in the order they were added
   TRefresh Refreshing;                   // while the attached walk is a Refresh
   std::optional<std::string> StartFile;  // that "-f" named, to open at start instead of a scan
 

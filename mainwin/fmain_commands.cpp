@@ -38,7 +38,7 @@ void TForm1::UsersManual1Click() { ViewDocument(Desktop, ManualName, StartDir.c_
 
 void TForm1::ButtonExploreClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
-  ExploreDir(CurrentDir, ShownScanOf(PointsItem));
+  ExploreDir(CurrentDir, Scans.ScanOf(PointsItem));
 }
 
 void TForm1::ExploreDir(const std::string& dir, const TShownScan* scan) {
@@ -64,7 +64,7 @@ void TForm1::ExploreDir(const std::string& dir, const TShownScan* scan) {
 void TForm1::ButtonCopyClick() {
   if (!CheckFolderSelected(Desktop, CurrentDir)) return;
   // The path's own bytes: decoded text would turn a name that is not UTF-8 into another path.
-  Desktop.SetClipboardPath(QByteArray::fromStdString(AbsolutePath(CurrentDir, ShownScanOf(PointsItem))));
+  Desktop.SetClipboardPath(QByteArray::fromStdString(AbsolutePath(CurrentDir, Scans.ScanOf(PointsItem))));
 }
 
 std::string TForm1::AbsolutePath(const std::string& path, const TShownScan* scan) const {

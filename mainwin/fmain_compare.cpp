@@ -31,7 +31,7 @@ std::string KeyOf(const TScanResult& view) {
 }  // namespace
 
 void TForm1::CompareWithEarlierScan1Click() {
-  const TShownScan* scan = ShownScanOf(PointsItem ? PointsItem : SelectedItem());
+  const TShownScan* scan = Scans.ScanOf(PointsItem ? PointsItem : SelectedItem());
   if (!scan || !scan->Job->Outcome().Root) {
     Desktop.ShowMessage(this, QStringLiteral("There is no scan to compare yet: select a folder of a finished scan first."),
                         QStringLiteral("Error"));
@@ -64,7 +64,7 @@ void TForm1::CompareWithEarlierScan1Click() {
 
 void TForm1::CompareWithScanFile(const std::string& path, const QDateTime& when) {
   // The scan whose chart shows, as saving takes it.
-  const TShownScan* scan = ShownScanOf(PointsItem ? PointsItem : SelectedItem());
+  const TShownScan* scan = Scans.ScanOf(PointsItem ? PointsItem : SelectedItem());
   if (!scan || !scan->Job->Outcome().Root) {
     Desktop.ShowMessage(this, QStringLiteral("There is no scan to compare yet: select a folder of a finished scan first."),
                         QStringLiteral("Error"));
@@ -77,7 +77,7 @@ void TForm1::CompareWithScanFile(const std::string& path, const QDateTime& when)
   auto load = std::make_unique<TFileLoader>(path, CompareFileDoneMessage);
   load->Scan.MemoryLimit = ScanMemoryLimit;
   load->Scan.RegularOnly = ScanFilesRegularOnly;
-  TTreeJob* job = Own(std::move(load));
+  TTreeJob* job = Scans.Own(std::move(load));
   Comparison->Begin(*job, path, scan->Item, when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
   job->Start(Handle());
 }
@@ -97,7 +97,7 @@ void TForm1::CompareFileLoaded(std::intptr_t lParam) {
                         QStringLiteral("Error"));
     return;
   }
-  const TShownScan* compared = ShownScanOf(Comparison->ReadingFor());
+  const TShownScan* compared = Scans.ScanOf(Comparison->ReadingFor());
   Comparison->Show(compared && compared->Job->Outcome().Ending != TScanEnd::Complete);
   ResortBySize(TreeViewDirectories, nullptr);
   TreeViewDirectoriesClick();

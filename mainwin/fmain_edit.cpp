@@ -21,53 +21,17 @@ bool Holds(const QTreeWidgetItem* outer, const QTreeWidgetItem* item) {
   return false;
 }
 
-// The child of `item` that stands for `node`, or null.
-QTreeWidgetItem* ChildFor(QTreeWidgetItem* item, const DirNode* node) {
-  for (int i = 0; i < item->childCount(); ++i)
-    if (ItemNode(item->child(i)) == node) return item->child(i);
-  return nullptr;
-}
 
 }  // namespace
 
-TTreeJob* TForm1::EditableScanOf(const DirNode* node, TShownScan*& shown) {
-  shown = nullptr;
-  if (!node) return nullptr;
-  const DirNode* top = node;
-  while (top->Parent) top = top->Parent;
-  for (TShownScan& scan : Shown) {
-    const TScanResult& result = scan.Job->Outcome();
-    bool holds = result.Root == top;
-    for (const DirNode* drive = result.AllDrives && result.Root ? result.Root->FirstChild : nullptr; drive && !holds;
-         drive = drive->NextSibling)
-      holds = drive == top;
-    if (!holds) continue;
-    for (const std::unique_ptr<TTreeJob>& job : Jobs)
-      if (job.get() == scan.Job) {
-        shown = &scan;
-        return job.get();
-      }
-  }
-  return nullptr;
-}
 
-QTreeWidgetItem* TForm1::ItemFor(const TShownScan& scan, const DirNode* node) const {
-  std::vector<const DirNode*> chain;
-  for (const DirNode* up = node; up; up = up->Parent) chain.push_back(up);
-  const TScanResult& result = scan.Job->Outcome();
-  // A drive below All Drives is named by its path, with no Parent: its item is below the root's.
-  if (result.AllDrives && chain.back() != result.Root) chain.push_back(result.Root);
-  QTreeWidgetItem* item = scan.Item;
-  for (auto it = chain.rbegin(); it != chain.rend() && item; ++it) item = ChildFor(item, *it);
-  return item;
-}
 
 TEditRefusal TForm1::TakeOutOfScan(const DirNode* node) {
   TShownScan* shown = nullptr;
-  TTreeJob* job = EditableScanOf(node, shown);
+  TTreeJob* job = Scans.EditableScanOf(node, shown);
   if (!job) return TEditRefusal::NotInTree;
   PrepareEdit(*shown);
-  QTreeWidgetItem* item = node->Kind == NodeFolder ? ItemFor(*shown, node) : nullptr;
+  QTreeWidgetItem* item = node->Kind == NodeFolder ? TScanShelf::ItemFor(*shown, node) : nullptr;
   const TTreeEdit edit = TakeOut(job->Outcome(), node);
   if (edit.Refused != TEditRefusal::None) return edit.Refused;
   ForgetListedFolder(node, false);
@@ -83,10 +47,10 @@ TEditRefusal TForm1::TakeOutOfScan(const DirNode* node) {
 
 TEditRefusal TForm1::PutRescanInScan(const DirNode* folder, TScanResult&& walk) {
   TShownScan* shown = nullptr;
-  TTreeJob* job = EditableScanOf(folder, shown);
+  TTreeJob* job = Scans.EditableScanOf(folder, shown);
   if (!job) return TEditRefusal::NotInTree;
   PrepareEdit(*shown);
-  QTreeWidgetItem* item = ItemFor(*shown, folder);
+  QTreeWidgetItem* item = TScanShelf::ItemFor(*shown, folder);
   const TTreeEdit edit = PutRescan(job->Outcome(), folder, std::move(walk));
   if (edit.Refused != TEditRefusal::None) return edit.Refused;
   ForgetListedFolder(folder, true);
@@ -133,7 +97,7 @@ void TForm1::PrepareEdit(const TShownScan& scan) {
 void TForm1::ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidgetItem* reselect) {
   // Folders met twice whose shown name went are empty now: no longer marked as repeats.
   for (const DirNode* unwalked : edit.Unwalked)
-    if (auto* item = static_cast<TFolderItem*>(ItemFor(scan, unwalked))) {
+    if (auto* item = static_cast<TFolderItem*>(TScanShelf::ItemFor(scan, unwalked))) {
       item->Note.clear();
       item->setIcon(0, QIcon());
       item->setData(0, Qt::ForegroundRole, QVariant());
@@ -145,7 +109,7 @@ void TForm1::ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidget
   std::unordered_map<const DirNode*, QTreeWidgetItem*> path;
   for (const DirNode* changed : edit.Changed) {
     auto known = path.find(changed);
-    QTreeWidgetItem* item = known != path.end() ? known->second : ItemFor(scan, changed);
+    QTreeWidgetItem* item = known != path.end() ? known->second : TScanShelf::ItemFor(scan, changed);
     if (!item || item->type() != TFolderItem::ItemType) continue;
     if (known == path.end())
       for (QTreeWidgetItem* up = item; up; up = up->parent())

@@ -20,7 +20,7 @@ namespace ostrel {
 void TForm1::SetUpFiles() {
   PopupMenuTree->addAction(RefreshFolder1);
   connect(FilesList, &TFilesList::FileActivated, this, [this](const DirNode* file) {
-    if (file && file->Parent) ExploreDir(FullPath(*file->Parent), ShownScanOf(PointsItem));
+    if (file && file->Parent) ExploreDir(FullPath(*file->Parent), Scans.ScanOf(PointsItem));
   });
   connect(FilesList, &TFilesList::TrashRequested, this, [this] { MoveToTrash(FilesList->SelectedFiles()); });
   auto* menu = new QMenu(this);

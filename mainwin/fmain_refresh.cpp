@@ -34,7 +34,7 @@ void TForm1::RefreshFolder1Click() {
 }
 
 void TForm1::RefreshAll1Click() {
-  const TShownScan* scan = ShownScanOf(SelectedItem());
+  const TShownScan* scan = Scans.ScanOf(SelectedItem());
   const TScanResult* result = scan ? &scan->Job->Outcome() : nullptr;
   Refresh(result ? result->Root : nullptr, result && result->AllDrives);
 }
@@ -50,7 +50,7 @@ void TForm1::Refresh(const DirNode* folder, bool allDrives) {
     return;
   }
   TShownScan* shown = nullptr;
-  if (!EditableScanOf(folder, shown)) return;
+  if (!Scans.EditableScanOf(folder, shown)) return;
   // All Drives is a list of mounts, not a folder: it is scanned anew, beside the old scan.
   if (allDrives) {
     StartScan(std::string());
@@ -89,7 +89,7 @@ void TForm1::FinishRefresh() {
   AttachedPath.clear();
   const TRefresh refresh = std::exchange(Refreshing, TRefresh{});
   TShownScan* shown = nullptr;
-  EditableScanOf(refresh.Folder, shown);
+  Scans.EditableScanOf(refresh.Folder, shown);
   const QString name = DisplayPath(*refresh.Folder);
   TScanResult& fresh = walk->Outcome();
   if (fresh.Ending == TScanEnd::OutOfMemory)
@@ -107,7 +107,7 @@ void TForm1::FinishRefresh() {
                         QStringLiteral("Error"));
   }
   // Its tree went into the scan's; what is left of it is not needed.
-  Free(walk);
+  Scans.Free(walk);
 }
 
 }  // namespace ostrel

@@ -113,14 +113,10 @@ std::shared_ptr<const TEntryIds> TForm1::StartWalk(const std::string& path) {
   loader->Listing = ids;
   loader->IdRecord = ids;
   AddLiveScan(loader.get());
-  Attach(Own(std::move(loader)), path);
+  Attach(Scans.Own(std::move(loader)), path);
   return ids;
 }
 
-TTreeJob* TForm1::Own(std::unique_ptr<TTreeJob> job) {
-  Jobs.push_back(std::move(job));
-  return Jobs.back().get();
-}
 
 void TForm1::Attach(TTreeJob* job, std::string path) {
   Attached = job;
@@ -128,10 +124,6 @@ void TForm1::Attach(TTreeJob* job, std::string path) {
   job->Start(Handle());
 }
 
-void TForm1::Free(const TTreeJob* job) {
-  RemoveLiveScan(job);
-  std::erase_if(Jobs, [job](const std::unique_ptr<TTreeJob>& owned) { return owned.get() == job; });
-}
 
 void TForm1::StopScan(int detach) {
   if (!Attached) return;
@@ -147,7 +139,7 @@ void TForm1::StopScan(int detach) {
 }
 
 void TForm1::TimerUpdateTimer() {
-  for (const TTreeJob* job : Comparison->TakeEnded()) Free(job);
+  for (const TTreeJob* job : Comparison->TakeEnded()) Scans.Free(job);
   if (LabelCount->isHidden() || !Attached) return;
   LabelCount->setText(QString::number(Attached->FoldersSoFar()));
   LabelCount->adjustSize();

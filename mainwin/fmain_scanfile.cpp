@@ -55,7 +55,7 @@ void TForm1::OpenScanFile(const std::string& path) {
   auto load = std::make_unique<TFileLoader>(path);
   load->Scan.MemoryLimit = ScanMemoryLimit;
   load->Scan.RegularOnly = ScanFilesRegularOnly;
-  Attach(Own(std::move(load)), path);
+  Attach(Scans.Own(std::move(load)), path);
 }
 
 void TForm1::ScanFileLoaded(std::intptr_t lParam) {
@@ -80,7 +80,7 @@ void TForm1::ScanFileLoaded(std::intptr_t lParam) {
 void TForm1::SaveScanAs1Click() {
   // The scan of the folder whose chart shows, as Copy-Dir and Explore-Dir take it.
   const QTreeWidgetItem* item = PointsItem ? PointsItem : SelectedItem();
-  if (!ShownScanOf(item)) {
+  if (!Scans.ScanOf(item)) {
     Desktop.ShowMessage(this, QStringLiteral("There is no scan to save yet: select a folder of a finished scan first."),
                         QStringLiteral("Error"));
     return;
@@ -96,7 +96,7 @@ void TForm1::SaveScanAs1Click() {
 }
 
 std::string TForm1::SaveScanFile(const QTreeWidgetItem* item, const std::string& path) {
-  const TShownScan* scan = ShownScanOf(item);
+  const TShownScan* scan = Scans.ScanOf(item);
   if (!scan) return "no scan holds the selected item";
   std::FILE* out = std::fopen(path.c_str(), "we");
   if (!out) return std::strerror(errno);

@@ -100,7 +100,7 @@ QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, b
         "Please select a folder in the tree first. \"My Computer\" is not a folder, so it cannot be "
         "moved to the Trash.");
   TShownScan* shown = nullptr;
-  if (!EditableScanOf(node, shown)) return QStringLiteral("%1 is in no scan shown.").arg(DisplayPath(*node));
+  if (!Scans.EditableScanOf(node, shown)) return QStringLiteral("%1 is in no scan shown.").arg(DisplayPath(*node));
   const TScanResult& result = shown->Job->Outcome();
   const QString name = DisplayPath(*node);
   if (node == result.Root)
@@ -109,7 +109,7 @@ QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, b
     return QStringLiteral("%1 is a drive of the All Drives scan, so it cannot be moved to the Trash.").arg(name);
   if (node->Kind == NodeFolder) {
     // A folder marked in the tree: its contents are unknown, or counted under another name.
-    if (!item) item = ItemFor(*shown, node);
+    if (!item) item = TScanShelf::ItemFor(*shown, node);
     if (item && item->type() == TFolderItem::ItemType && !static_cast<const TFolderItem*>(item)->Note.isEmpty())
       return QStringLiteral("%1 cannot be moved to the Trash. %2.")
           .arg(name, static_cast<const TFolderItem*>(item)->Note);
@@ -135,7 +135,7 @@ QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, b
   // A walk under way over the entry would count it half gone.
   const bool running =
       Attached && !Attached->Finished() &&
-      std::none_of(Shown.begin(), Shown.end(), [this](const TShownScan& s) { return s.Job == Attached; });
+      std::none_of(Scans.Shown.begin(), Scans.Shown.end(), [this](const TShownScan& s) { return s.Job == Attached; });
   if (running && Attached->Walks()) {
     std::string root = AttachedPath;
     if (!root.empty() && !IsPathSeparator(root.front()) && !StartDir.empty()) root = ResolveRelative(StartDir, root);
@@ -191,7 +191,7 @@ int TForm1::MoveToTrash(const std::vector<const DirNode*>& nodes) {
     if (!failure.isEmpty()) break;
 
     TShownScan* shown = nullptr;
-    const TTreeJob* job = EditableScanOf(entry.Node, shown);
+    const TTreeJob* job = Scans.EditableScanOf(entry.Node, shown);
     const bool folder = entry.Node->Kind == NodeFolder;
     TEntryId id;
     const bool known = job && job->Ids() && RecordedId(*job->Ids(), *entry.Node, id);

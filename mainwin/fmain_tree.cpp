@@ -133,7 +133,7 @@ void TForm1::ScanCompleted(std::intptr_t lParam) {
     const int64_t ended =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     ShowScan(*scan, {});
-    Shown.back().Ended = ended;
+    Scans.Shown.back().Ended = ended;
     if (ScanSettings.keephistory && scan->Outcome().Root) {
       if (!History) History = std::make_unique<TScanKeeper>();
       History->Keep(ScanHistoryFolder(), HistoryKey(AttachedPath), ended, ViewOf(scan->Outcome()), scan->Ids());
@@ -174,7 +174,7 @@ void TForm1::ShowScan(const TTreeJob& job, const std::string& file) {
     --at;
   TreeViewDirectories->insertTopLevelItem(at, computer);
   if (!EditFind->text().isEmpty()) FindNames();
-  Shown.push_back(TShownScan{computer, &job, file, 0, {}});
+  Scans.Shown.push_back(TShownScan{computer, &job, file, 0, {}});
   SelectItem(computer);
   TreeViewDirectoriesClick();
 }
@@ -199,13 +199,6 @@ void TForm1::ShowScanNote(const TScanView& scan) {
   StatusBar1->Panel(3)->setToolTip(problems.isEmpty() ? QString() : Qt::convertFromPlainText(problems, Qt::WhiteSpaceNoWrap));
 }
 
-const TForm1::TShownScan* TForm1::ShownScanOf(const QTreeWidgetItem* item) const {
-  if (!item) return nullptr;
-  while (item->parent()) item = item->parent();
-  for (const TShownScan& scan : Shown)
-    if (scan.Item == item) return &scan;
-  return nullptr;
-}
 
 QTreeWidgetItem* TForm1::SelectedItem() const {
   const QList<QTreeWidgetItem*> selected = TreeViewDirectories->selectedItems();
