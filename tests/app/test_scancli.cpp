@@ -181,11 +181,8 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
 TEST(PrintChanges, PathsBelowAllDrivesStartFromEachDrivesWholePath) {
   TNodeArena arena;
   auto folder = [&](const char* name, DirNode* parent, const DirNode* link, uint64_t size) {
-    DirNode* node = arena.NewNode();
-    node->Name = arena.CopyString(name);
-    node->Kind = NodeFolder;
+    DirNode* node = test::NewNode(arena, parent, name, NodeFolder);
     node->Parent = link;
-    if (parent) test::AddChild(parent, node);
     node->TotalSize = size;
     return node;
   };
