@@ -56,12 +56,12 @@ class TProbeForm : public TForm1 {
 
 }  // namespace
 
-class TestFmainLifecycle : public QObject {
+class TestFmainLifecycle : public test::TFormTest {
   Q_OBJECT
 
  private slots:
   void init() {
-    Store = std::make_unique<test::TTempStore>();
+    StartCase();
     App()->Shown.clear();
     // Whatever an earlier case left in the record must not hide a missing load.
     ScanSettings.charttype = 99;
@@ -71,10 +71,7 @@ class TestFmainLifecycle : public QObject {
     std::strcpy(ScanSettings.lastfilename, "left over");
   }
 
-  void cleanup() {
-    Form.reset();
-    Store.reset();
-  }
+  void cleanup() { EndCase(); }
 
   void autoMinimizeSwitch_data() {
     QTest::addColumn<QStringList>("args");
@@ -225,7 +222,7 @@ class TestFmainLifecycle : public QObject {
     QVERIFY(!Store->Exists());
     ScanSettings.autominimize = 1;
     ScanSettings.includecd.store(1);
-    MakeWindow();
+    OpenWindow();
     QVERIFY(Form->AttachedScan() == nullptr);
     QVERIFY(Form->CurrentPath().empty());
     QVERIFY(Form->Handle() != NoWindow);
@@ -247,7 +244,7 @@ class TestFmainLifecycle : public QObject {
     QCOMPARE(ScanSettings.charttype, 0);
     QCOMPARE(ScanSettings.apparentsize, 0);
     QCOMPARE(ScanSettings.keephistory, 1);
-    QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 0);
+    QCOMPARE(V().RadioGroupChartType->ItemIndex(), 0);
   }
 
   void presentStoreIsReadBack() {
@@ -261,7 +258,7 @@ class TestFmainLifecycle : public QObject {
                 {"charttype", 1},
                 {"apparentsize", 1},
                 {"keephistory", 0}});
-    MakeWindow();
+    OpenWindow();
     QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QStringLiteral("/home/user/data"));
     QCOMPARE(ScanSettings.shrinktotaskbar, 1);
     QCOMPARE(ScanSettings.autoload, 1);
@@ -273,14 +270,14 @@ class TestFmainLifecycle : public QObject {
     QCOMPARE(ScanSettings.apparentsize, 1);
     QCOMPARE(ScanSettings.keephistory, 0);
     QCOMPARE(ScanSettings.autominimize, 0);
-    QVERIFY(test::View(*Form).RadioGroupChartType->Button(1)->isChecked());
+    QVERIFY(V().RadioGroupChartType->Button(1)->isChecked());
   }
 
   void missingValuesKeepDefaults() {
     // A key with only some values: the others keep the constructor's defaults and are not added
     // until the next save.
     WriteStore({{"includecd", 1}});
-    MakeWindow();
+    OpenWindow();
     QCOMPARE(ScanSettings.includecd.load(), 1);
     QCOMPARE(ScanSettings.combineother, 1);
     QCOMPARE(ScanSettings.charttype, 0);
@@ -310,8 +307,8 @@ class TestFmainLifecycle : public QObject {
     QFETCH(int, shownIndex);
     QFETCH(QString, shown);
     WriteStore({{"charttype", stored}});
-    MakeWindow();
-    TRadioGroup* group = test::View(*Form).RadioGroupChartType;
+    OpenWindow();
+    TRadioGroup* group = V().RadioGroupChartType;
     QCOMPARE(group->ItemIndex(), shownIndex);
     QCOMPARE(group->Button(shownIndex)->text(), shown);
     QVERIFY(group->Button(shownIndex)->isChecked());
@@ -325,7 +322,7 @@ class TestFmainLifecycle : public QObject {
     // The window reads into the record's own buffer: 5000 bytes come in as 1022, and go back so.
     const QString path = QStringLiteral("/abcdefghi").repeated(500);
     WriteStore({{"lastfilename", path}});
-    MakeWindow();
+    OpenWindow();
     QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), path.left(1022));
     // The record's buffer is never overrun: the rest of the record is intact.
     QCOMPARE(ScanSettings.charttype, 0);
@@ -343,10 +340,10 @@ class TestFmainLifecycle : public QObject {
   }
   void changedChartTypeSavedOnClose() {
     QFETCH(int, end);
-    MakeWindow();
+    OpenWindow();
     Form->show();
     QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-    QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(2), Qt::LeftButton);
+    QTest::mouseClick(V().RadioGroupChartType->Button(2), Qt::LeftButton);
     QCOMPARE(ScanSettings.charttype, 2);
     QCOMPARE(Store->Open()->value("charttype").toInt(), 0);  // nothing saved yet
     std::strcpy(ScanSettings.lastfilename, "/srv/chosen");
@@ -359,7 +356,7 @@ class TestFmainLifecycle : public QObject {
       return;
     }
     if (end == 1)
-      test::View(*Form).Quit1->trigger();
+      V().Quit1->trigger();
     else
       Form->close();
     QVERIFY(!Form->isVisible());
@@ -371,17 +368,12 @@ class TestFmainLifecycle : public QObject {
 
     // The next start shows it.
     Form.reset();
-    MakeWindow();
-    QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 2);
+    OpenWindow();
+    QCOMPARE(V().RadioGroupChartType->ItemIndex(), 2);
     QCOMPARE(ScanSettings.apparentsize, 1);
   }
 
  private:
-  TForm1* MakeWindow() {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    return Form.get();
-  }
-
   void WriteStore(const std::vector<std::pair<QString, QVariant>>& values) {
     auto store = Store->Open();
     for (const auto& [name, value] : values) store->setValue(name, value);
@@ -389,9 +381,6 @@ class TestFmainLifecycle : public QObject {
     QCOMPARE(store->status(), QSettings::NoError);
   }
 
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainLifecycle, TRecordingApp)
