@@ -231,19 +231,8 @@ class TestFmainLifecycle : public test::TFormTest {
     QCOMPARE(ScanSettings.includecd.load(), 0);
     // Before the user has done anything, the key holds all ten values.
     QVERIFY(Store->Exists());
-    auto store = Store->Open();
-    QCOMPARE(store->allKeys().size(), 10);
-    QCOMPARE(store->value("lastfilename").toString(), QString::fromLatin1(DefaultLastFileName));
-    QCOMPARE(store->value("combineother").toInt(), 1);
-    QCOMPARE(store->value("keephistory").toInt(), 1);
-    for (const char* name :
-         {"shrinktotaskbar", "autoload", "includefloppy", "includecd", "includenet", "charttype", "apparentsize"})
-      QCOMPARE(store->value(name).toString(), QStringLiteral("0"));
-    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
-    QCOMPARE(ScanSettings.combineother, 1);
-    QCOMPARE(ScanSettings.charttype, 0);
-    QCOMPARE(ScanSettings.apparentsize, 0);
-    QCOMPARE(ScanSettings.keephistory, 1);
+    QCOMPARE(StoreText(), Defaults);
+    QCOMPARE(Record(), Defaults + " autominimize=0");
     QCOMPARE(V().RadioGroupChartType->ItemIndex(), 0);
   }
 
@@ -259,17 +248,8 @@ class TestFmainLifecycle : public test::TFormTest {
                 {"apparentsize", 1},
                 {"keephistory", 0}});
     OpenWindow();
-    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QStringLiteral("/home/user/data"));
-    QCOMPARE(ScanSettings.shrinktotaskbar, 1);
-    QCOMPARE(ScanSettings.autoload, 1);
-    QCOMPARE(ScanSettings.includefloppy.load(), 1);
-    QCOMPARE(ScanSettings.includecd.load(), 1);
-    QCOMPARE(ScanSettings.includenet.load(), 1);
-    QCOMPARE(ScanSettings.combineother, 0);
-    QCOMPARE(ScanSettings.charttype, 1);
-    QCOMPARE(ScanSettings.apparentsize, 1);
-    QCOMPARE(ScanSettings.keephistory, 0);
-    QCOMPARE(ScanSettings.autominimize, 0);
+    QCOMPARE(Record(), QStringLiteral("lastfilename=/home/user/data shrinktotaskbar=1 autoload=1 includefloppy=1 includecd=1 "
+                                      "includenet=1 combineother=0 charttype=1 apparentsize=1 keephistory=0 autominimize=0"));
     QVERIFY(V().RadioGroupChartType->Button(1)->isChecked());
   }
 
@@ -278,18 +258,11 @@ class TestFmainLifecycle : public test::TFormTest {
     // until the next save.
     WriteStore({{"includecd", 1}});
     OpenWindow();
-    QCOMPARE(ScanSettings.includecd.load(), 1);
-    QCOMPARE(ScanSettings.combineother, 1);
-    QCOMPARE(ScanSettings.charttype, 0);
-    QCOMPARE(ScanSettings.apparentsize, 0);
-    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
-    QCOMPARE(Store->Open()->allKeys().size(), 1);
+    const QString record = QString(Defaults).replace(" includecd=0", " includecd=1");
+    QCOMPARE(Record(), record + " autominimize=0");
+    QCOMPARE(StoreText(), QStringLiteral("includecd=1"));
     Form->close();
-    auto store = Store->Open();
-    QCOMPARE(store->allKeys().size(), 10);
-    QCOMPARE(store->value("apparentsize").toInt(), 0);
-    QCOMPARE(store->value("combineother").toInt(), 1);
-    QCOMPARE(store->value("includecd").toInt(), 1);
+    QCOMPARE(StoreText(), record);
   }
 
   void chartTypeShown_data() {
@@ -360,11 +333,8 @@ class TestFmainLifecycle : public test::TFormTest {
     else
       Form->close();
     QVERIFY(!Form->isVisible());
-    auto store = Store->Open();
-    QCOMPARE(store->value("charttype").toInt(), 2);
-    QCOMPARE(store->value("lastfilename").toString(), QStringLiteral("/srv/chosen"));
-    QCOMPARE(store->value("includenet").toInt(), 1);
-    QCOMPARE(store->value("apparentsize").toInt(), 1);
+    QCOMPARE(StoreText(), QStringLiteral("lastfilename=/srv/chosen shrinktotaskbar=0 autoload=0 includefloppy=0 includecd=0 "
+                                         "includenet=1 combineother=1 charttype=2 apparentsize=1 keephistory=1"));
 
     // The next start shows it.
     Form.reset();
@@ -380,6 +350,32 @@ class TestFmainLifecycle : public test::TFormTest {
     store->sync();
     QCOMPARE(store->status(), QSettings::NoError);
   }
+
+  // The record's ten stored settings and the switch, as "name=value" in the record's order.
+  static QString Record() {
+    const TScanSettings& s = ScanSettings;
+    QString text = QStringLiteral("lastfilename=") + QString::fromLatin1(s.lastfilename);
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, int>>{
+             {"shrinktotaskbar", s.shrinktotaskbar}, {"autoload", s.autoload}, {"includefloppy", s.includefloppy},
+             {"includecd", s.includecd}, {"includenet", s.includenet}, {"combineother", s.combineother},
+             {"charttype", s.charttype}, {"apparentsize", s.apparentsize}, {"keephistory", s.keephistory},
+             {"autominimize", s.autominimize}})
+      text += QStringLiteral(" %1=%2").arg(QLatin1String(name)).arg(value);
+    return text;
+  }
+  // The stored values in the same order, those that are there.
+  QString StoreText() const {
+    auto store = Store->Open();
+    QStringList values;
+    for (const QString& setting : Record().split(' '))
+      if (const QString name = setting.section('=', 0, 0); store->contains(name))
+        values << name + '=' + store->value(name).toString();
+    return values.join(' ');
+  }
+  // The settings of a first start, in that order.
+  const QString Defaults = QStringLiteral("lastfilename=") + QString::fromLatin1(DefaultLastFileName) +
+                           QStringLiteral(" shrinktotaskbar=0 autoload=0 includefloppy=0 includecd=0 includenet=0 "
+                                          "combineother=1 charttype=0 apparentsize=0 keephistory=1");
 
 };
 
