@@ -4,7 +4,6 @@
 // opens and no dialog runs exec().
 #include <QCheckBox>
 #include <QPieSeries>
-#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -43,10 +42,7 @@ bool MakeFile(const QByteArray& path, long size) {
 }
 
 // The space `path` takes on disk, as the system reports it; 0 when there is no such file.
-uint64_t DiskBytes(const QByteArray& path) {
-  struct stat st {};
-  return ::stat(path.constData(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
-}
+uint64_t DiskBytes(const QByteArray& path) { return test::DiskBytes(path.toStdString()); }
 
 }  // namespace
 

@@ -32,11 +32,6 @@ void ClickMenu(TForm1& form, QAction* action) {
   QTRY_VERIFY(!view.File1->isVisible());
 }
 
-std::string ReadAll(const std::string& path) {
-  QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
 // Writes `bytes` to the file `path`; returns the path.
 QString WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
@@ -90,7 +85,7 @@ class TestFmainScanfile : public test::TFormTest {
     QCOMPARE(Desktop.FileDialogs, QStringList{"Save Scan As"});
     QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
     // The walk read the numbers that let a reader count the hard link once.
-    QVERIFY(ReadAll(saved).find("\"nlink\":2") != std::string::npos);
+    QVERIFY(test::ReadFile(saved).find("\"nlink\":2") != std::string::npos);
 
     // -f and its file leave the arguments; the switch and nothing else stay.
     ScanSettings.autominimize = 0;

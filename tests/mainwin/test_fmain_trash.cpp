@@ -18,11 +18,6 @@ namespace {
 
 constexpr int Timeout = 15000;
 
-std::string ReadAll(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
 bool Exists(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0;
@@ -89,7 +84,7 @@ class TestFmainTrash : public test::TFormTest {
     QCOMPARE(trashed.size(), 1);
     const std::string inTrash = trashed.front().toStdString();
     QVERIFY(Exists(Tree.Path("home/data/Trash/files/" + inTrash + "/x/f")));
-    QVERIFY(ReadAll(Tree.Path("home/data/Trash/info/" + inTrash + ".trashinfo"))
+    QVERIFY(test::ReadFile(Tree.Path("home/data/Trash/info/" + inTrash + ".trashinfo"))
                 .starts_with("[Trash Info]\nPath=" + Tree.Path("s1/a") + "\n"));
     QCOMPARE(test::TreeLines(tree).mid(2), (QStringList{"    b", "    c"}));
     QCOMPARE(V().SelectedItem(), root);
