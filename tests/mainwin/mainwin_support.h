@@ -256,6 +256,7 @@ inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& text) {
 // EndCase() (the test runner finds those slots only in the class itself).
 class TFormTest : public QObject {
  protected:
+  // A fresh store and a desktop that has seen nothing.
   void StartCase() {
     Store = std::make_unique<TTempStore>();
     Desktop = {};

@@ -22,8 +22,8 @@ inline bool AddChild(DirNode* parent, DirNode* child) {
   return saturated;
 }
 
-// A new node `name` of `kind`, `disk` bytes its own and its total, `apparent` bytes long, at
-// `parent`'s depth + 1, appended to `parent` (when not null) by AddChild.
+// A new node `name` of `kind`, `disk` bytes its own and its total, `apparent` bytes long, of
+// time `mtime`, at `parent`'s depth + 1, appended to `parent` (when not null) by AddChild.
 inline DirNode* NewNode(TNodeArena& arena, DirNode* parent, const char* name, int32_t kind, uint64_t disk = 0,
                         uint64_t apparent = 0, uint32_t mtime = 0) {
   DirNode* node = arena.NewNode();
