@@ -1,5 +1,9 @@
-# What the tool's shell tests share; sourced. The sourcing script sets $case and $scan (the
-# tool), makes $tmp (make_tmp, or its own way) and ends with finish.
+# What the tool's shell tests share, sourced by a script run as SCRIPT CASE SCAN: it sets $case
+# and $scan (the tool); the script makes $tmp (make_tmp, or its own way) and ends with run_case.
+set -uo pipefail
+export LC_ALL=C  # names are bytes; strerror texts in English
+[ $# -ge 2 ] || { echo "usage: ${0##*/} CASE SCAN" >&2; exit 2; }
+case=$1 scan=$2
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 skip() { echo "SKIP: $*"; exit 77; }
@@ -9,7 +13,13 @@ make_tmp() {
   tmp=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-$1.XXXXXX") || exit 1
   trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 }
-# finish: says how the case went, and exits with it.
+# run_case CASES...: runs case_$case (dashes as underscores) when $case is one of CASES, then
+# says how it went and exits with it.
+run_case() {
+  [[ " $* " == *" $case "* ]] || { echo "${0##*/}: unknown case $case" >&2; exit 2; }
+  "case_${case//-/_}"
+  finish
+}
 finish() {
   [ "$failures" -eq 0 ] || { echo "$case: $failures failed"; exit 1; }
   echo "$case: passed"

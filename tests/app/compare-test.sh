@@ -9,10 +9,6 @@
 #
 # usage: compare-test.sh CASE SCAN
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
-set -uo pipefail
-export LC_ALL=C
-[ $# -ge 2 ] || { echo "usage: compare-test.sh CASE SCAN" >&2; exit 2; }
-case=$1 scan=$2
 . "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 make_tmp compare-test
 
@@ -179,8 +175,4 @@ case_errors() {
   done
 }
 
-case $case in
-  changes | errors) "case_$case" ;;
-  *) echo "compare-test.sh: unknown case $case" >&2; exit 2 ;;
-esac
-finish
+run_case changes errors

@@ -7,11 +7,6 @@
 #   CASE  exit-codes | signals | unreadable | deep | totals | bind-mounts | out-of-memory
 #   OSTREL_SANITIZE in the environment names the sanitizers SCAN was built with.
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
-set -uo pipefail
-export LC_ALL=C  # names are bytes; strerror texts in English
-[ $# -ge 2 ] || { echo "usage: scan-test.sh CASE SCAN" >&2; exit 2; }
-case=$1 scan=$2
-
 . "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 if [ "$case" = bind-mounts-inside ]; then
   tmp=$3  # the outer run's folder: only the outer run removes it, after every mount is gone
@@ -308,9 +303,4 @@ case_out_of_memory() {
   root_line_ok "$(head -n 1 "$tmp/out")" "$t" || fail "out of memory: the part scanned is printed: $(head -n 3 "$tmp/out")"
 }
 
-case $case in
-  exit-codes | signals | unreadable | deep | totals | bind-mounts | bind-mounts-inside | out-of-memory)
-    "case_${case//-/_}" ;;
-  *) echo "scan-test.sh: unknown case $case" >&2; exit 2 ;;
-esac
-finish
+run_case exit-codes signals unreadable deep totals bind-mounts bind-mounts-inside out-of-memory

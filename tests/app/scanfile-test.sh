@@ -14,10 +14,6 @@
 #
 # usage: scanfile-test.sh CASE SCAN
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
-set -uo pipefail
-export LC_ALL=C
-[ $# -ge 2 ] || { echo "usage: scanfile-test.sh CASE SCAN" >&2; exit 2; }
-case=$1 scan=$2
 . "$(dirname "${BASH_SOURCE[0]}")/clitest.sh"
 make_tmp scanfile-test
 # The stderr lines but the summary's seconds (and with $no_reasons set, why something could not
@@ -289,8 +285,4 @@ case_sizes() {
   [ "$(cat "$tmp/out")" = "$listing" ] || fail "a sum past 2^64 saved and read back: $(cat "$tmp/out")"
 }
 
-case $case in
-  round-trip | malformed | ncdu | huge | sizes) "case_${case//-/_}" ;;
-  *) echo "scanfile-test.sh: unknown case $case" >&2; exit 2 ;;
-esac
-finish
+run_case round-trip malformed ncdu huge sizes

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include "tests/support/walk.h"
 
 using namespace ostrel;
+using test::DiskBytes;
 
 namespace {
 
@@ -55,12 +55,6 @@ TScanOptions Options(int depth, bool files, bool apparent, bool null = false) {
   o.Apparent = apparent;
   o.Null = null;
   return o;
-}
-
-uint64_t Blocks(const std::string& path) {
-  struct stat st {};
-  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-  return static_cast<uint64_t>(st.st_blocks) * 512;
 }
 
 std::string N(uint64_t bytes) { return std::to_string(bytes); }
@@ -131,9 +125,9 @@ TEST(PrintBreakdown, FollowsTheChosenMeasure) {
   disk.Breakdown = true;
   disk.Null = true;
   const std::string nul(1, '\0');
-  EXPECT_EQ(Printed(loader->Result.Root, disk), "(files)\t" + N(Blocks(tree.Root())) + nul + "image\t" +
-                                             N(Blocks(tree.Path("image"))) + nul + "real\t" +
-                                             N(Blocks(tree.Path("real")) + Blocks(tree.Path("real/data"))) + nul)
+  EXPECT_EQ(Printed(loader->Result.Root, disk), "(files)\t" + N(DiskBytes(tree.Root())) + nul + "image\t" +
+                                             N(DiskBytes(tree.Path("image"))) + nul + "real\t" +
+                                             N(DiskBytes(tree.Path("real")) + DiskBytes(tree.Path("real/data"))) + nul)
       << "the root's own blocks are its \"(files)\"";
 }
 
@@ -181,11 +175,8 @@ TEST(ReportScan, OutOfMemoryPrintsWhatWasScannedAndSaysWhy) {
 TEST(PrintChanges, PathsBelowAllDrivesStartFromEachDrivesWholePath) {
   TNodeArena arena;
   auto folder = [&](const char* name, DirNode* parent, const DirNode* link, uint64_t size) {
-    DirNode* node = arena.NewNode();
-    node->Name = arena.CopyString(name);
-    node->Kind = NodeFolder;
+    DirNode* node = test::NewNode(arena, parent, name, NodeFolder);
     node->Parent = link;
-    if (parent) test::AddChild(parent, node);
     node->TotalSize = size;
     return node;
   };

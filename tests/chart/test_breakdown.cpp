@@ -123,15 +123,9 @@ TEST(ShortenLabel, CutsAfterTwentyFiveCharactersNotBytes) {
 namespace {
 
 // A folder of `size` bytes (both measures) below `parent`, or a root for a null one.
-DirNode* Folder(TNodeArena& arena, DirNode* parent, const char* name, double size, double ownBlocks = 0) {
-  DirNode* node = arena.NewNode();
-  node->Name = arena.CopyString(name);
-  node->Parent = parent;
-  node->Kind = NodeFolder;
+DirNode* Folder(TNodeArena& arena, DirNode* parent, const char* name, uint64_t size, uint64_t ownBlocks = 0) {
+  DirNode* node = test::NewNode(arena, parent, name, NodeFolder, size + ownBlocks, size);
   node->OwnSize = ownBlocks;
-  node->TotalSize = size + ownBlocks;
-  node->ApparentSize = size;
-  if (parent) test::AddChild(parent, node);
   return node;
 }
 
@@ -145,11 +139,7 @@ TEST(BreakdownOf, NamesStayBytesAndOrderByTheCaseRuleOnBytes) {
   DirNode* hangul = Folder(arena, root, "aì", 300);
   DirNode* latin1 = Folder(arena, root, "aé", 200);
   DirNode* utf8 = Folder(arena, root, "AÃ©", 100);
-  DirNode* file = arena.NewNode();
-  file->Name = "f";
-  file->Kind = NodeFile;
-  file->TotalSize = file->ApparentSize = 50;
-  test::AddChild(root, file);
+  test::NewNode(arena, root, "f", NodeFile, 50, 50);
 
   EXPECT_EQ(Subfolders(*root), (std::vector<const DirNode*>{hangul, latin1, utf8})) << "files are not subfolders";
   // The folder's own blocks and its files, then the subfolders, indexed as given; the apparent

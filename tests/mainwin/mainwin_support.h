@@ -251,6 +251,53 @@ inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& text) {
   return nullptr;
 }
 
+// What every main-window test class holds: a settings store of its own for each case, the
+// recording desktop and the window. The class's init() calls StartCase() and its cleanup()
+// EndCase() (the test runner finds those slots only in the class itself).
+class TFormTest : public QObject {
+ protected:
+  // A fresh store and a desktop that has seen nothing.
+  void StartCase() {
+    Store = std::make_unique<TTempStore>();
+    Desktop = {};
+  }
+  // Lets any held scan go (closing the window waits for its scans), closes the window, drops the store.
+  void EndCase() {
+    TDriveGate::Get().Open();
+    Form.reset();
+    Store.reset();
+  }
+  // A new window in Form, given `args`.
+  TForm1& OpenWindow(std::vector<std::string> args = {"ostrel"}) {
+    Form = std::make_unique<TForm1>(std::move(args), Desktop);
+    return *Form;
+  }
+  // A new window in Form, its first tick come and the wizard it opened cancelled.
+  void OpenPastWizard() {
+    OpenWindow();
+    QTRY_VERIFY(!V().TimerLoad->isActive());
+  }
+  // Starts a scan of `path` (empty: all drives) and waits for its tree; false when it did not come.
+  bool Scan(const std::string& path, int timeout = 60000) {
+    Form->StartScan(path);
+    return WaitForScans(*Form, TreeView()->topLevelItemCount() + 1, timeout);
+  }
+  // Form shown and active.
+  void ShowActive() {
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+  }
+  TFormView V() const { return View(*Form); }
+  QTreeWidget* TreeView() const { return V().TreeViewDirectories; }
+  QTreeWidgetItem* MyComputer() const { return TreeView()->topLevelItem(0); }
+  // The root folder's item of the first scan.
+  QTreeWidgetItem* RootItem() const { return MyComputer()->child(0); }
+
+  std::unique_ptr<TTempStore> Store;
+  TFakeDesktop Desktop;  // cancels every dialog unless a case answers them
+  std::unique_ptr<TForm1> Form;
+};
+
 }  // namespace ostrel::test
 
 // main() for a test class; `App` is TApplication or a class derived from it. The

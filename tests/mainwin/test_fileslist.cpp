@@ -17,14 +17,7 @@ using namespace ostrel;
 namespace {
 
 DirNode* Node(TNodeArena& arena, const char* name, DirNode* parent, int32_t kind, uint64_t size, uint32_t mtime = 0) {
-  DirNode* node = arena.NewNode();
-  node->Name = arena.CopyString(name);
-  node->Parent = parent;
-  node->Kind = kind;
-  node->OwnSize = node->TotalSize = node->ApparentSize = size;
-  node->MTime = mtime;
-  test::AddChild(parent, node);
-  return node;
+  return test::NewNode(arena, parent, name, kind, size, size, mtime);
 }
 
 // Every row's texts, a row a line, columns joined by "|".

@@ -51,7 +51,7 @@ QStringList Labels(const std::vector<TChartPoint>& points) {
 
 }  // namespace
 
-class TestFmainBrowse : public QObject {
+class TestFmainBrowse : public test::TFormTest {
   Q_OBJECT
 
  private slots:
@@ -80,12 +80,11 @@ class TestFmainBrowse : public QObject {
     for (int i = 0; i < 13; ++i) Tree->File("many/m" + std::to_string(100 + i).substr(1) + "/f", 1);
     Tree->Chain("many/m00", 14, "level");
 
-    Store = std::make_unique<test::TTempStore>();
+    StartCase();
     Store->Open()->setValue("apparentsize", 1);
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", Root()}, Desktop);
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-    QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, 15000);
+    OpenWindow({"ostrel", Root()});
+    ShowActive();
+    QTRY_COMPARE_WITH_TIMEOUT(TreeView()->topLevelItemCount(), 1, 15000);
   }
 
   void init() {
@@ -94,8 +93,8 @@ class TestFmainBrowse : public QObject {
     ScanSettings.charttype = 0;
     ScanSettings.combineother = 1;
     ScanSettings.apparentsize = 1;
-    test::View(*Form).RadioGroupChartType->SetItemIndex(0);
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    V().RadioGroupChartType->SetItemIndex(0);
+    QTreeWidget* tree = V().TreeViewDirectories;
     tree->collapseAll();
     tree->horizontalScrollBar()->setValue(0);
     tree->setCurrentItem(tree->topLevelItem(0));
@@ -103,14 +102,11 @@ class TestFmainBrowse : public QObject {
     Form->ChartPieMouseMove(-1);
   }
 
-  void cleanupTestCase() {
-    Form.reset();
-    Store.reset();
-  }
+  void cleanupTestCase() { EndCase(); }
 
   void finishedScanShowsMyComputer() {
     // (Selected and closed after the scan, as the scan tests check; here as every case starts.)
-    QTreeWidgetItem* computer = test::View(*Form).TreeViewDirectories->topLevelItem(0);
+    QTreeWidgetItem* computer = MyComputer();
     QCOMPARE(computer->childCount(), 1);
     // One point: the scan's root with all it holds.
     const std::vector<TChartPoint>& points = Points();
@@ -121,17 +117,17 @@ class TestFmainBrowse : public QObject {
     // "My Computer" has no node of its own: the third panel totals the scan it holds.
     const QString total = QString::fromStdString(FormatSize(points[0].Value));
     QVERIFY(total.endsWith(" MB"));
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(2), total);
+    QCOMPARE(V().StatusBar1->PanelText(2), total);
     // Its click goes into the root, expanding "My Computer".
     Form->ChartPieClickSeries(0);
-    QCOMPARE(test::View(*Form).SelectedItem(), computer->child(0));
+    QCOMPARE(V().SelectedItem(), computer->child(0));
     QVERIFY(computer->isExpanded());
     QCOMPARE(Form->CurrentPath(), Root() + "/");
     // Clicked from a smaller folder, back to the same total.
     test::ClickItem(*Form, Item({"Photos"}));
-    QVERIFY(test::View(*Form).StatusBar1->PanelText(2) != total);
+    QVERIFY(V().StatusBar1->PanelText(2) != total);
     test::ClickItem(*Form, computer);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(2), total);
+    QCOMPARE(V().StatusBar1->PanelText(2), total);
   }
 
   void treeOrderAndItems() {
@@ -153,8 +149,8 @@ class TestFmainBrowse : public QObject {
   void treeClickAndUp() {
     // A click in the tree is the view's own signal.
     QTreeWidgetItem* deeper = Item({"e5GiB", "inner", "deeper"});
-    test::View(*Form).TreeViewDirectories->setCurrentItem(deeper);
-    emit test::View(*Form).TreeViewDirectories->itemClicked(deeper, 0);
+    V().TreeViewDirectories->setCurrentItem(deeper);
+    emit V().TreeViewDirectories->itemClicked(deeper, 0);
     QCOMPARE(Form->CurrentPath(), Root() + "/e5GiB/inner/deeper");
     QCOMPARE(Shown(), deeper);
     QCOMPARE(Labels(Points()), QStringList{"(files)"});
@@ -163,17 +159,17 @@ class TestFmainBrowse : public QObject {
         {Item({"e5GiB", "inner"}), Root() + "/e5GiB/inner"},
         {Item({"e5GiB"}), Root() + "/e5GiB"},
         {Item({}), Root() + "/"},
-        {test::View(*Form).TreeViewDirectories->topLevelItem(0), ""},
-        {test::View(*Form).TreeViewDirectories->topLevelItem(0), ""},  // a top-level item has no parent
+        {MyComputer(), ""},
+        {MyComputer(), ""},  // a top-level item has no parent
     };
     for (const auto& [item, path] : steps) {
-      test::View(*Form).ButtonUp->click();
+      V().ButtonUp->click();
       QCOMPARE(Shown(), item);
       QCOMPARE(Form->CurrentPath(), path);
     }
     // "Up" makes the parent visible: its ancestors are expanded.
-    test::View(*Form).TreeViewDirectories->collapseAll();
-    test::View(*Form).TreeViewDirectories->setCurrentItem(deeper);
+    V().TreeViewDirectories->collapseAll();
+    V().TreeViewDirectories->setCurrentItem(deeper);
     Form->ButtonUpClick();
     QVERIFY(Item({"e5GiB"})->isExpanded());
     QVERIFY(Item({})->isExpanded());
@@ -214,7 +210,7 @@ class TestFmainBrowse : public QObject {
   void eachKindDrawsHoversAndClicks() {
     QFETCH(int, type);
     Select({"Photos"});
-    test::View(*Form).RadioGroupChartType->SetItemIndex(type);
+    V().RadioGroupChartType->SetItemIndex(type);
     QCOMPARE(ScanSettings.charttype, type);
     QCOMPARE(Shown(), Item({"Photos"}));
     QCoreApplication::processEvents();
@@ -262,22 +258,22 @@ class TestFmainBrowse : public QObject {
     // The status bar follows the pointer over the points, off them and off the chart.
     for (const char* label : {"(files)", "Holidays 2019", "Garden", "Family"}) {
       Mouse(QEvent::MouseMove, PositionOf(PointIndex(label, label[0] != '(')));
-      QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromLatin1(label));
+      QCOMPARE(V().StatusBar1->PanelText(0), QString::fromLatin1(label));
     }
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+    QCOMPARE(V().StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
     // Off the points, still on the chart; then off the chart.
     Mouse(QEvent::MouseMove, QPoint(3, Chart()->viewport()->height() / 2));
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QString());
+    QCOMPARE(V().StatusBar1->PanelText(1), QStringLiteral("25.0 MB"));
     Mouse(QEvent::MouseMove, PositionOf(PointIndex("Garden")));
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("Garden"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("Garden"));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(Chart()->viewport(), &leave);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
+    QCOMPARE(V().StatusBar1->PanelText(0), QString());
     // A click on a subfolder's point goes into it, opening the levels above it.
     Item({})->setExpanded(false);
     Form->ChartPieClickSeries(PointIndex("Family"));
-    QCOMPARE(test::View(*Form).SelectedItem(), Item({"Photos", "Family"}));
+    QCOMPARE(V().SelectedItem(), Item({"Photos", "Family"}));
     QCOMPARE(Form->CurrentPath(), Root() + "/Photos/Family");
     QCOMPARE(Labels(Points()), QStringList{"(files)"});
     QVERIFY(Item({"Photos"})->isExpanded());
@@ -295,7 +291,7 @@ class TestFmainBrowse : public QObject {
   void marksDoNotOverlap() {
     QFETCH(int, type);
     QFETCH(QStringList, folder);
-    test::View(*Form).RadioGroupChartType->SetItemIndex(type);
+    V().RadioGroupChartType->SetItemIndex(type);
     Select(folder);
     const auto& marks = Chart()->OwnMarks();
     QVERIFY(!marks.empty());
@@ -306,8 +302,7 @@ class TestFmainBrowse : public QObject {
       QVERIFY2(chartRect.contains(box), qPrintable(marks[i]->text()));
       QVERIFY2(!plot.intersects(box), qPrintable(marks[i]->text()));  // beside the bars, not on them
       const QRect onView = Chart()->mapFromScene(marks[i]->sceneBoundingRect()).boundingRect();
-      const test::TFormView v = test::View(*Form);
-      for (QWidget* button : QWidgetList{v.ButtonHelp, v.ButtonUp, v.ButtonExplore, v.ButtonCopy})
+      for (QWidget* button : QWidgetList{V().ButtonHelp, V().ButtonUp, V().ButtonExplore, V().ButtonCopy})
         QVERIFY2(!button->geometry().intersects(onView), qPrintable(marks[i]->text() + " under " + button->objectName()));
       for (size_t j = 0; j < i; ++j) {
         const QRectF other = marks[j]->mapRectToParent(marks[j]->boundingRect());
@@ -353,26 +348,26 @@ class TestFmainBrowse : public QObject {
     Select({});
     const int index = PointIndex(label, subfolder);
     QVERIFY(index >= 0);
-    test::View(*Form).StatusBar1->SetPanelText(3, QStringLiteral("kept"));
+    V().StatusBar1->SetPanelText(3, QStringLiteral("kept"));
     // The third panel holds the selected folder's total, whatever is hovered.
-    const QString total = test::View(*Form).StatusBar1->PanelText(2);
+    const QString total = V().StatusBar1->PanelText(2);
     QVERIFY(total.endsWith(" MB"));
     Form->ChartPieMouseMove(index);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), label);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), size);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(2), total);
+    QCOMPARE(V().StatusBar1->PanelText(0), label);
+    QCOMPARE(V().StatusBar1->PanelText(1), size);
+    QCOMPARE(V().StatusBar1->PanelText(2), total);
     // Off the points: the label goes, the size stays; the fourth panel is never touched.
     Form->ChartPieMouseMove(-1);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString());
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), size);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("kept"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QString());
+    QCOMPARE(V().StatusBar1->PanelText(1), size);
+    QCOMPARE(V().StatusBar1->PanelText(3), QStringLiteral("kept"));
     // Clicking a subfolder's point draws that folder's chart: nothing of the old one stays
     // beside the new folder's total.
     Form->ChartPieMouseMove(index);
     Form->ChartPieClickSeries(index);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), subfolder ? QString() : label);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(1), subfolder ? QString() : size);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(2) != total, subfolder);
+    QCOMPARE(V().StatusBar1->PanelText(0), subfolder ? QString() : label);
+    QCOMPARE(V().StatusBar1->PanelText(1), subfolder ? QString() : size);
+    QCOMPARE(V().StatusBar1->PanelText(2) != total, subfolder);
   }
 
   void hoverInASharedSlice() {
@@ -405,14 +400,14 @@ class TestFmainBrowse : public QObject {
     for (size_t i = 1; i < met.size(); ++i) wraps += met[i - 1].first > met[i].first ? 1 : 0;
     QVERIFY(wraps <= 1);
     Mouse(QEvent::MouseMove, inside->second);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QString::fromStdString(Points()[static_cast<size_t>(inside->first)].Label));
+    QCOMPARE(V().StatusBar1->PanelText(0), QString::fromStdString(Points()[static_cast<size_t>(inside->first)].Label));
   }
   void thinPointsCanBeHoveredAndClicked_data() { ChartKinds(); }
   void thinPointsCanBeHoveredAndClicked() {
     // Beside 5 GiB of files, a folder of 10 bytes is drawn far under a pixel thin, yet the
     // pointer finds it a few pixels off.
     QFETCH(int, type);
-    test::View(*Form).RadioGroupChartType->SetItemIndex(type);
+    V().RadioGroupChartType->SetItemIndex(type);
     Select({"e5GiB"});
     QCOMPARE(Labels(Points()), (QStringList{"(files)", "inner"}));
     QChart* chart = Chart()->chart();
@@ -429,13 +424,13 @@ class TestFmainBrowse : public QObject {
     }
     const QPoint near = Chart()->viewportTransform().map(chart->mapToScene(inChart)).toPoint();
     QTest::mouseMove(Chart()->viewport(), near);
-    QTRY_COMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("inner"));
+    QTRY_COMPARE(V().StatusBar1->PanelText(0), QStringLiteral("inner"));
     QTest::mouseClick(Chart()->viewport(), Qt::LeftButton, {}, near);
     QTRY_COMPARE(Form->CurrentPath(), Root() + "/e5GiB/inner");
   }
 
   void keyboardRedrawsOnceItSettles() {
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     Select({});
     Item({})->setExpanded(true);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(Item({})).center());
@@ -447,7 +442,7 @@ class TestFmainBrowse : public QObject {
     QVERIFY(drawn.wait());
     QCOMPARE(Form->CurrentPath(), FullPath(*ItemNode(reached)));
     QCOMPARE(drawn.count(), 1);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(2),
+    QCOMPARE(V().StatusBar1->PanelText(2),
              QString::fromStdString(FormatSize(SizeOf(*ItemNode(reached), TMeasure::Apparent))));
     // Backspace and Alt+Up are "Up", at once.
     QTest::keyClick(tree, Qt::Key_Backspace);
@@ -455,12 +450,12 @@ class TestFmainBrowse : public QObject {
     QCOMPARE(Form->CurrentPath(), FullPath(*ItemNode(Item({}))));
     QTest::keyClick(tree, Qt::Key_Up, Qt::AltModifier);
     QVERIFY(Form->CurrentPath().empty());
-    QCOMPARE(Shown(), test::View(*Form).TreeViewDirectories->topLevelItem(0));
+    QCOMPARE(Shown(), MyComputer());
   }
 
   void keyboardBringsADeepFolderIntoView() {
     // Rows scroll into view by themselves; a deep folder's name lay beside the view, to the right.
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     QScrollBar* sideways = tree->horizontalScrollBar();
     Select({"many", "m00"});
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(Item({"many", "m00"})).center());
@@ -505,7 +500,7 @@ class TestFmainBrowse : public QObject {
     // Where the chart says a point lies, the point's colour is drawn; elsewhere none is.
     QFETCH(int, type);
     QFETCH(QStringList, folder);
-    test::View(*Form).RadioGroupChartType->SetItemIndex(type);
+    V().RadioGroupChartType->SetItemIndex(type);
     Select(folder);
     const QImage image = Chart()->viewport()->grab().toImage();
     QCOMPARE(image.size(), Chart()->viewport()->size());
@@ -557,11 +552,11 @@ class TestFmainBrowse : public QObject {
 
   void clicksOnPointsThatAreNoSubfolder() {
     auto unchanged = [&](QTreeWidgetItem* item, const std::string& dir) {
-      QCOMPARE(test::View(*Form).SelectedItem(), item);
+      QCOMPARE(V().SelectedItem(), item);
       QCOMPARE(Form->CurrentPath(), dir);
     };
     for (int type : {0, 1, 2}) {
-      test::View(*Form).RadioGroupChartType->SetItemIndex(type);
+      V().RadioGroupChartType->SetItemIndex(type);
       // The folder's own files and the combined point are no subfolders.
       Select({"many"});
       Form->ChartPieClickSeries(PointIndex("(files)", false));
@@ -583,15 +578,15 @@ class TestFmainBrowse : public QObject {
   // Subfolders whose shortened labels are equal each have their own point; the chart reports a
   // click after its own mouse handling.
   void clicksByLabelOrByTheChart() {
-    test::View(*Form).RadioGroupChartType->SetItemIndex(1);
+    V().RadioGroupChartType->SetItemIndex(1);
     ScanSettings.combineother = 0;
     Select({});
     const int first = PointIndex(TwinLabel);
     Form->ChartPieClickSeries(first);
-    const QString one = test::View(*Form).SelectedItem()->text(0);
+    const QString one = V().SelectedItem()->text(0);
     Select({});
     Form->ChartPieClickSeries(first + 1);
-    const QString two = test::View(*Form).SelectedItem()->text(0);
+    const QString two = V().SelectedItem()->text(0);
     QVERIFY(one != two);
     QVERIFY((QStringList{one, two}).contains(Twin1));
     QVERIFY((QStringList{one, two}).contains(Twin2));
@@ -603,7 +598,7 @@ class TestFmainBrowse : public QObject {
     Select({});
     QVERIFY(PointIndex(Exactly28) >= 0);
 
-    test::View(*Form).RadioGroupChartType->SetItemIndex(2);
+    V().RadioGroupChartType->SetItemIndex(2);
     Select({"Photos"});
     // Handled after the chart's own mouse handling, whose bar the redraw deletes.
     Mouse(QEvent::MouseButtonPress, PositionOf(PointIndex("Garden")));
@@ -611,7 +606,7 @@ class TestFmainBrowse : public QObject {
     QTRY_COMPARE(Shown(), Item({"Photos", "Garden"}));
     QCOMPARE(Labels(Points()), QStringList{"(files)"});
 
-    test::View(*Form).RadioGroupChartType->SetItemIndex(0);
+    V().RadioGroupChartType->SetItemIndex(0);
     Select({"Photos"});
     Mouse(QEvent::MouseButtonPress, PositionOf(PointIndex("Scans")));
     QTRY_COMPARE(Shown(), Item({"Photos", "Scans"}));
@@ -633,7 +628,7 @@ class TestFmainBrowse : public QObject {
     QCOMPARE(horizontal, 7);
     QCOMPARE(Pie()->count(), 9);
     Mouse(QEvent::MouseMove, PositionOf(PointIndex("Family")));
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("Family"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("Family"));
   }
 
   void aLoneSliceDrawsItsLabelAlone() {
@@ -741,7 +736,7 @@ class TestFmainBrowse : public QObject {
 
  private:
   QTreeWidgetItem* Item(const QStringList& path) const {
-    QTreeWidgetItem* item = test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0);
+    QTreeWidgetItem* item = RootItem();
     for (const QString& name : path) item = test::ChildNamed(item, name);
     return item;
   }
@@ -749,7 +744,7 @@ class TestFmainBrowse : public QObject {
   void Select(const QStringList& path) {
     QTreeWidgetItem* item = Item(path);
     QVERIFY(item);
-    test::View(*Form).TreeViewDirectories->setCurrentItem(item);
+    V().TreeViewDirectories->setCurrentItem(item);
     Form->TreeViewDirectoriesClick();
     QCOMPARE(Shown(), item);
     QCoreApplication::processEvents();  // the chart's own layout
@@ -765,7 +760,7 @@ class TestFmainBrowse : public QObject {
 
   TChartView* Chart() const { return Form->findChild<TChartView*>(QStringLiteral("ChartPie")); }
   const std::vector<TChartPoint>& Points() const { return Chart()->Points(); }
-  QTreeWidgetItem* Shown() const { return test::View(*Form).SelectedItem(); }
+  QTreeWidgetItem* Shown() const { return V().SelectedItem(); }
   QAbstractSeries* Series(int kind) const {
     int horizontal = 0;
     return Chart()->SeriesOf(kind, horizontal);
@@ -798,9 +793,6 @@ class TestFmainBrowse : public QObject {
   std::string Root() const { return Tree->Root(); }
 
   std::unique_ptr<test::TempTree> Tree;
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainBrowse, TApplication)

@@ -4,7 +4,6 @@
 // opens and no dialog runs exec().
 #include <QCheckBox>
 #include <QPieSeries>
-#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -43,14 +42,11 @@ bool MakeFile(const QByteArray& path, long size) {
 }
 
 // The space `path` takes on disk, as the system reports it; 0 when there is no such file.
-uint64_t DiskBytes(const QByteArray& path) {
-  struct stat st {};
-  return ::stat(path.constData(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
-}
+uint64_t DiskBytes(const QByteArray& path) { return test::DiskBytes(path.toStdString()); }
 
 }  // namespace
 
-class TestFmainCommands : public QObject {
+class TestFmainCommands : public test::TFormTest {
   Q_OBJECT
 
  private slots:
@@ -73,17 +69,14 @@ class TestFmainCommands : public QObject {
   }
 
   void init() {
-    Store = std::make_unique<test::TTempStore>();
-    Desktop = {};
+    StartCase();
     OldCurrent = QDir::currentPath();
     NewForm();
   }
 
   void cleanup() {
-    test::TDriveGate::Get().Open();  // closing the window waits for its scans
-    Form.reset();
+    EndCase();
     QDir::setCurrent(OldCurrent);
-    Store.reset();
   }
 
   void helpAndUsersManualOpenTheManual() {
@@ -94,7 +87,7 @@ class TestFmainCommands : public QObject {
     QVERIFY(QDir::setCurrent(elsewhere.path()));
 
     // Neither folder nor the test program's own holds a manual. F1 asks for it too.
-    QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonHelp, Qt::LeftButton);
     QTest::keyClick(Form.get(), Qt::Key_F1);
     QCOMPARE(Boxes(), QStringList(2, "error|Unable to find documentation"));
     QVERIFY(Opened().isEmpty());
@@ -104,29 +97,29 @@ class TestFmainCommands : public QObject {
       QFile file(path);
       QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
-    test::View(*Form).UsersManual1->trigger();
+    QTest::mouseClick(V().ButtonHelp, Qt::LeftButton);
+    V().UsersManual1->trigger();
     const QUrl manual = QUrl::fromLocalFile(start.filePath("ostrel.htm"));
     QCOMPARE(Opened(), (QList<QUrl>{manual, manual}));
     QCOMPARE(Boxes().size(), 2);
 
     // Found, but nothing on the desktop opens it: the box names the file.
     Desktop.OpenSucceeds = false;
-    QTest::mouseClick(test::View(*Form).ButtonHelp, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonHelp, Qt::LeftButton);
     QCOMPARE(Boxes().value(2), "Error|Could not open the document " + start.filePath("ostrel.htm"));
   }
 
   void webLinksOpenTheMakersPages() {
-    QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
-    test::View(*Form).VisitPelworthformoreShareware1->trigger();
-    test::View(*Form).Checkwebforupdatedversion1->trigger();
+    QTest::mouseClick(V().HtmlLabel2, Qt::LeftButton);
+    V().VisitPelworthformoreShareware1->trigger();
+    V().Checkwebforupdatedversion1->trigger();
     QCOMPARE(Opened(), (QList<QUrl>{QUrl(MakerHomePage), QUrl(MakerHomePage), QUrl(ProgramPage)}));
     QCOMPARE(QUrl(ProgramPage), QUrl(MakerHomePage).resolved(QUrl("ostrel/")));
     QVERIFY(Boxes().isEmpty());
 
     Desktop.OpenSucceeds = false;
-    QTest::mouseClick(test::View(*Form).HtmlLabel2, Qt::LeftButton);
-    test::View(*Form).Checkwebforupdatedversion1->trigger();
+    QTest::mouseClick(V().HtmlLabel2, Qt::LeftButton);
+    V().Checkwebforupdatedversion1->trigger();
     QCOMPARE(Boxes(), (QStringList{"Error|Could not open the web page " + QString::fromLatin1(MakerHomePage),
                                    "Error|Could not open the web page " + QString::fromLatin1(ProgramPage)}));
   }
@@ -134,14 +127,14 @@ class TestFmainCommands : public QObject {
   void copyAndExploreFollowTheTreeOfAOnePathScan() {
     // Right after start-up no folder is selected; nor is one with "My Computer".
     QVERIFY(Form->CurrentPath().empty());
-    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonCopy, Qt::LeftButton);
     // The root keeps the path exactly as the scan was given it, trailing separator included.
     const QByteArray given = Root + "/";
     QVERIFY(Scan(given.toStdString()));
     QTreeWidgetItem* root = MyComputer()->child(0);
     QVERIFY(root);
     ClickItem(MyComputer());
-    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonExplore, Qt::LeftButton);
     QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
     // Boxes owned by no window, with only OK.
     for (const auto& box : Desktop.Boxes) QVERIFY(!box.Owner && !box.Question);
@@ -160,10 +153,10 @@ class TestFmainCommands : public QObject {
     };
     for (const auto& c : cases) {
       ClickItem(c.item);
-      QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+      QTest::mouseClick(V().ButtonCopy, Qt::LeftButton);
       // The path's own bytes, "caf\xe9" too: its decoded text would name no folder.
       QCOMPARE(Desktop.Clipboard.value(Desktop.Clipboard.size() - 1), c.path);
-      QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+      QTest::mouseClick(V().ButtonExplore, Qt::LeftButton);
       QCOMPARE(UrlPathBytes(Opened().value(Opened().size() - 1)), c.path);
     }
     QCOMPARE(Opened().size(), 3);
@@ -180,21 +173,21 @@ class TestFmainCommands : public QObject {
 
     // "All Drives" is a label, not a folder.
     ClickItem(allDrives);
-    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
-    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonCopy, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonExplore, Qt::LeftButton);
     QCOMPARE(Boxes(), QStringList(2, "Error|" + NoFolderText));
     QVERIFY(Desktop.Clipboard.isEmpty());
     QVERIFY(Opened().isEmpty());
 
     // A drive copies as its root; a folder on it as its full path.
     ClickItem(allDrives->child(0));
-    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonCopy, Qt::LeftButton);
     QCOMPARE(Desktop.Clipboard, QList<QByteArray>{Root});
-    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonExplore, Qt::LeftButton);
     QCOMPARE(Opened().size(), 1);
     QCOMPARE(UrlPathBytes(Opened()[0]), Root);
     ClickItem(test::ChildNamed(allDrives->child(0), "tiny1"));
-    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonCopy, Qt::LeftButton);
     QCOMPARE(Desktop.Clipboard.value(1), Root + "/tiny1");
     QCOMPARE(Boxes().size(), 2);
   }
@@ -248,8 +241,8 @@ class TestFmainCommands : public QObject {
         QTest::mouseClick(step.ok ? prefs->ButtonOk : prefs->ButtonCancel, Qt::LeftButton);
         return dialog.result();
       };
-      QSignalSpy drawn(static_cast<QPieSeries*>(test::View(*Form).ChartPie->SeriesOf(0, pie)), &QPieSeries::added);
-      test::View(*Form).Preferences1->trigger();
+      QSignalSpy drawn(static_cast<QPieSeries*>(V().ChartPie->SeriesOf(0, pie)), &QPieSeries::added);
+      V().Preferences1->trigger();
       QCOMPARE(runs, 1);
       QCOMPARE(ScanSettings.combineother, step.combineother);
       QCOMPARE(Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points().size(), step.points);
@@ -268,7 +261,7 @@ class TestFmainCommands : public QObject {
     QVERIFY(Scan(Measures.toStdString()));
     ClickItem(MyComputer()->child(0));
     const TTreeJob* scan = Form->AttachedScan();
-    QTreeWidgetItem* shown = test::View(*Form).SelectedItem();
+    QTreeWidgetItem* shown = V().SelectedItem();
     auto number = [](uint64_t v) { return QString::number(v); };
     const QStringList diskUsage{"(files)=" + number(files), "data=" + number(data), "image=" + number(image)};
     const QStringList apparent{"(files)=10", "data=262144", "image=67108864"};
@@ -279,15 +272,15 @@ class TestFmainCommands : public QObject {
       QTest::mouseClick(prefs.ButtonOk, Qt::LeftButton);
     });
     for (const auto& [checked, expected] : {std::pair{true, apparent}, std::pair{false, diskUsage}}) {
-      test::View(*Form).Preferences1->trigger();
+      V().Preferences1->trigger();
       QCOMPARE(ScanSettings.apparentsize, checked ? 1 : 0);
       QCOMPARE(test::PointTexts(*Form), expected);
-      QCOMPARE(test::View(*Form).SelectedItem(), shown);
+      QCOMPARE(V().SelectedItem(), shown);
       QCOMPARE(Form->AttachedScan(), scan);
-      QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1);
+      QCOMPARE(V().TreeViewDirectories->topLevelItemCount(), 1);
       // The hover sizes follow.
       Form->ChartPieMouseMove(2);  // image
-      QCOMPARE(test::View(*Form).StatusBar1->PanelText(1),
+      QCOMPARE(V().StatusBar1->PanelText(1),
                checked ? QStringLiteral("64.0 MB") : QString::fromStdString(FormatSize(image)));
     }
   }
@@ -305,7 +298,7 @@ class TestFmainCommands : public QObject {
     Form->ScanDriveSource = test::TDriveGate::Source;
     Form->StartScan("");
     const TTreeJob* loader = Form->AttachedScan();
-    QVERIFY(loader && !test::View(*Form).ButtonStop->isHidden());
+    QVERIFY(loader && !V().ButtonStop->isHidden());
 
     bool finishedBehind = false;
     Desktop.AnswerDialog = [&](QDialog& dialog) {
@@ -314,16 +307,16 @@ class TestFmainCommands : public QObject {
       if (!expected || dialog.parentWidget() != Form.get()) return ModalCancel;
       dialog.show();
       test::TDriveGate::Get().Open();
-      finishedBehind = QTest::qWaitFor([&] { return test::View(*Form).TreeViewDirectories->topLevelItemCount() == 1; },
+      finishedBehind = QTest::qWaitFor([&] { return V().TreeViewDirectories->topLevelItemCount() == 1; },
                                        CompletionTimeout) &&
                        dialog.isVisible();
       dialog.done(ModalOk);
       return ModalOk;
     };
-    (preferences ? test::View(*Form).Preferences1 : test::View(*Form).About1)->trigger();
+    (preferences ? V().Preferences1 : V().About1)->trigger();
     QVERIFY(finishedBehind);
     QVERIFY(!loader->StopFlag);
-    QVERIFY(test::View(*Form).ButtonStop->isHidden());
+    QVERIFY(V().ButtonStop->isHidden());
     QTreeWidgetItem* drive = MyComputer()->child(0)->child(0);
     QVERIFY(drive);
     QCOMPARE(drive->childCount(), 14);
@@ -333,28 +326,16 @@ class TestFmainCommands : public QObject {
  private:
   // A new window, shown and active; no wizard: each case starts what it needs itself.
   void NewForm() {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    test::View(*Form).TimerLoad->stop();
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-  }
-
-  // Runs a scan of `path` (empty: all drives) and waits for its tree.
-  bool Scan(const std::string& path) {
-    Form->StartScan(path);
-    return test::WaitForScans(*Form, 1, CompletionTimeout);
+    OpenWindow().findChild<QTimer*>(QStringLiteral("TimerLoad"))->stop();
+    ShowActive();
   }
 
   // Clicks `item` in the tree as the user would, opening its parents first.
   void ClickItem(QTreeWidgetItem* item) { test::ClickItem(*Form, item); }
-  QTreeWidgetItem* MyComputer() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0); }
 
   QTemporaryDir Fixture;
   QByteArray Root;  // a folder with 14 subfolders, three of them tiny; "caf\xe9" holds a/b
   QByteArray Measures;  // "own.txt", a sparse "image/disk.img" and a written "data/blob"
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;  // cancels every dialog unless a case answers them
-  std::unique_ptr<TForm1> Form;
   QString OldCurrent;
   // What the window handed to the desktop.
   const QList<QUrl>& Opened() const { return Desktop.Opened; }

@@ -66,15 +66,14 @@ QTreeWidgetItem* Child(QTreeWidgetItem* item, const char* name) { return test::C
 using test::Tip;
 using test::WaitForScans;
 
-class TestFmainCompare : public QObject {
+class TestFmainCompare : public test::TFormTest {
   Q_OBJECT
 
  private slots:
   void init() {
-    Store = std::make_unique<test::TTempStore>();
+    StartCase();
     // Apparent sizes: the numbers below are the files' lengths, whatever the file system.
     Store->Open()->setValue("apparentsize", 1);
-    Desktop = {};
     Tree = std::make_unique<test::TempTree>();
     Tree->Write("r/own.txt", std::string(2000, 'o'));
     Tree->Write("r/grow/f", std::string(10000, 'g'));
@@ -84,7 +83,7 @@ class TestFmainCompare : public QObject {
     Tree->Write("r/gone/f", std::string(4000, 'x'));
     Root = Tree->Path("r");
   }
-  void cleanup() { Form.reset(); }
+  void cleanup() { EndCase(); }
 
   // Each walk is kept once the window is idle: it reads back to the shown totals and says the
   // walk was complete; a scan of another root is kept apart. Cleared, the Preferences box stores
@@ -114,7 +113,7 @@ class TestFmainCompare : public QObject {
       QTest::mouseClick(prefs.CheckBoxKeepHistory, Qt::LeftButton);
       QTest::mouseClick(prefs.ButtonOk, Qt::LeftButton);
     });
-    auto toggle = [&] { test::View(*Form).Preferences1->trigger(); };
+    auto toggle = [&] { V().Preferences1->trigger(); };
     toggle();
     QCOMPARE(ScanSettings.keephistory, 0);
     Form->close();  // saves the settings
@@ -143,7 +142,7 @@ class TestFmainCompare : public QObject {
     const std::vector<TKeptScan> kept = ListKeptScans(ScanHistoryFolder(), HistoryKey(Root));
 
     ClickItem(NewRootItem());
-    const std::vector<TChartPoint> before = test::View(*Form).ChartPie->Points();
+    const std::vector<TChartPoint> before = V().ChartPie->Points();
     const QString growTipBefore = Tip(Child(NewRootItem(), "grow"));
     QStringList listed;
     int preselected = -2;
@@ -176,11 +175,11 @@ class TestFmainCompare : public QObject {
     CheckGrowth();
 
     ClickItem(NewRootItem());
-    QVERIFY(!SamePoints(test::View(*Form).ChartPie->Points(), before));
+    QVERIFY(!SamePoints(V().ChartPie->Points(), before));
     auto* button = Form->findChild<QPushButton*>(QStringLiteral("ButtonEndComparison"));
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(!label->isVisible() && !end->isEnabled());
-    QVERIFY(SamePoints(test::View(*Form).ChartPie->Points(), before));
+    QVERIFY(SamePoints(V().ChartPie->Points(), before));
     QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelLost"))->isHidden());
     QVERIFY(Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"))->isHidden());
     QCOMPARE(Tip(Child(NewRootItem(), "grow")), growTipBefore);
@@ -200,7 +199,7 @@ class TestFmainCompare : public QObject {
       return 0;
     };
     // The first scan: only the later one is there, and it is not chosen for the user.
-    ClickItem(Tree1()->topLevelItem(0)->child(0));
+    ClickItem(TreeView()->topLevelItem(0)->child(0));
     compare->trigger();
     // The same scan opened from its kept file: the file is left out likewise.
     Form->OpenScanFile(kept[0].Path);
@@ -230,7 +229,7 @@ class TestFmainCompare : public QObject {
     // A file saved by hand.
     QTemporaryDir dir;
     const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
-    QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
+    QCOMPARE(Form->SaveScanFile(TreeView()->topLevelItem(0), saved), std::string());
     ClickItem(NewRootItem());
     Desktop.OpenFileNames = {QString::fromStdString(saved)};
     Desktop.AnswerDialog = [](QDialog& dialog) {
@@ -252,18 +251,18 @@ class TestFmainCompare : public QObject {
   // is incomplete.
   void incompleteScansSaySo() {
     QVERIFY(ScanAtStart());
-    QCOMPARE(Tree1()->topLevelItem(0)->icon(0).isNull(), true);
+    QCOMPARE(TreeView()->topLevelItem(0)->icon(0).isNull(), true);
     QTemporaryDir dir;
     const std::string whole = dir.filePath(QStringLiteral("whole.json")).toStdString();
-    QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), whole), std::string());
+    QCOMPARE(Form->SaveScanFile(TreeView()->topLevelItem(0), whole), std::string());
     const std::string part = Tree->Write("part.json", R"([1,2,{"state":"stopped"},[{"name":")" + Root +
                                                           R"("},[{"name":"grow"}],[{"name":"same"},{"name":"f","asize":3000}]]])");
     Form->OpenScanFile(part);
     QVERIFY(WaitForScans(*Form, 2));
-    QTreeWidgetItem* stopped = Tree1()->topLevelItem(1);
+    QTreeWidgetItem* stopped = TreeView()->topLevelItem(1);
     QVERIFY(!stopped->icon(0).isNull());
     QCOMPARE(Tip(stopped), QStringLiteral("Stopped: the scan is incomplete"));
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QStringLiteral("Stopped after 3 folders"));
+    QCOMPARE(V().StatusBar1->PanelText(3), QStringLiteral("Stopped after 3 folders"));
 
     const QDateTime when = QDateTime::fromSecsSinceEpoch(1800000000);
     const QString since = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -272,11 +271,11 @@ class TestFmainCompare : public QObject {
     Form->CompareWithScanFile(whole, when);
     QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
     QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (this scan is incomplete)"));
-    ClickItem(Tree1()->topLevelItem(0)->child(0));
+    ClickItem(TreeView()->topLevelItem(0)->child(0));
     Form->CompareWithScanFile(part, when);
     QTRY_VERIFY_WITH_TIMEOUT(Comparing(*Form), Timeout);
     QCOMPARE(label->text(), QStringLiteral("Changes since ") + since + QStringLiteral(" (the earlier scan is incomplete)"));
-    ClickItem(Child(Tree1()->topLevelItem(0)->child(0), "same"));
+    ClickItem(Child(TreeView()->topLevelItem(0)->child(0), "same"));
     auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
     QVERIFY(nothing->isVisible());
     QVERIFY2(nothing->text().contains(QStringLiteral("(the earlier scan is incomplete)")), qPrintable(nothing->text()));
@@ -314,7 +313,7 @@ class TestFmainCompare : public QObject {
     Form->ScanFilesRegularOnly = false;  // fed through pipes at the test's pace
     QTemporaryDir dir;
     const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
-    QCOMPARE(Form->SaveScanFile(Tree1()->topLevelItem(0), saved), std::string());
+    QCOMPARE(Form->SaveScanFile(TreeView()->topLevelItem(0), saved), std::string());
     TPipe first(dir.filePath(QStringLiteral("first")).toStdString());
     TPipe second(dir.filePath(QStringLiteral("second")).toStdString());
     QVERIFY(first.Fd >= 0 && second.Fd >= 0);
@@ -357,8 +356,7 @@ class TestFmainCompare : public QObject {
  private:
   // A window that scans `root` at start; true once it shows the scan.
   bool ScanAtStart(const std::string& root = {}) {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", root.empty() ? Root : root}, Desktop);
-    Form->ScanDriveSource = [top = Tree->Root()] { return test::OneDrive(top); };
+    OpenWindow({"ostrel", root.empty() ? Root : root}).ScanDriveSource = [top = Tree->Root()] { return test::OneDrive(top); };
     Form->show();
     return WaitForScans(*Form, 1);
   }
@@ -372,10 +370,9 @@ class TestFmainCompare : public QObject {
     Form->NewScanClick();
     return WaitForScans(*Form, 2);
   }
-  QTreeWidget* Tree1() const { return test::View(*Form).TreeViewDirectories; }
   // The root folder's item of the newest scan.
-  QTreeWidgetItem* NewRootItem() const { return Tree1()->topLevelItem(1)->child(0); }
-  void ClickItem(QTreeWidgetItem* item) { test::ClickRow(Tree1(), item); }
+  QTreeWidgetItem* NewRootItem() const { return TreeView()->topLevelItem(1)->child(0); }
+  void ClickItem(QTreeWidgetItem* item) { test::ClickRow(TreeView(), item); }
   // The grown, shrunk, new and unchanged folders (grow 10000 bytes then, 210000 now; shrink
   // 100000, 50000; same 3000; new 30000) are marked and their tooltips give the changes.
   void CheckMarks() {
@@ -417,36 +414,35 @@ class TestFmainCompare : public QObject {
     QCOMPARE(gone->flags(), Qt::NoItemFlags);
     QVERIFY2(Tip(gone).contains(QStringLiteral("Now: gone")), qPrintable(Tip(gone)));
     QVERIFY2(Tip(gone).contains(QStringLiteral("Change: -3.9 KB")), qPrintable(Tip(gone)));
-    QTreeWidgetItem* selected = test::View(*Form).SelectedItem();
+    QTreeWidgetItem* selected = V().SelectedItem();
     ClickItem(gone);
-    QCOMPARE(test::View(*Form).SelectedItem(), selected);
+    QCOMPARE(V().SelectedItem(), selected);
     // The earlier scan's own items are not compared.
-    QTreeWidgetItem* firstGrow = Child(Tree1()->topLevelItem(0)->child(0), "grow");
+    QTreeWidgetItem* firstGrow = Child(TreeView()->topLevelItem(0)->child(0), "grow");
     QVERIFY(!Tip(firstGrow).contains(QStringLiteral("Then")));
     QVERIFY(firstGrow->icon(0).isNull());
     // The status bar gives the selected folder's change and size then (its size now is the
     // third panel's, as always).
     ClickItem(grow);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("+195.3 KB, was 9.8 KB"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("+195.3 KB, was 9.8 KB"));
     ClickItem(added);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("+29.3 KB, new"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("+29.3 KB, new"));
     ClickItem(same);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(0), QStringLiteral("No change, 2.9 KB"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("No change, 2.9 KB"));
   }
 
   // The chart of the compared root is its growth, in every kind: the root's own files grew by
   // own2.txt, grow by g2, new is all new; shrink lost f2 and is listed apart. A click goes into
   // a grown folder, Up comes back; folders where nothing grew say so.
   void CheckGrowth() {
-    const test::TFormView view = test::View(*Form);
     ClickItem(NewRootItem());
     QTreeWidgetItem* root = NewRootItem();
     const int grow = root->indexOfChild(Child(root, "grow"));
     const int added = root->indexOfChild(Child(root, "new"));
     const std::vector<TChartPoint> growth = {{"(files)", 7000, PointFiles}, {"grow", 200000, grow}, {"new", 30000, added}};
     for (int kind : {1, 2, 0}) {
-      view.RadioGroupChartType->SetItemIndex(kind);
-      QVERIFY2(SamePoints(view.ChartPie->Points(), growth), qPrintable(QString::number(kind)));
+      V().RadioGroupChartType->SetItemIndex(kind);
+      QVERIFY2(SamePoints(V().ChartPie->Points(), growth), qPrintable(QString::number(kind)));
     }
     auto* lost = Form->findChild<TElidedLabel*>(QStringLiteral("LabelLost"));
     auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
@@ -454,19 +450,19 @@ class TestFmainCompare : public QObject {
     QCOMPARE(lost->text(), QStringLiteral("Less: shrink -48.8 KB, gone -3.9 KB (gone)"));
     QCOMPARE(lost->toolTip(), QStringLiteral("shrink: 97.7 KB then, 48.8 KB now\ngone: 3.9 KB then, gone now"));
     Form->ChartPieMouseMove(1);
-    QCOMPARE(view.StatusBar1->PanelText(0), QStringLiteral("grow (was 9.8 KB)"));
-    QCOMPARE(view.StatusBar1->PanelText(1), QStringLiteral("+195.3 KB"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("grow (was 9.8 KB)"));
+    QCOMPARE(V().StatusBar1->PanelText(1), QStringLiteral("+195.3 KB"));
     Form->ChartPieMouseMove(0);
-    QCOMPARE(view.StatusBar1->PanelText(0), QStringLiteral("(files) (was 2.0 KB)"));
+    QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("(files) (was 2.0 KB)"));
     Form->ChartPieClickSeries(1);
-    QCOMPARE(view.SelectedItem(), root->child(grow));
-    QVERIFY(SamePoints(view.ChartPie->Points(), {{"(files)", 200000, PointFiles}}));
+    QCOMPARE(V().SelectedItem(), root->child(grow));
+    QVERIFY(SamePoints(V().ChartPie->Points(), {{"(files)", 200000, PointFiles}}));
     QVERIFY(!lost->isVisible() && !nothing->isVisible());
     Form->ButtonUpClick();
-    QVERIFY(SamePoints(view.ChartPie->Points(), growth));
+    QVERIFY(SamePoints(V().ChartPie->Points(), growth));
     // Nothing grew: no points, a message instead; what shrank still listed.
     ClickItem(Child(root, "shrink"));
-    QVERIFY(view.ChartPie->Points().empty());
+    QVERIFY(V().ChartPie->Points().empty());
     QVERIFY(nothing->isVisible());
     QVERIFY(nothing->text().startsWith(QStringLiteral("Nothing grew here since ")));
     QCOMPARE(lost->text(), QStringLiteral("Less: (files) -48.8 KB"));
@@ -474,10 +470,10 @@ class TestFmainCompare : public QObject {
     QVERIFY(nothing->text().startsWith(QStringLiteral("Nothing changed here since ")));
     QVERIFY(!lost->isVisible());
     // The earlier scan's own items are not compared: their ordinary chart.
-    ClickItem(Tree1()->topLevelItem(0)->child(0));
+    ClickItem(TreeView()->topLevelItem(0)->child(0));
     QVERIFY(!nothing->isVisible() && !lost->isVisible());
-    QCOMPARE(view.ChartPie->Points().front().Label, std::string("(files)"));
-    QCOMPARE(view.ChartPie->Points().front().Value, 2000.0);
+    QCOMPARE(V().ChartPie->Points().front().Label, std::string("(files)"));
+    QCOMPARE(V().ChartPie->Points().front().Value, 2000.0);
   }
   // A named pipe that a reading opens and then waits on; `Fd` holds it open both ways, so
   // that neither side blocks in open.
@@ -499,11 +495,8 @@ class TestFmainCompare : public QObject {
     int Fd = -1;
   };
 
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
   std::unique_ptr<test::TempTree> Tree;
   std::string Root;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainCompare, TApplication)

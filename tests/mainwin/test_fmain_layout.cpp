@@ -87,21 +87,17 @@ void ComparePlace(QWidget* w, const QRect& expected, TFit fit) {
 
 }  // namespace
 
-class TestFmainLayout : public QObject {
+class TestFmainLayout : public test::TFormTest {
   Q_OBJECT
 
  private slots:
   void init() {
-    Store = std::make_unique<test::TTempStore>();
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    Form->show();
+    StartCase();
+    OpenWindow().show();
     QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
   }
 
-  void cleanup() {
-    Form.reset();
-    Store.reset();
-  }
+  void cleanup() { EndCase(); }
 
   void anchoredRect_data() {
     QTest::addColumn<QRect>("design");
@@ -140,10 +136,10 @@ class TestFmainLayout : public QObject {
   }
 
   void clientAreaAndStatusBar() {
-    const int menuHeight = test::View(*Form).MainMenu1->height();
+    const int menuHeight = V().MainMenu1->height();
     QVERIFY(menuHeight > 0);
     QCOMPARE(Form->centralWidget()->geometry(), QRect(0, menuHeight, 674, 400));
-    TStatusBar* bar = test::View(*Form).StatusBar1;
+    TStatusBar* bar = V().StatusBar1;
     QCOMPARE(bar->geometry().topLeft(), QPoint(0, menuHeight + 400));
     QCOMPARE(bar->width(), 674);
     QVERIFY(bar->height() >= 19);
@@ -178,7 +174,7 @@ class TestFmainLayout : public QObject {
   void minimumSizeFitsTheScreen() {
     // Run at 1x and, by a second ctest entry, at 2x where the design is larger than the screen.
     const QSize available = Form->screen()->availableGeometry().size();
-    const QSize design(674, test::View(*Form).MainMenu1->height() + 400 + test::View(*Form).StatusBar1->height());
+    const QSize design(674, V().MainMenu1->height() + 400 + V().StatusBar1->height());
     const QSize frame = Form->frameGeometry().size() - Form->size();
     // It opens at its design size, as the screen allows, and shrinks to 560 x 360 (or the screen).
     QCOMPARE(Form->size(), design.boundedTo(available - frame));
@@ -191,24 +187,23 @@ class TestFmainLayout : public QObject {
 
     // So small, every control is still whole and in its place: nothing on the chart overlaps,
     // the hint panel and the chart type lie side by side, the hint's text stays in its labels.
-    const test::TFormView view = test::View(*Form);
-    for (QWidget* w : QWidgetList{view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop}) w->show();
-    const QWidgetList onChart{view.ButtonHelp, view.ButtonUp, view.ButtonExplore, view.ButtonCopy,
-                              view.LabelStandBy, view.LabelScanned, view.LabelCount, view.ButtonStop};
+    for (QWidget* w : QWidgetList{V().LabelStandBy, V().LabelScanned, V().LabelCount, V().ButtonStop}) w->show();
+    const QWidgetList onChart{V().ButtonHelp, V().ButtonUp, V().ButtonExplore, V().ButtonCopy,
+                              V().LabelStandBy, V().LabelScanned, V().LabelCount, V().ButtonStop};
     for (qsizetype i = 0; i < onChart.size(); ++i) {
-      QVERIFY2(view.ChartPie->rect().contains(onChart[i]->geometry()), qPrintable(onChart[i]->objectName()));
+      QVERIFY2(V().ChartPie->rect().contains(onChart[i]->geometry()), qPrintable(onChart[i]->objectName()));
       for (qsizetype j = 0; j < i; ++j)
         QVERIFY2(!onChart[i]->geometry().intersects(onChart[j]->geometry()),
                  qPrintable(onChart[i]->objectName() + " / " + onChart[j]->objectName()));
     }
     Form->ShowIdle();
-    QVERIFY(view.ChartPie->height() > 100 && view.TreeViewDirectories->width() > 100);
-    QVERIFY(view.Panel1->geometry().right() < view.RadioGroupChartType->geometry().left());
-    QVERIFY(Form->centralWidget()->rect().contains(view.RadioGroupChartType->geometry()));
-    QVERIFY(view.HtmlLabel1->geometry().bottom() <= view.HtmlLabel2->geometry().top());
-    QVERIFY(view.Panel1->contentsRect().contains(view.HtmlLabel2->geometry()));
+    QVERIFY(V().ChartPie->height() > 100 && V().TreeViewDirectories->width() > 100);
+    QVERIFY(V().Panel1->geometry().right() < V().RadioGroupChartType->geometry().left());
+    QVERIFY(Form->centralWidget()->rect().contains(V().RadioGroupChartType->geometry()));
+    QVERIFY(V().HtmlLabel1->geometry().bottom() <= V().HtmlLabel2->geometry().top());
+    QVERIFY(V().Panel1->contentsRect().contains(V().HtmlLabel2->geometry()));
     // (A screen narrower than that, as offscreen at twice the scale, leaves too little room.)
-    for (THtmlLabel* label : {view.HtmlLabel1, view.HtmlLabel2}) {
+    for (THtmlLabel* label : {V().HtmlLabel1, V().HtmlLabel2}) {
       if (Form->width() < 560) break;
       QSize extent;
       label->GetExtent(&extent);
@@ -222,8 +217,7 @@ class TestFmainLayout : public QObject {
 
   void tabGoesLeftToRightTopToBottom() {
     QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-    const test::TFormView view = test::View(*Form);
-    view.TreeViewDirectories->setFocus();
+    V().TreeViewDirectories->setFocus();
     QStringList order;
     for (int i = 0; i < 11; ++i) {
       QWidget* focus = QApplication::focusWidget();
@@ -236,26 +230,26 @@ class TestFmainLayout : public QObject {
                                  "ButtonCopy", "CheckAllBelow", "ListFiles", "radio Pie", "EditFind",
                                  "TreeViewDirectories"}));
     // The chart shows that it has the focus: a frame in the highlight colour.
-    auto edge = [&] { return view.ChartPie->viewport()->grab().toImage().pixelColor(0, view.ChartPie->viewport()->height() / 2); };
-    view.ButtonCopy->setFocus(Qt::TabFocusReason);
+    auto edge = [&] { return V().ChartPie->viewport()->grab().toImage().pixelColor(0, V().ChartPie->viewport()->height() / 2); };
+    V().ButtonCopy->setFocus(Qt::TabFocusReason);
     const QColor without = edge();
-    view.ChartPie->setFocus(Qt::TabFocusReason);
-    QCOMPARE(edge(), view.ChartPie->palette().color(QPalette::Highlight));
+    V().ChartPie->setFocus(Qt::TabFocusReason);
+    QCOMPARE(edge(), V().ChartPie->palette().color(QPalette::Highlight));
     QVERIFY(without != edge());
   }
 
   void splitterDragsTheTreeWider() {
     auto* splitter = Form->findChild<QSplitter*>(QStringLiteral("Splitter1"));
     QSplitterHandle* handle = splitter->handle(1);
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     const QPoint grip = handle->rect().center();
     QTest::mousePress(handle, Qt::LeftButton, {}, grip);
     QTest::mouseMove(handle, grip + QPoint(60, 0));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
     QTRY_COMPARE(tree->width(), 320);
-    QCOMPARE(test::View(*Form).ChartPie->width(), 331);
+    QCOMPARE(V().ChartPie->width(), 331);
     // The controls on the chart keep their anchors.
-    QCOMPARE(test::View(*Form).ButtonUp->geometry().right(), 330);
+    QCOMPARE(V().ButtonUp->geometry().right(), 330);
   }
 
   void captionsHintsAndFonts() {
@@ -265,15 +259,15 @@ class TestFmainLayout : public QObject {
       const char* Hint;
     };
     const TText texts[] = {
-        {test::View(*Form).ButtonStop, "S&top", ""},
-        {test::View(*Form).ButtonUp, "&Up", "Go up to parent directory"},
-        {test::View(*Form).ButtonHelp, "He&lp", "help!"},
-        {test::View(*Form).ButtonExplore, "&Explore-Dir", "Open an explorer window in the current directory"},
-        {test::View(*Form).ButtonCopy, "&Copy-Dir", "Copy the current directory to the clipboard"},
+        {V().ButtonStop, "S&top", ""},
+        {V().ButtonUp, "&Up", "Go up to parent directory"},
+        {V().ButtonHelp, "He&lp", "help!"},
+        {V().ButtonExplore, "&Explore-Dir", "Open an explorer window in the current directory"},
+        {V().ButtonCopy, "&Copy-Dir", "Copy the current directory to the clipboard"},
     };
     // Every mnemonic of the window's buttons and menus is its own.
     QSet<QString> mnemonics;
-    for (QAction* menu : test::View(*Form).MainMenu1->actions()) mnemonics << QKeySequence::mnemonic(menu->text()).toString();
+    for (QAction* menu : V().MainMenu1->actions()) mnemonics << QKeySequence::mnemonic(menu->text()).toString();
     for (const TText& t : texts) {
       QPushButton* b = t.Button;
       QCOMPARE(b->text(), QString::fromLatin1(t.Caption));
@@ -284,24 +278,23 @@ class TestFmainLayout : public QObject {
       QVERIFY2(b->fontMetrics().horizontalAdvance(b->text().remove('&')) <= b->width() - 2 * frame, t.Caption);
     }
     QCOMPARE(mnemonics.size(), 8);
-    QVERIFY(!test::View(*Form).ButtonHelp->geometry().intersects(test::View(*Form).ButtonUp->geometry()));
-    QVERIFY(!test::View(*Form).ButtonExplore->geometry().intersects(test::View(*Form).ButtonCopy->geometry()));
+    QVERIFY(!V().ButtonHelp->geometry().intersects(V().ButtonUp->geometry()));
+    QVERIFY(!V().ButtonExplore->geometry().intersects(V().ButtonCopy->geometry()));
 
-    QCOMPARE(test::View(*Form).LabelStandBy->text(), QStringLiteral("Standby, Loading Directories"));
-    QCOMPARE(test::View(*Form).LabelScanned->text(), QStringLiteral("Folders Scanned:"));
-    QCOMPARE(test::View(*Form).LabelCount->text(), QStringLiteral("(None)"));
-    for (QLabel* label : {test::View(*Form).LabelStandBy, test::View(*Form).LabelScanned, test::View(*Form).LabelCount})
+    QCOMPARE(V().LabelStandBy->text(), QStringLiteral("Standby, Loading Directories"));
+    QCOMPARE(V().LabelScanned->text(), QStringLiteral("Folders Scanned:"));
+    QCOMPARE(V().LabelCount->text(), QStringLiteral("(None)"));
+    for (QLabel* label : {V().LabelStandBy, V().LabelScanned, V().LabelCount})
       QCOMPARE(QFontInfo(label->font()).pixelSize(), 24);
     // The count never runs into its caption.
-    QVERIFY(test::View(*Form).LabelCount->x() > test::View(*Form).LabelScanned->geometry().right());
+    QVERIFY(V().LabelCount->x() > V().LabelScanned->geometry().right());
 
     // The design's 11-pixel size for the client area; the menus keep the desktop's font.
-    const test::TFormView v = test::View(*Form);
-    for (QWidget* w : QWidgetList{v.TreeViewDirectories, v.ButtonUp, v.RadioGroupChartType, v.HtmlLabel2})
+    for (QWidget* w : QWidgetList{V().TreeViewDirectories, V().ButtonUp, V().RadioGroupChartType, V().HtmlLabel2})
       QCOMPARE(QFontInfo(w->font()).pixelSize(), 11);
-    QCOMPARE(test::View(*Form).MainMenu1->font(), QApplication::font(test::View(*Form).MainMenu1));
+    QCOMPARE(V().MainMenu1->font(), QApplication::font(V().MainMenu1));
 
-    TRadioGroup* group = test::View(*Form).RadioGroupChartType;
+    TRadioGroup* group = V().RadioGroupChartType;
     QCOMPARE(group->title(), QStringLiteral("Chart Type"));
     QCOMPARE(group->Count(), 3);  // their captions: test_fmain_lifecycle's chartTypeShown
     for (int i = 0; i < group->Count(); ++i) QVERIFY(group->contentsRect().contains(group->Button(i)->geometry()));
@@ -318,7 +311,7 @@ class TestFmainLayout : public QObject {
          "VisitPelworthformoreShareware1 &Visit Pelworth for more Shareware", "N2", "About1 &About"},
     };
     QCOMPARE(Form->menuBar()->objectName(), QStringLiteral("MainMenu1"));
-    const QList<QAction*> top = test::View(*Form).MainMenu1->actions();
+    const QList<QAction*> top = V().MainMenu1->actions();
     QCOMPARE(top.size(), 3);
     for (int m = 0; m < 3; ++m) {
       QMenu* menu = top[m]->menu();
@@ -334,7 +327,7 @@ class TestFmainLayout : public QObject {
       }
       QCOMPARE(seen, expected[m]);
     }
-    QCOMPARE(test::View(*Form).File1, top[0]->menu());
+    QCOMPARE(V().File1, top[0]->menu());
   }
 
   // The manual's lists against the window: every menu item in its table of menus (and no row
@@ -354,7 +347,7 @@ class TestFmainLayout : public QObject {
 
     int items = 0;
     QStringList shortcuts;
-    for (QAction* top : test::View(*Form).MainMenu1->actions()) {
+    for (QAction* top : V().MainMenu1->actions()) {
       const QString title = top->menu()->title();
       if (title.contains(QLatin1Char('&'))) shortcuts << QStringLiteral("Alt+") + title.at(title.indexOf(QLatin1Char('&')) + 1).toUpper();
       for (QAction* a : top->menu()->actions()) {
@@ -374,18 +367,18 @@ class TestFmainLayout : public QObject {
     QVERIFY(shortcuts.contains(QStringLiteral("F1")) && shortcuts.contains(QStringLiteral("Alt+Up")));
     for (const QString& key : shortcuts)
       QVERIFY2(keys.contains(QStringLiteral("<kbd>") + key + QStringLiteral("</kbd>")), qPrintable(key));
-    QCOMPARE(panels.count(QStringLiteral("<tr>")), test::View(*Form).StatusBar1->PanelCount() + 1);
+    QCOMPARE(panels.count(QStringLiteral("<tr>")), V().StatusBar1->PanelCount() + 1);
   }
 
   void hintPanel() {
     // Tool-tip colours, inherited by both labels.
-    QCOMPARE(test::View(*Form).Panel1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::ToolTipBase));
-    QCOMPARE(test::View(*Form).HtmlLabel1->Color(), QApplication::palette().color(QPalette::ToolTipBase));
-    QCOMPARE(test::View(*Form).HtmlLabel2->Color(), QApplication::palette().color(QPalette::ToolTipBase));
-    QVERIFY(test::View(*Form).Panel1->autoFillBackground());
+    QCOMPARE(V().Panel1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::ToolTipBase));
+    QCOMPARE(V().HtmlLabel1->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+    QCOMPARE(V().HtmlLabel2->Color(), QApplication::palette().color(QPalette::ToolTipBase));
+    QVERIFY(V().Panel1->autoFillBackground());
 
     // The hint wraps into exactly two lines inside its label; "Hint:" and "<Explore-Dir>" are bold.
-    THtmlLabel* hint = test::View(*Form).HtmlLabel1;
+    THtmlLabel* hint = V().HtmlLabel1;
     QCOMPARE(hint->WordWrap(), 1);
     QSize extent;
     hint->GetExtent(&extent);
@@ -401,7 +394,7 @@ class TestFmainLayout : public QObject {
     QCOMPARE(bold, QStringList({"Hint:", "<Explore-Dir>"}));
 
     // The link: one line, blue and underlined exactly over the address, with a hand cursor.
-    THtmlLabel* link = test::View(*Form).HtmlLabel2;
+    THtmlLabel* link = V().HtmlLabel2;
     QCOMPARE(link->GetCaption(), QStringLiteral("Visit <blue><u>https://www.pelworth.example/</blue></u> for "
                                                 "more shareware and freeware programs!"));
     QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
@@ -415,10 +408,6 @@ class TestFmainLayout : public QObject {
     QCOMPARE(marked, QStringList({"https://www.pelworth.example/"}));
   }
 
- private:
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainLayout, ostrel::TApplication)

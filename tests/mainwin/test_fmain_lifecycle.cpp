@@ -56,12 +56,12 @@ class TProbeForm : public TForm1 {
 
 }  // namespace
 
-class TestFmainLifecycle : public QObject {
+class TestFmainLifecycle : public test::TFormTest {
   Q_OBJECT
 
  private slots:
   void init() {
-    Store = std::make_unique<test::TTempStore>();
+    StartCase();
     App()->Shown.clear();
     // Whatever an earlier case left in the record must not hide a missing load.
     ScanSettings.charttype = 99;
@@ -71,10 +71,7 @@ class TestFmainLifecycle : public QObject {
     std::strcpy(ScanSettings.lastfilename, "left over");
   }
 
-  void cleanup() {
-    Form.reset();
-    Store.reset();
-  }
+  void cleanup() { EndCase(); }
 
   void autoMinimizeSwitch_data() {
     QTest::addColumn<QStringList>("args");
@@ -225,7 +222,7 @@ class TestFmainLifecycle : public QObject {
     QVERIFY(!Store->Exists());
     ScanSettings.autominimize = 1;
     ScanSettings.includecd.store(1);
-    MakeWindow();
+    OpenWindow();
     QVERIFY(Form->AttachedScan() == nullptr);
     QVERIFY(Form->CurrentPath().empty());
     QVERIFY(Form->Handle() != NoWindow);
@@ -234,20 +231,9 @@ class TestFmainLifecycle : public QObject {
     QCOMPARE(ScanSettings.includecd.load(), 0);
     // Before the user has done anything, the key holds all ten values.
     QVERIFY(Store->Exists());
-    auto store = Store->Open();
-    QCOMPARE(store->allKeys().size(), 10);
-    QCOMPARE(store->value("lastfilename").toString(), QString::fromLatin1(DefaultLastFileName));
-    QCOMPARE(store->value("combineother").toInt(), 1);
-    QCOMPARE(store->value("keephistory").toInt(), 1);
-    for (const char* name :
-         {"shrinktotaskbar", "autoload", "includefloppy", "includecd", "includenet", "charttype", "apparentsize"})
-      QCOMPARE(store->value(name).toString(), QStringLiteral("0"));
-    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
-    QCOMPARE(ScanSettings.combineother, 1);
-    QCOMPARE(ScanSettings.charttype, 0);
-    QCOMPARE(ScanSettings.apparentsize, 0);
-    QCOMPARE(ScanSettings.keephistory, 1);
-    QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 0);
+    QCOMPARE(StoreText(), Defaults);
+    QCOMPARE(Record(), Defaults + " autominimize=0");
+    QCOMPARE(V().RadioGroupChartType->ItemIndex(), 0);
   }
 
   void presentStoreIsReadBack() {
@@ -261,38 +247,22 @@ class TestFmainLifecycle : public QObject {
                 {"charttype", 1},
                 {"apparentsize", 1},
                 {"keephistory", 0}});
-    MakeWindow();
-    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QStringLiteral("/home/user/data"));
-    QCOMPARE(ScanSettings.shrinktotaskbar, 1);
-    QCOMPARE(ScanSettings.autoload, 1);
-    QCOMPARE(ScanSettings.includefloppy.load(), 1);
-    QCOMPARE(ScanSettings.includecd.load(), 1);
-    QCOMPARE(ScanSettings.includenet.load(), 1);
-    QCOMPARE(ScanSettings.combineother, 0);
-    QCOMPARE(ScanSettings.charttype, 1);
-    QCOMPARE(ScanSettings.apparentsize, 1);
-    QCOMPARE(ScanSettings.keephistory, 0);
-    QCOMPARE(ScanSettings.autominimize, 0);
-    QVERIFY(test::View(*Form).RadioGroupChartType->Button(1)->isChecked());
+    OpenWindow();
+    QCOMPARE(Record(), QStringLiteral("lastfilename=/home/user/data shrinktotaskbar=1 autoload=1 includefloppy=1 includecd=1 "
+                                      "includenet=1 combineother=0 charttype=1 apparentsize=1 keephistory=0 autominimize=0"));
+    QVERIFY(V().RadioGroupChartType->Button(1)->isChecked());
   }
 
   void missingValuesKeepDefaults() {
     // A key with only some values: the others keep the constructor's defaults and are not added
     // until the next save.
     WriteStore({{"includecd", 1}});
-    MakeWindow();
-    QCOMPARE(ScanSettings.includecd.load(), 1);
-    QCOMPARE(ScanSettings.combineother, 1);
-    QCOMPARE(ScanSettings.charttype, 0);
-    QCOMPARE(ScanSettings.apparentsize, 0);
-    QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), QString::fromLatin1(DefaultLastFileName));
-    QCOMPARE(Store->Open()->allKeys().size(), 1);
+    OpenWindow();
+    const QString record = QString(Defaults).replace(" includecd=0", " includecd=1");
+    QCOMPARE(Record(), record + " autominimize=0");
+    QCOMPARE(StoreText(), QStringLiteral("includecd=1"));
     Form->close();
-    auto store = Store->Open();
-    QCOMPARE(store->allKeys().size(), 10);
-    QCOMPARE(store->value("apparentsize").toInt(), 0);
-    QCOMPARE(store->value("combineother").toInt(), 1);
-    QCOMPARE(store->value("includecd").toInt(), 1);
+    QCOMPARE(StoreText(), record);
   }
 
   void chartTypeShown_data() {
@@ -310,8 +280,8 @@ class TestFmainLifecycle : public QObject {
     QFETCH(int, shownIndex);
     QFETCH(QString, shown);
     WriteStore({{"charttype", stored}});
-    MakeWindow();
-    TRadioGroup* group = test::View(*Form).RadioGroupChartType;
+    OpenWindow();
+    TRadioGroup* group = V().RadioGroupChartType;
     QCOMPARE(group->ItemIndex(), shownIndex);
     QCOMPARE(group->Button(shownIndex)->text(), shown);
     QVERIFY(group->Button(shownIndex)->isChecked());
@@ -325,7 +295,7 @@ class TestFmainLifecycle : public QObject {
     // The window reads into the record's own buffer: 5000 bytes come in as 1022, and go back so.
     const QString path = QStringLiteral("/abcdefghi").repeated(500);
     WriteStore({{"lastfilename", path}});
-    MakeWindow();
+    OpenWindow();
     QCOMPARE(QString::fromLatin1(ScanSettings.lastfilename), path.left(1022));
     // The record's buffer is never overrun: the rest of the record is intact.
     QCOMPARE(ScanSettings.charttype, 0);
@@ -343,10 +313,10 @@ class TestFmainLifecycle : public QObject {
   }
   void changedChartTypeSavedOnClose() {
     QFETCH(int, end);
-    MakeWindow();
+    OpenWindow();
     Form->show();
     QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-    QTest::mouseClick(test::View(*Form).RadioGroupChartType->Button(2), Qt::LeftButton);
+    QTest::mouseClick(V().RadioGroupChartType->Button(2), Qt::LeftButton);
     QCOMPARE(ScanSettings.charttype, 2);
     QCOMPARE(Store->Open()->value("charttype").toInt(), 0);  // nothing saved yet
     std::strcpy(ScanSettings.lastfilename, "/srv/chosen");
@@ -359,29 +329,21 @@ class TestFmainLifecycle : public QObject {
       return;
     }
     if (end == 1)
-      test::View(*Form).Quit1->trigger();
+      V().Quit1->trigger();
     else
       Form->close();
     QVERIFY(!Form->isVisible());
-    auto store = Store->Open();
-    QCOMPARE(store->value("charttype").toInt(), 2);
-    QCOMPARE(store->value("lastfilename").toString(), QStringLiteral("/srv/chosen"));
-    QCOMPARE(store->value("includenet").toInt(), 1);
-    QCOMPARE(store->value("apparentsize").toInt(), 1);
+    QCOMPARE(StoreText(), QStringLiteral("lastfilename=/srv/chosen shrinktotaskbar=0 autoload=0 includefloppy=0 includecd=0 "
+                                         "includenet=1 combineother=1 charttype=2 apparentsize=1 keephistory=1"));
 
     // The next start shows it.
     Form.reset();
-    MakeWindow();
-    QCOMPARE(test::View(*Form).RadioGroupChartType->ItemIndex(), 2);
+    OpenWindow();
+    QCOMPARE(V().RadioGroupChartType->ItemIndex(), 2);
     QCOMPARE(ScanSettings.apparentsize, 1);
   }
 
  private:
-  TForm1* MakeWindow() {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    return Form.get();
-  }
-
   void WriteStore(const std::vector<std::pair<QString, QVariant>>& values) {
     auto store = Store->Open();
     for (const auto& [name, value] : values) store->setValue(name, value);
@@ -389,9 +351,32 @@ class TestFmainLifecycle : public QObject {
     QCOMPARE(store->status(), QSettings::NoError);
   }
 
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
+  // The record's ten stored settings and the switch, as "name=value" in the record's order.
+  static QString Record() {
+    const TScanSettings& s = ScanSettings;
+    QString text = QStringLiteral("lastfilename=") + QString::fromLatin1(s.lastfilename);
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, int>>{
+             {"shrinktotaskbar", s.shrinktotaskbar}, {"autoload", s.autoload}, {"includefloppy", s.includefloppy},
+             {"includecd", s.includecd}, {"includenet", s.includenet}, {"combineother", s.combineother},
+             {"charttype", s.charttype}, {"apparentsize", s.apparentsize}, {"keephistory", s.keephistory},
+             {"autominimize", s.autominimize}})
+      text += QStringLiteral(" %1=%2").arg(QLatin1String(name)).arg(value);
+    return text;
+  }
+  // The stored values in the same order, those that are there.
+  QString StoreText() const {
+    auto store = Store->Open();
+    QStringList values;
+    for (const QString& setting : Record().split(' '))
+      if (const QString name = setting.section('=', 0, 0); store->contains(name))
+        values << name + '=' + store->value(name).toString();
+    return values.join(' ');
+  }
+  // The settings of a first start, in that order.
+  const QString Defaults = QStringLiteral("lastfilename=") + QString::fromLatin1(DefaultLastFileName) +
+                           QStringLiteral(" shrinktotaskbar=0 autoload=0 includefloppy=0 includecd=0 includenet=0 "
+                                          "combineother=1 charttype=0 apparentsize=0 keephistory=1");
+
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainLifecycle, TRecordingApp)

@@ -78,7 +78,7 @@ class THoldingForm : public TForm1 {
 
 }  // namespace
 
-class TestFmainScan : public QObject {
+class TestFmainScan : public test::TFormTest {
   Q_OBJECT
 
  private slots:
@@ -92,17 +92,12 @@ class TestFmainScan : public QObject {
   }
 
   void init() {
-    Store = std::make_unique<test::TTempStore>();
-    Desktop = {};
+    StartCase();
     test::TDriveGate::Get().Close(test::OneDrive(Root()));
     test::TDriveGate::Get().Open();
   }
 
-  void cleanup() {
-    test::TDriveGate::Get().Open();
-    Form.reset();
-    Store.reset();
-  }
+  void cleanup() { EndCase(); }
 
   void pathArgumentScansWithoutWizard() {
     int wizards = 0;
@@ -390,8 +385,7 @@ class TestFmainScan : public QObject {
 
  private:
   TForm1* MakeForm(std::vector<std::string> args) {
-    Form = std::make_unique<TForm1>(std::move(args), Desktop);
-    Form->ScanDriveSource = test::TDriveGate::Source;
+    OpenWindow(std::move(args)).ScanDriveSource = test::TDriveGate::Source;
     return Form.get();
   }
 
@@ -407,9 +401,6 @@ class TestFmainScan : public QObject {
   std::string Root() const { return Tree->Root(); }
 
   std::unique_ptr<test::TempTree> Tree;
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN_FIRST(TestFmainScan, TApplication,

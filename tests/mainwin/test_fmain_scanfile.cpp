@@ -32,11 +32,6 @@ void ClickMenu(TForm1& form, QAction* action) {
   QTRY_VERIFY(!view.File1->isVisible());
 }
 
-std::string ReadAll(const std::string& path) {
-  QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
 // Writes `bytes` to the file `path`; returns the path.
 QString WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
@@ -51,7 +46,7 @@ using test::PointTexts;
 using test::Idle;
 using test::WaitForScans;
 
-class TestFmainScanfile : public QObject {
+class TestFmainScanfile : public test::TFormTest {
   Q_OBJECT
 
  private slots:
@@ -67,11 +62,8 @@ class TestFmainScanfile : public QObject {
     Tree.Dir("root/caf\xe9/d");
   }
 
-  void init() {
-    Store = std::make_unique<test::TTempStore>();
-    Desktop = {};
-  }
-  void cleanup() { Form.reset(); }
+  void init() { StartCase(); }
+  void cleanup() { EndCase(); }
 
   // Walk, save through the menu, open at start with -f: the same tree, chart and totals; then
   // the opened scan saved and opened again through the menu gives the same once more.
@@ -79,7 +71,7 @@ class TestFmainScanfile : public QObject {
     const std::string root = Tree.Path("root");
     Form = MakeForm({"ostrel", root});
     QVERIFY(WaitForScans(*Form, 1));
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     const QStringList walkedLines = test::TreeLines(tree);
     const QStringList walkedPoints = PointTexts(*Form);
     const QString walkedTotal = Total(*Form);
@@ -93,7 +85,7 @@ class TestFmainScanfile : public QObject {
     QCOMPARE(Desktop.FileDialogs, QStringList{"Save Scan As"});
     QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
     // The walk read the numbers that let a reader count the hard link once.
-    QVERIFY(ReadAll(saved).find("\"nlink\":2") != std::string::npos);
+    QVERIFY(test::ReadFile(saved).find("\"nlink\":2") != std::string::npos);
 
     // -f and its file leave the arguments; the switch and nothing else stay.
     ScanSettings.autominimize = 0;
@@ -102,7 +94,7 @@ class TestFmainScanfile : public QObject {
     QCOMPARE(ScanSettings.autominimize, 1);
     QVERIFY(WaitForScans(*Form, 1));
     QCOMPARE(Desktop.Dialogs, 0);  // no wizard: the file took the scan's place
-    tree = test::View(*Form).TreeViewDirectories;
+    tree = V().TreeViewDirectories;
     QCOMPARE(test::TreeLines(tree), walkedLines);
     QCOMPARE(PointTexts(*Form), walkedPoints);
     QCOMPARE(Total(*Form), walkedTotal);
@@ -117,7 +109,7 @@ class TestFmainScanfile : public QObject {
     ClickMenu(*Form, Action("OpenScan1"));
     QVERIFY(WaitForScans(*Form, 2));
     QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
-    QCOMPARE(test::View(*Form).SelectedItem(), tree->topLevelItem(1));
+    QCOMPARE(V().SelectedItem(), tree->topLevelItem(1));
     QCOMPARE(PointTexts(*Form), walkedPoints);
     QCOMPARE(Total(*Form), walkedTotal);
   }
@@ -126,7 +118,7 @@ class TestFmainScanfile : public QObject {
   // no scan shown says so without asking for a name.
   void badFilesAreNamedAndShowNothing() {
     Form = MakeForm({"ostrel"});
-    test::View(*Form).TimerLoad->stop();
+    V().TimerLoad->stop();
     ClickMenu(*Form, Action("SaveScanAs1"));
     QVERIFY(Desktop.FileDialogs.isEmpty());
     QCOMPARE(Desktop.BoxTexts(),
@@ -165,7 +157,7 @@ class TestFmainScanfile : public QObject {
       const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
       QCOMPARE(box.Caption, QStringLiteral("Error"));
       QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened. %2").arg(name, c.Reason)), qPrintable(box.Text));
-      QCOMPARE(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 0);
+      QCOMPARE(V().TreeViewDirectories->topLevelItemCount(), 0);
       QVERIFY(Idle(*Form));
       Desktop.Boxes.clear();
     }
@@ -179,14 +171,14 @@ class TestFmainScanfile : public QObject {
         "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
     Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     ClickItem(*Form, tree->topLevelItem(0)->child(0)->child(0));
     QCOMPARE(Form->CurrentPath(), std::string("/no/such/ostrel-place/sub"));
-    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonExplore, Qt::LeftButton);
     QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder /no/such/ostrel-place/sub is not on this computer, so it "
                                              "cannot be shown. It is in the scan opened from " + path + "."});
     QVERIFY(Desktop.Opened.isEmpty());
-    QTest::mouseClick(test::View(*Form).ButtonCopy, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonCopy, Qt::LeftButton);
     QCOMPARE(Desktop.Clipboard, QList<QByteArray>{"/no/such/ostrel-place/sub"});
 
     // A root named relatively, as a scan made in another working folder names it: a folder of
@@ -201,10 +193,10 @@ class TestFmainScanfile : public QObject {
     QVERIFY(QDir::setCurrent(Files.path()));
     Form = MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
-    ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0)->child(0));
+    ClickItem(*Form, V().TreeViewDirectories->topLevelItem(0)->child(0)->child(0));
     QCOMPARE(Form->CurrentPath(), std::string("here/sub"));
     Desktop.Boxes.clear();
-    QTest::mouseClick(test::View(*Form).ButtonExplore, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonExplore, Qt::LeftButton);
     QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|The folder here/sub is not on this computer, so it cannot be shown. "
                                              "It is in the scan opened from " + relative +
                                              ". Its path is relative to the folder that scan was made in."});
@@ -237,24 +229,23 @@ class TestFmainScanfile : public QObject {
     });
     Form = MakeForm({"ostrel", "-f", fifo});
     Form->ScanFilesRegularOnly = false;
-    const test::TFormView view = test::View(*Form);
     // The reading waits for the writer's next word; the window goes on and shows the count.
-    QTRY_VERIFY_WITH_TIMEOUT(view.LabelCount->text().toInt() > 0, Timeout);
-    QVERIFY(view.ButtonStop->isVisible());
-    QCOMPARE(view.LabelScanned->text(), QStringLiteral("Folders Read:"));
-    QCOMPARE(view.TreeViewDirectories->topLevelItemCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(V().LabelCount->text().toInt() > 0, Timeout);
+    QVERIFY(V().ButtonStop->isVisible());
+    QCOMPARE(V().LabelScanned->text(), QStringLiteral("Folders Read:"));
+    QCOMPARE(V().TreeViewDirectories->topLevelItemCount(), 0);
     Desktop.AnswerYes = true;
-    QTest::mouseClick(view.ButtonStop, Qt::LeftButton);
+    QTest::mouseClick(V().ButtonStop, Qt::LeftButton);
     go.set_value();
     QVERIFY(WaitForScans(*Form, 1));
     writer.join();
-    const int shown = view.TreeViewDirectories->topLevelItem(0)->child(0)->childCount();
+    const int shown = V().TreeViewDirectories->topLevelItem(0)->child(0)->childCount();
     QVERIFY2(shown > 0 && shown < 2 * Batch, qPrintable(QString::number(shown)));
     // The part read says so where the user looks.
-    QTreeWidgetItem* top = view.TreeViewDirectories->topLevelItem(0);
+    QTreeWidgetItem* top = V().TreeViewDirectories->topLevelItem(0);
     QVERIFY(!top->icon(0).isNull());
     QCOMPARE(top->data(0, Qt::ToolTipRole).toString(), QStringLiteral("Stopped: the scan is incomplete"));
-    QCOMPARE(view.StatusBar1->PanelText(3), QStringLiteral("Stopped after %1 folders").arg(shown + 1));
+    QCOMPARE(V().StatusBar1->PanelText(3), QStringLiteral("Stopped after %1 folders").arg(shown + 1));
     QVERIFY(Desktop.BoxTexts().size() == 1);  // the Stop question alone
   }
 
@@ -270,10 +261,10 @@ class TestFmainScanfile : public QObject {
                                    "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
     Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(3),
+    QCOMPARE(V().StatusBar1->PanelText(3),
              QStringLiteral("1 folder could not be read; totals past 16 EiB are capped"));
-    QVERIFY(test::View(*Form).StatusBar1->Panel(3)->toolTip().contains(QStringLiteral("18446744073709551615")));
-    ClickItem(*Form, test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0));
+    QVERIFY(V().StatusBar1->Panel(3)->toolTip().contains(QStringLiteral("18446744073709551615")));
+    ClickItem(*Form, V().TreeViewDirectories->topLevelItem(0)->child(0));
     QCOMPARE(Total(*Form), QStringLiteral("17592186044416.0 MB"));
     QCOMPARE(PointTexts(*Form), (QStringList{"big=18446744073709551615", "exact=18014398509481986", "locked=0"}));
   }
@@ -290,9 +281,6 @@ class TestFmainScanfile : public QObject {
 
   test::TempTree Tree;
   QTemporaryDir Files;
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainScanfile, ostrel::TApplication)

@@ -9,19 +9,14 @@
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "scan/tloader.h"
 #include "tests/support/permissions.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
 namespace {
 
 constexpr int Timeout = 15000;
-
-std::string ReadAll(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -30,7 +25,7 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-class TestFmainTrash : public QObject {
+class TestFmainTrash : public test::TFormTest {
   Q_OBJECT
 
  private slots:
@@ -40,12 +35,9 @@ class TestFmainTrash : public QObject {
     qputenv("HOME", QByteArray::fromStdString(Tree.Path("home")));
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(Tree.Path("home/data")));
   }
-  void init() {
-    Store = std::make_unique<test::TTempStore>();
-    Desktop = {};
-  }
+  void init() { StartCase(); }
   void cleanup() {
-    Form.reset();
+    EndCase();
     ScanSettings.apparentsize = 0;
   }
 
@@ -57,21 +49,20 @@ class TestFmainTrash : public QObject {
     Tree.File("s1/b/f", 5000);
     Tree.File("s1/c/f", 3000);
     MakeForm(Tree.Path("s1"));
-    const test::TFormView view = test::View(*Form);
     QTreeWidgetItem* root = RootItem();
-    QAction* action = view.Find<QAction>("MoveToTrash1");
+    QAction* action = V().Find<QAction>("MoveToTrash1");
     QVERIFY(!action->isEnabled());  // a scan's root may not go
     // The tree's menu acts on the folder it is opened over.
-    QTreeWidget* tree = view.TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     tree->scrollToItem(test::ChildNamed(root, "a"));
     emit tree->customContextMenuRequested(tree->visualItemRect(test::ChildNamed(root, "a")).center());
-    auto* menu = view.Find<QMenu>("PopupMenuTree");
+    auto* menu = V().Find<QMenu>("PopupMenuTree");
     QTRY_VERIFY(menu->isVisible());
-    QCOMPARE(view.SelectedItem(), test::ChildNamed(root, "a"));
+    QCOMPARE(V().SelectedItem(), test::ChildNamed(root, "a"));
     QVERIFY(menu->actions().contains(action) && action->isEnabled());
     menu->hide();
-    view.ButtonCopy->setFocus();
-    QTest::keyClick(view.ButtonCopy, Qt::Key_Delete);
+    V().ButtonCopy->setFocus();
+    QTest::keyClick(V().ButtonCopy, Qt::Key_Delete);
     QVERIFY(Desktop.Boxes.empty());
 
     tree->setFocus();
@@ -93,17 +84,13 @@ class TestFmainTrash : public QObject {
     QCOMPARE(trashed.size(), 1);
     const std::string inTrash = trashed.front().toStdString();
     QVERIFY(Exists(Tree.Path("home/data/Trash/files/" + inTrash + "/x/f")));
-    QVERIFY(ReadAll(Tree.Path("home/data/Trash/info/" + inTrash + ".trashinfo"))
+    QVERIFY(test::ReadFile(Tree.Path("home/data/Trash/info/" + inTrash + ".trashinfo"))
                 .starts_with("[Trash Info]\nPath=" + Tree.Path("s1/a") + "\n"));
     QCOMPARE(test::TreeLines(tree).mid(2), (QStringList{"    b", "    c"}));
-    QCOMPARE(view.SelectedItem(), root);
+    QCOMPARE(V().SelectedItem(), root);
     QCOMPARE(test::PointTexts(*Form), (QStringList{"b=5000", "c=3000"}));
-    QCOMPARE(view.StatusBar1->PanelText(2), QStringLiteral("7.8 KB"));
-    TThreadLoader fresh(true);
-    fresh.Path = Tree.Path("s1");
-    fresh.Resume();
-    fresh.WaitFor();
-    QCOMPARE(ItemNode(root)->TotalSize, fresh.Result.Root->TotalSize);
+    QCOMPARE(V().StatusBar1->PanelText(2), QStringLiteral("7.8 KB"));
+    QCOMPARE(ItemNode(root)->TotalSize, test::Walk(Tree.Path("s1"))->Result.Root->TotalSize);
     QCOMPARE(ItemNode(root)->ApparentSize, 8000u);
   }
 
@@ -152,7 +139,7 @@ class TestFmainTrash : public QObject {
     Form->OpenScanFile(file);
     QVERIFY(test::WaitForScans(*Form, 3, Timeout));
     Desktop.Boxes.clear();
-    QTreeWidgetItem* elsewhere = test::View(*Form).TreeViewDirectories->topLevelItem(2)->child(0);
+    QTreeWidgetItem* elsewhere = V().TreeViewDirectories->topLevelItem(2)->child(0);
     test::ClickItem(*Form, test::ChildNamed(elsewhere, "d"));
     Form->MoveToTrash1Click();
     QCOMPARE(Desktop.BoxTexts(),
@@ -185,28 +172,20 @@ class TestFmainTrash : public QObject {
                                     "Moved to the Trash:\n" +
                                     Tree.Path("s3/a") + "\n\nNot moved:\n" + Tree.Path("s3/ro/b")));
     QVERIFY(!Exists(Tree.Path("s3/a")) && Exists(Tree.Path("s3/ro/b/f")));
-    QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    ro", "      b"}));
+    QCOMPARE(test::TreeLines(V().TreeViewDirectories).mid(2), (QStringList{"    ro", "      b"}));
     QCOMPARE(ItemNode(root)->ApparentSize, 100u);
   }
 
  private:
   void MakeForm(const std::string& root) {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    QTRY_VERIFY(!test::View(*Form).TimerLoad->isActive());  // its wizard was cancelled
-    ScanSettings.apparentsize = 1;                          // sparse files: the sizes are exact
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-    Form->StartScan(root);
-    QVERIFY(test::WaitForScans(*Form, 1, Timeout));
+    OpenPastWizard();
+    ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
+    ShowActive();
+    QVERIFY(Scan(root, Timeout));
     Desktop.Boxes.clear();
   }
 
-  QTreeWidgetItem* RootItem() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0); }
-
   test::TempTree Tree;
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainTrash, TApplication)

@@ -23,7 +23,7 @@
 #include "mainwin_support.h"
 #include "tests/support/permissions.h"
 #include "scan/scansettings.h"
-#include "scan/tloader.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
@@ -59,20 +59,18 @@ std::pair<QTreeWidgetItem*, int> Deepest(QTreeWidgetItem* item) {
 
 }  // namespace
 
-class TestFmainTrees : public QObject {
+class TestFmainTrees : public test::TFormTest {
   Q_OBJECT
 
  private slots:
   void init() {
-    Store = std::make_unique<test::TTempStore>();
+    StartCase();
     Tree = std::make_unique<test::TempTree>();
   }
 
   void cleanup() {
-    Form.reset();
-    Desktop = {};
+    EndCase();
     Tree.reset();
-    Store.reset();
   }
 
   void unreadableFoldersAndFiles() {
@@ -87,9 +85,9 @@ class TestFmainTrees : public QObject {
     if (!enforced.Enforced(Tree->Path("locked")))
       QSKIP("permission bits do not stop this process (root, and its capabilities could not be lowered)");
 
-    MakeForm();
+    OpenPastWizard();
     QVERIFY(Scan(Tree->Root()));
-    TStatusBar* bar = test::View(*Form).StatusBar1;
+    TStatusBar* bar = V().StatusBar1;
     QCOMPARE(bar->PanelText(3), QStringLiteral("2 folders and 1 file could not be read"));
     // Each by its path and the system's reason, in the tree's order.
     const QString root = QString::fromStdString(Tree->Root());
@@ -107,7 +105,7 @@ class TestFmainTrees : public QObject {
     for (QTreeWidgetItem* item : {listonly, test::ChildNamed(RootItem(), "open")})
       QVERIFY(!TipText(item).contains("Could not") && item->icon(0).isNull());
     // Hovering writes its own panels only.
-    test::View(*Form).TreeViewDirectories->setCurrentItem(RootItem());
+    V().TreeViewDirectories->setCurrentItem(RootItem());
     Form->TreeViewDirectoriesClick();
     Form->ChartPieMouseMove(0);
     QVERIFY(!bar->PanelText(0).isEmpty());
@@ -116,7 +114,7 @@ class TestFmainTrees : public QObject {
     // A new scan starts with the panel empty, and a clean one leaves it so.
     Form->StartScan(Tree->Path("open"));
     QVERIFY(bar->PanelText(3).isEmpty() && bar->Panel(3)->toolTip().isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(V().TreeViewDirectories->topLevelItemCount(), 2, CompletionTimeout);
     QCOMPARE(bar->PanelText(3), QString());
   }
 
@@ -151,7 +149,7 @@ class TestFmainTrees : public QObject {
       ~TUnmount() { umount2(Path.c_str(), MNT_DETACH); }
     } unmount{Tree->Path("z_bound")};
 
-    MakeForm();
+    OpenPastWizard();
     QVERIFY(Scan(Tree->Root()));
     QTreeWidgetItem* original = test::ChildNamed(RootItem(), "a_original");
     QTreeWidgetItem* bound = test::ChildNamed(RootItem(), "z_bound");
@@ -164,14 +162,14 @@ class TestFmainTrees : public QObject {
     // Counted once: the second name is an empty folder of no size, and no read problem.
     QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::DiskUsage), 0.0);
     QCOMPARE(SizeOf(*ItemNode(bound), TMeasure::Apparent), 0.0);
-    QCOMPARE(test::View(*Form).StatusBar1->PanelText(3), QString());
-    test::View(*Form).TreeViewDirectories->expandAll();
+    QCOMPARE(V().StatusBar1->PanelText(3), QString());
+    V().TreeViewDirectories->expandAll();
   }
 
   void outOfMemoryShowsWhatWasScanned() {
     // Long names at many levels: more than one arena block in all.
     Tree->Chain("chain", 1500, std::string(200, 'n'));
-    MakeForm();
+    OpenPastWizard();
     Form->ScanMemoryLimit = 256 * 1024;
     QVERIFY(Scan(Tree->Root()));
     const TTreeJob* scan = Form->AttachedScan();
@@ -183,34 +181,34 @@ class TestFmainTrees : public QObject {
     QCOMPARE(Desktop.Boxes[0].Owner, Form.get());
     // The tree holds every folder walked, and the window is idle again.
     QCOMPARE(Deepest(RootItem()).second + 1, folders);
-    QVERIFY(test::View(*Form).ButtonStop->isHidden() && test::View(*Form).LabelStandBy->isHidden());
+    QVERIFY(V().ButtonStop->isHidden() && V().LabelStandBy->isHidden());
     QTRY_VERIFY(!ScanThreadsRunning());
   }
 
   void deepTreeOpensAndCloses() {
     constexpr int Levels = 3000;
     const std::string file = Tree->Write("deep.json", DeepScanFile(Levels).toStdString());
-    MakeForm();
+    OpenPastWizard();
     Form->OpenScanFile(file);
-    QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(V().TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
     const auto [item, levels] = Deepest(RootItem());
     QCOMPARE(levels, Levels - 1);
     std::string deepest = "/deep";
     for (int i = 1; i < Levels; ++i) deepest += "/d";
     // A click on the chart's point for the deepest folder opens every level above it at once.
-    test::View(*Form).TreeViewDirectories->setCurrentItem(item->parent());
+    V().TreeViewDirectories->setCurrentItem(item->parent());
     Form->TreeViewDirectoriesClick();
     const std::vector<TChartPoint>& points = Form->findChild<TChartView*>(QStringLiteral("ChartPie"))->Points();
     const auto sub = std::find_if(points.begin(), points.end(), [](const TChartPoint& p) { return p.Child == 0; });
     QVERIFY(sub != points.end());
     Form->ChartPieClickSeries(static_cast<int>(sub - points.begin()));
-    QCOMPARE(test::View(*Form).SelectedItem(), item);
+    QCOMPARE(V().SelectedItem(), item);
     QCOMPARE(Form->CurrentPath(), deepest);
     // Opening the top again lays out every open level below it.
-    test::View(*Form).TreeViewDirectories->collapseItem(test::View(*Form).TreeViewDirectories->topLevelItem(0));
-    test::View(*Form).ButtonUp->click();
-    QCOMPARE(test::View(*Form).SelectedItem(), item->parent());
-    QVERIFY(test::View(*Form).TreeViewDirectories->topLevelItem(0)->isExpanded());
+    V().TreeViewDirectories->collapseItem(V().TreeViewDirectories->topLevelItem(0));
+    V().ButtonUp->click();
+    QCOMPARE(V().SelectedItem(), item->parent());
+    QVERIFY(V().TreeViewDirectories->topLevelItem(0)->isExpanded());
     // Closing frees the items with the window.
     Form.reset();
   }
@@ -251,8 +249,8 @@ class TestFmainTrees : public QObject {
 
     rlimit stack{};
     QVERIFY(getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur == rlim_t{8} << 20);
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel", "-f", file.toStdString()}, Desktop);
-    QTRY_COMPARE_WITH_TIMEOUT(test::View(*Form).TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
+    OpenWindow({"ostrel", "-f", file.toStdString()});
+    QTRY_COMPARE_WITH_TIMEOUT(V().TreeViewDirectories->topLevelItemCount(), 1, CompletionTimeout);
     QVERIFY2(Desktop.Boxes.empty(), qPrintable(Desktop.BoxTexts().join('\n')));
     QCOMPARE(Deepest(RootItem()).second, Levels - 1);
     Form.reset();
@@ -264,28 +262,25 @@ class TestFmainTrees : public QObject {
     Tree->File("a/x/f", 10000);
     Tree->File("b/f", 5000);
     Tree->File("c/f", 3000);
-    MakeForm();
+    OpenPastWizard();
     ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
     QVERIFY(Scan(Tree->Root()));
     QTreeWidgetItem* root = RootItem();
     test::ClickItem(*Form, test::ChildNamed(test::ChildNamed(root, "a"), "x"));
     QCOMPARE(Form->TakeOutOfScan(ItemNode(test::ChildNamed(root, "a"))), TEditRefusal::None);
     // The selection was inside: its parent is selected and charted.
-    QCOMPARE(test::View(*Form).SelectedItem(), root);
-    QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "    c"}));
+    QCOMPARE(V().SelectedItem(), root);
+    QCOMPARE(test::TreeLines(V().TreeViewDirectories).mid(2), (QStringList{"    b", "    c"}));
     QCOMPARE(ItemNode(root)->ApparentSize, 8000u);
     QCOMPARE(test::PointTexts(*Form), (QStringList{"b=5000", "c=3000"}));
 
     Tree->File("b/new/g", 2000);
-    TThreadLoader walk(true);
-    walk.Path = Tree->Path("b");
-    walk.Resume();
-    walk.WaitFor();
+    const auto walk = test::Walk(Tree->Path("b"));
     QTreeWidgetItem* b = test::ChildNamed(root, "b");
     test::ClickItem(*Form, b);
-    QCOMPARE(Form->PutRescanInScan(ItemNode(b), std::move(walk.Result)), TEditRefusal::None);
+    QCOMPARE(Form->PutRescanInScan(ItemNode(b), std::move(walk->Result)), TEditRefusal::None);
     QCOMPARE(test::ChildNamed(root, "b"), b);
-    QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), (QStringList{"    b", "      new", "    c"}));
+    QCOMPARE(test::TreeLines(V().TreeViewDirectories).mid(2), (QStringList{"    b", "      new", "    c"}));
     QCOMPARE(test::PointTexts(*Form), (QStringList{"(files)=5000", "new=2000"}));
     QCOMPARE(ItemNode(root)->ApparentSize, 10000u);
     // A node of no shown scan is refused.
@@ -294,23 +289,7 @@ class TestFmainTrees : public QObject {
   }
 
  private:
-  void MakeForm() {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    QTRY_VERIFY(!test::View(*Form).TimerLoad->isActive());  // its wizard was cancelled
-  }
-
-  // Starts a scan of `path` and waits for its tree; false when it did not come.
-  bool Scan(const std::string& path) {
-    Form->StartScan(path);
-    return test::WaitForScans(*Form, test::View(*Form).TreeViewDirectories->topLevelItemCount() + 1, CompletionTimeout);
-  }
-
-  QTreeWidgetItem* RootItem() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0); }
-
   std::unique_ptr<test::TempTree> Tree;
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainTrees, TApplication)

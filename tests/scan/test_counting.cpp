@@ -22,6 +22,7 @@
 #include "tests/support/walk.h"
 
 using namespace ostrel;
+using test::DiskBytes;
 
 namespace {
 
@@ -44,12 +45,6 @@ Counts CountEachInodeOnce(const std::string& path) {
   add(path);
   for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) add(entry.path());
   return counts;
-}
-
-uint64_t Blocks(const std::string& path) {
-  struct stat st {};
-  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-  return static_cast<uint64_t>(st.st_blocks) * 512;
 }
 
 // Every folder's sizes add up, in both measures, however the walk ended.
@@ -103,7 +98,7 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   const DirNode* zero = Find(root, "links/zero");
   ASSERT_NE(zero, nullptr);
   EXPECT_EQ(zero->ApparentSize, 1 << 20);
-  EXPECT_EQ(zero->TotalSize, Blocks(first));
+  EXPECT_EQ(zero->TotalSize, DiskBytes(first));
   for (const char* later : {"links/a/one", "links/a/two", "links/b/three"}) {
     const DirNode* node = Find(root, later);
     ASSERT_NE(node, nullptr) << later;
@@ -111,11 +106,11 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   }
 
   const DirNode* data = Find(root, "data");
-  EXPECT_EQ(data->OwnSize, Blocks(tree.Path("data"))) << "a folder's own blocks count on disk";
+  EXPECT_EQ(data->OwnSize, DiskBytes(tree.Path("data"))) << "a folder's own blocks count on disk";
   EXPECT_EQ(OwnSizeOf(*data, TMeasure::Apparent), 0);
   const DirNode* sparseNode = Find(root, "data/sparse");
   EXPECT_EQ(sparseNode->ApparentSize, 10ull << 30);
-  EXPECT_EQ(sparseNode->TotalSize, Blocks(sparse));
+  EXPECT_EQ(sparseNode->TotalSize, DiskBytes(sparse));
   EXPECT_LT(sparseNode->TotalSize, 1 << 20) << "the file system here is expected to keep holes";
   EXPECT_TRUE(loader->Result.Problems.empty());
   EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete);
@@ -200,7 +195,7 @@ TEST(Counting, AnUnreadableRootKeepsItsOwnBlocks) {
   test::TempTree tree;
   tree.Write("locked/secret", std::string(50000, 's'));
   const std::string locked = tree.Path("locked");
-  const uint64_t own = Blocks(locked);
+  const uint64_t own = DiskBytes(locked);
   ASSERT_GT(own, 0u);
   ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);  // reachable by an ordinary user
   ASSERT_EQ(chmod(locked.c_str(), 0), 0);

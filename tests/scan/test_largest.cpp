@@ -11,15 +11,7 @@ using namespace ostrel;
 namespace {
 
 DirNode* Node(TNodeArena& arena, const char* name, DirNode* parent, int32_t kind, uint64_t disk, uint64_t apparent = 0) {
-  DirNode* node = arena.NewNode();
-  node->Name = arena.CopyString(name);
-  node->Parent = parent;
-  node->Kind = kind;
-  node->Depth = parent ? parent->Depth + 1 : 0;
-  node->OwnSize = node->TotalSize = disk;
-  node->ApparentSize = apparent;
-  test::AddChild(parent, node);
-  return node;
+  return test::NewNode(arena, parent, name, kind, disk, apparent);
 }
 
 std::vector<std::string> Paths(const std::vector<const DirNode*>& nodes) {

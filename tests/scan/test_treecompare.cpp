@@ -20,7 +20,7 @@ struct TTree {
   std::map<std::string, DirNode*> Nodes;
 
   TTree(const char* rootName, std::vector<std::pair<std::string, double>> entries) {
-    Root = Make(rootName, nullptr, NodeFolder);
+    Root = test::NewNode(Arena, nullptr, rootName, NodeFolder);
     Nodes[""] = Root;
     for (auto& [path, size] : entries) {
       std::string name = path;
@@ -28,20 +28,12 @@ struct TTree {
       if (file) name.pop_back();
       const size_t slash = name.rfind('/');
       DirNode* parent = Nodes.at(slash == std::string::npos ? "" : name.substr(0, slash));
-      DirNode* node = Make(name.substr(slash == std::string::npos ? 0 : slash + 1).c_str(), parent,
-                           file ? NodeFile : NodeFolder);
-      test::AddChild(parent, node);
+      DirNode* node = test::NewNode(Arena, parent, name.substr(slash == std::string::npos ? 0 : slash + 1).c_str(),
+                                    file ? NodeFile : NodeFolder);
       node->TotalSize = size;
       node->ApparentSize = size + 1;
       if (!file) Nodes[name] = node;
     }
-  }
-  DirNode* Make(const char* name, const DirNode* parent, int32_t kind) {
-    DirNode* node = Arena.NewNode();
-    node->Name = Arena.CopyString(name);
-    node->Parent = parent;
-    node->Kind = kind;
-    return node;
   }
 };
 
@@ -91,11 +83,8 @@ TEST(TreeComparison, WalksChainsFarDeeperThanAStackWouldAllow) {
   for (int tree = 0; tree < 2; ++tree) {
     DirNode* parent = nullptr;
     for (int level = 0; level <= levels; ++level) {
-      DirNode* node = arena.NewNode();
-      node->Name = arena.CopyString("d");
-      node->Kind = NodeFolder;
-      node->Parent = parent;
-      if (parent) test::AddChild(parent, node); else roots[tree] = node;
+      DirNode* node = test::NewNode(arena, parent, "d", NodeFolder);
+      if (!parent) roots[tree] = node;
       node->TotalSize = tree;  // the later chain is 1 byte larger at every level
       parent = node;
     }

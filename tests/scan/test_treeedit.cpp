@@ -51,14 +51,7 @@ void ExpectSameTree(const DirNode* edited, const DirNode* fresh) {
 struct TMemTree {
   TScanResult Result;
   DirNode* Add(DirNode* parent, const char* name, int32_t kind, uint64_t disk = 0, uint64_t size = 0) {
-    DirNode* node = Result.Arena->NewNode();
-    node->Name = name;
-    node->Parent = parent;
-    node->Kind = kind;
-    node->Depth = parent ? parent->Depth + 1 : 0;
-    node->OwnSize = node->TotalSize = disk;
-    node->ApparentSize = kind == NodeFile ? size : 0;
-    if (parent) test::AddChild(parent, node);
+    DirNode* node = test::NewNode(*Result.Arena, parent, name, kind, disk, kind == NodeFile ? size : 0);
     ++(kind == NodeFile ? Result.Files : Result.Folders);
     if (!parent) Result.Root = node;
     return node;

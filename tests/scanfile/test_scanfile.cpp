@@ -83,15 +83,6 @@ void ExpectSameScan(const TScanView& want, const TScanView& got) {
   EXPECT_EQ(got.Saturated, want.Saturated);
 }
 
-std::string Text(const std::string& path) {
-  std::string text;
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  char chunk[4096];
-  for (size_t got; file && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
-  if (file) std::fclose(file);
-  return text;
-}
-
 TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   // Linked files across folders, a folder that cannot be opened, an entry that cannot be
   // examined, a folder whose inode is met twice, and sparse files whose sum passes 2^64: on
@@ -123,7 +114,7 @@ TEST(ScanFile, AWalkReadBackIsTheSameScan) {
   test::TempTree tree;
   TImportedScan read;
   const std::string saved = Save(ViewOf(loader), ids.get(), tree, "walk.json");
-  EXPECT_NE(Text(saved).find("\"total_asize\":18446744073709551615,"), std::string::npos);
+  EXPECT_NE(test::ReadFile(saved).find("\"total_asize\":18446744073709551615,"), std::string::npos);
   ASSERT_EQ(ReadScanFile(saved, read), "");
   ExpectSameScan(ViewOf(loader), read.View());
   EXPECT_EQ(test::Find(read.Result.Root, "a")->MTime, 1500000000u) << "the newest below it";

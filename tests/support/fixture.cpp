@@ -156,6 +156,20 @@ std::string TempTree::Chain(const std::string& rel, int depth, const std::string
   return full;
 }
 
+std::string ReadFile(const std::string& path) {
+  std::string text;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  char chunk[4096];
+  for (ssize_t got; fd >= 0 && (got = read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<size_t>(got));
+  if (fd >= 0) close(fd);
+  return text;
+}
+
+uint64_t DiskBytes(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
+}
+
 bool PermissionsBypassed() { return geteuid() == 0; }
 
 std::string InChild(const std::function<std::string()>& body) {

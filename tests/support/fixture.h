@@ -34,6 +34,11 @@ class TempTree {
   std::string RootPath;
 };
 
+// The bytes of the file at `path`; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+// The space the entry at `path` takes on disk (its blocks), not following a link; 0 when there is none.
+uint64_t DiskBytes(const std::string& path);
+
 // True when the process can read folders whose permissions deny it (root can).
 bool PermissionsBypassed();
 

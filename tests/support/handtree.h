@@ -22,4 +22,20 @@ inline bool AddChild(DirNode* parent, DirNode* child) {
   return saturated;
 }
 
+// A new node `name` of `kind`, `disk` bytes its own and its total, `apparent` bytes long, of
+// time `mtime`, at `parent`'s depth + 1, appended to `parent` (when not null) by AddChild.
+inline DirNode* NewNode(TNodeArena& arena, DirNode* parent, const char* name, int32_t kind, uint64_t disk = 0,
+                        uint64_t apparent = 0, uint32_t mtime = 0) {
+  DirNode* node = arena.NewNode();
+  node->Name = arena.CopyString(name);
+  node->Parent = parent;
+  node->Kind = kind;
+  node->Depth = parent ? parent->Depth + 1 : 0;
+  node->OwnSize = node->TotalSize = disk;
+  node->ApparentSize = apparent;
+  node->MTime = mtime;
+  AddChild(parent, node);
+  return node;
+}
+
 }  // namespace ostrel::test
