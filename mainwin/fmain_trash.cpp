@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include "controls/named.h"
 #include "docs/desktop.h"
 #include "docs/viewdoc.h"
+#include "mainwin/fileslist.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin/trash.h"
@@ -86,13 +88,24 @@ void TForm1::SetUpTrash() {
 }
 
 void TForm1::UpdateMoveToTrash1() {
+  if (FilesList->ListFiles->hasFocus() && !FilesList->SelectedFiles().empty()) {
+    MoveToTrash1->setEnabled(true);
+    return;
+  }
   const QTreeWidgetItem* item = SelectedItem();
   const DirNode* node = ItemNode(item);
   std::string path;
   MoveToTrash1->setEnabled(node && ItemNamesFolder(item) && TrashRefusal(node, item, false, path).isEmpty());
 }
 
-void TForm1::MoveToTrash1Click() { MoveToTrash({ItemNode(SelectedItem())}); }
+void TForm1::MoveToTrash1Click() {
+  // The files chosen in the list while it has the keys; otherwise the tree's folder.
+  const std::vector<const DirNode*> files = FilesList->SelectedFiles();
+  if (FilesList->ListFiles->hasFocus() && !files.empty())
+    MoveToTrash(files);
+  else
+    MoveToTrash({ItemNode(SelectedItem())});
+}
 
 QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, bool onDisk, std::string& path) {
   if (!node)

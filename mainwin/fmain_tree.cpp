@@ -78,6 +78,10 @@ void TForm1::SetUpTree() {
   // The items come in already in order (AddFolderItems); the view's own sort would compare
   // case-sensitively and re-sort on every insertion.
   TreeViewDirectories->setSortingEnabled(false);
+  // Which also made the header deaf to clicks; the clicks sort, as the header shows.
+  TreeViewDirectories->header()->setSectionsClickable(true);
+  TreeViewDirectories->header()->setSortIndicatorShown(true);
+  TreeViewDirectories->header()->setSortIndicator(ColumnName, Qt::AscendingOrder);
   TreeViewDirectories->setUniformRowHeights(true);
   TreeViewDirectories->setSelectionMode(QAbstractItemView::SingleSelection);
 

@@ -240,8 +240,8 @@ void TShareDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
   style->drawControl(QStyle::CE_ItemViewItem, &look, painter, look.widget);
   const QVariant share = index.data(Qt::UserRole);
   if (!share.isValid()) return;
-  const QRect cell = look.rect.adjusted(2, 3, -2, -3);
-  QRect bar = cell;
+  const QRect cell = look.rect.adjusted(2, 0, -2, 0);
+  QRect bar = cell.adjusted(0, 3, 0, -3);
   bar.setWidth(static_cast<int>(cell.width() * share.toDouble() + 0.5));
   painter->save();
   painter->setPen(Qt::NoPen);
