@@ -1,9 +1,11 @@
 #include <QFile>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include "chart/breakdown.h"
 #include "mainwin/chartview.h"
 #include "mainwin/comparison.h"
+#include "mainwin/fileslist.h"
 #include "mainwin/fmain.h"
 #include "mainwin/statusbar.h"
 
@@ -35,6 +37,12 @@ void TForm1::ChartPieClickSeries(int point) {
   if (point < 0 || point >= static_cast<int>(points.size()) || !PointsItem) return;
   // The point knows its subfolder's item: found by position, not by its (maybe shortened) label.
   const int child = points[static_cast<size_t>(point)].Child;
+  // The folder's own files are looked at in the list.
+  if (child == PointFiles) {
+    ShowFiles(PointsItem, true);
+    FilesList->ListFiles->setFocus();
+    return;
+  }
   if (child < 0 || child >= PointsItem->childCount()) return;
   SelectItem(PointsItem->child(child));
   TreeViewDirectoriesClick();

@@ -1,7 +1,9 @@
 // Walking one folder of a shown scan again and putting the new walk in place of the old one,
 // with the live count and Stop of a scan; the rest of the tree stays as it was.
 #include <QFile>
+#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -45,7 +47,8 @@ void TForm1::Refresh(const DirNode* folder, bool allDrives) {
     Desktop.ShowMessage(this, QStringLiteral("Please select a folder of a scan in the tree first."), error);
     return;
   }
-  if (Attached) {
+  // A scan stays attached once shown; one not shown yet is still under way.
+  if (Attached && std::none_of(Scans.Shown.begin(), Scans.Shown.end(), [this](const TShownScan& s) { return s.Job == Attached; })) {
     Desktop.ShowMessage(this, QStringLiteral("A scan is under way. Refresh once it has ended."), error);
     return;
   }
@@ -53,6 +56,7 @@ void TForm1::Refresh(const DirNode* folder, bool allDrives) {
   if (!Scans.EditableScanOf(folder, shown)) return;
   // All Drives is a list of mounts, not a folder: it is scanned anew, beside the old scan.
   if (allDrives) {
+    StopScan(1);
     StartScan(std::string());
     return;
   }
@@ -79,6 +83,7 @@ void TForm1::Refresh(const DirNode* folder, bool allDrives) {
       Desktop.ShowMessage(this, QStringLiteral("%1 is no longer there.").arg(name), error);
     return;
   }
+  StopScan(1);
   Refreshing.Folder = folder;
   Refreshing.Ids = StartWalk(path);
 }
@@ -106,8 +111,9 @@ void TForm1::FinishRefresh() {
                             (why.empty() ? QString() : QLatin1Char(' ') + QString::fromStdString(why)),
                         QStringLiteral("Error"));
   }
-  // Its tree went into the scan's; what is left of it is not needed.
-  Scans.Free(walk);
+  // Its tree went into the scan's; what is left of it is not needed. Its thread waits for
+  // this notice to return, so it is let go only after that.
+  QTimer::singleShot(0, this, [this, walk] { Scans.Free(walk); });
 }
 
 }  // namespace ostrel

@@ -76,12 +76,8 @@ QString ScanNote(const QString& unread, bool saturated) {
 
 void TForm1::SetUpTree() {
   // The items come in already in order (AddFolderItems); the view's own sort would compare
-  // case-sensitively and re-sort on every insertion.
-  TreeViewDirectories->setSortingEnabled(false);
-  // Which also made the header deaf to clicks; the clicks sort, as the header shows.
-  TreeViewDirectories->header()->setSectionsClickable(true);
-  TreeViewDirectories->header()->setSortIndicatorShown(true);
-  TreeViewDirectories->header()->setSortIndicator(ColumnName, Qt::AscendingOrder);
+  // case-sensitively and re-sort on every insertion. It is off as the view starts, and stays
+  // so untouched: turning it off also makes the header's sections unclickable.
   TreeViewDirectories->setUniformRowHeights(true);
   TreeViewDirectories->setSelectionMode(QAbstractItemView::SingleSelection);
 

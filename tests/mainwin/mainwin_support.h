@@ -171,14 +171,16 @@ inline void AnswerDialogs(TFakeDesktop& desktop, const std::string& button, cons
   };
 }
 
-// The window's items as text, depth-first, each indented by two spaces per level.
-inline QStringList TreeLines(const QTreeWidget* tree) {
+// The window's items as text, depth-first, each indented by two spaces per level; with
+// `shownOnly`, hidden items and all below them are left out.
+inline QStringList TreeLines(const QTreeWidget* tree, bool shownOnly = false) {
   QStringList lines;
   std::vector<std::pair<const QTreeWidgetItem*, int>> stack;
   for (int i = tree->topLevelItemCount() - 1; i >= 0; --i) stack.emplace_back(tree->topLevelItem(i), 0);
   while (!stack.empty()) {
     auto [item, depth] = stack.back();
     stack.pop_back();
+    if (shownOnly && item->isHidden()) continue;
     lines << QString(depth * 2, ' ') + item->text(0);
     for (int i = item->childCount() - 1; i >= 0; --i) stack.emplace_back(item->child(i), depth + 1);
   }
