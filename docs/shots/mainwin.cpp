@@ -146,7 +146,7 @@ bool Files(TDesktop& desktop, const QString& dir) {
   auto* down = form.findChild<QSplitter*>("Splitter2");
   if (!across || !down) return false;
   across->setSizes({540, 1000 - 540});
-  down->setSizes({300, 1000});
+  down->setSizes({350, 170});
   QTreeWidgetItem* root = view->topLevelItem(0)->child(0);
   view->expandItem(root);
   // A first click on Size puts the largest first.
@@ -177,7 +177,6 @@ bool Comparison(TDesktop& desktop, const QString& dir) {
   store.Open()->setValue("apparentsize", 1);
   const std::string root = tree.Root();
   TForm1 form({"ostrel", root}, desktop);
-  form.resize(760, 480);
   form.show();
   auto* view = form.findChild<QTreeWidget*>("TreeViewDirectories");
   const std::string key = HistoryKey(root);
@@ -185,6 +184,12 @@ bool Comparison(TDesktop& desktop, const QString& dir) {
   if (!QTest::qWaitForWindowExposed(&form) ||
       !QTest::qWaitFor([&] { return view->topLevelItemCount() == 1 && kept().size() == 1; }, 30000))
     return false;
+  // After the first showing, which gives the window its design height: the chart keeps the
+  // height it had before the files list came below it, and the tree shows its Size column.
+  form.resize(840, 540);
+  QCoreApplication::processEvents();
+  form.findChild<QSplitter*>("Splitter1")->setSizes({366, 840 - 366});
+  form.findChild<QSplitter*>("Splitter2")->setSizes({330, 90});
 
   tree.File("Photos/Holidays 2019/g", 30 << 20);
   tree.File("Photos/Family/g", 6 << 20);
