@@ -33,6 +33,7 @@ endif()
 # Each installed file is the source file unchanged.
 foreach(pair "docs/ostrel.html=share/doc/ostrel/ostrel.html"
              "docs/compare.png=share/doc/ostrel/compare.png"
+             "docs/main-files.png=share/doc/ostrel/main-files.png"
              "app/ostrel.desktop=share/applications/ostrel.desktop"
              "app/ostrel.svg=share/icons/hicolor/scalable/apps/ostrel.svg")
   string(REPLACE "=" ";" pair "${pair}")

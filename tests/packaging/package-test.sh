@@ -38,6 +38,7 @@ usr/share/applications/ostrel.desktop
 usr/share/doc/ostrel/changelog.gz
 usr/share/doc/ostrel/compare.png
 usr/share/doc/ostrel/copyright
+usr/share/doc/ostrel/main-files.png
 usr/share/doc/ostrel/ostrel.html
 usr/share/icons/hicolor/scalable/apps/ostrel.svg
 usr/share/man/man1/ostrel-scan.1.gz
