@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -179,6 +181,8 @@ TFilesList::TFilesList(QWidget* parent) : QWidget(parent) {
   ListFiles = new QTreeView(this);
   ListFiles->setObjectName(QStringLiteral("ListFiles"));
   ListFiles->setRootIsDecorated(false);
+  // The name or folder column stretches to the edge: the columns always fit, never scroll.
+  ListFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   ListFiles->setUniformRowHeights(true);
   ListFiles->setItemsExpandable(false);
   ListFiles->setAllColumnsShowFocus(true);
@@ -332,7 +336,11 @@ void TFilesList::FitNames() {
   const int rows = std::min(Model->rowCount({}), 1000);
   for (int row = 0; row < rows; ++row)
     widest = std::max(widest, metrics.horizontalAdvance(Model->index(row, ColumnName).data().toString()));
-  const int free = ListFiles->viewport()->width() - header->sectionSize(ColumnSize) - header->sectionSize(ColumnModified);
+  // The rows may not yet know that they will need the scroll bar: its room is kept free.
+  int room = ListFiles->viewport()->width();
+  if (!ListFiles->verticalScrollBar()->isVisible())
+    room -= ListFiles->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListFiles);
+  const int free = room - header->sectionSize(ColumnSize) - header->sectionSize(ColumnModified);
   header->resizeSection(ColumnName, std::max(header->minimumSectionSize(), std::min(widest + Pad, free * 2 / 3)));
 }
 

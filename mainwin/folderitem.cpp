@@ -224,6 +224,8 @@ bool TGoneItem::operator<(const QTreeWidgetItem& other) const {
 
 QSize TNameDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
   QSize hint = QStyledItemDelegate::sizeHint(option, index);
+  // A scan's root is named by its whole path, which is worth its room.
+  if (!index.parent().isValid() || !index.parent().parent().isValid()) return hint;
   QStyleOptionViewItem look(option);
   initStyleOption(&look, index);
   const int iconRoom = look.features & QStyleOptionViewItem::HasDecoration ? look.decorationSize.width() + 4 : 0;

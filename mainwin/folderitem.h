@@ -77,7 +77,8 @@ class TGoneItem final : public QTreeWidgetItem {
 
 // The names' column asks for no more room than a long name needs, so that one name of 200
 // characters does not push the figures out of sight; the view shortens it in the middle, and
-// its tooltip gives it whole. Deep folders still get their indentation.
+// its tooltip gives it whole. Deep folders still get their indentation, and a scan's root its
+// whole path.
 class TNameDelegate final : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
