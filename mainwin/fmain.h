@@ -215,8 +215,9 @@ class TForm1 : public QMainWindow {
   // pointer; for -1 (no point) only panel 0 is emptied.
   void ChartPieMouseMove(int point);
   // A click on chart point `point`: when it stands for a subfolder, selects the subfolder's
-  // item and redraws; other points, indexes outside the points and a click during another
-  // click's redraw change nothing.
+  // item and redraws; a "(files)" point lists the folder's own files and gives the list the
+  // keys; other points, indexes outside the points and a click during another click's redraw
+  // change nothing.
   void ChartPieClickSeries(int point);
 
   // Scan files (fmain_scanfile.cpp).
