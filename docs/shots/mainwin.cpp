@@ -49,6 +49,16 @@ bool IdleAndScanning(TDesktop& desktop, const QString& dir) {
 }
 
 // The chart of a folder of eight subfolders and some files of its own, in each kind.
+// Shows `form`, which scans its argument, and waits for the scan's tree; its tree view, or null.
+QTreeWidget* ShownWithItsScan(TForm1& form) {
+  form.show();
+  auto* view = form.findChild<QTreeWidget*>("TreeViewDirectories");
+  if (!QTest::qWaitForWindowExposed(&form) ||
+      !QTest::qWaitFor([&] { return view->topLevelItemCount() == 1; }, 30000))
+    return nullptr;
+  return view;
+}
+
 bool Charts(TDesktop& desktop, const QString& dir) {
   test::TempTree tree;
   tree.File("Photos/index.db", 10 << 20);
@@ -60,11 +70,8 @@ bool Charts(TDesktop& desktop, const QString& dir) {
   test::TTempStore store;
   store.Open()->setValue("apparentsize", 1);
   TForm1 form({"ostrel", tree.Root()}, desktop);
-  form.show();
-  auto* view = form.findChild<QTreeWidget*>("TreeViewDirectories");
-  if (!QTest::qWaitForWindowExposed(&form) ||
-      !QTest::qWaitFor([&] { return view->topLevelItemCount() == 1; }, 30000))
-    return false;
+  QTreeWidget* view = ShownWithItsScan(form);
+  if (!view) return false;
   QTreeWidgetItem* item = test::ChildNamed(view->topLevelItem(0)->child(0), "Photos");
   if (!item) return false;
   view->setCurrentItem(item);
@@ -134,11 +141,8 @@ bool Files(TDesktop& desktop, const QString& dir) {
   test::TTempStore store;
   store.Open()->setValue("apparentsize", 1);
   TForm1 form({"ostrel", tree.Root()}, desktop);
-  form.show();
-  auto* view = form.findChild<QTreeWidget*>("TreeViewDirectories");
-  if (!QTest::qWaitForWindowExposed(&form) ||
-      !QTest::qWaitFor([&] { return view->topLevelItemCount() == 1; }, 30000))
-    return false;
+  QTreeWidget* view = ShownWithItsScan(form);
+  if (!view) return false;
   // Only now: the first showing gives the window its design height.
   form.resize(1000, 650);
   QCoreApplication::processEvents();

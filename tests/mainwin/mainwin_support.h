@@ -187,6 +187,13 @@ inline QStringList TreeLines(const QTreeWidget* tree, bool shownOnly = false) {
   return lines;
 }
 
+// Points the home trash into `tree`: what is on the home folder's file system goes there.
+inline void TrashInto(TempTree& tree) {
+  tree.Dir("home/data");
+  qputenv("HOME", QByteArray::fromStdString(tree.Path("home")));
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(tree.Path("home/data")));
+}
+
 // Clicks `item`'s name in `tree` as the user does, opening its parents and scrolling the name
 // into view sideways first: the row runs on past the view's edge.
 inline void ClickRow(QTreeWidget* tree, QTreeWidgetItem* item) {

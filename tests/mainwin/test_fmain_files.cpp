@@ -46,12 +46,7 @@ class TestFmainFiles : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    // The home trash is used for what is on the home folder's file system.
-    Tree.Dir("home/data");
-    qputenv("HOME", QByteArray::fromStdString(Tree.Path("home")));
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(Tree.Path("home/data")));
-  }
+  void initTestCase() { test::TrashInto(Tree); }
   void init() {
     Store = std::make_unique<test::TTempStore>();
     Desktop = {};

@@ -29,12 +29,7 @@ class TestFmainTrash : public test::TFormTest {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    // The home trash is used for what is on the home folder's file system.
-    Tree.Dir("home/data");
-    qputenv("HOME", QByteArray::fromStdString(Tree.Path("home")));
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(Tree.Path("home/data")));
-  }
+  void initTestCase() { test::TrashInto(Tree); }
   void init() { StartCase(); }
   void cleanup() {
     EndCase();
