@@ -136,6 +136,8 @@ void TForm1::StopScan(int detach) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   Attached = nullptr;
   AttachedPath.clear();
+  // A refresh given up is not finished by whatever is attached next.
+  Refreshing = TRefresh{};
 }
 
 void TForm1::TimerUpdateTimer() {
