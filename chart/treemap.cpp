@@ -1,0 +1,145 @@
+#include "chart/treemap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace ostrel {
+namespace {
+
+constexpr int MaxCoord = 32767;
+
+// A child waiting for its place; a null Node is the folder's own part, which takes room but
+// gets no rectangle.
+struct TPiece {
+  uint64_t Size;
+  const DirNode* Node;
+};
+
+// The largest first; equal sizes by name, so that a rescan in another listing order draws the
+// same picture, and the folder's own part after its equals.
+bool Before(const TPiece& a, const TPiece& b) {
+  if (a.Size != b.Size) return a.Size > b.Size;
+  if (!a.Node || !b.Node) return a.Node && !b.Node;
+  return std::strcmp(a.Node->Name ? a.Node->Name : "", b.Node->Name ? b.Node->Name : "") < 0;
+}
+
+// The worst aspect ratio of a row of areas from `largest` down to `smallest`, `sum` in all,
+// laid along a side `side` long (the paper's worst(), without a look at every member: the
+// pieces are sorted, so the extremes are the row's ends).
+double Worst(double largest, double smallest, double sum, double side) {
+  const double sum2 = sum * sum, side2 = side * side;
+  return std::max(side2 * largest / sum2, sum2 / (side2 * smallest));
+}
+
+// A pixel edge. Every edge is rounded from the one double that both its neighbours share, and
+// rounding keeps order, so neighbours meet without a gap or an overlap.
+int Edge(double v) { return static_cast<int>(std::floor(v + 0.5)); }
+
+class TLayout {
+ public:
+  TLayout(std::vector<TTreemapRect>& out, TMeasure measure, int minSide)
+      : Out(out), Measure(measure), MinSide(std::max(minSide, 1)) {}
+
+  // Appends the rectangle [x0, x1) × [y0, y1) for `node`, unless it has no room.
+  void Emit(const DirNode* node, double x0, double y0, double x1, double y1) {
+    if (!node) return;
+    const int ix = Edge(x0), iy = Edge(y0), w = Edge(x1) - ix, h = Edge(y1) - iy;
+    if (w <= 0 || h <= 0) return;
+    if (node->Kind != NodeFolder && std::min(w, h) < MinSide) return;
+    Out.push_back({static_cast<int16_t>(ix), static_cast<int16_t>(iy), static_cast<int16_t>(w),
+                   static_cast<int16_t>(h), node});
+  }
+
+  // Lays out the children of the folder of Out[index] inside its outline.
+  void Expand(size_t index) {
+    const TTreemapRect rect = Out[index];
+    const DirNode& folder = *rect.Node;
+    if (folder.Kind != NodeFolder || std::min(rect.W, rect.H) < MinSide || rect.W <= 2 || rect.H <= 2) return;
+    Pieces.clear();
+    double total = 0;
+    for (const DirNode* child = folder.FirstChild; child; child = child->NextSibling)
+      if (const uint64_t size = SizeOf(*child, Measure)) {
+        Pieces.push_back({size, child});
+        total += static_cast<double>(size);
+      }
+    if (Pieces.empty()) return;
+    if (const uint64_t own = OwnSizeOf(folder, Measure)) {
+      Pieces.push_back({own, nullptr});
+      total += static_cast<double>(own);
+    }
+    std::sort(Pieces.begin(), Pieces.end(), Before);
+    // The free part of the inside, [x0, x1) × [y0, y1); rows take from its left or top.
+    double x0 = rect.X + 1, y0 = rect.Y + 1;
+    const double x1 = rect.X + rect.W - 1, y1 = rect.Y + rect.H - 1;
+    const double scale = (x1 - x0) * (y1 - y0) / total;
+    auto area = [&](size_t i) { return static_cast<double>(Pieces[i].Size) * scale; };
+    const size_t n = Pieces.size();
+    for (size_t start = 0; start < n;) {
+      const double w = x1 - x0, h = y1 - y0, side = std::min(w, h);
+      double sum = area(start), worst = Worst(sum, sum, sum, side);
+      size_t end = start + 1;
+      for (; end < n; ++end) {
+        const double more = sum + area(end), worse = Worst(area(start), area(end), more, side);
+        if (worse >= worst) break;
+        sum = more;
+        worst = worse;
+      }
+      const bool last = end == n;  // the last row takes what is left, whatever rounding lost
+      if (w >= h) {  // a column at the left, its pieces top to bottom
+        const double thick = sum / h, right = last ? x1 : std::min(x0 + thick, x1);
+        double top = y0;
+        for (size_t i = start; i < end; ++i) {
+          const double bottom = i + 1 == end ? y1 : top + area(i) / thick;
+          Emit(Pieces[i].Node, x0, top, right, bottom);
+          top = bottom;
+        }
+        x0 = right;
+      } else {  // a row at the top, its pieces left to right
+        const double thick = sum / w, bottom = last ? y1 : std::min(y0 + thick, y1);
+        double left = x0;
+        for (size_t i = start; i < end; ++i) {
+          const double right = i + 1 == end ? x1 : left + area(i) / thick;
+          Emit(Pieces[i].Node, left, y0, right, bottom);
+          left = right;
+        }
+        y0 = bottom;
+      }
+      start = end;
+    }
+  }
+
+ private:
+  std::vector<TTreemapRect>& Out;
+  const TMeasure Measure;
+  const int MinSide;
+  std::vector<TPiece> Pieces;  // one folder's children at a time, kept for its capacity
+};
+
+}  // namespace
+
+std::vector<TTreemapRect> LayoutTreemap(const DirNode& folder, TMeasure measure, int x, int y, int width,
+                                        int height, int minSide) {
+  std::vector<TTreemapRect> out;
+  x = std::clamp(x, 0, MaxCoord);
+  y = std::clamp(y, 0, MaxCoord);
+  width = std::clamp(width, 0, MaxCoord - x);
+  height = std::clamp(height, 0, MaxCoord - y);
+  if (SizeOf(folder, measure) == 0) return out;
+  TLayout layout(out, measure, minSide);
+  layout.Emit(&folder, x, y, x + width, y + height);
+  // The output is its own queue: each folder's children go to the end, behind the folders
+  // still waiting, which is what makes the order breadth first.
+  for (size_t i = 0; i < out.size(); ++i) layout.Expand(i);
+  return out;
+}
+
+const TTreemapRect* TreemapRectAt(const std::vector<TTreemapRect>& rects, int x, int y) {
+  // The rectangles holding a pixel are one folder inside another down to the deepest, and
+  // breadth first puts the deepest last.
+  for (auto it = rects.rbegin(); it != rects.rend(); ++it)
+    if (x >= it->X && x < it->X + it->W && y >= it->Y && y < it->Y + it->H) return &*it;
+  return nullptr;
+}
+
+}  // namespace ostrel
