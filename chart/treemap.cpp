@@ -10,17 +10,30 @@ namespace {
 constexpr int MaxCoord = 32767;
 
 // A child waiting for its place; a null Node is the folder's own part, which takes room but
-// gets no rectangle.
+// gets no rectangle. Prefix packs the first eight bytes of the name so that comparing numbers
+// compares them: most ties in a folder of a million files are settled without the names.
 struct TPiece {
   uint64_t Size;
+  uint64_t Prefix;
   const DirNode* Node;
 };
+
+uint64_t PrefixOf(const char* name) {
+  uint64_t prefix = 0;
+  bool ended = !name;
+  for (int i = 0; i < 8; ++i) {
+    if (!ended && !name[i]) ended = true;
+    prefix = prefix << 8 | (ended ? 0 : static_cast<unsigned char>(name[i]));
+  }
+  return prefix;
+}
 
 // The largest first; equal sizes by name, so that a rescan in another listing order draws the
 // same picture, and the folder's own part after its equals.
 bool Before(const TPiece& a, const TPiece& b) {
   if (a.Size != b.Size) return a.Size > b.Size;
   if (!a.Node || !b.Node) return a.Node && !b.Node;
+  if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
   return std::strcmp(a.Node->Name ? a.Node->Name : "", b.Node->Name ? b.Node->Name : "") < 0;
 }
 
@@ -60,12 +73,12 @@ class TLayout {
     double total = 0;
     for (const DirNode* child = folder.FirstChild; child; child = child->NextSibling)
       if (const uint64_t size = SizeOf(*child, Measure)) {
-        Pieces.push_back({size, child});
+        Pieces.push_back({size, PrefixOf(child->Name), child});
         total += static_cast<double>(size);
       }
     if (Pieces.empty()) return;
     if (const uint64_t own = OwnSizeOf(folder, Measure)) {
-      Pieces.push_back({own, nullptr});
+      Pieces.push_back({own, 0, nullptr});
       total += static_cast<double>(own);
     }
     std::sort(Pieces.begin(), Pieces.end(), Before);
