@@ -38,8 +38,8 @@ bool Before(const TPiece& a, const TPiece& b) {
 }
 
 // The worst aspect ratio of a row of areas from `largest` down to `smallest`, `sum` in all,
-// laid along a side `side` long (the paper's worst(), without a look at every member: the
-// pieces are sorted, so the extremes are the row's ends).
+// laid along a side `side` long. The pieces are sorted, so the row's ends are its extremes and
+// no other member needs a look.
 double Worst(double largest, double smallest, double sum, double side) {
   const double sum2 = sum * sum, side2 = side * side;
   return std::max(side2 * largest / sum2, sum2 / (side2 * smallest));
