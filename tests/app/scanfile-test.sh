@@ -73,7 +73,6 @@ case_round_trip() {
   "${as_user[@]+"${as_user[@]}"}" "$scan" -o "$tmp/t.json" "$t" >/dev/null 2>"$tmp/err"; rc=$?
   expect_rc 1 "a scan with unreadable folders, saved"
   expect_err '^ostrel-scan: cannot read directory .*/locked.: Permission denied$' "the scan names the locked folder"
-  grep -q '"state":"complete"' "$tmp/t.json" || fail "the file says the scan was complete"
   grep -q "\"name\":\"$(printf 'caf\xe9 \xff\xfe')\"" "$tmp/t.json" || fail "names that are not UTF-8 go in as their bytes"
   [ "$(grep -o '"nlink":3' "$tmp/t.json" | wc -l)" -eq 3 ] || fail "each name of the linked file has its link count"
   same_after_reading "plain file" "$tmp/t.json" "$t"
