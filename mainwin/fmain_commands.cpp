@@ -50,12 +50,9 @@ void TForm1::ExploreDir(const std::string& dir, const TShownScan* scan) {
   // A scan opened from a file may come from another computer; the desktop would show an
   // error of its own, or nothing at all.
   if (elsewhere || !FolderExists(path.c_str())) {
-    QString text = QStringLiteral("The folder %1 is not on this computer, so it cannot be shown.")
-                       .arg(QFile::decodeName(QByteArray::fromStdString(path)));
-    if (fromFile)
-      text += QStringLiteral(" It is in the scan opened from %1.").arg(QFile::decodeName(QByteArray::fromStdString(scan->File)));
-    if (elsewhere) text += QStringLiteral(" Its path is relative to the folder that scan was made in.");
-    Desktop.ShowMessage(this, text, QStringLiteral("Error"));
+    const QString opening = QStringLiteral("The folder %1 is not on this computer, so it cannot be shown.")
+                                .arg(QFile::decodeName(QByteArray::fromStdString(path)));
+    Desktop.ShowMessage(this, NotOnThisComputer(opening, scan, elsewhere), QStringLiteral("Error"));
     return;
   }
   ExploreFolder(Desktop, path.c_str());

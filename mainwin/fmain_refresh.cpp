@@ -64,11 +64,9 @@ void TForm1::Refresh(const DirNode* folder, bool allDrives) {
   const std::string path = AbsolutePath(FullPath(*folder), shown);
   const bool fromFile = !shown->File.empty();
   if (fromFile && (!IsPathSeparator(path.front()) || !FolderExists(path.c_str()))) {
-    Desktop.ShowMessage(this,
-                        QStringLiteral("%1 is not on this computer, so it cannot be walked again. It is in the scan "
-                                       "opened from %2.")
-                            .arg(name, QFile::decodeName(QByteArray::fromStdString(shown->File))),
-                        error);
+    Desktop.ShowMessage(
+        this, NotOnThisComputer(QStringLiteral("%1 is not on this computer, so it cannot be walked again.").arg(name), shown, false),
+        error);
     return;
   }
   if (MarksOf(ViewOf(shown->Job->Outcome())).Repeated.count(folder)) {

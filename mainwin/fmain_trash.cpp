@@ -135,23 +135,17 @@ QString TForm1::TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, b
   const bool elsewhere = fromFile && !IsPathSeparator(path.front());
   struct stat st {};
   if (elsewhere || (fromFile && onDisk && lstat(path.c_str(), &st) != 0)) {
-    QString text = QStringLiteral(
-                       "%1 is not on this computer, so it cannot be moved to the Trash. It is in the scan "
-                       "opened from %2.")
-                       .arg(name, Decoded(shown->File));
-    if (elsewhere) text += QStringLiteral(" Its path is relative to the folder that scan was made in.");
-    return text;
+    return NotOnThisComputer(QStringLiteral("%1 is not on this computer, so it cannot be moved to the Trash.").arg(name),
+                             shown, elsewhere);
   }
-  // A root given relatively was relative to the folder the program started in.
-  if (!IsPathSeparator(path.front()) && !StartDir.empty()) path = ResolveRelative(StartDir, path);
+  path = AbsolutePath(path, shown);
 
   // A walk under way over the entry would count it half gone.
   const bool running =
       Attached && !Attached->Finished() &&
       std::none_of(Scans.Shown.begin(), Scans.Shown.end(), [this](const TShownScan& s) { return s.Job == Attached; });
   if (running && Attached->Walks()) {
-    std::string root = AttachedPath;
-    if (!root.empty() && !IsPathSeparator(root.front()) && !StartDir.empty()) root = ResolveRelative(StartDir, root);
+    const std::string root = AbsolutePath(AttachedPath, nullptr);
     if (root.empty() || PathsOverlap(root, path))
       return QStringLiteral("A scan of %1 is under way. %2 can be moved to the Trash once it has ended.")
           .arg(root.empty() ? QStringLiteral("all drives") : Decoded(root), name);

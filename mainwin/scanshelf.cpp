@@ -1,5 +1,6 @@
 #include "mainwin/scanshelf.h"
 
+#include <QFile>
 #include <QTreeWidgetItem>
 #include <algorithm>
 
@@ -18,6 +19,14 @@ QTreeWidgetItem* ChildFor(QTreeWidgetItem* item, const DirNode* node) {
 }
 
 }  // namespace
+
+QString NotOnThisComputer(const QString& opening, const TShownScan* scan, bool relative) {
+  QString text = opening;
+  if (scan && !scan->File.empty())
+    text += QStringLiteral(" It is in the scan opened from %1.").arg(QFile::decodeName(QByteArray::fromStdString(scan->File)));
+  if (relative) text += QStringLiteral(" Its path is relative to the folder that scan was made in.");
+  return text;
+}
 
 TTreeJob* TScanShelf::Own(std::unique_ptr<TTreeJob> job) {
   Jobs.push_back(std::move(job));

@@ -1,6 +1,8 @@
 // The window's jobs and the scans its tree shows: which job owns which tree, and which shown
 // scan holds a tree item or a node.
 #pragma once
+#include <QString>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +28,11 @@ struct TShownScan {
   int64_t Ended = 0;
   std::vector<std::shared_ptr<const TEntryIds>> LaterIds;
 };
+
+// Why a folder of `scan` cannot be used here: `opening` ("... is not on this computer, so it
+// cannot be shown."), then the scan file it came from (when it came from one) and, with
+// `relative`, that its relative path was relative to wherever that scan was made.
+QString NotOnThisComputer(const QString& opening, const TShownScan* scan, bool relative);
 
 struct TScanShelf {
   // Takes `job` among the jobs and returns it; Free frees one that has ended, pointed to no more.
