@@ -51,8 +51,10 @@ int Edge(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
 class TLayout {
  public:
-  TLayout(std::vector<TTreemapRect>& out, TMeasure measure, int minSide)
-      : Out(out), Measure(measure), MinSide(std::max(minSide, 1)) {}
+  TLayout(std::vector<TTreemapRect>& out, TMeasure measure, int minSide, const std::atomic<bool>* stop)
+      : Out(out), Measure(measure), MinSide(std::max(minSide, 1)), Stop(stop) {}
+
+  bool Stopped() const { return Stop && Stop->load(std::memory_order_relaxed); }
 
   // Appends the rectangle [x0, x1) × [y0, y1) for `node`, unless it has no room.
   void Emit(const DirNode* node, double x0, double y0, double x1, double y1) {
@@ -64,19 +66,22 @@ class TLayout {
                    static_cast<int16_t>(h), node});
   }
 
-  // Lays out the children of the folder of Out[index] inside its outline.
-  void Expand(size_t index) {
+  // Lays out the children of the folder of Out[index] inside its outline; false when stopped.
+  bool Expand(size_t index) {
     const TTreemapRect rect = Out[index];
     const DirNode& folder = *rect.Node;
-    if (folder.Kind != NodeFolder || std::min(rect.W, rect.H) < MinSide || rect.W <= 2 || rect.H <= 2) return;
+    if (folder.Kind != NodeFolder || std::min(rect.W, rect.H) < MinSide || rect.W <= 2 || rect.H <= 2) return true;
     Pieces.clear();
     double total = 0;
-    for (const DirNode* child = folder.FirstChild; child; child = child->NextSibling)
+    size_t seen = 0;
+    for (const DirNode* child = folder.FirstChild; child; child = child->NextSibling) {
+      if ((++seen & 4095) == 0 && Stopped()) return false;
       if (const uint64_t size = SizeOf(*child, Measure)) {
         Pieces.push_back({size, PrefixOf(child->Name), child});
         total += static_cast<double>(size);
       }
-    if (Pieces.empty()) return;
+    }
+    if (Pieces.empty()) return true;
     if (const uint64_t own = OwnSizeOf(folder, Measure)) {
       Pieces.push_back({own, 0, nullptr});
       total += static_cast<double>(own);
@@ -120,30 +125,33 @@ class TLayout {
       }
       start = end;
     }
+    return true;
   }
 
  private:
   std::vector<TTreemapRect>& Out;
   const TMeasure Measure;
   const int MinSide;
+  const std::atomic<bool>* Stop;
   std::vector<TPiece> Pieces;  // one folder's children at a time, kept for its capacity
 };
 
 }  // namespace
 
 std::vector<TTreemapRect> LayoutTreemap(const DirNode& folder, TMeasure measure, int x, int y, int width,
-                                        int height, int minSide) {
+                                        int height, int minSide, const std::atomic<bool>* stop) {
   std::vector<TTreemapRect> out;
   x = std::clamp(x, 0, MaxCoord);
   y = std::clamp(y, 0, MaxCoord);
   width = std::clamp(width, 0, MaxCoord - x);
   height = std::clamp(height, 0, MaxCoord - y);
   if (SizeOf(folder, measure) == 0) return out;
-  TLayout layout(out, measure, minSide);
+  TLayout layout(out, measure, minSide, stop);
   layout.Emit(&folder, x, y, x + width, y + height);
   // The output is its own queue: each folder's children go to the end, behind the folders
   // still waiting, which is what makes the order breadth first.
-  for (size_t i = 0; i < out.size(); ++i) layout.Expand(i);
+  for (size_t i = 0; i < out.size(); ++i)
+    if (layout.Stopped() || !layout.Expand(i)) return {};
   return out;
 }
 

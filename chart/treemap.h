@@ -4,6 +4,7 @@
 // largest child first. Each folder's rectangle is its outline: its children are laid out one
 // pixel inside it, so that the outline stays visible around them, the top folder's included.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -27,9 +28,11 @@ static_assert(sizeof(TTreemapRect) == 16, "a layout may hold a rectangle per fil
 // areas stay proportional across folders. Children of size 0 get nothing. A file whose
 // rectangle would be less than `minSide` pixels across (at least 1) is left out, its area
 // showing as its folder's; a folder that small gets its rectangle but none for its children.
-// Without recursion: any depth costs no stack.
+// Without recursion: any depth costs no stack. With `stop`, the layout gives up as soon as it
+// sees *stop set (between folders, and every few thousand children of a large one) and
+// returns an empty layout: a caller on another thread ends it early by setting the flag.
 std::vector<TTreemapRect> LayoutTreemap(const DirNode& folder, TMeasure measure, int x, int y, int width,
-                                        int height, int minSide);
+                                        int height, int minSide, const std::atomic<bool>* stop = nullptr);
 
 // The deepest rectangle of `rects` (as LayoutTreemap gives them) that holds the pixel (x, y),
 // or null for a pixel outside them all. A look through the whole layout at worst.

@@ -241,6 +241,16 @@ std::vector<const DirNode*> TFilesList::SelectedFiles() const {
   return files;
 }
 
+bool TFilesList::SelectFile(const DirNode* file) {
+  const std::vector<const DirNode*>& nodes = Model->Nodes();
+  const auto found = std::find(nodes.begin(), nodes.end(), file);
+  if (!file || found == nodes.end()) return false;
+  const QModelIndex at = Model->index(static_cast<int>(found - nodes.begin()), ColumnName);
+  ListFiles->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ListFiles->scrollTo(at);
+  return true;
+}
+
 void TFilesList::SetFilter(const QString& text) {
   if (text == FilterText) return;
   FilterText = text;

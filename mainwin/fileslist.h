@@ -49,6 +49,9 @@ class TFilesList : public QWidget {
 
   // The selected files, in the order listed.
   std::vector<const DirNode*> SelectedFiles() const;
+  // Selects the row of `file` alone, makes it current and scrolls it into view; false when
+  // it is not listed (another folder, or the filter hides it), the selection then unchanged.
+  bool SelectFile(const DirNode* file);
   // Lists only the files whose name contains `text` as the tree compares names (CompareNoCase:
   // a to z fold, other bytes as they are); empty text lists them all.
   void SetFilter(const QString& text);

@@ -21,6 +21,7 @@
 #include "mainwin/formreceiver.h"
 #include "mainwin/livescans.h"
 #include "mainwin/radiogroup.h"
+#include "mainwin/treemapview.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
@@ -85,6 +86,8 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
 }
 
 TForm1::~TForm1() {
+  // The treemap's thread reads the trees that go below.
+  Treemap->Halt();
   UnregisterWindow(WindowHandle);
   // A sender that looked the receiver up just before the handle went still holds it, and
   // gets 0 from it from now on.

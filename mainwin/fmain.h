@@ -58,6 +58,7 @@ class THtmlLabel;
 class TRadioGroup;
 class TStatusBar;
 class TTreeJob;
+class TTreemapView;
 
 // The window's caption.
 inline constexpr const char* MainWindowCaption = "Ostrel Free Disk Space Finder";
@@ -323,6 +324,10 @@ class TForm1 : public QMainWindow {
   void SetUpTrash();
   void UpdateMoveToTrash1();
   QString TrashRefusal(const DirNode* node, const QTreeWidgetItem* item, bool onDisk, std::string& path);
+  // fmain_treemap.cpp. Makes Treemap over ChartPie; ShowTreemap shows it for `item` while the
+  // treemap is the chart type and no scan's look is up, and hides it otherwise.
+  void CreateTreemap();
+  void ShowTreemap(QTreeWidgetItem* item);
 
   // ---- Controls (object names equal the member names; others find them by name) ----
   QMenuBar* MainMenu1 = nullptr;
@@ -339,6 +344,7 @@ class TForm1 : public QMainWindow {
 
   QSplitter* Splitter1 = nullptr;            // the tree left, ChartPie right; draggable
   TChartView* ChartPie = nullptr;
+  TTreemapView* Treemap = nullptr;  // on ChartPie, for chart type 3; halted before a tree changes
   // The three labels are sized to their text; code that changes a text calls adjustSize().
   // On ChartPie, like the buttons; LabelCount is placed after LabelScanned's caption.
   QLabel *LabelStandBy = nullptr, *LabelScanned = nullptr, *LabelCount = nullptr;
@@ -394,7 +400,7 @@ class TForm1 : public QMainWindow {
 
 // Reads the ten stored settings into ScanSettings (each member's present value is the
 // default for a missing value; a first start stores all ten), then shows charttype in the
-// form's RadioGroupChartType. A charttype outside 0..2 becomes 0 ("Pie"). `form` may be null.
+// form's RadioGroupChartType. A charttype outside 0..3 becomes 0 ("Pie"). `form` may be null.
 void LoadScanSettings(TForm1* form);
 // Stores the ten settings of ScanSettings.
 void SaveScanSettings();

@@ -6,6 +6,7 @@
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
 #include "mainwin/radiogroup.h"
+#include "mainwin/treemapview.h"
 #include "scan/dirnode.h"
 #include "scan/scansettings.h"
 
@@ -22,6 +23,14 @@ void TForm1::RadioGroupChartTypeClick() {
 
 void TForm1::BuildChart(QTreeWidgetItem* item) {
   if (!item) return;
+  ShowTreemap(item);
+  if (ScanSettings.charttype == TTreemapView::ChartKind) {
+    // The treemap draws the whole subtree itself; the chart's points and growth labels go.
+    Comparison->BuildChart(nullptr);
+    ChartPie->ShowPoints({}, TChartView::KindPie);
+    PointsItem = item;
+    return;
+  }
   if (Comparison->BuildChart(item)) {
     PointsItem = item;
     return;

@@ -9,6 +9,7 @@
 #include "mainwin/fileslist.h"
 #include "mainwin/fmain.h"
 #include "mainwin/folderitem.h"
+#include "mainwin/treemapview.h"
 #include "scan/treejob.h"
 #include "scanfile/history.h"
 
@@ -92,6 +93,8 @@ void TForm1::PrepareEdit(const TShownScan& scan) {
   if (History) History->WaitFor(scan.Job->Outcome().Root);
   // The marks of a comparison were made from the tree as it was.
   if (Comparison->Active()) EndComparison1Click();
+  // The treemap's thread reads the tree; after the redraw above, so that nothing starts again.
+  Treemap->Halt();
 }
 
 void TForm1::ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidgetItem* reselect) {
@@ -129,6 +132,7 @@ void TForm1::ShowEdit(const TShownScan& scan, const TTreeEdit& edit, QTreeWidget
     TreeViewDirectoriesClick();
   else if (FilesList->Folder())
     FilesList->Refresh();
+  ShowTreemap(PointsItem);  // laid out again; nothing more when the redraw did it
 }
 
 }  // namespace ostrel

@@ -35,6 +35,7 @@
 #include "mainwin/folderitem.h"
 #include "mainwin/radiogroup.h"
 #include "mainwin/statusbar.h"
+#include "mainwin/treemapview.h"
 
 namespace ostrel {
 namespace {
@@ -341,10 +342,11 @@ void TForm1::CreateControls() {
 
   RadioGroupChartType = new TRadioGroup(QStringLiteral("Chart Type"),
                                         {QStringLiteral("Pie"), QStringLiteral("Horiz Bar"),
-                                         QStringLiteral("Vert Bar")},
+                                         QStringLiteral("Vert Bar"), QStringLiteral("Treemap")},
                                         client);
   Named(RadioGroupChartType, "RadioGroupChartType");
-  layout->Add(RadioGroupChartType, QRect(575, 331, 97, 65), akRight | akBottom);
+  // Four rows need more than the hint panel's height: the box reaches up to the splitter.
+  layout->Add(RadioGroupChartType, QRect(575, 323, 97, 73), akRight | akBottom);
 
   CreateHintPanel(client, layout);
 
@@ -372,9 +374,10 @@ void TForm1::CreateControls() {
 
   // Left to right, top to bottom: the search, the tree, the chart's top row, the chart, its
   // bottom row, the files, the chart type.
-  QWidget* order[] = {EditFind, TreeViewDirectories, ButtonHelp, ButtonEndComparison, ButtonUp, ChartPie,
+  QWidget* order[] = {EditFind, TreeViewDirectories, ButtonHelp, ButtonEndComparison, ButtonUp, ChartPie, Treemap,
                       ButtonStop, ButtonExplore, ButtonCopy, FilesList->CheckAllBelow, FilesList->ListFiles,
-                      RadioGroupChartType->Button(0), RadioGroupChartType->Button(1), RadioGroupChartType->Button(2)};
+                      RadioGroupChartType->Button(0), RadioGroupChartType->Button(1), RadioGroupChartType->Button(2),
+                      RadioGroupChartType->Button(3)};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   // Keys go to the tree at first, as before the find field was above it.
   TreeViewDirectories->setFocus();
@@ -468,6 +471,7 @@ void TForm1::CreateChart(QSplitter* splitter) {
   LabelNoGrowth->setAttribute(Qt::WA_TransparentForMouseEvents);
   onChart->Add(LabelNoGrowth, QRect(24, 32, 402, 250), akAll);
   LabelNoGrowth->hide();
+  CreateTreemap();
 }
 
 void TForm1::CreateHintPanel(QWidget* client, TAnchorLayout* layout) {

@@ -19,6 +19,7 @@
 #include "mainwin/fmain.h"
 #include "mainwin/livescans.h"
 #include "mainwin/statusbar.h"
+#include "mainwin/treemapview.h"
 #include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/scanstart.h"
@@ -48,6 +49,7 @@ void TForm1::ShowIdle() {
   ButtonStop->hide();
   SetAreaCursor(ChartPie, false);
   SetAreaCursor(TreeViewDirectories, false);
+  ShowTreemap(PointsItem);
 }
 
 void TForm1::RunNewScan() {
@@ -89,6 +91,7 @@ void TForm1::ShowScanning(bool reading) {
   LabelScanned->adjustSize();
   // The labels would be drawn over the last scan's chart.
   ChartPie->chart()->hide();
+  Treemap->hide();
   LabelStandBy->show();
   LabelScanned->show();
   LabelCount->show();
@@ -141,7 +144,12 @@ void TForm1::StopScan(int detach) {
 }
 
 void TForm1::TimerUpdateTimer() {
-  for (const TTreeJob* job : Comparison->TakeEnded()) Scans.Free(job);
+  if (const std::vector<const TTreeJob*> ended = Comparison->TakeEnded(); !ended.empty()) {
+    // The treemap may still be reading an earlier scan's tree for the colours.
+    Treemap->Halt();
+    for (const TTreeJob* job : ended) Scans.Free(job);
+    ShowTreemap(PointsItem);
+  }
   if (LabelCount->isHidden() || !Attached) return;
   LabelCount->setText(QString::number(Attached->FoldersSoFar()));
   LabelCount->adjustSize();

@@ -32,7 +32,7 @@ void LoadScanSettings(TForm1* form) {
   CloseSettingsKey(key);
 
   // No other chart type exists; showing "Pie" while keeping 7 would leave the chart empty.
-  if (s.charttype < 0 || s.charttype > 2) s.charttype = 0;
+  if (s.charttype < 0 || s.charttype > 3) s.charttype = 0;
   if (form) form->RadioGroupChartType->SetItemIndex(s.charttype);
 }
 

@@ -42,7 +42,7 @@ const TPlace Places[] = {
     {"FilesList", "Splitter2", {0, 207, 391, 107}, {0, 257, 451, 107}, fExact},
     {"EditFind", "PanelTree", {0, 0, 260, 22}, {0, 0, 300, 22}, fExact},
     {"TreeViewDirectories", "PanelTree", {0, 25, 260, 289}, {0, 25, 300, 339}, fExact},
-    {"RadioGroupChartType", "ClientArea", {575, 331, 97, 65}, {675, 381, 97, 65}, fExact},
+    {"RadioGroupChartType", "ClientArea", {575, 323, 97, 73}, {675, 373, 97, 73}, fExact},
     {"Panel1", "ClientArea", {8, 330, 560, 65}, {8, 380, 660, 65}, fExact},
     {"HtmlLabel1", "Panel1", {8, 8, 513, 33}, {8, 8, 613, 33}, fExact},
     {"HtmlLabel2", "Panel1", {8, 40, 513, 13}, {8, 40, 613, 13}, fExact},
@@ -296,7 +296,7 @@ class TestFmainLayout : public test::TFormTest {
 
     TRadioGroup* group = V().RadioGroupChartType;
     QCOMPARE(group->title(), QStringLiteral("Chart Type"));
-    QCOMPARE(group->Count(), 3);  // their captions: test_fmain_lifecycle's chartTypeShown
+    QCOMPARE(group->Count(), 4);  // their captions: test_fmain_lifecycle's chartTypeShown
     for (int i = 0; i < group->Count(); ++i) QVERIFY(group->contentsRect().contains(group->Button(i)->geometry()));
   }
 

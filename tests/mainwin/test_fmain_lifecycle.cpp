@@ -272,6 +272,7 @@ class TestFmainLifecycle : public test::TFormTest {
     QTest::newRow("pie") << 0 << 0 << "Pie";
     QTest::newRow("horizontal") << 1 << 1 << "Horiz Bar";
     QTest::newRow("vertical") << 2 << 2 << "Vert Bar";
+    QTest::newRow("treemap") << 3 << 3 << "Treemap";
     QTest::newRow("7 is no chart type") << 7 << 0 << "Pie";
     QTest::newRow("negative") << -1 << 0 << "Pie";
   }
