@@ -131,6 +131,9 @@ TEST(Treemap, TinyEntriesMergedZeroSizesSkipped) {
   EXPECT_EQ(Show(LayoutTreemap(*root, TMeasure::DiskUsage, 0, 0, 102, 102, 4)),
             "root:0,0,102,102 big:1,1,99,100 mid:100,1,1,86 ");
   EXPECT_TRUE(LayoutTreemap(*root->FirstChild->NextSibling, TMeasure::DiskUsage, 0, 0, 50, 50, 1).empty());
+  // Stopped, it gives up with nothing rather than a part of the layout.
+  const std::atomic<bool> stop{true};
+  EXPECT_TRUE(LayoutTreemap(*root, TMeasure::DiskUsage, 0, 0, 102, 102, 4, &stop).empty());
 }
 
 // A chain of 100,000 folders: each level one pixel inside the one above until there is no

@@ -20,6 +20,7 @@
 #include "controls/elidedlabel.h"
 #include "dialogs/comparedialog.h"
 #include "mainwin/folderitem.h"
+#include "mainwin/treemapview.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/treejob.h"
@@ -444,6 +445,29 @@ class TestFmainCompare : public test::TFormTest {
       V().RadioGroupChartType->SetItemIndex(kind);
       QVERIFY2(SamePoints(V().ChartPie->Points(), growth), qPrintable(QString::number(kind)));
     }
+    // The treemap colours the changes, areas by the sizes now: grown and new warm, shrunk cold.
+    V().RadioGroupChartType->SetItemIndex(3);
+    auto* map = Form->findChild<TTreemapView*>(QStringLiteral("Treemap"));
+    QTRY_VERIFY(map->Ready());
+    const DirNode* grown = ItemNode(Child(root, "grow"));
+    const DirNode* shrunk = ItemNode(Child(root, "shrink"));
+    const DirNode* g2 = grown->FirstChild;
+    while (g2 && std::string(g2->Name) != "g2") g2 = g2->NextSibling;
+    QVERIFY(g2);
+    uint64_t then = 0;
+    QCOMPARE(map->ChangeOf(grown, &then), TTreemapView::ChangeGrew);
+    QCOMPARE(then, uint64_t(10000));
+    QCOMPARE(map->ChangeOf(shrunk, &then), TTreemapView::ChangeShrank);
+    QCOMPARE(then, uint64_t(100000));
+    QCOMPARE(map->ChangeOf(ItemNode(Child(root, "same"))), TTreemapView::ChangeSame);
+    QCOMPARE(map->ChangeOf(ItemNode(Child(root, "new"))), TTreemapView::ChangeNew);
+    QCOMPARE(map->ChangeOf(g2), TTreemapView::ChangeNew);
+    const QImage shown = map->grab().toImage();
+    const QColor warm = shown.pixelColor(map->RectOf(g2).center());
+    const QRect shrunkRect = map->RectOf(shrunk);
+    const QColor cold = shown.pixelColor(shrunkRect.left(), shrunkRect.center().y());
+    QVERIFY(warm.red() > 2 * warm.blue() && cold.blue() > 2 * cold.red());
+    V().RadioGroupChartType->SetItemIndex(0);
     auto* lost = Form->findChild<TElidedLabel*>(QStringLiteral("LabelLost"));
     auto* nothing = Form->findChild<QLabel*>(QStringLiteral("LabelNoGrowth"));
     QVERIFY(lost->isVisible() && !nothing->isVisible());
