@@ -6,7 +6,9 @@
 //     small folders combined and not;
 //   - the same for a folder of 1,000,000 subfolders, read from a scan file made once;
 //   - the file list showing a folder of 100,000 files, and the 1,000 largest files below a tree
-//     of 1,000,000 entries (both trees made in memory, first, before the scan).
+//     of 1,000,000 entries (both trees made in memory, first, before the scan);
+//   - the treemap's first picture of that tree and of a folder of 1,000,000 files, its picture
+//     after a resize, and the longest the GUI thread was kept meanwhile (made in memory too).
 //
 // usage: ostrel-bench-gui [--tree DIR] [--rounds R] [--shots DIR] [--files-only]
 //   --tree DIR  scan DIR as it is (default: a tree of 90,000 folders and 500,000 files made by
@@ -14,7 +16,7 @@
 //               build folder and made only once)
 //   --rounds R  timed rounds of each redraw (default 5)
 //   --shots DIR save the window after each kind of redraw as DIR/bench-<kind>-<combine>.png
-//   --files-only time the file list alone, then stop
+//   --files-only time the file list and the treemap alone, then stop
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +40,7 @@
 #include "mainwin/fileslist.h"
 #include "mainwin/fmain.h"
 #include "mainwin/radiogroup.h"
+#include "mainwin/treemapview.h"
 #include "scan/dirnode.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
@@ -145,6 +148,41 @@ ostrel::DirNode* MadeNode(ostrel::TNodeArena& arena, const char* name, ostrel::D
   return node;
 }
 
+// 100 folders of 100 subfolders of 99 files, of sizes from 512 bytes to 500 MB, "f00.bin" on:
+// 1,000,100 entries below the top, counted in `entries`.
+ostrel::DirNode* DeepTree(ostrel::TNodeArena& arena, long& entries) {
+  uint64_t seed = 2;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    return seed >> 33;
+  };
+  // A few kinds of files, so that a picture of the treemap shows its colours.
+  const char* const kinds[] = {"bin", "mp4", "jpg", "zip", "pdf", "cpp", "dat"};
+  char name[32];
+  ostrel::DirNode* none = nullptr;
+  ostrel::DirNode* deep = MadeNode(arena, "/bench-deep", nullptr, none, ostrel::NodeFolder, 4096, 0);
+  entries = 0;
+  ostrel::DirNode* lastTop = nullptr;
+  for (int a = 0; a < 100; ++a) {
+    std::snprintf(name, sizeof name, "d%03d", a);
+    ostrel::DirNode* top = MadeNode(arena, name, deep, lastTop, ostrel::NodeFolder, 4096, 0);
+    ostrel::DirNode* lastSub = nullptr;
+    for (int b = 0; b < 100; ++b) {
+      std::snprintf(name, sizeof name, "s%03d", b);
+      ostrel::DirNode* sub = MadeNode(arena, name, top, lastSub, ostrel::NodeFolder, 4096, 0);
+      ostrel::DirNode* lastFile = nullptr;
+      for (int c = 0; c < 99; ++c) {
+        std::snprintf(name, sizeof name, "f%02d.%s", c, kinds[(a + c) % 7]);
+        MadeNode(arena, name, sub, lastFile, ostrel::NodeFile, (next() % 1000000 + 1) * 512, 1600000000);
+      }
+      entries += 100;
+    }
+    ++entries;
+  }
+  ostrel::AddUpTotals(deep, nullptr);
+  return deep;
+}
+
 // The file list's two cases, each shown `rounds` times from an empty list: a folder of 100,000
 // files, and the largest files below 100 folders of 100 subfolders of 99 files (1,000,100 entries).
 void FilesListFigures(int rounds) {
@@ -164,26 +202,8 @@ void FilesListFigures(int rounds) {
     MadeNode(arena, name, flat, last, ostrel::NodeFile, (next() % 100000 + 1) * 512, 1600000000 + i);
   }
   ostrel::AddUpTotals(flat, nullptr);
-  ostrel::DirNode* deep = MadeNode(arena, "/bench-deep", nullptr, none, ostrel::NodeFolder, 4096, 0);
   long entries = 0;
-  ostrel::DirNode* lastTop = nullptr;
-  for (int a = 0; a < 100; ++a) {
-    std::snprintf(name, sizeof name, "d%03d", a);
-    ostrel::DirNode* top = MadeNode(arena, name, deep, lastTop, ostrel::NodeFolder, 4096, 0);
-    ostrel::DirNode* lastSub = nullptr;
-    for (int b = 0; b < 100; ++b) {
-      std::snprintf(name, sizeof name, "s%03d", b);
-      ostrel::DirNode* sub = MadeNode(arena, name, top, lastSub, ostrel::NodeFolder, 4096, 0);
-      ostrel::DirNode* lastFile = nullptr;
-      for (int c = 0; c < 99; ++c) {
-        std::snprintf(name, sizeof name, "f%02d.bin", c);
-        MadeNode(arena, name, sub, lastFile, ostrel::NodeFile, (next() % 1000000 + 1) * 512, 1600000000);
-      }
-      entries += 100;
-    }
-    ++entries;
-  }
-  ostrel::AddUpTotals(deep, nullptr);
+  ostrel::DirNode* deep = DeepTree(arena, entries);
 
   ostrel::TFilesList list;
   list.resize(700, 500);
@@ -214,6 +234,79 @@ void FilesListFigures(int rounds) {
               entries, list.ListFiles->model()->rowCount(), Median(times), rounds,
               *std::max_element(times.begin(), times.end()));
   std::fflush(stdout);
+}
+
+// The treemap of the tree of 1,000,100 entries and of a folder of 1,000,000 files (4 GB / n and 4 KB
+// more for the n-th largest), `rounds`
+// times each: from an empty view to the first picture shown, then a resize to the next
+// picture, with the GUI thread's 10 ms ticks watched all along. `shots` saves the first.
+void TreemapFigures(int rounds, const std::string& shots) {
+  ostrel::TNodeArena arena;
+  long entries = 0;
+  ostrel::DirNode* deep = DeepTree(arena, entries);
+  ostrel::DirNode* none = nullptr;
+  ostrel::DirNode* flat = MadeNode(arena, "/bench-flat", nullptr, none, ostrel::NodeFolder, 4096, 0);
+  {
+    ostrel::DirNode* last = nullptr;
+    char name[32];
+    for (int i = 0; i < 1000000; ++i) {
+      std::snprintf(name, sizeof name, "file%07d.dat", i);
+      // A few large files and a long tail of small ones, as a download or cache folder has, in
+      // no order of size.
+      const uint64_t rank = static_cast<uint64_t>(i) * 7919 % 1000000 + 1;
+      MadeNode(arena, name, flat, last, ostrel::NodeFile, (uint64_t{1} << 32) / rank + 4096, 0);
+    }
+    ostrel::AddUpTotals(flat, nullptr);
+  }
+
+  ostrel::TTreemapView view;
+  view.resize(640, 400);
+  view.show();
+  QCoreApplication::processEvents();
+  QElapsedTimer sinceTick;
+  qint64 maxGapNs = 0;
+  QTimer tick;
+  tick.setInterval(10);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    maxGapNs = std::max(maxGapNs, sinceTick.nsecsElapsed());
+    sinceTick.restart();
+  });
+  auto shown = [&view] {
+    while (!view.Ready()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    view.repaint();
+  };
+  for (const auto& [folder, what] : {std::pair{deep, "a tree of 1000100 entries"}, std::pair{flat, "a folder of 1000000 files"}}) {
+    std::vector<double> first, resized;
+    maxGapNs = 0;
+    for (int r = 0; r < rounds; ++r) {
+      view.ShowFolder(nullptr, ostrel::TMeasure::DiskUsage);
+      view.resize(640, 400);
+      QCoreApplication::processEvents();
+      sinceTick.start();
+      tick.start();
+      QElapsedTimer t;
+      t.start();
+      view.ShowFolder(folder, ostrel::TMeasure::DiskUsage);
+      shown();
+      first.push_back(t.nsecsElapsed() / 1e9);
+      t.restart();
+      view.resize(800, 500);
+      shown();
+      resized.push_back(t.nsecsElapsed() / 1e9);
+      tick.stop();
+    }
+    if (!shots.empty() && folder == deep) view.grab().save(QString::fromStdString(shots + "/bench-treemap.png"));
+    std::printf("treemap of %s: %zu rectangles; first picture %.3f s median of %d, max %.3f s   (target: at most 0.5 s)\n",
+                what, view.Rects().size(), Median(first), rounds, *std::max_element(first.begin(), first.end()));
+    std::printf("treemap of %s: resized to 800 x 500, picture again %.3f s median of %d, max %.3f s   "
+                "(target: at most 0.2 s)\n",
+                what, Median(resized), rounds, *std::max_element(resized.begin(), resized.end()));
+    std::printf("treemap of %s: longest gap between 10 ms GUI ticks meanwhile %.1f ms   (target: the GUI thread "
+                "blocks at most 50 ms)\n",
+                what, maxGapNs / 1e6);
+    std::fflush(stdout);
+  }
+  view.Halt();
 }
 
 QTreeWidgetItem* Child(QTreeWidgetItem* item, const QString& text) {
@@ -250,6 +343,7 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   QApplication app(argc, argv);
   FilesListFigures(rounds);
+  TreemapFigures(rounds, shots);
   if (filesOnly) return 0;
   if (tree.empty()) tree = DefaultTree();
 
