@@ -99,6 +99,8 @@ void TForm1::CreateTreemap() {
 void TForm1::ShowTreemap(QTreeWidgetItem* item) {
   const bool shown = ScanSettings.charttype == TTreemapView::ChartKind && LabelStandBy->isHidden();
   Treemap->setVisible(shown);
+  // "My Computer" has no folder of its own: it shows its scan's top.
+  if (item && !ItemNode(item) && item->childCount() > 0) item = item->child(0);
   const TFolderItem* folder =
       shown && item && item->type() == TFolderItem::ItemType ? static_cast<const TFolderItem*>(item) : nullptr;
   // While compared, the colours tell the changes since the earlier scan.

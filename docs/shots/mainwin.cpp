@@ -1,7 +1,7 @@
 // Writes pictures of the main window for a person to look at, into the folder given as the
 // argument (default: ./screenshots): the idle window and its hint panel, the scanning look,
 // the chart of a generated folder in its three kinds, a home folder with the tree's columns and
-// the files list, and a folder compared with an earlier scan of it. Not a test: no picture is
+// the files list and as a treemap, and a folder compared with an earlier scan of it. Not a test: no picture is
 // checked.
 // Built on demand; `cmake --build build --target screenshots` builds and runs it offscreen.
 #include <fcntl.h>
@@ -12,6 +12,7 @@
 #include <QDeadlineTimer>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QSplitter>
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +20,7 @@
 
 #include "mainwin/fileslist.h"
 #include "mainwin/folderitem.h"
+#include "mainwin/treemapview.h"
 #include "tests/mainwin/mainwin_support.h"
 #include "scanfile/history.h"
 
@@ -164,7 +166,26 @@ bool Files(TDesktop& desktop, const QString& dir) {
   bool ok = Save(&form, dir, "main-files");
   form.findChild<TFilesList*>("FilesList")->SetAllBelow(true);
   QCoreApplication::processEvents();
-  return Save(&form, dir, "main-files-below") && ok;
+  ok = Save(&form, dir, "main-files-below") && ok;
+  form.findChild<TFilesList*>("FilesList")->SetAllBelow(false);
+
+  // The whole home folder as a treemap, the pointer over the largest video.
+  form.findChild<TRadioGroup*>("RadioGroupChartType")->SetItemIndex(3);
+  view->setCurrentItem(root);
+  form.TreeViewDirectoriesClick();
+  auto* map = form.findChild<TTreemapView*>("Treemap");
+  if (!map || !QTest::qWaitFor([&] { return map->Ready(); })) return false;
+  for (const TTreemapRect& r : map->Rects())
+    if (std::string(r.Node->Name) == "Family 2025.mkv") {
+      const QPoint at = map->RectOf(r.Node).center();
+      QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(map->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                       Qt::NoModifier);
+      QApplication::sendEvent(map, &move);
+    }
+  QCoreApplication::processEvents();
+  ok = Save(&form, dir, "main-treemap") && ok;
+  form.findChild<TRadioGroup*>("RadioGroupChartType")->SetItemIndex(0);
+  return ok;
 }
 
 // The same folder scanned, changed a week's worth (holiday pictures added, scans cleared out,
