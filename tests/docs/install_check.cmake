@@ -34,6 +34,7 @@ endif()
 foreach(pair "docs/ostrel.html=share/doc/ostrel/ostrel.html"
              "docs/compare.png=share/doc/ostrel/compare.png"
              "docs/main-files.png=share/doc/ostrel/main-files.png"
+             "docs/main-treemap.png=share/doc/ostrel/main-treemap.png"
              "app/ostrel.desktop=share/applications/ostrel.desktop"
              "app/ostrel.svg=share/icons/hicolor/scalable/apps/ostrel.svg")
   string(REPLACE "=" ";" pair "${pair}")

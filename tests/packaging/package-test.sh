@@ -39,6 +39,7 @@ usr/share/doc/ostrel/changelog.gz
 usr/share/doc/ostrel/compare.png
 usr/share/doc/ostrel/copyright
 usr/share/doc/ostrel/main-files.png
+usr/share/doc/ostrel/main-treemap.png
 usr/share/doc/ostrel/ostrel.html
 usr/share/icons/hicolor/scalable/apps/ostrel.svg
 usr/share/man/man1/ostrel-scan.1.gz
