@@ -34,7 +34,10 @@ TEditRefusal TForm1::TakeOutOfScan(const DirNode* node) {
   PrepareEdit(*shown);
   QTreeWidgetItem* item = node->Kind == NodeFolder ? TScanShelf::ItemFor(*shown, node) : nullptr;
   const TTreeEdit edit = TakeOut(job->Outcome(), node);
-  if (edit.Refused != TEditRefusal::None) return edit.Refused;
+  if (edit.Refused != TEditRefusal::None) {
+    ShowTreemap(PointsItem);
+    return edit.Refused;
+  }
   ForgetListedFolder(node, false);
   QTreeWidgetItem* reselect = nullptr;
   if (item) {
@@ -53,7 +56,10 @@ TEditRefusal TForm1::PutRescanInScan(const DirNode* folder, TScanResult&& walk) 
   PrepareEdit(*shown);
   QTreeWidgetItem* item = TScanShelf::ItemFor(*shown, folder);
   const TTreeEdit edit = PutRescan(job->Outcome(), folder, std::move(walk));
-  if (edit.Refused != TEditRefusal::None) return edit.Refused;
+  if (edit.Refused != TEditRefusal::None) {
+    ShowTreemap(PointsItem);
+    return edit.Refused;
+  }
   ForgetListedFolder(folder, true);
   QTreeWidgetItem* reselect = nullptr;
   if (item) {

@@ -99,6 +99,8 @@ void TForm1::CreateTreemap() {
 void TForm1::ShowTreemap(QTreeWidgetItem* item) {
   const bool shown = ScanSettings.charttype == TTreemapView::ChartKind && LabelStandBy->isHidden();
   Treemap->setVisible(shown);
+  // The chart lies hidden below it meanwhile: Tab goes to the treemap instead.
+  ChartPie->setFocusPolicy(shown ? Qt::NoFocus : Qt::TabFocus);
   // "My Computer" has no folder of its own: it shows its scan's top.
   if (item && !ItemNode(item) && item->childCount() > 0) item = item->child(0);
   const TFolderItem* folder =
