@@ -1,7 +1,8 @@
 // Writes pictures of the main window for a person to look at, into the folder given as the
 // argument (default: ./screenshots): the idle window and its hint panel, the scanning look,
 // the chart of a generated folder in its three kinds, a home folder with the tree's columns and
-// the files list and as a treemap, and a folder compared with an earlier scan of it. Not a test: no picture is
+// the files list and as a treemap, and a folder compared with an earlier scan of it (its growth
+// as a chart and as a treemap). Not a test: no picture is
 // checked.
 // Built on demand; `cmake --build build --target screenshots` builds and runs it offscreen.
 #include <fcntl.h>
@@ -236,9 +237,11 @@ bool Comparison(TDesktop& desktop, const QString& dir) {
   view->setCurrentItem(item);
   form.TreeViewDirectoriesClick();
   bool ok = true;
-  const std::pair<int, const char*> kinds[] = {{1, "main-compare-hbar"}, {0, "main-compare"}};
+  const std::pair<int, const char*> kinds[] = {{3, "main-compare-treemap"}, {1, "main-compare-hbar"}, {0, "main-compare"}};
   for (const auto& [type, name] : kinds) {
     form.findChild<TRadioGroup*>("RadioGroupChartType")->SetItemIndex(type);
+    auto* map = form.findChild<TTreemapView*>("Treemap");
+    if (type == 3 && !QTest::qWaitFor([&] { return map->Ready(); })) return false;
     form.ChartPieMouseMove(2);  // Holidays 2019
     QCoreApplication::processEvents();
     ok = Save(&form, dir, name) && ok;
