@@ -8,7 +8,8 @@
 //   - the file list showing a folder of 100,000 files, and the 1,000 largest files below a tree
 //     of 1,000,000 entries (both trees made in memory, first, before the scan);
 //   - the treemap's first picture of that tree and of a folder of 1,000,000 files, its picture
-//     after a resize, and the longest the GUI thread was kept meanwhile (made in memory too).
+//     after a resize, the longest the GUI thread was kept meanwhile, and the longest Halt
+//     (made in memory too).
 //
 // usage: ostrel-bench-gui [--tree DIR] [--rounds R] [--shots DIR] [--files-only]
 //   --tree DIR  scan DIR as it is (default: a tree of 90,000 folders and 500,000 files made by
@@ -304,6 +305,23 @@ void TreemapFigures(int rounds, const std::string& shots) {
     std::printf("treemap of %s: longest gap between 10 ms GUI ticks meanwhile %.1f ms   (target: the GUI thread "
                 "blocks at most 50 ms)\n",
                 what, maxGapNs / 1e6);
+    // Halt (before a tree edit) waits for the drawing under way: asked at points spread over
+    // a drawing, the GUI thread spinning meanwhile as a busy handler would.
+    double longestHalt = 0;
+    for (int delayMs = 0; delayMs <= 200; delayMs += 10) {
+      view.resize(delayMs % 20 ? 700 : 640, 400);
+      view.ShowFolder(folder, ostrel::TMeasure::DiskUsage);
+      QElapsedTimer spin;
+      spin.start();
+      while (spin.elapsed() < delayMs) {
+      }
+      QElapsedTimer t;
+      t.start();
+      view.Halt();
+      longestHalt = std::max(longestHalt, t.nsecsElapsed() / 1e6);
+    }
+    std::printf("treemap of %s: Halt during a drawing waited at most %.1f ms over 21 tries   (target: at most 50 ms)\n",
+                what, longestHalt);
     std::fflush(stdout);
   }
   view.Halt();

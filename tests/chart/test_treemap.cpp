@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string>
 
@@ -134,6 +135,34 @@ TEST(Treemap, TinyEntriesMergedZeroSizesSkipped) {
   // Stopped, it gives up with nothing rather than a part of the layout.
   const std::atomic<bool> stop{true};
   EXPECT_TRUE(LayoutTreemap(*root, TMeasure::DiskUsage, 0, 0, 102, 102, 4, &stop).empty());
+}
+
+// A folder of 200,000 files, each size twice: laid out largest first, equal sizes by name,
+// however its children are sorted.
+TEST(Treemap, LargeFolderLargestFirstTiesByName) {
+  TNodeArena arena;
+  DirNode* root = NewNode(arena, nullptr, "root", NodeFolder);
+  char name[16];
+  DirNode* last = nullptr;
+  for (int i = 0; i < 200000; ++i) {
+    std::snprintf(name, sizeof name, "n%06d", i);
+    DirNode* file = arena.NewNode();  // linked here: appending one by one would walk the list
+    file->Name = arena.CopyString(name);
+    file->Parent = root;
+    file->Kind = NodeFile;
+    file->Depth = 1;
+    file->OwnSize = file->TotalSize = static_cast<uint64_t>(i) * 7919 % 100003 + 1;
+    LinkChild(root, last, file);
+  }
+  AddUpTotals(root, nullptr);
+  const std::vector<TTreemapRect> rects = LayoutTreemap(*root, TMeasure::DiskUsage, 0, 0, 2000, 2000, 1);
+  ASSERT_GT(rects.size(), size_t(10000));
+  EXPECT_STREQ(rects[1].Node->Name, "n052685");  // 100003, the largest
+  EXPECT_STREQ(rects[2].Node->Name, "n152688");
+  for (size_t i = 2; i < rects.size(); ++i) {
+    const DirNode &a = *rects[i - 1].Node, &b = *rects[i].Node;
+    ASSERT_TRUE(a.TotalSize > b.TotalSize || (a.TotalSize == b.TotalSize && std::string(a.Name) < b.Name)) << i;
+  }
 }
 
 // A chain of 100,000 folders: each level one pixel inside the one above until there is no
