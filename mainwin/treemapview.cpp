@@ -66,9 +66,8 @@ QRgb Scaled(QRgb colour, float by) {
   return qRgb(part(qRed(colour)), part(qGreen(colour)), part(qBlue(colour)));
 }
 
-}  // namespace
-
-QRgb TTreemapView::KindColour(const char* name) {
+// The colour of a file of this name, by its extension's kind.
+QRgb KindColour(const char* name) {
   const char* dot = name ? std::strrchr(name, '.') : nullptr;
   if (!dot || dot == name) return OtherColour;
   // A library's versioned name, libz.so.1.2, is still a library.
@@ -82,6 +81,8 @@ QRgb TTreemapView::KindColour(const char* name) {
   const auto found = KindTable().find(std::string_view(ext, n));
   return found != KindTable().end() ? found->second : OtherColour;
 }
+
+}  // namespace
 
 TTreemapView::TTreemapView(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);

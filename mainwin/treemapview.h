@@ -66,9 +66,6 @@ class TTreemapView : public QWidget {
   const DirNode* Highlighted() const { return Highlight; }
   void SetHighlighted(const DirNode* node);
 
-  // The colour of a file of this name, by its extension's kind.
-  static QRgb KindColour(const char* name);
-
  signals:
   // The pointer or the arrow keys moved the outline onto `node`, or off every rectangle (null).
   void NodeHovered(const DirNode* node);

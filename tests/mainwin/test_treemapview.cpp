@@ -51,13 +51,19 @@ class TestTreemapView : public test::TFormTest {
     QTRY_VERIFY(Map()->Ready());
   }
 
-  // The pointer names what it is over by its path below the folder shown; a file's click
-  // goes to its folder and picks it in the list, a folder's (on its outline) goes in.
+  // Files coloured by kind. The pointer names what it is over by its path below the folder
+  // shown; a file's click goes to its folder and picks it in the list, a folder's (on its
+  // outline) goes in.
   void hoverAndClicks() {
     QVERIFY(Map()->isVisible());
     QVERIFY(V().ChartPie->Points().empty());
     const DirNode* report = Drawn(Map(), "report.pdf");
     QVERIFY(report);
+    // Coloured by kind: a video red, a document blue.
+    const QImage shown = Map()->grab().toImage();
+    const QColor video = shown.pixelColor(Map()->RectOf(Drawn(Map(), "big.mp4")).center());
+    const QColor document = shown.pixelColor(Map()->RectOf(report).center());
+    QVERIFY(video.red() > 2 * video.blue() && document.blue() > 2 * document.red());
     Mouse(QEvent::MouseMove, Map()->RectOf(report).center());
     QCOMPARE(V().StatusBar1->PanelText(0), QStringLiteral("docs/report.pdf"));
     QCOMPARE(V().StatusBar1->PanelText(1), QStringLiteral("3.0 MB"));
