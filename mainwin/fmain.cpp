@@ -37,27 +37,27 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   Args = std::move(args);
   ScanArgument = Args.size() > 1;
   setWindowTitle(QString::fromLatin1(MainWindowCaption));
-  CreateMenu();
+  Menu.Build(this);
   CreateControls();
   SetUpTree();
   SetUpTrash();
   SetUpFiles();
 
-  connect(NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
-  connect(OpenScan1, &QAction::triggered, this, &TForm1::OpenScan1Click);
-  connect(SaveScanAs1, &QAction::triggered, this, &TForm1::SaveScanAs1Click);
-  connect(CompareWithEarlierScan1, &QAction::triggered, this, &TForm1::CompareWithEarlierScan1Click);
-  connect(EndComparison1, &QAction::triggered, this, &TForm1::EndComparison1Click);
+  connect(Menu.NewScanWizard1, &QAction::triggered, this, &TForm1::NewScanClick);
+  connect(Menu.OpenScan1, &QAction::triggered, this, &TForm1::OpenScan1Click);
+  connect(Menu.SaveScanAs1, &QAction::triggered, this, &TForm1::SaveScanAs1Click);
+  connect(Menu.CompareWithEarlierScan1, &QAction::triggered, this, &TForm1::CompareWithEarlierScan1Click);
+  connect(Menu.EndComparison1, &QAction::triggered, this, &TForm1::EndComparison1Click);
   connect(ButtonEndComparison, &QPushButton::clicked, this, &TForm1::EndComparison1Click);
-  connect(RefreshFolder1, &QAction::triggered, this, &TForm1::RefreshFolder1Click);
-  connect(RefreshAll1, &QAction::triggered, this, &TForm1::RefreshAll1Click);
-  connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
-  connect(Preferences1, &QAction::triggered, this, &TForm1::Preferences1Click);
-  connect(UsersManual1, &QAction::triggered, this, &TForm1::UsersManual1Click);
-  connect(Checkwebforupdatedversion1, &QAction::triggered, this, &TForm1::Checkwebforupdatedversion1Click);
-  connect(VisitPelworthformoreShareware1, &QAction::triggered, this,
+  connect(Menu.RefreshFolder1, &QAction::triggered, this, &TForm1::RefreshFolder1Click);
+  connect(Menu.RefreshAll1, &QAction::triggered, this, &TForm1::RefreshAll1Click);
+  connect(Menu.Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
+  connect(Menu.Preferences1, &QAction::triggered, this, &TForm1::Preferences1Click);
+  connect(Menu.UsersManual1, &QAction::triggered, this, &TForm1::UsersManual1Click);
+  connect(Menu.Checkwebforupdatedversion1, &QAction::triggered, this, &TForm1::Checkwebforupdatedversion1Click);
+  connect(Menu.VisitPelworthformoreShareware1, &QAction::triggered, this,
           &TForm1::VisitPelworthformoreShareware1Click);
-  connect(About1, &QAction::triggered, this, &TForm1::About1Click);
+  connect(Menu.About1, &QAction::triggered, this, &TForm1::About1Click);
   connect(ButtonStop, &QPushButton::clicked, this, &TForm1::ButtonStopClick);
   connect(ButtonUp, &QPushButton::clicked, this, &TForm1::ButtonUpClick);
   connect(ButtonHelp, &QPushButton::clicked, this, &TForm1::ButtonHelpClick);
@@ -70,7 +70,7 @@ TForm1::TForm1(std::vector<std::string> args, TDesktop& desktop, QWidget* owner)
   connect(ChartPie, &TChartView::PointHovered, this, &TForm1::ChartPieMouseMove);
   connect(ChartPie, &TChartView::PointClicked, this, &TForm1::ChartPieClickSeries);
 
-  Comparison = std::make_unique<TComparison>(TComparison::TControls{PanelCompare, LabelCompare, EndComparison1, LabelLost,
+  Comparison = std::make_unique<TComparison>(TComparison::TControls{PanelCompare, LabelCompare, Menu.EndComparison1, LabelLost,
                                                                     LabelNoGrowth, ChartPie, StatusBar1, TreeViewDirectories});
   CurrentDir.clear();
   StartDir = WorkingDirectory();

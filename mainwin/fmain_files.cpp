@@ -18,7 +18,7 @@
 namespace ostrel {
 
 void TForm1::SetUpFiles() {
-  PopupMenuTree->addAction(RefreshFolder1);
+  PopupMenuTree->addAction(Menu.RefreshFolder1);
   connect(FilesList, &TFilesList::FileActivated, this, [this](const DirNode* file) {
     if (file && file->Parent) ExploreDir(FullPath(*file->Parent), Scans.ScanOf(PointsItem));
   });
@@ -49,7 +49,7 @@ void TForm1::SetUpFiles() {
       TreeViewDirectories->setFocus();
     }
   });
-  connect(Find1, &QAction::triggered, this, [this] {
+  connect(Menu.Find1, &QAction::triggered, this, [this] {
     EditFind->setFocus();
     EditFind->selectAll();
   });

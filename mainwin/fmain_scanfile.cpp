@@ -1,7 +1,5 @@
 #include <QApplication>
 #include <QFile>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,24 +23,6 @@ QString Decoded(const std::string& path) { return QFile::decodeName(QByteArray::
 std::string Encoded(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace
-
-QString ScanFileReason(const std::string& error) {
-  // "byte 12: what" reads as a sentence with the place after it.
-  QString what = QString::fromLocal8Bit(error.c_str());
-  QString where;
-  static const QRegularExpression at(QStringLiteral("^byte (\\d+): "));
-  if (const QRegularExpressionMatch match = at.match(what); match.hasMatch()) {
-    where = QStringLiteral(" (at byte %1)").arg(match.captured(1));
-    what = what.mid(match.capturedLength());
-  }
-  if (!what.isEmpty()) what[0] = what[0].toUpper();
-  return what + where + QLatin1Char('.');
-}
-
-std::string ScanHistoryFolder() {
-  // Named as the settings store is (maker, then program), not after the application's title.
-  return Encoded(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Harwen/OSTREL"));
-}
 
 void TForm1::OpenScan1Click() {
   const QString name = Desktop.AskOpenFileName(this, QStringLiteral("Open Scan"), QString::fromLatin1(ScanFileFilter));

@@ -58,14 +58,14 @@ QString PathList(const QStringList& paths) {
 
 void TForm1::SetUpTrash() {
   // Delete belongs to the tree: in any other control it keeps its own meaning.
-  MoveToTrash1->setShortcut(QKeySequence(Qt::Key_Delete));
-  MoveToTrash1->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  TreeViewDirectories->addAction(MoveToTrash1);
-  connect(MoveToTrash1, &QAction::triggered, this, &TForm1::MoveToTrash1Click);
+  Menu.MoveToTrash1->setShortcut(QKeySequence(Qt::Key_Delete));
+  Menu.MoveToTrash1->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  TreeViewDirectories->addAction(Menu.MoveToTrash1);
+  connect(Menu.MoveToTrash1, &QAction::triggered, this, &TForm1::MoveToTrash1Click);
 
   PopupMenuTree = new QMenu(this);
   Named(PopupMenuTree, "PopupMenuTree");
-  PopupMenuTree->addAction(MoveToTrash1);
+  PopupMenuTree->addAction(Menu.MoveToTrash1);
   TreeViewDirectories->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(TreeViewDirectories, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QTreeWidgetItem* item = TreeViewDirectories->itemAt(at);
@@ -82,20 +82,20 @@ void TForm1::SetUpTrash() {
   // What may go changes with the selection, and with scans that start and end; the timer
   // catches what no signal tells (a selection made in code, a scan's end).
   connect(TreeViewDirectories, &QTreeWidget::itemSelectionChanged, this, &TForm1::UpdateMoveToTrash1);
-  connect(File1, &QMenu::aboutToShow, this, &TForm1::UpdateMoveToTrash1);
+  connect(Menu.File1, &QMenu::aboutToShow, this, &TForm1::UpdateMoveToTrash1);
   connect(TimerUpdate, &QTimer::timeout, this, &TForm1::UpdateMoveToTrash1);
   UpdateMoveToTrash1();
 }
 
 void TForm1::UpdateMoveToTrash1() {
   if (FilesList->ListFiles->hasFocus() && !FilesList->SelectedFiles().empty()) {
-    MoveToTrash1->setEnabled(true);
+    Menu.MoveToTrash1->setEnabled(true);
     return;
   }
   const QTreeWidgetItem* item = SelectedItem();
   const DirNode* node = ItemNode(item);
   std::string path;
-  MoveToTrash1->setEnabled(node && ItemNamesFolder(item) && TrashRefusal(node, item, false, path).isEmpty());
+  Menu.MoveToTrash1->setEnabled(node && ItemNamesFolder(item) && TrashRefusal(node, item, false, path).isEmpty());
 }
 
 void TForm1::MoveToTrash1Click() {

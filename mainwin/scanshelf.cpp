@@ -1,6 +1,8 @@
 #include "mainwin/scanshelf.h"
 
 #include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTreeWidgetItem>
 #include <algorithm>
 
@@ -76,6 +78,26 @@ QTreeWidgetItem* TScanShelf::ItemFor(const TShownScan& scan, const DirNode* node
   QTreeWidgetItem* item = scan.Item;
   for (auto it = chain.rbegin(); it != chain.rend() && item; ++it) item = ChildFor(item, *it);
   return item;
+}
+
+QString ScanFileReason(const std::string& error) {
+  // "byte 12: what" reads as a sentence with the place after it.
+  QString what = QString::fromLocal8Bit(error.c_str());
+  QString where;
+  static const QRegularExpression at(QStringLiteral("^byte (\\d+): "));
+  if (const QRegularExpressionMatch match = at.match(what); match.hasMatch()) {
+    where = QStringLiteral(" (at byte %1)").arg(match.captured(1));
+    what = what.mid(match.capturedLength());
+  }
+  if (!what.isEmpty()) what[0] = what[0].toUpper();
+  return what + where + QLatin1Char('.');
+}
+
+std::string ScanHistoryFolder() {
+  // Named as the settings store is (maker, then program), not after the application's title.
+  return QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/Harwen/OSTREL"))
+      .toStdString();
 }
 
 }  // namespace ostrel

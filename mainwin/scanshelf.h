@@ -1,5 +1,5 @@
 // The window's jobs and the scans its tree shows: which job owns which tree, and which shown
-// scan holds a tree item or a node.
+// scan holds a tree item or a node; where kept scans live, and what a scan file's error says.
 #pragma once
 #include <QString>
 
@@ -50,5 +50,15 @@ struct TScanShelf {
   std::vector<std::unique_ptr<TTreeJob>> Jobs;
   std::vector<TShownScan> Shown;  // in the order they were added
 };
+
+// The folder where the window keeps its scans (history.h): Harwen/OSTREL in the user's cache
+// folder (~/.cache, or $XDG_CACHE_HOME), as the file system names it. The kept scans of a root:
+// ListKeptScans(ScanHistoryFolder(), HistoryKey(root)), the root as the scan named it.
+std::string ScanHistoryFolder();
+
+// Why a scan file could not be read, as a sentence: ReadScanFile's "byte 12: the file ends
+// before the scan does (cut short?)" reads "The file ends before the scan does (cut short?) (at
+// byte 12)."
+QString ScanFileReason(const std::string& error);
 
 }  // namespace ostrel
