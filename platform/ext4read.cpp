@@ -1,0 +1,543 @@
+#include "platform/ext4read.h"
+
+extern "C" {
+#include <et/com_err.h>
+}
+#include <ext2fs/ext2_fs.h>
+#include <ext2fs/ext2fs.h>
+#include <ext2fs/ext3_extents.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <new>
+#include <sstream>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/drives.h"
+
+namespace ostrel {
+
+struct TDeviceListing::TState {
+  ext2_filsys Fs = nullptr;
+  std::mutex Lock;  // the library is not safe for threads: every call into it holds this
+  std::string Device;
+  uint64_t DeviceNumber = 0;  // the entries' st_dev
+  ext2_ino_t RootIno = 0;
+  std::string RootName;  // the walk's root, as the walk names it
+  // The root's path on this computer, for what is handed to the system's listing; empty for an
+  // image read by itself.
+  std::string HostRoot;
+  std::unordered_map<ext2_ino_t, std::string> Mounts;  // a folder's inode -> what is mounted there
+  TDeviceNote Note;
+  bool EncryptedNoted = false;  // under Lock
+
+  ~TState() {
+    if (Fs) ext2fs_close_free(&Fs);
+  }
+};
+
+namespace {
+
+using TState = TDeviceListing::TState;
+
+// The system's error number for a failure of the library, as the kernel would report the same
+// fault: a bad checksum as EBADMSG, anything malformed as EUCLEAN.
+int ErrorNumber(errcode_t error) {
+  if (error == EXT2_ET_NO_MEMORY || error == ENOMEM) throw std::bad_alloc();
+  if (error > 0 && error < 4096) return static_cast<int>(error);  // the system's own
+  switch (error) {
+    case EXT2_ET_SHORT_READ: return EIO;
+    case EXT2_ET_DIR_CSUM_INVALID:
+    case EXT2_ET_INODE_CSUM_INVALID:
+    case EXT2_ET_EXTENT_CSUM_INVALID:
+    case EXT2_ET_EXT_ATTR_CSUM_INVALID:
+    case EXT2_ET_INLINE_DATA_NO_SPACE:
+      return EBADMSG;
+    default: return EUCLEAN;
+  }
+}
+
+std::string Joined(const std::string& path, const char* name) {
+  if (path.empty()) return {};
+  return path + (path.back() == '/' ? "" : "/") + name;
+}
+
+// Reads inode `ino`; 0 or the error number. Under the state's lock.
+int ReadInode(TState& s, ext2_ino_t ino, ext2_inode_large& inode) {
+  // What the kernel refuses to look up as an entry's inode.
+  if ((ino < EXT2_FIRST_INO(s.Fs->super) && ino != EXT2_ROOT_INO) || ino > s.Fs->super->s_inodes_count)
+    return EUCLEAN;
+  std::memset(&inode, 0, sizeof inode);
+  const errcode_t error = ext2fs_read_inode_full(s.Fs, ino, reinterpret_cast<ext2_inode*>(&inode), sizeof inode);
+  return error ? ErrorNumber(error) : 0;
+}
+
+bool InUse(const ext2_inode_large& inode) { return inode.i_links_count != 0 && inode.i_mode != 0; }
+
+// What stat would say of the inode, the blocks of delayed allocation aside.
+void FillStat(const TState& s, ext2_ino_t ino, const ext2_inode_large& inode, TEntryStat& stat) {
+  ext2_super_block* super = s.Fs->super;
+  stat.Device = s.DeviceNumber;
+  stat.Inode = ino;
+  stat.Links = inode.i_links_count;
+  stat.Folder = LINUX_S_ISDIR(inode.i_mode);
+  // The high bits of the length belong to regular files (and to folders where large folders
+  // are allowed); elsewhere they are something else.
+  const bool wide = LINUX_S_ISREG(inode.i_mode) || ext2fs_has_feature_largedir(super);
+  stat.Size = wide ? EXT2_I_SIZE(&inode) : inode.i_size;
+  stat.DiskSize = ext2fs_get_stat_i_blocks(s.Fs, reinterpret_cast<ext2_inode*>(const_cast<ext2_inode_large*>(&inode))) * 512;
+  // As the kernel says of a file kept inside its inode: the sectors its length would fill.
+  if (LINUX_S_ISREG(inode.i_mode) && (inode.i_flags & EXT4_INLINE_DATA_FL))
+    stat.DiskSize += (stat.Size / 512 + (stat.Size % 512 != 0)) * 512;
+  int64_t seconds = static_cast<int32_t>(inode.i_mtime);
+  const size_t carried = EXT2_GOOD_OLD_INODE_SIZE + inode.i_extra_isize;
+  if (EXT2_INODE_SIZE(super) > EXT2_GOOD_OLD_INODE_SIZE &&
+      carried >= offsetof(ext2_inode_large, i_mtime_extra) + sizeof inode.i_mtime_extra)
+    seconds += static_cast<int64_t>(inode.i_mtime_extra & EXT4_EPOCH_MASK) << 32;
+  stat.MTime = seconds;
+}
+
+class TDeviceFolder : public TOpenFolder {
+ public:
+  TDeviceFolder(std::shared_ptr<TState> state, const TEntryStat& self, std::string hostPath)
+      : S(std::move(state)), SelfStat(self), HostPath(std::move(hostPath)) {}
+
+  const TEntryStat& Self() const override { return SelfStat; }
+  int Error() const override { return ReadError; }
+
+  // Reads the folder's entries, all at once: the walk holds a folder only while it works on it
+  // or its subfolders wait. Under the state's lock.
+  void List(ext2_ino_t ino, const ext2_inode_large& inode) {
+    const bool inlineData = inode.i_flags & EXT4_INLINE_DATA_FL;
+    struct TCollect {
+      TDeviceFolder* Folder;
+      bool RanOut;
+    } collect{this, false};
+    const auto take = [](ext2_ino_t, int, ext2_dir_entry* entry, int, int, char*, void* data) -> int {
+      auto* c = static_cast<TCollect*>(data);
+      const int length = ext2fs_dirent_name_len(entry);
+      if ((length == 1 && entry->name[0] == '.') || (length == 2 && entry->name[0] == '.' && entry->name[1] == '.'))
+        return 0;
+      try {
+        TDeviceFolder& f = *c->Folder;
+        f.Raw.push_back(TRaw{entry->inode, static_cast<uint32_t>(f.Names.size()),
+                             static_cast<uint8_t>(ext2fs_dirent_file_type(entry))});
+        f.Names.insert(f.Names.end(), entry->name, entry->name + length);
+        f.Names.push_back('\0');
+      } catch (const std::bad_alloc&) {
+        c->RanOut = true;  // never through the library's frames
+        return DIRENT_ABORT;
+      }
+      return 0;
+    };
+    const errcode_t error = ext2fs_dir_iterate2(S->Fs, ino, inlineData ? DIRENT_FLAG_INCLUDE_INLINE_DATA : 0, nullptr, take, &collect);
+    if (collect.RanOut) throw std::bad_alloc();
+    if (error) ReadError = ErrorNumber(error);
+    PutInListingOrder(inode);
+  }
+
+  bool Read(TEntryBatch& batch, size_t max, bool) override {
+    batch.Clear();
+    std::lock_guard<std::mutex> hold(S->Lock);
+    for (; Next < Raw.size() && batch.Size() < max; ++Next) {
+      const TRaw& raw = Raw[Next];
+      const char* name = Names.data() + raw.Name;
+      TListedEntry entry;
+      // A folder is opened for its details; one where something is mounted is the mount's.
+      if (raw.Type == EXT2_FT_DIR || Mounted(raw.Ino)) {
+        entry.Folder = true;
+        batch.Add(name, entry);
+        continue;
+      }
+      ext2_inode_large inode;
+      if ((entry.Error = ReadInode(*S, raw.Ino, inode)) == 0) {
+        if (!InUse(inode)) continue;  // removed since the folder was read
+        entry.Folder = LINUX_S_ISDIR(inode.i_mode);
+        if (!entry.Folder) {
+          FillStat(*S, raw.Ino, inode, entry.Stat);
+          entry.Examined = true;
+        }
+      }
+      batch.Add(name, entry);
+    }
+    return batch.Size() > 0;
+  }
+
+  int Examine(const char* name, TEntryStat& stat) override {
+    const TRaw* raw = Find(name);
+    if (!raw) return ENOENT;
+    if (Mounted(raw->Ino)) return FindExaminePath(Joined(HostPath, name).c_str(), stat);
+    std::lock_guard<std::mutex> hold(S->Lock);
+    ext2_inode_large inode;
+    if (const int error = ReadInode(*S, raw->Ino, inode)) return error;
+    if (!InUse(inode)) return ENOENT;
+    FillStat(*S, raw->Ino, inode, stat);
+    return 0;
+  }
+
+  std::shared_ptr<TOpenFolder> OpenChild(const char* name, int& error) override {
+    const TRaw* raw = Find(name);
+    if (!raw) {
+      error = ENOENT;
+      return nullptr;
+    }
+    if (Mounted(raw->Ino)) return SystemListing()->OpenRoot(Joined(HostPath, name).c_str(), error);
+    return Open(S, raw->Ino, Joined(HostPath, name), error);
+  }
+
+  // Folder `ino` opened, with `hostPath` its path on this computer (empty: none).
+  static std::shared_ptr<TOpenFolder> Open(const std::shared_ptr<TState>& s, ext2_ino_t ino, const std::string& hostPath,
+                                           int& error) {
+    std::unique_lock<std::mutex> hold(s->Lock);
+    ext2_inode_large inode;
+    if ((error = ReadInode(*s, ino, inode)) != 0) return nullptr;
+    error = !InUse(inode) ? ENOENT : !LINUX_S_ISDIR(inode.i_mode) ? ENOTDIR : 0;
+    if (error) return nullptr;
+    if (inode.i_flags & EXT4_ENCRYPT_FL) {
+      // Its names are held in cipher: the kernel, which may hold the key, reads it.
+      if (hostPath.empty()) {
+        error = EOPNOTSUPP;
+        return nullptr;
+      }
+      const bool tell = !std::exchange(s->EncryptedNoted, true);
+      hold.unlock();
+      if (tell && s->Note) s->Note("encrypted folders such as '" + hostPath + "' are read through the file system");
+      return SystemListing()->OpenRoot(hostPath.c_str(), error);
+    }
+    TEntryStat self;
+    FillStat(*s, ino, inode, self);
+    auto folder = std::make_shared<TDeviceFolder>(s, self, hostPath);
+    folder->List(ino, inode);
+    return folder;
+  }
+
+ private:
+  struct TRaw {
+    ext2_ino_t Ino;
+    uint32_t Name;  // offset in Names
+    uint8_t Type;   // the entry's file type, as the folder records it
+  };
+
+  // The kernel lists a folder that is hashed, or could be (one block, or inline), in the order
+  // of its names' hashes, and the tree keeps a folder's files in the order listed.
+  void PutInListingOrder(const ext2_inode_large& inode) {
+    ext2_super_block* super = S->Fs->super;
+    if (!ext2fs_has_feature_dir_index(super)) return;
+    if (!(inode.i_flags & (EXT2_INDEX_FL | EXT4_INLINE_DATA_FL)) &&
+        EXT2_I_SIZE(&inode) >> EXT2_BLOCK_SIZE_BITS(super) != 1)
+      return;
+    int version = super->s_def_hash_version;
+    // Neither flag: the kernel takes char as signed, as it is here.
+    if (version <= EXT2_HASH_TEA && (super->s_flags & EXT2_FLAGS_UNSIGNED_HASH)) version += 3;
+    struct TKey {
+      ext2_dirhash_t Hash, Minor;
+      uint32_t Index;
+    };
+    std::vector<TKey> keys(Raw.size());
+    for (uint32_t i = 0; i < keys.size(); ++i) {
+      const char* name = Names.data() + Raw[i].Name;
+      keys[i].Index = i;
+      if (ext2fs_dirhash2(version, name, static_cast<int>(std::strlen(name)), S->Fs->encoding, inode.i_flags,
+                          super->s_hash_seed, &keys[i].Hash, &keys[i].Minor))
+        return;
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) {
+      return a.Hash != b.Hash ? a.Hash < b.Hash : a.Minor < b.Minor;
+    });
+    std::vector<TRaw> ordered;
+    ordered.reserve(Raw.size());
+    for (const TKey& key : keys) ordered.push_back(Raw[key.Index]);
+    Raw.swap(ordered);
+  }
+
+  bool Mounted(ext2_ino_t ino) const { return !S->Mounts.empty() && S->Mounts.count(ino); }
+
+  // The entry named `name`; null when there is none. Any thread.
+  const TRaw* Find(const char* name) {
+    std::call_once(Sorted, [this] {
+      ByName.resize(Raw.size());
+      for (uint32_t i = 0; i < ByName.size(); ++i) ByName[i] = i;
+      std::sort(ByName.begin(), ByName.end(), [this](uint32_t a, uint32_t b) {
+        return std::strcmp(Names.data() + Raw[a].Name, Names.data() + Raw[b].Name) < 0;
+      });
+    });
+    const auto it = std::lower_bound(ByName.begin(), ByName.end(), name, [this](uint32_t i, const char* n) {
+      return std::strcmp(Names.data() + Raw[i].Name, n) < 0;
+    });
+    return it != ByName.end() && std::strcmp(Names.data() + Raw[*it].Name, name) == 0 ? &Raw[*it] : nullptr;
+  }
+
+  std::shared_ptr<TState> S;
+  TEntryStat SelfStat;
+  std::string HostPath;
+  std::vector<char> Names;
+  std::vector<TRaw> Raw;  // in the folder's own order, as a listing gives them
+  std::once_flag Sorted;
+  std::vector<uint32_t> ByName;  // Raw's indices in byte order of the names
+  size_t Next = 0;
+  int ReadError = 0;
+};
+
+// Opens the file system on `device` read-only into `s`; empty, or why it cannot.
+std::string OpenFileSystem(TState& s, const std::string& device) {
+  s.Device = device;
+  static std::once_flag texts;
+  std::call_once(texts, [] { initialize_ext2_error_table(); });
+  // Read-only: the journal is never replayed, nothing is written, not even the mount count.
+  const errcode_t error =
+      ext2fs_open2(device.c_str(), nullptr, EXT2_FLAG_64BITS | EXT2_FLAG_SKIP_MMP, 0, 0, unix_io_manager, &s.Fs);
+  if (error == EXT2_ET_BAD_MAGIC) return "'" + device + "' holds no ext2/3/4 file system";
+  if (error == EXT2_ET_UNSUPP_FEATURE || error == EXT2_ET_RO_UNSUPP_FEATURE)
+    return "the file system on '" + device + "' has features this program cannot read";
+  if (error) return "cannot read '" + device + "': " + error_message(error);
+  const ext2_super_block* super = s.Fs->super;
+  if ((super->s_feature_incompat & ~EXT2_LIB_FEATURE_INCOMPAT_SUPP) ||
+      (super->s_feature_ro_compat & ~EXT2_LIB_FEATURE_RO_COMPAT_SUPP))
+    return "the file system on '" + device + "' has features this program cannot read";
+  return {};
+}
+
+// The inode of the folder at `path` inside the file system; 0 when there is none.
+ext2_ino_t InodeAt(TState& s, const std::string& path) {
+  ext2_ino_t ino = 0;
+  if (path.empty() || path == "/") return EXT2_ROOT_INO;
+  if (ext2fs_namei(s.Fs, EXT2_ROOT_INO, EXT2_ROOT_INO, path.c_str(), &ino)) return 0;
+  return ino;
+}
+
+// The root folder is one the device can read: a folder, not encrypted. Empty or why not.
+std::string CheckRoot(TState& s, const std::string& shown) {
+  ext2_inode_large inode;
+  if (ReadInode(s, s.RootIno, inode) != 0 || !InUse(inode) || !LINUX_S_ISDIR(inode.i_mode))
+    return "'" + shown + "' is no folder that '" + s.Device + "' can read";
+  if (inode.i_flags & EXT4_ENCRYPT_FL) return "'" + shown + "' is an encrypted folder";
+  return {};
+}
+
+// One line of /proc/self/mountinfo.
+struct TMountInfo {
+  int Id = 0;
+  int Parent = 0;
+  dev_t Device = 0;
+  std::string Root;   // the folder of the file system that is mounted
+  std::string Point;  // where
+  std::string Type;
+  std::string Source;
+};
+
+std::string Unescaped(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size() && std::isdigit(static_cast<unsigned char>(field[i + 1]))) {
+      out += static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8));
+      i += 3;
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
+}
+
+std::vector<TMountInfo> ReadMountInfo() {
+  std::vector<TMountInfo> mounts;
+  std::ifstream file("/proc/self/mountinfo");
+  std::string line;
+  while (std::getline(file, line)) {
+    std::istringstream in(line);
+    TMountInfo m;
+    std::string numbers, root, point, word;
+    unsigned major = 0, minor = 0;
+    if (!(in >> m.Id >> m.Parent >> numbers >> root >> point)) continue;
+    if (std::sscanf(numbers.c_str(), "%u:%u", &major, &minor) != 2) continue;
+    while (in >> word && word != "-") {
+    }
+    std::string type, source;
+    if (!(in >> type >> source)) continue;
+    m.Device = makedev(major, minor);
+    m.Root = Unescaped(root);
+    m.Point = Unescaped(point);
+    m.Type = type;
+    m.Source = Unescaped(source);
+    mounts.push_back(std::move(m));
+  }
+  return mounts;
+}
+
+// Whether `inner` is `outer` or lies below it.
+bool Within(const std::string& inner, const std::string& outer) {
+  if (outer == "/") return true;
+  return inner.compare(0, outer.size(), outer) == 0 && (inner.size() == outer.size() || inner[outer.size()] == '/');
+}
+
+// The path inside the mounted file system of `hostPath`, which lies at or below `mount`'s point.
+std::string InsidePath(const TMountInfo& mount, const std::string& hostPath) {
+  std::string rest = mount.Point == "/" ? hostPath : hostPath.substr(mount.Point.size());
+  std::string inside = mount.Root;
+  if (!inside.empty() && inside.back() == '/' && !rest.empty() && rest.front() == '/') inside.pop_back();
+  return inside + rest;
+}
+
+// Why the block device `number` is not one to read here, or empty: one over a network, or a
+// loop device whose file lies on one.
+std::string NotLocal(dev_t number) {
+  const std::string sys = "/sys/dev/block/" + std::to_string(major(number)) + ":" + std::to_string(minor(number));
+  char target[PATH_MAX];
+  const ssize_t n = readlink(sys.c_str(), target, sizeof target - 1);
+  if (n <= 0) return {};
+  target[n] = '\0';
+  const std::string name = std::strrchr(target, '/') ? std::strrchr(target, '/') + 1 : target;
+  if (name.rfind("nbd", 0) == 0 || name.rfind("rbd", 0) == 0) return "'" + name + "' is a network device";
+  std::ifstream backing(sys + "/loop/backing_file");
+  std::string file;
+  if (std::getline(backing, file) && !file.empty() && DriveTypeOfPath(file.c_str()) == DriveRemote)
+    return "'" + name + "' is a loop device over the network file '" + file + "'";
+  return {};
+}
+
+}  // namespace
+
+TDeviceListing::TDeviceListing(std::shared_ptr<TState> state) : State(std::move(state)) {}
+TDeviceListing::~TDeviceListing() = default;
+
+TDeviceScan DeviceScanOf(const std::string& path, TDeviceNote note) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {nullptr, "'" + path + "' names no folder"};
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return {nullptr, "'" + path + "' names no folder"};
+  const std::string real = resolved;
+  std::free(resolved);
+  const std::vector<TMountInfo> mounts = ReadMountInfo();
+  const TMountInfo* mount = nullptr;  // the deepest mount holding it, the last one there
+  for (const TMountInfo& m : mounts)
+    if (Within(real, m.Point) && (!mount || m.Point.size() >= mount->Point.size())) mount = &m;
+  if (!mount || mount->Device != st.st_dev) return {nullptr, "cannot tell which mount holds '" + path + "'"};
+  if (mount->Type != "ext2" && mount->Type != "ext3" && mount->Type != "ext4")
+    return {nullptr, "'" + path + "' lies on a " + mount->Type + " file system, not ext2/3/4"};
+  // The device the mount table names, or the system's own name for the number.
+  std::string device;
+  for (const std::string& candidate : {mount->Source, "/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                                                          std::to_string(minor(st.st_dev))}) {
+    struct stat dst {};
+    if (device.empty() && stat(candidate.c_str(), &dst) == 0 && S_ISBLK(dst.st_mode) && dst.st_rdev == st.st_dev)
+      device = candidate;
+  }
+  if (device.empty()) return {nullptr, "cannot find the block device of '" + path + "'"};
+  if (std::string why = NotLocal(st.st_dev); !why.empty()) return {nullptr, why};
+
+  auto state = std::make_shared<TState>();
+  if (std::string why = OpenFileSystem(*state, device); !why.empty()) return {nullptr, why};
+  state->DeviceNumber = st.st_dev;
+  state->RootName = path;
+  state->HostRoot = path;
+  state->Note = std::move(note);
+  state->RootIno = InodeAt(*state, InsidePath(*mount, real));
+  if (state->RootIno != st.st_ino)
+    return {nullptr, "the folder '" + path + "' was not found on '" + device + "' by its inode"};
+  if (std::string why = CheckRoot(*state, path); !why.empty()) return {nullptr, why};
+  // What is mounted on a folder of this file system below the root is the mount's to show.
+  for (const TMountInfo& m : mounts) {
+    if (m.Parent != mount->Id || m.Point == real || !Within(m.Point, real)) continue;
+    struct stat mst {};
+    if (lstat(m.Point.c_str(), &mst) != 0 || !S_ISDIR(mst.st_mode)) continue;
+    if (const ext2_ino_t ino = InodeAt(*state, InsidePath(*mount, m.Point))) state->Mounts[ino] = m.Point;
+  }
+  return {std::shared_ptr<TDeviceListing>(new TDeviceListing(state)), {}};
+}
+
+TDeviceScan DeviceImageScan(const std::string& image, const std::string& inside, TDeviceNote note) {
+  auto state = std::make_shared<TState>();
+  if (std::string why = OpenFileSystem(*state, image); !why.empty()) return {nullptr, why};
+  state->RootName = inside;
+  state->Note = std::move(note);
+  state->RootIno = InodeAt(*state, inside);
+  if (!state->RootIno) return {nullptr, "'" + inside + "' names no folder in '" + image + "'"};
+  if (std::string why = CheckRoot(*state, inside); !why.empty()) return {nullptr, why};
+  if (ext2fs_has_feature_journal_needs_recovery(state->Fs->super) && state->Note)
+    state->Note("the journal of '" + image + "' holds changes not yet written to its file system: they are not shown");
+  return {std::shared_ptr<TDeviceListing>(new TDeviceListing(state)), {}};
+}
+
+void TDeviceListing::Prepare(const std::atomic<int>& stop) {
+  TState& s = *State;
+  std::lock_guard<std::mutex> hold(s.Lock);
+  // The inode tables in large reads, in disk order; on the way, where the folders' blocks lie
+  // (those the inode itself maps: the rest is read as the walk comes to it).
+  ext2_inode_scan scan = nullptr;
+  if (ext2fs_open_inode_scan(s.Fs, 1024, &scan)) return;
+  std::vector<std::pair<blk64_t, blk64_t>> runs;  // first block, blocks
+  ext2_inode_large inode;
+  ext2_ino_t ino = 0;
+  for (uint64_t n = 0; n <= s.Fs->super->s_inodes_count; ++n) {
+    if (n % 4096 == 0 && stop.load(std::memory_order_relaxed)) break;
+    const errcode_t error = ext2fs_get_next_inode_full(scan, &ino, reinterpret_cast<ext2_inode*>(&inode), sizeof inode);
+    if (error == EXT2_ET_BAD_BLOCK_IN_INODE_TABLE || error == EXT2_ET_INODE_CSUM_INVALID ||
+        error == EXT2_ET_INODE_IS_GARBAGE)
+      continue;
+    if (error || ino == 0) break;  // read as the walk comes to it
+    if (!InUse(inode) || !LINUX_S_ISDIR(inode.i_mode) || (inode.i_flags & EXT4_INLINE_DATA_FL)) continue;
+    if (inode.i_flags & EXT4_EXTENTS_FL) {
+      const auto* header = reinterpret_cast<const ext3_extent_header*>(inode.i_block);
+      if (header->eh_magic != EXT3_EXT_MAGIC || header->eh_depth != 0) continue;
+      const auto* extent = reinterpret_cast<const ext3_extent*>(header + 1);
+      for (int i = 0; i < std::min<int>(header->eh_entries, 4); ++i) {
+        const blk64_t start = extent[i].ee_start | static_cast<blk64_t>(extent[i].ee_start_hi) << 32;
+        const blk64_t length = extent[i].ee_len > EXT_INIT_MAX_LEN ? extent[i].ee_len - EXT_INIT_MAX_LEN : extent[i].ee_len;
+        runs.emplace_back(start, length);
+      }
+    } else {
+      for (int i = 0; i < EXT2_NDIR_BLOCKS; ++i)
+        if (inode.i_block[i]) runs.emplace_back(inode.i_block[i], 1);
+    }
+  }
+  ext2fs_close_inode_scan(scan);
+
+  // Then the folders' blocks in the order they lie, near ones read together, into the
+  // kernel's cache: the walk reads them from there in the tree's order.
+  std::sort(runs.begin(), runs.end());
+  const int fd = open(s.Device.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  const blk64_t size = s.Fs->blocksize;
+  const blk64_t most = std::max<blk64_t>(1, (1 << 20) / size), gap = 16, total = ext2fs_blocks_count(s.Fs->super);
+  std::vector<char> buffer(most * size);
+  for (size_t i = 0; i < runs.size() && !stop.load(std::memory_order_relaxed);) {
+    const blk64_t first = runs[i].first;
+    blk64_t end = first + runs[i].second;
+    for (++i; i < runs.size() && runs[i].first <= end + gap && runs[i].first + runs[i].second - first <= most; ++i)
+      end = std::max(end, runs[i].first + runs[i].second);
+    if (first >= total) break;
+    end = std::min({end, total, first + most});
+    if (pread(fd, buffer.data(), (end - first) * size, static_cast<off_t>(first * size)) <= 0) break;
+  }
+  close(fd);
+}
+
+std::shared_ptr<TOpenFolder> TDeviceListing::OpenRoot(const char* path, int& error) {
+  if (path != State->RootName) return SystemListing()->OpenRoot(path, error);
+  return TDeviceFolder::Open(State, State->RootIno, State->HostRoot, error);
+}
+
+int TDeviceListing::ExamineRoot(const char* path, TEntryStat& stat) {
+  if (path != State->RootName || !State->HostRoot.empty()) return FindExaminePath(path, stat);
+  std::lock_guard<std::mutex> hold(State->Lock);
+  ext2_inode_large inode;
+  if (const int error = ReadInode(*State, State->RootIno, inode)) return error;
+  FillStat(*State, State->RootIno, inode, stat);
+  return 0;
+}
+
+size_t TDeviceListing::OpenFolderBudget() const { return SystemListing()->OpenFolderBudget(); }
+
+}  // namespace ostrel
