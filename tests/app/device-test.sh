@@ -105,7 +105,17 @@ case_images_inside() {
         same_as_walk "$variant with mounts" "$mnt" || fail "$variant: mounts below the root"
       grep -q 'note:' "$tmp/device.err" && fail "$variant with mounts: $(cat "$tmp/device.err")"
       grep -q $'\t'"$mnt/names/t"'$' "$tmp/device.out" || fail "$variant: the tmpfs is not shown"
+      # No ext2/3/4 here, and a device nobody may read: said, and walked as before.
+      run --read-device --files --max-depth 100000 "$mnt/names"
+      expect_rc 0 "a tmpfs" "^ostrel-scan: note: '$mnt/names' lies on a tmpfs file system, not ext2/3/4: walking the folders instead$"
       umount "$mnt/data" "$mnt/names"
+      chmod a+x "$tmp"
+      local nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+      "${nobody[@]}" "$scan" --files --max-depth 100000 "$mnt" >"$tmp/walk.out" 2>/dev/null; local wrc=$?
+      "${nobody[@]}" "$scan" --read-device --files --max-depth 100000 "$mnt" >"$tmp/out" 2>"$tmp/err"; rc=$?
+      expect_rc "$wrc" "no access to the device" \
+        "^ostrel-scan: note: cannot read '/dev/loop[0-9]+': Permission denied: walking the folders instead$"
+      cmp -s "$tmp/walk.out" "$tmp/out" || fail "no access to the device: the listing is not the walk's"
     fi
     umount "$mnt"
     [ "$failures" -gt "$before" ] || echo "$variant: the device's listing is the walk's"
