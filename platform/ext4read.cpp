@@ -34,19 +34,11 @@ extern "C" {
 
 namespace ostrel {
 
-struct TDeviceListing::TState {
+// One opening of the file system. The library is not safe for threads: each walk thread has
+// an opening of its own (a few at most), and every call into one holds its lock.
+struct THandle {
   ext2_filsys Fs = nullptr;
-  std::mutex Lock;  // the library is not safe for threads: every call into it holds this
-  std::string Device;
-  uint64_t DeviceNumber = 0;  // the entries' st_dev
-  ext2_ino_t RootIno = 0;
-  std::string RootName;  // the walk's root, as the walk names it
-  // The root's path on this computer, for what is handed to the system's listing; empty for an
-  // image read by itself.
-  std::string HostRoot;
-  std::unordered_map<ext2_ino_t, std::string> Mounts;  // a folder's inode -> what is mounted there
-  TDeviceNote Note;
-  bool EncryptedNoted = false;  // under Lock
+  std::mutex Lock;
   // Pieces of the inode tables as last read (under Lock): a folder's files mostly lie side by
   // side there, so one read serves several.
   struct TPiece {
@@ -57,8 +49,45 @@ struct TDeviceListing::TState {
   TPiece Pieces[16];
   size_t NextPiece = 0;
 
-  ~TState() {
+  ~THandle() {
     if (Fs) ext2fs_close_free(&Fs);
+  }
+};
+
+struct TDeviceListing::TState {
+  std::string Device;
+  uint64_t DeviceNumber = 0;  // the entries' st_dev
+  ext2_ino_t RootIno = 0;
+  std::string RootName;  // the walk's root, as the walk names it
+  // The root's path on this computer, for what is handed to the system's listing; empty for an
+  // image read by itself.
+  std::string HostRoot;
+  std::unordered_map<ext2_ino_t, std::string> Mounts;  // a folder's inode -> what is mounted there
+  TDeviceNote Note;
+  std::atomic<bool> EncryptedNoted{false};
+  // The first opening serves the set-up; the others are opened as threads come, one each.
+  std::unique_ptr<THandle> Handles[4];
+  std::mutex HandlesLock;
+  std::atomic<unsigned> Slots{0};
+
+  THandle& First() { return *Handles[0]; }
+  // The calling thread's opening: its own while there are few threads, else a shared one.
+  THandle& Mine() {
+    thread_local const TState* owner = nullptr;
+    thread_local unsigned slot = 0;
+    if (owner != this) {
+      owner = this;
+      slot = Slots.fetch_add(1) % std::size(Handles);
+    }
+    std::lock_guard<std::mutex> hold(HandlesLock);
+    if (!Handles[slot]) {
+      auto handle = std::make_unique<THandle>();
+      if (ext2fs_open2(Device.c_str(), nullptr, EXT2_FLAG_64BITS | EXT2_FLAG_SKIP_MMP, 0, 0, unix_io_manager,
+                       &handle->Fs))
+        return First();
+      Handles[slot] = std::move(handle);
+    }
+    return *Handles[slot];
   }
 };
 
@@ -112,8 +141,8 @@ uint32_t Crc32c(uint32_t crc, const void* data, size_t n) {
 
 // Whether the on-disk inode `raw` carries its checksum, computed as the kernel does. A
 // mismatch is checked again by the library, which knows every special case.
-bool ChecksumHolds(const TState& s, ext2_ino_t ino, const unsigned char* raw) {
-  ext2_super_block* super = s.Fs->super;
+bool ChecksumHolds(ext2_filsys fs, ext2_ino_t ino, const unsigned char* raw) {
+  ext2_super_block* super = fs->super;
   if (!ext2fs_has_feature_metadata_csum(super)) return true;
   const size_t size = EXT2_INODE_SIZE(super);
   const size_t lo = offsetof(ext2_inode, osd2.linux2.l_i_checksum_lo), hi = offsetof(ext2_inode_large, i_checksum_hi);
@@ -122,7 +151,7 @@ bool ChecksumHolds(const TState& s, ext2_ino_t ino, const unsigned char* raw) {
   std::memcpy(&extra, raw + offsetof(ext2_inode_large, i_extra_isize), 2);
   const bool high = size > EXT2_GOOD_OLD_INODE_SIZE && size_t{EXT2_GOOD_OLD_INODE_SIZE} + extra >= hi + 2;
   const uint32_t number = ino;
-  uint32_t crc = Crc32c(s.Fs->csum_seed, &number, 4);
+  uint32_t crc = Crc32c(fs->csum_seed, &number, 4);
   crc = Crc32c(crc, raw + offsetof(ext2_inode, i_generation), 4);
   crc = Crc32c(crc, raw, lo);
   crc = Crc32c(crc, &none, 2);
@@ -140,12 +169,12 @@ bool ChecksumHolds(const TState& s, ext2_ino_t ino, const unsigned char* raw) {
     crc = Crc32c(crc, raw + at, size - at);
   }
   if (high ? crc == (storedLo | static_cast<uint32_t>(storedHi) << 16) : (crc & 0xffff) == storedLo) return true;
-  return ext2fs_inode_csum_verify(s.Fs, ino, reinterpret_cast<ext2_inode_large*>(const_cast<unsigned char*>(raw)));
+  return ext2fs_inode_csum_verify(fs, ino, reinterpret_cast<ext2_inode_large*>(const_cast<unsigned char*>(raw)));
 }
 
 // The bytes of inode `ino` as the table holds them, read with their neighbours; 0 or the
 // error number. Under the state's lock.
-int RawInode(TState& s, ext2_ino_t ino, const unsigned char*& raw) {
+int RawInode(THandle& s, ext2_ino_t ino, const unsigned char*& raw) {
   ext2_super_block* super = s.Fs->super;
   const size_t size = EXT2_INODE_SIZE(super), block = s.Fs->blocksize;
   const dgrp_t group = (ino - 1) / super->s_inodes_per_group;
@@ -153,8 +182,8 @@ int RawInode(TState& s, ext2_ino_t ino, const unsigned char*& raw) {
   // A block at a time: a folder's own inode lies anywhere, its files' mostly in a block or two.
   const size_t pieceBytes = std::max<size_t>(4096, block), perPiece = pieceBytes / size;
   const uint32_t first = static_cast<uint32_t>(index / perPiece * perPiece);
-  TState::TPiece* piece = nullptr;
-  for (TState::TPiece& p : s.Pieces)
+  THandle::TPiece* piece = nullptr;
+  for (THandle::TPiece& p : s.Pieces)
     if (p.Group == group && p.First == first) piece = &p;
   if (!piece) {
     const blk64_t table = ext2fs_inode_table_loc(s.Fs, group);
@@ -175,7 +204,7 @@ int RawInode(TState& s, ext2_ino_t ino, const unsigned char*& raw) {
 }
 
 // Reads inode `ino`; 0 or the error number. Under the state's lock.
-int ReadInode(TState& s, ext2_ino_t ino, ext2_inode_large& inode) {
+int ReadInode(THandle& s, ext2_ino_t ino, ext2_inode_large& inode) {
   // What the kernel refuses to look up as an entry's inode.
   if ((ino < EXT2_FIRST_INO(s.Fs->super) && ino != EXT2_ROOT_INO) || ino > s.Fs->super->s_inodes_count)
     return EUCLEAN;
@@ -183,7 +212,7 @@ int ReadInode(TState& s, ext2_ino_t ino, ext2_inode_large& inode) {
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   const unsigned char* raw = nullptr;
   if (const int error = RawInode(s, ino, raw)) return error;
-  if (!ChecksumHolds(s, ino, raw)) return EBADMSG;
+  if (!ChecksumHolds(s.Fs, ino, raw)) return EBADMSG;
   std::memcpy(&inode, raw, std::min<size_t>(sizeof inode, EXT2_INODE_SIZE(s.Fs->super)));
   return 0;
 #else
@@ -195,8 +224,8 @@ int ReadInode(TState& s, ext2_ino_t ino, ext2_inode_large& inode) {
 bool InUse(const ext2_inode_large& inode) { return inode.i_links_count != 0 && inode.i_mode != 0; }
 
 // What stat would say of the inode, the blocks of delayed allocation aside.
-void FillStat(const TState& s, ext2_ino_t ino, const ext2_inode_large& inode, TEntryStat& stat) {
-  ext2_super_block* super = s.Fs->super;
+void FillStat(const TState& s, ext2_filsys fs, ext2_ino_t ino, const ext2_inode_large& inode, TEntryStat& stat) {
+  ext2_super_block* super = fs->super;
   stat.Device = s.DeviceNumber;
   stat.Inode = ino;
   stat.Links = inode.i_links_count;
@@ -205,7 +234,7 @@ void FillStat(const TState& s, ext2_ino_t ino, const ext2_inode_large& inode, TE
   // are allowed); elsewhere they are something else.
   const bool wide = LINUX_S_ISREG(inode.i_mode) || ext2fs_has_feature_largedir(super);
   stat.Size = wide ? EXT2_I_SIZE(&inode) : inode.i_size;
-  stat.DiskSize = ext2fs_get_stat_i_blocks(s.Fs, reinterpret_cast<ext2_inode*>(const_cast<ext2_inode_large*>(&inode))) * 512;
+  stat.DiskSize = ext2fs_get_stat_i_blocks(fs, reinterpret_cast<ext2_inode*>(const_cast<ext2_inode_large*>(&inode))) * 512;
   // As the kernel says of a file kept inside its inode: the sectors its length would fill.
   if (LINUX_S_ISREG(inode.i_mode) && (inode.i_flags & EXT4_INLINE_DATA_FL))
     stat.DiskSize += (stat.Size / 512 + (stat.Size % 512 != 0)) * 512;
@@ -227,7 +256,7 @@ class TDeviceFolder : public TOpenFolder {
 
   // Reads the folder's entries, all at once: the walk holds a folder only while it works on it
   // or its subfolders wait. Under the state's lock.
-  void List(ext2_ino_t ino, const ext2_inode_large& inode) {
+  void List(ext2_filsys fs, ext2_ino_t ino, const ext2_inode_large& inode) {
     const bool inlineData = inode.i_flags & EXT4_INLINE_DATA_FL;
     struct TCollect {
       TDeviceFolder* Folder;
@@ -250,15 +279,16 @@ class TDeviceFolder : public TOpenFolder {
       }
       return 0;
     };
-    const errcode_t error = ext2fs_dir_iterate2(S->Fs, ino, inlineData ? DIRENT_FLAG_INCLUDE_INLINE_DATA : 0, nullptr, take, &collect);
+    const errcode_t error = ext2fs_dir_iterate2(fs, ino, inlineData ? DIRENT_FLAG_INCLUDE_INLINE_DATA : 0, nullptr, take, &collect);
     if (collect.RanOut) throw std::bad_alloc();
     if (error) ReadError = ErrorNumber(error);
-    PutInListingOrder(inode);
+    PutInListingOrder(fs, inode);
   }
 
   bool Read(TEntryBatch& batch, size_t max, bool) override {
     batch.Clear();
-    std::lock_guard<std::mutex> hold(S->Lock);
+    THandle& h = S->Mine();
+    std::lock_guard<std::mutex> hold(h.Lock);
     for (; Next < Raw.size() && batch.Size() < max; ++Next) {
       const TRaw& raw = Raw[Next];
       const char* name = Names.data() + raw.Name;
@@ -270,11 +300,11 @@ class TDeviceFolder : public TOpenFolder {
         continue;
       }
       ext2_inode_large inode;
-      if ((entry.Error = ReadInode(*S, raw.Ino, inode)) == 0) {
+      if ((entry.Error = ReadInode(h, raw.Ino, inode)) == 0) {
         if (!InUse(inode)) continue;  // removed since the folder was read
         entry.Folder = LINUX_S_ISDIR(inode.i_mode);
         if (!entry.Folder) {
-          FillStat(*S, raw.Ino, inode, entry.Stat);
+          FillStat(*S, h.Fs, raw.Ino, inode, entry.Stat);
           entry.Examined = true;
         }
       }
@@ -287,11 +317,12 @@ class TDeviceFolder : public TOpenFolder {
     const TRaw* raw = Find(name);
     if (!raw) return ENOENT;
     if (Mounted(raw->Ino)) return FindExaminePath(Joined(HostPath, name).c_str(), stat);
-    std::lock_guard<std::mutex> hold(S->Lock);
+    THandle& h = S->Mine();
+    std::lock_guard<std::mutex> hold(h.Lock);
     ext2_inode_large inode;
-    if (const int error = ReadInode(*S, raw->Ino, inode)) return error;
+    if (const int error = ReadInode(h, raw->Ino, inode)) return error;
     if (!InUse(inode)) return ENOENT;
-    FillStat(*S, raw->Ino, inode, stat);
+    FillStat(*S, h.Fs, raw->Ino, inode, stat);
     return 0;
   }
 
@@ -308,9 +339,10 @@ class TDeviceFolder : public TOpenFolder {
   // Folder `ino` opened, with `hostPath` its path on this computer (empty: none).
   static std::shared_ptr<TOpenFolder> Open(const std::shared_ptr<TState>& s, ext2_ino_t ino, const std::string& hostPath,
                                            int& error) {
-    std::unique_lock<std::mutex> hold(s->Lock);
+    THandle& h = s->Mine();
+    std::unique_lock<std::mutex> hold(h.Lock);
     ext2_inode_large inode;
-    if ((error = ReadInode(*s, ino, inode)) != 0) return nullptr;
+    if ((error = ReadInode(h, ino, inode)) != 0) return nullptr;
     error = !InUse(inode) ? ENOENT : !LINUX_S_ISDIR(inode.i_mode) ? ENOTDIR : 0;
     if (error) return nullptr;
     if (inode.i_flags & EXT4_ENCRYPT_FL) {
@@ -319,15 +351,15 @@ class TDeviceFolder : public TOpenFolder {
         error = EOPNOTSUPP;
         return nullptr;
       }
-      const bool tell = !std::exchange(s->EncryptedNoted, true);
+      const bool tell = !s->EncryptedNoted.exchange(true);
       hold.unlock();
       if (tell && s->Note) s->Note("encrypted folders such as '" + hostPath + "' are read through the file system");
       return SystemListing()->OpenRoot(hostPath.c_str(), error);
     }
     TEntryStat self;
-    FillStat(*s, ino, inode, self);
+    FillStat(*s, h.Fs, ino, inode, self);
     auto folder = std::make_shared<TDeviceFolder>(s, self, hostPath);
-    folder->List(ino, inode);
+    folder->List(h.Fs, ino, inode);
     return folder;
   }
 
@@ -340,8 +372,8 @@ class TDeviceFolder : public TOpenFolder {
 
   // The kernel lists a folder that is hashed, or could be (one block, or inline), in the order
   // of its names' hashes, and the tree keeps a folder's files in the order listed.
-  void PutInListingOrder(const ext2_inode_large& inode) {
-    ext2_super_block* super = S->Fs->super;
+  void PutInListingOrder(ext2_filsys fs, const ext2_inode_large& inode) {
+    ext2_super_block* super = fs->super;
     if (!ext2fs_has_feature_dir_index(super)) return;
     if (!(inode.i_flags & (EXT2_INDEX_FL | EXT4_INLINE_DATA_FL)) &&
         EXT2_I_SIZE(&inode) >> EXT2_BLOCK_SIZE_BITS(super) != 1)
@@ -357,7 +389,7 @@ class TDeviceFolder : public TOpenFolder {
     for (uint32_t i = 0; i < keys.size(); ++i) {
       const char* name = Names.data() + Raw[i].Name;
       keys[i].Index = i;
-      if (ext2fs_dirhash2(version, name, static_cast<int>(std::strlen(name)), S->Fs->encoding, inode.i_flags,
+      if (ext2fs_dirhash2(version, name, static_cast<int>(std::strlen(name)), fs->encoding, inode.i_flags,
                           super->s_hash_seed, &keys[i].Hash, &keys[i].Minor))
         return;
     }
@@ -404,13 +436,14 @@ std::string OpenFileSystem(TState& s, const std::string& device) {
   static std::once_flag texts;
   std::call_once(texts, [] { initialize_ext2_error_table(); });
   // Read-only: the journal is never replayed, nothing is written, not even the mount count.
-  const errcode_t error =
-      ext2fs_open2(device.c_str(), nullptr, EXT2_FLAG_64BITS | EXT2_FLAG_SKIP_MMP, 0, 0, unix_io_manager, &s.Fs);
+  s.Handles[0] = std::make_unique<THandle>();
+  const errcode_t error = ext2fs_open2(device.c_str(), nullptr, EXT2_FLAG_64BITS | EXT2_FLAG_SKIP_MMP, 0, 0,
+                                       unix_io_manager, &s.First().Fs);
   if (error == EXT2_ET_BAD_MAGIC) return "'" + device + "' holds no ext2/3/4 file system";
   if (error == EXT2_ET_UNSUPP_FEATURE || error == EXT2_ET_RO_UNSUPP_FEATURE)
     return "the file system on '" + device + "' has features this program cannot read";
   if (error) return "cannot read '" + device + "': " + error_message(error);
-  const ext2_super_block* super = s.Fs->super;
+  const ext2_super_block* super = s.First().Fs->super;
   if ((super->s_feature_incompat & ~EXT2_LIB_FEATURE_INCOMPAT_SUPP) ||
       (super->s_feature_ro_compat & ~EXT2_LIB_FEATURE_RO_COMPAT_SUPP))
     return "the file system on '" + device + "' has features this program cannot read";
@@ -421,14 +454,14 @@ std::string OpenFileSystem(TState& s, const std::string& device) {
 ext2_ino_t InodeAt(TState& s, const std::string& path) {
   ext2_ino_t ino = 0;
   if (path.empty() || path == "/") return EXT2_ROOT_INO;
-  if (ext2fs_namei(s.Fs, EXT2_ROOT_INO, EXT2_ROOT_INO, path.c_str(), &ino)) return 0;
+  if (ext2fs_namei(s.First().Fs, EXT2_ROOT_INO, EXT2_ROOT_INO, path.c_str(), &ino)) return 0;
   return ino;
 }
 
 // The root folder is one the device can read: a folder, not encrypted. Empty or why not.
 std::string CheckRoot(TState& s, const std::string& shown) {
   ext2_inode_large inode;
-  if (ReadInode(s, s.RootIno, inode) != 0 || !InUse(inode) || !LINUX_S_ISDIR(inode.i_mode))
+  if (ReadInode(s.First(), s.RootIno, inode) != 0 || !InUse(inode) || !LINUX_S_ISDIR(inode.i_mode))
     return "'" + shown + "' is no folder that '" + s.Device + "' can read";
   if (inode.i_flags & EXT4_ENCRYPT_FL) return "'" + shown + "' is an encrypted folder";
   return {};
@@ -572,13 +605,13 @@ TDeviceScan DeviceImageScan(const std::string& image, const std::string& inside,
   state->RootIno = InodeAt(*state, inside);
   if (!state->RootIno) return {nullptr, "'" + inside + "' names no folder in '" + image + "'"};
   if (std::string why = CheckRoot(*state, inside); !why.empty()) return {nullptr, why};
-  if (ext2fs_has_feature_journal_needs_recovery(state->Fs->super) && state->Note)
+  if (ext2fs_has_feature_journal_needs_recovery(state->First().Fs->super) && state->Note)
     state->Note("the journal of '" + image + "' holds changes not yet written to its file system: they are not shown");
   return {std::shared_ptr<TDeviceListing>(new TDeviceListing(state)), {}};
 }
 
 void TDeviceListing::Prepare(const std::atomic<int>& stop) {
-  TState& s = *State;
+  THandle& s = State->First();
   std::lock_guard<std::mutex> hold(s.Lock);
   // The inode tables in large reads, in disk order; on the way, where the folders' blocks lie
   // (those the inode itself maps: the rest is read as the walk comes to it).
@@ -614,7 +647,7 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
   // Then the folders' blocks in the order they lie, near ones read together, into the
   // kernel's cache: the walk reads them from there in the tree's order.
   std::sort(runs.begin(), runs.end());
-  const int fd = open(s.Device.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(State->Device.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   const blk64_t size = s.Fs->blocksize;
   const blk64_t most = std::max<blk64_t>(1, (1 << 20) / size), gap = 16, total = ext2fs_blocks_count(s.Fs->super);
@@ -638,10 +671,11 @@ std::shared_ptr<TOpenFolder> TDeviceListing::OpenRoot(const char* path, int& err
 
 int TDeviceListing::ExamineRoot(const char* path, TEntryStat& stat) {
   if (path != State->RootName || !State->HostRoot.empty()) return FindExaminePath(path, stat);
-  std::lock_guard<std::mutex> hold(State->Lock);
+  THandle& h = State->Mine();
+  std::lock_guard<std::mutex> hold(h.Lock);
   ext2_inode_large inode;
-  if (const int error = ReadInode(*State, State->RootIno, inode)) return error;
-  FillStat(*State, State->RootIno, inode, stat);
+  if (const int error = ReadInode(h, State->RootIno, inode)) return error;
+  FillStat(*State, h.Fs, State->RootIno, inode, stat);
   return 0;
 }
 
