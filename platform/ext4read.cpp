@@ -148,7 +148,7 @@ bool ChecksumHolds(ext2_filsys fs, ext2_ino_t ino, const unsigned char* raw) {
   const size_t lo = offsetof(ext2_inode, osd2.linux2.l_i_checksum_lo), hi = offsetof(ext2_inode_large, i_checksum_hi);
   const uint16_t none = 0;
   uint16_t extra = 0;
-  std::memcpy(&extra, raw + offsetof(ext2_inode_large, i_extra_isize), 2);
+  if (size > EXT2_GOOD_OLD_INODE_SIZE) std::memcpy(&extra, raw + offsetof(ext2_inode_large, i_extra_isize), 2);
   const bool high = size > EXT2_GOOD_OLD_INODE_SIZE && size_t{EXT2_GOOD_OLD_INODE_SIZE} + extra >= hi + 2;
   const uint32_t number = ino;
   uint32_t crc = Crc32c(fs->csum_seed, &number, 4);
