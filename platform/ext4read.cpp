@@ -257,30 +257,15 @@ class TDeviceFolder : public TOpenFolder {
   // Reads the folder's entries, all at once: the walk holds a folder only while it works on it
   // or its subfolders wait. Under the state's lock.
   void List(ext2_filsys fs, ext2_ino_t ino, const ext2_inode_large& inode) {
-    const bool inlineData = inode.i_flags & EXT4_INLINE_DATA_FL;
-    struct TCollect {
-      TDeviceFolder* Folder;
-      bool RanOut;
-    } collect{this, false};
-    const auto take = [](ext2_ino_t, int, ext2_dir_entry* entry, int, int, char*, void* data) -> int {
-      auto* c = static_cast<TCollect*>(data);
-      const int length = ext2fs_dirent_name_len(entry);
-      if ((length == 1 && entry->name[0] == '.') || (length == 2 && entry->name[0] == '.' && entry->name[1] == '.'))
-        return 0;
-      try {
-        TDeviceFolder& f = *c->Folder;
-        f.Raw.push_back(TRaw{entry->inode, static_cast<uint32_t>(f.Names.size()),
-                             static_cast<uint8_t>(ext2fs_dirent_file_type(entry))});
-        f.Names.insert(f.Names.end(), entry->name, entry->name + length);
-        f.Names.push_back('\0');
-      } catch (const std::bad_alloc&) {
-        c->RanOut = true;  // never through the library's frames
-        return DIRENT_ABORT;
-      }
-      return 0;
-    };
-    const errcode_t error = ext2fs_dir_iterate2(fs, ino, inlineData ? DIRENT_FLAG_INCLUDE_INLINE_DATA : 0, nullptr, take, &collect);
-    if (collect.RanOut) throw std::bad_alloc();
+    // Blocks checked here by the processor's crc32c; on any failure the library reads the
+    // folder again and decides itself.
+    const bool fast = !(inode.i_flags & EXT4_INLINE_DATA_FL) && ext2fs_has_feature_metadata_csum(fs->super);
+    errcode_t error = Iterate(fs, ino, inode, fast);
+    if (error && fast) {
+      Raw.clear();
+      Names.clear();
+      error = Iterate(fs, ino, inode, false);
+    }
     if (error) ReadError = ErrorNumber(error);
     PutInListingOrder(fs, inode);
   }
@@ -369,6 +354,67 @@ class TDeviceFolder : public TOpenFolder {
     uint32_t Name;  // offset in Names
     uint8_t Type;   // the entry's file type, as the folder records it
   };
+
+  // One pass over the folder's entries; with `fast`, each block's checksum is computed here.
+  errcode_t Iterate(ext2_filsys fs, ext2_ino_t ino, const ext2_inode_large& inode, bool fast) {
+    struct TCollect {
+      TDeviceFolder* Folder;
+      ext2_filsys Fs;
+      uint32_t Seed;  // the folder's checksums begin from this
+      bool Fast;
+      bool RanOut;
+      bool Bad;
+    } collect{this, fs, 0, fast, false, false};
+    if (fast) {
+      const uint32_t number = ino, generation = inode.i_generation;
+      collect.Seed = Crc32c(Crc32c(fs->csum_seed, &number, 4), &generation, 4);
+    }
+    const auto take = [](ext2_ino_t dir, int, ext2_dir_entry* entry, int offset, int size, char* block,
+                         void* data) -> int {
+      auto* c = static_cast<TCollect*>(data);
+      if (c->Fast && offset == 0 && !BlockHolds(c->Fs, dir, c->Seed, block, size)) {
+        c->Bad = true;
+        return DIRENT_ABORT;
+      }
+      if (!entry->inode) return 0;  // free room, met here only for the check above
+      const int length = ext2fs_dirent_name_len(entry);
+      if ((length == 1 && entry->name[0] == '.') || (length == 2 && entry->name[0] == '.' && entry->name[1] == '.'))
+        return 0;
+      try {
+        TDeviceFolder& f = *c->Folder;
+        f.Raw.push_back(TRaw{entry->inode, static_cast<uint32_t>(f.Names.size()),
+                             static_cast<uint8_t>(ext2fs_dirent_file_type(entry))});
+        f.Names.insert(f.Names.end(), entry->name, entry->name + length);
+        f.Names.push_back('\0');
+      } catch (const std::bad_alloc&) {
+        c->RanOut = true;  // never through the library's frames
+        return DIRENT_ABORT;
+      }
+      return 0;
+    };
+    int flags = inode.i_flags & EXT4_INLINE_DATA_FL ? DIRENT_FLAG_INCLUDE_INLINE_DATA : 0;
+    // The library's own check is left out only for this pass: it would compute it again.
+    if (fast) {
+      flags |= DIRENT_FLAG_INCLUDE_EMPTY;
+      fs->flags |= EXT2_FLAG_IGNORE_CSUM_ERRORS;
+    }
+    const errcode_t error = ext2fs_dir_iterate2(fs, ino, flags, nullptr, take, &collect);
+    fs->flags &= ~EXT2_FLAG_IGNORE_CSUM_ERRORS;
+    if (collect.RanOut) throw std::bad_alloc();
+    return collect.Bad ? EXT2_ET_DIR_CSUM_INVALID : error;
+  }
+
+  // Whether folder block `block` of folder `dir` carries its checksum: a leaf's tail checked
+  // here, anything else (an index block, a mismatch) by the library.
+  static bool BlockHolds(ext2_filsys fs, ext2_ino_t dir, uint32_t seed, const char* block, int size) {
+    const size_t tail = static_cast<size_t>(size) - sizeof(ext2_dir_entry_tail);
+    ext2_dir_entry_tail t;
+    std::memcpy(&t, block + tail, sizeof t);
+    if (t.det_reserved_zero1 == 0 && t.det_rec_len == sizeof t && t.det_reserved_name_len == EXT2_DIR_NAME_LEN_CSUM &&
+        Crc32c(seed, block, tail) == t.det_checksum)
+      return true;
+    return ext2fs_dir_block_csum_verify(fs, dir, reinterpret_cast<ext2_dir_entry*>(const_cast<char*>(block)));
+  }
 
   // The kernel lists a folder that is hashed, or could be (one block, or inline), in the order
   // of its names' hashes, and the tree keeps a folder's files in the order listed.
