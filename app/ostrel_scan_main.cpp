@@ -21,6 +21,7 @@
 
 #include "app/replacefile.h"
 #include "app/scancli.h"
+#include "platform/ext4read.h"
 #include "scan/scansettings.h"
 #include "scan/scanstart.h"
 #include "scan/tloader.h"
@@ -184,7 +185,11 @@ int Run(int argc, char** argv) {
     return Finish(replacing, saveTo, options, status, stops.Signal.load());
   }
   TScanRequest request;
-  if (!options.Path.empty()) {
+  if (!options.Device.empty()) {
+    // A folder inside the image: nothing of this computer's folders or mounts applies.
+    request.Root = options.Path;
+    request.DriveSource = {};
+  } else if (!options.Path.empty()) {
     std::optional<std::string> root = ScanRoot(options.Path, ToolPathRule);
     if (!root) {
       std::fprintf(stderr, "ostrel-scan: %s: no such folder\n", options.Path.c_str());
@@ -205,7 +210,32 @@ int Run(int argc, char** argv) {
   };
 
   const auto started = std::chrono::steady_clock::now();
+  std::shared_ptr<TDeviceListing> device;
+  if (options.ReadDevice || !options.Device.empty()) {
+    const TDeviceNote note = [](const std::string& text) { std::fprintf(stderr, "ostrel-scan: note: %s\n", text.c_str()); };
+    TDeviceScan opened = options.ReadDevice ? DeviceScanOf(request.Root, note)
+                                            : DeviceImageScan(options.Device, options.Path, note);
+    if (!opened.Listing) {
+      if (!options.Device.empty()) {
+        std::fprintf(stderr, "ostrel-scan: %s\n", opened.Why.c_str());
+        return ExitStatus(stops.Signal.load(), true);
+      }
+      std::fprintf(stderr, "ostrel-scan: note: %s: walking the folders instead\n", opened.Why.c_str());
+    }
+    device = std::move(opened.Listing);
+    try {
+      if (device) device->Prepare(stops.Signal);
+    } catch (const std::bad_alloc&) {
+      // Reading ahead only saves time; the walk reads what it needs as it goes.
+    }
+  }
+  // Each thread reads the device through an opening of its own: past two, more save little
+  // and cost memory.
+  if (device && !options.Threads) request.Threads = 2;
   std::unique_ptr<TThreadLoader> loader = PrepareScan(std::move(request));
+  if (device) loader->Listing = device;
+  // A stop while the device was read ahead ends the scan before its first folder.
+  if (stops.Signal.load()) loader->StopFlag = 1;
   // A scan file needs the device and inode numbers that the tree does not keep.
   std::shared_ptr<TIdListing> ids;
   if (saveTo) loader->Listing = ids = std::make_shared<TIdListing>(loader->Listing);

@@ -25,6 +25,8 @@ struct TScanOptions {
   bool Apparent = false;   // print file lengths instead of disk usage
   bool Null = false;       // end each record in NUL instead of a newline
   int Threads = 0;         // threads sharing the walk; 0 for the default
+  bool ReadDevice = false;  // read PATH's ext2/3/4 file system from its block device
+  std::string Device;       // --device: the file system read from this image or device instead
   std::string Path;  // empty: all drives
   std::string Output;  // -o: where the scan file goes ("-": standard output, alone); empty: none
   std::string Input;   // -f: the scan file read instead of walking ("-": standard input)

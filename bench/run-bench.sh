@@ -4,9 +4,10 @@
 # T-wide (many folders, files spread over them) and T-flat (100,000 files in one
 # folder), warm, then T-wide cold where the caches may be dropped (root only).
 # ncdu and gdu are installed here when missing: references only, never needed
-# by ostrel itself. First it runs the heavy checks labelled "bench" (ctest -L bench).
+# by ostrel itself. First it runs the heavy checks labelled "bench" (ctest -L bench). Last
+# (root only) T-wide copied into an ext4 image on a loop device: --read-device against the walk.
 #
-# usage: bench/run-bench.sh [--folders N] [--files N] [--rounds R] [--cold-rounds C] [--seed S] [--threads T] [--no-build]
+# usage: bench/run-bench.sh [--folders N] [--files N] [--rounds R] [--cold-rounds C] [--seed S] [--threads T] [--no-build] [--device-only]
 #   --folders N       folders in T-wide (default 20000)
 #   --files N         files in it (default 200000)
 #   --rounds R        warm rounds of each tool per tree; medians are reported (default 7)
@@ -14,12 +15,13 @@
 #   --seed S          generator seed (default 1)
 #   --threads T       ostrel-scan --threads T (default: its own default)
 #   --no-build        use the programs already built in build-bench
+#   --device-only     only the rounds of --read-device against the walk
 # Trees are generated once and kept under bench/out/ (rm -rf bench/out to redo).
 set -euo pipefail
 export LC_ALL=C
 
-folders=20000 files=200000 rounds=7 cold_rounds=3 seed=1 threads= build_it=1
-usage() { sed -n '8,16p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+folders=20000 files=200000 rounds=7 cold_rounds=3 seed=1 threads= build_it=1 device_only=
+usage() { sed -n '9,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 need_number() { [[ ${2:-} =~ ^[0-9]+$ ]] || { echo "run-bench.sh: $1 needs a number" >&2; usage; }; }
 while [ $# -gt 0 ]; do
   case $1 in
@@ -30,6 +32,7 @@ while [ $# -gt 0 ]; do
     --cold-rounds) need_number "$1" "${2:-}"; cold_rounds=$2; shift 2 ;;
     --threads) need_number "$1" "${2:-}"; threads=$2; shift 2 ;;
     --no-build) build_it=; shift ;;
+    --device-only) device_only=1; shift ;;
     -h|--help) usage ;;
     *) echo "run-bench.sh: unknown argument $1" >&2; usage ;;
   esac
@@ -84,7 +87,8 @@ wide=$(tree_for "tree-d${folders}-f${files}-s${seed}" --folders "$folders" --fil
 flat=$(tree_for "flat-f100000-s${seed}" --folders 1 --files 0 --seed "$seed" --big-folder)
 
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+# The image of the device rounds is mounted below $tmp: gone before $tmp is.
+trap 'umount "$tmp/mnt" 2>/dev/null || true; rm -rf --one-file-system "$tmp"' EXIT
 mkdir "$tmp/empty"
 
 # --- measuring ---------------------------------------------------------------
@@ -250,7 +254,75 @@ w("]]")' >"$file.partial" && mv "$file.partial" "$file"
     printf "    %-28s%8.3f s   target <= 1 s  %s\n", "the breakdown (less reading)", (b - a) / 1e6, b - a <= 1e6 ? "ok" : "OVER" }'
 }
 
+# device_rounds: T-wide in an ext4 image (made once from the tree, through the kernel, so that
+# it is laid out as a disk that was filled by use), mounted read-only on a loop device;
+# ostrel-scan --read-device against its walk, warm and then cold (caches dropped before every
+# run), in rotating order, as ratios, with the memory per entry of each.
+device_rounds() {
+  local image=$repo/bench/out/$(basename "$wide").ext4 mnt=$tmp/mnt r k
+  if [ "$(id -u)" -ne 0 ] || [ ! -e /dev/loop-control ] || ! command -v mkfs.ext4 >/dev/null; then
+    echo "device: skipped (needs root, loop devices and mkfs.ext4)"
+    return
+  fi
+  mkdir -p "$mnt"
+  if [ ! -s "$image" ]; then
+    echo "making $image ..." >&2
+    rm -f "$image.partial"
+    truncate -s 8G "$image.partial"
+    mkfs.ext4 -q -F -N $((folders + files + 10000)) "$image.partial" >&2
+    mount -o loop "$image.partial" "$mnt" && cp -a "$wide/." "$mnt/" && umount "$mnt" ||
+      { umount "$mnt" 2>/dev/null; echo "run-bench.sh: could not make $image" >&2; exit 1; }
+    mv "$image.partial" "$image"
+  fi
+  mount -o loop,ro "$image" "$mnt" || { echo "run-bench.sh: could not mount $image" >&2; exit 1; }
+  tree=$mnt
+  run_dev() { timed "$scan" ${threads:+--threads "$threads"} --read-device --max-depth 1 "$tree"; echo "$wall_us" >>"$tmp/dev.wall"; echo "$rss_kib" >>"$tmp/dev.rss"
+              grep -q 'note:' "$tmp/stderr" && { echo "run-bench.sh: the device was not read:" >&2; cat "$tmp/stderr" >&2; exit 1; }
+              cp "$tmp/stderr" "$tmp/dev.stderr"; }
+  # The device's fixed cost (e2fsprogs' library and its openings), from a scan of the image's
+  # empty lost+found, is taken off its peak as an empty folder's is off the walk's.
+  rm -f "$tmp/devempty.rss"
+  for ((r = 0; r < 3; r++)); do timed "$scan" --read-device --max-depth 0 "$mnt/lost+found"; echo "$rss_kib" >>"$tmp/devempty.rss"; done
+  local dev_empty_kib
+  dev_empty_kib=$(median <"$tmp/devempty.rss")
+  local steps=(run_scan run_dev)
+  for what in warm cold; do
+    local n=$rounds
+    [ "$what" = warm ] || n=$cold_rounds
+    [ "$n" -gt 0 ] || continue
+    if [ "$what" = cold ] && ! { [ -w /proc/sys/vm/drop_caches ] && { sync; echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null; }; then
+      echo "device, cold: skipped (the caches cannot be dropped here)"
+      continue
+    fi
+    [ "$what" = cold ] || { run_scan; run_dev; }
+    rm -f "$tmp"/scan.wall "$tmp"/scan.rss "$tmp"/dev.wall "$tmp"/dev.rss
+    for ((r = 0; r < n; r++)); do
+      for ((k = 0; k < 2; k++)); do
+        [ "$what" = warm ] || { sync; echo 3 >/proc/sys/vm/drop_caches; }
+        "${steps[(r + k) % 2]}"
+      done
+    done
+    local target=0.6
+    [ "$what" = warm ] || target=0.25
+    printf 'T-wide in ext4 on a loop device, %s, median of %d rounds: %s\n' "$what" "$n" \
+      "$(grep -E '^ostrel-scan: [0-9]+ folders' "$tmp/dev.stderr")"
+    awk -v walk="$(median <"$tmp/scan.wall")" -v dev="$(median <"$tmp/dev.wall")" -v target="$target" \
+        -v wrss="$(median <"$tmp/scan.rss")" -v drss="$(median <"$tmp/dev.rss")" -v empty="$empty_kib" -v dempty="$dev_empty_kib" \
+        -v nodes="$(sed -E 's/^ostrel-scan: ([0-9]+) folders, ([0-9]+) files.*/\1 \2/' "$tmp/dev.stderr" | awk '{ print $1 + $2 }')" 'BEGIN {
+      wper = (wrss - empty) * 1024 / nodes; dper = (drss - dempty) * 1024 / nodes
+      printf "    %-28s%8.3f s\n", "walk (ostrel-scan)", walk / 1e6
+      printf "    %-28s%8.3f s   device/walk %.2f  target <= %s  %s\n", "--read-device", dev / 1e6, dev / walk, target, dev <= target * walk ? "ok" : "OVER"
+      printf "    %-28s%8.1f bytes against the walk'"'"'s %.1f  target <= 1  %s\n", "memory per entry", dper, wper, dper <= wper ? "ok" : "OVER"
+      printf "    %-28s%8.1f MiB more than the walk'"'"'s empty folder\n", "the device'"'"'s fixed cost", (dempty - empty) / 1024 }'
+  done
+  umount "$mnt"
+}
+
 echo "ostrel-scan walks with ${threads:-its default number of} threads; $(nproc) cores here; load $(cut -d' ' -f1-3 /proc/loadavg)"
+if [ -n "$device_only" ]; then
+  device_rounds
+  exit 0
+fi
 warm "$wide"; report "T-wide, warm" "$rounds" du:0.55
 scan_files "$wide"
 compare_files
@@ -275,3 +347,4 @@ elif [ "$cold_rounds" -eq 0 ]; then
 else
   echo "cold: skipped (the caches cannot be dropped here)"
 fi
+device_rounds
