@@ -12,9 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
-#include <set>
 
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
@@ -27,25 +25,6 @@ using test::DiskBytes;
 namespace {
 
 using test::Find;
-
-struct Counts {
-  uint64_t Disk = 0, Apparent = 0;
-};
-
-// An independent count: every inode under `path` once, folders' blocks included in disk usage.
-Counts CountEachInodeOnce(const std::string& path) {
-  Counts counts;
-  std::set<std::pair<dev_t, ino_t>> seen;
-  auto add = [&](const std::string& p) {
-    struct stat st {};
-    if (lstat(p.c_str(), &st) != 0 || !seen.insert({st.st_dev, st.st_ino}).second) return;
-    counts.Disk += static_cast<uint64_t>(st.st_blocks) * 512;
-    if (!S_ISDIR(st.st_mode)) counts.Apparent += static_cast<uint64_t>(st.st_size);
-  };
-  add(path);
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) add(entry.path());
-  return counts;
-}
 
 // Every folder's sizes add up, in both measures, however the walk ended.
 void ExpectSizesAddUp(const DirNode* node) {
@@ -88,12 +67,8 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   auto loader = test::Walk(tree.Root());
   const DirNode* root = loader->Result.Root;
   ASSERT_NE(root, nullptr);
+  // The totals against du and an inode-once count are scan-test.sh's; here, who carries what.
   ExpectSizesAddUp(root);
-  const Counts expected = CountEachInodeOnce(tree.Root());
-  EXPECT_EQ(root->TotalSize, expected.Disk);
-  EXPECT_EQ(root->ApparentSize, expected.Apparent);
-  EXPECT_EQ(SizeOf(*root, TMeasure::DiskUsage), root->TotalSize);
-  EXPECT_EQ(SizeOf(*root, TMeasure::Apparent), root->ApparentSize);
 
   const DirNode* zero = Find(root, "links/zero");
   ASSERT_NE(zero, nullptr);
