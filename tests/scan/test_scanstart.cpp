@@ -41,16 +41,6 @@ TEST(ScanRoot, TheWindowAddsTheSeparatorAndOstrelScanTakesThePathAsGiven) {
   EXPECT_EQ(ScanRoot(tree.Path("sub") + "/", ToolPathRule), tree.Path("sub") + "/");
 }
 
-TEST(ScanRoot, RefusesWhatNamesNoFolder) {
-  test::TempTree tree;
-  const std::string file = tree.File("file", 1);
-  for (const TPathRule rule : {WindowPathRule, ToolPathRule}) {
-    EXPECT_EQ(ScanRoot("", rule), std::nullopt) << "all drives need no check";
-    EXPECT_EQ(ScanRoot(tree.Path("missing"), rule), std::nullopt);
-    EXPECT_EQ(ScanRoot(file, rule), std::nullopt);
-  }
-}
-
 TEST(ScanRoot, OnlyTheWindowRefusesAFolderOnNoDrive) {
   // /proc is a virtual file system: the window's command line refuses it as the desktop system
   // refuses a path without a root directory; ostrel-scan walks it, as du does.
