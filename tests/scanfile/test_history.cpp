@@ -51,6 +51,13 @@ std::vector<std::string> Names(const std::vector<TKeptScan>& kept) {
   return names;
 }
 
+// The times of the kept scans of "/mem/one" in `folder`, as listed.
+std::vector<int64_t> Times(const std::string& folder) {
+  std::vector<int64_t> times;
+  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
+  return times;
+}
+
 // Every name in `folder`.
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
@@ -162,10 +169,8 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   for (int64_t time = 11; time <= 16; ++time)
     ASSERT_EQ(KeepScan(folder, "/mem/one", time, one.View(), one.Ids.get()), "");
   ASSERT_EQ(KeepScan(folder, "All Drives", 5, drives.View(), drives.Ids.get()), "");
-  std::vector<int64_t> times;
-  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
   // The newest four, and the oldest: the "before" of a clean-up survives any number of rescans.
-  EXPECT_EQ(times, (std::vector<int64_t>{16, 15, 14, 13, 9}));
+  EXPECT_EQ(Times(folder), (std::vector<int64_t>{16, 15, 14, 13, 9}));
   ASSERT_EQ(ListKeptScans(folder, "/mem/two").size(), 1u);
   ASSERT_EQ(ListKeptScans(folder, "All Drives").size(), 1u);
   EXPECT_TRUE(ListKeptScans(folder, "/mem").empty());
@@ -179,13 +184,6 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   // Two scans in one microsecond both stay.
   ASSERT_EQ(KeepScan(folder, "/mem/two", 1, two.View(), two.Ids.get()), "");
   EXPECT_EQ(ListKeptScans(folder, "/mem/two").size(), 2u);
-}
-
-// The times of the kept scans of "/mem/one" in `folder`, as listed.
-std::vector<int64_t> Times(const std::string& folder) {
-  std::vector<int64_t> times;
-  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
-  return times;
 }
 
 TEST(History, ScansDatedAheadByAWrongClockNeverCrowdOutNewOnes) {
