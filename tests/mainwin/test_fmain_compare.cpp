@@ -247,8 +247,8 @@ class TestFmainCompare : public test::TFormTest {
     QVERIFY(!Tip(Child(NewRootItem(), "grow")).contains(QStringLiteral("Then")));
   }
 
-  // A stopped scan says so on its top item and in the fourth panel; a comparison says which side
-  // is incomplete.
+  // A comparison says which side is incomplete (how a stopped scan's own item and panel say so
+  // is the stopped load's, in test_fmain_scanfile).
   void incompleteScansSaySo() {
     QVERIFY(ScanAtStart());
     QCOMPARE(TreeView()->topLevelItem(0)->icon(0).isNull(), true);
@@ -260,9 +260,6 @@ class TestFmainCompare : public test::TFormTest {
     Form->OpenScanFile(part);
     QVERIFY(WaitForScans(*Form, 2));
     QTreeWidgetItem* stopped = TreeView()->topLevelItem(1);
-    QVERIFY(!stopped->icon(0).isNull());
-    QCOMPARE(Tip(stopped), QStringLiteral("Stopped: the scan is incomplete"));
-    QCOMPARE(V().StatusBar1->PanelText(3), QStringLiteral("Stopped after 3 folders"));
 
     const QDateTime when = QDateTime::fromSecsSinceEpoch(1800000000);
     const QString since = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));

@@ -115,7 +115,6 @@ class TestFmainScan : public test::TFormTest {
     QVERIFY(form->CurrentPath().empty());
     QVERIFY(IdleLook(*form));
     QVERIFY(form->AttachedScan() != nullptr);  // a finished scan stays attached
-    QVERIFY(!test::View(*form).TimerLoad->isActive());
 
     QTreeWidgetItem* alpha = test::ChildNamed(computer->child(0), "alpha");
 
