@@ -238,12 +238,11 @@ TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
   listing->Folder("d040").ReadError = EIO;  // what was listed before the failure stays
   listing->Folder("d040").ReadErrorAfter = 5;
 
-  const std::string alone = Describe(*test::Walk("/mem", listing, 1));
+  auto loader = test::Walk("/mem", listing, 1);
+  const std::string alone = Describe(*loader);
   for (const int threads : {2, 8})
     for (int round = 0; round < 3; ++round)
       EXPECT_EQ(Describe(*test::Walk("/mem", listing, threads)), alone) << threads << " threads";
-
-  auto loader = test::Walk("/mem", listing);
   ExpectSizesAddUp(loader->Result.Root);
   EXPECT_EQ(Find(loader->Result.Root, "d010/sub/zlink")->TotalSize, 1003520) << "the first name carries the size";
   EXPECT_EQ(Find(loader->Result.Root, "d050/sub/shared")->TotalSize, 0);
