@@ -64,11 +64,12 @@ class TestFmainCommands : public test::TFormTest {
   }
 
   void helpAndUsersManualOpenTheManual() {
-    QTemporaryDir start, elsewhere;
+    const QString start = QString::fromStdString(Tree.Dir("help/start"));
+    const QString elsewhere = QString::fromStdString(Tree.Dir("help/elsewhere"));
     // The window remembers the folder that was current when it was made.
-    QVERIFY(QDir::setCurrent(start.path()));
+    QVERIFY(QDir::setCurrent(start));
     NewForm();
-    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    QVERIFY(QDir::setCurrent(elsewhere));
 
     // Neither folder nor the test program's own holds a manual. F1 asks for it too.
     QTest::mouseClick(V().ButtonHelp, Qt::LeftButton);
@@ -77,20 +78,18 @@ class TestFmainCommands : public test::TFormTest {
     QVERIFY(Opened().isEmpty());
 
     // The start-up folder is looked at first, not the folder that is current now.
-    for (const QString& path : {start.filePath("ostrel.htm"), elsewhere.filePath("ostrel.html")}) {
-      QFile file(path);
-      QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    Tree.Write("help/start/ostrel.htm", "");
+    Tree.Write("help/elsewhere/ostrel.html", "");
     QTest::mouseClick(V().ButtonHelp, Qt::LeftButton);
     V().UsersManual1->trigger();
-    const QUrl manual = QUrl::fromLocalFile(start.filePath("ostrel.htm"));
+    const QUrl manual = QUrl::fromLocalFile(start + "/ostrel.htm");
     QCOMPARE(Opened(), (QList<QUrl>{manual, manual}));
     QCOMPARE(Boxes().size(), 2);
 
     // Found, but nothing on the desktop opens it: the box names the file.
     Desktop.OpenSucceeds = false;
     QTest::mouseClick(V().ButtonHelp, Qt::LeftButton);
-    QCOMPARE(Boxes().value(2), "Error|Could not open the document " + start.filePath("ostrel.htm"));
+    QCOMPARE(Boxes().value(2), "Error|Could not open the document " + start + "/ostrel.htm");
   }
 
   void webLinksOpenTheMakersPages() {

@@ -227,8 +227,7 @@ class TestFmainCompare : public test::TFormTest {
     QCOMPARE(KeptScanTexts({alike[1], alike[2]}), (QStringList{at + rest, at + QStringLiteral("   294.9 KB   incomplete")}));
 
     // A file saved by hand.
-    QTemporaryDir dir;
-    const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
+    const std::string saved = Tree->Path("before.json");
     QCOMPARE(Form->SaveScanFile(TreeView()->topLevelItem(0), saved), std::string());
     ClickItem(NewRootItem());
     Desktop.OpenFileNames = {QString::fromStdString(saved)};
@@ -252,8 +251,7 @@ class TestFmainCompare : public test::TFormTest {
   void incompleteScansSaySo() {
     QVERIFY(ScanAtStart());
     QCOMPARE(TreeView()->topLevelItem(0)->icon(0).isNull(), true);
-    QTemporaryDir dir;
-    const std::string whole = dir.filePath(QStringLiteral("whole.json")).toStdString();
+    const std::string whole = Tree->Path("whole.json");
     QCOMPARE(Form->SaveScanFile(TreeView()->topLevelItem(0), whole), std::string());
     const std::string part = Tree->Write("part.json", R"([1,2,{"state":"stopped"},[{"name":")" + Root +
                                                           R"("},[{"name":"grow"}],[{"name":"same"},{"name":"f","asize":3000}]]])");
@@ -308,11 +306,10 @@ class TestFmainCompare : public test::TFormTest {
   void readingIsReplacedOrEndedWithoutABox() {
     QVERIFY(ScanAtStart());
     Form->ScanFilesRegularOnly = false;  // fed through pipes at the test's pace
-    QTemporaryDir dir;
-    const std::string saved = dir.filePath(QStringLiteral("before.json")).toStdString();
+    const std::string saved = Tree->Path("before.json");
     QCOMPARE(Form->SaveScanFile(TreeView()->topLevelItem(0), saved), std::string());
-    TPipe first(dir.filePath(QStringLiteral("first")).toStdString());
-    TPipe second(dir.filePath(QStringLiteral("second")).toStdString());
+    TPipe first(Tree->Path("first"));
+    TPipe second(Tree->Path("second"));
     QVERIFY(first.Fd >= 0 && second.Fd >= 0);
     auto* label = Form->findChild<QLabel*>(QStringLiteral("LabelCompare"));
 
@@ -337,7 +334,7 @@ class TestFmainCompare : public test::TFormTest {
 
     // Closing the window while an earlier scan is read, or while its end is on its way to the
     // window, neither crashes nor hangs.
-    TPipe pipe(dir.filePath(QStringLiteral("slow")).toStdString());
+    TPipe pipe(Tree->Path("slow"));
     QVERIFY(pipe.Fd >= 0);
     Form->CompareWithScanFile(pipe.Path, QDateTime::currentDateTime());
     const char start[] = R"([1,2,{"state":"complete"},[{"name":"r"},)";

@@ -220,16 +220,8 @@ class TestFmainTrees : public test::TFormTest {
     constexpr int Levels = 300000;
     const QByteArray file = qgetenv(DeepFileVariable);
     if (file.isEmpty()) {
-      QTemporaryDir dir;
-      const QString path = dir.filePath(QStringLiteral("deep.json"));
-      {
-        QFile out(path);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        const QByteArray json = DeepScanFile(Levels);
-        QCOMPARE(out.write(json), json.size());
-      }
       QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.insert(DeepFileVariable, path);
+      env.insert(DeepFileVariable, QString::fromStdString(Tree->Write("deep.json", DeepScanFile(Levels).toStdString())));
       env.insert("QTEST_DISABLE_STACK_DUMP", "1");  // a crash is told by its exit alone
       QProcess child;
       child.setProcessEnvironment(env);
