@@ -14,7 +14,7 @@
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "scan/tloader.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
@@ -157,12 +157,7 @@ class TestFmainFiles : public test::TFormTest {
     QCOMPARE(ItemNode(test::ChildNamed(root, "x"))->ApparentSize, 1500u);
     QCOMPARE(ItemNode(root)->ApparentSize, 3500u);
     QCOMPARE(root->text(ColumnSize), QStringLiteral("3.4 KB"));
-    TThreadLoader fresh(true);
-    fresh.Path = Tree.Path("r");
-    fresh.Resume();
-    fresh.WaitFor();
-    QCOMPARE(fresh.Result.Root->ApparentSize, 3500u);
-    QCOMPARE(ItemNode(root)->TotalSize, fresh.Result.Root->TotalSize);
+    QCOMPARE(ItemNode(root)->TotalSize, test::Walk(Tree.Path("r"))->Result.Root->TotalSize);
 
     QVERIFY(QDir(QString::fromStdString(Tree.Path("r/y"))).removeRecursively());
     test::ClickItem(*Form, test::ChildNamed(root, "y"));
