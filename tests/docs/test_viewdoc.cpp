@@ -13,15 +13,6 @@
 
 using namespace ostrel;
 
-namespace {
-
-// The local path bytes behind a file: URL, percent-decoded byte for byte.
-QByteArray PathBytes(const QUrl& url) {
-  return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-}
-
-}  // namespace
-
 class TestViewDoc : public QObject {
   Q_OBJECT
 
@@ -124,7 +115,7 @@ class TestViewDoc : public QObject {
     QCOMPARE(OpenIfExists(*Desktop, odd.constData()), 1);
     QCOMPARE(Desktop->Opened.size(), 1);
     QCOMPARE(Desktop->Opened[0].scheme(), QString("file"));
-    QCOMPARE(PathBytes(Desktop->Opened[0]), odd);
+    QCOMPARE(Desktop->OpenedPath(0), odd);
     QVERIFY(Desktop->Opened[0].toEncoded().endsWith("/a%20b%23%3F%25%3B%FF%FE%C3%A9.html"));
 
     // Valid names give the desktop's own file URL, and a relative path starts at the current folder.
@@ -134,7 +125,7 @@ class TestViewDoc : public QObject {
     QCOMPARE(LocalFileUrl("/home/ann/caf\xc3\xa9 menu"), QUrl::fromLocalFile(QString::fromUtf8("/home/ann/café menu")));
 
     ExploreFolder(*Desktop, odd.left(odd.size() - 5).constData());
-    QCOMPARE(PathBytes(Desktop->Opened.value(2)), odd.left(odd.size() - 5));
+    QCOMPARE(Desktop->OpenedPath(2), odd.left(odd.size() - 5));
     QCOMPARE(OpenIfExists(*Desktop, tree.Root().c_str()), 0);  // a folder is no document
     QCOMPARE(Desktop->Opened.size(), 3);
   }

@@ -22,10 +22,6 @@ const QString NoFolderText = QStringLiteral(
 
 constexpr int CompletionTimeout = 15000;
 
-QByteArray UrlPathBytes(const QUrl& url) {
-  return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-}
-
 // The space `path` takes on disk, as the system reports it; 0 when there is no such file.
 uint64_t DiskBytes(const QByteArray& path) { return test::DiskBytes(path.toStdString()); }
 
@@ -140,7 +136,7 @@ class TestFmainCommands : public test::TFormTest {
       // The path's own bytes, "caf\xe9" too: its decoded text would name no folder.
       QCOMPARE(Desktop.Clipboard.value(Desktop.Clipboard.size() - 1), c.path);
       QTest::mouseClick(V().ButtonExplore, Qt::LeftButton);
-      QCOMPARE(UrlPathBytes(Opened().value(Opened().size() - 1)), c.path);
+      QCOMPARE(Desktop.OpenedPath(Opened().size() - 1), c.path);
     }
     QCOMPARE(Opened().size(), 3);
     QCOMPARE(Desktop.Clipboard.size(), 3);
@@ -186,7 +182,7 @@ class TestFmainCommands : public test::TFormTest {
     QTRY_COMPARE(Desktop.Clipboard, QList<QByteArray>{Root + "/big3"});
     Desktop.OpenSucceeds = false;
     QTest::keyClick(Form.get(), Qt::Key_E, Qt::AltModifier);
-    QTRY_COMPARE(UrlPathBytes(Opened().value(0)), Root + "/big3");
+    QTRY_COMPARE(Desktop.OpenedPath(0), Root + "/big3");
     QCOMPARE(Boxes(), QStringList{"Error|Could not open the folder " + QFile::decodeName(Root + "/big3")});
     ClickItem(MyComputer()->child(0));
     QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
