@@ -141,13 +141,11 @@ class TestFmainScanfile : public test::TFormTest {
     };
     Desktop.Boxes.clear();
     for (const auto& c : cases) {
-      const QString& name = c.File;
-      Desktop.OpenFileNames << name;
+      Desktop.OpenFileNames << c.File;
       ClickMenu(*Form, Action("OpenScan1"));
       QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t{1}, Timeout);
-      const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
-      QCOMPARE(box.Caption, QStringLiteral("Error"));
-      QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened. %2").arg(name, c.Reason)), qPrintable(box.Text));
+      const QString box = Desktop.BoxTexts().front();
+      QVERIFY2(box.startsWith(QStringLiteral("Error|The scan file %1 could not be opened. %2").arg(c.File, c.Reason)), qPrintable(box));
       QCOMPARE(V().TreeViewDirectories->topLevelItemCount(), 0);
       QVERIFY(Idle(*Form));
       Desktop.Boxes.clear();
