@@ -1,8 +1,6 @@
 // The per-user settings key: round trips, cut texts, wrong kinds of value, and stores that are
 // corrupt or unreadable (what a first start writes, and that a present key gets nothing added,
 // is the window's lifecycle test's). Every test uses its own temporary store.
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -29,14 +27,9 @@ class TestSettings : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> Store;
-  QString FilePath() const { return Store->path() + "/Harwen/OSTREL.conf"; }
-  void WriteFile(const QByteArray& content) {
-    QDir().mkpath(Store->path() + "/Harwen");
-    QFile file(FilePath());
-    QVERIFY(file.open(QFile::WriteOnly | QFile::Truncate));
-    file.write(content);
-  }
+  std::unique_ptr<test::TempTree> Store;
+  // Writes the store's file as another program would; its path.
+  std::string WriteFile(const std::string& content) { return Store->Write("Harwen/OSTREL.conf", content); }
   // Reads "lastfilename" into a buffer of `size` bytes followed by a guard byte.
   QByteArray ReadText(const char* def, int size = 1024, bool* lastByteKept = nullptr) {
     QByteArray buffer(size + 1, '#');
@@ -50,9 +43,8 @@ class TestSettings : public QObject {
 
  private slots:
   void init() {
-    Store = std::make_unique<QTemporaryDir>();
-    QVERIFY(Store->isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Store->path());
+    Store = std::make_unique<test::TempTree>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(Store->Root()));
   }
 
   void valuesRoundTrip() {
@@ -85,7 +77,7 @@ class TestSettings : public QObject {
   // Text, wider than 32 bits, empty, a list.
   void aValueOfTheWrongKindReadsAsTheDefault() {
     for (const char* value : {"12abc", "99999999999", "", "1, 2"}) {
-      WriteFile(QByteArray("[General]\ncharttype=") + value + "\nlastfilename=a, b\n");
+      WriteFile(std::string("[General]\ncharttype=") + value + "\nlastfilename=a, b\n");
       QVERIFY(!TOpenKey().Created);
       QCOMPARE(ReadSettingInt(TOpenKey().Open(), "charttype", 42), 42);
       QCOMPARE(ReadText("dflt"), QByteArray("dflt"));  // a list is no text
@@ -95,7 +87,7 @@ class TestSettings : public QObject {
   void aCorruptFileKeepsWhatParsesAndSavingRepairsIt() {
     QByteArray garbage("[General]\ncharttype=2\n[broken\n");
     for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919 + 13) % 256));
-    WriteFile(garbage);
+    WriteFile(garbage.toStdString());
     {
       TOpenKey key;
       QVERIFY(!key.Created);
@@ -109,20 +101,17 @@ class TestSettings : public QObject {
 
   void anUnreadableFileReadsAsDefaultsAndIsLeftAlone() {
     if (test::PermissionsBypassed()) QSKIP("running as root: a mode-000 file is still readable");
-    const QByteArray content("[General]\ncharttype=2\n");
-    WriteFile(content);
-    const QByteArray path = FilePath().toLocal8Bit();
-    QVERIFY(chmod(path.constData(), 0) == 0);
+    const std::string content = "[General]\ncharttype=2\n";
+    const std::string path = WriteFile(content);
+    QVERIFY(chmod(path.c_str(), 0) == 0);
     {
       TOpenKey key;
       QVERIFY(!key.Created);
       QCOMPARE(ReadSettingInt(key, "charttype", 1), 1);
       WriteSettingInt(key, "charttype", 0);
     }
-    QVERIFY(chmod(path.constData(), 0600) == 0);
-    QFile file(FilePath());
-    QVERIFY(file.open(QFile::ReadOnly));
-    QCOMPARE(file.readAll(), content);
+    QVERIFY(chmod(path.c_str(), 0600) == 0);
+    QCOMPARE(test::ReadFile(path), content);
   }
 };
 
