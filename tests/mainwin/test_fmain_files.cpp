@@ -1,8 +1,5 @@
 // The tree's columns and their sorting by the header, the files list below the chart, the find
 // field above the tree and Refresh Folder, as the window shows them after a real walk.
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -21,11 +18,6 @@ using namespace ostrel;
 namespace {
 
 constexpr int Timeout = 15000;
-
-void SetTime(const std::string& path, time_t when) {
-  const timespec times[2] = {{when, 0}, {when, 0}};
-  QCOMPARE(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
-}
 
 // The names of the files list's rows.
 QStringList Names(const TFilesList* list) {
@@ -191,11 +183,11 @@ class TestFmainFiles : public test::TFormTest {
     for (const auto& [name, size] : files) Tree.File(dir + "/" + name, size);
     for (const char* name : {"", "/alpha", "/beta", "/gamma", "/gamma/stub", "/own1.dat", "/own2.dat", "/alpha/c.txt",
                              "/gamma/stub/e.bin"})
-      SetTime(Tree.Path(dir + name), 1000000000);
-    SetTime(Tree.Path(dir + "/beta/eel.bin"), 1700000000);
-    SetTime(Tree.Path(dir + "/beta/b.bin"), 1600000000);
-    SetTime(Tree.Path(dir + "/gamma/d.log"), 1500000000);
-    SetTime(Tree.Path(dir + "/gamma/stub/stub.bin"), 1650000000);
+      test::SetTime(Tree.Path(dir + name), 1000000000);
+    test::SetTime(Tree.Path(dir + "/beta/eel.bin"), 1700000000);
+    test::SetTime(Tree.Path(dir + "/beta/b.bin"), 1600000000);
+    test::SetTime(Tree.Path(dir + "/gamma/d.log"), 1500000000);
+    test::SetTime(Tree.Path(dir + "/gamma/stub/stub.bin"), 1650000000);
     return Tree.Path(dir);
   }
 

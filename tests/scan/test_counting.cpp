@@ -4,7 +4,6 @@
 // cases that need another user run in a child process (bind mounts: scan-test.sh).
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,24 +86,19 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete);
 }
 
-void SetTime(const std::string& path, int64_t seconds) {
-  const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
 TEST(Counting, EachEntryHasItsTimeAndInodeTagAFolderTheNewestAtOrBelowIt) {
   test::TempTree tree;
   const std::string later = tree.Path("z/later");
   for (const auto& [rel, seconds] : {std::pair<const char*, int64_t>{"a/old", 1000000000}, {"a/new", 1700000000},
                                      {"a/ancient", -5}, {"b/sub/f", 1600000000}, {"c/future", 5000000000}}) {
-    SetTime(tree.File(rel, 10), seconds);
+    test::SetTime(tree.File(rel, 10), seconds);
   }
   tree.Dir("z");
   ASSERT_EQ(link(tree.Path("a/new").c_str(), later.c_str()), 0);  // after "a/new": counts 0
   // Folders last: making their entries set their times.
   for (const auto& [rel, seconds] : {std::pair<const char*, int64_t>{"a", 1100000000}, {"b/sub", 1650000000},
                                      {"b", 1200000000}, {"c", 1000}, {"z", 1000}, {"", 1300000000}}) {
-    SetTime(tree.Path(rel), seconds);
+    test::SetTime(tree.Path(rel), seconds);
   }
   for (const int threads : {1, 4}) {
     auto loader = test::Walk(tree.Root(), nullptr, threads);
