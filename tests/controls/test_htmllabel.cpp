@@ -37,10 +37,6 @@ int Advance(const QWidget& w, const QString& text, bool bold = false) {
   return QFontMetrics(f, &w).horizontalAdvance(text);
 }
 
-int Height(const QWidget& w) {
-  return QFontMetrics(w.font(), &w).height();
-}
-
 // Word pieces of the last pass as "text@x,y", spaces as "_@x,y".
 QString Placed(const THtmlLabel& label) {
   QStringList out;
@@ -163,7 +159,7 @@ class TestHtmlLabel : public QObject {
     label.GetExtent(&size);
     QFont bold = label.font();
     bold.setBold(true);
-    const int tallest = qMax(Height(label), QFontMetrics(bold, &label).height());
+    const int tallest = qMax(label.fontMetrics().height(), QFontMetrics(bold, &label).height());
     QCOMPARE(size, QSize(Advance(label, "a") + Advance(label, "b", true) + Advance(label, "c") +
                              Advance(label, "d"),
                          tallest));
@@ -207,7 +203,7 @@ class TestHtmlLabel : public QObject {
       THtmlLabel label;
       const int a = Advance(label, "aaa");
       const int s = Advance(label, " ");
-      const int h = Height(label);
+      const int h = label.fontMetrics().height();
       // A font whose split pieces are narrower than the whole word cannot show the last case.
       if (c.caption.contains("aa<b>") && Advance(label, "aa") + Advance(label, "a") < a) continue;
       label.resize(2 * a + s + c.slack, 13);

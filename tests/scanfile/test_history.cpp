@@ -45,12 +45,6 @@ struct TWalk {
   std::unique_ptr<TThreadLoader> Loader;
 };
 
-std::vector<std::string> Names(const std::vector<TKeptScan>& kept) {
-  std::vector<std::string> names;
-  for (const TKeptScan& scan : kept) names.push_back(scan.Path.substr(scan.Path.rfind('/') + 1));
-  return names;
-}
-
 // The times of the kept scans of "/mem/one" in `folder`, as listed.
 std::vector<int64_t> Times(const std::string& folder) {
   std::vector<int64_t> times;
@@ -150,7 +144,7 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   // What a listing must pass over: another program's file, a file with the name of a kept scan
   // of "/mem/one" that is not gzip, one that is a scan of another root, a folder so named.
   ASSERT_EQ(KeepScan(folder, "/mem/one", 10, one.View(), one.Ids.get()), "");
-  const std::string name = Names(ListKeptScans(folder, "/mem/one"))[0];
+  const std::string name = std::filesystem::path(ListKeptScans(folder, "/mem/one")[0].Path).filename();
   const std::string hash = name.substr(0, 16);
   std::filesystem::rename(folder + "/" + name, folder + "/" + hash + "-00000000000000000009-c.json.gz");
   tree.Write("cache/" + name, "not a scan");
