@@ -296,8 +296,7 @@ class TestFmainLifecycle : public test::TFormTest {
   void changedChartTypeSavedOnClose() {
     QFETCH(int, end);
     OpenWindow();
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+    ShowActive();
     QTest::mouseClick(V().RadioGroupChartType->Button(2), Qt::LeftButton);
     QCOMPARE(ScanSettings.charttype, 2);
     QCOMPARE(Store->Open()->value("charttype").toInt(), 0);  // nothing saved yet

@@ -142,8 +142,7 @@ class TestFmainScan : public test::TFormTest {
     int wizards = 0;
     test::AnswerDialogs(Desktop, "cancel", "", false, &wizards);
     TForm1* form = MakeForm({"ostrel", argument.toStdString()});
-    form->show();
-    QVERIFY(QTest::qWaitForWindowActive(form));
+    ShowActive();
     QTRY_COMPARE_WITH_TIMEOUT(wizards, 1, CompletionTimeout);
     QCOMPARE(Desktop.BoxTexts(), QStringList{"Error|There is no folder " + argument});
     QVERIFY(form->AttachedScan() == nullptr);
@@ -214,8 +213,7 @@ class TestFmainScan : public test::TFormTest {
     auto held = std::make_unique<THoldingForm>(std::vector<std::string>{"ostrel"}, Desktop);
     THoldingForm* form = held.get();
     Form = std::move(held);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form));
+    ShowActive();
     QTRY_VERIFY(!test::View(*form).TimerLoad->isActive());  // its wizard was cancelled
     QLabel* count = test::View(*form).LabelCount;
     QCOMPARE(count->text(), QStringLiteral("(None)"));
@@ -262,8 +260,7 @@ class TestFmainScan : public test::TFormTest {
     const TTreeJob* scan = HeldScan(yes);
     TForm1* form = Form.get();
     QVERIFY(scan && ScanThreadsRunning());
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form));
+    ShowActive();
     QTreeWidget* tree = test::View(*form).TreeViewDirectories;
     bool ended = false;
     if (endsWhileAsked)
