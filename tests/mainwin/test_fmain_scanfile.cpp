@@ -63,7 +63,7 @@ class TestFmainScanfile : public test::TFormTest {
   // the opened scan saved and opened again through the menu gives the same once more.
   void openedScanShowsAsTheWalkAndSavesAgain() {
     const std::string root = Tree.Path("root");
-    Form = MakeForm({"ostrel", root});
+    MakeForm({"ostrel", root});
     QVERIFY(WaitForScans(*Form, 1));
     QTreeWidget* tree = V().TreeViewDirectories;
     const QStringList walkedLines = test::TreeLines(tree);
@@ -83,7 +83,7 @@ class TestFmainScanfile : public test::TFormTest {
 
     // -f and its file leave the arguments; the switch and nothing else stay.
     ScanSettings.autominimize = 0;
-    Form = MakeForm({"ostrel", "-autominimize", "-f", saved});
+    MakeForm({"ostrel", "-autominimize", "-f", saved});
     QCOMPARE(Form->Arguments(), (std::vector<std::string>{"ostrel", "-autominimize"}));
     QCOMPARE(ScanSettings.autominimize, 1);
     QVERIFY(WaitForScans(*Form, 1));
@@ -111,7 +111,7 @@ class TestFmainScanfile : public test::TFormTest {
   // Cut short, not a scan, missing, a FIFO, a folder: a box with the reason, no item, the idle look. Saving with
   // no scan shown says so without asking for a name.
   void badFilesAreNamedAndShowNothing() {
-    Form = MakeForm({"ostrel"});
+    MakeForm({"ostrel"});
     V().TimerLoad->stop();
     ClickMenu(*Form, Action("SaveScanAs1"));
     QVERIFY(Desktop.FileDialogs.isEmpty());
@@ -157,7 +157,7 @@ class TestFmainScanfile : public test::TFormTest {
     const QString path = Write(
         "elsewhere.json", "[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
         "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
-    Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+    MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
     QTreeWidget* tree = V().TreeViewDirectories;
     ClickItem(*Form, tree->topLevelItem(0)->child(0)->child(0));
@@ -179,7 +179,7 @@ class TestFmainScanfile : public test::TFormTest {
       ~TWorkingFolder() { QDir::setCurrent(Before); }
     } restore;
     QVERIFY(QDir::setCurrent(File("")));
-    Form = MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
+    MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
     ClickItem(*Form, V().TreeViewDirectories->topLevelItem(0)->child(0)->child(0));
     QCOMPARE(Form->CurrentPath(), std::string("here/sub"));
@@ -215,7 +215,7 @@ class TestFmainScanfile : public test::TFormTest {
       }
       ::close(fd);
     });
-    Form = MakeForm({"ostrel", "-f", fifo});
+    MakeForm({"ostrel", "-f", fifo});
     Form->ScanFilesRegularOnly = false;
     // The reading waits for the writer's next word; the window goes on and shows the count.
     QTRY_VERIFY_WITH_TIMEOUT(V().LabelCount->text().toInt() > 0, Timeout);
@@ -247,7 +247,7 @@ class TestFmainScanfile : public test::TFormTest {
                                    "[{\"name\":\"exact\"},{\"name\":\"c\",\"dsize\":9007199254740993},"
                                    "{\"name\":\"d\",\"dsize\":9007199254740993}],"
                                    "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
-    Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+    MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
     QCOMPARE(V().StatusBar1->PanelText(3),
              QStringLiteral("1 folder could not be read; totals past 16 EiB are capped"));
@@ -258,11 +258,9 @@ class TestFmainScanfile : public test::TFormTest {
   }
 
  private:
-  std::unique_ptr<TForm1> MakeForm(std::vector<std::string> args) {
-    auto form = std::make_unique<TForm1>(std::move(args), Desktop);
-    form->ScanDriveSource = [root = Tree.Root()] { return test::OneDrive(root); };
-    form->show();
-    return form;
+  void MakeForm(std::vector<std::string> args) {
+    OpenWindow(std::move(args)).ScanDriveSource = [root = Tree.Root()] { return test::OneDrive(root); };
+    Form->show();
   }
 
   QAction* Action(const char* name) const { return Form->findChild<QAction*>(QLatin1String(name)); }
