@@ -6,7 +6,6 @@
 #include <QPieSeries>
 
 #include "dialogs/fabout.h"
-#include "docs/viewdoc.h"
 #include "docs/weblinks.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"

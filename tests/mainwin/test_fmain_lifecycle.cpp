@@ -12,7 +12,6 @@
 
 #include "mainwin/formreceiver.h"
 #include "mainwin_support.h"
-#include "platform/files.h"
 #include "scan/scansettings.h"
 #include "scan/tloader.h"
 

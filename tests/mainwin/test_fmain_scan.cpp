@@ -213,7 +213,8 @@ class TestFmainScan : public test::TFormTest {
     auto held = std::make_unique<THoldingForm>(std::vector<std::string>{"ostrel"}, Desktop);
     THoldingForm* form = held.get();
     Form = std::move(held);
-    ShowActive();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
     QTRY_VERIFY(!test::View(*form).TimerLoad->isActive());  // its wizard was cancelled
     QLabel* count = test::View(*form).LabelCount;
     QCOMPARE(count->text(), QStringLiteral("(None)"));
@@ -260,7 +261,8 @@ class TestFmainScan : public test::TFormTest {
     const TTreeJob* scan = HeldScan(yes);
     TForm1* form = Form.get();
     QVERIFY(scan && ScanThreadsRunning());
-    ShowActive();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
     QTreeWidget* tree = test::View(*form).TreeViewDirectories;
     bool ended = false;
     if (endsWhileAsked)

@@ -4,13 +4,9 @@
 // the way down in the tree view (which lays out open levels recursively) and closed, and
 // 300,000 closed with the window on an 8 MiB stack. The deep trees come from scan files (a
 // walk's depth is the engine's to prove).
-#include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <dirent.h>
-#include <unistd.h>
 
 #include <QPieSeries>
 #include <QTextDocumentFragment>

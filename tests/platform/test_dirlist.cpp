@@ -3,11 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
-#include <vector>
 
 #include "platform/dirlist.h"
 #include "tests/support/fixture.h"

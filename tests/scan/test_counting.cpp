@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 
 #include "scan/tloader.h"

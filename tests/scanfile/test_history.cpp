@@ -8,7 +8,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
