@@ -123,17 +123,6 @@ TEST(Counting, EachEntryHasItsTimeAndInodeTagAFolderTheNewestAtOrBelowIt) {
   }
 }
 
-// `depth` levels, each holding "b/x" and "a", which goes on (but for the last); returns "a/" `depth`
-// times.
-std::string Comb(test::TMemoryListing& listing, int depth) {
-  std::string rel;
-  for (int i = 0; i < depth; ++i) {
-    listing.File(rel + "b/x", 1, 512);
-    rel += "a/";
-  }
-  return rel;
-}
-
 TEST(Counting, AFolderReplacedWhileTheWalkWasElsewhereIsNotWalkedOnAsIfItWereTheSame) {
   auto listing = std::make_shared<test::TMemoryListing>();
   listing->Budget = 2;
@@ -261,7 +250,8 @@ TEST(Counting, DeepCombIsWalkedWholeWithinTheOpenFolderBudgetOnAnyNumberOfThread
   // open some 45,000 (with room for a few, about 5,000 here).
   constexpr int kDepth = 300;
   auto listing = std::make_shared<test::TMemoryListing>();
-  const std::string rel = Comb(*listing, kDepth);
+  std::string rel;  // "a/" kDepth times
+  for (int i = 0; i < kDepth; ++i, rel += "a/") listing->File(rel + "b/x", 1, 512);
   std::atomic<int> opens{0};
   listing->OnOpen = [&](test::TMemoryListing::Entry&) { ++opens; };
   std::string alone;
