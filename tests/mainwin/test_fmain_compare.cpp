@@ -19,6 +19,7 @@
 
 #include "controls/elidedlabel.h"
 #include "dialogs/comparedialog.h"
+#include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
 #include "scan/treejob.h"
