@@ -2,34 +2,16 @@
 // (start-up folder, current folder, program folder, installed doc folder), the message when
 // nothing is found, and the URLs handed to the desktop (recorded, never opened).
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "docs/viewdoc.h"
 #include "tests/support/fakedesktop.h"
+#include "tests/support/fixture.h"
 
 using namespace ostrel;
-
-namespace {
-
-QByteArray Bytes(const QString& path) { return QFile::encodeName(path); }
-
-bool WriteFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write("<html></html>") > 0;
-}
-
-// The local path bytes behind a file: URL, percent-decoded byte for byte.
-QByteArray PathBytes(const QUrl& url) {
-  return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-}
-
-}  // namespace
 
 class TestViewDoc : public QObject {
   Q_OBJECT
@@ -95,34 +77,30 @@ class TestViewDoc : public QObject {
         {{docs + "ostrel.htm"}, docs + "ostrel.htm"},
     };
     for (const auto& [entries, opened] : cases) {
-      QTemporaryDir root;
-      QDir dir(root.path());
-      for (const char* folder : {"start", "cwd", "prefix/bin", "prefix/share/doc/ostrel"}) QVERIFY(dir.mkpath(folder));
-      QVERIFY(WriteFile(dir.filePath("prefix/bin/ostrel")));
+      test::TempTree tree;
+      for (const char* folder : {"start", "cwd", "prefix/share/doc/ostrel"}) tree.Dir(folder);
+      const std::string program = tree.Write("prefix/bin/ostrel", "");
       for (const QString& entry : entries)
-        QVERIFY(entry.endsWith('/') ? dir.mkpath(entry) : WriteFile(dir.filePath(entry)));
-      QVERIFY(QDir::setCurrent(dir.filePath("cwd")));
-      const QByteArray start = Bytes(dir.filePath("start"));
-      const std::string program = Bytes(dir.filePath("prefix/bin/ostrel")).toStdString();
+        entry.endsWith('/') ? tree.Dir(entry.toStdString()) : tree.Write(entry.toStdString(), "<html></html>");
+      QVERIFY(QDir::setCurrent(QString::fromStdString(tree.Path("cwd"))));
       Desktop->Opened.clear();
-      QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 1);
-      QCOMPARE(Opened(), QStringList{dir.filePath(opened)});
+      QCOMPARE(ViewDocument(*Desktop, "ostrel", tree.Path("start").c_str(), 0, program), 1);
+      QCOMPARE(Opened(), QStringList{QString::fromStdString(tree.Path(opened.toStdString()))});
       QVERIFY(Desktop->BoxTexts().isEmpty());
     }
   }
 
   void nothingFoundShowsTheMessageUnlessQuiet() {
-    QTemporaryDir root;
-    QDir dir(root.path());
-    QVERIFY(dir.mkpath("start/ostrel.html") && dir.mkpath("bin"));
-    QVERIFY(WriteFile(dir.filePath("ostrel.txt")));
-    QVERIFY(QDir::setCurrent(root.path()));
-    const QByteArray start = Bytes(dir.filePath("start"));
-    const std::string program = Bytes(dir.filePath("bin/ostrel")).toStdString();
+    test::TempTree tree;
+    tree.Dir("start/ostrel.html");  // a folder of the manual's name
+    tree.Dir("bin");
+    tree.Write("ostrel.txt", "<html></html>");
+    QVERIFY(QDir::setCurrent(QString::fromStdString(tree.Root())));
+    const std::string program = tree.Path("bin/ostrel");
 
-    QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 1, program), 0);
+    QCOMPARE(ViewDocument(*Desktop, "ostrel", tree.Path("start").c_str(), 1, program), 0);
     QVERIFY(Desktop->BoxTexts().isEmpty());
-    QCOMPARE(ViewDocument(*Desktop, "ostrel", start.constData(), 0, program), 0);
+    QCOMPARE(ViewDocument(*Desktop, "ostrel", tree.Path("start").c_str(), 0, program), 0);
     QCOMPARE(ViewDocument(*Desktop, "ostrel", nullptr, 0, ""), 0);
     QCOMPARE(Desktop->BoxTexts(), QStringList(2, "error|Unable to find documentation"));
     for (const auto& box : Desktop->Boxes) QVERIFY(!box.Owner && !box.Question);
@@ -130,30 +108,26 @@ class TestViewDoc : public QObject {
   }
 
   void fileUrlsKeepEveryByte() {
-    QTemporaryDir root;
-    const QByteArray odd = Bytes(root.path()) + "/a b#?%;\xff\xfe\xc3\xa9.html";
-    QVERIFY(WriteFile(root.path() + "/plain.html"));
-    // Made with the raw bytes: QFile would see the decoded, lossy name.
-    FILE* f = std::fopen(odd.constData(), "w");
-    QVERIFY(f);
-    std::fclose(f);
+    test::TempTree tree;
+    const QByteArray odd = QByteArray::fromStdString(tree.Write("a b#?%;\xff\xfe\xc3\xa9.html", ""));
+    const QString root = QString::fromStdString(tree.Root());
+    tree.Write("plain.html", "<html></html>");
     QCOMPARE(OpenIfExists(*Desktop, odd.constData()), 1);
     QCOMPARE(Desktop->Opened.size(), 1);
     QCOMPARE(Desktop->Opened[0].scheme(), QString("file"));
-    QCOMPARE(PathBytes(Desktop->Opened[0]), odd);
+    QCOMPARE(Desktop->OpenedPath(0), odd);
     QVERIFY(Desktop->Opened[0].toEncoded().endsWith("/a%20b%23%3F%25%3B%FF%FE%C3%A9.html"));
 
     // Valid names give the desktop's own file URL, and a relative path starts at the current folder.
-    QVERIFY(QDir::setCurrent(root.path()));
+    QVERIFY(QDir::setCurrent(root));
     QCOMPARE(OpenIfExists(*Desktop, "plain.html"), 1);
-    QCOMPARE(Desktop->Opened[1], QUrl::fromLocalFile(root.path() + "/plain.html"));
+    QCOMPARE(Desktop->Opened[1], QUrl::fromLocalFile(root + "/plain.html"));
     QCOMPARE(LocalFileUrl("/home/ann/caf\xc3\xa9 menu"), QUrl::fromLocalFile(QString::fromUtf8("/home/ann/café menu")));
 
     ExploreFolder(*Desktop, odd.left(odd.size() - 5).constData());
-    QCOMPARE(PathBytes(Desktop->Opened.value(2)), odd.left(odd.size() - 5));
-    QCOMPARE(OpenIfExists(*Desktop, Bytes(root.path()).constData()), 0);  // a folder is no document
+    QCOMPARE(Desktop->OpenedPath(2), odd.left(odd.size() - 5));
+    QCOMPARE(OpenIfExists(*Desktop, tree.Root().c_str()), 0);  // a folder is no document
     QCOMPARE(Desktop->Opened.size(), 3);
-    std::remove(odd.constData());  // QTemporaryDir would look for it under its decoded name
   }
 
  private:

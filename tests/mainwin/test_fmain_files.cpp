@@ -1,8 +1,5 @@
 // The tree's columns and their sorting by the header, the files list below the chart, the find
 // field above the tree and Refresh Folder, as the window shows them after a real walk.
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -14,18 +11,13 @@
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"
 #include "scan/scansettings.h"
-#include "scan/tloader.h"
+#include "tests/support/walk.h"
 
 using namespace ostrel;
 
 namespace {
 
 constexpr int Timeout = 15000;
-
-void SetTime(const std::string& path, time_t when) {
-  const timespec times[2] = {{when, 0}, {when, 0}};
-  QCOMPARE(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
-}
 
 // The names of the files list's rows.
 QStringList Names(const TFilesList* list) {
@@ -42,17 +34,14 @@ QStringList Figures(const QTreeWidgetItem* item) {
 
 }  // namespace
 
-class TestFmainFiles : public QObject {
+class TestFmainFiles : public test::TFormTest {
   Q_OBJECT
 
  private slots:
   void initTestCase() { test::TrashInto(Tree); }
-  void init() {
-    Store = std::make_unique<test::TTempStore>();
-    Desktop = {};
-  }
+  void init() { StartCase(); }
   void cleanup() {
-    Form.reset();
+    EndCase();
     ScanSettings.apparentsize = 0;
   }
 
@@ -66,7 +55,7 @@ class TestFmainFiles : public QObject {
     QCOMPARE(Figures(test::ChildNamed(root, "gamma")), (QStringList{"71.0 KB", "14.6 %", "4", "2022-04-15 05:20"}));
     QCOMPARE(root->text(ColumnSize), QStringLiteral("486.0 KB"));
 
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     test::ClickItem(*Form, root);
     tree->collapseItem(root);
     ClickHeader(ColumnSize);
@@ -74,13 +63,13 @@ class TestFmainFiles : public QObject {
     tree->expandItem(root);
     QCOMPARE(Children(root), (QStringList{"beta", "gamma", "alpha"}));
     ClickPoint("alpha");
-    QCOMPARE(test::View(*Form).SelectedItem(), test::ChildNamed(root, "alpha"));
+    QCOMPARE(V().SelectedItem(), test::ChildNamed(root, "alpha"));
 
     test::ClickItem(*Form, root);
     ClickHeader(ColumnSize);
     QCOMPARE(Children(root), (QStringList{"alpha", "gamma", "beta"}));
     ClickPoint("gamma");
-    QCOMPARE(test::View(*Form).SelectedItem(), test::ChildNamed(root, "gamma"));
+    QCOMPARE(V().SelectedItem(), test::ChildNamed(root, "gamma"));
   }
 
   // A folder's own files, the largest below, the "(files)" point, and Delete with Yes.
@@ -99,11 +88,11 @@ class TestFmainFiles : public QObject {
     ClickPoint("(files)");
     QVERIFY(!list->AllBelow());
     QCOMPARE(Names(list), (QStringList{"own1.dat", "own2.dat"}));
-    QCOMPARE(test::View(*Form).SelectedItem(), root);
+    QCOMPARE(V().SelectedItem(), root);
     QVERIFY(list->ListFiles->hasFocus());
 
     test::ClickItem(*Form, test::ChildNamed(root, "beta"));
-    TStatusBar* bar = test::View(*Form).StatusBar1;
+    TStatusBar* bar = V().StatusBar1;
     QCOMPARE(bar->PanelText(2), QStringLiteral("400.0 KB"));
     list->ListFiles->setCurrentIndex(list->ListFiles->model()->index(1, 0));
     list->ListFiles->setFocus();
@@ -124,7 +113,7 @@ class TestFmainFiles : public QObject {
   // Typing narrows the tree and the list; Enter selects the first match; Escape shows all.
   void find() {
     MakeForm(Build("find"));
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     auto* edit = Form->findChild<QLineEdit*>(QStringLiteral("EditFind"));
     auto* list = Form->findChild<TFilesList*>(QStringLiteral("FilesList"));
     const QStringList all{"    alpha", "    beta", "    gamma", "      stub"};
@@ -133,7 +122,7 @@ class TestFmainFiles : public QObject {
     QTest::keyClicks(edit, "STUB");
     QTRY_COMPARE(test::TreeLines(tree, true).mid(2), (QStringList{"    gamma", "      stub"}));
     QTest::keyClick(edit, Qt::Key_Return);
-    QCOMPARE(test::View(*Form).SelectedItem(), test::ChildNamed(test::ChildNamed(RootItem(), "gamma"), "stub"));
+    QCOMPARE(V().SelectedItem(), test::ChildNamed(test::ChildNamed(RootItem(), "gamma"), "stub"));
     QVERIFY(tree->hasFocus());
     QCOMPARE(Names(list), QStringList{"stub.bin"});
 
@@ -160,12 +149,7 @@ class TestFmainFiles : public QObject {
     QCOMPARE(ItemNode(test::ChildNamed(root, "x"))->ApparentSize, 1500u);
     QCOMPARE(ItemNode(root)->ApparentSize, 3500u);
     QCOMPARE(root->text(ColumnSize), QStringLiteral("3.4 KB"));
-    TThreadLoader fresh(true);
-    fresh.Path = Tree.Path("r");
-    fresh.Resume();
-    fresh.WaitFor();
-    QCOMPARE(fresh.Result.Root->ApparentSize, 3500u);
-    QCOMPARE(ItemNode(root)->TotalSize, fresh.Result.Root->TotalSize);
+    QCOMPARE(ItemNode(root)->TotalSize, test::Walk(Tree.Path("r"))->Result.Root->TotalSize);
 
     QVERIFY(QDir(QString::fromStdString(Tree.Path("r/y"))).removeRecursively());
     test::ClickItem(*Form, test::ChildNamed(root, "y"));
@@ -173,7 +157,7 @@ class TestFmainFiles : public QObject {
     QCOMPARE(Desktop.BoxTexts(),
              QStringList{QString::fromStdString("Error|" + Tree.Path("r/y") +
                                                 " is no longer there: it was taken out of the scan.")});
-    QCOMPARE(test::TreeLines(test::View(*Form).TreeViewDirectories).mid(2), QStringList{"    x"});
+    QCOMPARE(test::TreeLines(V().TreeViewDirectories).mid(2), QStringList{"    x"});
     QCOMPARE(ItemNode(root)->ApparentSize, 1500u);
 
     test::TDriveGate::Get().Close(test::OneDrive(Tree.Root()));
@@ -199,26 +183,21 @@ class TestFmainFiles : public QObject {
     for (const auto& [name, size] : files) Tree.File(dir + "/" + name, size);
     for (const char* name : {"", "/alpha", "/beta", "/gamma", "/gamma/stub", "/own1.dat", "/own2.dat", "/alpha/c.txt",
                              "/gamma/stub/e.bin"})
-      SetTime(Tree.Path(dir + name), 1000000000);
-    SetTime(Tree.Path(dir + "/beta/eel.bin"), 1700000000);
-    SetTime(Tree.Path(dir + "/beta/b.bin"), 1600000000);
-    SetTime(Tree.Path(dir + "/gamma/d.log"), 1500000000);
-    SetTime(Tree.Path(dir + "/gamma/stub/stub.bin"), 1650000000);
+      test::SetTime(Tree.Path(dir + name), 1000000000);
+    test::SetTime(Tree.Path(dir + "/beta/eel.bin"), 1700000000);
+    test::SetTime(Tree.Path(dir + "/beta/b.bin"), 1600000000);
+    test::SetTime(Tree.Path(dir + "/gamma/d.log"), 1500000000);
+    test::SetTime(Tree.Path(dir + "/gamma/stub/stub.bin"), 1650000000);
     return Tree.Path(dir);
   }
 
   void MakeForm(const std::string& root) {
-    Form = std::make_unique<TForm1>(std::vector<std::string>{"ostrel"}, Desktop);
-    QTRY_VERIFY(!test::View(*Form).TimerLoad->isActive());  // its wizard was cancelled
-    ScanSettings.apparentsize = 1;                          // sparse files: the sizes are exact
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-    Form->StartScan(root);
-    QVERIFY(test::WaitForScans(*Form, 1, Timeout));
+    OpenPastWizard();
+    ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
+    ShowActive();
+    QVERIFY(Scan(root, Timeout));
     Desktop.Boxes.clear();
   }
-
-  QTreeWidgetItem* RootItem() const { return test::View(*Form).TreeViewDirectories->topLevelItem(0)->child(0); }
 
   static QStringList Children(const QTreeWidgetItem* item) {
     QStringList names;
@@ -228,7 +207,7 @@ class TestFmainFiles : public QObject {
 
   // Clicks the tree's header over `column`, scrolled into view.
   void ClickHeader(int column) {
-    QTreeWidget* tree = test::View(*Form).TreeViewDirectories;
+    QTreeWidget* tree = V().TreeViewDirectories;
     QHeaderView* header = tree->header();
     tree->horizontalScrollBar()->setValue(header->sectionPosition(column));
     const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
@@ -238,16 +217,13 @@ class TestFmainFiles : public QObject {
 
   // Clicks the chart's point labelled `label`.
   void ClickPoint(const std::string& label) {
-    const std::vector<TChartPoint>& points = test::View(*Form).ChartPie->Points();
+    const std::vector<TChartPoint>& points = V().ChartPie->Points();
     for (size_t i = 0; i < points.size(); ++i)
       if (points[i].Label == label) return Form->ChartPieClickSeries(static_cast<int>(i));
     QFAIL(("no point " + label).c_str());
   }
 
   test::TempTree Tree;
-  std::unique_ptr<test::TTempStore> Store;
-  test::TFakeDesktop Desktop;
-  std::unique_ptr<TForm1> Form;
 };
 
 // The Modified column shows local times.

@@ -32,13 +32,6 @@ void ClickMenu(TForm1& form, QAction* action) {
   QTRY_VERIFY(!view.File1->isVisible());
 }
 
-// Writes `bytes` to the file `path`; returns the path.
-QString WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) QTest::qFail("not written", __FILE__, __LINE__);
-  return path;
-}
-
 }  // namespace
 
 using test::ClickItem;
@@ -60,6 +53,7 @@ class TestFmainScanfile : public test::TFormTest {
     // Two names of one file: counted once, by the name met first.
     QCOMPARE(::link(Tree.Path("root/a/x/data").c_str(), Tree.Path("root/b/again").c_str()), 0);
     Tree.Dir("root/caf\xe9/d");
+    Tree.Dir("files");
   }
 
   void init() { StartCase(); }
@@ -69,7 +63,7 @@ class TestFmainScanfile : public test::TFormTest {
   // the opened scan saved and opened again through the menu gives the same once more.
   void openedScanShowsAsTheWalkAndSavesAgain() {
     const std::string root = Tree.Path("root");
-    Form = MakeForm({"ostrel", root});
+    MakeForm({"ostrel", root});
     QVERIFY(WaitForScans(*Form, 1));
     QTreeWidget* tree = V().TreeViewDirectories;
     const QStringList walkedLines = test::TreeLines(tree);
@@ -79,7 +73,7 @@ class TestFmainScanfile : public test::TFormTest {
     const QStringList walkedRootPoints = PointTexts(*Form);
     QCOMPARE(walkedRootPoints.size(), 4);  // (files), a, b and the Latin-1 one
 
-    const std::string saved = Files.filePath(QStringLiteral("walk.json")).toStdString();
+    const std::string saved = File("walk.json").toStdString();
     Desktop.SaveFileNames << QString::fromStdString(saved);
     ClickMenu(*Form, Action("SaveScanAs1"));
     QCOMPARE(Desktop.FileDialogs, QStringList{"Save Scan As"});
@@ -89,7 +83,7 @@ class TestFmainScanfile : public test::TFormTest {
 
     // -f and its file leave the arguments; the switch and nothing else stay.
     ScanSettings.autominimize = 0;
-    Form = MakeForm({"ostrel", "-autominimize", "-f", saved});
+    MakeForm({"ostrel", "-autominimize", "-f", saved});
     QCOMPARE(Form->Arguments(), (std::vector<std::string>{"ostrel", "-autominimize"}));
     QCOMPARE(ScanSettings.autominimize, 1);
     QVERIFY(WaitForScans(*Form, 1));
@@ -102,7 +96,7 @@ class TestFmainScanfile : public test::TFormTest {
     QCOMPARE(PointTexts(*Form), walkedRootPoints);
     QCOMPARE(Form->CurrentPath(), root + "/");
 
-    const QString again = Files.filePath(QStringLiteral("again.json"));
+    const QString again = File("again.json");
     Desktop.SaveFileNames << again;
     ClickMenu(*Form, Action("SaveScanAs1"));
     Desktop.OpenFileNames << again;
@@ -117,46 +111,41 @@ class TestFmainScanfile : public test::TFormTest {
   // Cut short, not a scan, missing, a FIFO, a folder: a box with the reason, no item, the idle look. Saving with
   // no scan shown says so without asking for a name.
   void badFilesAreNamedAndShowNothing() {
-    Form = MakeForm({"ostrel"});
+    MakeForm({"ostrel"});
     V().TimerLoad->stop();
     ClickMenu(*Form, Action("SaveScanAs1"));
     QVERIFY(Desktop.FileDialogs.isEmpty());
     QCOMPARE(Desktop.BoxTexts(),
              QStringList{"Error|There is no scan to save yet: select a folder of a finished scan first."});
 
-    const QString cut = WriteFile(Files.filePath(QStringLiteral("cut.json")),
+    const QString cut = Write("cut.json",
                                   "[1,2,{\"progname\":\"t\"},[{\"name\":\"/r\",\"dsize\":4096},[{\"name\":\"s\"}");
-    const QString wrong = WriteFile(Files.filePath(QStringLiteral("wrong.json")), "[2,0,{},[{\"name\":\"/r\"}]]");
-    const QString fifo = Files.filePath(QStringLiteral("fifo.json"));
+    const QString wrong = Write("wrong.json", "[2,0,{},[{\"name\":\"/r\"}]]");
+    const QString fifo = File("fifo.json");
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString other = WriteFile(Files.filePath(QStringLiteral("other.json")), "{\"not\": \"a scan\"}");
-    // The gzip stream of a whole scan, cut in the middle.
-    const QString cutGzip = Files.filePath(QStringLiteral("cut.json.gz"));
-    QVERIFY(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("gzip -c < '%1' | head -c 40 > '%2'").arg(cut, cutGzip)}) == 0);
-    // Each in words, with the place where the reading stopped.
+    const QString other = Write("other.json", "{\"not\": \"a scan\"}");
+    // Each in words, with the place where the reading stopped (a gzip file cut short is
+    // scanfile-test.sh's).
     const QString cutShort = QStringLiteral("The file ends before the scan does (cut short?) (at byte %1).");
     const struct {
       QString File;
       QString Reason;
     } cases[] = {
         {cut, cutShort.arg(QFileInfo(cut).size())},
-        {cutGzip, QStringLiteral("The file ends before the scan does (cut short?)")},
         {other, QStringLiteral("This is not a scan file: it does not start as one (at byte 0).")},
         {wrong, QStringLiteral("Not a scan file of major version 1")},
-        {Files.filePath(QStringLiteral("missing.json")), QStringLiteral("Cannot open: No such file or directory.")},
+        {File("missing.json"), QStringLiteral("Cannot open: No such file or directory.")},
         // A FIFO that nobody writes to would keep the reading waiting for good.
         {fifo, QStringLiteral("Not a regular file.")},
-        {Files.path(), QStringLiteral("It is a folder, not a scan file.")},
+        {File(""), QStringLiteral("It is a folder, not a scan file.")},
     };
     Desktop.Boxes.clear();
     for (const auto& c : cases) {
-      const QString& name = c.File;
-      Desktop.OpenFileNames << name;
+      Desktop.OpenFileNames << c.File;
       ClickMenu(*Form, Action("OpenScan1"));
       QTRY_COMPARE_WITH_TIMEOUT(Desktop.Boxes.size(), size_t{1}, Timeout);
-      const test::TFakeDesktop::TBox box = Desktop.Boxes.front();
-      QCOMPARE(box.Caption, QStringLiteral("Error"));
-      QVERIFY2(box.Text.startsWith(QStringLiteral("The scan file %1 could not be opened. %2").arg(name, c.Reason)), qPrintable(box.Text));
+      const QString box = Desktop.BoxTexts().front();
+      QVERIFY2(box.startsWith(QStringLiteral("Error|The scan file %1 could not be opened. %2").arg(c.File, c.Reason)), qPrintable(box));
       QCOMPARE(V().TreeViewDirectories->topLevelItemCount(), 0);
       QVERIFY(Idle(*Form));
       Desktop.Boxes.clear();
@@ -165,11 +154,10 @@ class TestFmainScanfile : public test::TFormTest {
 
   // A scan made elsewhere: its folders are shown, copied as named, but not handed to the desktop.
   void exploreRefusesAFolderThatIsNotHere() {
-    const QString path = WriteFile(
-        Files.filePath(QStringLiteral("elsewhere.json")),
-        "[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
+    const QString path = Write(
+        "elsewhere.json", "[1,2,{\"progname\":\"t\"},[{\"name\":\"/no/such/ostrel-place\",\"dsize\":4096,\"dev\":1,\"ino\":2},"
         "[{\"name\":\"sub\",\"dsize\":4096,\"ino\":3},{\"name\":\"f\",\"asize\":900,\"dsize\":4096}]]]");
-    Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+    MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
     QTreeWidget* tree = V().TreeViewDirectories;
     ClickItem(*Form, tree->topLevelItem(0)->child(0)->child(0));
@@ -183,15 +171,15 @@ class TestFmainScanfile : public test::TFormTest {
 
     // A root named relatively, as a scan made in another working folder names it: a folder of
     // that name under the window's working folder is not the scanned one.
-    const QString relative = WriteFile(Files.filePath(QStringLiteral("relative.json")),
+    const QString relative = Write("relative.json",
                                        "[1,2,{},[{\"name\":\"here\",\"dsize\":4096},[{\"name\":\"sub\",\"dsize\":4096}]]]");
-    QVERIFY(QDir(Files.path()).mkpath(QStringLiteral("here/sub")));
+    QVERIFY(QDir(File("")).mkpath(QStringLiteral("here/sub")));
     struct TWorkingFolder {
       const QString Before = QDir::currentPath();
       ~TWorkingFolder() { QDir::setCurrent(Before); }
     } restore;
-    QVERIFY(QDir::setCurrent(Files.path()));
-    Form = MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
+    QVERIFY(QDir::setCurrent(File("")));
+    MakeForm({"ostrel", "-f", QFile::encodeName(relative).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
     ClickItem(*Form, V().TreeViewDirectories->topLevelItem(0)->child(0)->child(0));
     QCOMPARE(Form->CurrentPath(), std::string("here/sub"));
@@ -207,7 +195,7 @@ class TestFmainScanfile : public test::TFormTest {
   // window counts the folders read and takes a Stop; what was read is then shown as a stopped
   // scan's part.
   void loadRunsBesideTheGuiAndStops() {
-    const std::string fifo = Files.filePath(QStringLiteral("pipe")).toStdString();
+    const std::string fifo = File("pipe").toStdString();
     QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
     constexpr int Batch = 20000;  // folders: several of the reader's buffers, several stop checks
     std::promise<void> go;
@@ -227,7 +215,7 @@ class TestFmainScanfile : public test::TFormTest {
       }
       ::close(fd);
     });
-    Form = MakeForm({"ostrel", "-f", fifo});
+    MakeForm({"ostrel", "-f", fifo});
     Form->ScanFilesRegularOnly = false;
     // The reading waits for the writer's next word; the window goes on and shows the count.
     QTRY_VERIFY_WITH_TIMEOUT(V().LabelCount->text().toInt() > 0, Timeout);
@@ -252,14 +240,14 @@ class TestFmainScanfile : public test::TFormTest {
   // Sparse files whose sizes add up past 2^64 - 1: the totals stop there, exact to the byte
   // below it, and the fourth panel says so beside what could not be read.
   void totalsPastTheLargestSizeAreSaidToBeCapped() {
-    const QString path = WriteFile(Files.filePath(QStringLiteral("huge.json")),
+    const QString path = Write("huge.json",
                                    "[1,2,{},[{\"name\":\"/r\",\"dsize\":4096},"
                                    "[{\"name\":\"big\"},{\"name\":\"a\",\"dsize\":9223372036854775808},"
                                    "{\"name\":\"b\",\"dsize\":9223372036854775808}],"
                                    "[{\"name\":\"exact\"},{\"name\":\"c\",\"dsize\":9007199254740993},"
                                    "{\"name\":\"d\",\"dsize\":9007199254740993}],"
                                    "[{\"name\":\"locked\",\"read_error\":true,\"errno\":13}]]]");
-    Form = MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
+    MakeForm({"ostrel", "-f", QFile::encodeName(path).toStdString()});
     QVERIFY(WaitForScans(*Form, 1));
     QCOMPARE(V().StatusBar1->PanelText(3),
              QStringLiteral("1 folder could not be read; totals past 16 EiB are capped"));
@@ -270,17 +258,18 @@ class TestFmainScanfile : public test::TFormTest {
   }
 
  private:
-  std::unique_ptr<TForm1> MakeForm(std::vector<std::string> args) {
-    auto form = std::make_unique<TForm1>(std::move(args), Desktop);
-    form->ScanDriveSource = [root = Tree.Root()] { return test::OneDrive(root); };
-    form->show();
-    return form;
+  void MakeForm(std::vector<std::string> args) {
+    OpenWindow(std::move(args)).ScanDriveSource = [root = Tree.Root()] { return test::OneDrive(root); };
+    Form->show();
   }
 
   QAction* Action(const char* name) const { return Form->findChild<QAction*>(QLatin1String(name)); }
 
+  // Scan files, the test's and the window's, under "files".
+  QString File(const char* name) const { return QString::fromStdString(Tree.Path(std::string("files/") + name)); }
+  QString Write(const char* name, const std::string& bytes) { return QString::fromStdString(Tree.Write(std::string("files/") + name, bytes)); }
+
   test::TempTree Tree;
-  QTemporaryDir Files;
 };
 
 OSTREL_MAINWIN_TEST_MAIN(TestFmainScanfile, ostrel::TApplication)

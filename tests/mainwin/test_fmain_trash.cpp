@@ -2,9 +2,7 @@
 // system) after a Yes, and leaves the tree with its sizes; Delete asks only from the tree;
 // what may not go is refused with a reason; a failure stops the moves and says which went.
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <QFileInfo>
 
 #include "mainwin/folderitem.h"
 #include "mainwin_support.h"

@@ -4,18 +4,15 @@
 // the way down in the tree view (which lays out open levels recursively) and closed, and
 // 300,000 closed with the window on an 8 MiB stack. The deep trees come from scan files (a
 // walk's depth is the engine's to prove).
-#include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <dirent.h>
-#include <unistd.h>
 
 #include <QPieSeries>
 #include <QTextDocumentFragment>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "chart/breakdown.h"
 #include "mainwin/livescans.h"
@@ -45,6 +42,25 @@ QByteArray DeepScanFile(int levels) {
   QByteArray json = "[1,2,{},[{\"name\":\"/deep\",\"dsize\":4096}";
   for (int i = 1; i < levels; ++i) json += ",[{\"name\":\"d\",\"dsize\":4096}";
   return json + QByteArray(levels, ']') + ']';
+}
+
+// Runs this program's case `slot` again as a child, through `wrapper` when given, with
+// `variable` set to `value` and `setUp` run in the child first: what it wrote, or a null text
+// when it could not be started; `clean` when it ended normally with 0.
+QString RunCase(const char* slot, const char* variable, const QString& value, bool& clean, QStringList wrapper = {},
+                std::function<void()> setUp = {}) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(variable, value);
+  env.insert("QTEST_DISABLE_STACK_DUMP", "1");  // a crash is told by its exit alone
+  QProcess child;
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  if (setUp) child.setChildProcessModifier(setUp);
+  wrapper << QCoreApplication::applicationFilePath() << slot;
+  child.start(wrapper.takeFirst(), wrapper);
+  if (!child.waitForStarted()) return {};
+  clean = child.waitForFinished(2 * CompletionTimeout) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+  return QString::fromLocal8Bit(child.readAll());
 }
 
 // The deepest item below `item`, following first children, and how many levels down it is.
@@ -122,21 +138,15 @@ class TestFmainTrees : public test::TFormTest {
   // no tree is ever removed through it.
   void repeatedFolderMarked() {
     if (qEnvironmentVariableIsEmpty(NamespaceVariable)) {
-      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.insert(NamespaceVariable, "1");
-      QProcess child;
-      child.setProcessEnvironment(env);
-      child.setProcessChannelMode(QProcess::MergedChannels);
-      child.start(QStringLiteral("unshare"), {"-m", "--propagation", "private", QCoreApplication::applicationFilePath(),
-                                              "repeatedFolderMarked"});
-      if (!child.waitForStarted()) QSKIP("unshare could not be run");
-      QVERIFY(child.waitForFinished(CompletionTimeout));
-      const QString output = QString::fromLocal8Bit(child.readAll());
+      bool clean = false;
+      const QString output =
+          RunCase("repeatedFolderMarked", NamespaceVariable, "1", clean, {"unshare", "-m", "--propagation", "private"});
+      if (output.isNull()) QSKIP("unshare could not be run");
       if (!output.contains("TestFmainTrees::repeatedFolderMarked"))
         QSKIP(qPrintable("no mount namespace of its own: " + output.trimmed()));
       if (output.contains("SKIP   : TestFmainTrees::repeatedFolderMarked"))
         QSKIP(qPrintable(output.section("SKIP   : ", 1).section('\n', 0, 1).trimmed()));
-      QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+      QVERIFY2(clean, qPrintable(output));
       return;
     }
 
@@ -220,30 +230,13 @@ class TestFmainTrees : public test::TFormTest {
     constexpr int Levels = 300000;
     const QByteArray file = qgetenv(DeepFileVariable);
     if (file.isEmpty()) {
-      QTemporaryDir dir;
-      const QString path = dir.filePath(QStringLiteral("deep.json"));
-      {
-        QFile out(path);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        const QByteArray json = DeepScanFile(Levels);
-        QCOMPARE(out.write(json), json.size());
-      }
-      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.insert(DeepFileVariable, path);
-      env.insert("QTEST_DISABLE_STACK_DUMP", "1");  // a crash is told by its exit alone
-      QProcess child;
-      child.setProcessEnvironment(env);
-      child.setProcessChannelMode(QProcess::MergedChannels);
-      child.setChildProcessModifier([] {
+      bool clean = false;
+      const QString path = QString::fromStdString(Tree->Write("deep.json", DeepScanFile(Levels).toStdString()));
+      const QString output = RunCase("deepScanFileClosesOnASmallStack", DeepFileVariable, path, clean, {}, [] {
         const rlimit limit{rlim_t{8} << 20, rlim_t{8} << 20};
         setrlimit(RLIMIT_STACK, &limit);
       });
-      child.start(QCoreApplication::applicationFilePath(), {"deepScanFileClosesOnASmallStack"});
-      QVERIFY(child.waitForStarted());
-      QVERIFY(child.waitForFinished(2 * CompletionTimeout));
-      const QString output = QString::fromLocal8Bit(child.readAll());
-      QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
-      QVERIFY2(output.contains("PASS   : TestFmainTrees::deepScanFileClosesOnASmallStack"), qPrintable(output));
+      QVERIFY2(clean && output.contains("PASS   : TestFmainTrees::deepScanFileClosesOnASmallStack"), qPrintable(output));
       return;
     }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <string>
 

@@ -4,17 +4,13 @@
 // cases that need another user run in a child process (bind mounts: scan-test.sh).
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
-#include <filesystem>
 #include <mutex>
-#include <set>
 
 #include "scan/tloader.h"
 #include "tests/support/fixture.h"
@@ -27,25 +23,6 @@ using test::DiskBytes;
 namespace {
 
 using test::Find;
-
-struct Counts {
-  uint64_t Disk = 0, Apparent = 0;
-};
-
-// An independent count: every inode under `path` once, folders' blocks included in disk usage.
-Counts CountEachInodeOnce(const std::string& path) {
-  Counts counts;
-  std::set<std::pair<dev_t, ino_t>> seen;
-  auto add = [&](const std::string& p) {
-    struct stat st {};
-    if (lstat(p.c_str(), &st) != 0 || !seen.insert({st.st_dev, st.st_ino}).second) return;
-    counts.Disk += static_cast<uint64_t>(st.st_blocks) * 512;
-    if (!S_ISDIR(st.st_mode)) counts.Apparent += static_cast<uint64_t>(st.st_size);
-  };
-  add(path);
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) add(entry.path());
-  return counts;
-}
 
 // Every folder's sizes add up, in both measures, however the walk ended.
 void ExpectSizesAddUp(const DirNode* node) {
@@ -66,17 +43,11 @@ void ExpectSizesAddUp(const DirNode* node) {
   }
 }
 
-void SkipOrExpectClean(const std::string& result) {
-  if (result.rfind("SKIP: ", 0) == 0) GTEST_SKIP() << result.substr(6);
-  EXPECT_EQ(result, "");
-}
-
 }  // namespace
 
 TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   test::TempTree tree;
   tree.Write("data/real", std::string(100000, 'x'));
-  const std::string sparse = tree.File("data/sparse", 10ull << 30);
   const std::string first = tree.Write("links/a/one", std::string(1 << 20, 'y'));
   // Three more names for the same file: the one met first in the tree's order carries it, and
   // a folder's own files come before its subfolders.
@@ -88,12 +59,9 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   auto loader = test::Walk(tree.Root());
   const DirNode* root = loader->Result.Root;
   ASSERT_NE(root, nullptr);
+  // The totals against du and an inode-once count, a 10 GiB sparse file's among them, are
+  // scan-test.sh's; here, who carries what.
   ExpectSizesAddUp(root);
-  const Counts expected = CountEachInodeOnce(tree.Root());
-  EXPECT_EQ(root->TotalSize, expected.Disk);
-  EXPECT_EQ(root->ApparentSize, expected.Apparent);
-  EXPECT_EQ(SizeOf(*root, TMeasure::DiskUsage), root->TotalSize);
-  EXPECT_EQ(SizeOf(*root, TMeasure::Apparent), root->ApparentSize);
 
   const DirNode* zero = Find(root, "links/zero");
   ASSERT_NE(zero, nullptr);
@@ -108,17 +76,8 @@ TEST(Counting, DiskUsageByDefaultApparentSizeBesideItEachInodeOnce) {
   const DirNode* data = Find(root, "data");
   EXPECT_EQ(data->OwnSize, DiskBytes(tree.Path("data"))) << "a folder's own blocks count on disk";
   EXPECT_EQ(OwnSizeOf(*data, TMeasure::Apparent), 0);
-  const DirNode* sparseNode = Find(root, "data/sparse");
-  EXPECT_EQ(sparseNode->ApparentSize, 10ull << 30);
-  EXPECT_EQ(sparseNode->TotalSize, DiskBytes(sparse));
-  EXPECT_LT(sparseNode->TotalSize, 1 << 20) << "the file system here is expected to keep holes";
   EXPECT_TRUE(loader->Result.Problems.empty());
   EXPECT_EQ(loader->Result.Ending, TScanEnd::Complete);
-}
-
-void SetTime(const std::string& path, int64_t seconds) {
-  const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
 TEST(Counting, EachEntryHasItsTimeAndInodeTagAFolderTheNewestAtOrBelowIt) {
@@ -126,14 +85,14 @@ TEST(Counting, EachEntryHasItsTimeAndInodeTagAFolderTheNewestAtOrBelowIt) {
   const std::string later = tree.Path("z/later");
   for (const auto& [rel, seconds] : {std::pair<const char*, int64_t>{"a/old", 1000000000}, {"a/new", 1700000000},
                                      {"a/ancient", -5}, {"b/sub/f", 1600000000}, {"c/future", 5000000000}}) {
-    SetTime(tree.File(rel, 10), seconds);
+    test::SetTime(tree.File(rel, 10), seconds);
   }
   tree.Dir("z");
   ASSERT_EQ(link(tree.Path("a/new").c_str(), later.c_str()), 0);  // after "a/new": counts 0
   // Folders last: making their entries set their times.
   for (const auto& [rel, seconds] : {std::pair<const char*, int64_t>{"a", 1100000000}, {"b/sub", 1650000000},
                                      {"b", 1200000000}, {"c", 1000}, {"z", 1000}, {"", 1300000000}}) {
-    SetTime(tree.Path(rel), seconds);
+    test::SetTime(tree.Path(rel), seconds);
   }
   for (const int threads : {1, 4}) {
     auto loader = test::Walk(tree.Root(), nullptr, threads);
@@ -157,17 +116,6 @@ TEST(Counting, EachEntryHasItsTimeAndInodeTagAFolderTheNewestAtOrBelowIt) {
       EXPECT_EQ((*rel ? Find(root, rel) : root)->InodeTag, st.st_ino & 0xffffffff) << rel << ", " << threads;
     }
   }
-}
-
-// `depth` levels, each holding "b/x" and "a", which goes on (but for the last); returns "a/" `depth`
-// times.
-std::string Comb(test::TMemoryListing& listing, int depth) {
-  std::string rel;
-  for (int i = 0; i < depth; ++i) {
-    listing.File(rel + "b/x", 1, 512);
-    rel += "a/";
-  }
-  return rel;
 }
 
 TEST(Counting, AFolderReplacedWhileTheWalkWasElsewhereIsNotWalkedOnAsIfItWereTheSame) {
@@ -213,7 +161,8 @@ TEST(Counting, AnUnreadableRootKeepsItsOwnBlocks) {
     return "";
   });
   chmod(locked.c_str(), 0755);
-  SkipOrExpectClean(result);
+  if (result.rfind("SKIP: ", 0) == 0) GTEST_SKIP() << result.substr(6);
+  EXPECT_EQ(result, "");
 }
 
 // Everything a scan found, in the tree's order: each node's path and sizes, then what could
@@ -263,12 +212,11 @@ TEST(Counting, TheTreeIsTheSameWhateverTheNumberOfThreads) {
   listing->Folder("d040").ReadError = EIO;  // what was listed before the failure stays
   listing->Folder("d040").ReadErrorAfter = 5;
 
-  const std::string alone = Describe(*test::Walk("/mem", listing, 1));
+  auto loader = test::Walk("/mem", listing, 1);
+  const std::string alone = Describe(*loader);
   for (const int threads : {2, 8})
     for (int round = 0; round < 3; ++round)
       EXPECT_EQ(Describe(*test::Walk("/mem", listing, threads)), alone) << threads << " threads";
-
-  auto loader = test::Walk("/mem", listing);
   ExpectSizesAddUp(loader->Result.Root);
   EXPECT_EQ(Find(loader->Result.Root, "d010/sub/zlink")->TotalSize, 1003520) << "the first name carries the size";
   EXPECT_EQ(Find(loader->Result.Root, "d050/sub/shared")->TotalSize, 0);
@@ -298,7 +246,8 @@ TEST(Counting, DeepCombIsWalkedWholeWithinTheOpenFolderBudgetOnAnyNumberOfThread
   // open some 45,000 (with room for a few, about 5,000 here).
   constexpr int kDepth = 300;
   auto listing = std::make_shared<test::TMemoryListing>();
-  const std::string rel = Comb(*listing, kDepth);
+  std::string rel;  // "a/" kDepth times
+  for (int i = 0; i < kDepth; ++i, rel += "a/") listing->File(rel + "b/x", 1, 512);
   std::atomic<int> opens{0};
   listing->OnOpen = [&](test::TMemoryListing::Entry&) { ++opens; };
   std::string alone;

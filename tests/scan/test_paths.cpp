@@ -27,14 +27,7 @@ TEST(AddPathSeparator, BothStyles) {
   }
 }
 
-TEST(IsDirectory, FolderFileAndNothing) {
-  test::TempTree tree;
-  EXPECT_EQ(IsDirectory(tree.Dir("sub").c_str()), 16);
-  EXPECT_EQ(IsDirectory(tree.File("file", 3).c_str()), 0);
-  EXPECT_EQ(IsDirectory(tree.Path("missing").c_str()), 0);
-  EXPECT_EQ(IsDirectory(nullptr), 0);
-}
-
+// IsDirectory is FolderExists (test_files) as the folder attribute, 16, which the checks below read.
 TEST(EnsureDirs, TestsOrMakesEachFolderUpToTheLastSeparator) {
   test::TempTree tree;
   tree.Dir("A");

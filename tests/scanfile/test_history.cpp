@@ -8,7 +8,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
@@ -45,10 +44,11 @@ struct TWalk {
   std::unique_ptr<TThreadLoader> Loader;
 };
 
-std::vector<std::string> Names(const std::vector<TKeptScan>& kept) {
-  std::vector<std::string> names;
-  for (const TKeptScan& scan : kept) names.push_back(scan.Path.substr(scan.Path.rfind('/') + 1));
-  return names;
+// The times of the kept scans of "/mem/one" in `folder`, as listed.
+std::vector<int64_t> Times(const std::string& folder) {
+  std::vector<int64_t> times;
+  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
+  return times;
 }
 
 // Every name in `folder`.
@@ -143,7 +143,7 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   // What a listing must pass over: another program's file, a file with the name of a kept scan
   // of "/mem/one" that is not gzip, one that is a scan of another root, a folder so named.
   ASSERT_EQ(KeepScan(folder, "/mem/one", 10, one.View(), one.Ids.get()), "");
-  const std::string name = Names(ListKeptScans(folder, "/mem/one"))[0];
+  const std::string name = std::filesystem::path(ListKeptScans(folder, "/mem/one")[0].Path).filename();
   const std::string hash = name.substr(0, 16);
   std::filesystem::rename(folder + "/" + name, folder + "/" + hash + "-00000000000000000009-c.json.gz");
   tree.Write("cache/" + name, "not a scan");
@@ -162,10 +162,8 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   for (int64_t time = 11; time <= 16; ++time)
     ASSERT_EQ(KeepScan(folder, "/mem/one", time, one.View(), one.Ids.get()), "");
   ASSERT_EQ(KeepScan(folder, "All Drives", 5, drives.View(), drives.Ids.get()), "");
-  std::vector<int64_t> times;
-  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
   // The newest four, and the oldest: the "before" of a clean-up survives any number of rescans.
-  EXPECT_EQ(times, (std::vector<int64_t>{16, 15, 14, 13, 9}));
+  EXPECT_EQ(Times(folder), (std::vector<int64_t>{16, 15, 14, 13, 9}));
   ASSERT_EQ(ListKeptScans(folder, "/mem/two").size(), 1u);
   ASSERT_EQ(ListKeptScans(folder, "All Drives").size(), 1u);
   EXPECT_TRUE(ListKeptScans(folder, "/mem").empty());
@@ -179,13 +177,6 @@ TEST(History, SixScansKeepFiveEachRootApartPastStrangeFiles) {
   // Two scans in one microsecond both stay.
   ASSERT_EQ(KeepScan(folder, "/mem/two", 1, two.View(), two.Ids.get()), "");
   EXPECT_EQ(ListKeptScans(folder, "/mem/two").size(), 2u);
-}
-
-// The times of the kept scans of "/mem/one" in `folder`, as listed.
-std::vector<int64_t> Times(const std::string& folder) {
-  std::vector<int64_t> times;
-  for (const TKeptScan& scan : ListKeptScans(folder, "/mem/one")) times.push_back(scan.Time);
-  return times;
 }
 
 TEST(History, ScansDatedAheadByAWrongClockNeverCrowdOutNewOnes) {

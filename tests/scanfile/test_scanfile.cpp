@@ -217,7 +217,6 @@ TEST(ScanFile, NamesPastTheLimitsAreRefusedWithTheirOffset) {
   for (int i = 0; i < 2048; ++i) escaped += "\\u00e9";
   EXPECT_EQ(read(entry + escaped + R"("}]])"), "1 4096 ");
   EXPECT_EQ(read(entry + std::string(4097, 'n') + R"("}]])"), "byte 4129: a name is longer than 4096 bytes");
-  EXPECT_EQ(read(entry + std::string(100000, 'n') + R"("}]])"), "byte 4129: a name is longer than 4096 bytes");
   EXPECT_EQ(read(entry + escaped + R"(\u00e9"}]])"), "byte 12325: a name is longer than 4096 bytes");
   // A top-level name is a whole path: the root's, or a drive's below All Drives.
   const std::string root = R"([1,2,{},[{"name":")";

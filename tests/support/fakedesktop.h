@@ -77,6 +77,9 @@ class TFakeDesktop final : public TDesktop {
     return SaveFileNames.isEmpty() ? QString() : SaveFileNames.takeFirst();
   }
 
+  // The local path behind the `i`th URL opened, percent-decoded byte for byte.
+  QByteArray OpenedPath(qsizetype i) const { return QByteArray::fromPercentEncoding(Opened.value(i).path(QUrl::FullyEncoded).toLatin1()); }
+
   // "caption|text" of every box, in order.
   QStringList BoxTexts() const {
     QStringList texts;

@@ -156,6 +156,11 @@ std::string TempTree::Chain(const std::string& rel, int depth, const std::string
   return full;
 }
 
+void SetTime(const std::string& path, int64_t seconds) {
+  const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+  if (utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) Fail("utimensat " + path);
+}
+
 std::string ReadFile(const std::string& path) {
   std::string text;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

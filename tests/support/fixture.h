@@ -34,6 +34,8 @@ class TempTree {
   std::string RootPath;
 };
 
+// Sets the times of the entry at `path` to `seconds`, not following a link.
+void SetTime(const std::string& path, int64_t seconds);
 // The bytes of the file at `path`; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 // The space the entry at `path` takes on disk (its blocks), not following a link; 0 when there is none.
