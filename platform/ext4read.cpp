@@ -575,44 +575,61 @@ TDeviceScan DeviceImageScan(const std::string& image, const std::string& inside,
 void TDeviceListing::Prepare(const std::atomic<int>& stop) {
   THandle& s = State->First();
   std::lock_guard<std::mutex> hold(s.Lock);
-  // The inode tables in large reads, in disk order; on the way, where the folders' blocks lie
-  // (those the inode itself maps: the rest is read as the walk comes to it).
-  ext2_inode_scan scan = nullptr;
-  if (ext2fs_open_inode_scan(s.Fs, 32, &scan)) return;
+  // The inode tables in large reads, in disk order, the part of each group in use only; on the
+  // way, where the folders' blocks lie (those the inode itself maps: the rest is read as the
+  // walk comes to it). Nothing is checked here: the walk checks every inode it reads.
+  ext2_super_block* super = s.Fs->super;
+  const size_t inodeSize = EXT2_INODE_SIZE(super), blockSize = s.Fs->blocksize;
+  const blk64_t total = ext2fs_blocks_count(super);
+  const size_t chunkBlocks = std::max<size_t>(1, (size_t{128} << 10) / blockSize);
+  std::vector<unsigned char> chunk(chunkBlocks * blockSize);
   std::vector<std::pair<blk64_t, blk64_t>> runs;  // first block, blocks
-  ext2_inode_large inode;
-  ext2_ino_t ino = 0;
-  for (uint64_t n = 0; n <= s.Fs->super->s_inodes_count; ++n) {
-    if (n % 4096 == 0 && stop.load(std::memory_order_relaxed)) break;
-    const errcode_t error = ext2fs_get_next_inode_full(scan, &ino, reinterpret_cast<ext2_inode*>(&inode), sizeof inode);
-    if (error == EXT2_ET_BAD_BLOCK_IN_INODE_TABLE || error == EXT2_ET_INODE_CSUM_INVALID ||
-        error == EXT2_ET_INODE_IS_GARBAGE)
-      continue;
-    if (error || ino == 0) break;  // read as the walk comes to it
-    if (!InUse(inode) || !LINUX_S_ISDIR(inode.i_mode) || (inode.i_flags & EXT4_INLINE_DATA_FL)) continue;
-    if (inode.i_flags & EXT4_EXTENTS_FL) {
-      const auto* header = reinterpret_cast<const ext3_extent_header*>(inode.i_block);
-      if (header->eh_magic != EXT3_EXT_MAGIC || header->eh_depth != 0) continue;
-      const auto* extent = reinterpret_cast<const ext3_extent*>(header + 1);
-      for (int i = 0; i < std::min<int>(header->eh_entries, 4); ++i) {
-        const blk64_t start = extent[i].ee_start | static_cast<blk64_t>(extent[i].ee_start_hi) << 32;
-        const blk64_t length = extent[i].ee_len > EXT_INIT_MAX_LEN ? extent[i].ee_len - EXT_INIT_MAX_LEN : extent[i].ee_len;
-        runs.emplace_back(start, length);
+  for (dgrp_t group = 0; group < s.Fs->group_desc_count && !stop.load(std::memory_order_relaxed); ++group) {
+    uint64_t inodes = super->s_inodes_per_group;
+    if (ext2fs_has_group_desc_csum(s.Fs)) {
+      if (ext2fs_bg_flags_test(s.Fs, group, EXT2_BG_INODE_UNINIT)) continue;
+      inodes -= std::min<uint64_t>(inodes, ext2fs_bg_itable_unused(s.Fs, group));
+    }
+    const blk64_t table = ext2fs_inode_table_loc(s.Fs, group);
+    const blk64_t blocks = (inodes * inodeSize + blockSize - 1) / blockSize;
+    if (!table || table >= total || blocks > total - table) continue;
+    for (blk64_t done = 0; done < blocks; done += chunkBlocks) {
+      const blk64_t count = std::min<blk64_t>(chunkBlocks, blocks - done);
+      if (io_channel_read_blk64(s.Fs->io, table + done, static_cast<int>(count), chunk.data())) continue;
+      const uint64_t first = done * blockSize / inodeSize;
+      const uint64_t last = std::min<uint64_t>(inodes, (done + count) * blockSize / inodeSize);
+      for (uint64_t i = first; i < last; ++i) {
+        ext2_inode inode;
+        std::memcpy(&inode, chunk.data() + (i - first) * inodeSize, sizeof inode);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        ext2fs_swap_inode(s.Fs, &inode, &inode, 0);
+#endif
+        if (!LINUX_S_ISDIR(inode.i_mode) || !inode.i_links_count || (inode.i_flags & EXT4_INLINE_DATA_FL)) continue;
+        if (inode.i_flags & EXT4_EXTENTS_FL) {
+          const auto* header = reinterpret_cast<const ext3_extent_header*>(inode.i_block);
+          if (header->eh_magic != EXT3_EXT_MAGIC || header->eh_depth != 0) continue;
+          const auto* extent = reinterpret_cast<const ext3_extent*>(header + 1);
+          for (int e = 0; e < std::min<int>(header->eh_entries, 4); ++e) {
+            const blk64_t start = extent[e].ee_start | static_cast<blk64_t>(extent[e].ee_start_hi) << 32;
+            const blk64_t length = extent[e].ee_len > EXT_INIT_MAX_LEN ? extent[e].ee_len - EXT_INIT_MAX_LEN : extent[e].ee_len;
+            runs.emplace_back(start, length);
+          }
+        } else {
+          for (int b = 0; b < EXT2_NDIR_BLOCKS; ++b)
+            if (inode.i_block[b]) runs.emplace_back(inode.i_block[b], 1);
+        }
       }
-    } else {
-      for (int i = 0; i < EXT2_NDIR_BLOCKS; ++i)
-        if (inode.i_block[i]) runs.emplace_back(inode.i_block[i], 1);
     }
   }
-  ext2fs_close_inode_scan(scan);
+  decltype(chunk)().swap(chunk);
 
   // Then the folders' blocks in the order they lie, near ones read together, into the
   // kernel's cache: the walk reads them from there in the tree's order.
   std::sort(runs.begin(), runs.end());
   const int fd = open(State->Device.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
-  const blk64_t size = s.Fs->blocksize;
-  const blk64_t most = std::max<blk64_t>(1, (1 << 20) / size), gap = 16, total = ext2fs_blocks_count(s.Fs->super);
+  const blk64_t size = blockSize;
+  const blk64_t most = std::max<blk64_t>(1, (1 << 20) / size), gap = 16;
   for (size_t i = 0; i < runs.size() && !stop.load(std::memory_order_relaxed);) {
     const blk64_t first = runs[i].first;
     blk64_t end = first + runs[i].second;
