@@ -10,6 +10,7 @@ extern "C" {
 #if defined(__x86_64__)
 #include <nmmintrin.h>
 #endif
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -472,6 +473,26 @@ class TDeviceFolder : public TOpenFolder {
   int ReadError = 0;
 };
 
+// Memory for the read-ahead's passing buffers, mapped and unmapped directly: freeing a large
+// block of the heap would make the heap keep the walk's later blocks instead of returning them.
+template <typename T>
+struct TMappedAllocator {
+  using value_type = T;
+  TMappedAllocator() = default;
+  template <typename U>
+  TMappedAllocator(const TMappedAllocator<U>&) {}
+  T* allocate(size_t n) {
+    void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t n) { munmap(p, n * sizeof(T)); }
+  template <typename U>
+  bool operator==(const TMappedAllocator<U>&) const {
+    return true;
+  }
+};
+
 // Opens the file system on `device` read-only into `s`; empty, or why it cannot.
 std::string OpenFileSystem(TState& s, const std::string& device) {
   s.Device = device;
@@ -582,8 +603,9 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
   const size_t inodeSize = EXT2_INODE_SIZE(super), blockSize = s.Fs->blocksize;
   const blk64_t total = ext2fs_blocks_count(super);
   const size_t chunkBlocks = std::max<size_t>(1, (size_t{128} << 10) / blockSize);
-  std::vector<unsigned char> chunk(chunkBlocks * blockSize);
-  std::vector<std::pair<blk64_t, blk64_t>> runs;  // first block, blocks
+  std::vector<unsigned char, TMappedAllocator<unsigned char>> chunk(chunkBlocks * blockSize);
+  std::vector<std::pair<blk64_t, blk64_t>, TMappedAllocator<std::pair<blk64_t, blk64_t>>> runs;  // first block, blocks
+  runs.reserve(4096);
   for (dgrp_t group = 0; group < s.Fs->group_desc_count && !stop.load(std::memory_order_relaxed); ++group) {
     uint64_t inodes = super->s_inodes_per_group;
     if (ext2fs_has_group_desc_csum(s.Fs)) {
