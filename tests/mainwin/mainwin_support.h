@@ -36,6 +36,7 @@
 #include "mainwin/radiogroup.h"
 #include "mainwin/statusbar.h"
 #include "platform/drives.h"
+#include "scan/scansettings.h"
 #include "tests/support/fakedesktop.h"
 #include "tests/support/fixture.h"
 
@@ -295,6 +296,15 @@ class TFormTest : public QObject {
   void ShowActive() {
     Form->show();
     QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+  }
+  // A new window past its wizard, shown and active, with `root` scanned in apparent sizes (the
+  // test trees' sparse files then count exactly) and the boxes so far forgotten.
+  void MakeForm(const std::string& root, int timeout = 15000) {
+    OpenPastWizard();
+    ScanSettings.apparentsize = 1;
+    ShowActive();
+    QVERIFY(Scan(root, timeout));
+    Desktop.Boxes.clear();
   }
   TFormView V() const { return View(*Form); }
   QTreeWidget* TreeView() const { return V().TreeViewDirectories; }

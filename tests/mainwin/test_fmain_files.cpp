@@ -191,14 +191,6 @@ class TestFmainFiles : public test::TFormTest {
     return Tree.Path(dir);
   }
 
-  void MakeForm(const std::string& root) {
-    OpenPastWizard();
-    ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
-    ShowActive();
-    QVERIFY(Scan(root, Timeout));
-    Desktop.Boxes.clear();
-  }
-
   static QStringList Children(const QTreeWidgetItem* item) {
     QStringList names;
     for (int i = 0; i < item->childCount(); ++i) names << item->child(i)->text(0);

@@ -170,14 +170,6 @@ class TestFmainTrash : public test::TFormTest {
   }
 
  private:
-  void MakeForm(const std::string& root) {
-    OpenPastWizard();
-    ScanSettings.apparentsize = 1;  // sparse files: the sizes are exact
-    ShowActive();
-    QVERIFY(Scan(root, Timeout));
-    Desktop.Boxes.clear();
-  }
-
   test::TempTree Tree;
 };
 
