@@ -31,10 +31,14 @@ extern "C" {
 
 namespace ostrel {
 
-// One opening of the file system. The library is not safe for threads: each walk thread has
-// an opening of its own (a few at most), and every call into one holds its lock.
+// What one walk thread reads with (a few at most; past that, threads share them): the file
+// system is read here, past the library, by pread on the device, which any thread may do. The
+// library's one opening is not safe for threads: what needs more than its plain data (a folder
+// it reads itself, a checksum it looks up an inode for) is done under `Library`.
 struct THandle {
-  ext2_filsys Fs = nullptr;
+  ext2_filsys Fs = nullptr;        // the state's opening
+  std::mutex* Library = nullptr;   // held for the library's calls
+  int Fd = -1;                     // the device
   std::mutex Lock;
   // Pieces of the inode tables as last read (under Lock): a folder's files mostly lie side by
   // side there, so one read serves several.
@@ -43,13 +47,22 @@ struct THandle {
     uint32_t First = 0;  // the index in its group of the piece's first inode
     std::vector<unsigned char> Bytes;
   };
-  TPiece Pieces[16];
+  TPiece Pieces[4];
   size_t NextPiece = 0;
-
-  ~THandle() {
-    if (Fs) ext2fs_close_free(&Fs);
-  }
+  std::vector<unsigned char> Blocks;  // a folder's blocks as read here (under Lock)
 };
+
+// Reads `bytes` at `at` of the device; 0 or the error number.
+int ReadFully(int fd, void* into, size_t bytes, uint64_t at) {
+  for (size_t done = 0; done < bytes;) {
+    const ssize_t got = pread(fd, static_cast<char*>(into) + done, bytes - done, static_cast<off_t>(at + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) return EIO;  // past the device's end
+    done += static_cast<size_t>(got);
+  }
+  return 0;
+}
 
 struct TDeviceListing::TState {
   std::string Device;
@@ -62,29 +75,44 @@ struct TDeviceListing::TState {
   std::unordered_map<ext2_ino_t, std::string> Mounts;  // a folder's inode -> what is mounted there
   TDeviceNote Note;
   std::atomic<bool> EncryptedNoted{false};
-  // The first opening serves the set-up; the others are opened as threads come, one each.
+  int Fd = -1;  // the device, read here past the library; any thread
+  ext2_filsys Fs = nullptr;  // the library's opening, read-only
+  std::mutex Library;
+  // The first serves the set-up; the others are made as threads come, one each.
   std::unique_ptr<THandle> Handles[4];
   std::mutex HandlesLock;
   std::atomic<unsigned> Slots{0};
 
+  ~TState() {
+    if (Fs) ext2fs_close_free(&Fs);
+    if (Fd >= 0) close(Fd);
+  }
+
+  std::unique_ptr<THandle> MakeHandle() {
+    auto handle = std::make_unique<THandle>();
+    handle->Fs = Fs;
+    handle->Library = &Library;
+    handle->Fd = Fd;
+    return handle;
+  }
+
   THandle& First() { return *Handles[0]; }
-  // The calling thread's opening: its own while there are few threads, else a shared one.
+  // Told apart by this rather than by address: a state can be made where an ended one was.
+  const uint64_t Serial = NextSerial.fetch_add(1);
+  static inline std::atomic<uint64_t> NextSerial{1};
+
+  // The calling thread's handle: its own while there are few threads, else a shared one.
+  // Found without a lock after the thread's first call: every folder read asks for it.
   THandle& Mine() {
-    thread_local const TState* owner = nullptr;
-    thread_local unsigned slot = 0;
-    if (owner != this) {
-      owner = this;
-      slot = Slots.fetch_add(1) % std::size(Handles);
-    }
+    thread_local uint64_t owner = 0;
+    thread_local THandle* mine = nullptr;
+    if (owner == Serial) return *mine;
+    const unsigned slot = Slots.fetch_add(1) % std::size(Handles);
     std::lock_guard<std::mutex> hold(HandlesLock);
-    if (!Handles[slot]) {
-      auto handle = std::make_unique<THandle>();
-      if (ext2fs_open2(Device.c_str(), nullptr, EXT2_FLAG_64BITS | EXT2_FLAG_SKIP_MMP, 0, 0, unix_io_manager,
-                       &handle->Fs))
-        return First();
-      Handles[slot] = std::move(handle);
-    }
-    return *Handles[slot];
+    if (!Handles[slot]) Handles[slot] = MakeHandle();
+    owner = Serial;
+    mine = Handles[slot].get();
+    return *mine;
   }
 };
 
@@ -170,7 +198,7 @@ bool ChecksumHolds(ext2_filsys fs, ext2_ino_t ino, const unsigned char* raw) {
 }
 
 // The bytes of inode `ino` as the table holds them, read with their neighbours; 0 or the
-// error number. Under the state's lock.
+// error number. Under the handle's lock.
 int RawInode(THandle& s, ext2_ino_t ino, const unsigned char*& raw) {
   ext2_super_block* super = s.Fs->super;
   const size_t size = EXT2_INODE_SIZE(super), block = s.Fs->blocksize;
@@ -190,9 +218,8 @@ int RawInode(THandle& s, ext2_ino_t ino, const unsigned char*& raw) {
     piece = &s.Pieces[s.NextPiece++ % std::size(s.Pieces)];
     piece->Group = ~dgrp_t{0};
     piece->Bytes.resize(pieceBytes);
-    if (const errcode_t error = io_channel_read_blk64(s.Fs->io, table + first * size / block, static_cast<int>(blocks),
-                                                      piece->Bytes.data()))
-      return ErrorNumber(error);
+    if (const int error = ReadFully(s.Fd, piece->Bytes.data(), blocks * block, (table + first * size / block) * block))
+      return error;
     piece->Group = group;
     piece->First = first;
   }
@@ -200,7 +227,7 @@ int RawInode(THandle& s, ext2_ino_t ino, const unsigned char*& raw) {
   return 0;
 }
 
-// Reads inode `ino`; 0 or the error number. Under the state's lock.
+// Reads inode `ino`; 0 or the error number. Under the handle's lock.
 int ReadInode(THandle& s, ext2_ino_t ino, ext2_inode_large& inode) {
   // What the kernel refuses to look up as an entry's inode.
   if ((ino < EXT2_FIRST_INO(s.Fs->super) && ino != EXT2_ROOT_INO) || ino > s.Fs->super->s_inodes_count)
@@ -213,6 +240,7 @@ int ReadInode(THandle& s, ext2_ino_t ino, ext2_inode_large& inode) {
   std::memcpy(&inode, raw, std::min<size_t>(sizeof inode, EXT2_INODE_SIZE(s.Fs->super)));
   return 0;
 #else
+  std::lock_guard<std::mutex> library(*s.Library);
   const errcode_t error = ext2fs_read_inode_full(s.Fs, ino, reinterpret_cast<ext2_inode*>(&inode), sizeof inode);
   return error ? ErrorNumber(error) : 0;
 #endif
@@ -252,18 +280,24 @@ class TDeviceFolder : public TOpenFolder {
   int Error() const override { return ReadError; }
 
   // Reads the folder's entries, all at once: the walk holds a folder only while it works on it
-  // or its subfolders wait. Under the state's lock.
-  void List(ext2_filsys fs, ext2_ino_t ino, const ext2_inode_large& inode) {
-    // Blocks checked here by the processor's crc32c; on any failure the library reads the
-    // folder again and decides itself.
-    const bool fast = !(inode.i_flags & EXT4_INLINE_DATA_FL) && ext2fs_has_feature_metadata_csum(fs->super);
-    errcode_t error = Iterate(fs, ino, inode, fast);
-    if (error && fast) {
+  // or its subfolders wait. Under the handle's lock.
+  void List(THandle& h, ext2_ino_t ino, const ext2_inode_large& inode) {
+    ext2_filsys fs = h.Fs;
+    if (!ReadSimple(h, ino, inode)) {
+      std::lock_guard<std::mutex> library(*h.Library);
       Raw.clear();
       Names.clear();
-      error = Iterate(fs, ino, inode, false);
+      // Blocks checked here by the processor's crc32c; on any failure the library reads the
+      // folder again and decides itself.
+      const bool fast = !(inode.i_flags & EXT4_INLINE_DATA_FL) && ext2fs_has_feature_metadata_csum(fs->super);
+      errcode_t error = Iterate(fs, ino, inode, fast);
+      if (error && fast) {
+        Raw.clear();
+        Names.clear();
+        error = Iterate(fs, ino, inode, false);
+      }
+      if (error) ReadError = ErrorNumber(error);
     }
-    if (error) ReadError = ErrorNumber(error);
     PutInListingOrder(fs, inode);
   }
 
@@ -341,7 +375,7 @@ class TDeviceFolder : public TOpenFolder {
     TEntryStat self;
     FillStat(*s, h.Fs, ino, inode, self);
     auto folder = std::make_shared<TDeviceFolder>(s, self, hostPath);
-    folder->List(h.Fs, ino, inode);
+    folder->List(h, ino, inode);
     return folder;
   }
 
@@ -351,6 +385,99 @@ class TDeviceFolder : public TOpenFolder {
     uint32_t Name;  // offset in Names
     uint8_t Type;   // the entry's file type, as the folder records it
   };
+
+  // The folder read here, without the library, where its blocks are laid out as nearly every
+  // folder's are (a few extents or direct blocks, just as long as its length) and every block
+  // checks out; false for anything else, which the library then reads and judges.
+  bool ReadSimple(THandle& h, ext2_ino_t ino, const ext2_inode_large& inode) {
+    if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) return false;  // the library swaps what it reads
+    ext2_filsys fs = h.Fs;
+    ext2_super_block* super = fs->super;
+    const uint64_t size = EXT2_I_SIZE(&inode), block = fs->blocksize, total = ext2fs_blocks_count(super);
+    if ((inode.i_flags & (EXT4_INLINE_DATA_FL | EXT4_ENCRYPT_FL)) || !size || size % block) return false;
+    struct TRun {
+      blk64_t Start, Length;
+    } runs[EXT2_NDIR_BLOCKS];
+    size_t count = 0;
+    uint64_t mapped = 0;
+    const auto add = [&](blk64_t start, blk64_t length) {
+      if (start < super->s_first_data_block || start >= total || length > total - start) return false;
+      if (count && runs[count - 1].Start + runs[count - 1].Length == start)
+        runs[count - 1].Length += length;
+      else
+        runs[count++] = {start, length};
+      mapped += length;
+      return true;
+    };
+    if (inode.i_flags & EXT4_EXTENTS_FL) {
+      ext3_extent_header header;
+      std::memcpy(&header, inode.i_block, sizeof header);
+      if (header.eh_magic != EXT3_EXT_MAGIC || header.eh_depth != 0 || header.eh_entries > 4) return false;
+      for (int e = 0; e < header.eh_entries; ++e) {
+        ext3_extent extent;
+        std::memcpy(&extent, reinterpret_cast<const char*>(inode.i_block) + sizeof header + e * sizeof extent,
+                    sizeof extent);
+        // Logical blocks in order without holes, none unwritten.
+        if (extent.ee_block != mapped || !extent.ee_len || extent.ee_len > EXT_INIT_MAX_LEN ||
+            !add(extent.ee_start | static_cast<blk64_t>(extent.ee_start_hi) << 32, extent.ee_len))
+          return false;
+      }
+    } else {
+      if (size / block > EXT2_NDIR_BLOCKS) return false;
+      for (uint64_t b = 0; b < size / block; ++b)
+        if (!inode.i_block[b] || !add(inode.i_block[b], 1)) return false;
+    }
+    if (mapped != size / block) return false;
+
+    const bool checked = ext2fs_has_feature_metadata_csum(super);
+    uint32_t seed = 0;
+    if (checked) {
+      const uint32_t number = ino, generation = inode.i_generation;
+      seed = Crc32c(Crc32c(fs->csum_seed, &number, 4), &generation, 4);
+    }
+    // Read a few blocks at a time; the buffer grows only as far as folders need.
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(8, (size_t{32} << 10) / block) * block, size));
+    if (h.Blocks.size() < chunk) h.Blocks.resize(chunk);
+    for (size_t r = 0; r < count; ++r) {
+      for (uint64_t done = 0; done < runs[r].Length * block;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(chunk, runs[r].Length * block - done));
+        const ssize_t got = pread(S->Fd, h.Blocks.data(), want, static_cast<off_t>(runs[r].Start * block + done));
+        if (got != static_cast<ssize_t>(want)) return false;
+        for (size_t at = 0; at < want; at += block)
+          if (!ParseBlock(h, ino, reinterpret_cast<char*>(h.Blocks.data()) + at, checked, seed)) return false;
+        done += want;
+      }
+    }
+    return true;
+  }
+
+  // One folder block's entries taken, as the library takes them; false where it is damaged or
+  // its checksum does not hold.
+  bool ParseBlock(THandle& h, ext2_ino_t dir, char* block, bool checked, uint32_t seed) {
+    ext2_filsys fs = h.Fs;
+    const unsigned size = fs->blocksize;
+    if (checked && !TailHolds(seed, block, size)) {
+      std::lock_guard<std::mutex> library(*h.Library);
+      if (!ext2fs_dir_block_csum_verify(fs, dir, reinterpret_cast<ext2_dir_entry*>(block))) return false;
+    }
+    // Like the library, the last eight bytes hold no entry.
+    for (unsigned offset = 0; offset < size - 8;) {
+      auto* entry = reinterpret_cast<ext2_dir_entry*>(block + offset);
+      unsigned length = 0;
+      if (ext2fs_get_rec_len(fs, entry, &length) || length < 8 || length % 4 || length > size - offset) return false;
+      const unsigned nameLength = static_cast<unsigned>(ext2fs_dirent_name_len(entry));
+      if (nameLength + 8 > length) return false;
+      offset += length;
+      if (!entry->inode || (nameLength == 1 && entry->name[0] == '.') ||
+          (nameLength == 2 && entry->name[0] == '.' && entry->name[1] == '.'))
+        continue;
+      Raw.push_back(TRaw{entry->inode, static_cast<uint32_t>(Names.size()),
+                         static_cast<uint8_t>(ext2fs_dirent_file_type(entry))});
+      Names.insert(Names.end(), entry->name, entry->name + nameLength);
+      Names.push_back('\0');
+    }
+    return true;
+  }
 
   // One pass over the folder's entries; with `fast`, each block's checksum is computed here.
   errcode_t Iterate(ext2_filsys fs, ext2_ino_t ino, const ext2_inode_large& inode, bool fast) {
@@ -402,15 +529,20 @@ class TDeviceFolder : public TOpenFolder {
   }
 
   // Whether folder block `block` of folder `dir` carries its checksum: a leaf's tail checked
-  // here, anything else (an index block, a mismatch) by the library.
+  // here, anything else (an index block, a mismatch) by the library, under its lock (its check
+  // looks up the folder's inode).
   static bool BlockHolds(ext2_filsys fs, ext2_ino_t dir, uint32_t seed, const char* block, int size) {
-    const size_t tail = static_cast<size_t>(size) - sizeof(ext2_dir_entry_tail);
+    return TailHolds(seed, block, static_cast<unsigned>(size)) ||
+           ext2fs_dir_block_csum_verify(fs, dir, reinterpret_cast<ext2_dir_entry*>(const_cast<char*>(block)));
+  }
+
+  // Whether a leaf block's tail carries its checksum; false also for any other block.
+  static bool TailHolds(uint32_t seed, const char* block, unsigned size) {
+    const size_t tail = size - sizeof(ext2_dir_entry_tail);
     ext2_dir_entry_tail t;
     std::memcpy(&t, block + tail, sizeof t);
-    if (t.det_reserved_zero1 == 0 && t.det_rec_len == sizeof t && t.det_reserved_name_len == EXT2_DIR_NAME_LEN_CSUM &&
-        Crc32c(seed, block, tail) == t.det_checksum)
-      return true;
-    return ext2fs_dir_block_csum_verify(fs, dir, reinterpret_cast<ext2_dir_entry*>(const_cast<char*>(block)));
+    return t.det_reserved_zero1 == 0 && t.det_rec_len == sizeof t && t.det_reserved_name_len == EXT2_DIR_NAME_LEN_CSUM &&
+           Crc32c(seed, block, tail) == t.det_checksum;
   }
 
   // The kernel lists a folder that is hashed, or could be (one block, or inline), in the order
@@ -449,13 +581,19 @@ class TDeviceFolder : public TOpenFolder {
 
   // The entry named `name`; null when there is none. Any thread.
   const TRaw* Find(const char* name) {
-    std::call_once(Sorted, [this] {
-      ByName.resize(Raw.size());
-      for (uint32_t i = 0; i < ByName.size(); ++i) ByName[i] = i;
-      std::sort(ByName.begin(), ByName.end(), [this](uint32_t a, uint32_t b) {
-        return std::strcmp(Names.data() + Raw[a].Name, Names.data() + Raw[b].Name) < 0;
-      });
-    });
+    // Sorted at the first call (a folder without subfolders never needs it); a flag of its own,
+    // since a once_flag wakes waiters through the kernel every time.
+    if (!Sorted.load(std::memory_order_acquire)) {
+      std::lock_guard<std::mutex> hold(Sorting);
+      if (!Sorted.load(std::memory_order_relaxed)) {
+        ByName.resize(Raw.size());
+        for (uint32_t i = 0; i < ByName.size(); ++i) ByName[i] = i;
+        std::sort(ByName.begin(), ByName.end(), [this](uint32_t a, uint32_t b) {
+          return std::strcmp(Names.data() + Raw[a].Name, Names.data() + Raw[b].Name) < 0;
+        });
+        Sorted.store(true, std::memory_order_release);
+      }
+    }
     const auto it = std::lower_bound(ByName.begin(), ByName.end(), name, [this](uint32_t i, const char* n) {
       return std::strcmp(Names.data() + Raw[i].Name, n) < 0;
     });
@@ -467,7 +605,8 @@ class TDeviceFolder : public TOpenFolder {
   std::string HostPath;
   std::vector<char> Names;
   std::vector<TRaw> Raw;  // in the folder's own order, as a listing gives them
-  std::once_flag Sorted;
+  std::atomic<bool> Sorted{false};
+  std::mutex Sorting;
   std::vector<uint32_t> ByName;  // Raw's indices in byte order of the names
   size_t Next = 0;
   int ReadError = 0;
@@ -499,17 +638,21 @@ std::string OpenFileSystem(TState& s, const std::string& device) {
   static std::once_flag texts;
   std::call_once(texts, [] { initialize_ext2_error_table(); });
   // Read-only: the journal is never replayed, nothing is written, not even the mount count.
-  s.Handles[0] = std::make_unique<THandle>();
-  const errcode_t error = ext2fs_open2(device.c_str(), nullptr, EXT2_FLAG_64BITS | EXT2_FLAG_SKIP_MMP, 0, 0,
-                                       unix_io_manager, &s.First().Fs);
+  const errcode_t error =
+      ext2fs_open2(device.c_str(), nullptr, EXT2_FLAG_64BITS | EXT2_FLAG_SKIP_MMP, 0, 0, unix_io_manager, &s.Fs);
   if (error == EXT2_ET_BAD_MAGIC) return "'" + device + "' holds no ext2/3/4 file system";
   if (error == EXT2_ET_UNSUPP_FEATURE || error == EXT2_ET_RO_UNSUPP_FEATURE)
     return "the file system on '" + device + "' has features this program cannot read";
   if (error) return "cannot read '" + device + "': " + error_message(error);
-  const ext2_super_block* super = s.First().Fs->super;
+  // What the library still reads itself is read once: its cache would only copy it.
+  io_channel_set_options(s.Fs->io, "cache=off");
+  const ext2_super_block* super = s.Fs->super;
   if ((super->s_feature_incompat & ~EXT2_LIB_FEATURE_INCOMPAT_SUPP) ||
       (super->s_feature_ro_compat & ~EXT2_LIB_FEATURE_RO_COMPAT_SUPP))
     return "the file system on '" + device + "' has features this program cannot read";
+  s.Fd = open(device.c_str(), O_RDONLY | O_CLOEXEC);
+  if (s.Fd < 0) return "cannot read '" + device + "': " + std::strerror(errno);
+  s.Handles[0] = s.MakeHandle();
   return {};
 }
 
@@ -517,7 +660,7 @@ std::string OpenFileSystem(TState& s, const std::string& device) {
 ext2_ino_t InodeAt(TState& s, const std::string& path) {
   ext2_ino_t ino = 0;
   if (path.empty() || path == "/") return EXT2_ROOT_INO;
-  if (ext2fs_namei(s.First().Fs, EXT2_ROOT_INO, EXT2_ROOT_INO, path.c_str(), &ino)) return 0;
+  if (ext2fs_namei(s.Fs, EXT2_ROOT_INO, EXT2_ROOT_INO, path.c_str(), &ino)) return 0;
   return ino;
 }
 
@@ -588,7 +731,7 @@ TDeviceScan DeviceImageScan(const std::string& image, const std::string& inside,
   state->RootIno = InodeAt(*state, inside);
   if (!state->RootIno) return {nullptr, "'" + inside + "' names no folder in '" + image + "'"};
   if (std::string why = CheckRoot(*state, inside); !why.empty()) return {nullptr, why};
-  if (ext2fs_has_feature_journal_needs_recovery(state->First().Fs->super) && state->Note)
+  if (ext2fs_has_feature_journal_needs_recovery(state->Fs->super) && state->Note)
     state->Note("the journal of '" + image + "' holds changes not yet written to its file system: they are not shown");
   return {std::shared_ptr<TDeviceListing>(new TDeviceListing(state)), {}};
 }
@@ -596,42 +739,79 @@ TDeviceScan DeviceImageScan(const std::string& image, const std::string& inside,
 void TDeviceListing::Prepare(const std::atomic<int>& stop) {
   THandle& s = State->First();
   std::lock_guard<std::mutex> hold(s.Lock);
-  // The inode tables in large reads, in disk order, the part of each group in use only; on the
-  // way, where the folders' blocks lie (those the inode itself maps: the rest is read as the
-  // walk comes to it). Nothing is checked here: the walk checks every inode it reads.
+  // One pass over the disk in the order its blocks lie: the inode tables (the part of each
+  // group in use) in large reads, and after each stretch of them the folders' blocks found
+  // there that lie before the next table (those the inode itself maps: the rest is read as the
+  // walk comes to it), near ones merged. A disk read forwards keeps its speed; one sent back
+  // and forth between tables and folders loses much of it. Nothing is checked here: the walk
+  // checks every inode and block it reads.
   ext2_super_block* super = s.Fs->super;
   const size_t inodeSize = EXT2_INODE_SIZE(super), blockSize = s.Fs->blocksize;
-  const blk64_t total = ext2fs_blocks_count(super);
+  const blk64_t total = ext2fs_blocks_count(super), size = blockSize;
+  const int fd = State->Fd;
   const size_t chunkBlocks = std::max<size_t>(1, (size_t{128} << 10) / blockSize);
   std::vector<unsigned char, TMappedAllocator<unsigned char>> chunk(chunkBlocks * blockSize);
-  std::vector<std::pair<blk64_t, blk64_t>, TMappedAllocator<std::pair<blk64_t, blk64_t>>> runs;  // first block, blocks
-  runs.reserve(4096);
-  // The part of a group's inode table in use: its inodes, first block and blocks; false for none.
-  const auto tableOf = [&](dgrp_t group, uint64_t& inodes, blk64_t& table, blk64_t& blocks) {
-    inodes = super->s_inodes_per_group;
+  using TRuns = std::vector<std::pair<blk64_t, blk64_t>, TMappedAllocator<std::pair<blk64_t, blk64_t>>>;
+  TRuns found, asked;  // first block, blocks: folders' blocks not yet asked for, and asked for
+  found.reserve(4096);
+  struct TTable {
+    blk64_t Start, Blocks;
+    uint64_t Inodes;
+  };
+  std::vector<TTable, TMappedAllocator<TTable>> tables;
+  for (dgrp_t group = 0; group < s.Fs->group_desc_count; ++group) {
+    uint64_t inodes = super->s_inodes_per_group;
     if (ext2fs_has_group_desc_csum(s.Fs)) {
-      if (ext2fs_bg_flags_test(s.Fs, group, EXT2_BG_INODE_UNINIT)) return false;
+      if (ext2fs_bg_flags_test(s.Fs, group, EXT2_BG_INODE_UNINIT)) continue;
       inodes -= std::min<uint64_t>(inodes, ext2fs_bg_itable_unused(s.Fs, group));
     }
-    table = ext2fs_inode_table_loc(s.Fs, group);
-    blocks = (inodes * inodeSize + blockSize - 1) / blockSize;
-    return table && table < total && blocks <= total - table && blocks;
+    const blk64_t table = ext2fs_inode_table_loc(s.Fs, group), blocks = (inodes * inodeSize + size - 1) / size;
+    if (table && table < total && blocks && blocks <= total - table) tables.push_back({table, blocks, inodes});
+  }
+  std::sort(tables.begin(), tables.end(), [](const TTable& a, const TTable& b) { return a.Start < b.Start; });
+
+  // Those the cache holds already are left out: on a warm cache nothing is read or copied.
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const blk64_t most = std::max<blk64_t>(1, (4 << 20) / size), gap = 16;
+  std::vector<unsigned char, TMappedAllocator<unsigned char>> resident(most * size / page + 2);
+  const auto cached = [&](blk64_t from, blk64_t length) {
+    const off_t at = static_cast<off_t>(from * size / page * page);
+    const size_t bytes = from * size + length * size - static_cast<size_t>(at);
+    void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, at);
+    if (map == MAP_FAILED) return false;
+    const auto pages = static_cast<std::ptrdiff_t>((bytes + page - 1) / page);
+    const bool all = mincore(map, bytes, resident.data()) == 0 &&
+                     std::all_of(resident.begin(), resident.begin() + pages, [](unsigned char c) { return c & 1; });
+    munmap(map, bytes);
+    return all;
   };
-  uint64_t inodes = 0;
-  blk64_t table = 0, blocks = 0;
-  // All asked of the disk at once, so that it has many to take in order while each is parsed.
-  const int ahead = open(State->Device.c_str(), O_RDONLY | O_CLOEXEC);
-  for (dgrp_t group = 0; ahead >= 0 && group < s.Fs->group_desc_count; ++group)
-    if (tableOf(group, inodes, table, blocks))
-      posix_fadvise(ahead, static_cast<off_t>(table * blockSize), static_cast<off_t>(blocks * blockSize),
-                    POSIX_FADV_WILLNEED);
-  for (dgrp_t group = 0; group < s.Fs->group_desc_count && !stop.load(std::memory_order_relaxed); ++group) {
-    if (!tableOf(group, inodes, table, blocks)) continue;
-    for (blk64_t done = 0; done < blocks; done += chunkBlocks) {
-      const blk64_t count = std::min<blk64_t>(chunkBlocks, blocks - done);
-      if (io_channel_read_blk64(s.Fs->io, table + done, static_cast<int>(count), chunk.data())) continue;
+  // The folders' blocks found that lie before block `before`, asked for in the order they lie.
+  const auto ask = [&](blk64_t before) {
+    std::sort(found.begin(), found.end());
+    size_t i = 0;
+    while (i < found.size() && found[i].first < before && found[i].first < total) {
+      const blk64_t first = found[i].first;
+      blk64_t end = first + found[i].second;
+      for (++i; i < found.size() && found[i].first <= end + gap && found[i].first + found[i].second - first <= most; ++i)
+        end = std::max(end, found[i].first + found[i].second);
+      end = std::min({end, total, first + most});
+      if (cached(first, end - first)) continue;
+      posix_fadvise(fd, static_cast<off_t>(first * size), static_cast<off_t>((end - first) * size), POSIX_FADV_WILLNEED);
+      asked.emplace_back(first, end - first);
+    }
+    found.erase(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(i));
+  };
+
+  for (const TTable& table : tables) {
+    if (stop.load(std::memory_order_relaxed)) return;
+    ask(table.Start);
+    posix_fadvise(fd, static_cast<off_t>(table.Start * size), static_cast<off_t>(table.Blocks * size),
+                  POSIX_FADV_WILLNEED);
+    for (blk64_t done = 0; done < table.Blocks; done += chunkBlocks) {
+      const blk64_t count = std::min<blk64_t>(chunkBlocks, table.Blocks - done);
+      if (ReadFully(fd, chunk.data(), count * size, (table.Start + done) * size)) continue;
       const uint64_t first = done * blockSize / inodeSize;
-      const uint64_t last = std::min<uint64_t>(inodes, (done + count) * blockSize / inodeSize);
+      const uint64_t last = std::min<uint64_t>(table.Inodes, (done + count) * blockSize / inodeSize);
       for (uint64_t i = first; i < last; ++i) {
         ext2_inode inode;
         std::memcpy(&inode, chunk.data() + (i - first) * inodeSize, sizeof inode);
@@ -646,54 +826,19 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
           for (int e = 0; e < std::min<int>(header->eh_entries, 4); ++e) {
             const blk64_t start = extent[e].ee_start | static_cast<blk64_t>(extent[e].ee_start_hi) << 32;
             const blk64_t length = extent[e].ee_len > EXT_INIT_MAX_LEN ? extent[e].ee_len - EXT_INIT_MAX_LEN : extent[e].ee_len;
-            runs.emplace_back(start, length);
+            found.emplace_back(start, length);
           }
         } else {
           for (int b = 0; b < EXT2_NDIR_BLOCKS; ++b)
-            if (inode.i_block[b]) runs.emplace_back(inode.i_block[b], 1);
+            if (inode.i_block[b]) found.emplace_back(inode.i_block[b], 1);
         }
       }
     }
   }
-
-  // Then the folders' blocks in the order they lie, near ones merged into large reads, into the
-  // kernel's cache before the walk begins: the walk then reads them from there in the tree's
-  // order instead of seeking for each folder.
-  std::sort(runs.begin(), runs.end());
-  const blk64_t size = blockSize;
-  const blk64_t most = std::max<blk64_t>(1, (4 << 20) / size), gap = 16;
-  size_t ranges = 0;  // merged in place: first block, blocks
-  for (size_t i = 0; i < runs.size();) {
-    const blk64_t first = runs[i].first;
-    blk64_t end = first + runs[i].second;
-    for (++i; i < runs.size() && runs[i].first <= end + gap && runs[i].first + runs[i].second - first <= most; ++i)
-      end = std::max(end, runs[i].first + runs[i].second);
-    if (first >= total) break;
-    end = std::min({end, total, first + most});
-    runs[ranges++] = {first, end - first};
-  }
-  runs.resize(ranges);
-  const int fd = ahead;
-  if (fd < 0) return;
-  // Those the cache holds already are left out: on a warm cache nothing is read or copied.
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  std::vector<unsigned char, TMappedAllocator<unsigned char>> resident(most * size / page + 2);
-  std::erase_if(runs, [&](const std::pair<blk64_t, blk64_t>& r) {
-    const off_t at = static_cast<off_t>(r.first * size / page * page);
-    const size_t length = r.first * size + r.second * size - static_cast<size_t>(at);
-    void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, at);
-    if (map == MAP_FAILED) return false;
-    const auto pages = static_cast<std::ptrdiff_t>((length + page - 1) / page);
-    const bool cached = mincore(map, length, resident.data()) == 0 &&
-                        std::all_of(resident.begin(), resident.begin() + pages, [](unsigned char c) { return c & 1; });
-    munmap(map, length);
-    return cached;
-  });
-  // All asked for first, so the disk has many to take in order, then each waited for through the
-  // inode tables' buffer, read into and dropped: the kernel's cache keeps them.
-  for (const auto& [from, length] : runs)
-    posix_fadvise(fd, static_cast<off_t>(from * size), static_cast<off_t>(length * size), POSIX_FADV_WILLNEED);
-  for (const auto& [from, length] : runs) {
+  ask(total);
+  // Each waited for through the tables' buffer, read into and dropped: the kernel's cache
+  // keeps them for the walk.
+  for (const auto& [from, length] : asked) {
     if (stop.load(std::memory_order_relaxed)) break;
     for (size_t done = 0, want = length * size; done < want;) {
       const ssize_t got =
@@ -703,7 +848,6 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
       done += static_cast<size_t>(got);
     }
   }
-  close(fd);
 }
 
 std::shared_ptr<TOpenFolder> TDeviceListing::OpenRoot(const char* path, int& error) {
