@@ -7,10 +7,6 @@ extern "C" {
 #include <ext2fs/ext2fs.h>
 #include <ext2fs/ext3_extents.h>
 #include <fcntl.h>
-#if defined(__x86_64__)
-#include <nmmintrin.h>
-#endif
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -27,32 +23,12 @@ extern "C" {
 #include <utility>
 #include <vector>
 
+#include "platform/ext4state.h"
+#include "platform/ext4sum.h"
 #include "platform/mountinfo.h"
 
 namespace ostrel {
 
-// What one walk thread reads with (a few at most; past that, threads share them): the file
-// system is read here, past the library, by pread on the device, which any thread may do. The
-// library's one opening is not safe for threads: what needs more than its plain data (a folder
-// it reads itself, a checksum it looks up an inode for) is done under `Library`.
-struct THandle {
-  ext2_filsys Fs = nullptr;        // the state's opening
-  std::mutex* Library = nullptr;   // held for the library's calls
-  int Fd = -1;                     // the device
-  std::mutex Lock;
-  // Pieces of the inode tables as last read (under Lock): a folder's files mostly lie side by
-  // side there, so one read serves several.
-  struct TPiece {
-    dgrp_t Group = ~dgrp_t{0};
-    uint32_t First = 0;  // the index in its group of the piece's first inode
-    std::vector<unsigned char> Bytes;
-  };
-  TPiece Pieces[4];
-  size_t NextPiece = 0;
-  std::vector<unsigned char> Blocks;  // a folder's blocks as read here (under Lock)
-};
-
-// Reads `bytes` at `at` of the device; 0 or the error number.
 int ReadFully(int fd, void* into, size_t bytes, uint64_t at) {
   for (size_t done = 0; done < bytes;) {
     const ssize_t got = pread(fd, static_cast<char*>(into) + done, bytes - done, static_cast<off_t>(at + done));
@@ -63,58 +39,6 @@ int ReadFully(int fd, void* into, size_t bytes, uint64_t at) {
   }
   return 0;
 }
-
-struct TDeviceListing::TState {
-  std::string Device;
-  uint64_t DeviceNumber = 0;  // the entries' st_dev
-  ext2_ino_t RootIno = 0;
-  std::string RootName;  // the walk's root, as the walk names it
-  // The root's path on this computer, for what is handed to the system's listing; empty for an
-  // image read by itself.
-  std::string HostRoot;
-  std::unordered_map<ext2_ino_t, std::string> Mounts;  // a folder's inode -> what is mounted there
-  TDeviceNote Note;
-  std::atomic<bool> EncryptedNoted{false};
-  int Fd = -1;  // the device, read here past the library; any thread
-  ext2_filsys Fs = nullptr;  // the library's opening, read-only
-  std::mutex Library;
-  // The first serves the set-up; the others are made as threads come, one each.
-  std::unique_ptr<THandle> Handles[4];
-  std::mutex HandlesLock;
-  std::atomic<unsigned> Slots{0};
-
-  ~TState() {
-    if (Fs) ext2fs_close_free(&Fs);
-    if (Fd >= 0) close(Fd);
-  }
-
-  std::unique_ptr<THandle> MakeHandle() {
-    auto handle = std::make_unique<THandle>();
-    handle->Fs = Fs;
-    handle->Library = &Library;
-    handle->Fd = Fd;
-    return handle;
-  }
-
-  THandle& First() { return *Handles[0]; }
-  // Told apart by this rather than by address: a state can be made where an ended one was.
-  const uint64_t Serial = NextSerial.fetch_add(1);
-  static inline std::atomic<uint64_t> NextSerial{1};
-
-  // The calling thread's handle: its own while there are few threads, else a shared one.
-  // Found without a lock after the thread's first call: every folder read asks for it.
-  THandle& Mine() {
-    thread_local uint64_t owner = 0;
-    thread_local THandle* mine = nullptr;
-    if (owner == Serial) return *mine;
-    const unsigned slot = Slots.fetch_add(1) % std::size(Handles);
-    std::lock_guard<std::mutex> hold(HandlesLock);
-    if (!Handles[slot]) Handles[slot] = MakeHandle();
-    owner = Serial;
-    mine = Handles[slot].get();
-    return *mine;
-  }
-};
 
 namespace {
 
@@ -140,61 +64,6 @@ int ErrorNumber(errcode_t error) {
 std::string Joined(const std::string& path, const char* name) {
   if (path.empty()) return {};
   return path + (path.back() == '/' ? "" : "/") + name;
-}
-
-// The crc32c of the file system's checksums (no inversion before or after).
-#if defined(__x86_64__)
-__attribute__((target("sse4.2"))) uint32_t Crc32cByCpu(uint32_t crc, const unsigned char* p, size_t n) {
-  uint64_t c = crc;
-  for (; n >= 8; n -= 8, p += 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    c = _mm_crc32_u64(c, word);
-  }
-  for (; n; --n, ++p) c = _mm_crc32_u8(static_cast<uint32_t>(c), *p);
-  return static_cast<uint32_t>(c);
-}
-#endif
-uint32_t Crc32c(uint32_t crc, const void* data, size_t n) {
-  const auto* p = static_cast<const unsigned char*>(data);
-#if defined(__x86_64__)
-  static const bool cpu = __builtin_cpu_supports("sse4.2");
-  if (cpu) return Crc32cByCpu(crc, p, n);
-#endif
-  return ext2fs_crc32c_le(crc, p, n);
-}
-
-// Whether the on-disk inode `raw` carries its checksum, computed as the kernel does. A
-// mismatch is checked again by the library, which knows every special case.
-bool ChecksumHolds(ext2_filsys fs, ext2_ino_t ino, const unsigned char* raw) {
-  ext2_super_block* super = fs->super;
-  if (!ext2fs_has_feature_metadata_csum(super)) return true;
-  const size_t size = EXT2_INODE_SIZE(super);
-  const size_t lo = offsetof(ext2_inode, osd2.linux2.l_i_checksum_lo), hi = offsetof(ext2_inode_large, i_checksum_hi);
-  const uint16_t none = 0;
-  uint16_t extra = 0;
-  if (size > EXT2_GOOD_OLD_INODE_SIZE) std::memcpy(&extra, raw + offsetof(ext2_inode_large, i_extra_isize), 2);
-  const bool high = size > EXT2_GOOD_OLD_INODE_SIZE && size_t{EXT2_GOOD_OLD_INODE_SIZE} + extra >= hi + 2;
-  const uint32_t number = ino;
-  uint32_t crc = Crc32c(fs->csum_seed, &number, 4);
-  crc = Crc32c(crc, raw + offsetof(ext2_inode, i_generation), 4);
-  crc = Crc32c(crc, raw, lo);
-  crc = Crc32c(crc, &none, 2);
-  crc = Crc32c(crc, raw + lo + 2, EXT2_GOOD_OLD_INODE_SIZE - lo - 2);
-  uint16_t storedLo = 0, storedHi = 0;
-  std::memcpy(&storedLo, raw + lo, 2);
-  if (size > EXT2_GOOD_OLD_INODE_SIZE) {
-    crc = Crc32c(crc, raw + EXT2_GOOD_OLD_INODE_SIZE, hi - EXT2_GOOD_OLD_INODE_SIZE);
-    size_t at = hi;
-    if (high) {
-      std::memcpy(&storedHi, raw + hi, 2);
-      crc = Crc32c(crc, &none, 2);
-      at += 2;
-    }
-    crc = Crc32c(crc, raw + at, size - at);
-  }
-  if (high ? crc == (storedLo | static_cast<uint32_t>(storedHi) << 16) : (crc & 0xffff) == storedLo) return true;
-  return ext2fs_inode_csum_verify(fs, ino, reinterpret_cast<ext2_inode_large*>(const_cast<unsigned char*>(raw)));
 }
 
 // The bytes of inode `ino` as the table holds them, read with their neighbours; 0 or the
@@ -612,26 +481,6 @@ class TDeviceFolder : public TOpenFolder {
   int ReadError = 0;
 };
 
-// Memory for the read-ahead's passing buffers, mapped and unmapped directly: freeing a large
-// block of the heap would make the heap keep the walk's later blocks instead of returning them.
-template <typename T>
-struct TMappedAllocator {
-  using value_type = T;
-  TMappedAllocator() = default;
-  template <typename U>
-  TMappedAllocator(const TMappedAllocator<U>&) {}
-  T* allocate(size_t n) {
-    void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<T*>(p);
-  }
-  void deallocate(T* p, size_t n) { munmap(p, n * sizeof(T)); }
-  template <typename U>
-  bool operator==(const TMappedAllocator<U>&) const {
-    return true;
-  }
-};
-
 // Opens the file system on `device` read-only into `s`; empty, or why it cannot.
 std::string OpenFileSystem(TState& s, const std::string& device) {
   s.Device = device;
@@ -734,120 +583,6 @@ TDeviceScan DeviceImageScan(const std::string& image, const std::string& inside,
   if (ext2fs_has_feature_journal_needs_recovery(state->Fs->super) && state->Note)
     state->Note("the journal of '" + image + "' holds changes not yet written to its file system: they are not shown");
   return {std::shared_ptr<TDeviceListing>(new TDeviceListing(state)), {}};
-}
-
-void TDeviceListing::Prepare(const std::atomic<int>& stop) {
-  THandle& s = State->First();
-  std::lock_guard<std::mutex> hold(s.Lock);
-  // One pass over the disk in the order its blocks lie: the inode tables (the part of each
-  // group in use) in large reads, and after each stretch of them the folders' blocks found
-  // there that lie before the next table (those the inode itself maps: the rest is read as the
-  // walk comes to it), near ones merged. A disk read forwards keeps its speed; one sent back
-  // and forth between tables and folders loses much of it. Nothing is checked here: the walk
-  // checks every inode and block it reads.
-  ext2_super_block* super = s.Fs->super;
-  const size_t inodeSize = EXT2_INODE_SIZE(super), blockSize = s.Fs->blocksize;
-  const blk64_t total = ext2fs_blocks_count(super), size = blockSize;
-  const int fd = State->Fd;
-  const size_t chunkBlocks = std::max<size_t>(1, (size_t{128} << 10) / blockSize);
-  std::vector<unsigned char, TMappedAllocator<unsigned char>> chunk(chunkBlocks * blockSize);
-  using TRuns = std::vector<std::pair<blk64_t, blk64_t>, TMappedAllocator<std::pair<blk64_t, blk64_t>>>;
-  TRuns found, asked;  // first block, blocks: folders' blocks not yet asked for, and asked for
-  found.reserve(4096);
-  struct TTable {
-    blk64_t Start, Blocks;
-    uint64_t Inodes;
-  };
-  std::vector<TTable, TMappedAllocator<TTable>> tables;
-  for (dgrp_t group = 0; group < s.Fs->group_desc_count; ++group) {
-    uint64_t inodes = super->s_inodes_per_group;
-    if (ext2fs_has_group_desc_csum(s.Fs)) {
-      if (ext2fs_bg_flags_test(s.Fs, group, EXT2_BG_INODE_UNINIT)) continue;
-      inodes -= std::min<uint64_t>(inodes, ext2fs_bg_itable_unused(s.Fs, group));
-    }
-    const blk64_t table = ext2fs_inode_table_loc(s.Fs, group), blocks = (inodes * inodeSize + size - 1) / size;
-    if (table && table < total && blocks && blocks <= total - table) tables.push_back({table, blocks, inodes});
-  }
-  std::sort(tables.begin(), tables.end(), [](const TTable& a, const TTable& b) { return a.Start < b.Start; });
-
-  // Those the cache holds already are left out: on a warm cache nothing is read or copied.
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  const blk64_t most = std::max<blk64_t>(1, (4 << 20) / size), gap = 16;
-  std::vector<unsigned char, TMappedAllocator<unsigned char>> resident(most * size / page + 2);
-  const auto cached = [&](blk64_t from, blk64_t length) {
-    const off_t at = static_cast<off_t>(from * size / page * page);
-    const size_t bytes = from * size + length * size - static_cast<size_t>(at);
-    void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, at);
-    if (map == MAP_FAILED) return false;
-    const auto pages = static_cast<std::ptrdiff_t>((bytes + page - 1) / page);
-    const bool all = mincore(map, bytes, resident.data()) == 0 &&
-                     std::all_of(resident.begin(), resident.begin() + pages, [](unsigned char c) { return c & 1; });
-    munmap(map, bytes);
-    return all;
-  };
-  // The folders' blocks found that lie before block `before`, asked for in the order they lie.
-  const auto ask = [&](blk64_t before) {
-    std::sort(found.begin(), found.end());
-    size_t i = 0;
-    while (i < found.size() && found[i].first < before && found[i].first < total) {
-      const blk64_t first = found[i].first;
-      blk64_t end = first + found[i].second;
-      for (++i; i < found.size() && found[i].first <= end + gap && found[i].first + found[i].second - first <= most; ++i)
-        end = std::max(end, found[i].first + found[i].second);
-      end = std::min({end, total, first + most});
-      if (cached(first, end - first)) continue;
-      posix_fadvise(fd, static_cast<off_t>(first * size), static_cast<off_t>((end - first) * size), POSIX_FADV_WILLNEED);
-      asked.emplace_back(first, end - first);
-    }
-    found.erase(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(i));
-  };
-
-  for (const TTable& table : tables) {
-    if (stop.load(std::memory_order_relaxed)) return;
-    ask(table.Start);
-    posix_fadvise(fd, static_cast<off_t>(table.Start * size), static_cast<off_t>(table.Blocks * size),
-                  POSIX_FADV_WILLNEED);
-    for (blk64_t done = 0; done < table.Blocks; done += chunkBlocks) {
-      const blk64_t count = std::min<blk64_t>(chunkBlocks, table.Blocks - done);
-      if (ReadFully(fd, chunk.data(), count * size, (table.Start + done) * size)) continue;
-      const uint64_t first = done * blockSize / inodeSize;
-      const uint64_t last = std::min<uint64_t>(table.Inodes, (done + count) * blockSize / inodeSize);
-      for (uint64_t i = first; i < last; ++i) {
-        ext2_inode inode;
-        std::memcpy(&inode, chunk.data() + (i - first) * inodeSize, sizeof inode);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-        ext2fs_swap_inode(s.Fs, &inode, &inode, 0);
-#endif
-        if (!LINUX_S_ISDIR(inode.i_mode) || !inode.i_links_count || (inode.i_flags & EXT4_INLINE_DATA_FL)) continue;
-        if (inode.i_flags & EXT4_EXTENTS_FL) {
-          const auto* header = reinterpret_cast<const ext3_extent_header*>(inode.i_block);
-          if (header->eh_magic != EXT3_EXT_MAGIC || header->eh_depth != 0) continue;
-          const auto* extent = reinterpret_cast<const ext3_extent*>(header + 1);
-          for (int e = 0; e < std::min<int>(header->eh_entries, 4); ++e) {
-            const blk64_t start = extent[e].ee_start | static_cast<blk64_t>(extent[e].ee_start_hi) << 32;
-            const blk64_t length = extent[e].ee_len > EXT_INIT_MAX_LEN ? extent[e].ee_len - EXT_INIT_MAX_LEN : extent[e].ee_len;
-            found.emplace_back(start, length);
-          }
-        } else {
-          for (int b = 0; b < EXT2_NDIR_BLOCKS; ++b)
-            if (inode.i_block[b]) found.emplace_back(inode.i_block[b], 1);
-        }
-      }
-    }
-  }
-  ask(total);
-  // Each waited for through the tables' buffer, read into and dropped: the kernel's cache
-  // keeps them for the walk.
-  for (const auto& [from, length] : asked) {
-    if (stop.load(std::memory_order_relaxed)) break;
-    for (size_t done = 0, want = length * size; done < want;) {
-      const ssize_t got =
-          pread(fd, chunk.data(), std::min(want - done, chunk.size()), static_cast<off_t>(from * size + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
-    }
-  }
 }
 
 std::shared_ptr<TOpenFolder> TDeviceListing::OpenRoot(const char* path, int& error) {
