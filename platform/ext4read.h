@@ -1,11 +1,12 @@
 // A listing that reads an ext2/3/4 file system's metadata from its block device instead of
-// asking the kernel entry by entry: folders' blocks and inodes through e2fsprogs' library,
-// opened read-only (the journal is never replayed). The walk reads it like any TListing, so
-// every rule of the walk holds as it does for the system's listing.
+// asking the kernel entry by entry: the file system opened read-only with e2fsprogs' library
+// (the journal is never replayed), its inodes and most folders then read here by pread on the
+// device, the rest by the library. The walk reads it like any TListing, so every rule of the
+// walk holds as it does for the system's listing.
 //
-// Before the walk, Prepare reads the inode tables in large reads, in disk order, and then the
-// folders' blocks sorted by their place on the disk, so that the kernel's cache holds them when
-// the walk asks for them in the tree's order: a cold disk is read nearly sequentially.
+// Before the walk, Prepare reads the inode tables in large reads and the folders' blocks in one
+// pass forwards over the disk, so that the kernel's cache holds them when the walk asks for them
+// in the tree's order: a cold disk is read nearly sequentially.
 //
 // What this listing cannot read exactly is handed to the system's listing by its path: a
 // folder where another file system is mounted (the walk then goes on there as it always does),
