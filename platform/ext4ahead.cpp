@@ -18,106 +18,48 @@
 
 namespace ostrel {
 
-namespace {
-
-// Memory for the read-ahead's passing buffers, mapped and unmapped directly: freeing a large
-// block of the heap would make the heap keep the walk's later blocks instead of returning them.
-template <typename T>
-struct TMappedAllocator {
-  using value_type = T;
-  TMappedAllocator() = default;
-  template <typename U>
-  TMappedAllocator(const TMappedAllocator<U>&) {}
-  T* allocate(size_t n) {
-    void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<T*>(p);
-  }
-  void deallocate(T* p, size_t n) { munmap(p, n * sizeof(T)); }
-  template <typename U>
-  bool operator==(const TMappedAllocator<U>&) const {
-    return true;
-  }
-};
-
-}  // namespace
-
 void TDeviceListing::Prepare(const std::atomic<int>& stop) {
+  // Only for a scan of the whole file system: for a folder below its root, this would read the
+  // whole disk's tables and folders for a part of them, and the walk reads what it needs anyway.
+  if (State->RootIno != EXT2_ROOT_INO) return;
   THandle& s = State->First();
   std::lock_guard<std::mutex> hold(s.Lock);
-  // One pass over the disk in the order its blocks lie: the inode tables (the part of each
-  // group in use) in large reads, and after each stretch of them the folders' blocks found
-  // there that lie before the next table (those the inode itself maps: the rest is read as the
-  // walk comes to it), near ones merged. A disk read forwards keeps its speed; one sent back
-  // and forth between tables and folders loses much of it. Nothing is checked here: the walk
-  // checks every inode and block it reads.
+  // The inode tables in large reads, in disk order, the part of each group in use only; on the
+  // way, where the folders' blocks lie (those the inode itself maps: the rest is read as the
+  // walk comes to it). Nothing is checked here: the walk checks every inode it reads.
   ext2_super_block* super = s.Fs->super;
   const size_t inodeSize = EXT2_INODE_SIZE(super), blockSize = s.Fs->blocksize;
-  const blk64_t total = ext2fs_blocks_count(super), size = blockSize;
-  const int fd = State->Fd;
+  const blk64_t total = ext2fs_blocks_count(super);
   const size_t chunkBlocks = std::max<size_t>(1, (size_t{128} << 10) / blockSize);
   std::vector<unsigned char, TMappedAllocator<unsigned char>> chunk(chunkBlocks * blockSize);
-  using TRuns = std::vector<std::pair<blk64_t, blk64_t>, TMappedAllocator<std::pair<blk64_t, blk64_t>>>;
-  TRuns found, asked;  // first block, blocks: folders' blocks not yet asked for, and asked for
-  found.reserve(4096);
-  struct TTable {
-    blk64_t Start, Blocks;
-    uint64_t Inodes;
-  };
-  std::vector<TTable, TMappedAllocator<TTable>> tables;
-  for (dgrp_t group = 0; group < s.Fs->group_desc_count; ++group) {
-    uint64_t inodes = super->s_inodes_per_group;
+  std::vector<std::pair<blk64_t, blk64_t>, TMappedAllocator<std::pair<blk64_t, blk64_t>>> runs;  // first block, blocks
+  runs.reserve(4096);
+  // The part of a group's inode table in use: its inodes, first block and blocks; false for none.
+  const auto tableOf = [&](dgrp_t group, uint64_t& inodes, blk64_t& table, blk64_t& blocks) {
+    inodes = super->s_inodes_per_group;
     if (ext2fs_has_group_desc_csum(s.Fs)) {
-      if (ext2fs_bg_flags_test(s.Fs, group, EXT2_BG_INODE_UNINIT)) continue;
+      if (ext2fs_bg_flags_test(s.Fs, group, EXT2_BG_INODE_UNINIT)) return false;
       inodes -= std::min<uint64_t>(inodes, ext2fs_bg_itable_unused(s.Fs, group));
     }
-    const blk64_t table = ext2fs_inode_table_loc(s.Fs, group), blocks = (inodes * inodeSize + size - 1) / size;
-    if (table && table < total && blocks && blocks <= total - table) tables.push_back({table, blocks, inodes});
-  }
-  std::sort(tables.begin(), tables.end(), [](const TTable& a, const TTable& b) { return a.Start < b.Start; });
-
-  // Those the cache holds already are left out: on a warm cache nothing is read or copied.
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  const blk64_t most = std::max<blk64_t>(1, (4 << 20) / size), gap = 16;
-  std::vector<unsigned char, TMappedAllocator<unsigned char>> resident(most * size / page + 2);
-  const auto cached = [&](blk64_t from, blk64_t length) {
-    const off_t at = static_cast<off_t>(from * size / page * page);
-    const size_t bytes = from * size + length * size - static_cast<size_t>(at);
-    void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, at);
-    if (map == MAP_FAILED) return false;
-    const auto pages = static_cast<std::ptrdiff_t>((bytes + page - 1) / page);
-    const bool all = mincore(map, bytes, resident.data()) == 0 &&
-                     std::all_of(resident.begin(), resident.begin() + pages, [](unsigned char c) { return c & 1; });
-    munmap(map, bytes);
-    return all;
+    table = ext2fs_inode_table_loc(s.Fs, group);
+    blocks = (inodes * inodeSize + blockSize - 1) / blockSize;
+    return table && table < total && blocks <= total - table && blocks;
   };
-  // The folders' blocks found that lie before block `before`, asked for in the order they lie.
-  const auto ask = [&](blk64_t before) {
-    std::sort(found.begin(), found.end());
-    size_t i = 0;
-    while (i < found.size() && found[i].first < before && found[i].first < total) {
-      const blk64_t first = found[i].first;
-      blk64_t end = first + found[i].second;
-      for (++i; i < found.size() && found[i].first <= end + gap && found[i].first + found[i].second - first <= most; ++i)
-        end = std::max(end, found[i].first + found[i].second);
-      end = std::min({end, total, first + most});
-      if (cached(first, end - first)) continue;
-      posix_fadvise(fd, static_cast<off_t>(first * size), static_cast<off_t>((end - first) * size), POSIX_FADV_WILLNEED);
-      asked.emplace_back(first, end - first);
-    }
-    found.erase(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(i));
-  };
-
-  for (const TTable& table : tables) {
-    if (stop.load(std::memory_order_relaxed)) return;
-    ask(table.Start);
-    posix_fadvise(fd, static_cast<off_t>(table.Start * size), static_cast<off_t>(table.Blocks * size),
-                  POSIX_FADV_WILLNEED);
-    for (blk64_t done = 0; done < table.Blocks; done += chunkBlocks) {
-      const blk64_t count = std::min<blk64_t>(chunkBlocks, table.Blocks - done);
-      if (ReadFully(fd, chunk.data(), count * size, (table.Start + done) * size)) continue;
+  uint64_t inodes = 0;
+  blk64_t table = 0, blocks = 0;
+  // All asked of the disk at once, so that it has many to take in order while each is parsed.
+  const int ahead = State->Fd;
+  for (dgrp_t group = 0; ahead >= 0 && group < s.Fs->group_desc_count; ++group)
+    if (tableOf(group, inodes, table, blocks))
+      posix_fadvise(ahead, static_cast<off_t>(table * blockSize), static_cast<off_t>(blocks * blockSize),
+                    POSIX_FADV_WILLNEED);
+  for (dgrp_t group = 0; group < s.Fs->group_desc_count && !stop.load(std::memory_order_relaxed); ++group) {
+    if (!tableOf(group, inodes, table, blocks)) continue;
+    for (blk64_t done = 0; done < blocks; done += chunkBlocks) {
+      const blk64_t count = std::min<blk64_t>(chunkBlocks, blocks - done);
+      if (ReadFully(ahead, chunk.data(), count * blockSize, (table + done) * blockSize)) continue;
       const uint64_t first = done * blockSize / inodeSize;
-      const uint64_t last = std::min<uint64_t>(table.Inodes, (done + count) * blockSize / inodeSize);
+      const uint64_t last = std::min<uint64_t>(inodes, (done + count) * blockSize / inodeSize);
       for (uint64_t i = first; i < last; ++i) {
         ext2_inode inode;
         std::memcpy(&inode, chunk.data() + (i - first) * inodeSize, sizeof inode);
@@ -132,19 +74,54 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
           for (int e = 0; e < std::min<int>(header->eh_entries, 4); ++e) {
             const blk64_t start = extent[e].ee_start | static_cast<blk64_t>(extent[e].ee_start_hi) << 32;
             const blk64_t length = extent[e].ee_len > EXT_INIT_MAX_LEN ? extent[e].ee_len - EXT_INIT_MAX_LEN : extent[e].ee_len;
-            found.emplace_back(start, length);
+            runs.emplace_back(start, length);
           }
         } else {
           for (int b = 0; b < EXT2_NDIR_BLOCKS; ++b)
-            if (inode.i_block[b]) found.emplace_back(inode.i_block[b], 1);
+            if (inode.i_block[b]) runs.emplace_back(inode.i_block[b], 1);
         }
       }
     }
   }
-  ask(total);
-  // Each waited for through the tables' buffer, read into and dropped: the kernel's cache
-  // keeps them for the walk.
-  for (const auto& [from, length] : asked) {
+
+  // Then the folders' blocks in the order they lie, near ones merged into large reads, into the
+  // kernel's cache before the walk begins: the walk then reads them from there in the tree's
+  // order instead of seeking for each folder.
+  std::sort(runs.begin(), runs.end());
+  const blk64_t size = blockSize;
+  const blk64_t most = std::max<blk64_t>(1, (4 << 20) / size), gap = 16;
+  size_t ranges = 0;  // merged in place: first block, blocks
+  for (size_t i = 0; i < runs.size();) {
+    const blk64_t first = runs[i].first;
+    blk64_t end = first + runs[i].second;
+    for (++i; i < runs.size() && runs[i].first <= end + gap && runs[i].first + runs[i].second - first <= most; ++i)
+      end = std::max(end, runs[i].first + runs[i].second);
+    if (first >= total) break;
+    end = std::min({end, total, first + most});
+    runs[ranges++] = {first, end - first};
+  }
+  runs.resize(ranges);
+  const int fd = ahead;
+  if (fd < 0) return;
+  // Those the cache holds already are left out: on a warm cache nothing is read or copied.
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char, TMappedAllocator<unsigned char>> resident(most * size / page + 2);
+  std::erase_if(runs, [&](const std::pair<blk64_t, blk64_t>& r) {
+    const off_t at = static_cast<off_t>(r.first * size / page * page);
+    const size_t length = r.first * size + r.second * size - static_cast<size_t>(at);
+    void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, at);
+    if (map == MAP_FAILED) return false;
+    const auto pages = static_cast<std::ptrdiff_t>((length + page - 1) / page);
+    const bool cached = mincore(map, length, resident.data()) == 0 &&
+                        std::all_of(resident.begin(), resident.begin() + pages, [](unsigned char c) { return c & 1; });
+    munmap(map, length);
+    return cached;
+  });
+  // All asked for first, so the disk has many to take in order, then each waited for through the
+  // inode tables' buffer, read into and dropped: the kernel's cache keeps them.
+  for (const auto& [from, length] : runs)
+    posix_fadvise(fd, static_cast<off_t>(from * size), static_cast<off_t>(length * size), POSIX_FADV_WILLNEED);
+  for (const auto& [from, length] : runs) {
     if (stop.load(std::memory_order_relaxed)) break;
     for (size_t done = 0, want = length * size; done < want;) {
       const ssize_t got =
@@ -155,5 +132,6 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
     }
   }
 }
+
 
 }  // namespace ostrel

@@ -429,7 +429,7 @@ class TDeviceFolder : public TOpenFolder {
       ext2_dirhash_t Hash, Minor;
       uint32_t Index;
     };
-    std::vector<TKey> keys(Raw.size());
+    TBig<TKey> keys(Raw.size());
     for (uint32_t i = 0; i < keys.size(); ++i) {
       const char* name = Names.data() + Raw[i].Name;
       keys[i].Index = i;
@@ -437,10 +437,11 @@ class TDeviceFolder : public TOpenFolder {
                           super->s_hash_seed, &keys[i].Hash, &keys[i].Minor))
         return;
     }
-    std::stable_sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) {
-      return a.Hash != b.Hash ? a.Hash < b.Hash : a.Minor < b.Minor;
+    // Equal hashes keep the folder's order.
+    std::sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) {
+      return a.Hash != b.Hash ? a.Hash < b.Hash : a.Minor != b.Minor ? a.Minor < b.Minor : a.Index < b.Index;
     });
-    std::vector<TRaw> ordered;
+    TBig<TRaw> ordered;
     ordered.reserve(Raw.size());
     for (const TKey& key : keys) ordered.push_back(Raw[key.Index]);
     Raw.swap(ordered);
@@ -472,11 +473,15 @@ class TDeviceFolder : public TOpenFolder {
   std::shared_ptr<TState> S;
   TEntryStat SelfStat;
   std::string HostPath;
-  std::vector<char> Names;
-  std::vector<TRaw> Raw;  // in the folder's own order, as a listing gives them
+  // A large folder's lists are given back to the system when it is closed.
+  template <typename T>
+  using TBig = std::vector<T, TMappedAllocator<T, size_t{64} << 10>>;
+
+  TBig<char> Names;
+  TBig<TRaw> Raw;  // in the folder's own order, as a listing gives them
   std::atomic<bool> Sorted{false};
   std::mutex Sorting;
-  std::vector<uint32_t> ByName;  // Raw's indices in byte order of the names
+  TBig<uint32_t> ByName;  // Raw's indices in byte order of the names
   size_t Next = 0;
   int ReadError = 0;
 };

@@ -4,9 +4,10 @@
 // device, the rest by the library. The walk reads it like any TListing, so every rule of the
 // walk holds as it does for the system's listing.
 //
-// Before the walk, Prepare reads the inode tables in large reads and the folders' blocks in one
-// pass forwards over the disk, so that the kernel's cache holds them when the walk asks for them
-// in the tree's order: a cold disk is read nearly sequentially.
+// Before the walk of a whole file system, Prepare reads the inode tables in large reads, in disk
+// order, and then the folders' blocks sorted by their place on the disk, so that the kernel's
+// cache holds them when the walk asks for them in the tree's order: a cold disk is read nearly
+// sequentially.
 //
 // What this listing cannot read exactly is handed to the system's listing by its path: a
 // folder where another file system is mounted (the walk then goes on there as it always does),

@@ -2,6 +2,7 @@
 // and each walk thread's handle on it.
 #pragma once
 #include <ext2fs/ext2fs.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,6 +19,37 @@
 #include "platform/ext4read.h"
 
 namespace ostrel {
+
+// Memory mapped and unmapped directly for blocks of at least `Least` bytes, from the heap for
+// smaller ones. A passing buffer this large freed on the heap would leave the heap holding it
+// while the tree grows elsewhere; unmapped, it is given back.
+template <typename T, size_t Least = 0>
+struct TMappedAllocator {
+  using value_type = T;
+  template <typename U>
+  struct rebind {
+    using other = TMappedAllocator<U, Least>;
+  };
+  TMappedAllocator() = default;
+  template <typename U>
+  TMappedAllocator(const TMappedAllocator<U, Least>&) {}
+  T* allocate(size_t n) {
+    if (n * sizeof(T) < Least) return static_cast<T*>(::operator new(n * sizeof(T)));
+    void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t n) {
+    if (n * sizeof(T) < Least)
+      ::operator delete(p);
+    else
+      munmap(p, n * sizeof(T));
+  }
+  template <typename U>
+  bool operator==(const TMappedAllocator<U, Least>&) const {
+    return true;
+  }
+};
 
 // What one walk thread reads with (a few at most; past that, threads share them): the file
 // system is read here, past the library, by pread on the device, which any thread may do. The
