@@ -87,8 +87,11 @@ wide=$(tree_for "tree-d${folders}-f${files}-s${seed}" --folders "$folders" --fil
 flat=$(tree_for "flat-f100000-s${seed}" --folders 1 --files 0 --seed "$seed" --big-folder)
 
 tmp=$(mktemp -d)
-# The image of the device rounds is mounted below $tmp: gone before $tmp is.
-trap 'umount "$tmp/mnt" 2>/dev/null || true; rm -rf --one-file-system "$tmp"' EXIT
+# The image of the device rounds is mounted below $tmp, from its own loop device: both gone
+# before $tmp is.
+loopdev=
+trap 'umount "$tmp/mnt" 2>/dev/null || true; [ -z "$loopdev" ] || losetup -d "$loopdev" 2>/dev/null || true
+      rm -rf --one-file-system "$tmp"' EXIT
 mkdir "$tmp/empty"
 
 # --- measuring ---------------------------------------------------------------
@@ -255,7 +258,10 @@ w("]]")' >"$file.partial" && mv "$file.partial" "$file"
 }
 
 # device_rounds: T-wide in an ext4 image (made once from the tree, through the kernel, so that
-# it is laid out as a disk that was filled by use), mounted read-only on a loop device;
+# it is laid out as a disk that was filled by use), mounted read-only on a loop device that
+# reads its file directly, as a disk reads itself: through the file's own page cache, a second
+# one under the device's, its read-ahead would enlarge the walk's small reads, and the state one
+# run leaves there slows the next run's large ones several times over;
 # ostrel-scan --read-device against its walk, warm and then cold (caches dropped before every
 # run), in rotating order, as ratios, with the memory per entry of each.
 device_rounds() {
@@ -274,7 +280,8 @@ device_rounds() {
       { umount "$mnt" 2>/dev/null; echo "run-bench.sh: could not make $image" >&2; exit 1; }
     mv "$image.partial" "$image"
   fi
-  mount -o loop,ro "$image" "$mnt" || { echo "run-bench.sh: could not mount $image" >&2; exit 1; }
+  loopdev=$(losetup --direct-io=on -r -f --show "$image") && mount -o ro "$loopdev" "$mnt" ||
+    { echo "run-bench.sh: could not mount $image" >&2; exit 1; }
   tree=$mnt
   run_dev() { timed "$scan" ${threads:+--threads "$threads"} --read-device --max-depth 1 "$tree"; echo "$wall_us" >>"$tmp/dev.wall"; echo "$rss_kib" >>"$tmp/dev.rss"
               grep -q 'note:' "$tmp/stderr" && { echo "run-bench.sh: the device was not read:" >&2; cat "$tmp/stderr" >&2; exit 1; }
@@ -316,6 +323,8 @@ device_rounds() {
       printf "    %-28s%8.1f MiB more than the walk'"'"'s empty folder\n", "the device'"'"'s fixed cost", (dempty - empty) / 1024 }'
   done
   umount "$mnt"
+  losetup -d "$loopdev"
+  loopdev=
 }
 
 echo "ostrel-scan walks with ${threads:-its default number of} threads; $(nproc) cores here; load $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -305,7 +305,7 @@ class TDeviceFolder : public TOpenFolder {
       seed = Crc32c(Crc32c(fs->csum_seed, &number, 4), &generation, 4);
     }
     // Read a few blocks at a time; the buffer grows only as far as folders need.
-    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(8, (size_t{32} << 10) / block) * block, size));
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(4, (size_t{16} << 10) / block) * block, size));
     if (h.Blocks.size() < chunk) h.Blocks.resize(chunk);
     for (size_t r = 0; r < count; ++r) {
       for (uint64_t done = 0; done < runs[r].Length * block;) {
