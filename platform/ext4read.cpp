@@ -312,6 +312,7 @@ class TDeviceFolder : public TOpenFolder {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(chunk, runs[r].Length * block - done));
         const ssize_t got = pread(S->Fd, h.Blocks.data(), want, static_cast<off_t>(runs[r].Start * block + done));
         if (got != static_cast<ssize_t>(want)) return false;
+        if (r == 0 && done == 0) NoteIndexRoot(h.Blocks.data(), block);
         for (size_t at = 0; at < want; at += block)
           if (!ParseBlock(h, ino, reinterpret_cast<char*>(h.Blocks.data()) + at, checked, seed)) return false;
         done += want;
@@ -357,7 +358,8 @@ class TDeviceFolder : public TOpenFolder {
       bool Fast;
       bool RanOut;
       bool Bad;
-    } collect{this, fs, 0, fast, false, false};
+      bool Begun;  // past the first entry
+    } collect{this, fs, 0, fast, false, false, false};
     if (fast) {
       const uint32_t number = ino, generation = inode.i_generation;
       collect.Seed = Crc32c(Crc32c(fs->csum_seed, &number, 4), &generation, 4);
@@ -365,6 +367,9 @@ class TDeviceFolder : public TOpenFolder {
     const auto take = [](ext2_ino_t dir, int, ext2_dir_entry* entry, int offset, int size, char* block,
                          void* data) -> int {
       auto* c = static_cast<TCollect*>(data);
+      // The first block comes first, and the first entry at its start.
+      if (!c->Begun && offset == 0) c->Folder->NoteIndexRoot(reinterpret_cast<unsigned char*>(block), static_cast<unsigned>(size));
+      c->Begun = true;
       if (c->Fast && offset == 0 && !BlockHolds(c->Fs, dir, c->Seed, block, size)) {
         c->Bad = true;
         return DIRENT_ABORT;
@@ -397,6 +402,13 @@ class TDeviceFolder : public TOpenFolder {
     return collect.Bad ? EXT2_ET_DIR_CSUM_INVALID : error;
   }
 
+  // The hash an indexed folder's index root names, from the folder's first block (where "." and
+  // ".." are followed by the index's description).
+  void NoteIndexRoot(const unsigned char* first, unsigned size) {
+    constexpr unsigned at = 28;  // "." and ".." in 12 bytes each, 4 reserved, then the hash
+    if (size > at) IndexHash = first[at];
+  }
+
   // Whether folder block `block` of folder `dir` carries its checksum: a leaf's tail checked
   // here, anything else (an index block, a mismatch) by the library, under its lock (its check
   // looks up the folder's inode).
@@ -423,6 +435,14 @@ class TDeviceFolder : public TOpenFolder {
         EXT2_I_SIZE(&inode) >> EXT2_BLOCK_SIZE_BITS(super) != 1)
       return;
     int version = super->s_def_hash_version;
+    // An indexed folder is hashed as its index says; one whose index names no hash the kernel
+    // knows is listed by the kernel in the order of its blocks.
+    if (inode.i_flags & EXT2_INDEX_FL) {
+      if (IndexHash != EXT2_HASH_LEGACY && IndexHash != EXT2_HASH_HALF_MD4 && IndexHash != EXT2_HASH_TEA &&
+          IndexHash != EXT2_HASH_SIPHASH)
+        return;
+      version = IndexHash;
+    }
     // Neither flag: the kernel takes char as signed, as it is here.
     if (version <= EXT2_HASH_TEA && (super->s_flags & EXT2_FLAGS_UNSIGNED_HASH)) version += 3;
     struct TKey {
@@ -484,6 +504,7 @@ class TDeviceFolder : public TOpenFolder {
   TBig<uint32_t> ByName;  // Raw's indices in byte order of the names
   size_t Next = 0;
   int ReadError = 0;
+  int IndexHash = -1;  // the hash the index root names, for an indexed folder
 };
 
 // Opens the file system on `device` read-only into `s`; empty, or why it cannot.
