@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -48,16 +47,16 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
   uint64_t inodes = 0;
   blk64_t table = 0, blocks = 0;
   // All asked of the disk at once, so that it has many to take in order while each is parsed.
-  const int ahead = State->Fd;
-  for (dgrp_t group = 0; ahead >= 0 && group < s.Fs->group_desc_count; ++group)
+  const int fd = State->Fd;
+  for (dgrp_t group = 0; group < s.Fs->group_desc_count; ++group)
     if (tableOf(group, inodes, table, blocks))
-      posix_fadvise(ahead, static_cast<off_t>(table * blockSize), static_cast<off_t>(blocks * blockSize),
+      posix_fadvise(fd, static_cast<off_t>(table * blockSize), static_cast<off_t>(blocks * blockSize),
                     POSIX_FADV_WILLNEED);
   for (dgrp_t group = 0; group < s.Fs->group_desc_count && !stop.load(std::memory_order_relaxed); ++group) {
     if (!tableOf(group, inodes, table, blocks)) continue;
     for (blk64_t done = 0; done < blocks; done += chunkBlocks) {
       const blk64_t count = std::min<blk64_t>(chunkBlocks, blocks - done);
-      if (ReadFully(ahead, chunk.data(), count * blockSize, (table + done) * blockSize)) continue;
+      if (ReadFully(fd, chunk.data(), count * blockSize, (table + done) * blockSize)) continue;
       const uint64_t first = done * blockSize / inodeSize;
       const uint64_t last = std::min<uint64_t>(inodes, (done + count) * blockSize / inodeSize);
       for (uint64_t i = first; i < last; ++i) {
@@ -101,8 +100,6 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
     runs[ranges++] = {first, end - first};
   }
   runs.resize(ranges);
-  const int fd = ahead;
-  if (fd < 0) return;
   // Those the cache holds already are left out: on a warm cache nothing is read or copied.
   const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   std::vector<unsigned char, TMappedAllocator<unsigned char>> resident(most * size / page + 2);
@@ -123,15 +120,9 @@ void TDeviceListing::Prepare(const std::atomic<int>& stop) {
     posix_fadvise(fd, static_cast<off_t>(from * size), static_cast<off_t>(length * size), POSIX_FADV_WILLNEED);
   for (const auto& [from, length] : runs) {
     if (stop.load(std::memory_order_relaxed)) break;
-    for (size_t done = 0, want = length * size; done < want;) {
-      const ssize_t got =
-          pread(fd, chunk.data(), std::min(want - done, chunk.size()), static_cast<off_t>(from * size + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
-    }
+    for (size_t done = 0, want = length * size; done < want; done += chunk.size())
+      if (ReadFully(fd, chunk.data(), std::min(want - done, chunk.size()), from * size + done)) break;
   }
 }
-
 
 }  // namespace ostrel

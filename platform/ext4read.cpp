@@ -299,19 +299,14 @@ class TDeviceFolder : public TOpenFolder {
     if (mapped != size / block) return false;
 
     const bool checked = ext2fs_has_feature_metadata_csum(super);
-    uint32_t seed = 0;
-    if (checked) {
-      const uint32_t number = ino, generation = inode.i_generation;
-      seed = Crc32c(Crc32c(fs->csum_seed, &number, 4), &generation, 4);
-    }
+    const uint32_t seed = checked ? FolderChecksumSeed(fs, ino, inode.i_generation) : 0;
     // Read a few blocks at a time; the buffer grows only as far as folders need.
     const size_t chunk = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(4, (size_t{16} << 10) / block) * block, size));
     if (h.Blocks.size() < chunk) h.Blocks.resize(chunk);
     for (size_t r = 0; r < count; ++r) {
       for (uint64_t done = 0; done < runs[r].Length * block;) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(chunk, runs[r].Length * block - done));
-        const ssize_t got = pread(S->Fd, h.Blocks.data(), want, static_cast<off_t>(runs[r].Start * block + done));
-        if (got != static_cast<ssize_t>(want)) return false;
+        if (ReadFully(S->Fd, h.Blocks.data(), want, runs[r].Start * block + done)) return false;
         if (r == 0 && done == 0) NoteIndexRoot(h.Blocks.data(), block);
         for (size_t at = 0; at < want; at += block)
           if (!ParseBlock(h, ino, reinterpret_cast<char*>(h.Blocks.data()) + at, checked, seed)) return false;
@@ -360,10 +355,7 @@ class TDeviceFolder : public TOpenFolder {
       bool Bad;
       bool Begun;  // past the first entry
     } collect{this, fs, 0, fast, false, false, false};
-    if (fast) {
-      const uint32_t number = ino, generation = inode.i_generation;
-      collect.Seed = Crc32c(Crc32c(fs->csum_seed, &number, 4), &generation, 4);
-    }
+    if (fast) collect.Seed = FolderChecksumSeed(fs, ino, inode.i_generation);
     const auto take = [](ext2_ino_t dir, int, ext2_dir_entry* entry, int offset, int size, char* block,
                          void* data) -> int {
       auto* c = static_cast<TCollect*>(data);

@@ -35,6 +35,11 @@ uint32_t Crc32c(uint32_t crc, const void* data, size_t n) {
   return ext2fs_crc32c_le(crc, p, n);
 }
 
+uint32_t FolderChecksumSeed(ext2_filsys fs, ext2_ino_t ino, uint32_t generation) {
+  const uint32_t number = ino;
+  return Crc32c(Crc32c(fs->csum_seed, &number, 4), &generation, 4);
+}
+
 bool ChecksumHolds(ext2_filsys fs, ext2_ino_t ino, const unsigned char* raw) {
   ext2_super_block* super = fs->super;
   if (!ext2fs_has_feature_metadata_csum(super)) return true;

@@ -11,6 +11,9 @@ namespace ostrel {
 // The crc32c of the file system's checksums (no inversion before or after).
 uint32_t Crc32c(uint32_t crc, const void* data, size_t n);
 
+// Where the checksums of folder `ino`'s blocks begin: its number and generation.
+uint32_t FolderChecksumSeed(ext2_filsys fs, ext2_ino_t ino, uint32_t generation);
+
 // Whether the on-disk inode `raw` carries its checksum (true where the file system keeps
 // none). A mismatch is checked again by the library, which knows every special case.
 bool ChecksumHolds(ext2_filsys fs, ext2_ino_t ino, const unsigned char* raw);
